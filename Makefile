@@ -1,0 +1,36 @@
+# Entry points: `make demo` and `make test` set everything up first.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+DEMO_DIR ?= swivio-demo
+CMAKE_ARGS ?=
+
+.PHONY: deps build demo test sanitize fuzz-build clean
+
+deps:
+	./scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	mkdir -p $(DEMO_DIR)
+	cp $(BUILD)/demo.swf $(DEMO_DIR)/demo.swf
+	$(BUILD)/cli/swivio-cli info $(DEMO_DIR)/demo.swf
+	@echo "Wrote:"; ls -l $(DEMO_DIR)
+
+test: build
+	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure
+
+# Tests under AddressSanitizer and UndefinedBehaviorSanitizer, built with clang, which also
+# builds the libFuzzer targets.
+sanitize: deps
+	CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+		-DSWIVIO_SANITIZE=ON -DSWIVIO_FUZZ=ON -DSWIVIO_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
