@@ -1,11 +1,41 @@
 // swivio-cli: converts movies without a display, driving the same core as the desktop program.
 #include <cstdio>
-#include <string>
+#include <cstring>
+
+#include "cli/commands.h"
+
+namespace {
+
+void printUsage(std::FILE* out) {
+    std::fputs("usage: swivio-cli COMMAND [ARGUMENTS]\n"
+               "\n"
+               "commands:\n"
+               "  info MOVIE                      print the movie's signature, version, size,\n"
+               "                                  frame rate and frame count\n"
+               "  frame MOVIE N OUT.png [--size WxH]\n"
+               "                                  render what the movie shows after playing N\n"
+               "                                  frames (N = 1 is the first) into a PNG\n"
+               "  --help                          show this text\n",
+               out);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::string(argv[1]) == "--help") {
-        std::printf("usage: swivio-cli COMMAND ...\n");
-        return argc < 2 ? 1 : 0;
+    if (argc < 2) {
+        printUsage(stderr);
+        return 1;
     }
+    const char* command = argv[1];
+    if (!std::strcmp(command, "--help") || !std::strcmp(command, "-h") ||
+        !std::strcmp(command, "help")) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (!std::strcmp(command, "info"))
+        return swivio::cli::runInfo(argc - 2, argv + 2);
+    if (!std::strcmp(command, "frame"))
+        return swivio::cli::runFrame(argc - 2, argv + 2);
+    std::fprintf(stderr, "swivio-cli: unknown command '%s' (see swivio-cli --help)\n", command);
     return 1;
 }

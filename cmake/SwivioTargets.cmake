@@ -13,13 +13,12 @@ if(SWIVIO_SANITIZE)
 endif()
 
 # swivio_library(NAME DEPS a b ... [PRIVATE_DEPS c d ...])
-# One static library from every .cpp below the calling folder, except dialogs (ui/),
-# which belong to the GUI targets. The DEPS are the layering: a header of a folder that
+# One static library from the .cpp files of the calling folder (subfolders are targets of
+# their own; dialogs in ui/ belong to the GUI targets). The DEPS are the layering: a header of a folder that
 # is not listed cannot be found, so a forbidden include fails to build.
 function(swivio_library name)
     cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS;EXCLUDE" ${ARGN})
-    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    list(FILTER sources EXCLUDE REGEX "/ui/")
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     foreach(pattern IN LISTS ARG_EXCLUDE)
         list(FILTER sources EXCLUDE REGEX "${pattern}")
     endforeach()

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace swivio::cli {
+
+// Each command takes the arguments after its own name and returns the process exit code.
+int runInfo(int argc, char** argv);
+int runFrame(int argc, char** argv);
+
+} // namespace swivio::cli

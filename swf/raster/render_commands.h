@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "swf/format/filter.h"
+#include "swf/format/shape.h"
+#include "swf/format/types.h"
+
+namespace swivio::swf {
+
+// What the display list asks the rasterizer to draw, in painting order. The player emits
+// it; the renderer knows nothing of timelines. Matrices map shape twips to stage twips
+// (every parent's matrix already applied); colour transforms are likewise concatenated.
+//
+//   DrawShape                          fill and stroke one shape
+//   PushMask ... BeginMasked ... PopMask
+//       the commands between PushMask and BeginMasked draw the mask (their coverage counts,
+//       not their colours); those between BeginMasked and PopMask are clipped to it. Masks
+//       nest: a mask inside masked content is intersected with the one outside.
+//   PushLayer ... PopLayer
+//       the commands between are drawn on an off-screen layer that is then filtered and
+//       composed onto what lies below with the blend mode and the layer's alpha.
+struct RenderCommand {
+    enum class Kind { DrawShape, PushMask, BeginMasked, PopMask, PushLayer, PopLayer };
+    Kind kind = Kind::DrawShape;
+
+    // DrawShape
+    std::shared_ptr<const Shape> shape;
+    Matrix matrix;
+    ColorTransform colorTransform;
+
+    // PushLayer
+    BlendMode blendMode = BlendMode::Normal;
+    std::vector<Filter> filters;
+};
+
+using RenderCommandList = std::vector<RenderCommand>;
+
+} // namespace swivio::swf
