@@ -1,0 +1,61 @@
+# Run as `cmake -DROOT=<source dir> -P CheckLayering.cmake`. Fails when a folder includes a
+# project header from a folder below which it does not sit in the layering, or when core
+# code includes Qt Widgets (or, in the SWF engine, any Qt at all).
+
+set(layers
+    "base|base/"
+    "clib|base/ clib/"
+    "swf/format|base/ clib/ swf/format/"
+    "swf/image|base/ clib/ swf/format/ swf/image/"
+    "swf/raster|base/ clib/ swf/format/ swf/raster/"
+    "swf/player|base/ clib/ swf/format/ swf/image/ swf/raster/ swf/player/"
+    "swf|base/ clib/ swf/"
+    "settings|base/ settings/"
+    "source|base/ clib/ swf/ source/"
+    "encode/audio|base/ clib/ encode/audio/"
+    "encode/image|base/ clib/ encode/image/"
+    "encode/avi|base/ clib/ encode/audio/ encode/avi/ encode/frame_writer.h"
+    "encode/mpeg|base/ clib/ encode/audio/ encode/mpeg/ encode/frame_writer.h"
+    "encode|base/ clib/ settings/ encode/"
+    "capture|base/ clib/ settings/ swf/ source/ encode/ capture/"
+    "crop|base/ settings/ encode/ crop/"
+    "cli|base/ clib/ settings/ swf/ source/ encode/ capture/ crop/ cli/"
+)
+
+set(failures "")
+foreach(entry IN LISTS layers)
+    string(REPLACE "|" ";" parts "${entry}")
+    list(GET parts 0 folder)
+    list(GET parts 1 allowed)
+    string(REPLACE " " ";" allowed "${allowed}")
+    file(GLOB files "${ROOT}/${folder}/*.h" "${ROOT}/${folder}/*.cpp")
+    foreach(path IN LISTS files)
+        file(STRINGS "${path}" lines REGEX "^[ \t]*#[ \t]*include")
+        foreach(line IN LISTS lines)
+            if(line MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
+                set(header "${CMAKE_MATCH_1}")
+                set(ok FALSE)
+                foreach(prefix IN LISTS allowed)
+                    string(FIND "${header}" "${prefix}" at)
+                    if(at EQUAL 0)
+                        set(ok TRUE)
+                    endif()
+                endforeach()
+                if(NOT ok)
+                    string(APPEND failures "  ${folder}: ${path} includes \"${header}\"\n")
+                endif()
+            endif()
+            if(line MATCHES "<(QtWidgets|QWidget|QDialog|QMainWindow|QApplication|QMessageBox|QPushButton|QLabel|QFileDialog)")
+                string(APPEND failures "  ${folder}: ${path} includes Qt Widgets\n")
+            endif()
+            if(folder MATCHES "^swf" AND line MATCHES "<Q")
+                string(APPEND failures "  ${folder}: ${path} includes Qt; the SWF engine must not\n")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(failures)
+    message(FATAL_ERROR "Layering broken:\n${failures}")
+endif()
+message(STATUS "Layering holds")
