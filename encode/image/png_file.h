@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+#include "base/frame.h"
+
+namespace swivio {
+
+// Writes `frame` as an 8-bit-per-channel truecolour PNG (no alpha) at `path`, replacing any
+// file there. False, with the reason in *error (when given), if the file could not be
+// created or written; a partly written file is removed.
+bool writePngFile(const Frame& frame, const std::string& path, std::string* error);
+
+} // namespace swivio
