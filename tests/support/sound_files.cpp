@@ -1,0 +1,138 @@
+#include "tests/support/sound_files.h"
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <stdexcept>
+
+#include <lame/lame.h>
+
+namespace swivio::testkit {
+
+namespace {
+
+void put16(std::vector<uint8_t>& v, uint32_t x) {
+    v.push_back(uint8_t(x));
+    v.push_back(uint8_t(x >> 8));
+}
+void put32(std::vector<uint8_t>& v, uint32_t x) {
+    put16(v, x & 0xFFFF);
+    put16(v, x >> 16);
+}
+void putChunk(std::vector<uint8_t>& v, const std::string& id, const std::vector<uint8_t>& body) {
+    v.insert(v.end(), id.begin(), id.begin() + 4);
+    put32(v, uint32_t(body.size()));
+    v.insert(v.end(), body.begin(), body.end());
+    if (body.size() & 1)
+        v.push_back(0);
+}
+
+} // namespace
+
+std::vector<uint8_t> makeWav(const WavSpec& spec, const std::vector<uint8_t>& data) {
+    const uint16_t blockAlign = uint16_t(spec.channels * spec.bitsPerSample / 8);
+    std::vector<uint8_t> fmt;
+    put16(fmt, spec.formatTag);
+    put16(fmt, spec.channels);
+    put32(fmt, spec.sampleRate);
+    put32(fmt, spec.sampleRate * blockAlign);
+    put16(fmt, blockAlign);
+    put16(fmt, spec.bitsPerSample);
+    if (!spec.formatExtra.empty()) {
+        put16(fmt, uint16_t(spec.formatExtra.size()));
+        fmt.insert(fmt.end(), spec.formatExtra.begin(), spec.formatExtra.end());
+    }
+    std::vector<uint8_t> body{'W', 'A', 'V', 'E'};
+    putChunk(body, "fmt ", fmt);
+    for (const RiffChunk& c : spec.before)
+        putChunk(body, c.id, c.body);
+    putChunk(body, "data", data);
+    for (const RiffChunk& c : spec.after)
+        putChunk(body, c.id, c.body);
+    std::vector<uint8_t> file{'R', 'I', 'F', 'F'};
+    put32(file, uint32_t(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+std::vector<uint8_t> sinePcm16(uint32_t sampleRate, uint16_t channels, uint32_t frames) {
+    std::vector<uint8_t> out;
+    out.reserve(std::size_t(frames) * channels * 2);
+    for (uint32_t i = 0; i < frames; ++i) {
+        for (uint16_t c = 0; c < channels; ++c) {
+            const double t = double(i) / sampleRate;
+            const auto s = int16_t(8000 * std::sin(2 * std::numbers::pi * 440.0 * (c + 1) * t));
+            put16(out, uint16_t(s));
+        }
+    }
+    return out;
+}
+
+std::vector<uint8_t> makeMp3(uint32_t sampleRate, uint16_t channels, int kbps, double seconds,
+                             Mp3Tag tag) {
+    lame_t lame = lame_init();
+    lame_set_in_samplerate(lame, int(sampleRate));
+    lame_set_out_samplerate(lame, int(sampleRate));
+    lame_set_num_channels(lame, channels);
+    lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_bWriteVbrTag(lame, tag == Mp3Tag::None ? 0 : 1);
+    if (tag == Mp3Tag::Xing) {
+        lame_set_VBR(lame, vbr_default);
+    } else {
+        lame_set_VBR(lame, vbr_off);
+        lame_set_brate(lame, kbps);
+    }
+    if (lame_init_params(lame) < 0) {
+        lame_close(lame);
+        throw std::runtime_error("LAME refused the test settings");
+    }
+    const auto frames = uint32_t(seconds * sampleRate);
+    const std::vector<uint8_t> pcm = sinePcm16(sampleRate, channels, frames);
+    std::vector<short> samples(pcm.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = short(pcm[2 * i] | (pcm[2 * i + 1] << 8));
+    std::vector<uint8_t> out(std::size_t(1.25 * frames) + 7200);
+    int n = channels == 2 ? lame_encode_buffer_interleaved(lame, samples.data(), int(frames),
+                                                           out.data(), int(out.size()))
+                          : lame_encode_buffer(lame, samples.data(), nullptr, int(frames),
+                                               out.data(), int(out.size()));
+    if (n < 0) {
+        lame_close(lame);
+        throw std::runtime_error("LAME failed to encode");
+    }
+    int m = lame_encode_flush(lame, out.data() + n, int(out.size()) - n);
+    out.resize(std::size_t(n + std::max(m, 0)));
+    if (tag != Mp3Tag::None) {
+        // The tag frame was left empty at the start; LAME fills it in now.
+        std::vector<uint8_t> tagFrame(4096);
+        const std::size_t len = lame_get_lametag_frame(lame, tagFrame.data(), tagFrame.size());
+        std::copy(tagFrame.begin(), tagFrame.begin() + long(len), out.begin());
+    }
+    lame_close(lame);
+    return out;
+}
+
+std::vector<uint8_t> makeId3Tag(uint32_t size, uint8_t fill) {
+    std::vector<uint8_t> tag{'I', 'D', '3', 3, 0, 0};
+    tag.push_back(uint8_t((size >> 21) & 0x7F));
+    tag.push_back(uint8_t((size >> 14) & 0x7F));
+    tag.push_back(uint8_t((size >> 7) & 0x7F));
+    tag.push_back(uint8_t(size & 0x7F));
+    tag.resize(10 + size, fill);
+    return tag;
+}
+
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<uint8_t> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace swivio::testkit
