@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+namespace swivio {
+
+struct ConversionSettings;
+
+// How the crop rectangle of the movie maps onto the output frame. Computed once per
+// conversion; the recording phase displays the whole movie at playerWidth x playerHeight,
+// grabs the outputWidth x outputHeight rectangle at (grabOriginX, grabOriginY) of it, paints
+// the centred content area and fills the bars around it; the encoding phase only uses the
+// watermark rectangle. All values are output pixels unless stated.
+struct FrameGeometry {
+    int32_t outputWidth = 0;  // multiple of 4
+    int32_t outputHeight = 0; // even
+    int32_t playerWidth = 0;  // size of the whole displayed movie
+    int32_t playerHeight = 0;
+    int32_t grabOriginX = 0; // in the displayed movie; may be negative
+    int32_t grabOriginY = 0;
+    int32_t contentWidth = 0; // the crop rectangle scaled to fit, aspect kept, centred
+    int32_t contentHeight = 0;
+    int32_t outputMarkX = 0; // watermark, relative to the content area's top-left corner
+    int32_t outputMarkY = 0;
+    int32_t outputMarkWidth = 0;
+    int32_t outputMarkHeight = 0;
+};
+
+// Integer arithmetic truncates toward zero with products before quotients; the aspect-ratio
+// comparison and the watermark divisions are in floating point, the watermark rounded half
+// up. A crop rectangle with no width or height is taken as the whole movie; a movie with no
+// width or height gives a content area filling the frame, the player at the frame's size,
+// a grab origin of (0, 0) and no watermark area. An output size below 4 x 2 pixels gives an
+// empty content area.
+FrameGeometry computeFrameGeometry(const ConversionSettings& settings);
+
+} // namespace swivio

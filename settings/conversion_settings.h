@@ -1,0 +1,161 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace swivio {
+
+class PictureImage; // encode/image/picture_image.h; the settings only hold a reference to it
+
+enum class OutputType : int32_t { Avi = 0, Mpeg = 1, ImageSeries = 2 };
+enum class ConversionMode : int32_t { Interactive = 0, FrameByFrame = 1 };
+enum class AudioSource : int32_t { None = 0, RecordFromMovie = 1, ImportFile = 2 };
+// Index into MpegPresetTable. A stored value may lie outside the table (see applyMpegPreset).
+enum class MpegType : int32_t {
+    DvdNtsc = 0,
+    DvdPal = 1,
+    SvcdNtsc = 2,
+    SvcdPal = 3,
+    VcdNtsc = 4,
+    VcdPal = 5,
+};
+enum class ImageType : int32_t { Bmp = 0, Png = 1, Jpeg = 2, Gif = 3, AnimatedGif = 4 };
+
+// Every choice that shapes a conversion. Copied whole by value (the watermark picture is
+// shared, not copied). Paths are UTF-8 with '/' separators. Colours are 0x00BBGGRR.
+struct ConversionSettings {
+    // The loaded movie (filled by resetForMovie).
+    std::string sourcePath;
+    std::string sourceFolder;
+    int32_t movieWidth = 0;
+    int32_t movieHeight = 0;
+    float movieFrameRate = 0;
+    int32_t movieLength = 0; // frames of an SWF movie, whole seconds of an FLV video
+
+    OutputType convertType = OutputType::Avi;
+    std::string outputFile;    // AVI and MPEG target
+    std::string outputFolder;  // image-series target
+    int32_t tempPathIndex = 0; // 0: working folder = folder of the output file; 1: tempPath
+    std::string tempPath;
+    ConversionMode conversionMode = ConversionMode::Interactive;
+    bool captureCursor = false;
+    bool openTargetFolder = true;
+    AudioSource audioSource = AudioSource::RecordFromMovie;
+    std::string audioFile; // .wav or .mp3 to import
+
+    int32_t aviCodecIndex = 0;
+    uint32_t aviFourCC = 0; // 0: uncompressed
+    bool aviKeepOriginalSize = true;
+    bool aviKeepAspectRatio = true;
+    int32_t aviWidth = 0;
+    int32_t aviHeight = 0;
+    float aviFrameRate = 0;
+    int32_t aviAudioFormat = 0;     // index into kAviAudioFormats
+    int32_t aviAudioChannels = 1;   // index into kAviAudioChannels
+    int32_t aviAudioBitRate = 4;    // index into kAviAudioBitRates
+    int32_t aviAudioSampleRate = 2; // index into kAviAudioSampleRates
+
+    MpegType mpegType = MpegType::DvdNtsc;
+    int32_t mpegWidth = 0; // the four mpeg values follow mpegType (applyMpegPreset)
+    int32_t mpegHeight = 0;
+    float mpegFrameRate = 0;
+    int32_t mpegSampleRate = 0; // Hz
+
+    ImageType imageType = ImageType::Bmp;
+    float imageFrameRate = 0;
+    bool imageKeepOriginalSize = true;
+    bool imageKeepAspectRatio = true;
+    int32_t imageWidth = 0;
+    int32_t imageHeight = 0;
+    int32_t jpegQuality = 80; // 1 to 100
+    bool gifDither = true;
+
+    // Crop rectangle in movie pixels.
+    int32_t cropX = 0;
+    int32_t cropY = 0;
+    int32_t cropWidth = 0;
+    int32_t cropHeight = 0;
+
+    bool watermarkEnabled = false;
+    std::string watermarkFile;
+    bool watermarkUseTransparentColor = false;
+    uint32_t watermarkTransparentColor = 0; // 0x00BBGGRR
+    bool watermarkUseTransparency = false;
+    int32_t watermarkTransparency = 50;
+    std::shared_ptr<PictureImage> watermarkBitmap;
+    // Watermark rectangle: offset from the crop rectangle's top-left corner, and size, in
+    // movie pixels.
+    int32_t watermarkX = 0;
+    int32_t watermarkY = 0;
+    int32_t watermarkWidth = 0;
+    int32_t watermarkHeight = 0;
+    bool watermarkKeepAspectRatio = true;
+};
+
+// ---- Option tables -------------------------------------------------------------------------
+
+// Conversion-type list, index = OutputType.
+inline constexpr std::array<const char*, 3> kOutputTypeNames = {"AVI", "MPEG", "Image series"};
+
+struct MpegPreset {
+    const char* name;
+    int32_t width;
+    int32_t height;
+    float frameRate;
+    const char* frameRateText;
+    int32_t sampleRate; // Hz
+    const char* audioFormatText;
+};
+
+// Index = MpegType. Every preset's sound is stereo at kMpegAudioBitRateKbps; indexes 0 and 1
+// are the "Dolby AC3" group, the others the "MPEG Audio" group.
+inline constexpr std::array<MpegPreset, 6> MpegPresetTable = {{
+    {"DVD-NTSC", 720, 480, 29.97f, "29.97", 48000, "Dolby AC3"},
+    {"DVD-PAL", 720, 576, 25.0f, "25", 48000, "Dolby AC3"},
+    {"SVCD-NTSC", 480, 480, 29.97f, "29.97", 44100, "MPEG Audio"},
+    {"SVCD-PAL", 480, 576, 25.0f, "25", 44100, "MPEG Audio"},
+    {"VCD-NTSC", 352, 240, 29.97f, "29.97", 44100, "MPEG Audio"},
+    {"VCD-PAL", 352, 288, 25.0f, "25", 44100, "MPEG Audio"},
+}};
+inline constexpr int32_t kMpegAudioBitRateKbps = 224;
+inline constexpr const char* kMpegAudioChannelText = "Stereo";
+
+inline constexpr bool isValidMpegType(MpegType type) {
+    return static_cast<int32_t>(type) >= 0 &&
+           static_cast<std::size_t>(type) < MpegPresetTable.size();
+}
+// True for the presets whose sound is AC-3 (the DVD ones), false for MPEG audio layer II.
+inline constexpr bool isAc3MpegType(MpegType type) {
+    return type == MpegType::DvdNtsc || type == MpegType::DvdPal;
+}
+
+// Picture-type list, index = ImageType.
+inline constexpr std::array<const char*, 5> kImageTypeNames = {"BMP", "PNG", "JPEG", "GIF",
+                                                               "Animated GIF"};
+
+// The editable frame-rate list of the AVI and picture panels. "Original" stands for the
+// movie's rate truncated to an integer; the other entries are their own values.
+inline constexpr std::array<const char*, 8> FrameRateList = {"Original", "5",  "10", "12",
+                                                             "15",       "20", "25", "30"};
+
+// AVI sound lists: what the indexes aviAudioFormat, aviAudioChannels, aviAudioSampleRate and
+// aviAudioBitRate stand for.
+struct AviAudioOption {
+    const char* text;
+    int32_t value; // format: 0 MP3, 1 PCM; channels: count; sample rate: Hz; bit rate: kbps
+};
+inline constexpr int32_t kAviAudioFormatMp3 = 0;
+inline constexpr int32_t kAviAudioFormatPcm = 1;
+inline constexpr std::array<AviAudioOption, 2> kAviAudioFormats = {{{"MP3", 0}, {"PCM", 1}}};
+inline constexpr std::array<AviAudioOption, 2> kAviAudioChannels = {{{"Mono", 1}, {"Stereo", 2}}};
+inline constexpr std::array<AviAudioOption, 3> kAviAudioSampleRates = {
+    {{"11025", 11025}, {"22050", 22050}, {"44100", 44100}}};
+inline constexpr std::array<AviAudioOption, 6> kAviAudioBitRates = {
+    {{"48", 48}, {"64", 64}, {"96", 96}, {"112", 112}, {"128", 128}, {"160", 160}}};
+
+inline constexpr int32_t kJpegQualityMin = 1;
+inline constexpr int32_t kJpegQualityMax = 100;
+
+} // namespace swivio
