@@ -1,0 +1,23 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "base/result.h"
+#include "encode/frame_writer.h"
+
+namespace swivio {
+
+// The MPEG output of the encoding loop as a FrameWriter.
+//
+// Opens an MpegWriter with the preset of `mpegType` (0 to 5), writing `path` with sound from
+// `soundPath` (empty: no sound). On failure the message says why; MPEG failures are not shown
+// to the user by the GUI, the command line prints the message.
+//
+// The writer's writeFrame returns true even when a frame fails (MPEG output fails silently
+// and the loop carries on); the first failure stays in errorString() and makes finish()
+// return false. finish() writes the trailer and closes the file.
+Result<std::unique_ptr<FrameWriter>> openMpegOutput(const std::string& path, int mpegType,
+                                                    const std::string& soundPath);
+
+} // namespace swivio

@@ -1,0 +1,114 @@
+#include "encode/mpeg/mpeg_video_encoder.h"
+
+namespace swivio {
+
+bool MpegVideoEncoder::open(const MpegPreset& preset, AVCodecID codecId, std::string& error) {
+    const AVCodec* codec = avcodec_find_encoder(codecId);
+    if (!codec) {
+        error = std::string("no encoder for ") + avcodec_get_name(codecId);
+        return false;
+    }
+    m_codec.reset(avcodec_alloc_context3(codec));
+    m_picture.reset(av_frame_alloc());
+    m_packet.reset(av_packet_alloc());
+    if (!m_codec || !m_picture || !m_packet) {
+        error = "out of memory for the video encoder";
+        return false;
+    }
+    m_width = preset.width;
+    m_height = preset.height;
+
+    AVCodecContext* c = m_codec.get();
+    c->codec_type = AVMEDIA_TYPE_VIDEO;
+    c->codec_id = codecId;
+    c->bit_rate = preset.videoBitRate;
+    c->rc_max_rate = preset.videoMaxRate;
+    c->rc_buffer_size = preset.videoBufferBits;
+    c->width = preset.width;
+    c->height = preset.height;
+    c->time_base = AVRational{100, preset.timeBaseDen()};
+    c->framerate = AVRational{preset.timeBaseDen(), 100};
+    c->sample_aspect_ratio = AVRational{1, 1};
+    // A group of pictures of 0 makes every picture an intra picture.
+    c->gop_size = 0;
+    c->max_b_frames = 0;
+    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    if (codecId == AV_CODEC_ID_MPEG1VIDEO)
+        c->mb_decision = FF_MB_DECISION_RD;
+
+    int rc = avcodec_open2(c, codec, nullptr);
+    if (rc < 0) {
+        error = std::string("cannot open the ") + codec->name +
+                " encoder: " + clib::ffmpegErrorText(rc);
+        return false;
+    }
+
+    m_picture->format = AV_PIX_FMT_YUV420P;
+    m_picture->width = m_width;
+    m_picture->height = m_height;
+    rc = av_frame_get_buffer(m_picture.get(), 0);
+    if (rc < 0) {
+        error = "cannot allocate the YUV picture: " + clib::ffmpegErrorText(rc);
+        return false;
+    }
+    // Same size in and out: libswscale takes its direct BGR24 to 4:2:0 path.
+    m_scaler.reset(sws_getContext(m_width, m_height, AV_PIX_FMT_BGR24, m_width, m_height,
+                                  AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!m_scaler) {
+        error = "cannot convert BGR24 pictures to YUV 4:2:0";
+        return false;
+    }
+    return true;
+}
+
+bool MpegVideoEncoder::encode(const uint8_t* bgrBottomUp, int64_t pts, const PacketSink& sink,
+                              std::string& error) {
+    // The encoder may still hold a reference to the previous picture's buffers.
+    int rc = av_frame_make_writable(m_picture.get());
+    if (rc < 0) {
+        error = "cannot reuse the YUV picture: " + clib::ffmpegErrorText(rc);
+        return false;
+    }
+    // Starting at the last stored row with a negative stride reads the frame top row first.
+    const int stride = m_width * 3;
+    const uint8_t* src[1] = {bgrBottomUp + static_cast<std::ptrdiff_t>(m_height - 1) * stride};
+    const int srcStride[1] = {-stride};
+    sws_scale(m_scaler.get(), src, srcStride, 0, m_height, m_picture->data, m_picture->linesize);
+
+    m_picture->pts = pts;
+    rc = avcodec_send_frame(m_codec.get(), m_picture.get());
+    if (rc < 0) {
+        error = "the video encoder refused a picture: " + clib::ffmpegErrorText(rc);
+        return false;
+    }
+    return drain(sink, error);
+}
+
+bool MpegVideoEncoder::flush(const PacketSink& sink, std::string& error) {
+    int rc = avcodec_send_frame(m_codec.get(), nullptr);
+    if (rc < 0 && rc != AVERROR_EOF) {
+        error = "cannot flush the video encoder: " + clib::ffmpegErrorText(rc);
+        return false;
+    }
+    return drain(sink, error);
+}
+
+bool MpegVideoEncoder::drain(const PacketSink& sink, std::string& error) {
+    for (;;) {
+        int rc = avcodec_receive_packet(m_codec.get(), m_packet.get());
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
+            return true;
+        if (rc < 0) {
+            error = "the video encoder failed: " + clib::ffmpegErrorText(rc);
+            return false;
+        }
+        if (m_packet->duration == 0)
+            m_packet->duration = 1;
+        const bool written = sink(*m_packet);
+        av_packet_unref(m_packet.get());
+        if (!written)
+            return false;
+    }
+}
+
+} // namespace swivio
