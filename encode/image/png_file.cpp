@@ -14,4 +14,52 @@ bool writePngFile(const Frame& frame, const std::string& path, std::string* erro
                                    /*bgr=*/true, error);
 }
 
+bool writePngFile(const PictureImage& image, const std::string& path, std::string* error) {
+    if (image.isNull()) {
+        if (error)
+            *error = "Cannot write an empty picture to " + path;
+        return false;
+    }
+    PictureImage truecolour;
+    const PictureImage* source = &image;
+    if (image.bitsPerPixel() != 24) {
+        truecolour = PictureImage(image.width(), image.height(), 24);
+        for (int y = 0; y < image.height(); ++y) {
+            uint8_t* row = truecolour.topRow(y);
+            for (int x = 0; x < image.width(); ++x) {
+                const uint32_t c = image.pixel(x, y);
+                row[x * 3] = colorBlue(c);
+                row[x * 3 + 1] = colorGreen(c);
+                row[x * 3 + 2] = colorRed(c);
+            }
+        }
+        source = &truecolour;
+    }
+    std::vector<const uint8_t*> rows(static_cast<std::size_t>(source->height()));
+    for (int y = 0; y < source->height(); ++y)
+        rows[static_cast<std::size_t>(y)] = source->topRow(y);
+    return png_codec::writeRgbRows(path, source->width(), source->height(), rows.data(),
+                                   /*bgr=*/true, error);
+}
+
+Result<PictureImage> decodePng(std::span<const uint8_t> data) {
+    using R = Result<PictureImage>;
+    png_codec::PngReader reader(data);
+    int width = 0, height = 0;
+    if (!reader.readHeader(&width, &height))
+        return R::failure("not a readable PNG: " + reader.errorString());
+    if (!PictureImage::sizeAllowed(width, height))
+        return R::failure("the PNG size " + std::to_string(width) + " x " + std::to_string(height) +
+                          " is empty or too large");
+    PictureImage image(width, height, 24);
+    if (image.isNull())
+        return R::failure("out of memory for the PNG picture");
+    std::vector<uint8_t*> rows(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        rows[static_cast<std::size_t>(y)] = image.topRow(y);
+    if (!reader.readRows(rows.data()))
+        return R::failure("the PNG data is damaged: " + reader.errorString());
+    return image;
+}
+
 } // namespace swivio

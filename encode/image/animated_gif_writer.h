@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "clib/c_handle.h"
+#include "encode/frame_writer.h"
+#include "encode/image/picture_image.h"
+
+namespace swivio {
+
+// The name of the animated GIF of a movie: the folder, then the movie's file title (its
+// file name up to, not including, the last '.'; the whole file name when it has no '.'),
+// then ".gif". "/movies/intro.final.swf" in "/out" gives "/out/intro.final.gif".
+std::string animatedGifFileName(const std::string& folder, const std::string& moviePath);
+
+// The delay of each frame, in hundredths of a second: 99 / frame rate, truncated (10 frames
+// per second give 9). 0 for a rate that is not positive.
+int animatedGifFrameDelay(double frameRate);
+
+// One animated GIF for a whole conversion. The file is created (truncated) by the
+// constructor. Frame 0 writes the header with the standard palette and the loop extension
+// (999 repeats); every frame writes a graphic control extension (disposal 2, the frame
+// delay) and its image reduced to the standard palette. finish() writes the trailer.
+// When the file cannot be created every write is ignored: writeFrame stays true and
+// finish() says so.
+class AnimatedGifWriter final : public FrameWriter {
+public:
+    static constexpr int kLoopCount = 1000;
+    static constexpr int kDisposalMethod = 2;
+
+    AnimatedGifWriter(const std::string& path, double frameRate, bool dither);
+
+    bool isOpen() const { return m_file != nullptr; }
+    // Appends output frame `index`; the header goes before the first frame.
+    bool appendFrame(const Frame& frame, int index);
+    bool writeFrame(const Frame& frame, int index) override { return appendFrame(frame, index); }
+    bool finish() override;
+    std::string errorString() const override { return m_error; }
+
+private:
+    void fail(std::string message);
+
+    std::string m_path;
+    clib::File m_file;
+    int m_delay;
+    bool m_dither;
+    int m_framesWritten = 0;
+    bool m_finished = false;
+    std::string m_comment;
+    PictureImage m_picture;
+    PictureImage m_reduced;
+    std::vector<uint8_t> m_bytes;
+    std::string m_error;
+};
+
+} // namespace swivio

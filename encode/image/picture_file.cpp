@@ -1,0 +1,124 @@
+#include "encode/image/picture_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "clib/c_handle.h"
+#include "encode/image/bmp_file.h"
+#include "encode/image/gif_decoder.h"
+#include "encode/image/gif_encoder.h"
+#include "encode/image/jpeg_file.h"
+#include "encode/image/png_file.h"
+
+namespace swivio {
+namespace {
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    }
+    return text;
+}
+
+void setError(std::string* error, std::string text) {
+    if (error)
+        *error = std::move(text);
+}
+
+} // namespace
+
+std::optional<PictureFileType> pictureFileTypeForPath(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos)
+        return std::nullopt;
+    const std::string extension = lowerCase(path.substr(dot + 1));
+    if (extension == "bmp")
+        return PictureFileType::Bmp;
+    if (extension == "png")
+        return PictureFileType::Png;
+    if (extension == "jpg" || extension == "jpeg")
+        return PictureFileType::Jpeg;
+    if (extension == "gif")
+        return PictureFileType::Gif;
+    return std::nullopt;
+}
+
+Result<PictureImage> decodePicture(std::span<const uint8_t> data, PictureFileType type) {
+    switch (type) {
+    case PictureFileType::Bmp:
+        return decodeBmp(data);
+    case PictureFileType::Png:
+        return decodePng(data);
+    case PictureFileType::Jpeg:
+        return decodeJpeg(data);
+    case PictureFileType::Gif:
+        return decodeGif(data);
+    }
+    return Result<PictureImage>::failure("unknown picture type");
+}
+
+Result<PictureImage> loadPictureFile(const std::string& path, PictureFileType type) {
+    using R = Result<PictureImage>;
+    clib::File file = clib::openFile(path.c_str(), "rb");
+    if (!file)
+        return R::failure("Cannot open " + path + ": " + std::strerror(errno));
+    std::vector<uint8_t> data;
+    uint8_t chunk[65536];
+    while (true) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
+        if (n == 0)
+            break;
+        if (data.size() + n > kMaxPictureFileSize)
+            return R::failure(path + " is too large for a picture file");
+        data.insert(data.end(), chunk, chunk + n);
+    }
+    if (std::ferror(file.get()))
+        return R::failure("Cannot read " + path);
+    Result<PictureImage> image = decodePicture(data, type);
+    if (!image)
+        return R::failure(path + ": " + image.message());
+    return image;
+}
+
+bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error) {
+    clib::File file = clib::openFile(path.c_str(), "wb");
+    if (!file) {
+        setError(error, "Cannot create " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    ok = std::fclose(file.release()) == 0 && ok;
+    if (!ok) {
+        setError(error, "Cannot write " + path + ": " + std::strerror(errno));
+        std::remove(path.c_str());
+    }
+    return ok;
+}
+
+bool savePictureFile(const PictureImage& image, PictureFileType type, const std::string& path,
+                     std::string* error) {
+    if (image.isNull()) {
+        setError(error, "Cannot save an empty picture as " + path);
+        return false;
+    }
+    switch (type) {
+    case PictureFileType::Bmp:
+        return writeWholeFile(path, encodeBmp(image), error);
+    case PictureFileType::Png:
+        return writePngFile(image, path, error);
+    case PictureFileType::Jpeg:
+        return writeJpegFile(image, path, error);
+    case PictureFileType::Gif:
+        if (image.bitsPerPixel() != 8) {
+            setError(error, "Only 8-bit pictures can be saved as GIF: " + path);
+            return false;
+        }
+        return writeWholeFile(path, encodeSingleGif(image), error);
+    }
+    return false;
+}
+
+} // namespace swivio

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "encode/image/picture_image.h"
+
+namespace swivio {
+
+enum class PictureFileType { Bmp, Png, Jpeg, Gif };
+
+// The type of a picture file by its extension, the text after the last '.', compared
+// without regard to case: "bmp", "png", "jpg" or "jpeg", "gif". Empty for anything else.
+std::optional<PictureFileType> pictureFileTypeForPath(const std::string& path);
+
+// The largest picture file the loaders read (bytes).
+inline constexpr std::size_t kMaxPictureFileSize = std::size_t(256) << 20;
+
+// Decodes a picture file held in memory as `type` into a 24-bit picture.
+Result<PictureImage> decodePicture(std::span<const uint8_t> data, PictureFileType type);
+// Reads the file at `path` and decodes it as `type`.
+Result<PictureImage> loadPictureFile(const std::string& path, PictureFileType type);
+
+// Saves `image` at `path`, replacing any file there: BMP (24 bits), PNG (truecolour), JPEG
+// (24-bit pictures only, at the picture's jpegQuality) or a single-picture GIF (8-bit
+// pictures only). On failure a partial file is removed and *error (when given) says why.
+bool savePictureFile(const PictureImage& image, PictureFileType type, const std::string& path,
+                     std::string* error);
+
+// Writes `bytes` as the whole file at `path`; on failure a partial file is removed.
+bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error);
+
+} // namespace swivio

@@ -1,0 +1,70 @@
+#include "encode/image/watermark_picture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "encode/image/picture_file.h"
+
+namespace swivio {
+
+std::pair<int, int> watermarkPictureSize(int width, int height) {
+    if (width <= kMaxWatermarkSide && height <= kMaxWatermarkSide)
+        return {width, height};
+    const uint64_t w = uint64_t(std::max(width, 1)), h = uint64_t(std::max(height, 1));
+    // A very thin picture would round its short side to 0; keep one pixel of it.
+    if (w > h)
+        return {kMaxWatermarkSide, std::max(1, int(h * kMaxWatermarkSide / w))};
+    return {std::max(1, int(w * kMaxWatermarkSide / h)), kMaxWatermarkSide};
+}
+
+PictureImage stretchPicture(const PictureImage& image, int width, int height) {
+    if (image.isNull())
+        return {};
+    PictureImage out(width, height, 24);
+    if (out.isNull())
+        return out;
+    std::vector<int> sourceX(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x)
+        sourceX[std::size_t(x)] = int(int64_t(x) * image.width() / width);
+    for (int y = 0; y < height; ++y) {
+        const int sy = int(int64_t(y) * image.height() / height);
+        uint8_t* dst = out.topRow(y);
+        if (image.bitsPerPixel() == 24) {
+            const uint8_t* src = image.topRow(sy);
+            for (int x = 0; x < width; ++x)
+                std::memcpy(dst + x * 3, src + sourceX[std::size_t(x)] * 3, 3);
+        } else {
+            for (int x = 0; x < width; ++x) {
+                const uint32_t c = image.pixel(sourceX[std::size_t(x)], sy);
+                dst[x * 3] = colorBlue(c);
+                dst[x * 3 + 1] = colorGreen(c);
+                dst[x * 3 + 2] = colorRed(c);
+            }
+        }
+    }
+    return out;
+}
+
+Result<std::shared_ptr<PictureImage>> loadWatermarkPicture(const std::string& path,
+                                                           std::string* detail) {
+    using R = Result<std::shared_ptr<PictureImage>>;
+    const std::optional<PictureFileType> type = pictureFileTypeForPath(path);
+    if (!type)
+        return R::failure(kUnsupportedFileTypeMessage);
+    Result<PictureImage> loaded = loadPictureFile(path, *type);
+    if (!loaded) {
+        if (detail)
+            *detail = loaded.message();
+        return R::failure(kBadPictureFileMessage);
+    }
+    const auto [width, height] = watermarkPictureSize(loaded->width(), loaded->height());
+    if (width == loaded->width() && height == loaded->height())
+        return std::make_shared<PictureImage>(std::move(*loaded));
+    PictureImage shrunk = stretchPicture(*loaded, width, height);
+    if (shrunk.isNull())
+        return R::failure(kBadPictureFileMessage);
+    return std::make_shared<PictureImage>(std::move(shrunk));
+}
+
+} // namespace swivio
