@@ -13,9 +13,9 @@ namespace swivio::swf {
 //   pixels; the frame's pixel (0, 0) lies at (originX, originY) of that display, and only
 //   pixels inside the clip rectangle (frame pixels, top-left origin) are touched.
 struct RenderViewport {
-    Rect stage;                        // the movie's stage RECT, twips
+    Rect stage; // the movie's stage RECT, twips
     int playerWidth = 0, playerHeight = 0;
-    int originX = 0, originY = 0;      // grab origin, may be negative
+    int originX = 0, originY = 0; // grab origin, may be negative
     int clipX = 0, clipY = 0, clipWidth = 0, clipHeight = 0;
 };
 

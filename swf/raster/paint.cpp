@@ -1,0 +1,333 @@
+#include "swf/raster/paint.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "swf/raster/pixel_ops.h"
+
+namespace swivio::swf::raster {
+namespace {
+
+constexpr double kGradientHalfSize = 16384.0; // twips from the gradient square's centre
+constexpr uint16_t kNoBitmap = 65535;
+
+// Inverts m into (ia, ib, ic, id, itx, ity); false when m is singular or not finite.
+bool invert(const Matrix& m, double& ia, double& ib, double& ic, double& id, double& itx,
+            double& ity) {
+    const double det = m.a * m.d - m.b * m.c;
+    if (!std::isfinite(det) || std::fabs(det) < 1e-12) {
+        return false;
+    }
+    ia = m.d / det;
+    ib = -m.b / det;
+    ic = -m.c / det;
+    id = m.a / det;
+    itx = -(ia * m.tx + ic * m.ty);
+    ity = -(ib * m.tx + id * m.ty);
+    return std::isfinite(ia) && std::isfinite(ib) && std::isfinite(ic) && std::isfinite(id) &&
+           std::isfinite(itx) && std::isfinite(ity);
+}
+
+float srgbToLinear(uint8_t c) {
+    const float v = c / 255.0f;
+    return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+}
+
+uint8_t linearToSrgb(float v) {
+    v = std::clamp(v, 0.0f, 1.0f);
+    const float s = v <= 0.0031308f ? v * 12.92f : 1.055f * std::pow(v, 1.0f / 2.4f) - 0.055f;
+    return uint8_t(std::lround(s * 255.0f));
+}
+
+uint8_t lerpChannel(uint8_t a, uint8_t b, float f) {
+    return uint8_t(std::lround(a + (float(b) - float(a)) * f));
+}
+
+Rgba lerpColor(Rgba a, Rgba b, float f, Interpolation interpolation) {
+    if (interpolation == Interpolation::LinearRgb) {
+        auto mix = [f](uint8_t x, uint8_t y) {
+            const float lx = srgbToLinear(x);
+            return linearToSrgb(lx + (srgbToLinear(y) - lx) * f);
+        };
+        return {mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b), lerpChannel(a.a, b.a, f)};
+    }
+    return {lerpChannel(a.r, b.r, f), lerpChannel(a.g, b.g, f), lerpChannel(a.b, b.b, f),
+            lerpChannel(a.a, b.a, f)};
+}
+
+// Integer part of a finite or non-finite double, saturated to the int range.
+int saturatingFloor(double v) {
+    if (!(v > -2e9)) {
+        return v != v ? 0 : -2000000000;
+    }
+    if (v > 2e9) {
+        return 2000000000;
+    }
+    return static_cast<int>(std::floor(v));
+}
+
+int wrapIndex(int i, int size) {
+    const int m = i % size;
+    return m < 0 ? m + size : m;
+}
+
+uint32_t lerpPixel(uint32_t p, uint32_t q, uint32_t f) { // f in 0..256
+    const uint32_t g = 256 - f;
+    const uint32_t rb = (((p & 0x00FF00FFu) * g + (q & 0x00FF00FFu) * f) >> 8) & 0x00FF00FFu;
+    const uint32_t ga = (((p >> 8) & 0x00FF00FFu) * g + ((q >> 8) & 0x00FF00FFu) * f) & 0xFF00FF00u;
+    return rb | ga;
+}
+
+} // namespace
+
+bool buildGradientRamp(const std::vector<GradientStop>& stops, Interpolation interpolation,
+                       const ColorTransform& ct, std::array<uint32_t, 256>& ramp) {
+    if (stops.empty()) {
+        return false;
+    }
+    // Ratios must rise; a stop below its predecessor is treated as lying on it.
+    std::size_t k = 0;
+    int prevRatio = stops[0].ratio;
+    int nextRatio = stops.size() > 1 ? std::max<int>(stops[1].ratio, prevRatio) : prevRatio;
+    const bool identity = ct.isIdentity();
+    for (int i = 0; i < 256; ++i) {
+        while (k + 1 < stops.size() && i >= nextRatio) {
+            ++k;
+            prevRatio = nextRatio;
+            nextRatio =
+                k + 1 < stops.size() ? std::max<int>(stops[k + 1].ratio, prevRatio) : prevRatio;
+        }
+        Rgba c;
+        if (i <= stops[0].ratio) {
+            c = stops[0].color;
+        } else if (k + 1 >= stops.size()) {
+            c = stops[k].color;
+        } else {
+            const float f = float(i - prevRatio) / float(std::max(nextRatio - prevRatio, 1));
+            c = lerpColor(stops[k].color, stops[k + 1].color, f, interpolation);
+        }
+        ramp[i] = premultiply(identity ? c : ct.apply(c));
+    }
+    return true;
+}
+
+void Paint::prepareSolid(Rgba color, const ColorTransform& ct) {
+    m_kind = Kind::Solid;
+    m_color = premultiply(ct.isIdentity() ? color : ct.apply(color));
+    if (pixelA(m_color) == 0) {
+        m_kind = Kind::None;
+    }
+}
+
+void Paint::prepare(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
+                    const BitmapLookup& bitmaps) {
+    switch (fill.type) {
+    case FillType::Solid:
+        prepareSolid(fill.color, ct);
+        return;
+    case FillType::LinearGradient:
+    case FillType::RadialGradient:
+    case FillType::FocalRadialGradient:
+        prepareGradient(fill, toPixels, ct);
+        return;
+    case FillType::RepeatingBitmap:
+    case FillType::ClippedBitmap:
+    case FillType::RepeatingBitmapHard:
+    case FillType::ClippedBitmapHard:
+        prepareBitmap(fill, toPixels, ct, bitmaps);
+        return;
+    }
+    m_kind = Kind::None; // an unknown fill type draws nothing
+}
+
+void Paint::prepareGradient(const FillStyle& fill, const Matrix& toPixels,
+                            const ColorTransform& ct) {
+    if (!buildGradientRamp(fill.gradient.stops, fill.gradient.interpolation, ct, m_ramp)) {
+        m_kind = Kind::None;
+        return;
+    }
+    if (!invert(toPixels * fill.matrix, m_ia, m_ib, m_ic, m_id, m_itx, m_ity)) {
+        // A gradient squeezed to nothing shows its outermost colour.
+        m_kind = Kind::Solid;
+        m_color = m_ramp[255];
+        return;
+    }
+    constexpr double s = 1.0 / kGradientHalfSize;
+    m_ia *= s;
+    m_ib *= s;
+    m_ic *= s;
+    m_id *= s;
+    m_itx *= s;
+    m_ity *= s;
+    m_spread = fill.gradient.spread;
+    switch (fill.type) {
+    case FillType::LinearGradient:
+        m_kind = Kind::Linear;
+        break;
+    case FillType::FocalRadialGradient:
+        // A focal point on the circle itself has no defined colours beyond it.
+        m_focal = std::isfinite(fill.gradient.focalPoint)
+                      ? std::clamp(double(fill.gradient.focalPoint), -0.98, 0.98)
+                      : 0.0;
+        m_kind = m_focal == 0 ? Kind::Radial : Kind::Focal;
+        break;
+    default:
+        m_kind = Kind::Radial;
+        break;
+    }
+}
+
+void Paint::prepareBitmap(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
+                          const BitmapLookup& bitmaps) {
+    m_kind = Kind::None;
+    if (fill.bitmapId == kNoBitmap) {
+        return;
+    }
+    const Bitmap* bitmap = bitmaps.bitmap(fill.bitmapId);
+    if (bitmap == nullptr || bitmap->width <= 0 || bitmap->height <= 0 ||
+        bitmap->pixels.size() !=
+            static_cast<std::size_t>(bitmap->width) * static_cast<std::size_t>(bitmap->height)) {
+        return;
+    }
+    if (!invert(toPixels * fill.matrix, m_ia, m_ib, m_ic, m_id, m_itx, m_ity)) {
+        return;
+    }
+    m_bitmap = bitmap;
+    m_repeat = fill.type == FillType::RepeatingBitmap || fill.type == FillType::RepeatingBitmapHard;
+    m_smooth = fill.type == FillType::RepeatingBitmap || fill.type == FillType::ClippedBitmap;
+    m_transformPixels = !ct.isIdentity();
+    m_ct = ct;
+    m_kind = Kind::Bitmap;
+}
+
+uint32_t Paint::rampAt(double t) const {
+    switch (m_spread) {
+    case SpreadMode::Repeat:
+        t -= std::floor(t);
+        break;
+    case SpreadMode::Reflect:
+        t = std::fabs(t);
+        t -= 2.0 * std::floor(t * 0.5);
+        if (t > 1.0) {
+            t = 2.0 - t;
+        }
+        break;
+    case SpreadMode::Pad:
+    default:
+        break;
+    }
+    if (!(t > 0.0)) { // also catches NaN
+        return m_ramp[0];
+    }
+    if (t >= 1.0) {
+        return m_ramp[255];
+    }
+    return m_ramp[static_cast<int>(t * 255.0 + 0.5)];
+}
+
+void Paint::generate(int x, int y, int len, uint32_t* out) const {
+    const double px = x + 0.5;
+    const double py = y + 0.5;
+    double u = m_ia * px + m_ic * py + m_itx;
+    double v = m_ib * px + m_id * py + m_ity;
+    switch (m_kind) {
+    case Kind::None:
+        std::fill(out, out + len, 0u);
+        return;
+    case Kind::Solid:
+        std::fill(out, out + len, m_color);
+        return;
+    case Kind::Linear:
+        for (int i = 0; i < len; ++i, u += m_ia) {
+            out[i] = rampAt((u + 1.0) * 0.5);
+        }
+        return;
+    case Kind::Radial:
+        for (int i = 0; i < len; ++i, u += m_ia, v += m_ib) {
+            out[i] = rampAt(std::sqrt(u * u + v * v));
+        }
+        return;
+    case Kind::Focal: {
+        // t is the distance from the focal point F relative to the distance from F, along
+        // the same ray, to the unit circle: solve |F + s*d| = 1 for s > 0, then t = 1 / s.
+        const double f = m_focal;
+        const double c = f * f - 1.0; // |F|^2 - 1, negative since |f| < 1
+        for (int i = 0; i < len; ++i, u += m_ia, v += m_ib) {
+            const double dx = u - f;
+            const double dy = v;
+            const double dd = dx * dx + dy * dy;
+            if (dd <= 1e-18) {
+                out[i] = m_ramp[0];
+                continue;
+            }
+            const double fd = f * dx;
+            const double s = (-fd + std::sqrt(fd * fd - dd * c)) / dd;
+            out[i] = rampAt(1.0 / s);
+        }
+        return;
+    }
+    case Kind::Bitmap:
+        generateBitmap(u, v, len, out);
+        return;
+    }
+}
+
+void Paint::generateBitmap(double u, double v, int len, uint32_t* out) const {
+    if (m_smooth) {
+        for (int i = 0; i < len; ++i, u += m_ia, v += m_ib) {
+            out[i] = sampleBilinear(u - 0.5, v - 0.5);
+        }
+    } else {
+        for (int i = 0; i < len; ++i, u += m_ia, v += m_ib) {
+            out[i] = sampleNearest(u, v);
+        }
+    }
+    if (m_transformPixels) {
+        for (int i = 0; i < len; ++i) {
+            out[i] = applyColorTransform(m_ct, out[i]);
+        }
+    }
+}
+
+uint32_t Paint::sampleNearest(double u, double v) const {
+    const int w = m_bitmap->width;
+    const int h = m_bitmap->height;
+    int ix = saturatingFloor(u);
+    int iy = saturatingFloor(v);
+    if (m_repeat) {
+        ix = wrapIndex(ix, w);
+        iy = wrapIndex(iy, h);
+    } else {
+        ix = std::clamp(ix, 0, w - 1);
+        iy = std::clamp(iy, 0, h - 1);
+    }
+    return sanitizePremultiplied(m_bitmap->at(ix, iy));
+}
+
+uint32_t Paint::sampleBilinear(double u, double v) const {
+    const int w = m_bitmap->width;
+    const int h = m_bitmap->height;
+    const int ix = saturatingFloor(u);
+    const int iy = saturatingFloor(v);
+    const uint32_t fx = std::isfinite(u) ? uint32_t((u - std::floor(u)) * 256.0) : 0;
+    const uint32_t fy = std::isfinite(v) ? uint32_t((v - std::floor(v)) * 256.0) : 0;
+    int x0, x1, y0, y1;
+    if (m_repeat) {
+        x0 = wrapIndex(ix, w);
+        x1 = x0 + 1 == w ? 0 : x0 + 1;
+        y0 = wrapIndex(iy, h);
+        y1 = y0 + 1 == h ? 0 : y0 + 1;
+    } else {
+        x0 = std::clamp(ix, 0, w - 1);
+        x1 = std::clamp(ix + 1 > ix ? ix + 1 : ix, 0, w - 1);
+        y0 = std::clamp(iy, 0, h - 1);
+        y1 = std::clamp(iy + 1 > iy ? iy + 1 : iy, 0, h - 1);
+    }
+    const uint32_t top = lerpPixel(sanitizePremultiplied(m_bitmap->at(x0, y0)),
+                                   sanitizePremultiplied(m_bitmap->at(x1, y0)), fx);
+    const uint32_t bottom = lerpPixel(sanitizePremultiplied(m_bitmap->at(x0, y1)),
+                                      sanitizePremultiplied(m_bitmap->at(x1, y1)), fx);
+    return lerpPixel(top, bottom, fy);
+}
+
+} // namespace swivio::swf::raster

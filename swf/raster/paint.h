@@ -1,0 +1,62 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "swf/format/bitmap.h"
+#include "swf/format/shape.h"
+#include "swf/format/types.h"
+
+namespace swivio::swf::raster {
+
+// One fill style made ready for drawing: its colours already passed through the colour
+// transform and premultiplied, its matrix inverted so that each pixel maps back into the
+// fill's own space. Plain data with one switch per span, so spans cost no virtual calls.
+class Paint {
+public:
+    enum class Kind : uint8_t { None, Solid, Linear, Radial, Focal, Bitmap };
+
+    // A fill as seen through `toPixels` (shape twips to surface pixels).
+    void prepare(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
+                 const BitmapLookup& bitmaps);
+    void prepareSolid(Rgba color, const ColorTransform& ct);
+    void prepareNone() { m_kind = Kind::None; }
+
+    Kind kind() const { return m_kind; }
+    bool isVisible() const { return m_kind != Kind::None; }
+    // Solid paints: the premultiplied colour.
+    uint32_t color() const { return m_color; }
+
+    // Writes len premultiplied pixels of row y starting at column x (pixel centres).
+    void generate(int x, int y, int len, uint32_t* out) const;
+
+private:
+    void prepareGradient(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct);
+    void prepareBitmap(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
+                       const BitmapLookup& bitmaps);
+    uint32_t rampAt(double t) const;
+    void generateBitmap(double u, double v, int len, uint32_t* out) const;
+    uint32_t sampleNearest(double u, double v) const;
+    uint32_t sampleBilinear(double u, double v) const;
+
+    Kind m_kind = Kind::None;
+    uint32_t m_color = 0;
+    // Pixel centre (x, y) to fill space: u = ia*x + ic*y + itx, v = ib*x + id*y + ity.
+    // Gradients: the gradient square scaled to -1..1. Bitmaps: bitmap pixels.
+    double m_ia = 1, m_ib = 0, m_ic = 0, m_id = 1, m_itx = 0, m_ity = 0;
+    SpreadMode m_spread = SpreadMode::Pad;
+    double m_focal = 0;
+    std::array<uint32_t, 256> m_ramp{};
+    const Bitmap* m_bitmap = nullptr;
+    bool m_repeat = true;
+    bool m_smooth = true;
+    bool m_transformPixels = false;
+    ColorTransform m_ct;
+};
+
+// Fills a 256-entry ramp of premultiplied colours from gradient stops, with the colour
+// transform applied. Returns false when the gradient has no stops.
+bool buildGradientRamp(const std::vector<GradientStop>& stops, Interpolation interpolation,
+                       const ColorTransform& ct, std::array<uint32_t, 256>& ramp);
+
+} // namespace swivio::swf::raster

@@ -1,0 +1,282 @@
+#include "swf/raster/renderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "swf/raster/filter_effects.h"
+#include "swf/raster/layer_compositor.h"
+#include "swf/raster/pixel_ops.h"
+#include "swf/raster/shape_painter.h"
+#include "swf/raster/surface.h"
+
+namespace swivio::swf {
+
+using raster::composeLayer;
+using raster::DrawTarget;
+using raster::PixelBox;
+using raster::Surface;
+
+namespace {
+
+// Layers, mask definitions and masks each hold a picture of the clip rectangle; past these
+// depths, hostile nesting is drawn no deeper instead of exhausting memory.
+constexpr std::size_t kMaxLevels = 16;
+constexpr std::size_t kMaxMasks = 16;
+// The scanline buffers of the rasterizer count pixels in 16 bits.
+constexpr int kMaxClipSize = 16384;
+
+} // namespace
+
+struct Renderer::Impl {
+    enum class LevelKind { Root, Layer, MaskDefinition };
+
+    struct Level {
+        LevelKind kind = LevelKind::Root;
+        std::unique_ptr<Surface> surface; // null for the root (it uses `root`) or when skipped
+        bool skipped = false;
+        const RenderCommand* command = nullptr; // the PushLayer
+    };
+
+    struct Mask {
+        std::vector<uint8_t> coverage; // empty when skipped
+        std::size_t level = 0;
+    };
+
+    void render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
+                const RenderViewport& viewport, Frame& frame);
+
+    Surface* levelSurface(std::size_t index) {
+        Level& level = levels[index];
+        return level.kind == LevelKind::Root ? root.get() : level.surface.get();
+    }
+    const uint8_t* activeMask(std::size_t levelIndex) const {
+        if (masks.empty() || masks.back().level != levelIndex || masks.back().coverage.empty()) {
+            return nullptr;
+        }
+        return masks.back().coverage.data();
+    }
+    void pushLevel(LevelKind kind, const RenderCommand* command);
+    void popLevel(); // the top level, which is not the root
+    void beginMasked();
+    void popMask();
+    void popLayer();
+    void releaseMask() {
+        freeMasks.push_back(std::move(masks.back().coverage));
+        masks.pop_back();
+    }
+
+    raster::ShapePainter painter;
+    raster::FilterEffects filters;
+    raster::SurfacePool pool;
+    std::unique_ptr<Surface> root;
+    std::vector<Level> levels;
+    std::vector<Mask> masks;
+    std::vector<std::vector<uint8_t>> freeMasks;
+    double scaleX = 1, scaleY = 1; // stage pixels to surface pixels
+};
+
+Renderer::Renderer() : m_impl(std::make_unique<Impl>()) {}
+Renderer::~Renderer() = default;
+
+void Renderer::render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
+                      const RenderViewport& viewport, Frame& frame) {
+    m_impl->render(commands, bitmaps, viewport, frame);
+}
+
+void Renderer::Impl::pushLevel(LevelKind kind, const RenderCommand* command) {
+    Level level;
+    level.kind = kind;
+    level.command = command;
+    const bool parentSkipped = !levels.empty() && levels.back().skipped;
+    if (parentSkipped || levels.size() >= kMaxLevels) {
+        level.skipped = true;
+    } else {
+        level.surface = pool.acquire();
+    }
+    levels.push_back(std::move(level));
+}
+
+void Renderer::Impl::popLevel() {
+    pool.release(std::move(levels.back().surface));
+    levels.pop_back();
+}
+
+void Renderer::Impl::beginMasked() {
+    if (levels.back().kind != LevelKind::MaskDefinition) {
+        return; // BeginMasked without PushMask
+    }
+    Level definition = std::move(levels.back());
+    levels.pop_back();
+    Mask mask;
+    mask.level = levels.size() - 1;
+    if (definition.surface && masks.size() < kMaxMasks) {
+        const Surface& s = *definition.surface;
+        if (!freeMasks.empty()) {
+            mask.coverage = std::move(freeMasks.back());
+            freeMasks.pop_back();
+        }
+        mask.coverage.assign(static_cast<std::size_t>(s.width()) * s.height(), 0);
+        const PixelBox box = s.dirty();
+        const uint8_t* outer = activeMask(mask.level);
+        for (int y = box.y0; y < box.y1; ++y) {
+            const uint32_t* row = s.row(y);
+            uint8_t* out = mask.coverage.data() + static_cast<std::size_t>(y) * s.width();
+            const uint8_t* outerRow =
+                outer ? outer + static_cast<std::size_t>(y) * s.width() : nullptr;
+            for (int x = box.x0; x < box.x1; ++x) {
+                const uint32_t a = raster::pixelA(row[x]);
+                out[x] = uint8_t(outerRow ? raster::mul255(a, outerRow[x]) : a);
+            }
+        }
+    } else if (!definition.skipped) {
+        // Too many masks at once: the content shows unmasked rather than not at all.
+        mask.coverage.clear();
+    }
+    pool.release(std::move(definition.surface));
+    masks.push_back(std::move(mask));
+}
+
+void Renderer::Impl::popMask() {
+    if (levels.back().kind == LevelKind::MaskDefinition) {
+        popLevel(); // a mask that never reached BeginMasked
+        return;
+    }
+    if (!masks.empty() && masks.back().level == levels.size() - 1) {
+        releaseMask();
+    }
+}
+
+void Renderer::Impl::popLayer() {
+    while (levels.back().kind == LevelKind::MaskDefinition) {
+        popLevel();
+    }
+    if (levels.back().kind != LevelKind::Layer) {
+        return; // PopLayer without PushLayer
+    }
+    const std::size_t index = levels.size() - 1;
+    while (!masks.empty() && masks.back().level >= index) {
+        releaseMask();
+    }
+    Level layer = std::move(levels.back());
+    levels.pop_back();
+    if (layer.surface) {
+        const RenderCommand& command = *layer.command;
+        filters.apply(*layer.surface, command.filters, scaleX, scaleY);
+        Surface* below = levelSurface(levels.size() - 1);
+        if (below) {
+            composeLayer(*layer.surface, *below, layer.surface->dirty(), command.blendMode,
+                         command.colorTransform, activeMask(levels.size() - 1));
+        }
+    }
+    pool.release(std::move(layer.surface));
+}
+
+void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
+                            const RenderViewport& viewport, Frame& frame) {
+    const PixelBox clip = PixelBox{viewport.clipX, viewport.clipY,
+                                   viewport.clipX + std::min(viewport.clipWidth, kMaxClipSize),
+                                   viewport.clipY + std::min(viewport.clipHeight, kMaxClipSize)}
+                              .intersected({0, 0, frame.width(), frame.height()});
+    const double stageWidth = double(viewport.stage.xMax) - viewport.stage.xMin;
+    const double stageHeight = double(viewport.stage.yMax) - viewport.stage.yMin;
+    if (clip.isEmpty() || frame.isEmpty() || stageWidth <= 0 || stageHeight <= 0 ||
+        viewport.playerWidth <= 0 || viewport.playerHeight <= 0) {
+        return;
+    }
+    const int width = clip.x1 - clip.x0;
+    const int height = clip.y1 - clip.y0;
+    pool.setSize(width, height);
+    if (!root || root->width() != width || root->height() != height) {
+        root = std::make_unique<Surface>(width, height);
+        freeMasks.clear();
+    }
+
+    // Stage twips to surface pixels: scale to the player size, then shift by the grab
+    // origin and the clip rectangle's corner.
+    const double sx = viewport.playerWidth / stageWidth;
+    const double sy = viewport.playerHeight / stageHeight;
+    const Matrix view{sx,
+                      0,
+                      0,
+                      sy,
+                      -viewport.stage.xMin * sx - viewport.originX - clip.x0,
+                      -viewport.stage.yMin * sy - viewport.originY - clip.y0};
+    scaleX = sx * 20;
+    scaleY = sy * 20;
+
+    // The root starts as the frame's own pixels, so blend modes see the background.
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = frame.topRow(clip.y0 + y) + std::size_t(clip.x0) * 3;
+        uint32_t* out = root->row(y);
+        for (int x = 0; x < width; ++x, in += 3) {
+            out[x] = raster::packPixel(in[2], in[1], in[0], 255);
+        }
+    }
+    root->forgetDirty();
+    levels.clear();
+    masks.clear();
+    levels.push_back(Level{});
+
+    for (const RenderCommand& command : commands) {
+        switch (command.kind) {
+        case RenderCommand::Kind::DrawShape: {
+            const std::size_t top = levels.size() - 1;
+            Surface* surface = levelSurface(top);
+            if (!command.shape || !surface) {
+                break;
+            }
+            DrawTarget target;
+            target.surface = surface;
+            target.coverageOnly = levels[top].kind == LevelKind::MaskDefinition;
+            target.mask = target.coverageOnly ? nullptr : activeMask(top);
+            painter.draw(*command.shape, command.matrix, view, command.colorTransform, bitmaps,
+                         target);
+            break;
+        }
+        case RenderCommand::Kind::PushMask:
+            pushLevel(LevelKind::MaskDefinition, &command);
+            break;
+        case RenderCommand::Kind::BeginMasked:
+            beginMasked();
+            break;
+        case RenderCommand::Kind::PopMask:
+            popMask();
+            break;
+        case RenderCommand::Kind::PushLayer:
+            pushLevel(LevelKind::Layer, &command);
+            break;
+        case RenderCommand::Kind::PopLayer:
+            popLayer();
+            break;
+        }
+    }
+    // Unbalanced lists: close whatever is still open.
+    while (levels.size() > 1) {
+        if (levels.back().kind == LevelKind::Layer) {
+            popLayer();
+        } else {
+            popLevel();
+        }
+    }
+    while (!masks.empty()) {
+        releaseMask();
+    }
+
+    // Back into the frame. Only alpha and erase blends can leave the root less than opaque;
+    // there the frame's own pixels show through.
+    const PixelBox box = root->dirty();
+    for (int y = box.y0; y < box.y1; ++y) {
+        const uint32_t* in = root->row(y);
+        uint8_t* out = frame.topRow(clip.y0 + y) + std::size_t(clip.x0 + box.x0) * 3;
+        for (int x = box.x0; x < box.x1; ++x, out += 3) {
+            const uint32_t p = in[x];
+            const uint32_t keep = 255 - raster::pixelA(p);
+            out[0] = uint8_t(raster::pixelB(p) + raster::mul255(out[0], keep));
+            out[1] = uint8_t(raster::pixelG(p) + raster::mul255(out[1], keep));
+            out[2] = uint8_t(raster::pixelR(p) + raster::mul255(out[2], keep));
+        }
+    }
+}
+
+} // namespace swivio::swf

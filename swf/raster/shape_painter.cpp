@@ -1,0 +1,503 @@
+#include "swf/raster/shape_painter.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <agg_conv_stroke.h>
+
+#include "swf/raster/pixel_ops.h"
+
+namespace swivio::swf::raster {
+namespace {
+
+// Vertices further out than this are pulled in: nothing that far is visible, and it keeps
+// the rasterizer's fixed-point arithmetic far from overflow.
+constexpr double kMaxCoordinate = 1e6;
+constexpr int kMaxCurveSegments = 64;
+constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
+
+bool isFinite(const Matrix& m) {
+    return std::isfinite(m.a) && std::isfinite(m.b) && std::isfinite(m.c) && std::isfinite(m.d) &&
+           std::isfinite(m.tx) && std::isfinite(m.ty);
+}
+
+double clampCoordinate(double v) {
+    return v != v ? 0.0 : std::clamp(v, -kMaxCoordinate, kMaxCoordinate);
+}
+
+struct Point {
+    double x, y;
+};
+
+Point mapPoint(const Matrix& m, double x, double y) {
+    return {clampCoordinate(m.mapX(x, y)), clampCoordinate(m.mapY(x, y))};
+}
+
+// Calls emit(point) for the points after the first that approximate the edge in pixels.
+template <class Emit> void flattenEdge(const Edge& e, const Matrix& m, Point p0, Emit emit) {
+    const Point p1 = mapPoint(m, e.x1, e.y1);
+    if (!e.curved) {
+        emit(p1);
+        return;
+    }
+    const Point c = mapPoint(m, e.cx, e.cy);
+    // The curve strays from its chord by a quarter of |p0 - 2c + p1|; pick segments so the
+    // error stays near a tenth of a pixel.
+    const double dev = std::hypot(p0.x - 2 * c.x + p1.x, p0.y - 2 * c.y + p1.y);
+    const int n =
+        std::clamp(static_cast<int>(std::ceil(std::sqrt(dev * 0.6))), 1, kMaxCurveSegments);
+    for (int i = 1; i < n; ++i) {
+        const double t = double(i) / n;
+        const double u = 1 - t;
+        emit({u * u * p0.x + 2 * t * u * c.x + t * t * p1.x,
+              u * u * p0.y + 2 * t * u * c.y + t * t * p1.y});
+    }
+    emit(p1);
+}
+
+agg::line_cap_e aggCap(CapStyle cap) {
+    switch (cap) {
+    case CapStyle::None:
+        return agg::butt_cap;
+    case CapStyle::Square:
+        return agg::square_cap;
+    case CapStyle::Round:
+    default:
+        return agg::round_cap;
+    }
+}
+
+agg::line_join_e aggJoin(JoinStyle join) {
+    switch (join) {
+    case JoinStyle::Bevel:
+        return agg::bevel_join;
+    case JoinStyle::Miter:
+        return agg::miter_join;
+    case JoinStyle::Round:
+    default:
+        return agg::round_join;
+    }
+}
+
+// One cap for both ends of every open path: the stroker takes one. When the two differ,
+// the larger one is used, so nothing of the line goes missing.
+agg::line_cap_e strokeCap(const LineStyle& line) {
+    if (line.startCap == line.endCap) {
+        return aggCap(line.startCap);
+    }
+    if (line.startCap == CapStyle::Round || line.endCap == CapStyle::Round) {
+        return agg::round_cap;
+    }
+    return agg::square_cap;
+}
+
+double axisLength(double x, double y) {
+    return std::sqrt(x * x + y * y);
+}
+
+} // namespace
+
+ShapePainter::ShapePainter() {
+    m_compound.layer_order(agg::layer_direct);
+}
+
+void ShapePainter::draw(const Shape& shape, const Matrix& object, const Matrix& view,
+                        const ColorTransform& ct, const BitmapLookup& bitmaps,
+                        const DrawTarget& target) {
+    if (target.surface == nullptr || !isFinite(object) || !isFinite(view)) {
+        return;
+    }
+    const Matrix toPixels = view * object;
+    if (!isFinite(toPixels)) {
+        return;
+    }
+    m_width = target.surface->width();
+    m_height = target.surface->height();
+    if (m_width <= 0 || m_height <= 0) {
+        return;
+    }
+    const std::size_t bufferSize = static_cast<std::size_t>(m_width) + 8;
+    if (m_colors.size() < bufferSize) {
+        m_colors.resize(bufferSize);
+        m_covers.resize(bufferSize);
+        m_mix.resize(bufferSize * 4);
+        m_mixCover.resize(bufferSize);
+    }
+    for (const StyleGroup& group : shape.groups) {
+        fillGroup(group, shape.nonZeroWinding, toPixels, ct, bitmaps, target);
+        strokeGroup(group, object, view, ct, bitmaps, target);
+    }
+}
+
+void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix& toPixels,
+                             const ColorTransform& ct, const BitmapLookup& bitmaps,
+                             const DrawTarget& target) {
+    if (group.fills.empty() || group.edges.empty()) {
+        return;
+    }
+    const std::size_t fillCount = std::min<std::size_t>(group.fills.size(), 0x7FFF);
+    m_paints.resize(fillCount);
+    bool anyVisible = false;
+    for (std::size_t i = 0; i < fillCount; ++i) {
+        if (target.coverageOnly) {
+            m_paints[i].prepareSolid({255, 255, 255, 255}, ColorTransform{});
+        } else {
+            m_paints[i].prepare(group.fills[i], toPixels, ct, bitmaps);
+        }
+        anyVisible = anyVisible || m_paints[i].isVisible();
+    }
+    if (!anyVisible) {
+        return;
+    }
+
+    m_compound.reset();
+    m_compound.clip_box(0, 0, m_width, m_height);
+    m_compound.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
+    auto styleOf = [fillCount](uint16_t index) {
+        return index >= 1 && index <= fillCount ? int(index) - 1 : -1;
+    };
+    const std::size_t edgeCount = std::min(group.edges.size(), kMaxEdgesPerShape);
+    bool any = false;
+    for (std::size_t i = 0; i < edgeCount; ++i) {
+        const Edge& e = group.edges[i];
+        const int s0 = styleOf(e.fill0);
+        const int s1 = styleOf(e.fill1);
+        if (s0 == s1) {
+            continue; // the same style (or none) on both sides bounds nothing
+        }
+        // With y pointing down, fill 0 lies on the side the rasterizer calls right.
+        m_compound.styles(s1, s0);
+        const Point p0 = mapPoint(toPixels, e.x0, e.y0);
+        m_compound.move_to_d(p0.x, p0.y);
+        flattenEdge(e, toPixels, p0, [this](Point p) { m_compound.line_to_d(p.x, p.y); });
+        any = true;
+    }
+    if (any) {
+        sweepCompound(target);
+    }
+}
+
+void ShapePainter::sweepCompound(const DrawTarget& target) {
+    if (!m_compound.rewind_scanlines()) {
+        return;
+    }
+    Surface& surface = *target.surface;
+    m_scanline.reset(m_compound.min_x(), m_compound.max_x());
+    unsigned styleCount;
+    while ((styleCount = m_compound.sweep_styles()) > 0) {
+        if (styleCount == 1) {
+            if (!m_compound.sweep_scanline(m_scanline, 0)) {
+                continue;
+            }
+            const Paint& paint = m_paints[m_compound.style(0)];
+            const int y = m_scanline.y();
+            if (!paint.isVisible() || y < 0 || y >= m_height) {
+                continue;
+            }
+            const uint8_t* maskRow =
+                target.mask ? target.mask + static_cast<std::size_t>(y) * m_width : nullptr;
+            uint32_t* row = surface.row(y);
+            unsigned spans = m_scanline.num_spans();
+            for (auto span = m_scanline.begin(); spans--; ++span) {
+                int x = span->x;
+                int len = span->len;
+                const uint8_t* covers = span->covers;
+                if (x < 0) {
+                    covers -= x;
+                    len += x;
+                    x = 0;
+                }
+                len = std::min(len, m_width - x);
+                if (len > 0) {
+                    blendSpan(row + x, paint, x, y, len, covers, maskRow ? maskRow + x : nullptr);
+                }
+            }
+            continue;
+        }
+
+        // Several styles meet on this row: add each style's colour times its coverage, then
+        // put the sum down once, so that neighbouring fills leave no seam between them.
+        const int start = m_compound.scanline_start();
+        const int len = static_cast<int>(m_compound.scanline_length());
+        if (len <= 0 || static_cast<std::size_t>(len) + 2 > m_mixCover.size()) {
+            continue;
+        }
+        std::fill(m_mix.begin(), m_mix.begin() + std::size_t(len) * 4, 0u);
+        std::fill(m_mixCover.begin(), m_mixCover.begin() + len, 0u);
+        int y = -1;
+        for (unsigned s = 0; s < styleCount; ++s) {
+            if (!m_compound.sweep_scanline(m_scanline, static_cast<int>(s))) {
+                continue;
+            }
+            y = m_scanline.y();
+            const Paint& paint = m_paints[m_compound.style(s)];
+            unsigned spans = m_scanline.num_spans();
+            for (auto span = m_scanline.begin(); spans--; ++span) {
+                int x = span->x;
+                int spanLen = span->len;
+                const uint8_t* covers = span->covers;
+                if (x < start) {
+                    covers += start - x;
+                    spanLen -= start - x;
+                    x = start;
+                }
+                spanLen = std::min(spanLen, start + len - x);
+                if (spanLen > 0) {
+                    mixSpan(paint, x, y, spanLen, covers, start);
+                }
+            }
+        }
+        if (y < 0 || y >= m_height) {
+            continue;
+        }
+        uint32_t* row = surface.row(y);
+        const uint8_t* maskRow =
+            target.mask ? target.mask + static_cast<std::size_t>(y) * m_width : nullptr;
+        const int x0 = std::max(start, 0);
+        const int x1 = std::min(start + len, m_width);
+        for (int x = x0; x < x1; ++x) {
+            const std::size_t i = std::size_t(x - start);
+            const uint32_t cover = m_mixCover[i];
+            if (cover == 0) {
+                continue;
+            }
+            const uint32_t* acc = &m_mix[i * 4];
+            uint32_t src;
+            // Each style's coverage is rounded down on its own, so fully covered pixels on a
+            // shared edge can sum to a little less than 255: treat them as fully covered.
+            if (cover + styleCount >= 255) {
+                const uint32_t half = cover / 2;
+                src = packPixel(std::min((acc[0] + half) / cover, 255u),
+                                std::min((acc[1] + half) / cover, 255u),
+                                std::min((acc[2] + half) / cover, 255u),
+                                std::min((acc[3] + half) / cover, 255u));
+            } else {
+                src = packPixel((acc[0] + 127) / 255, (acc[1] + 127) / 255, (acc[2] + 127) / 255,
+                                (acc[3] + 127) / 255);
+            }
+            src = sanitizePremultiplied(src);
+            if (maskRow) {
+                src = scalePixel(src, maskRow[x]);
+            }
+            row[x] = over(row[x], src);
+        }
+    }
+    surface.markDirty(
+        {m_compound.min_x(), m_compound.min_y(), m_compound.max_x() + 1, m_compound.max_y() + 1});
+}
+
+void ShapePainter::mixSpan(const Paint& paint, int x, int y, int len, const uint8_t* covers,
+                           int start) {
+    uint32_t* acc = &m_mix[std::size_t(x - start) * 4];
+    uint32_t* coverSum = &m_mixCover[std::size_t(x - start)];
+    if (!paint.isVisible()) {
+        for (int i = 0; i < len; ++i) {
+            coverSum[i] += covers[i];
+        }
+        return;
+    }
+    const uint32_t* colors = m_colors.data();
+    if (paint.kind() == Paint::Kind::Solid) {
+        std::fill(m_colors.begin(), m_colors.begin() + len, paint.color());
+    } else {
+        paint.generate(x, y, len, m_colors.data());
+    }
+    for (int i = 0; i < len; ++i, acc += 4) {
+        const uint32_t k = covers[i];
+        const uint32_t c = colors[i];
+        acc[0] += pixelR(c) * k;
+        acc[1] += pixelG(c) * k;
+        acc[2] += pixelB(c) * k;
+        acc[3] += pixelA(c) * k;
+        coverSum[i] += k;
+    }
+}
+
+void ShapePainter::blendSpan(uint32_t* dst, const Paint& paint, int x, int y, int len,
+                             const uint8_t* covers, const uint8_t* maskRow) {
+    if (maskRow) {
+        for (int i = 0; i < len; ++i) {
+            m_covers[i] = uint8_t(mul255(covers[i], maskRow[i]));
+        }
+        covers = m_covers.data();
+    }
+    if (paint.kind() == Paint::Kind::Solid) {
+        const uint32_t c = paint.color();
+        if (pixelA(c) == 255) {
+            for (int i = 0; i < len; ++i) {
+                const uint32_t k = covers[i];
+                if (k == 255) {
+                    dst[i] = c;
+                } else if (k != 0) {
+                    dst[i] = over(dst[i], scalePixel(c, k));
+                }
+            }
+        } else {
+            for (int i = 0; i < len; ++i) {
+                if (covers[i] != 0) {
+                    dst[i] = over(dst[i], scalePixel(c, covers[i]));
+                }
+            }
+        }
+        return;
+    }
+    paint.generate(x, y, len, m_colors.data());
+    const uint32_t* colors = m_colors.data();
+    for (int i = 0; i < len; ++i) {
+        const uint32_t k = covers[i];
+        if (k != 0) {
+            dst[i] = over(dst[i], k == 255 ? colors[i] : scalePixel(colors[i], k));
+        }
+    }
+}
+
+void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, const Matrix& view,
+                               const ColorTransform& ct, const BitmapLookup& bitmaps,
+                               const DrawTarget& target) {
+    if (group.lines.empty() || group.edges.empty()) {
+        return;
+    }
+    const std::size_t lineCount = group.lines.size();
+    const std::size_t edgeCount = std::min(group.edges.size(), kMaxEdgesPerShape);
+    m_lineOrder.clear();
+    for (std::size_t i = 0; i < edgeCount; ++i) {
+        const uint16_t line = group.edges[i].line;
+        if (line >= 1 && line <= lineCount) {
+            m_lineOrder.push_back(uint64_t(line) << 32 | i);
+        }
+    }
+    if (m_lineOrder.empty()) {
+        return;
+    }
+    // Lines are drawn in style order; within a style the edges keep their record order.
+    std::sort(m_lineOrder.begin(), m_lineOrder.end());
+
+    const Matrix toPixels = view * object;
+    const double viewScale = (axisLength(view.a, view.b) + axisLength(view.c, view.d)) / 2;
+    const double objectX = axisLength(object.a, object.b);
+    const double objectY = axisLength(object.c, object.d);
+    // A stroke wider than this covers the whole surface anyway; the bound keeps round joins
+    // of absurd widths from producing absurd vertex counts.
+    const double maxWidth = 4.0 * std::max(m_width, m_height) + 16.0;
+    Paint paint;
+    std::size_t first = 0;
+    while (first < m_lineOrder.size()) {
+        const uint64_t lineIndex = m_lineOrder[first] >> 32;
+        std::size_t last = first;
+        while (last < m_lineOrder.size() && (m_lineOrder[last] >> 32) == lineIndex) {
+            ++last;
+        }
+        const LineStyle& line = group.lines[lineIndex - 1];
+        double objectScale = (objectX + objectY) / 2;
+        if (line.noHScale && line.noVScale) {
+            objectScale = 1;
+        } else if (line.noHScale) {
+            objectScale = objectY;
+        } else if (line.noVScale) {
+            objectScale = objectX;
+        }
+        double width = line.width / 20.0 * objectScale * viewScale;
+        // Flash draws a width of 0, and any width that ends up under a pixel, as a
+        // one-pixel hairline.
+        const bool hairline = !(width >= 1.0);
+        width = hairline ? 1.0 : std::min(width, maxWidth);
+
+        if (target.coverageOnly) {
+            paint.prepareSolid({255, 255, 255, 255}, ColorTransform{});
+        } else if (line.hasFill) {
+            paint.prepare(line.fill, toPixels, ct, bitmaps);
+        } else {
+            paint.prepareSolid(line.color, ct);
+        }
+        if (paint.isVisible()) {
+            buildStrokePath(group, first, last, toPixels, hairline, line.noClose);
+            agg::conv_stroke<agg::path_storage> stroke(m_path);
+            stroke.width(width);
+            stroke.line_cap(hairline ? agg::butt_cap : strokeCap(line));
+            stroke.line_join(hairline ? agg::miter_join : aggJoin(line.join));
+            const double miter = std::isfinite(line.miterLimit) ? line.miterLimit : 3.0;
+            stroke.miter_limit(std::clamp(miter, 1.0, 255.0));
+            m_rasterizer.reset();
+            m_rasterizer.clip_box(0, 0, m_width, m_height);
+            m_rasterizer.filling_rule(agg::fill_non_zero);
+            m_rasterizer.add_path(stroke);
+            sweepSimple(paint, target);
+        }
+        first = last;
+    }
+}
+
+void ShapePainter::buildStrokePath(const StyleGroup& group, std::size_t first, std::size_t last,
+                                   const Matrix& toPixels, bool hairline, bool noClose) {
+    m_path.remove_all();
+    // Hairlines are centred on pixel centres so that a horizontal or vertical one covers
+    // exactly one row or column.
+    auto place = [hairline](Point p) {
+        return hairline ? Point{std::floor(p.x) + 0.5, std::floor(p.y) + 0.5} : p;
+    };
+    bool open = false;
+    int32_t startX = 0, startY = 0, endX = 0, endY = 0;
+    std::size_t edgesInPath = 0;
+    auto finish = [&]() {
+        if (open && edgesInPath > 1 && startX == endX && startY == endY && !noClose) {
+            m_path.close_polygon();
+        }
+    };
+    for (std::size_t k = first; k < last; ++k) {
+        const Edge& e = group.edges[m_lineOrder[k] & 0xFFFFFFFFu];
+        const Point p0 = mapPoint(toPixels, e.x0, e.y0);
+        if (!open || e.x0 != endX || e.y0 != endY) {
+            finish();
+            const Point q = place(p0);
+            m_path.move_to(q.x, q.y);
+            startX = e.x0;
+            startY = e.y0;
+            open = true;
+            edgesInPath = 0;
+        }
+        flattenEdge(e, toPixels, p0, [this, &place](Point p) {
+            const Point q = place(p);
+            m_path.line_to(q.x, q.y);
+        });
+        endX = e.x1;
+        endY = e.y1;
+        ++edgesInPath;
+    }
+    finish();
+}
+
+void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
+    if (!m_rasterizer.rewind_scanlines()) {
+        return;
+    }
+    Surface& surface = *target.surface;
+    m_scanline.reset(m_rasterizer.min_x(), m_rasterizer.max_x());
+    while (m_rasterizer.sweep_scanline(m_scanline)) {
+        const int y = m_scanline.y();
+        if (y < 0 || y >= m_height) {
+            continue;
+        }
+        const uint8_t* maskRow =
+            target.mask ? target.mask + static_cast<std::size_t>(y) * m_width : nullptr;
+        uint32_t* row = surface.row(y);
+        unsigned spans = m_scanline.num_spans();
+        for (auto span = m_scanline.begin(); spans--; ++span) {
+            int x = span->x;
+            int len = span->len;
+            const uint8_t* covers = span->covers;
+            if (x < 0) {
+                covers -= x;
+                len += x;
+                x = 0;
+            }
+            len = std::min(len, m_width - x);
+            if (len > 0) {
+                blendSpan(row + x, paint, x, y, len, covers, maskRow ? maskRow + x : nullptr);
+            }
+        }
+    }
+    surface.markDirty({m_rasterizer.min_x(), m_rasterizer.min_y(), m_rasterizer.max_x() + 1,
+                       m_rasterizer.max_y() + 1});
+}
+
+} // namespace swivio::swf::raster

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <agg_path_storage.h>
+#include <agg_rasterizer_compound_aa.h>
+#include <agg_rasterizer_scanline_aa.h>
+#include <agg_rasterizer_sl_clip.h>
+#include <agg_scanline_u.h>
+
+#include "swf/format/bitmap.h"
+#include "swf/format/shape.h"
+#include "swf/raster/paint.h"
+#include "swf/raster/surface.h"
+
+namespace swivio::swf::raster {
+
+// Where one shape is painted: the surface, and optionally a coverage mask of the same size
+// (one byte a pixel, 255 = shown). A coverage-only target ignores colours: every fill and
+// line paints opaque white, which is what a mask definition needs.
+struct DrawTarget {
+    Surface* surface = nullptr;
+    const uint8_t* mask = nullptr;
+    bool coverageOnly = false;
+};
+
+// Fills and strokes shapes. The rasterizers, scanline and span buffers live as long as the
+// painter, so drawing shape after shape allocates nothing once they have grown.
+class ShapePainter {
+public:
+    ShapePainter();
+
+    // Paints the shape placed by `object` (shape twips to stage twips) on a stage that
+    // `view` maps to surface pixels.
+    void draw(const Shape& shape, const Matrix& object, const Matrix& view,
+              const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target);
+
+    // Upper bound on the edges taken from one shape; the rest are dropped.
+    static constexpr std::size_t kMaxEdgesPerShape = 1u << 20;
+
+private:
+    using CompoundRasterizer = agg::rasterizer_compound_aa<agg::rasterizer_sl_clip_dbl>;
+    using Rasterizer = agg::rasterizer_scanline_aa<agg::rasterizer_sl_clip_dbl>;
+
+    void fillGroup(const StyleGroup& group, bool nonZero, const Matrix& toPixels,
+                   const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target);
+    void strokeGroup(const StyleGroup& group, const Matrix& object, const Matrix& view,
+                     const ColorTransform& ct, const BitmapLookup& bitmaps,
+                     const DrawTarget& target);
+    void buildStrokePath(const StyleGroup& group, std::size_t first, std::size_t last,
+                         const Matrix& toPixels, bool hairline, bool noClose);
+    void sweepCompound(const DrawTarget& target);
+    void sweepSimple(const Paint& paint, const DrawTarget& target);
+    void blendSpan(uint32_t* dst, const Paint& paint, int x, int y, int len, const uint8_t* covers,
+                   const uint8_t* maskRow);
+    void mixSpan(const Paint& paint, int x, int y, int len, const uint8_t* covers, int start);
+
+    CompoundRasterizer m_compound;
+    Rasterizer m_rasterizer;
+    agg::scanline_u8 m_scanline;
+    agg::path_storage m_path;
+    std::vector<Paint> m_paints;
+    std::vector<uint32_t> m_colors;
+    std::vector<uint8_t> m_covers;
+    std::vector<uint32_t> m_mix;       // per pixel: R, G, B, A sums of colour * cover
+    std::vector<uint32_t> m_mixCover;  // per pixel: sum of covers
+    std::vector<uint64_t> m_lineOrder; // line style << 32 | edge index
+    int m_width = 0;
+    int m_height = 0;
+};
+
+} // namespace swivio::swf::raster
