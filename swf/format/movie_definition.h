@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/result.h"
+#include "swf/format/character.h"
+#include "swf/format/movie_file.h"
+
+namespace swivio::swf {
+
+// Upper bound on the edges of all the shapes of one movie together, so a movie of many
+// damaged shapes cannot use memory without end either (32 bytes an edge: 128 MiB).
+constexpr std::size_t kMaxMovieEdges = 4u << 20;
+
+// A movie read into plain data: header fields, the dictionary of characters and the root
+// timeline. Immutable once read; characters keep views into the shared body.
+struct MovieDefinition {
+    MovieFile file;
+    std::unordered_map<uint16_t, Character> characters;
+    Timeline root;
+    std::span<const uint8_t> jpegTables; // the JPEGTables body, empty if none
+    uint32_t fileAttributes = 0;         // FileAttributes flags, 0 if absent
+    // DoInitAction bodies by sprite id, for the script interpreter.
+    std::vector<std::pair<uint16_t, std::span<const uint8_t>>> initActions;
+    // Tags that were damaged and skipped, each "tag CODE at offset N: why".
+    std::vector<std::string> warnings;
+
+    const Character* character(uint16_t id) const {
+        auto it = characters.find(id);
+        return it == characters.end() ? nullptr : &it->second;
+    }
+};
+
+// Reads every tag of a movie. A damaged tag is skipped with a warning; a damaged tag stream
+// ends the reading there and keeps what came before. Fails only when the header is not a
+// movie's.
+Result<std::shared_ptr<const MovieDefinition>> readMovieDefinition(std::span<const uint8_t> file);
+
+} // namespace swivio::swf

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "swf/format/movie_definition.h"
+#include "swf/player/bitmap_library.h"
+
+namespace swivio::swf {
+
+// A loaded movie: what its file says, read once and never changed. Shared by every player
+// that plays it (and safe to share between threads: bitmaps decode under a lock).
+class Movie {
+public:
+    // Reads a whole movie from memory. Fails only when the bytes are not a movie (wrong
+    // signature, a body that does not decompress, a header cut short); damaged tags after
+    // the header are skipped and listed in warnings().
+    static Result<std::shared_ptr<const Movie>> load(std::span<const uint8_t> bytes);
+    static Result<std::shared_ptr<const Movie>> loadFile(const std::string& path);
+
+    int version() const { return m_definition->file.version; }
+    Rect stage() const { return m_definition->file.stage; }
+    // Stage size in whole pixels (20 twips each).
+    int width() const;
+    int height() const;
+    float frameRate() const { return m_definition->file.frameRate; }
+    // Frames of the root timeline that can be shown (at least 1).
+    int frameCount() const { return m_definition->root.frameCount(); }
+    // The frame count the header declares, which may differ from the frames there are.
+    int declaredFrameCount() const { return m_definition->file.frameCount; }
+    const std::vector<std::string>& warnings() const { return m_definition->warnings; }
+
+    const std::shared_ptr<const MovieDefinition>& definition() const { return m_definition; }
+    const BitmapLibrary& bitmaps() const { return *m_bitmaps; }
+
+    explicit Movie(std::shared_ptr<const MovieDefinition> definition);
+
+private:
+    std::shared_ptr<const MovieDefinition> m_definition;
+    std::unique_ptr<BitmapLibrary> m_bitmaps;
+};
+
+} // namespace swivio::swf

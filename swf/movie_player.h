@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "base/frame.h"
+#include "swf/movie.h"
+#include "swf/player/render_emitter.h"
+#include "swf/player/timeline_player.h"
+#include "swf/raster/renderer.h"
+
+namespace swivio::swf {
+
+// One playing instance of a movie: its display list, its position, and the painting of
+// its frames. The movie itself may be shared by several players. One thread at a time.
+//
+// Loading shows the first frame (currentFrame() 0), the root timeline playing.
+class MoviePlayer {
+public:
+    explicit MoviePlayer(std::shared_ptr<const Movie> movie);
+    ~MoviePlayer();
+    MoviePlayer(const MoviePlayer&) = delete;
+    MoviePlayer& operator=(const MoviePlayer&) = delete;
+
+    const Movie& movie() const { return *m_movie; }
+
+    // One tick of the whole movie: every clip advances a frame, and the root too while it
+    // plays (looping after its last frame).
+    void advance();
+    // Seeks the root timeline to frame (0-based, clamped): clips that stay keep their
+    // own frames. Does not change whether the root plays.
+    void gotoFrame(int frame);
+    int currentFrame() const { return m_timeline.currentFrame(); }
+    int frameCount() const { return m_timeline.frameCount(); }
+    float frameRate() const { return m_movie->frameRate(); }
+
+    void play() { m_timeline.play(); }
+    // Halts the root timeline; clips on it still advance with each tick.
+    void stop() { m_timeline.stop(); }
+    // Stops and goes back to the first frame.
+    void rewind();
+    bool isPlaying() const { return m_timeline.isPlaying(); }
+
+    // The stage colour as 0x00BBGGRR: the last SetBackgroundColor run, white if none.
+    uint32_t backgroundColor() const;
+
+    const DisplayObject& root() const { return m_timeline.root(); }
+    void setSoundHook(SoundHook* hook) { m_timeline.setSoundHook(hook); }
+
+    // The commands that draw the current frame (valid until the next call).
+    const RenderCommandList& commands();
+    // Paints the current frame: the background colour, then the display list, inside the
+    // viewport's clip rectangle only (clipped again to the frame).
+    void render(Frame& frame, const RenderViewport& viewport);
+
+    // A viewport showing the whole stage at width x height pixels, origin 0, no clipping
+    // beyond the frame.
+    RenderViewport viewport(int width, int height) const;
+
+private:
+    std::shared_ptr<const Movie> m_movie;
+    TimelinePlayer m_timeline;
+    RenderEmitter m_emitter;
+    Renderer m_renderer;
+    RenderCommandList m_commands;
+};
+
+} // namespace swivio::swf

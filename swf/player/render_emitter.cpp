@@ -1,0 +1,167 @@
+#include "swf/player/render_emitter.h"
+
+#include <algorithm>
+
+namespace swivio::swf {
+
+struct RenderEmitter::TextCache {};
+
+namespace {
+
+RenderCommand marker(RenderCommand::Kind kind) {
+    RenderCommand c;
+    c.kind = kind;
+    return c;
+}
+
+} // namespace
+
+RenderEmitter::RenderEmitter(std::shared_ptr<const MovieDefinition> movie,
+                             const BitmapLookup& bitmaps)
+    : m_movie(std::move(movie)), m_bitmaps(bitmaps), m_text(std::make_unique<TextCache>()) {}
+
+RenderEmitter::~RenderEmitter() = default;
+
+void RenderEmitter::emit(DisplayObject& root, RenderCommandList& out) {
+    out.clear();
+    Context context;
+    context.matrix = root.matrix;
+    context.colorTransform = root.colorTransform;
+    emitChildren(root, context, out);
+}
+
+void RenderEmitter::emitChildren(DisplayObject& parent, const Context& context,
+                                 RenderCommandList& out) {
+    // Clip depths of the masks in force, innermost last.
+    int maskStack[64];
+    int masks = 0;
+    for (auto& [depth, child] : parent.children()) {
+        while (masks > 0 && depth > maskStack[masks - 1]) {
+            if (!context.asMask)
+                out.push_back(marker(RenderCommand::Kind::PopMask));
+            --masks;
+        }
+        if (child->clipDepth > 0) {
+            // Inside a mask's own content, masks are left out: only coverage counts there.
+            if (context.asMask || masks == 64)
+                continue;
+            out.push_back(marker(RenderCommand::Kind::PushMask));
+            Context maskContext = context;
+            maskContext.asMask = true;
+            emitObject(*child, maskContext, out);
+            out.push_back(marker(RenderCommand::Kind::BeginMasked));
+            // A mask cannot reach past the one it lies inside.
+            const int reach = masks > 0 ? std::min<int>(child->clipDepth, maskStack[masks - 1])
+                                        : child->clipDepth;
+            maskStack[masks++] = reach;
+            continue;
+        }
+        if (!child->visible)
+            continue;
+        emitObject(*child, context, out);
+    }
+    if (!context.asMask)
+        for (; masks > 0; --masks)
+            out.push_back(marker(RenderCommand::Kind::PopMask));
+}
+
+void RenderEmitter::emitObject(DisplayObject& object, const Context& context,
+                               RenderCommandList& out) {
+    Context inner = context;
+    inner.matrix = context.matrix * object.matrix;
+    inner.colorTransform = context.colorTransform * object.colorTransform;
+    const bool layered =
+        !context.asMask && (object.blendMode != BlendMode::Normal || !object.filters.empty());
+    if (layered) {
+        RenderCommand push;
+        push.kind = RenderCommand::Kind::PushLayer;
+        push.blendMode = object.blendMode;
+        push.filters = object.filters;
+        out.push_back(std::move(push));
+    }
+    emitContent(object, inner, out);
+    if (layered)
+        out.push_back(marker(RenderCommand::Kind::PopLayer));
+}
+
+void RenderEmitter::emitContent(DisplayObject& object, const Context& context,
+                                RenderCommandList& out) {
+    const Character* c = object.character();
+    if (!c)
+        return;
+    switch (c->type) {
+    case CharacterType::Shape:
+        drawShape(c->shape, context, out);
+        break;
+    case CharacterType::MorphShape:
+        drawShape(morphShape(object), context, out);
+        break;
+    case CharacterType::Bitmap:
+        drawShape(bitmapShape(*c), context, out);
+        break;
+    case CharacterType::Text:
+        emitText(object, context, out);
+        break;
+    case CharacterType::Sprite:
+    case CharacterType::Button:
+        emitChildren(object, context, out);
+        break;
+    default:
+        // Edit texts, videos and the rest draw nothing yet.
+        break;
+    }
+}
+
+void RenderEmitter::drawShape(std::shared_ptr<const Shape> shape, const Context& context,
+                              RenderCommandList& out) {
+    if (!shape)
+        return;
+    RenderCommand command;
+    command.kind = RenderCommand::Kind::DrawShape;
+    command.shape = std::move(shape);
+    command.matrix = context.matrix;
+    command.colorTransform = context.colorTransform;
+    out.push_back(std::move(command));
+}
+
+std::shared_ptr<const Shape> RenderEmitter::bitmapShape(const Character& character) {
+    auto it = m_bitmapShapes.find(character.id);
+    if (it != m_bitmapShapes.end())
+        return it->second;
+    std::shared_ptr<const Shape> result;
+    if (const Bitmap* bitmap = m_bitmaps.bitmap(character.id)) {
+        // A bitmap placed by itself is a rectangle of its own size filled with it, one
+        // pixel to 20 twips.
+        auto shape = std::make_shared<Shape>();
+        const int32_t w = bitmap->width * 20, h = bitmap->height * 20;
+        shape->bounds = {0, w, 0, h};
+        StyleGroup group;
+        FillStyle fill;
+        fill.type = FillType::ClippedBitmap;
+        fill.bitmapId = character.id;
+        fill.matrix.a = fill.matrix.d = 20;
+        group.fills.push_back(fill);
+        const int32_t xs[] = {0, w, w, 0, 0}, ys[] = {0, 0, h, h, 0};
+        for (int i = 0; i < 4; ++i) {
+            Edge e;
+            e.x0 = xs[i];
+            e.y0 = ys[i];
+            e.x1 = xs[i + 1];
+            e.y1 = ys[i + 1];
+            e.fill1 = 1;
+            group.edges.push_back(e);
+        }
+        shape->groups.push_back(std::move(group));
+        result = std::move(shape);
+    }
+    m_bitmapShapes.emplace(character.id, result);
+    return result;
+}
+
+std::shared_ptr<const Shape> RenderEmitter::morphShape(DisplayObject&) {
+    return nullptr;
+}
+
+void RenderEmitter::emitText(DisplayObject&, const Context&, RenderCommandList&) {}
+
+} // namespace swivio::swf

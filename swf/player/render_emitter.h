@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "swf/format/bitmap.h"
+#include "swf/format/movie_definition.h"
+#include "swf/player/display_object.h"
+#include "swf/raster/render_commands.h"
+
+namespace swivio::swf {
+
+// Turns a display list into render commands, in painting order: children by depth, each
+// object's matrix and colour transform concatenated with its parents' (the child's applied
+// first); clip-depth masks as PushMask / BeginMasked / PopMask, nested and inside clips;
+// objects with a blend mode other than normal, or with filters, inside PushLayer / PopLayer;
+// invisible objects left out.
+//
+// Shapes made for drawing (morph shapes at a ratio, text glyphs, bitmaps placed as
+// characters) are cached, so an unchanged frame allocates nothing big.
+class RenderEmitter {
+public:
+    RenderEmitter(std::shared_ptr<const MovieDefinition> movie, const BitmapLookup& bitmaps);
+    ~RenderEmitter();
+
+    // Replaces out with the commands that draw root and everything below it.
+    void emit(DisplayObject& root, RenderCommandList& out);
+
+private:
+    struct Context {
+        Matrix matrix;
+        ColorTransform colorTransform;
+        bool asMask = false; // drawing a mask: only coverage counts
+    };
+
+    void emitChildren(DisplayObject& parent, const Context& context, RenderCommandList& out);
+    void emitObject(DisplayObject& object, const Context& context, RenderCommandList& out);
+    void emitContent(DisplayObject& object, const Context& context, RenderCommandList& out);
+    void drawShape(std::shared_ptr<const Shape> shape, const Context& context,
+                   RenderCommandList& out);
+    std::shared_ptr<const Shape> bitmapShape(const Character& character);
+    void emitText(DisplayObject& object, const Context& context, RenderCommandList& out);
+    std::shared_ptr<const Shape> morphShape(DisplayObject& object);
+
+    std::shared_ptr<const MovieDefinition> m_movie;
+    const BitmapLookup& m_bitmaps;
+    std::unordered_map<uint16_t, std::shared_ptr<const Shape>> m_bitmapShapes;
+
+    struct TextCache;
+    std::unique_ptr<TextCache> m_text;
+};
+
+} // namespace swivio::swf

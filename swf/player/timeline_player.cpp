@@ -1,0 +1,282 @@
+#include "swf/player/timeline_player.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+namespace swivio::swf {
+
+namespace {
+
+// Flash Player stops recursion of clips inside clips at a fixed nesting; this bound also
+// stops a sprite that places itself.
+constexpr int kMaxNesting = 64;
+// Bound on the objects alive at once, so that clips that each place several others cannot
+// multiply without end.
+constexpr int kMaxLiveObjects = 100000;
+
+// A placement as the timeline's tags leave it at some frame.
+struct Placement {
+    uint16_t characterId = 0;
+    int placedAtFrame = 0;
+    Matrix matrix;
+    ColorTransform colorTransform;
+    uint16_t ratio = 0;
+    std::string name;
+    uint16_t clipDepth = 0;
+    BlendMode blendMode = BlendMode::Normal;
+    std::vector<Filter> filters;
+    bool cacheAsBitmap = false;
+    bool visible = true;
+};
+
+template <typename Target> void applyProperties(Target& t, const PlaceObject& p) {
+    if (p.matrix)
+        t.matrix = *p.matrix;
+    if (p.colorTransform)
+        t.colorTransform = *p.colorTransform;
+    if (p.ratio)
+        t.ratio = *p.ratio;
+    if (p.name)
+        t.name = *p.name;
+    if (p.clipDepth)
+        t.clipDepth = *p.clipDepth;
+    if (p.blendMode)
+        t.blendMode = *p.blendMode;
+    if (p.filters)
+        t.filters = *p.filters;
+    if (p.cacheAsBitmap)
+        t.cacheAsBitmap = *p.cacheAsBitmap;
+    if (p.visible)
+        t.visible = *p.visible;
+}
+
+template <typename From, typename To> void copyProperties(const From& f, To& t) {
+    t.matrix = f.matrix;
+    t.colorTransform = f.colorTransform;
+    t.ratio = f.ratio;
+    t.name = f.name;
+    t.clipDepth = f.clipDepth;
+    t.blendMode = f.blendMode;
+    t.filters = f.filters;
+    t.cacheAsBitmap = f.cacheAsBitmap;
+    t.visible = f.visible;
+    t.placedAtFrame = f.placedAtFrame;
+}
+
+// Shapes, morph shapes, texts and the like can swap characters in place; clips and buttons
+// own children and need an instance of their own.
+bool hasChildren(const Character* c) {
+    return c && (c->type == CharacterType::Sprite || c->type == CharacterType::Button);
+}
+
+int nesting(const DisplayObject* o) {
+    int n = 0;
+    for (; o; o = o->parent())
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TimelinePlayer::TimelinePlayer(std::shared_ptr<const MovieDefinition> movie, SoundHook* soundHook)
+    : m_movie(std::move(movie)), m_root(nullptr, &m_movie->root, nullptr, &m_liveObjects),
+      m_soundHook(soundHook) {
+    enterFrame(m_root, 0, false);
+}
+
+TimelinePlayer::~TimelinePlayer() = default;
+
+void TimelinePlayer::advance() {
+    advanceClip(m_root);
+}
+
+void TimelinePlayer::advanceClip(DisplayObject& clip) {
+    // Children first: a clip placed by its parent during this tick then shows its first
+    // frame and starts advancing at the next tick.
+    for (auto& [depth, child] : clip.children())
+        advanceClip(*child);
+    if (!clip.isClip() || !clip.playing)
+        return;
+    const int count = clip.timeline()->frameCount();
+    if (count <= 1)
+        return;
+    const int next = clip.currentFrame + 1;
+    if (next < count) {
+        enterFrame(clip, next, false);
+        return;
+    }
+    // Looping to the first frame works as a seek backwards would.
+    seekBackwards(clip, 0);
+    if (m_soundHook && !clip.timeline()->frames[0].soundTags.empty())
+        m_soundHook->frameSounds(clip, 0, clip.timeline()->frames[0].soundTags);
+}
+
+void TimelinePlayer::gotoFrame(int frame) {
+    frame = std::clamp(frame, 0, frameCount() - 1);
+    if (frame > m_root.currentFrame) {
+        for (int f = m_root.currentFrame + 1; f <= frame; ++f)
+            enterFrame(m_root, f, true);
+    } else if (frame < m_root.currentFrame) {
+        seekBackwards(m_root, frame);
+    }
+}
+
+void TimelinePlayer::enterFrame(DisplayObject& clip, int frame, bool bySeek) {
+    const TimelineFrame& f = clip.timeline()->frames[std::size_t(frame)];
+    clip.currentFrame = frame;
+    for (const DisplayTag& tag : f.displayTags) {
+        if (tag.kind == DisplayTag::Kind::Place)
+            applyPlace(clip, tag.place, frame, bySeek);
+        else
+            clip.children().erase(tag.remove.depth);
+    }
+    if (clip.isRoot() && f.backgroundColor)
+        m_background = *f.backgroundColor;
+    if (!bySeek && m_soundHook && !f.soundTags.empty())
+        m_soundHook->frameSounds(clip, frame, f.soundTags);
+}
+
+void TimelinePlayer::applyPlace(DisplayObject& clip, const PlaceObject& place, int frame,
+                                bool bySeek) {
+    const Character* character =
+        place.characterId ? m_movie->character(*place.characterId) : nullptr;
+    if (!place.move) {
+        if (!character)
+            return; // nothing to place (a missing character shows nothing)
+        std::unique_ptr<DisplayObject> object = instantiate(clip, *character, bySeek);
+        if (!object)
+            return;
+        object->depth = place.depth;
+        object->placedAtFrame = frame;
+        applyProperties(*object, place);
+        clip.children()[place.depth] = std::move(object);
+        return;
+    }
+    DisplayObject* existing = clip.childAtDepth(place.depth);
+    if (!existing)
+        return;
+    if (character && character != existing->character())
+        existing = replaceCharacter(clip, *existing, *character, bySeek);
+    if (existing)
+        applyProperties(*existing, place);
+}
+
+DisplayObject* TimelinePlayer::replaceCharacter(DisplayObject& clip, DisplayObject& existing,
+                                                const Character& character, bool bySeek) {
+    if (!hasChildren(existing.character()) && !hasChildren(&character)) {
+        existing.setCharacter(&character);
+        existing.morphShape.reset();
+        existing.morphRatio = -1;
+        return &existing;
+    }
+    std::unique_ptr<DisplayObject> object = instantiate(clip, character, bySeek);
+    if (!object)
+        return nullptr;
+    object->depth = existing.depth;
+    copyProperties(existing, *object);
+    DisplayObject* raw = object.get();
+    clip.children()[existing.depth] = std::move(object);
+    return raw;
+}
+
+std::unique_ptr<DisplayObject>
+TimelinePlayer::instantiate(DisplayObject& parent, const Character& character, bool bySeek) {
+    if (nesting(&parent) >= kMaxNesting || m_liveObjects >= kMaxLiveObjects)
+        return nullptr;
+    const Timeline* timeline = character.sprite ? &character.sprite->timeline : nullptr;
+    auto object = std::make_unique<DisplayObject>(&character, timeline, &parent, &m_liveObjects);
+    if (timeline)
+        enterFrame(*object, 0, bySeek); // a sprite shows its first frame at once
+    else if (character.button)
+        buildButtonState(*object, bySeek);
+    return object;
+}
+
+void TimelinePlayer::buildButtonState(DisplayObject& button, bool bySeek) {
+    // A button at rest shows its up state.
+    for (const ButtonRecord& r : button.character()->button->records) {
+        if (!r.up)
+            continue;
+        const Character* c = m_movie->character(r.characterId);
+        if (!c)
+            continue;
+        std::unique_ptr<DisplayObject> part = instantiate(button, *c, bySeek);
+        if (!part)
+            continue;
+        part->depth = r.depth;
+        part->matrix = r.matrix;
+        part->colorTransform = r.colorTransform;
+        part->blendMode = r.blendMode;
+        part->filters = r.filters;
+        button.children()[r.depth] = std::move(part);
+    }
+}
+
+void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
+    // Where the tags leave every depth at the target frame.
+    std::map<int, Placement> wanted;
+    std::optional<Rgba> background;
+    const Timeline& timeline = *clip.timeline();
+    for (int f = 0; f <= target; ++f) {
+        const TimelineFrame& frame = timeline.frames[std::size_t(f)];
+        if (frame.backgroundColor)
+            background = frame.backgroundColor;
+        for (const DisplayTag& tag : frame.displayTags) {
+            if (tag.kind == DisplayTag::Kind::Remove) {
+                wanted.erase(tag.remove.depth);
+                continue;
+            }
+            const PlaceObject& p = tag.place;
+            if (!p.move) {
+                if (!p.characterId || !m_movie->character(*p.characterId))
+                    continue;
+                Placement placement;
+                placement.characterId = *p.characterId;
+                placement.placedAtFrame = f;
+                applyProperties(placement, p);
+                wanted[p.depth] = std::move(placement);
+                continue;
+            }
+            auto it = wanted.find(p.depth);
+            if (it == wanted.end())
+                continue;
+            if (p.characterId && m_movie->character(*p.characterId))
+                it->second.characterId = *p.characterId;
+            applyProperties(it->second, p);
+        }
+    }
+
+    // Objects placed by the same tag stay (with the properties of the target frame); the
+    // others go, and what is missing is placed anew.
+    DisplayObject::Children& children = clip.children();
+    for (auto it = children.begin(); it != children.end();) {
+        auto w = wanted.find(it->first);
+        if (w == wanted.end() || w->second.placedAtFrame != it->second->placedAtFrame) {
+            it = children.erase(it);
+            continue;
+        }
+        DisplayObject* object = it->second.get();
+        const Character* character = m_movie->character(w->second.characterId);
+        if (character != object->character())
+            object = replaceCharacter(clip, *object, *character, true);
+        if (object)
+            copyProperties(w->second, *object);
+        wanted.erase(w);
+        ++it;
+    }
+    for (auto& [depth, placement] : wanted) {
+        std::unique_ptr<DisplayObject> object =
+            instantiate(clip, *m_movie->character(placement.characterId), true);
+        if (!object)
+            continue;
+        object->depth = depth;
+        copyProperties(placement, *object);
+        children[depth] = std::move(object);
+    }
+    clip.currentFrame = target;
+    if (clip.isRoot() && background)
+        m_background = *background;
+}
+
+} // namespace swivio::swf
