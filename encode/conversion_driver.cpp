@@ -1,0 +1,155 @@
+#include "encode/conversion_driver.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <system_error>
+#include <filesystem>
+#include <utility>
+
+#include "encode/output_writer.h"
+#include "encode/watermark.h"
+
+namespace swivio {
+
+double outputFrameRate(const ConversionSettings& settings) {
+    switch (settings.convertType) {
+    case OutputType::Avi:
+        return settings.aviFrameRate;
+    case OutputType::Mpeg: {
+        const double rate = settings.mpegFrameRate;
+        return std::fabs(rate - 29.97) < 0.001 ? 30.0 : rate;
+    }
+    case OutputType::ImageSeries:
+        return settings.imageFrameRate;
+    }
+    return settings.imageFrameRate;
+}
+
+FrameRatePlan planFrameRate(const ConversionSettings& settings, int frameCount) {
+    FrameRatePlan plan;
+    plan.outputFrameCount = std::max(frameCount, 0);
+    const double rate = outputFrameRate(settings);
+    const double movieRate = settings.movieFrameRate;
+    // A rate of 0 (or not a number) would divide by zero: keep every record once.
+    if (!(movieRate > 0) || !std::isfinite(rate) || !(rate > movieRate))
+        return plan;
+    const double count = std::floor(double(plan.outputFrameCount) * rate / movieRate);
+    plan.outputFrameCount = count >= double(std::numeric_limits<int>::max())
+                                ? std::numeric_limits<int>::max()
+                                : int(count);
+    plan.step = movieRate / rate;
+    return plan;
+}
+
+ConversionDriver::ConversionDriver(ConversionJob job)
+    : m_job(std::move(job)), m_plan(planFrameRate(m_job.settings, m_job.frameCount)),
+      m_writerFactory(openOutputWriter) {}
+
+ConversionResult ConversionDriver::run(RecordedFrames& frames) {
+    ConversionResult result = encode(frames);
+    removeTemporaryFiles(m_job);
+    return result;
+}
+
+ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
+    using Outcome = ConversionResult::Outcome;
+    ConversionResult result;
+    const int width = m_job.geometry.outputWidth;
+    const int height = m_job.geometry.outputHeight;
+    if (width <= 0 || height <= 0) {
+        result.outcome = Outcome::Failed;
+        result.message = "The output frame size " + std::to_string(width) + " x " +
+                         std::to_string(height) + " is empty.";
+        return result;
+    }
+    Result<std::unique_ptr<FrameWriter>> opened = m_writerFactory(m_job);
+    if (!opened || !*opened) {
+        result.outcome = Outcome::Failed;
+        result.message = opened ? "The output could not be opened." : opened.message();
+        return result;
+    }
+    FrameWriter& writer = **opened;
+
+    const WatermarkStamp watermark(m_job.settings, m_job.geometry, width, height);
+    // `decoded` holds the picture of the record read last, without the watermark, so that
+    // a repeated frame, or one whose block does not decode, gets the watermark once only.
+    Frame decoded(width, height);
+    Frame output(width, height);
+    const Frame& handed = watermark.isActive() ? output : decoded;
+
+    const int count = m_plan.outputFrameCount;
+    double accumulator = 1.0;
+    int lastPercent = -1;
+    std::string failure;
+    for (int i = 0; i < count; ++i) {
+        if (m_cancel.load())
+            break;
+        if (accumulator >= 1.0) {
+            if (!frames.advance()) {
+                if (result.recordsRead < m_job.frameCount)
+                    failure = "The recorded frames ended after " +
+                              std::to_string(result.recordsRead) + " of " +
+                              std::to_string(m_job.frameCount) + " records.";
+                break;
+            }
+            ++result.recordsRead;
+            accumulator -= 1.0;
+            // A block that does not decode leaves the previous picture in place.
+            if (frames.decodeInto(decoded) &&
+                (decoded.width() != width || decoded.height() != height)) {
+                failure = "A recorded frame is " + std::to_string(decoded.width()) + " x " +
+                          std::to_string(decoded.height()) + " instead of " +
+                          std::to_string(width) + " x " + std::to_string(height) + ".";
+                break;
+            }
+        }
+        accumulator += m_plan.step;
+
+        if (watermark.isActive()) {
+            std::memcpy(output.data(), decoded.data(), decoded.byteSize());
+            watermark.apply(output);
+        }
+        if (!writer.writeFrame(handed, i)) {
+            failure = writer.errorString();
+            if (failure.empty())
+                failure = "Output frame " + std::to_string(i) + " could not be written.";
+            break;
+        }
+        ++result.framesWritten;
+
+        ConversionProgress progress;
+        progress.frameIndex = i;
+        progress.outputFrameCount = count;
+        progress.percent = int(int64_t(100) * (i + 1) / count);
+        progress.percentChanged = progress.percent != lastPercent;
+        lastPercent = progress.percent;
+        if (m_progress && !m_progress(progress))
+            m_cancel.store(true);
+    }
+
+    if (!writer.finish() && failure.empty()) {
+        failure = writer.errorString();
+        if (failure.empty())
+            failure = "The output could not be completed.";
+    }
+    opened->reset();
+    result.message = failure;
+    if (m_cancel.load())
+        result.outcome = Outcome::Cancelled;
+    else if (!failure.empty())
+        result.outcome = Outcome::Failed;
+    return result;
+}
+
+void removeTemporaryFiles(const ConversionJob& job) {
+    std::error_code ignored;
+    for (const std::string& path : job.frameFiles) {
+        if (!path.empty())
+            std::filesystem::remove(path, ignored);
+    }
+    if (job.settings.audioSource == AudioSource::RecordFromMovie && !job.audioPath.empty())
+        std::filesystem::remove(job.audioPath, ignored);
+}
+
+} // namespace swivio

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/frame.h"
+#include "encode/frame_geometry.h"
+#include "settings/conversion_settings.h"
+
+namespace swivio {
+
+// The watermark of a conversion, prepared once and drawn onto every output frame. The whole
+// watermark picture is stretched onto its rectangle by dropping and repeating pixels; the
+// rectangle's left edge is outputMarkX + (W - contentWidth) / 2 and its top edge
+// outputMarkY + (H - contentHeight) / 2, and whatever falls outside the frame is cut off.
+// Drawn with the colour key when watermarkUseTransparentColor is set (pixels of exactly
+// that colour leave the frame as it was), otherwise with the constant opacity
+// a = watermarkTransparency & 0xFF when watermarkUseTransparency is set (each channel
+// becomes (source x a + frame x (255 - a)) / 255, rounded), otherwise opaque.
+class WatermarkStamp {
+public:
+    enum class Mode { Opaque, ColorKey, Blend };
+
+    // Inactive when watermarkEnabled is off, there is no picture, or the rectangle is empty
+    // or wholly outside a frameWidth x frameHeight frame.
+    WatermarkStamp(const ConversionSettings& settings, const FrameGeometry& geometry,
+                   int frameWidth, int frameHeight);
+
+    bool isActive() const { return m_width > 0 && m_height > 0; }
+    Mode mode() const { return m_mode; }
+
+    // Draws onto `frame`, which must be frameWidth x frameHeight as constructed (another
+    // size is left alone).
+    void apply(Frame& frame) const;
+
+private:
+    Mode m_mode = Mode::Opaque;
+    int m_alpha = 255;
+    int m_frameWidth = 0;
+    int m_frameHeight = 0;
+    // The visible part of the stretched picture: its place in the frame (y from the top)
+    // and its pixels, top row first, blue-green-red.
+    int m_left = 0;
+    int m_top = 0;
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<uint8_t> m_pixels;
+    // ColorKey: 1 where the stretched pixel is drawn.
+    std::vector<uint8_t> m_drawn;
+};
+
+} // namespace swivio
