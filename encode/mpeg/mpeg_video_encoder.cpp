@@ -23,6 +23,10 @@ bool MpegVideoEncoder::open(const MpegPreset& preset, AVCodecID codecId, std::st
     c->codec_id = codecId;
     c->bit_rate = preset.videoBitRate;
     c->rc_max_rate = preset.videoMaxRate;
+    // A peak rate equal to the average one is a constant-rate stream (VCD): the encoder then
+    // needs the same floor, and stuffs simple pictures up to it.
+    if (preset.videoMaxRate == preset.videoBitRate)
+        c->rc_min_rate = preset.videoBitRate;
     c->rc_buffer_size = preset.videoBufferBits;
     c->width = preset.width;
     c->height = preset.height;

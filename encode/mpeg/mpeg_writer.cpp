@@ -1,9 +1,34 @@
 #include "encode/mpeg/mpeg_writer.h"
 
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 namespace swivio {
+
+namespace {
+
+// The multiplexer sizes its buffers and rates from the encoder's decoder-buffer model, which
+// the encoder publishes as coded side data.
+bool copyBufferModel(const AVCodecContext* codec, AVStream* stream) {
+    for (int i = 0; i < codec->nb_coded_side_data; ++i) {
+        const AVPacketSideData& side = codec->coded_side_data[i];
+        if (side.type != AV_PKT_DATA_CPB_PROPERTIES)
+            continue;
+        uint8_t* copy = av_stream_new_side_data(stream, side.type, side.size);
+        if (!copy)
+            return false;
+        std::memcpy(copy, side.data, side.size);
+    }
+    return true;
+}
+
+// MPEG-1 systems and MPEG-2 program streams end with this code. libavformat leaves it out
+// (it eases joining streams); without it a stream has no defined end, and a file with no
+// pictures at all would be empty.
+constexpr uint32_t kProgramEndCode = 0x000001B9;
+
+} // namespace
 
 MpegWriter::~MpegWriter() {
     if (isOpen())
@@ -89,6 +114,8 @@ bool MpegWriter::openStreams(const AVOutputFormat* format, const std::string& so
     int rc = avcodec_parameters_from_context(m_videoStream->codecpar, m_video->context());
     if (rc < 0)
         return fail("cannot describe the video stream: " + clib::ffmpegErrorText(rc));
+    if (!copyBufferModel(m_video->context(), m_videoStream))
+        return fail("out of memory for the video stream");
     m_videoSink = [this](AVPacket& p) { return writePacket(p, m_video->context(), m_videoStream); };
 
     if (soundPath.empty())
@@ -185,6 +212,7 @@ bool MpegWriter::close() {
     if (rc < 0)
         fail("cannot complete the MPEG file: " + clib::ffmpegErrorText(rc));
     if (ctx->pb) {
+        avio_wb32(ctx->pb, kProgramEndCode);
         avio_flush(ctx->pb);
         if (ctx->pb->error < 0)
             fail("cannot write to the MPEG file: " + clib::ffmpegErrorText(ctx->pb->error));
