@@ -1,0 +1,285 @@
+#include "encode/avi/avi_sound.h"
+
+#include <cstdio>
+
+#include <lame/lame.h>
+
+#include "base/byte_reader.h"
+#include "clib/c_handle.h"
+#include "encode/audio/mp3_file_reader.h"
+#include "encode/audio/wav_reader.h"
+
+namespace swivio {
+
+namespace {
+
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+constexpr uint16_t kFormatMpegLayer3 = 0x0055;
+constexpr const char* kFreeFormatRefused = "Free-format mp3 is not supported for AVI!";
+
+using LameEncoder = clib::CHandle<lame_global_flags, lame_close>;
+
+AviStreamHeader soundHeader(uint32_t rate, uint32_t sampleSize) {
+    AviStreamHeader h;
+    h.type = fourCc("auds");
+    h.scale = 1;
+    h.rate = rate;
+    h.sampleSize = sampleSize;
+    h.quality = -1;
+    return h;
+}
+
+// The MPEG layer-3 wave format: an 18-byte wave format with 12 extra bytes (id 1 = MPEG,
+// flags 2 = padding off, block size, frames per block 1, codec delay 0).
+std::vector<uint8_t> mpegLayer3Format(uint16_t channels, uint32_t sampleRate,
+                                      uint32_t bytesPerSecond, uint16_t blockSize) {
+    std::vector<uint8_t> f(30, 0);
+    storeLe16(&f[0], kFormatMpegLayer3);
+    storeLe16(&f[2], channels);
+    storeLe32(&f[4], sampleRate);
+    storeLe32(&f[8], bytesPerSecond);
+    storeLe16(&f[12], 1); // block align
+    storeLe16(&f[14], 0); // bits per sample
+    storeLe16(&f[16], 12);
+    storeLe16(&f[18], 1);
+    storeLe32(&f[20], 2);
+    storeLe16(&f[24], blockSize);
+    storeLe16(&f[26], 1);
+    storeLe16(&f[28], 0);
+    return f;
+}
+
+// Bytes of WAV sound per video frame: the byte rate's share of one frame, rounded down to
+// whole sample frames so every chunk holds complete samples.
+uint32_t wavChunkSize(const WavFormat& f, double frameRate) {
+    const auto perFrame = uint32_t(double(f.byteRate) / frameRate);
+    return f.blockAlign * (perFrame / f.blockAlign);
+}
+
+bool openWav(WavReader& reader, const std::string& path, std::string* error) {
+    if (!reader.open(path)) {
+        *error = reader.errorString();
+        return false;
+    }
+    const WavFormat& f = reader.format();
+    // A block align or rate of 0 would divide by zero or give chunks of nothing.
+    if (f.channels == 0 || f.sampleRate == 0 || f.blockAlign == 0 || f.byteRate == 0) {
+        *error = path + " has an invalid sound format.";
+        return false;
+    }
+    return true;
+}
+
+class PcmSound final : public AviSound {
+public:
+    bool open(const std::string& path, double frameRate, std::string* error) {
+        if (!openWav(m_reader, path, error))
+            return false;
+        const WavFormat& f = m_reader.format();
+        m_header = soundHeader(f.sampleRate, f.blockAlign);
+        if (f.formatTag == kFormatExtensible) {
+            // The extensible format is only complete with its extension (channel mask,
+            // sub format), so the whole "fmt " chunk is stored.
+            m_format = m_reader.rawFormat();
+        } else {
+            m_format.assign(18, 0);
+            storeLe16(&m_format[0], f.formatTag);
+            storeLe16(&m_format[2], f.channels);
+            storeLe32(&m_format[4], f.sampleRate);
+            storeLe32(&m_format[8], f.byteRate);
+            storeLe16(&m_format[12], f.blockAlign);
+            storeLe16(&m_format[14], f.bitsPerSample);
+        }
+        m_chunkSize = wavChunkSize(f, frameRate);
+        return true;
+    }
+
+    const AviStreamHeader& streamHeader() const override { return m_header; }
+    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
+    uint32_t chunkSize() const override { return m_chunkSize; }
+
+    // Only the data chunk's bytes are read, so chunks after it never play as sound.
+    std::vector<uint8_t> nextChunk() override {
+        std::vector<uint8_t> chunk(m_chunkSize);
+        chunk.resize(m_reader.read(chunk.data(), chunk.size()));
+        return chunk;
+    }
+
+private:
+    WavReader m_reader;
+    AviStreamHeader m_header;
+    std::vector<uint8_t> m_format;
+    uint32_t m_chunkSize = 0;
+};
+
+class Mp3EncodedSound final : public AviSound {
+public:
+    bool open(const std::string& path, int bitRate, double frameRate, std::string* error) {
+        if (!openWav(m_reader, path, error))
+            return false;
+        const WavFormat& f = m_reader.format();
+        // LAME takes 16-bit samples; anything else would be read as the wrong samples.
+        const bool integerPcm = f.formatTag == kFormatPcm || f.formatTag == kFormatExtensible;
+        if (!integerPcm || f.bitsPerSample != 16 || f.channels < 1 || f.channels > 2 ||
+            f.blockAlign != 2 * f.channels) {
+            *error = path + " is not 16-bit PCM sound in one or two channels; it cannot be "
+                            "encoded to MP3.";
+            return false;
+        }
+        if (bitRate <= 0) {
+            *error = "Invalid MP3 bit rate " + std::to_string(bitRate) + ".";
+            return false;
+        }
+        const auto bytesPerSecond = uint32_t(bitRate / 8);
+        m_header = soundHeader(bytesPerSecond, 1);
+        m_format = mpegLayer3Format(f.channels, f.sampleRate, bytesPerSecond, 1);
+        m_chunkSize = wavChunkSize(f, frameRate);
+        m_mp3Buffer.resize(7200 + std::size_t(1.25 * (m_chunkSize / f.blockAlign)));
+        m_channels = f.channels;
+
+        m_lame.reset(lame_init());
+        if (!m_lame) {
+            *error = "Cannot start the MP3 encoder.";
+            return false;
+        }
+        lame_global_flags* gf = m_lame.get();
+        lame_set_in_samplerate(gf, int(f.sampleRate));
+        lame_set_num_channels(gf, f.channels);
+        lame_set_out_samplerate(gf, int(f.sampleRate));
+        lame_set_bWriteVbrTag(gf, 0);
+        lame_set_quality(gf, 2);
+        lame_set_brate(gf, bitRate / 1000);
+        lame_set_VBR(gf, vbr_off);
+        if (lame_init_params(gf) < 0) {
+            *error = "The MP3 encoder does not take " + std::to_string(f.sampleRate) +
+                     " Hz sound at " + std::to_string(bitRate / 1000) + " kbit/s.";
+            return false;
+        }
+        return true;
+    }
+
+    const AviStreamHeader& streamHeader() const override { return m_header; }
+    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
+    uint32_t chunkSize() const override { return m_chunkSize; }
+
+    std::vector<uint8_t> nextChunk() override {
+        m_pcm.resize(m_chunkSize);
+        const std::size_t bytes = m_reader.read(m_pcm.data(), m_pcm.size());
+        const std::size_t samples = bytes / (2u * m_channels);
+        if (samples == 0)
+            return {};
+        m_samples.resize(samples * m_channels);
+        for (std::size_t i = 0; i < m_samples.size(); ++i)
+            m_samples[i] = static_cast<short>(loadLe16(&m_pcm[2 * i]));
+        const int n =
+            m_channels == 1
+                ? lame_encode_buffer(m_lame.get(), m_samples.data(), nullptr, int(samples),
+                                     m_mp3Buffer.data(), int(m_mp3Buffer.size()))
+                : lame_encode_buffer_interleaved(m_lame.get(), m_samples.data(), int(samples),
+                                                 m_mp3Buffer.data(), int(m_mp3Buffer.size()));
+        if (n <= 0)
+            return {};
+        return {m_mp3Buffer.begin(), m_mp3Buffer.begin() + n};
+    }
+
+    std::vector<uint8_t> finalChunk() override {
+        if (!m_lame)
+            return {};
+        const int n = lame_encode_flush(m_lame.get(), m_mp3Buffer.data(), int(m_mp3Buffer.size()));
+        m_lame.reset();
+        if (n <= 0)
+            return {};
+        return {m_mp3Buffer.begin(), m_mp3Buffer.begin() + n};
+    }
+
+private:
+    WavReader m_reader;
+    LameEncoder m_lame;
+    AviStreamHeader m_header;
+    std::vector<uint8_t> m_format;
+    uint32_t m_chunkSize = 0;
+    uint16_t m_channels = 0;
+    std::vector<uint8_t> m_pcm;
+    std::vector<short> m_samples;
+    std::vector<uint8_t> m_mp3Buffer;
+};
+
+class Mp3CopiedSound final : public AviSound {
+public:
+    bool open(const std::string& path, double frameRate, std::string* message, std::string* error) {
+        m_file = openMp3File(path, m_info, message);
+        if (!m_file) {
+            *error = *message + " (" + path + ")";
+            return false;
+        }
+        // With no declared bit rate the stream would claim 0 bytes per second and get no
+        // sound at all; refusing says so instead of writing a silent file.
+        if (m_info.bitRate == 0) {
+            *message = kFreeFormatRefused;
+            *error = *message + " (" + path + ")";
+            return false;
+        }
+        const auto bytesPerSecond = uint32_t(m_info.bitRate * 1000 / 8);
+        m_header = soundHeader(bytesPerSecond, 1);
+        m_format = mpegLayer3Format(uint16_t(m_info.channels), uint32_t(m_info.sampleRate),
+                                    bytesPerSecond, uint16_t(m_info.frameLength));
+        m_chunkSize = uint32_t(double(bytesPerSecond) / frameRate);
+        return true;
+    }
+
+    const AviStreamHeader& streamHeader() const override { return m_header; }
+    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
+    uint32_t chunkSize() const override { return m_chunkSize; }
+
+    // Copied without regard to frame boundaries: players resynchronise on the frame headers.
+    std::vector<uint8_t> nextChunk() override {
+        std::vector<uint8_t> chunk(m_chunkSize);
+        chunk.resize(std::fread(chunk.data(), 1, chunk.size(), m_file.get()));
+        return chunk;
+    }
+
+private:
+    clib::File m_file;
+    Mp3FileInfo m_info;
+    AviStreamHeader m_header;
+    std::vector<uint8_t> m_format;
+    uint32_t m_chunkSize = 0;
+};
+
+} // namespace
+
+std::unique_ptr<AviSound> AviSound::open(const std::string& path, AviSoundMode mode, int bitRate,
+                                         double frameRate, std::string* message,
+                                         std::string* error) {
+    std::string ignoredMessage, ignoredError;
+    if (!message)
+        message = &ignoredMessage;
+    if (!error)
+        error = &ignoredError;
+    message->clear();
+    error->clear();
+    switch (mode) {
+    case AviSoundMode::Pcm: {
+        auto sound = std::make_unique<PcmSound>();
+        if (sound->open(path, frameRate, error))
+            return sound;
+        break;
+    }
+    case AviSoundMode::Mp3Encode: {
+        auto sound = std::make_unique<Mp3EncodedSound>();
+        if (sound->open(path, bitRate, frameRate, error))
+            return sound;
+        break;
+    }
+    case AviSoundMode::Mp3Copy: {
+        auto sound = std::make_unique<Mp3CopiedSound>();
+        if (sound->open(path, frameRate, message, error))
+            return sound;
+        break;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace swivio

@@ -1,0 +1,171 @@
+#include "encode/avi/video_compressor.h"
+
+#include "base/byte_reader.h"
+#include "encode/avi/libav_video_encoder.h"
+#include "encode/avi/riff_avi_file.h"
+#include "encode/avi/video_compressor_list.h"
+
+namespace swivio {
+
+namespace {
+
+// Frames stored as they come: the AVI's uncompressed 24-bit format is bottom-up B,G,R.
+class StoredFrames final : public VideoCompressor {
+public:
+    StoredFrames(int width, int height) : m_width(width), m_height(height) {}
+
+    std::vector<uint8_t> streamFormat() const override {
+        return bitmapInfoHeader(m_width, m_height, 24, 0, uint32_t(m_width) * m_height * 3);
+    }
+    const char* chunkSuffix() const override { return "db"; }
+    bool compress(const Frame& frame, std::vector<VideoPacket>& out) override {
+        out.push_back(VideoPacket{{frame.data(), frame.data() + frame.byteSize()}, true});
+        return true;
+    }
+    bool flush(std::vector<VideoPacket>&) override { return true; }
+    std::string errorString() const override { return {}; }
+
+private:
+    int m_width;
+    int m_height;
+};
+
+class LibavCompressor final : public VideoCompressor {
+public:
+    bool open(const VideoCompressorInfo& info, int width, int height, uint32_t scale, uint32_t rate,
+              std::string* error) {
+        m_fourCC = info.fourCC;
+        const AVCodec* codec = avcodec_find_encoder_by_name(info.encoderName.c_str());
+        if (!codec) {
+            *error = "The " + info.name + " encoder is missing.";
+            return false;
+        }
+        m_context = libav::openVideoEncoder(codec, width, height, scale, rate, error);
+        if (!m_context)
+            return false;
+        m_frame.reset(av_frame_alloc());
+        m_packet.reset(av_packet_alloc());
+        if (!m_frame || !m_packet) {
+            *error = "Out of memory.";
+            return false;
+        }
+        m_frame->format = m_context->pix_fmt;
+        m_frame->width = width;
+        m_frame->height = height;
+        if (av_frame_get_buffer(m_frame.get(), 0) < 0) {
+            *error = "Out of memory.";
+            return false;
+        }
+        m_scaler.reset(sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height,
+                                      m_context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        if (!m_scaler) {
+            *error = "Cannot convert frames for the " + info.name + " encoder.";
+            return false;
+        }
+        return true;
+    }
+
+    std::vector<uint8_t> streamFormat() const override {
+        const AVCodecContext* c = m_context.get();
+        const uint16_t bits =
+            c->bits_per_coded_sample > 0 ? uint16_t(c->bits_per_coded_sample) : uint16_t(24);
+        const uint32_t extra = c->extradata ? uint32_t(c->extradata_size) : 0;
+        std::vector<uint8_t> format = bitmapInfoHeader(c->width, c->height, bits, m_fourCC,
+                                                       uint32_t(c->width) * c->height * 3, extra);
+        if (extra)
+            format.insert(format.end(), c->extradata, c->extradata + extra);
+        return format;
+    }
+    const char* chunkSuffix() const override { return "dc"; }
+
+    bool compress(const Frame& frame, std::vector<VideoPacket>& out) override {
+        if (av_frame_make_writable(m_frame.get()) < 0)
+            return fail("Out of memory.");
+        // The frame is stored bottom row first: start at the top row and step backwards.
+        const uint8_t* source[1] = {frame.topRow(0)};
+        const int stride[1] = {-int(frame.stride())};
+        sws_scale(m_scaler.get(), source, stride, 0, frame.height(), m_frame->data,
+                  m_frame->linesize);
+        m_frame->pts = m_nextPts++;
+        m_frame->pict_type = AV_PICTURE_TYPE_I;
+        return send(m_frame.get(), out);
+    }
+
+    bool flush(std::vector<VideoPacket>& out) override {
+        if (m_flushed)
+            return true;
+        m_flushed = true;
+        return send(nullptr, out);
+    }
+
+    std::string errorString() const override { return m_error; }
+
+private:
+    bool fail(std::string text) {
+        if (m_error.empty())
+            m_error = std::move(text);
+        return false;
+    }
+
+    bool send(const AVFrame* frame, std::vector<VideoPacket>& out) {
+        int result = avcodec_send_frame(m_context.get(), frame);
+        if (result < 0)
+            return fail("The video encoder failed: " + libav::errorText(result) + ".");
+        for (;;) {
+            result = avcodec_receive_packet(m_context.get(), m_packet.get());
+            if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+                return true;
+            if (result < 0)
+                return fail("The video encoder failed: " + libav::errorText(result) + ".");
+            out.push_back(VideoPacket{{m_packet->data, m_packet->data + m_packet->size},
+                                      (m_packet->flags & AV_PKT_FLAG_KEY) != 0});
+            av_packet_unref(m_packet.get());
+        }
+    }
+
+    uint32_t m_fourCC = 0;
+    libav::CodecContext m_context;
+    libav::FramePtr m_frame;
+    libav::PacketPtr m_packet;
+    libav::ScaleContext m_scaler;
+    int64_t m_nextPts = 0;
+    bool m_flushed = false;
+    std::string m_error;
+};
+
+} // namespace
+
+std::unique_ptr<VideoCompressor> VideoCompressor::create(uint32_t fourCC, int width, int height,
+                                                         uint32_t scale, uint32_t rate,
+                                                         std::string* error) {
+    std::string ignored;
+    if (!error)
+        error = &ignored;
+    if (fourCC == 0)
+        return std::make_unique<StoredFrames>(width, height);
+    const VideoCompressorInfo* info = findVideoCompressor(fourCC);
+    if (!info) {
+        *error = "No video compressor with FourCC " + fourCcText(fourCC) + " is installed.";
+        return nullptr;
+    }
+    auto compressor = std::make_unique<LibavCompressor>();
+    if (!compressor->open(*info, width, height, scale, rate, error))
+        return nullptr;
+    return compressor;
+}
+
+std::vector<uint8_t> bitmapInfoHeader(int width, int height, uint16_t bitCount,
+                                      uint32_t compression, uint32_t imageSize,
+                                      uint32_t extraBytes) {
+    std::vector<uint8_t> h(40, 0);
+    storeLe32(&h[0], 40 + extraBytes);
+    storeLe32(&h[4], uint32_t(width));
+    storeLe32(&h[8], uint32_t(height)); // positive: rows bottom first
+    storeLe16(&h[12], 1);               // planes
+    storeLe16(&h[14], bitCount);
+    storeLe32(&h[16], compression);
+    storeLe32(&h[20], imageSize);
+    return h;
+}
+
+} // namespace swivio
