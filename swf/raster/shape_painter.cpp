@@ -396,7 +396,7 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
         } else if (line.noVScale) {
             objectScale = objectX;
         }
-        double width = line.width / 20.0 * objectScale * viewScale;
+        double width = line.width * objectScale * viewScale; // twips to pixels
         // Flash draws a width of 0, and any width that ends up under a pixel, as a
         // one-pixel hairline.
         const bool hairline = !(width >= 1.0);
