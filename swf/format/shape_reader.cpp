@@ -40,8 +40,8 @@ bool readShapeRecords(ByteReader& in, int shapeVersion, std::vector<StyleGroup>&
         StyleGroup* group = &groups.back();
         if (!bits.flag()) {
             const uint32_t flags = bits.ub(5);
-            if (flags == 0)
-                return true; // end record
+            if (flags == 0) // end record, unless the zeros came from running out of data
+                return in.ok() || failWith("shape records end before their end record");
             const bool newStyles = flags & 0x10;
             if (flags & 0x01) {
                 const int n = int(bits.ub(5));

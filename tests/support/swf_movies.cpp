@@ -1,0 +1,118 @@
+#include "tests/support/swf_movies.h"
+
+namespace swivio::testkit {
+
+namespace {
+
+std::vector<uint8_t> placeBody(const Place& p, bool third) {
+    SwfBits b;
+    uint8_t flags = 0;
+    if (p.move)
+        flags |= 0x01;
+    if (p.character)
+        flags |= 0x02;
+    if (p.hasMatrix)
+        flags |= 0x04;
+    if (p.hasColorTransform)
+        flags |= 0x08;
+    if (p.ratio)
+        flags |= 0x10;
+    if (p.name)
+        flags |= 0x20;
+    if (p.clipDepth)
+        flags |= 0x40;
+    b.u8(flags);
+    if (third) {
+        uint8_t flags3 = 0;
+        if (!p.filterList.empty())
+            flags3 |= 0x01;
+        if (p.blendMode)
+            flags3 |= 0x02;
+        if (p.cacheAsBitmap)
+            flags3 |= 0x04;
+        if (p.visible)
+            flags3 |= 0x20;
+        b.u8(flags3);
+    }
+    b.u16(p.depth);
+    if (p.character)
+        b.u16(*p.character);
+    if (p.hasMatrix)
+        b.matrix(p.scaleX, p.scaleY, p.rotateSkew0, p.rotateSkew1, p.translateX, p.translateY);
+    if (p.hasColorTransform)
+        b.cxform(true, p.mult, p.add);
+    if (p.ratio)
+        b.u16(*p.ratio);
+    if (p.name)
+        b.cstring(*p.name);
+    if (p.clipDepth)
+        b.u16(*p.clipDepth);
+    if (third) {
+        if (!p.filterList.empty())
+            b.bytes(p.filterList);
+        if (p.blendMode)
+            b.u8(*p.blendMode);
+        if (p.cacheAsBitmap)
+            b.u8(*p.cacheAsBitmap ? 1 : 0);
+        if (p.visible)
+            b.u8(*p.visible ? 1 : 0);
+    }
+    return b.data();
+}
+
+} // namespace
+
+std::vector<uint8_t> placeObject2(const Place& place) {
+    return placeBody(place, false);
+}
+std::vector<uint8_t> placeObject3(const Place& place) {
+    return placeBody(place, true);
+}
+
+std::vector<uint8_t> placeObject1(uint16_t character, uint16_t depth, int32_t tx, int32_t ty) {
+    SwfBits b;
+    b.u16(character).u16(depth);
+    b.matrix(1, 1, 0, 0, tx, ty);
+    return b.data();
+}
+
+std::vector<uint8_t> removeObject2(uint16_t depth) {
+    return SwfBits().u16(depth).data();
+}
+
+std::vector<uint8_t> removeObject1(uint16_t character, uint16_t depth) {
+    return SwfBits().u16(character).u16(depth).data();
+}
+
+std::vector<uint8_t> blurFilterList(double blurX, double blurY) {
+    SwfBits b;
+    b.u8(1).u8(1); // one filter, blur
+    b.fixed16(blurX).fixed16(blurY);
+    b.u8(1 << 3); // one pass
+    return b.data();
+}
+
+SpriteBuilder& SpriteBuilder::tag(TagCode code, const std::vector<uint8_t>& body) {
+    return tag(uint16_t(code), body);
+}
+
+SpriteBuilder& SpriteBuilder::tag(uint16_t code, const std::vector<uint8_t>& body) {
+    auto rec = SwfWriter::tagRecord(code, body);
+    m_tags.insert(m_tags.end(), rec.begin(), rec.end());
+    return *this;
+}
+
+SpriteBuilder& SpriteBuilder::showFrame() {
+    ++m_frames;
+    return tag(TagCode::ShowFrame, {});
+}
+
+std::vector<uint8_t> SpriteBuilder::defineSprite(uint16_t id) const {
+    SwfBits b;
+    b.u16(id).u16(uint16_t(m_frames));
+    b.bytes(m_tags);
+    b.u16(0); // End
+    return b.data();
+}
+
+} // namespace swivio::testkit
