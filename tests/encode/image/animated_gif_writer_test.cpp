@@ -1,0 +1,164 @@
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "encode/image/animated_gif_writer.h"
+#include "encode/image/standard_palette.h"
+#include "tests/encode/image/gif_blocks.h"
+#include "tests/support/picture_files.h"
+#include "tests/support/temp_dir.h"
+
+namespace swivio {
+namespace {
+
+Frame colouredFrame(int width, int height, uint32_t color) {
+    Frame frame(width, height);
+    frame.fill(color);
+    return frame;
+}
+
+// Palette colours, as 0x00BBGGRR, that frames are filled with.
+uint32_t paletteColor(int index) {
+    return standardPaletteColors()[std::size_t(index)];
+}
+
+class AnimatedGifFrames : public testing::TestWithParam<int> {};
+
+TEST_P(AnimatedGifFrames, BlockSequenceForNFrames) {
+    const int n = GetParam();
+    testkit::TempDir dir;
+    const std::string path = dir.file("movie.gif");
+    {
+        AnimatedGifWriter writer(path, 10.0, true);
+        ASSERT_TRUE(writer.isOpen());
+        for (int i = 0; i < n; ++i)
+            EXPECT_TRUE(writer.writeFrame(colouredFrame(40, 30, paletteColor(10 + i)), i));
+        EXPECT_TRUE(writer.finish());
+    }
+    const std::vector<uint8_t> bytes = testkit::readFileBytes(path);
+    const auto blocks = testkit::walkGifBlocks(bytes);
+    // header, loop, then (control, image) per frame, then the trailer.
+    ASSERT_EQ(blocks.size(), std::size_t(2 + 2 * n + 1));
+    EXPECT_EQ(blocks[0].kind, "header");
+    EXPECT_EQ(blocks[1].kind, "loop");
+    for (int i = 0; i < n; ++i) {
+        EXPECT_EQ(blocks[std::size_t(2 + 2 * i)].kind, "control") << i;
+        EXPECT_EQ(blocks[std::size_t(2 + 2 * i)].body,
+                  (std::vector<uint8_t>{0x08, 0x09, 0x00, 0xFF}))
+            << i;
+        EXPECT_EQ(blocks[std::size_t(3 + 2 * i)].kind, "image") << i;
+    }
+    EXPECT_EQ(blocks.back().kind, "trailer");
+    EXPECT_EQ(bytes.back(), 0x3B);
+
+    const testkit::DecodedGif gif = testkit::readGifFile(path);
+    ASSERT_TRUE(gif.ok) << gif.error;
+    EXPECT_EQ(gif.screenWidth, 40);
+    EXPECT_EQ(gif.screenHeight, 30);
+    EXPECT_EQ(gif.loopCount, 999);
+    EXPECT_EQ(gif.globalPalette, standardPaletteColors());
+    ASSERT_EQ(gif.images.size(), std::size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const auto& image = gif.images[std::size_t(i)];
+        EXPECT_EQ(image.disposal, 2);
+        EXPECT_EQ(image.delay, 9);
+        EXPECT_FALSE(image.hasLocalPalette);
+        // Palette colours survive dithering exactly.
+        for (uint8_t index : image.indexes)
+            ASSERT_EQ(index, 10 + i);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, AnimatedGifFrames, testing::Values(1, 2, 7));
+
+struct DelayCase {
+    double rate;
+    int delay;
+};
+class AnimatedGifDelay : public testing::TestWithParam<DelayCase> {};
+
+TEST_P(AnimatedGifDelay, NinetyNineOverTheRate) {
+    const DelayCase c = GetParam();
+    EXPECT_EQ(animatedGifFrameDelay(c.rate), c.delay);
+    testkit::TempDir dir;
+    const std::string path = dir.file("d.gif");
+    AnimatedGifWriter writer(path, c.rate, false);
+    writer.writeFrame(colouredFrame(8, 2, 0), 0);
+    writer.writeFrame(colouredFrame(8, 2, 0), 1);
+    ASSERT_TRUE(writer.finish());
+    const auto gif = testkit::readGifFile(path);
+    ASSERT_TRUE(gif.ok);
+    ASSERT_EQ(gif.images.size(), 2u);
+    EXPECT_EQ(gif.images[0].delay, c.delay);
+    EXPECT_EQ(gif.images[1].delay, c.delay);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, AnimatedGifDelay,
+                         testing::Values(DelayCase{5, 19}, DelayCase{10, 9}, DelayCase{12, 8},
+                                         DelayCase{15, 6}, DelayCase{20, 4}, DelayCase{25, 3},
+                                         DelayCase{30, 3}, DelayCase{29.97f, 3}, DelayCase{0, 0},
+                                         DelayCase{0.001, 65535}));
+
+TEST(AnimatedGifWriter, PixelsOfAnUnditheredFrame) {
+    // Left half pure red (index 249), right half a colour between entries: without
+    // dithering every right-half pixel is one nearest entry.
+    Frame frame(64, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 64; ++x)
+            frame.setPixel(x, y, x < 32 ? makeColor(0xFF, 0, 0) : makeColor(0x70, 0x20, 0x90));
+    testkit::TempDir dir;
+    const std::string path = dir.file("p.gif");
+    AnimatedGifWriter writer(path, 12, false);
+    writer.writeFrame(frame, 0);
+    ASSERT_TRUE(writer.finish());
+    const auto gif = testkit::readGifFile(path);
+    ASSERT_TRUE(gif.ok);
+    const auto& indexes = gif.images.at(0).indexes;
+    const int right = nearestPaletteIndex(kStandardPalette, 0x70, 0x20, 0x90);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(indexes[std::size_t(y) * 64 + x], x < 32 ? 249 : right) << x << "," << y;
+}
+
+TEST(AnimatedGifWriter, FileThatCannotBeCreatedIgnoresEveryWrite) {
+    testkit::TempDir dir;
+    const std::string path = dir.file("missing/folder/movie.gif");
+    AnimatedGifWriter writer(path, 10, true);
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_TRUE(writer.writeFrame(colouredFrame(8, 2, 0), 0));
+    EXPECT_FALSE(writer.finish());
+    EXPECT_NE(writer.errorString().find("missing/folder/movie.gif"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(AnimatedGifWriter, NoFrameLeavesNoBrokenFile) {
+    testkit::TempDir dir;
+    const std::string path = dir.file("empty.gif");
+    AnimatedGifWriter writer(path, 10, true);
+    EXPECT_TRUE(std::filesystem::exists(path)); // created before the first frame
+    EXPECT_TRUE(writer.finish());
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+struct NameCase {
+    const char* folder;
+    const char* movie;
+    const char* expected;
+};
+class AnimatedGifName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(AnimatedGifName, FolderTitleAndExtension) {
+    const NameCase c = GetParam();
+    EXPECT_EQ(animatedGifFileName(c.folder, c.movie), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, AnimatedGifName,
+                         testing::Values(NameCase{"/out", "/movies/intro.final.swf",
+                                                  "/out/intro.final.gif"},
+                                         NameCase{"/out/", "/movies/intro.swf", "/out/intro.gif"},
+                                         NameCase{"/out", "/movies/intro", "/out/intro.gif"},
+                                         NameCase{"/out", "/movies.old/intro", "/out/intro.gif"},
+                                         NameCase{"/", "/a/b.flv", "/b.gif"}));
+
+} // namespace
+} // namespace swivio
