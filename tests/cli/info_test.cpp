@@ -1,0 +1,104 @@
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/swf_writer.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using swivio::testkit::Compression;
+using swivio::testkit::SwfWriter;
+using swivio::testkit::TempDir;
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs the built program with the given arguments, capturing both output streams.
+CliRun runCli(const TempDir& dir, const std::vector<std::string>& args) {
+    std::string command = quoted(SWIVIO_CLI_PATH);
+    for (const std::string& a : args)
+        command += " " + quoted(a);
+    const std::string outPath = dir.file("stdout.txt");
+    const std::string errPath = dir.file("stderr.txt");
+    command += " >" + quoted(outPath) + " 2>" + quoted(errPath);
+    const int status = std::system(command.c_str());
+    CliRun run;
+    if (status != -1 && WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    run.out = slurp(outPath);
+    run.err = slurp(errPath);
+    return run;
+}
+
+TEST(InfoCommandTest, PrintsHeaderFacts) {
+    TempDir dir;
+    SwfWriter w;
+    w.compression = Compression::Zlib;
+    w.version = 9;
+    w.xMax = 6400;
+    w.yMax = 4800;
+    w.frameRate88 = 0x1D80;
+    w.frameCount = 240;
+    w.showFrame().end();
+    const std::string movie = dir.file("my movie.swf");
+    ASSERT_TRUE(w.writeFile(movie));
+    const CliRun run = runCli(dir, {"info", movie});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "signature: CWS\n"
+                       "version: 9\n"
+                       "size: 320 x 240 pixels\n"
+                       "frame rate: 29.50\n"
+                       "frame count: 240\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(InfoCommandTest, InvalidMovieIsReportedOnStandardError) {
+    TempDir dir;
+    SwfWriter w;
+    w.declaredLengthOverride = 20;
+    const std::string movie = dir.file("short.swf");
+    ASSERT_TRUE(w.writeFile(movie));
+    for (const std::string& path : {movie, dir.file("missing.swf")}) {
+        const CliRun run = runCli(dir, {"info", path});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "This is not a valid Adobe flash movie file!\n");
+    }
+}
+
+TEST(InfoCommandTest, WrongArgumentsPrintUsage) {
+    TempDir dir;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"info"}, std::vector<std::string>{"info", "a.swf", "b.swf"}}) {
+        const CliRun run = runCli(dir, args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("usage: swivio-cli info MOVIE"), std::string::npos) << run.err;
+    }
+}
+
+} // namespace
