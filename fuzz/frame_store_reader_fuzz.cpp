@@ -36,14 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (split != std::string_view::npos)
         files.push_back(writeFile("b.tmp", input.substr(split + 4)));
 
-    // 16 x 12 pixels: 576 bytes a frame.
-    swivio::FrameStoreReader reader(files, 16, 12);
-    swivio::Frame frame(16, 12);
+    // 48 x 20 pixels: 2880 bytes a frame, more than the literal tail, so blocks hold tokens.
+    swivio::FrameStoreReader reader(files, 48, 20);
+    swivio::Frame frame(48, 20);
     for (int records = 0; reader.advance(); ++records) {
         if (records > 100000)
             std::abort();
         (void)reader.decodeInto(frame);
-        if (frame.width() != 16 || frame.height() != 12)
+        if (frame.width() != 48 || frame.height() != 20)
             std::abort();
     }
     for (const std::string& path : files)
