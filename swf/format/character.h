@@ -9,8 +9,11 @@
 
 #include "swf/format/control_tags.h"
 #include "swf/format/filter.h"
+#include "swf/format/font.h"
+#include "swf/format/morph_shape.h"
 #include "swf/format/shape.h"
 #include "swf/format/tag_reader.h"
+#include "swf/format/text.h"
 #include "swf/format/types.h"
 
 namespace swivio::swf {
@@ -100,6 +103,9 @@ struct Character {
     std::shared_ptr<const SpriteDefinition> sprite;
     std::shared_ptr<const ButtonDefinition> button;
     std::shared_ptr<const VideoStreamDefinition> video;
+    std::shared_ptr<const MorphShape> morph;
+    std::shared_ptr<const Font> font;
+    std::shared_ptr<const StaticText> text;
 };
 
 } // namespace swivio::swf

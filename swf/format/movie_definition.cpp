@@ -225,6 +225,50 @@ private:
             c.shape = std::make_shared<const Shape>(std::move(*shape));
             break;
         }
+        case CharacterType::MorphShape: {
+            if (m_edges >= kMaxMovieEdges) {
+                warn(tag, "the movie's shapes hold too many edges; morph shape skipped");
+                return;
+            }
+            ByteReader in(c.body);
+            auto morph = parseDefineMorphShape(tag.code, in);
+            if (!morph) {
+                warn(tag, morph.message());
+                return;
+            }
+            m_edges += morph->startEdges.size() + morph->endEdges.size();
+            c.morph = std::make_shared<const MorphShape>(std::move(*morph));
+            break;
+        }
+        case CharacterType::Font: {
+            if (tag.code == kDefineFont4)
+                break; // DefineFont4 holds OpenType data for text fields only
+            if (m_edges >= kMaxMovieEdges) {
+                warn(tag, "the movie's shapes hold too many edges; font skipped");
+                return;
+            }
+            ByteReader in(c.body);
+            auto font = parseDefineFont(tag.code, in);
+            if (!font) {
+                warn(tag, font.message());
+                return;
+            }
+            for (const Glyph& g : font->glyphs)
+                for (const StyleGroup& group : g.shape.groups)
+                    m_edges += group.edges.size();
+            c.font = std::make_shared<const Font>(std::move(*font));
+            break;
+        }
+        case CharacterType::Text: {
+            ByteReader in(c.body);
+            auto text = parseDefineText(tag.code, in);
+            if (!text) {
+                warn(tag, text.message());
+                return;
+            }
+            c.text = std::make_shared<const StaticText>(std::move(*text));
+            break;
+        }
         case CharacterType::Sprite: {
             ByteReader in(c.body);
             auto sprite = std::make_shared<SpriteDefinition>();
@@ -264,8 +308,8 @@ private:
             break;
         }
         default:
-            // Bitmaps are decoded when first drawn; morph shapes, fonts and texts when
-            // the player first needs them. Sounds, edit texts and binary data stay as read.
+            // Bitmaps are decoded when first drawn. Sounds, edit texts and binary data stay
+            // as read.
             break;
         }
         addCharacter(tag, *type, std::move(c));

@@ -1,10 +1,52 @@
 #include "swf/player/render_emitter.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 namespace swivio::swf {
 
-struct RenderEmitter::TextCache {};
+// Glyph shapes by font and index (drawn in white and coloured by a colour transform, so one
+// shape serves every colour), and each text character's laid-out glyphs.
+struct RenderEmitter::TextCache : FontLookup {
+    struct Placed {
+        std::shared_ptr<const Shape> shape;
+        Matrix matrix;
+        ColorTransform color;
+    };
+
+    explicit TextCache(const MovieDefinition& movieDefinition) : movie(movieDefinition) {}
+
+    const Font* font(uint16_t id) const override {
+        const Character* c = movie.character(id);
+        return c ? c->font.get() : nullptr;
+    }
+
+    const std::vector<Placed>& layout(const Character& text) {
+        auto it = texts.find(text.id);
+        if (it != texts.end())
+            return it->second;
+        std::vector<Placed> placed;
+        for (const PositionedGlyph& g : layoutText(*text.text, *this)) {
+            std::shared_ptr<const Shape>& shape = glyphs[{g.fontId, g.glyphIndex}];
+            if (!shape)
+                shape = std::make_shared<const Shape>(
+                    glyphShape(*font(g.fontId), g.glyphIndex, Rgba{255, 255, 255, 255}));
+            ColorTransform color;
+            color.mr = color.mg = color.mb = color.ma = 0;
+            color.ar = g.color.r;
+            color.ag = g.color.g;
+            color.ab = g.color.b;
+            color.aa = g.color.a;
+            placed.push_back({shape, g.matrix, color});
+        }
+        return texts.emplace(text.id, std::move(placed)).first->second;
+    }
+
+    const MovieDefinition& movie;
+    std::map<std::pair<uint16_t, uint32_t>, std::shared_ptr<const Shape>> glyphs;
+    std::map<uint16_t, std::vector<Placed>> texts;
+};
 
 namespace {
 
@@ -18,7 +60,8 @@ RenderCommand marker(RenderCommand::Kind kind) {
 
 RenderEmitter::RenderEmitter(std::shared_ptr<const MovieDefinition> movie,
                              const BitmapLookup& bitmaps)
-    : m_movie(std::move(movie)), m_bitmaps(bitmaps), m_text(std::make_unique<TextCache>()) {}
+    : m_movie(std::move(movie)), m_bitmaps(bitmaps), m_text(std::make_unique<TextCache>(*m_movie)) {
+}
 
 RenderEmitter::~RenderEmitter() = default;
 
@@ -158,10 +201,32 @@ std::shared_ptr<const Shape> RenderEmitter::bitmapShape(const Character& charact
     return result;
 }
 
-std::shared_ptr<const Shape> RenderEmitter::morphShape(DisplayObject&) {
-    return nullptr;
+std::shared_ptr<const Shape> RenderEmitter::morphShape(DisplayObject& object) {
+    const Character* c = object.character();
+    if (!c || !c->morph)
+        return nullptr;
+    // The instance keeps the shape of its last ratio: a tween that holds still costs nothing.
+    if (!object.morphShape || object.morphRatio != object.ratio) {
+        object.morphShape =
+            std::make_shared<const Shape>(interpolate(*c->morph, object.ratio / 65535.0));
+        object.morphRatio = object.ratio;
+    }
+    return object.morphShape;
 }
 
-void RenderEmitter::emitText(DisplayObject&, const Context&, RenderCommandList&) {}
+void RenderEmitter::emitText(DisplayObject& object, const Context& context,
+                             RenderCommandList& out) {
+    const Character* c = object.character();
+    if (!c || !c->text)
+        return;
+    for (const TextCache::Placed& glyph : m_text->layout(*c)) {
+        RenderCommand command;
+        command.kind = RenderCommand::Kind::DrawShape;
+        command.shape = glyph.shape;
+        command.matrix = context.matrix * glyph.matrix;
+        command.colorTransform = context.colorTransform * glyph.color;
+        out.push_back(std::move(command));
+    }
+}
 
 } // namespace swivio::swf

@@ -116,3 +116,46 @@ std::vector<uint8_t> SpriteBuilder::defineSprite(uint16_t id) const {
 }
 
 } // namespace swivio::testkit
+
+namespace swivio::testkit {
+
+std::vector<uint8_t> defineFont1(uint16_t id, const std::vector<std::vector<uint8_t>>& glyphs) {
+    SwfBits b;
+    b.u16(id);
+    uint32_t offset = uint32_t(glyphs.size() * 2);
+    for (const auto& g : glyphs) {
+        b.u16(uint16_t(offset));
+        offset += uint32_t(g.size());
+    }
+    for (const auto& g : glyphs)
+        b.bytes(g);
+    return b.data();
+}
+
+std::vector<uint8_t> defineText2(uint16_t id, int32_t xMin, int32_t xMax, int32_t yMin,
+                                 int32_t yMax, const std::vector<TextLine>& lines) {
+    int glyphBits = 1, advanceBits = 1;
+    for (const TextLine& line : lines)
+        for (const auto& [index, advance] : line.glyphs) {
+            glyphBits = std::max(glyphBits, SwfBits::bitsForUnsigned(index));
+            advanceBits = std::max(advanceBits, SwfBits::bitsForSigned(advance));
+        }
+    SwfBits b;
+    b.u16(id).rect(xMin, xMax, yMin, yMax).matrix();
+    b.u8(uint8_t(glyphBits)).u8(uint8_t(advanceBits));
+    for (const TextLine& line : lines) {
+        b.u8(0x80 | 0x08 | 0x04 | 0x02 | 0x01); // font, colour, y and x
+        b.u16(line.fontId);
+        b.u8(line.r).u8(line.g).u8(line.b).u8(line.a);
+        b.s16(line.x).s16(line.y);
+        b.u16(line.height);
+        b.u8(uint8_t(line.glyphs.size()));
+        for (const auto& [index, advance] : line.glyphs)
+            b.ub(glyphBits, index).sb(advanceBits, advance);
+        b.align();
+    }
+    b.u8(0);
+    return b.data();
+}
+
+} // namespace swivio::testkit

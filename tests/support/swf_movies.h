@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -100,5 +101,27 @@ inline SwfWriter& place(SwfWriter& w, const Place& p) {
 // Code for the tags the writer does not name.
 constexpr uint16_t kRemoveObjectCode = 5;
 constexpr uint16_t kPlaceObjectCode = 4;
+
+} // namespace swivio::testkit
+
+namespace swivio::testkit {
+
+// A DefineFont body (the first version): glyph shapes as plain SHAPE records (see
+// ShapeBuilder::glyphShape), in an EM square of 1024 units.
+std::vector<uint8_t> defineFont1(uint16_t id, const std::vector<std::vector<uint8_t>>& glyphs);
+
+// One line of static text: font, height (twips), colour, baseline position and glyphs
+// (index, advance in twips).
+struct TextLine {
+    uint16_t fontId = 1;
+    uint16_t height = 400;
+    uint8_t r = 0, g = 0, b = 0, a = 255;
+    int16_t x = 0, y = 0;
+    std::vector<std::pair<uint32_t, int32_t>> glyphs;
+};
+
+// A DefineText2 body (RGBA colours) with an identity text matrix.
+std::vector<uint8_t> defineText2(uint16_t id, int32_t xMin, int32_t xMax, int32_t yMin,
+                                 int32_t yMax, const std::vector<TextLine>& lines);
 
 } // namespace swivio::testkit
