@@ -40,6 +40,7 @@ void setOption(AVCodecContext* c, const char* name, const char* value) {
 // - VP8: rate factor 10 under an 8 Mbit/s cap (VP8 needs a cap with a rate factor);
 //   VP9 and AV1: rate factor 31 / 30 with no cap; all with realtime speed settings and no
 //   look-ahead;
+// - VC-2: 2 bits per pixel per frame;
 // - every other lossy encoder (MPEG-4 part 2, MJPEG, the MPEG-1/2, H.263, WMV and Xvid
 //   families): a fixed quantiser of 3, which keeps fine detail; as a fallback for encoders
 //   that only follow a bit rate, 1 bit per pixel per frame.
@@ -71,6 +72,10 @@ void applyQuality(AVCodecContext* c, const AVCodec* codec) {
         setOption(c, "cpu-used", "8");
         setOption(c, "lag-in-frames", "0");
         c->bit_rate = 0;
+    } else if (name == "vc2") {
+        // The VC-2 encoder misreads a fixed quantiser (every picture turns grey); it keeps to
+        // a bit rate, and as an intra-only wavelet coder it needs about 2 bits per pixel.
+        c->bit_rate *= 2;
     } else if (!isLossless(codec)) {
         c->flags |= AV_CODEC_FLAG_QSCALE;
         c->global_quality = 3 * FF_QP2LAMBDA;
@@ -131,7 +136,19 @@ CodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint3
     if (result < 0)
         return failWith(std::string("Cannot open the ") + codec->name +
                         " encoder: " + errorText(result) + ".");
+    // Some encoders name their variant with a FourCC of their own (utvideo: "ULRG" for
+    // planar RGB where the table's first entry is "ULRA"); the decoder goes by it.
+    if (c->codec_tag == 0)
+        c->codec_tag = aviFourCcOf(codec->id);
     return c;
+}
+
+void drainEncoder(AVCodecContext* context) {
+    if (avcodec_send_frame(context, nullptr) < 0)
+        return;
+    PacketPtr packet(av_packet_alloc());
+    while (packet && avcodec_receive_packet(context, packet.get()) >= 0)
+        av_packet_unref(packet.get());
 }
 
 uint32_t aviFourCcOf(AVCodecID id) {

@@ -40,9 +40,12 @@ AVPixelFormat inputFormatFor(const AVCodec* codec);
 
 // Allocates and opens `codec` for width x height frames at rate / scale frames per second,
 // every frame a key frame, with the quality the AVI writer uses for it. Empty with `error`
-// when it will not open.
+// when it will not open. The context's codec_tag is the FourCC the output is written with.
 CodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint32_t scale,
                               uint32_t rate, std::string* error);
+
+// Signals the end of the stream and discards what the encoder still held.
+void drainEncoder(AVCodecContext* context);
 
 // The FourCC libavformat's AVI tag table gives the codec, 0 when it has none.
 uint32_t aviFourCcOf(AVCodecID id);

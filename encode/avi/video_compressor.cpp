@@ -32,6 +32,11 @@ private:
 
 class LibavCompressor final : public VideoCompressor {
 public:
+    ~LibavCompressor() override {
+        if (m_context && !m_flushed)
+            libav::drainEncoder(m_context.get());
+    }
+
     bool open(const VideoCompressorInfo& info, int width, int height, uint32_t scale, uint32_t rate,
               std::string* error) {
         m_fourCC = info.fourCC;

@@ -29,15 +29,25 @@ std::vector<VideoCompressorInfo> probeCompressors() {
     while (const AVCodec* codec = av_codec_iterate(&state)) {
         if (codec->type != AVMEDIA_TYPE_VIDEO || !av_codec_is_encoder(codec))
             continue;
-        const uint32_t fourCC = libav::aviFourCcOf(codec->id);
-        if (fourCC == 0 || isIndeo5(fourCC) || taken.count(fourCC))
+        const uint32_t tableFourCC = libav::aviFourCcOf(codec->id);
+        if (tableFourCC == 0 || taken.count(tableFourCC))
             continue;
         // Encoders that need hardware frames cannot take converted software frames.
         if (codec->capabilities & AV_CODEC_CAP_HARDWARE)
             continue;
         std::string error;
-        if (!libav::openVideoEncoder(codec, kProbeWidth, kProbeHeight, 1, 25, &error))
+        libav::CodecContext context =
+            libav::openVideoEncoder(codec, kProbeWidth, kProbeHeight, 1, 25, &error);
+        if (!context)
             continue;
+        const uint32_t fourCC = context->codec_tag;
+        // Some encoder libraries (SVT-AV1) wait forever when closed before the end of their
+        // stream was signalled.
+        libav::drainEncoder(context.get());
+        context.reset();
+        if (fourCC == 0 || isIndeo5(fourCC) || taken.count(fourCC))
+            continue;
+        taken.insert(tableFourCC);
         taken.insert(fourCC);
         found.push_back(VideoCompressorInfo{codec->name, fourCC, codec->name});
     }
