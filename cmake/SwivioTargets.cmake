@@ -11,6 +11,10 @@ if(SWIVIO_SANITIZE)
                         -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
+if(SWIVIO_FUZZ)
+    # Coverage feedback for the fuzzers has to reach into the libraries they link.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 
 # swivio_library(NAME DEPS a b ... [PRIVATE_DEPS c d ...])
 # One static library from the .cpp files of the calling folder (subfolders are targets of
