@@ -284,6 +284,17 @@ std::size_t decompressBlock(const uint8_t* block, std::size_t blockSize, uint8_t
                 return 0;
         }
         if (!(control & 1)) {
+            // Far from both ends, copy all the literals up to the next token (or the end of
+            // the group) with two wide copies; the bytes beyond are overwritten later.
+            const unsigned literals = unsigned(std::countr_zero(control));
+            if (outEnd - op >= 36 && itemsEnd - ip >= 32) {
+                std::memcpy(op, ip, 16);
+                std::memcpy(op + 16, ip + 16, 16);
+                op += literals;
+                ip += literals;
+                control >>= literals;
+                continue;
+            }
             if ((control & 0xF) == 0 && outEnd - op >= 4 && itemsEnd - ip >= 4) {
                 std::memcpy(op, ip, 4);
                 op += 4;
