@@ -56,8 +56,9 @@ bool LzmaDecoder::start() {
         static_cast<lzma_options_lzma*>(filter.options),
         [](lzma_options_lzma* p) { std::free(p); });
     // A dictionary larger than the whole output can never be referenced; do not pay for it.
-    if (m_uncompressedSize != kUnknownSize && options->dict_size > m_uncompressedSize)
-        options->dict_size = uint32_t(std::max<uint64_t>(m_uncompressedSize, LZMA_DICT_SIZE_MIN));
+    const uint64_t cap = std::min(m_uncompressedSize, m_dictionaryCap);
+    if (cap != kUnknownSize && options->dict_size > cap)
+        options->dict_size = uint32_t(std::max<uint64_t>(cap, LZMA_DICT_SIZE_MIN));
     // Movie writers differ on the end marker: with the size known it may or may not follow
     // the last byte; with the size unknown only the marker (or the end of input) ends it.
     options->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;

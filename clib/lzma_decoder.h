@@ -51,6 +51,12 @@ public:
     LzmaDecoder(const LzmaDecoder&) = delete;
     LzmaDecoder& operator=(const LzmaDecoder&) = delete;
 
+    // Caps the dictionary at `bytes` (at least 4 KiB), for a stream whose size is unknown but
+    // expected to stay within `bytes`: a larger dictionary could only serve output beyond
+    // that. A back-reference past the cap is then reported as an Error. Call before the
+    // first decode().
+    void capDictionary(uint64_t bytes) { m_dictionaryCap = bytes; }
+
     // Decodes from in[0 .. inSize) into out[0 .. outSize); see ZlibInflater::inflate.
     // Prefix bytes count as consumed but produce nothing.
     DecodeStep decode(const uint8_t* in, std::size_t inSize, uint8_t* out, std::size_t outSize);
@@ -69,6 +75,7 @@ private:
     std::unique_ptr<Stream> m_stream;
     uint64_t m_uncompressedSize;
     uint64_t m_memoryLimit;
+    uint64_t m_dictionaryCap = kUnknownSize;
     std::array<uint8_t, kPrefixSize> m_prefix{};
     std::size_t m_prefixFill = 0;
     uint32_t m_compressedLength = 0;

@@ -158,8 +158,10 @@ bool readMovie(Source& source, MovieHeader& h) {
                      body);
         } else {
             // The size is left open: movie writers differ on whether the stream carries an
-            // end marker, and a stream without one simply runs out of input.
+            // end marker, and a stream without one simply runs out of input. The dictionary
+            // need not exceed the declared body.
             clib::LzmaDecoder decoder;
+            decoder.capDictionary(uint64_t(declared) - 8);
             ok = decodeBody(
                 source, restOfFile, limit, decoder,
                 [](clib::LzmaDecoder& d, const uint8_t* in, std::size_t inSize, uint8_t* out,

@@ -164,6 +164,13 @@ TEST(LzmaDecoderTest, HugeDictionaryIsRefusedNotAllocated) {
     LzmaDecoder unknownSize(LzmaDecoder::kUnknownSize, 64ull << 20);
     EXPECT_EQ(decodeAll(unknownSize, body, body.size(), 4096).status, DecodeStatus::Error);
 
+    // With a cap for a stream of unknown size, the same.
+    LzmaDecoder capped(LzmaDecoder::kUnknownSize, 64ull << 20);
+    capped.capDictionary(1000);
+    const Outcome cappedOutcome = decodeAll(capped, body, body.size(), 4096);
+    EXPECT_EQ(cappedOutcome.status, DecodeStatus::StreamEnd);
+    EXPECT_EQ(cappedOutcome.data, sampleData(1000));
+
     // With the size known the dictionary is capped at it and the body decodes.
     LzmaDecoder knownSize(1000, 64ull << 20);
     const Outcome outcome = decodeAll(knownSize, body, body.size(), 4096);
