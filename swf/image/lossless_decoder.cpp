@@ -73,15 +73,16 @@ Result<Bitmap> decodeLossless(std::span<const uint8_t> body, bool withAlpha) {
     const std::size_t got = inflateBounded(compressed, raw);
     if (got == 0)
         return Result<Bitmap>::failure(std::string(tagName) + ": pixel data not decompressible");
-    raw.resize(expected, 0); // missing bytes decode as zero
+    // Pixels beyond what the data held stay transparent black; the bytes missing from a
+    // partly present last row (or colour table) read as zero.
+    const std::size_t rowsPresent =
+        got > tableBytes ? std::min(h, (got - tableBytes + rowBytes - 1) / rowBytes) : 0;
+    raw.resize(tableBytes + rowsPresent * rowBytes, 0);
 
     Bitmap bitmap;
     bitmap.width = width;
     bitmap.height = height;
     bitmap.pixels.resize(w * h);
-    // Pixels beyond what the data held stay transparent black.
-    const std::size_t rowsPresent =
-        got > tableBytes ? (got - tableBytes + rowBytes - 1) / rowBytes : 0;
     std::vector<uint32_t> table;
     if (format == uint8_t(LosslessFormat::ColorMapped8)) {
         // Indices past the table's end show transparent (with alpha) or black.
