@@ -15,6 +15,8 @@ void printUsage(std::FILE* out) {
                "  frame MOVIE N OUT.png [--size WxH]\n"
                "                                  render what the movie shows after playing N\n"
                "                                  frames (N = 1 is the first) into a PNG\n"
+               "  convert MOVIE [options]         convert a movie to AVI, MPEG, pictures or an\n"
+               "                                  animated GIF (see convert --help)\n"
                "  --help                          show this text\n",
                out);
 }
@@ -36,6 +38,8 @@ int main(int argc, char** argv) {
         return swivio::cli::runInfo(argc - 2, argv + 2);
     if (!std::strcmp(command, "frame"))
         return swivio::cli::runFrame(argc - 2, argv + 2);
+    if (!std::strcmp(command, "convert"))
+        return swivio::cli::runConvert(argc - 2, argv + 2);
     std::fprintf(stderr, "swivio-cli: unknown command '%s' (see swivio-cli --help)\n", command);
     return 1;
 }

@@ -1,9 +1,22 @@
 #include "encode/output_writer.h"
 
+#include <strings.h>
+
+#include "encode/avi/avi_frame_writer.h"
 #include "encode/image/animated_gif_writer.h"
 #include "encode/image/picture_series_writer.h"
+#include "encode/mpeg/mpeg_output.h"
 
 namespace swivio {
+
+namespace {
+
+// An imported sound is stored as PCM when its name ends in ".wav", otherwise copied as MP3.
+bool hasWavExtension(const std::string& path) {
+    return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".wav") == 0;
+}
+
+} // namespace
 
 Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) {
     using R = Result<std::unique_ptr<FrameWriter>>;
@@ -28,14 +41,32 @@ Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) 
                 animatedGifFileName(s.outputFolder, s.sourcePath), s.imageFrameRate, s.gifDither));
         }
         return R::failure("Unknown picture type " + std::to_string(int(s.imageType)) + ".");
-    case OutputType::Avi:
-        // AVI writer: delete outputFile if it exists, open it with outputFile, W, H,
-        // aviFrameRate and aviFourCC, then add the sound. Not connected yet.
-        return R::failure(kOutputTypeUnavailableMessage);
+    case OutputType::Avi: {
+        AviSoundOptions sound;
+        if (s.audioSource == AudioSource::RecordFromMovie && !job.audioPath.empty()) {
+            sound.path = job.audioPath;
+            sound.mode = s.aviAudioFormat == kAviAudioFormatPcm ? AviSoundMode::Pcm
+                                                                : AviSoundMode::Mp3Encode;
+            const int index = s.aviAudioBitRate;
+            sound.bitRate = (index >= 0 && index < int(kAviAudioBitRates.size())
+                                 ? kAviAudioBitRates[std::size_t(index)].value
+                                 : 128) *
+                            1000;
+        } else if (s.audioSource == AudioSource::ImportFile && !job.audioPath.empty()) {
+            sound.path = job.audioPath;
+            sound.mode = hasWavExtension(job.audioPath) ? AviSoundMode::Pcm : AviSoundMode::Mp3Copy;
+        }
+        std::string error;
+        auto writer = openAviOutput(s.outputFile, job.geometry.outputWidth,
+                                    job.geometry.outputHeight, s.aviFrameRate, s.aviFourCC, sound,
+                                    &error);
+        if (!writer)
+            return R::failure(error);
+        return R(std::move(writer));
+    }
     case OutputType::Mpeg:
-        // MPEG writer: delete outputFile if it exists, select the preset of mpegType and open
-        // it with outputFile and, unless audioSource is None, audioPath. Not connected yet.
-        return R::failure(kOutputTypeUnavailableMessage);
+        return openMpegOutput(s.outputFile, int(s.mpegType),
+                              s.audioSource == AudioSource::None ? std::string() : job.audioPath);
     }
     return R::failure("Unknown output type " + std::to_string(int(s.convertType)) + ".");
 }

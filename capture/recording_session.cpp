@@ -1,0 +1,125 @@
+#include "capture/recording_session.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace swivio {
+
+RecordingSession::RecordingSession(ConversionSettings settings)
+    : m_settings(std::move(settings)), m_player(std::make_unique<PlayerHost>()) {}
+
+RecordingSession::~RecordingSession() = default;
+
+bool RecordingSession::fail(std::string message) {
+    if (m_error.empty())
+        m_error = std::move(message);
+    return false;
+}
+
+bool RecordingSession::open() {
+    m_geometry = computeFrameGeometry(m_settings);
+    if (m_geometry.outputWidth <= 0 || m_geometry.outputHeight <= 0)
+        return fail("The output frame size is empty.");
+    if (!m_player->load(m_settings.sourcePath))
+        return fail(m_player->errorString());
+    return true;
+}
+
+bool RecordingSession::start() {
+    const int w = m_geometry.outputWidth;
+    const int h = m_geometry.outputHeight;
+    if (m_surface.width() != w || m_surface.height() != h)
+        m_surface = Frame(w, h);
+    // The bars around the content area keep this colour in every frame: painting is
+    // clipped to the content area.
+    m_surface.fill(m_player->backgroundColor());
+    m_clipX = (w - m_geometry.contentWidth) / 2;
+    m_clipY = (h - m_geometry.contentHeight) / 2;
+    if (!m_store)
+        m_store = std::make_unique<FrameStoreWriter>(m_settings.tempPath);
+    return true;
+}
+
+bool RecordingSession::captureFrame(bool isNewPicture) {
+    if (!m_store && !start())
+        return false;
+    const bool grab = isNewPicture || m_store->recordCount() < 1;
+    if (grab) {
+        m_player->paint(m_surface, m_geometry.playerWidth, m_geometry.playerHeight,
+                        m_geometry.grabOriginX, m_geometry.grabOriginY, m_clipX, m_clipY,
+                        m_geometry.contentWidth, m_geometry.contentHeight);
+    }
+    if (!m_store->appendFrame(m_surface, grab))
+        return fail(m_store->errorString());
+    return true;
+}
+
+bool RecordingSession::runFrameByFrame() {
+    m_stopRequested.store(false);
+    if (!start())
+        return false;
+    const int length = m_settings.movieLength;
+    for (int i = 0; i < length && !m_stopRequested.load(); ++i) {
+        if (m_progress) {
+            RecordingProgress progress;
+            progress.frameIndex = i;
+            progress.frameCount = length;
+            char text[64];
+            std::snprintf(text, sizeof text, "%d/%d frames", i + 1, length);
+            progress.text = text;
+            if (!m_progress(progress)) {
+                m_stopRequested.store(true);
+                break;
+            }
+        }
+        // Seeking alone would leave nested clips frozen on the frame they showed when
+        // placed, which is not what the movie looks like when it plays. So the first frame
+        // is a seek and every later one a full tick of the movie (every clip advances,
+        // the root stays halted) followed by the seek of the root to frame i.
+        if (i > 0)
+            m_player->tick();
+        m_player->gotoFrame(i);
+        if (!captureFrame(true))
+            return false;
+    }
+    return true;
+}
+
+bool RecordingSession::finish() {
+    if (m_store && !m_store->finish())
+        return fail(m_store->errorString());
+    return true;
+}
+
+std::vector<std::string> RecordingSession::fileList() const {
+    return m_store ? m_store->fileList() : std::vector<std::string>{};
+}
+
+ConversionJob RecordingSession::makeJob(const std::string& recordedSoundPath) const {
+    ConversionJob job;
+    job.settings = m_settings;
+    job.frameCount = recordCount();
+    job.frameFiles = fileList();
+    switch (m_settings.audioSource) {
+    case AudioSource::RecordFromMovie:
+        job.audioPath = recordedSoundPath;
+        break;
+    case AudioSource::ImportFile:
+        job.audioPath = m_settings.audioFile;
+        break;
+    case AudioSource::None:
+        break;
+    }
+    job.geometry = m_geometry;
+    return job;
+}
+
+void RecordingSession::discardFrames() {
+    if (m_store)
+        m_store->finish();
+    std::error_code ec;
+    for (const auto& path : fileList())
+        std::filesystem::remove(path, ec);
+}
+
+} // namespace swivio

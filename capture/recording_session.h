@@ -1,0 +1,99 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/frame.h"
+#include "capture/frame_store.h"
+#include "encode/conversion_job.h"
+#include "encode/frame_geometry.h"
+#include "settings/conversion_settings.h"
+#include "source/player_host.h"
+
+namespace swivio {
+
+// One report of the frame-by-frame loop, before frame `frameIndex` is recorded.
+struct RecordingProgress {
+    int frameIndex = 0;  // 0-based
+    int frameCount = 0;  // movieLength
+    std::string text;    // "%d/%d frames" with frameIndex + 1 and the frame count
+};
+
+// Returning false asks the loop to stop before this frame, as requestStop() does.
+using RecordingProgressCallback = std::function<bool(const RecordingProgress&)>;
+
+// The recording phase without its window: plays the movie in a player of its own sized by
+// the frame geometry, grabs each frame into the W x H 24-bit surface (the movie's
+// background colour in the bars, drawing clipped to the centred content area and offset by
+// the grab origin) and appends it to the frame store. A window or the command line drives
+// it; the surface and the block buffer are made once per recording.
+class RecordingSession {
+public:
+    explicit RecordingSession(ConversionSettings settings);
+    ~RecordingSession();
+    RecordingSession(const RecordingSession&) = delete;
+    RecordingSession& operator=(const RecordingSession&) = delete;
+
+    // Computes the geometry and loads the movie into the session's player. False, with
+    // errorString(), when the movie cannot be loaded or the frame size is empty.
+    bool open();
+
+    // Starts recording: creates the drawing surface and fills it with the movie's
+    // background colour. Called by run() for frame-by-frame recording.
+    bool start();
+
+    // Appends one record: a picture grabbed now when `isNewPicture` is set or nothing has
+    // been recorded yet, otherwise a repeat of the previous picture. False when the frame
+    // store cannot write (errorString()).
+    bool captureFrame(bool isNewPicture);
+
+    // Frame by frame: records every frame of the movie in order, as it looks when the
+    // movie plays to that frame (nested clips animating). A movie length of 0 records
+    // nothing. Ends early, successfully, when a stop is requested; fails when the frame
+    // store fails.
+    bool runFrameByFrame();
+
+    // May be called from any thread; the loop stops before its next frame.
+    void requestStop() { m_stopRequested.store(true); }
+    bool stopRequested() const { return m_stopRequested.load(); }
+    void setProgressCallback(RecordingProgressCallback callback) {
+        m_progress = std::move(callback);
+    }
+
+    // Closes the current frame file; false when data could not be written.
+    bool finish();
+
+    const FrameGeometry& geometry() const { return m_geometry; }
+    const ConversionSettings& settings() const { return m_settings; }
+    PlayerHost& player() { return *m_player; }
+    const Frame& surface() const { return m_surface; }
+    int recordCount() const { return m_store ? m_store->recordCount() : 0; }
+    std::vector<std::string> fileList() const;
+    const std::string& errorString() const { return m_error; }
+
+    // What the encoding phase needs after a successful recording. `recordedSoundPath` is
+    // the WAV file recorded from the movie, if any.
+    ConversionJob makeJob(const std::string& recordedSoundPath = {}) const;
+
+    // Deletes every frame file written so far (a recording that will not be encoded).
+    void discardFrames();
+
+private:
+    bool fail(std::string message);
+
+    ConversionSettings m_settings;
+    FrameGeometry m_geometry;
+    std::unique_ptr<PlayerHost> m_player;
+    std::unique_ptr<FrameStoreWriter> m_store;
+    Frame m_surface;
+    int m_clipX = 0, m_clipY = 0;
+    std::atomic<bool> m_stopRequested{false};
+    RecordingProgressCallback m_progress;
+    std::string m_error;
+};
+
+} // namespace swivio

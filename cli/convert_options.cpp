@@ -1,0 +1,433 @@
+#include "cli/convert_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <strings.h>
+
+#include "encode/audio/mp3_file_reader.h"
+#include "encode/audio/wav_reader.h"
+#include "encode/avi/video_compressor_list.h"
+#include "encode/image/watermark_picture.h"
+#include "settings/settings_rules.h"
+
+namespace swivio::cli {
+
+namespace {
+
+bool equalsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+
+bool endsWithNoCase(const std::string& s, const char* suffix) {
+    const std::size_t n = std::strlen(suffix);
+    return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, suffix) == 0;
+}
+
+// A whole decimal number, nothing else around it.
+std::optional<long> parseInteger(const std::string& text) {
+    if (text.empty())
+        return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<std::array<int, 2>> parseSize(const std::string& text) {
+    const auto x = text.find_first_of("xX");
+    if (x == std::string::npos)
+        return std::nullopt;
+    auto w = parseInteger(text.substr(0, x));
+    auto h = parseInteger(text.substr(x + 1));
+    if (!w || !h || *w <= 0 || *h <= 0 || *w > 8192 || *h > 8192)
+        return std::nullopt;
+    return std::array<int, 2>{int(*w), int(*h)};
+}
+
+std::optional<std::array<int, 4>> parseRect(const std::string& text) {
+    std::array<int, 4> out{};
+    std::size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t comma = text.find(',', start);
+        if ((i < 3) != (comma != std::string::npos))
+            return std::nullopt;
+        auto v = parseInteger(text.substr(start, i < 3 ? comma - start : std::string::npos));
+        if (!v)
+            return std::nullopt;
+        out[i] = int(*v);
+        start = comma + 1;
+    }
+    return out;
+}
+
+// RRGGBB (an optional leading '#') into 0x00BBGGRR.
+std::optional<uint32_t> parseColor(std::string text) {
+    if (!text.empty() && text[0] == '#')
+        text.erase(0, 1);
+    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return std::nullopt;
+    const uint32_t rgb = uint32_t(std::strtoul(text.c_str(), nullptr, 16));
+    return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
+
+template <std::size_t N>
+std::optional<int> indexOfOption(const std::array<AviAudioOption, N>& table,
+                                 const std::string& text) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (equalsNoCase(text, table[i].text))
+            return int(i);
+    return std::nullopt;
+}
+
+Status badValue(const std::string& option, const std::string& value, const char* expected) {
+    return Status::failure("Invalid value '" + value + "' for " + option + " (expected " +
+                           expected + ").");
+}
+
+} // namespace
+
+const char* convertUsage() {
+    return "usage: swivio-cli convert MOVIE [options]\n"
+           "       swivio-cli convert --list-codecs\n"
+           "\n"
+           "Records MOVIE frame by frame and writes an AVI file, an MPEG file, a series of\n"
+           "pictures or an animated GIF.\n"
+           "\n"
+           "  -o PATH                 output file (AVI, MPEG) or folder (pictures); by default\n"
+           "                          beside the movie\n"
+           "  --type avi|mpeg|images  output type (default avi)\n"
+           "  --codec FOURCC|NAME|uncompressed\n"
+           "                          AVI video compressor (default uncompressed)\n"
+           "  --list-codecs           list the AVI video compressors and exit\n"
+           "  --size WxH              frame size (default: the crop's size)\n"
+           "  --keep-aspect           with --size: the height follows the width by the crop's\n"
+           "                          aspect ratio\n"
+           "  --rate FPS|original     output frame rate (AVI and pictures)\n"
+           "  --crop X,Y,W,H          crop rectangle in movie pixels\n"
+           "  --image-type bmp|png|jpeg|gif|animated-gif\n"
+           "  --jpeg-quality N        1 to 100 (default 80)\n"
+           "  --dither, --no-dither   GIF dithering (default on)\n"
+           "  --mpeg-type dvd-ntsc|dvd-pal|svcd-ntsc|svcd-pal|vcd-ntsc|vcd-pal\n"
+           "  --audio none|FILE       no sound, or a WAV or MP3 file to add (default none)\n"
+           "  --audio-format mp3|pcm  --audio-channels mono|stereo\n"
+           "  --audio-rate 11025|22050|44100  --audio-bitrate 48|64|96|112|128|160\n"
+           "                          AVI sound recorded from the movie (interactive mode)\n"
+           "  --watermark FILE        a BMP, PNG, JPEG or GIF picture drawn on every frame\n"
+           "  --watermark-rect X,Y,W,H  its place in movie pixels from the crop's corner\n"
+           "  --watermark-key RRGGBB  colour of the picture left transparent\n"
+           "  --watermark-opacity N   0 (invisible) to 255 (opaque)\n"
+           "  --work-dir DIR          folder for the temporary frame files\n";
+}
+
+Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
+    ConvertOptions o;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) -> bool {
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+        } else if (arg == "--list-codecs") {
+            o.listCodecs = true;
+        } else if (arg == "--keep-aspect") {
+            o.keepAspect = true;
+        } else if (arg == "--dither") {
+            o.dither = true;
+        } else if (arg == "--no-dither") {
+            o.dither = false;
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            if (!value(v))
+                return Status::failure("Option " + arg + " needs a value.");
+            if (arg == "-o" || arg == "--output") {
+                o.output = v;
+            } else if (arg == "--type") {
+                if (v == "avi")
+                    o.type = OutputType::Avi;
+                else if (v == "mpeg")
+                    o.type = OutputType::Mpeg;
+                else if (v == "images")
+                    o.type = OutputType::ImageSeries;
+                else
+                    return badValue(arg, v, "avi, mpeg or images");
+            } else if (arg == "--codec") {
+                o.codec = v;
+            } else if (arg == "--size") {
+                o.size = parseSize(v);
+                if (!o.size)
+                    return badValue(arg, v, "WIDTHxHEIGHT, each 1 to 8192");
+            } else if (arg == "--rate") {
+                if (v == "original") {
+                    o.rateOriginal = true;
+                } else {
+                    char* end = nullptr;
+                    const double r = std::strtod(v.c_str(), &end);
+                    if (v.empty() || *end != '\0' || !(r > 0) || !std::isfinite(r) || r > 1000)
+                        return Status::failure(kInvalidFrameRateMessage);
+                    o.rate = float(r);
+                }
+            } else if (arg == "--crop") {
+                o.crop = parseRect(v);
+                if (!o.crop)
+                    return badValue(arg, v, "X,Y,WIDTH,HEIGHT");
+            } else if (arg == "--image-type") {
+                static const char* names[] = {"bmp", "png", "jpeg", "gif", "animated-gif"};
+                for (int t = 0; t < 5; ++t)
+                    if (v == names[t])
+                        o.imageType = ImageType(t);
+                if (!o.imageType)
+                    return badValue(arg, v, "bmp, png, jpeg, gif or animated-gif");
+            } else if (arg == "--jpeg-quality") {
+                auto q = parseInteger(v);
+                if (!q || *q < kJpegQualityMin || *q > kJpegQualityMax)
+                    return badValue(arg, v, "1 to 100");
+                o.jpegQuality = int(*q);
+            } else if (arg == "--mpeg-type") {
+                static const char* names[] = {"dvd-ntsc", "dvd-pal",  "svcd-ntsc",
+                                              "svcd-pal", "vcd-ntsc", "vcd-pal"};
+                for (int t = 0; t < 6; ++t)
+                    if (v == names[t])
+                        o.mpegType = MpegType(t);
+                if (!o.mpegType)
+                    return badValue(arg, v, "dvd-ntsc, dvd-pal, svcd-ntsc, svcd-pal, "
+                                            "vcd-ntsc or vcd-pal");
+            } else if (arg == "--audio") {
+                o.audio = v;
+            } else if (arg == "--audio-format") {
+                o.audioFormat = indexOfOption(kAviAudioFormats, v);
+                if (!o.audioFormat)
+                    return badValue(arg, v, "mp3 or pcm");
+            } else if (arg == "--audio-channels") {
+                o.audioChannels = indexOfOption(kAviAudioChannels, v);
+                if (!o.audioChannels)
+                    return badValue(arg, v, "mono or stereo");
+            } else if (arg == "--audio-rate") {
+                o.audioRate = indexOfOption(kAviAudioSampleRates, v);
+                if (!o.audioRate)
+                    return badValue(arg, v, "11025, 22050 or 44100");
+            } else if (arg == "--audio-bitrate") {
+                o.audioBitrate = indexOfOption(kAviAudioBitRates, v);
+                if (!o.audioBitrate)
+                    return badValue(arg, v, "48, 64, 96, 112, 128 or 160");
+            } else if (arg == "--watermark") {
+                o.watermark = v;
+            } else if (arg == "--watermark-rect") {
+                o.watermarkRect = parseRect(v);
+                if (!o.watermarkRect || (*o.watermarkRect)[2] <= 0 || (*o.watermarkRect)[3] <= 0)
+                    return badValue(arg, v, "X,Y,WIDTH,HEIGHT with a positive size");
+            } else if (arg == "--watermark-key") {
+                o.watermarkKey = parseColor(v);
+                if (!o.watermarkKey)
+                    return badValue(arg, v, "RRGGBB in hexadecimal");
+            } else if (arg == "--watermark-opacity") {
+                auto a = parseInteger(v);
+                if (!a || *a < 0 || *a > 255)
+                    return badValue(arg, v, "0 to 255");
+                o.watermarkOpacity = int(*a);
+            } else if (arg == "--work-dir") {
+                o.workDir = v;
+            } else {
+                return Status::failure("Unknown option " + arg + " (see swivio-cli convert --help).");
+            }
+        } else if (o.movie.empty()) {
+            o.movie = arg;
+        } else {
+            return Status::failure("Unexpected argument '" + arg + "': only one movie is converted.");
+        }
+    }
+    if (o.movie.empty() && !o.listCodecs && !o.help)
+        return Status::failure("No movie given (see swivio-cli convert --help).");
+    return o;
+}
+
+Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s) {
+    // Only frame-by-frame recording exists without a display; the sound comes from a file
+    // or not at all.
+    s.conversionMode = ConversionMode::FrameByFrame;
+    s.audioSource = AudioSource::None;
+    if (o.type)
+        s.convertType = *o.type;
+    if (s.convertType == OutputType::Avi)
+        s.outputFile = replaceExtension(s.sourcePath, "avi");
+    else if (s.convertType == OutputType::Mpeg)
+        s.outputFile = replaceExtension(s.sourcePath, "mpg");
+    if (o.mpegType)
+        s.mpegType = *o.mpegType;
+    if (o.imageType)
+        s.imageType = *o.imageType;
+    if (o.jpegQuality)
+        s.jpegQuality = *o.jpegQuality;
+    if (o.dither)
+        s.gifDither = *o.dither;
+    if (o.audioFormat)
+        s.aviAudioFormat = *o.audioFormat;
+    if (o.audioChannels)
+        s.aviAudioChannels = *o.audioChannels;
+    if (o.audioRate)
+        s.aviAudioSampleRate = *o.audioRate;
+    if (o.audioBitrate)
+        s.aviAudioBitRate = *o.audioBitrate;
+
+    if (o.output) {
+        if (s.convertType == OutputType::ImageSeries)
+            s.outputFolder = *o.output;
+        else
+            s.outputFile = *o.output;
+    }
+    if (s.convertType == OutputType::ImageSeries) {
+        std::error_code ec;
+        std::filesystem::create_directories(s.outputFolder, ec);
+        if (!std::filesystem::is_directory(s.outputFolder))
+            return Status::failure("Cannot create the output folder " + s.outputFolder + ".");
+    } else if (s.outputFile.empty() || s.outputFile.back() == '/') {
+        return Status::failure("The output file name is empty.");
+    }
+
+    if (o.workDir) {
+        if (!std::filesystem::is_directory(*o.workDir))
+            return Status::failure("The working folder " + *o.workDir + " does not exist.");
+        s.tempPathIndex = 1;
+        s.tempPath = *o.workDir;
+    } else {
+        s.tempPathIndex = 0;
+    }
+
+    if (o.codec) {
+        if (s.convertType != OutputType::Avi)
+            return Status::failure("--codec applies to AVI output only.");
+        const auto& list = videoCompressors();
+        int found = -1;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const auto& c = list[i];
+            if ((equalsNoCase(*o.codec, "uncompressed") && c.fourCC == 0) ||
+                (c.fourCC != 0 && equalsNoCase(*o.codec, fourCcText(c.fourCC).c_str())) ||
+                equalsNoCase(*o.codec, c.name.c_str()))
+                found = int(i);
+            if (found >= 0)
+                break;
+        }
+        if (found < 0)
+            return Status::failure("No video compressor called '" + *o.codec +
+                                   "' (see swivio-cli convert --list-codecs).");
+        s.aviCodecIndex = found;
+        s.aviFourCC = list[std::size_t(found)].fourCC;
+    }
+
+    if (o.crop) {
+        const auto& c = *o.crop;
+        if (c[0] < 0 || c[1] < 0 || c[2] <= 0 || c[3] <= 0 || c[0] > s.movieWidth - c[2] ||
+            c[1] > s.movieHeight - c[3])
+            return Status::failure("The crop rectangle must lie inside the movie's " +
+                                   std::to_string(s.movieWidth) + " x " +
+                                   std::to_string(s.movieHeight) + " pixels.");
+        s.cropX = c[0];
+        s.cropY = c[1];
+        s.cropWidth = c[2];
+        s.cropHeight = c[3];
+    }
+    if (s.cropWidth <= 0 || s.cropHeight <= 0)
+        return Status::failure("The movie has no picture area.");
+
+    // Frame size: the crop's own unless asked otherwise.
+    int width = s.cropWidth, height = s.cropHeight;
+    if (o.size) {
+        if (s.convertType == OutputType::Mpeg)
+            return Status::failure("MPEG output has the frame size of its --mpeg-type.");
+        width = (*o.size)[0];
+        height = o.keepAspect ? int(int64_t(width) * s.cropHeight / s.cropWidth) : (*o.size)[1];
+        if (height < 2)
+            return Status::failure("The frame size is too small.");
+    }
+    if (width < 4 || height < 2)
+        return Status::failure("The frame size is too small: at least 4 x 2 pixels.");
+    const bool keepOriginal = !o.size;
+    s.aviKeepOriginalSize = s.imageKeepOriginalSize = keepOriginal;
+    s.aviKeepAspectRatio = s.imageKeepAspectRatio = o.keepAspect || keepOriginal;
+    s.aviWidth = s.imageWidth = width;
+    s.aviHeight = s.imageHeight = height;
+
+    if (o.rate || o.rateOriginal) {
+        if (s.convertType == OutputType::Mpeg)
+            return Status::failure("MPEG output has the frame rate of its --mpeg-type.");
+        const float rate = o.rateOriginal ? float(int(s.movieFrameRate)) : *o.rate;
+        if (!(rate > 0))
+            return Status::failure(kInvalidFrameRateMessage);
+        s.aviFrameRate = s.imageFrameRate = rate;
+    }
+    if (s.movieFrameRate <= 0)
+        return Status::failure("The movie's frame rate is 0.");
+
+    if (o.audio && *o.audio != "none") {
+        if (s.convertType == OutputType::ImageSeries)
+            return Status::failure("There's no audio for image series!");
+        if (!std::filesystem::is_regular_file(*o.audio))
+            return Status::failure("The sound file " + *o.audio + " does not exist.");
+        const bool wav = endsWithNoCase(*o.audio, ".wav");
+        if (!wav && !endsWithNoCase(*o.audio, ".mp3"))
+            return Status::failure("The sound file must be a .wav or .mp3 file.");
+        if (s.convertType == OutputType::Mpeg && wav && !isWav16Bit(*o.audio))
+            return Status::failure(
+                "Audio file with 8 bits per sample is not supported to be added to MPEG file!");
+        if (s.convertType == OutputType::Avi && !wav) {
+            Mp3FileInfo info;
+            std::string message;
+            if (!openMp3File(*o.audio, info, &message))
+                return Status::failure(message);
+        }
+        s.audioSource = AudioSource::ImportFile;
+        s.audioFile = *o.audio;
+    }
+
+    if (o.watermark) {
+        std::string detail;
+        auto picture = loadWatermarkPicture(*o.watermark, &detail);
+        if (!picture)
+            return Status::failure(picture.message() + (detail.empty() ? "" : " (" + detail + ")"));
+        s.watermarkEnabled = true;
+        s.watermarkFile = *o.watermark;
+        s.watermarkBitmap = picture.value();
+        const auto [pw, ph] = std::pair{picture.value()->width(), picture.value()->height()};
+        if (o.watermarkRect) {
+            const auto& r = *o.watermarkRect;
+            s.watermarkX = r[0];
+            s.watermarkY = r[1];
+            s.watermarkWidth = r[2];
+            s.watermarkHeight = r[3];
+        } else {
+            // The picture's own size, shrunk with its aspect ratio kept until it fits half
+            // the crop's width and height, in the crop's top-left corner.
+            double scale = 1.0;
+            if (pw > s.cropWidth / 2)
+                scale = std::min(scale, double(s.cropWidth / 2) / pw);
+            if (ph > s.cropHeight / 2)
+                scale = std::min(scale, double(s.cropHeight / 2) / ph);
+            s.watermarkX = 0;
+            s.watermarkY = 0;
+            s.watermarkWidth = std::max(1, int(pw * scale));
+            s.watermarkHeight = std::max(1, int(ph * scale));
+        }
+        if (o.watermarkKey) {
+            s.watermarkUseTransparentColor = true;
+            s.watermarkTransparentColor = *o.watermarkKey;
+        }
+        if (o.watermarkOpacity) {
+            s.watermarkUseTransparency = true;
+            s.watermarkTransparency = *o.watermarkOpacity;
+        }
+    } else if (o.watermarkRect || o.watermarkKey || o.watermarkOpacity) {
+        return Status::failure("--watermark-rect, --watermark-key and --watermark-opacity need "
+                               "--watermark FILE.");
+    }
+
+    applySettingsRules(s);
+    return {};
+}
+
+} // namespace swivio::cli

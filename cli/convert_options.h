@@ -1,0 +1,58 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/result.h"
+#include "settings/conversion_settings.h"
+
+namespace swivio::cli {
+
+// What `swivio-cli convert` was asked for, parsed and checked for form; nothing here knows
+// the movie yet. Unset options keep the settings' own values.
+struct ConvertOptions {
+    std::string movie;
+    bool listCodecs = false;
+    bool help = false;
+
+    std::optional<std::string> output;
+    std::optional<OutputType> type;
+    std::optional<std::string> codec;
+    std::optional<std::array<int, 2>> size;
+    bool keepAspect = false;
+    std::optional<float> rate;
+    bool rateOriginal = false;
+    std::optional<std::array<int, 4>> crop;
+    std::optional<ImageType> imageType;
+    std::optional<int> jpegQuality;
+    std::optional<bool> dither;
+    std::optional<MpegType> mpegType;
+    std::optional<std::string> audio; // "none" or a file to import
+    std::optional<int> audioFormat;   // index into the AVI audio formats
+    std::optional<int> audioChannels; // index into the channel list
+    std::optional<int> audioRate;     // index into the sample-rate list
+    std::optional<int> audioBitrate;  // index into the bit-rate list
+    std::optional<std::string> watermark;
+    std::optional<std::array<int, 4>> watermarkRect;
+    std::optional<uint32_t> watermarkKey; // 0x00BBGGRR
+    std::optional<int> watermarkOpacity;  // 0..255
+    std::optional<std::string> workDir;
+};
+
+inline constexpr char kInvalidFrameRateMessage[] = "Invalid frame rate!";
+
+// Parses the arguments after "convert". Fails with a message naming the bad argument.
+Result<ConvertOptions> parseConvertOptions(int argc, char** argv);
+
+// The help text of the convert command.
+const char* convertUsage();
+
+// Fills `settings` (already reset for the opened movie) from the options and applies the
+// rules that tie the options together. Checks what needs the movie: the crop inside the
+// movie, the frame size, the codec, the watermark picture, the sound file. Fails with the
+// message to print.
+Status applyConvertOptions(const ConvertOptions& options, ConversionSettings& settings);
+
+} // namespace swivio::cli
