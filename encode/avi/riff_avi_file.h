@@ -129,7 +129,6 @@ private:
     std::string m_path;
     std::string m_error;
     bool m_failed = false;
-    bool m_headerWritten = false;
     uint64_t m_riffLimit = kDefaultRiffLimit;
     uint64_t m_pos = 0;
     uint64_t m_riffStart = 0; // offset of the current "RIFF"
