@@ -40,7 +40,7 @@ uint8_t linearToSrgb(float v) {
 }
 
 uint8_t lerpChannel(uint8_t a, uint8_t b, float f) {
-    return uint8_t(std::lround(a + (float(b) - float(a)) * f));
+    return uint8_t(float(a) + (float(b) - float(a)) * f + 0.5f);
 }
 
 Rgba lerpColor(Rgba a, Rgba b, float f, Interpolation interpolation) {
@@ -200,36 +200,73 @@ void Paint::prepareBitmap(const FillStyle& fill, const Matrix& toPixels, const C
     m_kind = Kind::Bitmap;
 }
 
-uint32_t Paint::rampAt(double t) const {
-    switch (m_spread) {
-    case SpreadMode::Repeat:
+namespace {
+
+// Ramp index for a gradient position t (0 at the start colour, 1 at the end), spread applied.
+template <SpreadMode kSpread> inline int rampIndex(double t) {
+    if constexpr (kSpread == SpreadMode::Repeat) {
         t -= std::floor(t);
-        break;
-    case SpreadMode::Reflect:
+    } else if constexpr (kSpread == SpreadMode::Reflect) {
         t = std::fabs(t);
         t -= 2.0 * std::floor(t * 0.5);
         if (t > 1.0) {
             t = 2.0 - t;
         }
-        break;
-    case SpreadMode::Pad:
-    default:
-        break;
     }
     if (!(t > 0.0)) { // also catches NaN
-        return m_ramp[0];
+        return 0;
     }
     if (t >= 1.0) {
-        return m_ramp[255];
+        return 255;
     }
-    return m_ramp[static_cast<int>(t * 255.0 + 0.5)];
+    return static_cast<int>(t * 255.0 + 0.5);
 }
+
+template <SpreadMode kSpread>
+void linearSpan(const uint32_t* ramp, double u, double du, int len, uint32_t* out) {
+    // t = (u + 1) / 2 walks by du / 2 per pixel.
+    double t = (u + 1.0) * 0.5;
+    const double dt = du * 0.5;
+    for (int i = 0; i < len; ++i, t += dt) {
+        out[i] = ramp[rampIndex<kSpread>(t)];
+    }
+}
+
+template <SpreadMode kSpread>
+void radialSpan(const uint32_t* ramp, double u, double v, double du, double dv, int len,
+                uint32_t* out) {
+    for (int i = 0; i < len; ++i, u += du, v += dv) {
+        out[i] = ramp[rampIndex<kSpread>(std::sqrt(u * u + v * v))];
+    }
+}
+
+template <SpreadMode kSpread>
+void focalSpan(const uint32_t* ramp, double f, double u, double v, double du, double dv, int len,
+               uint32_t* out) {
+    // t is the distance from the focal point F relative to the distance from F, along the
+    // same ray, to the unit circle: solve |F + s*d| = 1 for s > 0, then t = 1 / s.
+    const double c = f * f - 1.0; // |F|^2 - 1, negative since |f| < 1
+    for (int i = 0; i < len; ++i, u += du, v += dv) {
+        const double dx = u - f;
+        const double dd = dx * dx + v * v;
+        if (dd <= 1e-18) {
+            out[i] = ramp[0];
+            continue;
+        }
+        const double fd = f * dx;
+        const double s = (-fd + std::sqrt(fd * fd - dd * c)) / dd;
+        out[i] = ramp[rampIndex<kSpread>(1.0 / s)];
+    }
+}
+
+} // namespace
 
 void Paint::generate(int x, int y, int len, uint32_t* out) const {
     const double px = x + 0.5;
     const double py = y + 0.5;
-    double u = m_ia * px + m_ic * py + m_itx;
-    double v = m_ib * px + m_id * py + m_ity;
+    const double u = m_ia * px + m_ic * py + m_itx;
+    const double v = m_ib * px + m_id * py + m_ity;
+    const uint32_t* ramp = m_ramp.data();
     switch (m_kind) {
     case Kind::None:
         std::fill(out, out + len, 0u);
@@ -238,34 +275,32 @@ void Paint::generate(int x, int y, int len, uint32_t* out) const {
         std::fill(out, out + len, m_color);
         return;
     case Kind::Linear:
-        for (int i = 0; i < len; ++i, u += m_ia) {
-            out[i] = rampAt((u + 1.0) * 0.5);
+        switch (m_spread) {
+        case SpreadMode::Repeat:
+            return linearSpan<SpreadMode::Repeat>(ramp, u, m_ia, len, out);
+        case SpreadMode::Reflect:
+            return linearSpan<SpreadMode::Reflect>(ramp, u, m_ia, len, out);
+        default:
+            return linearSpan<SpreadMode::Pad>(ramp, u, m_ia, len, out);
         }
-        return;
     case Kind::Radial:
-        for (int i = 0; i < len; ++i, u += m_ia, v += m_ib) {
-            out[i] = rampAt(std::sqrt(u * u + v * v));
+        switch (m_spread) {
+        case SpreadMode::Repeat:
+            return radialSpan<SpreadMode::Repeat>(ramp, u, v, m_ia, m_ib, len, out);
+        case SpreadMode::Reflect:
+            return radialSpan<SpreadMode::Reflect>(ramp, u, v, m_ia, m_ib, len, out);
+        default:
+            return radialSpan<SpreadMode::Pad>(ramp, u, v, m_ia, m_ib, len, out);
         }
-        return;
-    case Kind::Focal: {
-        // t is the distance from the focal point F relative to the distance from F, along
-        // the same ray, to the unit circle: solve |F + s*d| = 1 for s > 0, then t = 1 / s.
-        const double f = m_focal;
-        const double c = f * f - 1.0; // |F|^2 - 1, negative since |f| < 1
-        for (int i = 0; i < len; ++i, u += m_ia, v += m_ib) {
-            const double dx = u - f;
-            const double dy = v;
-            const double dd = dx * dx + dy * dy;
-            if (dd <= 1e-18) {
-                out[i] = m_ramp[0];
-                continue;
-            }
-            const double fd = f * dx;
-            const double s = (-fd + std::sqrt(fd * fd - dd * c)) / dd;
-            out[i] = rampAt(1.0 / s);
+    case Kind::Focal:
+        switch (m_spread) {
+        case SpreadMode::Repeat:
+            return focalSpan<SpreadMode::Repeat>(ramp, m_focal, u, v, m_ia, m_ib, len, out);
+        case SpreadMode::Reflect:
+            return focalSpan<SpreadMode::Reflect>(ramp, m_focal, u, v, m_ia, m_ib, len, out);
+        default:
+            return focalSpan<SpreadMode::Pad>(ramp, m_focal, u, v, m_ia, m_ib, len, out);
         }
-        return;
-    }
     case Kind::Bitmap:
         generateBitmap(u, v, len, out);
         return;

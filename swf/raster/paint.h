@@ -34,7 +34,6 @@ private:
     void prepareGradient(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct);
     void prepareBitmap(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
                        const BitmapLookup& bitmaps);
-    uint32_t rampAt(double t) const;
     void generateBitmap(double u, double v, int len, uint32_t* out) const;
     uint32_t sampleNearest(double u, double v) const;
     uint32_t sampleBilinear(double u, double v) const;

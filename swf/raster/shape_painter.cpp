@@ -150,13 +150,52 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
         return;
     }
 
-    m_compound.reset();
-    m_compound.clip_box(0, 0, m_width, m_height);
-    m_compound.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
     auto styleOf = [fillCount](uint16_t index) {
         return index >= 1 && index <= fillCount ? int(index) - 1 : -1;
     };
     const std::size_t edgeCount = std::min(group.edges.size(), kMaxEdgesPerShape);
+    // Most groups use a single fill style; the plain rasterizer draws those faster.
+    int onlyStyle = -1;
+    bool single = true;
+    for (std::size_t i = 0; i < edgeCount && single; ++i) {
+        for (int s : {styleOf(group.edges[i].fill0), styleOf(group.edges[i].fill1)}) {
+            if (s >= 0 && s != onlyStyle) {
+                single = onlyStyle < 0;
+                onlyStyle = s;
+            }
+        }
+    }
+    if (single) {
+        if (onlyStyle < 0 || !m_paints[std::size_t(onlyStyle)].isVisible()) {
+            return;
+        }
+        m_rasterizer.reset();
+        m_rasterizer.auto_close(false);
+        m_rasterizer.clip_box(0, 0, m_width, m_height);
+        m_rasterizer.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
+        for (std::size_t i = 0; i < edgeCount; ++i) {
+            Edge e = group.edges[i];
+            const int s0 = styleOf(e.fill0);
+            const int s1 = styleOf(e.fill1);
+            if (s0 == s1) {
+                continue;
+            }
+            if (s0 == onlyStyle) {
+                // Walk the edge the other way so that the style always lies on one side.
+                std::swap(e.x0, e.x1);
+                std::swap(e.y0, e.y1);
+            }
+            const Point p0 = mapPoint(toPixels, e.x0, e.y0);
+            m_rasterizer.move_to_d(p0.x, p0.y);
+            flattenEdge(e, toPixels, p0, [this](Point p) { m_rasterizer.line_to_d(p.x, p.y); });
+        }
+        sweepSimple(m_paints[std::size_t(onlyStyle)], target);
+        return;
+    }
+
+    m_compound.reset();
+    m_compound.clip_box(0, 0, m_width, m_height);
+    m_compound.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
     bool any = false;
     for (std::size_t i = 0; i < edgeCount; ++i) {
         const Edge& e = group.edges[i];
@@ -345,8 +384,11 @@ void ShapePainter::blendSpan(uint32_t* dst, const Paint& paint, int x, int y, in
     const uint32_t* colors = m_colors.data();
     for (int i = 0; i < len; ++i) {
         const uint32_t k = covers[i];
-        if (k != 0) {
-            dst[i] = over(dst[i], k == 255 ? colors[i] : scalePixel(colors[i], k));
+        if (k == 255) {
+            const uint32_t c = colors[i];
+            dst[i] = pixelA(c) == 255 ? c : over(dst[i], c);
+        } else if (k != 0) {
+            dst[i] = over(dst[i], scalePixel(colors[i], k));
         }
     }
 }
