@@ -20,12 +20,15 @@ namespace swivio::swf {
 //       nest: a mask inside masked content is intersected with the one outside.
 //   PushLayer ... PopLayer
 //       the commands between are drawn on an off-screen layer that is then filtered and
-//       composed onto what lies below with the blend mode and the layer's alpha.
+//       composed onto what lies below with the blend mode and the layer's alpha. The
+//       PushLayer's colorTransform (identity unless set) applies to the finished layer as a
+//       whole, so overlapping children fade as one picture. Alpha and Erase act on the
+//       enclosing layer (or on the frame's picture at the top level).
 struct RenderCommand {
     enum class Kind { DrawShape, PushMask, BeginMasked, PopMask, PushLayer, PopLayer };
     Kind kind = Kind::DrawShape;
 
-    // DrawShape
+    // DrawShape (colorTransform also serves PushLayer, see above)
     std::shared_ptr<const Shape> shape;
     Matrix matrix;
     ColorTransform colorTransform;

@@ -29,7 +29,10 @@ public:
     Renderer& operator=(const Renderer&) = delete;
 
     // Paints the commands over what the frame already holds, inside the viewport's clip
-    // rectangle only. The caller fills the background first.
+    // rectangle only. The caller fills the background first. Any command list is safe:
+    // unmatched pops are ignored and unclosed pushes closed at the end; content nested
+    // more than 16 layers or masks deep is not drawn; layers and masks are pictures of the
+    // clip rectangle, so filters do not reach in from outside it.
     void render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
                 const RenderViewport& viewport, Frame& frame);
 
