@@ -101,8 +101,9 @@ TEST_P(LzmaDecoderRoundTrip, DecodesTheWholeBody) {
 INSTANTIATE_TEST_SUITE_P(
     Layouts, LzmaDecoderRoundTrip,
     testing::Values(SizeCase{true, false, 1, 1}, SizeCase{true, false, 100000, 100000},
-                    SizeCase{true, true, 5, 333}, SizeCase{true, true, 100000, 100000},
-                    SizeCase{false, true, 100000, 4096}, SizeCase{false, false, 64, 100000}));
+                    // Small input pieces split the end marker after the known size.
+                    SizeCase{true, true, 5, 333}, SizeCase{false, true, 100000, 4096},
+                    SizeCase{false, false, 64, 100000}));
 
 TEST(LzmaDecoderTest, TruncatedBodyKeepsWhatItDecoded) {
     const std::vector<uint8_t> data = sampleData(60000);
@@ -114,17 +115,6 @@ TEST(LzmaDecoderTest, TruncatedBodyKeepsWhatItDecoded) {
     EXPECT_EQ(outcome.consumed, body.size());
     ASSERT_GT(outcome.data.size(), 0u);
     EXPECT_TRUE(std::equal(outcome.data.begin(), outcome.data.end(), data.begin()));
-}
-
-TEST(LzmaDecoderTest, PrefixAloneProducesNothing) {
-    const std::vector<uint8_t> body = zwsBody(sampleData(100), true);
-    LzmaDecoder decoder;
-    uint8_t out[16];
-    DecodeStep step = decoder.decode(body.data(), 4, out, sizeof out);
-    EXPECT_EQ(step.status, DecodeStatus::Ok);
-    EXPECT_EQ(step.consumed, 4u);
-    EXPECT_EQ(step.produced, 0u);
-    EXPECT_EQ(decoder.compressedLength(), 0u);
 }
 
 TEST(LzmaDecoderTest, DamagedDataIsAStickyError) {
