@@ -51,7 +51,7 @@ ConversionSettings nonDefaultSettings() {
     s.aviAudioBitRate = 5;
     s.mpegType = MpegType::VcdPal;
     s.audioSource = AudioSource::ImportFile;
-    s.audioFile = "/home/u/sound track.mp3";
+    s.audioFile = "/home/u/sound, track \u00e9 @x.mp3"; // a comma, UTF-8 and an @ survive the INI
     s.imageType = ImageType::AnimatedGif;
     s.jpegQuality = 1;
     s.gifDither = false;
