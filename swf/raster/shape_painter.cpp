@@ -14,7 +14,6 @@ namespace {
 // the rasterizer's fixed-point arithmetic far from overflow.
 constexpr double kMaxCoordinate = 1e6;
 constexpr int kMaxCurveSegments = 64;
-constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
 
 bool isFinite(const Matrix& m) {
     return std::isfinite(m.a) && std::isfinite(m.b) && std::isfinite(m.c) && std::isfinite(m.d) &&
