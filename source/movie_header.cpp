@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "base/bit_reader.h"
@@ -34,6 +36,10 @@ public:
 class FileSource : public Source {
 public:
     bool open(const std::string& path) {
+        // Only a regular file is a movie; opening a pipe would wait for a writer forever.
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(std::filesystem::path(path), error))
+            return false;
         m_file = clib::openFile(path.c_str(), "rb");
         if (!m_file)
             return false;

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -138,6 +140,9 @@ TEST(MovieHeaderTest, BadSignaturesAndShortFilesAreInvalid) {
     EXPECT_FALSE(missing.read("/nonexistent/folder/movie.swf"));
     testkit::TempDir dir;
     EXPECT_FALSE(missing.read(dir.path().string())); // a folder, not a file
+    const std::string pipe = dir.file("pipe.swf");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_FALSE(missing.read(pipe)); // returns at once instead of waiting for a writer
 }
 
 TEST(MovieHeaderTest, DamagedCompressedBodiesAreInvalid) {
