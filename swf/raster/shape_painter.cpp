@@ -455,9 +455,17 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
             agg::conv_stroke<agg::path_storage> stroke(m_path);
             stroke.width(width);
             stroke.line_cap(hairline ? agg::butt_cap : strokeCap(line));
-            stroke.line_join(hairline ? agg::miter_join : aggJoin(line.join));
             const double miter = std::isfinite(line.miterLimit) ? line.miterLimit : 3.0;
-            stroke.miter_limit(std::clamp(miter, 1.0, 255.0));
+            if (!hairline && line.join == JoinStyle::Round) {
+                // Along a flattened curve every vertex is a join of a few degrees, where a
+                // miter looks exactly like an arc and costs far less; real corners, past the
+                // tight limit, still get their arc.
+                stroke.line_join(agg::miter_join_round);
+                stroke.miter_limit(1.02);
+            } else {
+                stroke.line_join(hairline ? agg::miter_join : aggJoin(line.join));
+                stroke.miter_limit(std::clamp(miter, 1.0, 255.0));
+            }
             m_rasterizer.reset();
             m_rasterizer.clip_box(0, 0, m_width, m_height);
             m_rasterizer.filling_rule(agg::fill_non_zero);
