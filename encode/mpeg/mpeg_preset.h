@@ -22,6 +22,10 @@ struct MpegPreset {
     int sampleRate;      // Hz, always stereo
     MpegAudioCodec audioCodec;
     int packetSize; // program-stream pack size in bytes (a VCD/SVCD sector carries 2324)
+    // The stream's total rate in bit/s, fixed by the disc (a VCD reads 75 sectors of 2352
+    // bytes a second); 0 lets the multiplexer add up its streams. Without the fixed rate the
+    // multiplexer schedules a VCD's video too slowly and the decoder buffer runs dry.
+    int muxRate;
 
     // The codec time base's denominator over a numerator of 100: 3000 or 2500.
     int timeBaseDen() const { return static_cast<int>(frameRate * 100.0f + 0.5f); }

@@ -9,9 +9,8 @@ bool MpegVideoEncoder::open(const MpegPreset& preset, AVCodecID codecId, std::st
         return false;
     }
     m_codec.reset(avcodec_alloc_context3(codec));
-    m_picture.reset(av_frame_alloc());
     m_packet.reset(av_packet_alloc());
-    if (!m_codec || !m_picture || !m_packet) {
+    if (!m_codec || !m_packet) {
         error = "out of memory for the video encoder";
         return false;
     }
@@ -47,13 +46,20 @@ bool MpegVideoEncoder::open(const MpegPreset& preset, AVCodecID codecId, std::st
         return false;
     }
 
-    m_picture->format = AV_PIX_FMT_YUV420P;
-    m_picture->width = m_width;
-    m_picture->height = m_height;
-    rc = av_frame_get_buffer(m_picture.get(), 0);
-    if (rc < 0) {
-        error = "cannot allocate the YUV picture: " + clib::ffmpegErrorText(rc);
-        return false;
+    for (clib::AvFrame& picture : m_pictures) {
+        picture.reset(av_frame_alloc());
+        if (!picture) {
+            error = "out of memory for the YUV pictures";
+            return false;
+        }
+        picture->format = AV_PIX_FMT_YUV420P;
+        picture->width = m_width;
+        picture->height = m_height;
+        rc = av_frame_get_buffer(picture.get(), 0);
+        if (rc < 0) {
+            error = "cannot allocate the YUV pictures: " + clib::ffmpegErrorText(rc);
+            return false;
+        }
     }
     // Same size in and out: libswscale takes its direct BGR24 to 4:2:0 path.
     m_scaler.reset(sws_getContext(m_width, m_height, AV_PIX_FMT_BGR24, m_width, m_height,
@@ -67,20 +73,30 @@ bool MpegVideoEncoder::open(const MpegPreset& preset, AVCodecID codecId, std::st
 
 bool MpegVideoEncoder::encode(const uint8_t* bgrBottomUp, int64_t pts, const PacketSink& sink,
                               std::string& error) {
-    // The encoder may still hold a reference to the previous picture's buffers.
-    int rc = av_frame_make_writable(m_picture.get());
-    if (rc < 0) {
-        error = "cannot reuse the YUV picture: " + clib::ffmpegErrorText(rc);
-        return false;
+    AVFrame* picture = nullptr;
+    for (clib::AvFrame& candidate : m_pictures) {
+        if (av_frame_is_writable(candidate.get())) {
+            picture = candidate.get();
+            break;
+        }
+    }
+    if (!picture) {
+        // All still referenced by the encoder: give the first one new buffers.
+        picture = m_pictures[0].get();
+        const int rc = av_frame_make_writable(picture);
+        if (rc < 0) {
+            error = "cannot reuse the YUV picture: " + clib::ffmpegErrorText(rc);
+            return false;
+        }
     }
     // Starting at the last stored row with a negative stride reads the frame top row first.
     const int stride = m_width * 3;
     const uint8_t* src[1] = {bgrBottomUp + static_cast<std::ptrdiff_t>(m_height - 1) * stride};
     const int srcStride[1] = {-stride};
-    sws_scale(m_scaler.get(), src, srcStride, 0, m_height, m_picture->data, m_picture->linesize);
+    sws_scale(m_scaler.get(), src, srcStride, 0, m_height, picture->data, picture->linesize);
 
-    m_picture->pts = pts;
-    rc = avcodec_send_frame(m_codec.get(), m_picture.get());
+    picture->pts = pts;
+    const int rc = avcodec_send_frame(m_codec.get(), picture);
     if (rc < 0) {
         error = "the video encoder refused a picture: " + clib::ffmpegErrorText(rc);
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,7 +42,10 @@ private:
 
     clib::AvCodecContext m_codec;
     clib::SwsContextHandle m_scaler;
-    clib::AvFrame m_picture;
+    // The encoder may keep a reference to the last picture or two; with a few pictures to
+    // choose from, the next one is converted into a free picture instead of a fresh copy.
+    static constexpr int kPictures = 3;
+    clib::AvFrame m_pictures[kPictures];
     clib::AvPacket m_packet;
     int m_width = 0;
     int m_height = 0;

@@ -88,7 +88,11 @@ bool MpegWriter::open(const std::string& path, const std::string& soundPath) {
             return fail("cannot create " + path + ": " + clib::ffmpegErrorText(rc));
         }
     }
-    rc = avformat_write_header(ctx, nullptr);
+    AVDictionary* options = nullptr;
+    if (m_preset->muxRate > 0)
+        av_dict_set_int(&options, "muxrate", m_preset->muxRate, 0);
+    rc = avformat_write_header(ctx, &options);
+    av_dict_free(&options);
     if (rc < 0) {
         release();
         std::error_code ignored;
