@@ -144,6 +144,17 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
         } else if (arg == "--no-dither") {
             o.dither = false;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            static const char* const kValueOptions[] = {
+                "-o", "--output", "--type", "--codec", "--size", "--rate", "--crop",
+                "--image-type", "--jpeg-quality", "--mpeg-type", "--audio", "--audio-format",
+                "--audio-channels", "--audio-rate", "--audio-bitrate", "--watermark",
+                "--watermark-rect", "--watermark-key", "--watermark-opacity", "--work-dir"};
+            bool known = false;
+            for (const char* name : kValueOptions)
+                known = known || arg == name;
+            if (!known)
+                return Status::failure("Unknown option " + arg +
+                                       " (see swivio-cli convert --help).");
             if (!value(v))
                 return Status::failure("Option " + arg + " needs a value.");
             if (arg == "-o" || arg == "--output") {
@@ -233,8 +244,6 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
                 o.watermarkOpacity = int(*a);
             } else if (arg == "--work-dir") {
                 o.workDir = v;
-            } else {
-                return Status::failure("Unknown option " + arg + " (see swivio-cli convert --help).");
             }
         } else if (o.movie.empty()) {
             o.movie = arg;

@@ -1,13 +1,10 @@
-#include <sys/wait.h>
-
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/cli/cli_runner.h"
 #include "tests/support/swf_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,42 +14,8 @@ using swivio::testkit::Compression;
 using swivio::testkit::SwfWriter;
 using swivio::testkit::TempDir;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs the built program with the given arguments, capturing both output streams.
-CliRun runCli(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string command = quoted(SWIVIO_CLI_PATH);
-    for (const std::string& a : args)
-        command += " " + quoted(a);
-    const std::string outPath = dir.file("stdout.txt");
-    const std::string errPath = dir.file("stderr.txt");
-    command += " >" + quoted(outPath) + " 2>" + quoted(errPath);
-    const int status = std::system(command.c_str());
-    CliRun run;
-    if (status != -1 && WIFEXITED(status))
-        run.exitCode = WEXITSTATUS(status);
-    run.out = slurp(outPath);
-    run.err = slurp(errPath);
-    return run;
-}
+using swivio::testkit::CliRun;
+using swivio::testkit::runCli;
 
 TEST(InfoCommandTest, PrintsHeaderFacts) {
     TempDir dir;

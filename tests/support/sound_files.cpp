@@ -123,13 +123,6 @@ std::vector<uint8_t> makeId3Tag(uint32_t size, uint8_t fill) {
     return tag;
 }
 
-void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
 std::vector<uint8_t> readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/swf_writer.h" // writeBytes
+
 namespace swivio::testkit {
 
 // One RIFF chunk to place in a WAV file besides "fmt " and "data".
@@ -40,7 +42,6 @@ std::vector<uint8_t> makeMp3(uint32_t sampleRate, uint16_t channels, int kbps, d
 // An ID3v2.3 tag whose header declares `size` bytes of body; the body is filled with `fill`.
 std::vector<uint8_t> makeId3Tag(uint32_t size, uint8_t fill = 0);
 
-void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readBytes(const std::string& path);
 
 } // namespace swivio::testkit

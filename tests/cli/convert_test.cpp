@@ -1,0 +1,235 @@
+// End-to-end conversions through the command line, checked with libavformat/libavcodec.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tests/cli/cli_runner.h"
+#include "tests/cli/media_probe.h"
+#include "tests/support/picture_files.h"
+#include "tests/support/sound_files.h"
+#include "tests/support/swf_movies.h"
+#include "tests/support/swf_shapes.h"
+#include "tests/support/swf_writer.h"
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+namespace swivio::testkit {
+namespace {
+
+constexpr uint32_t kBlue = 0xA00000;  // background, 0x00BBGGRR
+constexpr uint32_t kGreen = 0x00A000; // full-stage rectangle: the content area
+constexpr uint32_t kRed = 0x0000FF;
+
+// An 800 x 600 movie on a blue background, covered by a green rectangle, with a red
+// 100 x 100 square at (200, 150) pixels; `frames` frames at `fps`.
+std::string writeSquareMovie(const TempDir& dir, int frames = 4, int fps = 12,
+                             const std::string& name = "square.swf") {
+    SwfWriter w;
+    w.xMax = 800 * 20;
+    w.yMax = 600 * 20;
+    w.frameRate88 = uint16_t(fps << 8);
+    w.frameCount = uint16_t(frames);
+    w.backgroundColor(0x00, 0x00, 0xA0);
+    w.tag(TagCode::DefineShape3, rectangleShape(1, 0, 0, 800 * 20, 600 * 20, 0, 0xA0, 0));
+    w.tag(TagCode::DefineShape3,
+          rectangleShape(2, 200 * 20, 150 * 20, 300 * 20, 250 * 20, 0xFF, 0, 0));
+    place(w, Place().at(1).of(1));
+    place(w, Place().at(2).of(2));
+    for (int i = 0; i < frames; ++i)
+        w.showFrame();
+    w.end();
+    const std::string path = dir.file(name);
+    EXPECT_TRUE(w.writeFile(path));
+    return path;
+}
+
+std::vector<std::string> leftovers(const TempDir& dir, const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        if (e.path().filename().string().rfind(prefix, 0) == 0)
+            out.push_back(e.path().filename().string());
+    return out;
+}
+
+TEST(ConvertCommand, CropScaleAndLetterboxPutTheSquareWhereItBelongs) {
+    TempDir dir;
+    const std::string movie = writeSquareMovie(dir);
+    // A 400 x 400 crop at (100, 50) into 640 x 480: a 480 x 480 content area with 80-pixel
+    // bars, scale 1.2; the square lands at x 200..320, y 120..240.
+    const CliRun run = runCli(dir, {"convert", movie, "-o", dir.file("out.avi"), "--crop",
+                                    "100,50,400,400", "--size", "640x480"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const MediaInfo info = probeMedia(dir.file("out.avi"), {0, 3});
+    ASSERT_TRUE(info.opened);
+    EXPECT_EQ(info.videoCodec, "rawvideo");
+    EXPECT_EQ(info.width, 640);
+    EXPECT_EQ(info.height, 480);
+    EXPECT_EQ(info.decodedFrames, 4);
+    ASSERT_EQ(info.pictures.size(), 2u);
+    for (int p = 0; p < 2; ++p) {
+        EXPECT_EQ(pictureColor(info, p, 260, 180), kRed);
+        EXPECT_EQ(pictureColor(info, p, 205, 125), kRed);
+        EXPECT_EQ(pictureColor(info, p, 195, 180), kGreen);
+        EXPECT_EQ(pictureColor(info, p, 260, 245), kGreen);
+        for (int y : {0, 240, 479}) {
+            EXPECT_EQ(pictureColor(info, p, 0, y), kBlue);
+            EXPECT_EQ(pictureColor(info, p, 79, y), kBlue);
+            EXPECT_EQ(pictureColor(info, p, 81, y), kGreen);
+            EXPECT_EQ(pictureColor(info, p, 558, y), kGreen);
+            EXPECT_EQ(pictureColor(info, p, 560, y), kBlue);
+            EXPECT_EQ(pictureColor(info, p, 639, y), kBlue);
+        }
+    }
+    EXPECT_TRUE(leftovers(dir, "vid").empty());
+}
+
+TEST(ConvertCommand, RepeatsFramesUpToTheOutputRate) {
+    TempDir dir;
+    const std::string movie = writeSquareMovie(dir, 24, 12);
+    const CliRun run = runCli(dir, {"convert", movie, "--rate", "30", "--size", "160x120"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // The default output sits beside the movie with the extension replaced.
+    const MediaInfo info = probeMedia(dir.file("square.avi"));
+    ASSERT_TRUE(info.opened);
+    EXPECT_EQ(info.decodedFrames, 60);
+    EXPECT_NEAR(info.frameRate, 30.0, 1e-6);
+}
+
+TEST(ConvertCommand, WatermarkLandsBesideTheBarsAtItsScaledPlace) {
+    TempDir dir;
+    const std::string movie = writeSquareMovie(dir, 2);
+    const std::string mark = dir.file("mark.bmp");
+    writeBytes(mark, makeBmp(24, 20, 10, false, [](int, int) { return 0x00FFFF; }));
+    // Crop 400 x 400 into 640 x 480: player 960 x 720 for the 800 x 600 movie, so the mark
+    // at (10, 20) of the crop, 50 x 25, is drawn at (80 + 12, 24), 60 x 30.
+    const CliRun run = runCli(dir, {"convert", movie, "-o", dir.file("mark.avi"), "--crop",
+                                    "100,50,400,400", "--size", "640x480", "--watermark", mark,
+                                    "--watermark-rect", "10,20,50,25"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const MediaInfo info = probeMedia(dir.file("mark.avi"), {1});
+    ASSERT_EQ(info.pictures.size(), 1u);
+    EXPECT_EQ(pictureColor(info, 0, 92, 24), 0x00FFFFu);
+    EXPECT_EQ(pictureColor(info, 0, 151, 53), 0x00FFFFu);
+    EXPECT_EQ(pictureColor(info, 0, 91, 24), kGreen);
+    EXPECT_EQ(pictureColor(info, 0, 152, 53), kGreen);
+    EXPECT_EQ(pictureColor(info, 0, 92, 54), kGreen);
+}
+
+TEST(ConvertCommand, ImportedSoundGoesIntoAviAndMpegWithItsLength) {
+    TempDir dir;
+    const std::string movie = writeSquareMovie(dir, 24, 12); // two seconds
+    const std::string wav = dir.file("tone.wav");
+    writeBytes(wav, makeWav(WavSpec{}, sinePcm16(44100, 2, 44100 * 2)));
+    const std::string mp3 = dir.file("tone.mp3");
+    writeBytes(mp3, makeMp3(44100, 2, 128, 2.0));
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string file, audioCodec;
+    };
+    const Case cases[] = {
+        {{"--audio", wav, "--size", "160x120"}, "wav.avi", "pcm_s16le"},
+        {{"--audio", mp3, "--size", "160x120"}, "mp3.avi", "mp3"},
+        {{"--type", "mpeg", "--mpeg-type", "vcd-pal", "--audio", wav}, "wav.mpg", "mp2"},
+        {{"--type", "mpeg", "--mpeg-type", "dvd-ntsc", "--audio", mp3}, "mp3.mpg", "ac3"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"convert", movie, "-o", dir.file(c.file)};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun run = runCli(dir, args);
+        ASSERT_EQ(run.exitCode, 0) << c.file << ": " << run.err;
+        const MediaInfo info = probeMedia(dir.file(c.file));
+        ASSERT_TRUE(info.opened) << c.file;
+        EXPECT_EQ(info.audioCodec, c.audioCodec) << c.file;
+        EXPECT_NEAR(info.audioSeconds, 2.0, 0.15) << c.file;
+        EXPECT_GT(info.decodedFrames, 0) << c.file;
+    }
+    // An imported sound file is never deleted.
+    EXPECT_TRUE(std::filesystem::exists(wav));
+    EXPECT_TRUE(std::filesystem::exists(mp3));
+}
+
+TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
+    TempDir dir;
+    const std::string movie = writeSquareMovie(dir, 2);
+    writeBytes(dir.file("junk.swf"), {'N', 'O', 'T', 'A', 'M', 'O', 'V', 'I', 'E'});
+    const std::string wav8 = dir.file("eight.wav");
+    WavSpec eight;
+    eight.bitsPerSample = 8;
+    eight.channels = 1;
+    writeBytes(wav8, makeWav(eight, std::vector<uint8_t>(8000, 128)));
+    const std::string vbr = dir.file("vbr.mp3");
+    writeBytes(vbr, makeMp3(44100, 2, 128, 0.5, Mp3Tag::Xing));
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"convert"}, "No movie given"},
+        {{"convert", dir.file("junk.swf")}, "This is not a valid Adobe flash movie file!"},
+        {{"convert", dir.file("missing.swf")}, "This is not a valid Adobe flash movie file!"},
+        {{"convert", movie, "--rate", "0"}, "Invalid frame rate!"},
+        {{"convert", movie, "--rate", "abc"}, "Invalid frame rate!"},
+        {{"convert", movie, "--jpeg-quality", "101"}, "--jpeg-quality"},
+        {{"convert", movie, "--crop", "700,0,200,100"}, "crop rectangle"},
+        {{"convert", movie, "--size", "0x10"}, "--size"},
+        {{"convert", movie, "--frobnicate"}, "Unknown option"},
+        {{"convert", movie, "--type", "mpeg", "--audio", wav8},
+         "Audio file with 8 bits per sample is not supported to be added to MPEG file!"},
+        {{"convert", movie, "--audio", vbr}, "Mp3 with VBR is not supported for AVI!"},
+        {{"convert", movie, "--type", "images", "--audio", vbr}, "There's no audio for image series!"},
+        {{"convert", movie, "--watermark", dir.file("junk.swf")}, "Unsupported file type!"},
+        {{"convert", movie, "--codec", "no-such-codec"}, "No video compressor"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = runCli(dir, c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.args.back();
+        EXPECT_NE(run.err.find(c.message), std::string::npos)
+            << c.args.back() << ": " << run.err;
+    }
+    EXPECT_TRUE(leftovers(dir, "vid").empty());
+}
+
+TEST(ConvertCommand, InterruptDuringRecordingLeavesNoTemporaryFile) {
+    TempDir dir;
+    // Long enough that the recording is still running when the signal comes.
+    const std::string movie = writeSquareMovie(dir, 20000, 12, "long.swf");
+    std::filesystem::create_directory(dir.path() / "work");
+    const std::string work = (dir.path() / "work").string();
+    std::vector<std::string> args = {SWIVIO_CLI_PATH, "convert", movie, "-o",
+                                     dir.file("long.avi"), "--work-dir", work};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, SWIVIO_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Wait for the first frame file, then interrupt.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::filesystem::is_empty(work) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(std::filesystem::is_empty(work));
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(std::filesystem::is_empty(work));
+}
+
+} // namespace
+} // namespace swivio::testkit

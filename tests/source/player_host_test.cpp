@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "source/player_host.h"
+#include "tests/support/swf_movies.h"
+#include "tests/support/swf_shapes.h"
+#include "tests/support/swf_writer.h"
+#include "tests/support/temp_dir.h"
+
+namespace swivio::testkit {
+namespace {
+
+std::string writeMovie(const TempDir& dir, const std::string& name, int frames = 3) {
+    SwfWriter w;
+    w.xMax = 64 * 20;
+    w.yMax = 48 * 20;
+    w.frameRate88 = 0x1D80; // 29.5
+    w.frameCount = uint16_t(frames);
+    w.backgroundColor(0x10, 0x20, 0x30);
+    for (int i = 0; i < frames; ++i)
+        w.showFrame();
+    w.end();
+    const std::string path = dir.file(name);
+    EXPECT_TRUE(w.writeFile(path));
+    return path;
+}
+
+TEST(PlayerHost, LoadsByTheLastFourCharactersOnly) {
+    TempDir dir;
+    PlayerHost host;
+    EXPECT_EQ(host.readyState(), 0);
+    ASSERT_TRUE(host.load(writeMovie(dir, "MOVIE.SWF")));
+    EXPECT_FALSE(host.isFlv());
+    EXPECT_EQ(host.movieWidth(), 64);
+    EXPECT_EQ(host.movieHeight(), 48);
+    EXPECT_EQ(host.movieLength(), 3);
+    EXPECT_FLOAT_EQ(host.movieFrameRate(), 29.5f);
+    EXPECT_EQ(host.readyState(), 4);
+    EXPECT_EQ(host.backgroundColor(), makeColor(0x10, 0x20, 0x30));
+
+    const std::string bak = writeMovie(dir, "movie.swf.bak");
+    EXPECT_FALSE(host.load(bak));
+    // A failed load leaves the properties of the movie loaded before.
+    EXPECT_EQ(host.movieWidth(), 64);
+    writeBytes(dir.file("bad.swf"), {'F', 'W', 'S', 1, 20, 0, 0, 0});
+    EXPECT_FALSE(host.load(dir.file("bad.swf")));
+    EXPECT_EQ(host.errorString(), kInvalidMovieMessage);
+}
+
+TEST(PlayerHost, TransportCountsFramesFromOne) {
+    TempDir dir;
+    PlayerHost host;
+    ASSERT_TRUE(host.load(writeMovie(dir, "m.swf", 5)));
+    EXPECT_EQ(host.position(), 1);
+    EXPECT_FALSE(host.isPlaying());
+    host.play();
+    EXPECT_TRUE(host.isPlaying());
+    host.tick();
+    host.tick();
+    EXPECT_EQ(host.position(), 3);
+    host.pause();
+    host.tick();
+    EXPECT_EQ(host.position(), 3);
+    host.seek(1);
+    EXPECT_EQ(host.currentFrame(), 1);
+    host.stop();
+    EXPECT_EQ(host.position(), 1);
+    EXPECT_FALSE(host.isPlaying());
+    host.setMovie("");
+    EXPECT_EQ(host.readyState(), 0);
+}
+
+} // namespace
+} // namespace swivio::testkit
