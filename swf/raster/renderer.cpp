@@ -217,6 +217,7 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
     levels.clear();
     masks.clear();
     levels.push_back(Level{});
+    painter.beginFrame();
 
     for (const RenderCommand& command : commands) {
         switch (command.kind) {

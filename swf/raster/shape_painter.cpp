@@ -32,14 +32,28 @@ Point mapPoint(const Matrix& m, double x, double y) {
     return {clampCoordinate(m.mapX(x, y)), clampCoordinate(m.mapY(x, y))};
 }
 
-// Calls emit(point) for the points after the first that approximate the edge in pixels.
-template <class Emit> void flattenEdge(const Edge& e, const Matrix& m, Point p0, Emit emit) {
+// Where a curve may be replaced by its chord: a curve lies inside the triangle of its three
+// points, so when that triangle misses the box the curve cannot touch it, and for the
+// rasterizer's clipping the chord has the same effect.
+struct ClipBounds {
+    double x0, y0, x1, y1;
+};
+
+// Calls emit(point) for the points after the first that approximate the edge in pixels;
+// returns how many it emitted.
+template <class Emit>
+int flattenEdge(const Edge& e, const Matrix& m, Point p0, const ClipBounds& clip, Emit emit) {
     const Point p1 = mapPoint(m, e.x1, e.y1);
     if (!e.curved) {
         emit(p1);
-        return;
+        return 1;
     }
     const Point c = mapPoint(m, e.cx, e.cy);
+    if (std::max({p0.x, c.x, p1.x}) <= clip.x0 || std::min({p0.x, c.x, p1.x}) >= clip.x1 ||
+        std::max({p0.y, c.y, p1.y}) <= clip.y0 || std::min({p0.y, c.y, p1.y}) >= clip.y1) {
+        emit(p1);
+        return 1;
+    }
     // The curve strays from its chord by a quarter of |p0 - 2c + p1|; pick segments so the
     // error stays near a tenth of a pixel.
     const double dev = std::hypot(p0.x - 2 * c.x + p1.x, p0.y - 2 * c.y + p1.y);
@@ -52,6 +66,7 @@ template <class Emit> void flattenEdge(const Edge& e, const Matrix& m, Point p0,
               u * u * p0.y + 2 * t * u * c.y + t * t * p1.y});
     }
     emit(p1);
+    return n;
 }
 
 agg::line_cap_e aggCap(CapStyle cap) {
@@ -172,7 +187,8 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
         m_rasterizer.auto_close(false);
         m_rasterizer.clip_box(0, 0, m_width, m_height);
         m_rasterizer.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
-        for (std::size_t i = 0; i < edgeCount; ++i) {
+        const ClipBounds clip{0, 0, double(m_width), double(m_height)};
+        for (std::size_t i = 0; i < edgeCount && m_segments < kMaxSegmentsPerFrame; ++i) {
             Edge e = group.edges[i];
             const int s0 = styleOf(e.fill0);
             const int s1 = styleOf(e.fill1);
@@ -186,7 +202,8 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
             }
             const Point p0 = mapPoint(toPixels, e.x0, e.y0);
             m_rasterizer.move_to_d(p0.x, p0.y);
-            flattenEdge(e, toPixels, p0, [this](Point p) { m_rasterizer.line_to_d(p.x, p.y); });
+            m_segments += std::size_t(flattenEdge(
+                e, toPixels, p0, clip, [this](Point p) { m_rasterizer.line_to_d(p.x, p.y); }));
         }
         sweepSimple(m_paints[std::size_t(onlyStyle)], target);
         return;
@@ -196,7 +213,8 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
     m_compound.clip_box(0, 0, m_width, m_height);
     m_compound.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
     bool any = false;
-    for (std::size_t i = 0; i < edgeCount; ++i) {
+    const ClipBounds clip{0, 0, double(m_width), double(m_height)};
+    for (std::size_t i = 0; i < edgeCount && m_segments < kMaxSegmentsPerFrame; ++i) {
         const Edge& e = group.edges[i];
         const int s0 = styleOf(e.fill0);
         const int s1 = styleOf(e.fill1);
@@ -207,7 +225,8 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
         m_compound.styles(s1, s0);
         const Point p0 = mapPoint(toPixels, e.x0, e.y0);
         m_compound.move_to_d(p0.x, p0.y);
-        flattenEdge(e, toPixels, p0, [this](Point p) { m_compound.line_to_d(p.x, p.y); });
+        m_segments += std::size_t(flattenEdge(e, toPixels, p0, clip,
+                                              [this](Point p) { m_compound.line_to_d(p.x, p.y); }));
         any = true;
     }
     if (any) {
@@ -451,11 +470,12 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
             paint.prepareSolid(line.color, ct);
         }
         if (paint.isVisible()) {
-            buildStrokePath(group, first, last, toPixels, hairline, line.noClose);
+            const double miter = std::isfinite(line.miterLimit) ? line.miterLimit : 3.0;
+            const double reach = width * std::clamp(miter, 1.0, 255.0) + 2.0;
+            buildStrokePath(group, first, last, toPixels, hairline, line.noClose, reach);
             agg::conv_stroke<agg::path_storage> stroke(m_path);
             stroke.width(width);
             stroke.line_cap(hairline ? agg::butt_cap : strokeCap(line));
-            const double miter = std::isfinite(line.miterLimit) ? line.miterLimit : 3.0;
             if (!hairline && line.join == JoinStyle::Round) {
                 // Along a flattened curve every vertex is a join of a few degrees, where a
                 // miter looks exactly like an arc and costs far less; real corners, past the
@@ -477,8 +497,10 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
 }
 
 void ShapePainter::buildStrokePath(const StyleGroup& group, std::size_t first, std::size_t last,
-                                   const Matrix& toPixels, bool hairline, bool noClose) {
+                                   const Matrix& toPixels, bool hairline, bool noClose,
+                                   double reach) {
     m_path.remove_all();
+    const ClipBounds clip{-reach, -reach, m_width + reach, m_height + reach};
     // Hairlines are centred on pixel centres so that a horizontal or vertical one covers
     // exactly one row or column.
     auto place = [hairline](Point p) {
@@ -492,7 +514,7 @@ void ShapePainter::buildStrokePath(const StyleGroup& group, std::size_t first, s
             m_path.close_polygon();
         }
     };
-    for (std::size_t k = first; k < last; ++k) {
+    for (std::size_t k = first; k < last && m_segments < kMaxSegmentsPerFrame; ++k) {
         const Edge& e = group.edges[m_lineOrder[k] & 0xFFFFFFFFu];
         const Point p0 = mapPoint(toPixels, e.x0, e.y0);
         if (!open || e.x0 != endX || e.y0 != endY) {
@@ -504,10 +526,10 @@ void ShapePainter::buildStrokePath(const StyleGroup& group, std::size_t first, s
             open = true;
             edgesInPath = 0;
         }
-        flattenEdge(e, toPixels, p0, [this, &place](Point p) {
+        m_segments += std::size_t(flattenEdge(e, toPixels, p0, clip, [this, &place](Point p) {
             const Point q = place(p);
             m_path.line_to(q.x, q.y);
-        });
+        }));
         endX = e.x1;
         endY = e.y1;
         ++edgesInPath;

@@ -36,8 +36,14 @@ public:
     void draw(const Shape& shape, const Matrix& object, const Matrix& view,
               const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target);
 
+    // Starts a frame's budget of line segments.
+    void beginFrame() { m_segments = 0; }
+
     // Upper bound on the edges taken from one shape; the rest are dropped.
     static constexpr std::size_t kMaxEdgesPerShape = 1u << 20;
+    // Upper bound on the line segments a frame sends to the rasterizers (flattened curves
+    // included): past it, hostile shapes are cut short instead of taking minutes.
+    static constexpr std::size_t kMaxSegmentsPerFrame = 1u << 23;
 
 private:
     using CompoundRasterizer = agg::rasterizer_compound_aa<agg::rasterizer_sl_clip_dbl>;
@@ -49,7 +55,7 @@ private:
                      const ColorTransform& ct, const BitmapLookup& bitmaps,
                      const DrawTarget& target);
     void buildStrokePath(const StyleGroup& group, std::size_t first, std::size_t last,
-                         const Matrix& toPixels, bool hairline, bool noClose);
+                         const Matrix& toPixels, bool hairline, bool noClose, double reach);
     void sweepCompound(const DrawTarget& target);
     void sweepSimple(const Paint& paint, const DrawTarget& target);
     void blendSpan(uint32_t* dst, const Paint& paint, int x, int y, int len, const uint8_t* covers,
@@ -68,6 +74,7 @@ private:
     std::vector<uint64_t> m_lineOrder; // line style << 32 | edge index
     int m_width = 0;
     int m_height = 0;
+    std::size_t m_segments = 0;
 };
 
 } // namespace swivio::swf::raster

@@ -176,6 +176,29 @@ TEST(RasterRobustness, HugeCoordinatesAreClipped) {
     EXPECT_EQ(at(f, 0, 39), kRed);
 }
 
+TEST(RasterViewport, CurvesOutsideTheFrameStillBoundTheirFill) {
+    // A shape reaching far beyond the frame on every side through curved edges, with a
+    // hole in the middle: what lies inside the frame is filled exactly as if the curves were
+    // followed out there.
+    auto curve = [](double x0, double y0, double cx, double cy, double x1, double y1) {
+        Edge e = line(x0, y0, x1, y1, 0, 1);
+        e.curved = true;
+        e.cx = int32_t(cx * kTwips);
+        e.cy = int32_t(cy * kTwips);
+        return e;
+    };
+    std::vector<Edge> edges = {
+        curve(-100, -100, 20, -400, 140, -100), curve(140, -100, 400, 20, 140, 140),
+        curve(140, 140, 20, 400, -100, 140), curve(-100, 140, -400, 20, -100, -100)};
+    const auto hole = polygon({{15, 15}, {15, 25}, {25, 25}, {25, 15}}, 0, 1);
+    edges.insert(edges.end(), hole.begin(), hole.end());
+    const Frame f = renderFrame({draw(makeShape({solidFill(kRed)}, edges))}, 40, 40, kGround);
+    for (auto [x, y] : {std::pair{0, 0}, {39, 0}, {0, 39}, {39, 39}, {10, 20}, {30, 20}}) {
+        EXPECT_EQ(at(f, x, y), kRed) << x << "," << y;
+    }
+    EXPECT_EQ(at(f, 20, 20), kGround);
+}
+
 TEST(RasterRobustness, StyleIndicesOutOfRangeAreIgnored) {
     auto edges = polygon({{0, 0}, {40, 0}, {40, 40}, {0, 40}}, 9, 8, 7);
     auto inRange = rectangle(10, 10, 20, 20, 1);
