@@ -1,5 +1,6 @@
 #include "tests/support/swf_samples.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/support/bitmap_tags.h"
@@ -128,7 +129,7 @@ std::vector<uint8_t> cartoonMovie(const CartoonOptions& o) {
     for (int i = 0; i < o.shapes; ++i) {
         if (i == o.shapes / 2) {
             Place mask = Place().at(depth++).of(maskShape).translate(3000, 2000);
-            mask.clipDepth = uint16_t(depth + 20);
+            mask.clipDepth = uint16_t(depth + std::min(20, o.shapes - i - 1));
             place(w, mask);
         }
         place(w, Place()
