@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include <agg_conv_stroke.h>
-
 #include "swf/raster/pixel_ops.h"
 
 namespace swivio::swf::raster {
@@ -473,7 +471,7 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
             const double miter = std::isfinite(line.miterLimit) ? line.miterLimit : 3.0;
             const double reach = width * std::clamp(miter, 1.0, 255.0) + 2.0;
             buildStrokePath(group, first, last, toPixels, hairline, line.noClose, reach);
-            agg::conv_stroke<agg::path_storage> stroke(m_path);
+            auto& stroke = m_stroke;
             stroke.width(width);
             stroke.line_cap(hairline ? agg::butt_cap : strokeCap(line));
             if (!hairline && line.join == JoinStyle::Round) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include <agg_conv_stroke.h>
 #include <agg_path_storage.h>
 #include <agg_rasterizer_compound_aa.h>
 #include <agg_rasterizer_scanline_aa.h>
@@ -66,6 +67,7 @@ private:
     Rasterizer m_rasterizer;
     agg::scanline_u8 m_scanline;
     agg::path_storage m_path;
+    agg::conv_stroke<agg::path_storage> m_stroke{m_path}; // keeps its buffers between lines
     std::vector<Paint> m_paints;
     std::vector<uint32_t> m_colors;
     std::vector<uint8_t> m_covers;
