@@ -83,35 +83,51 @@ int axisMax(int v, int lo, int hi) {
 // For every cell, an entry can be nearest to some colour of the cell only if its smallest
 // distance to the cell is at most the smallest, over all entries, of the largest distance
 // to the cell. Keeping every such entry in index order keeps the lowest-index tie rule.
-StandardPaletteMatcher::Tables buildTables() {
-    StandardPaletteMatcher::Tables t;
-    for (int i = 0; i < 256; ++i) {
-        t.rgb[i * 3] = int16_t(kStandardPalette[i] >> 16 & 0xFF);
-        t.rgb[i * 3 + 1] = int16_t(kStandardPalette[i] >> 8 & 0xFF);
-        t.rgb[i * 3 + 2] = int16_t(kStandardPalette[i] & 0xFF);
-    }
-    t.cellStart.reserve(32768 + 1);
-    t.candidates.reserve(32768 * 8);
+void keepCandidates(const std::array<int16_t, 256 * 4>& rgb, int r0, int g0, int b0, int side,
+                    const uint16_t* from, int fromCount, std::vector<uint16_t>& out) {
+    int bound = -1;
     std::array<int, 256> minDistance{};
-    for (int cell = 0; cell < 32768; ++cell) {
-        const int r0 = (cell >> 10 & 31) * 8, g0 = (cell >> 5 & 31) * 8, b0 = (cell & 31) * 8;
-        int bound = -1;
-        for (int i = 0; i < 256; ++i) {
-            const int r = t.rgb[i * 3], g = t.rgb[i * 3 + 1], b = t.rgb[i * 3 + 2];
-            minDistance[i] =
-                axisMin(r, r0, r0 + 7) + axisMin(g, g0, g0 + 7) + axisMin(b, b0, b0 + 7);
-            const int far =
-                axisMax(r, r0, r0 + 7) + axisMax(g, g0, g0 + 7) + axisMax(b, b0, b0 + 7);
-            if (bound < 0 || far < bound)
-                bound = far;
-        }
-        t.cellStart.push_back(uint32_t(t.candidates.size()));
-        for (int i = 0; i < 256; ++i) {
-            if (minDistance[i] <= bound)
-                t.candidates.push_back(uint16_t(i));
-        }
+    for (int k = 0; k < fromCount; ++k) {
+        const int i = from[k];
+        const int r = rgb[i * 4], g = rgb[i * 4 + 1], b = rgb[i * 4 + 2];
+        const int hi = side - 1;
+        minDistance[k] =
+            axisMin(r, r0, r0 + hi) + axisMin(g, g0, g0 + hi) + axisMin(b, b0, b0 + hi);
+        const int far = axisMax(r, r0, r0 + hi) + axisMax(g, g0, g0 + hi) + axisMax(b, b0, b0 + hi);
+        if (bound < 0 || far < bound)
+            bound = far;
     }
-    t.cellStart.push_back(uint32_t(t.candidates.size()));
+    for (int k = 0; k < fromCount; ++k) {
+        if (minDistance[k] <= bound)
+            out.push_back(from[k]);
+    }
+}
+
+StandardPaletteMatcher::Tables buildTables() {
+    using M = StandardPaletteMatcher;
+    M::Tables t;
+    for (int i = 0; i < 256; ++i) {
+        t.rgb[i * 4] = int16_t(kStandardPalette[i] >> 16 & 0xFF);
+        t.rgb[i * 4 + 1] = int16_t(kStandardPalette[i] >> 8 & 0xFF);
+        t.rgb[i * 4 + 2] = int16_t(kStandardPalette[i] & 0xFF);
+        t.rgb[i * 4 + 3] = 0;
+    }
+    std::array<uint16_t, 256> all{};
+    for (int i = 0; i < 256; ++i)
+        all[i] = uint16_t(i);
+    t.cells.assign(M::kCells, 0);
+    t.candidates.reserve(M::kCells * 3);
+    std::vector<uint16_t> kept;
+    for (int r = 0; r < 32; ++r)
+        for (int g = 0; g < 32; ++g)
+            for (int b = 0; b < 32; ++b) {
+                kept.clear();
+                keepCandidates(t.rgb, r * 8, g * 8, b * 8, 8, all.data(), 256, kept);
+                uint32_t& cell = t.cells[std::size_t(r << 10 | g << 5 | b)];
+                cell = uint32_t(t.candidates.size()) << M::kCountBits | uint32_t(kept.size());
+                for (uint16_t index : kept)
+                    t.candidates.push_back(uint8_t(index));
+            }
     return t;
 }
 
@@ -120,10 +136,23 @@ StandardPaletteMatcher::Tables buildTables() {
 StandardPaletteMatcher::StandardPaletteMatcher() {
     static const Tables tables = buildTables();
     m_tables = &tables;
+    m_cells = tables.cells.data();
+    m_candidates = tables.candidates.data();
+    m_rgb = tables.rgb.data();
 }
 
 double StandardPaletteMatcher::averageCandidates() const {
-    return double(m_tables->candidates.size()) / 32768.0;
+    std::size_t total = 0;
+    for (uint32_t cell : m_tables->cells)
+        total += cell & kCountMask;
+    return double(total) / kCells;
+}
+
+double StandardPaletteMatcher::singleCandidateShare() const {
+    std::size_t single = 0;
+    for (uint32_t cell : m_tables->cells)
+        single += (cell & kCountMask) == 1;
+    return double(single) / kCells;
 }
 
 } // namespace swivio
