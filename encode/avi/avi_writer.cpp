@@ -35,7 +35,8 @@ bool AviWriter::open(const std::string& path, int width, int height, double fram
         return fail("The AVI writer is already in use.");
     m_path = path;
     m_frameRate = frameRate;
-    if (!(frameRate > 0 && frameRate <= kMaxFrameRate) || width <= 0 || height <= 0 ||
+    // Below 0.005 fps the header's rate (frameRate x 100 + 0.5) would round to 0.
+    if (!(frameRate >= 0.005 && frameRate <= kMaxFrameRate) || width <= 0 || height <= 0 ||
         width > kMaxSide || height > kMaxSide)
         return fail("Invalid AVI frame size or rate.", kAviVideoStreamFailed);
     m_width = width;

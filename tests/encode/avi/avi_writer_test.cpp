@@ -159,9 +159,11 @@ TEST_F(AviWriterTest, OpenFailuresGiveTheirTextsAndLeaveNoFile) {
     EXPECT_FALSE(unknownCodec.errorString().empty());
     EXPECT_FALSE(std::filesystem::exists(path));
 
-    AviWriter noRate;
-    EXPECT_FALSE(noRate.open(m_dir.file("rate.avi"), 64, 48, 0, 0));
-    EXPECT_FALSE(noRate.errorString().empty());
+    for (double rate : {0.0, -5.0, 0.001}) {
+        AviWriter noRate;
+        EXPECT_FALSE(noRate.open(m_dir.file("rate.avi"), 64, 48, rate, 0)) << rate;
+        EXPECT_FALSE(noRate.errorString().empty());
+    }
 
     AviWriter notOpen;
     EXPECT_FALSE(notOpen.addAudio(m_dir.file("a.wav"), true, true, 0));
