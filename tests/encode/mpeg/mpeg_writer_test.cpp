@@ -1,5 +1,6 @@
-#include <dirent.h>
-#include <unistd.h>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
 
 #include <filesystem>
 #include <string>
@@ -55,6 +56,57 @@ void expectColor(const testkit::DecodedPicture& p, int x, int y, uint32_t color)
     EXPECT_NEAR(int(p.blue(x, y)), colorBlue(color), kTolerance);
 }
 
+// Pictures like a busy movie's: a soft gradient that moves over a flat background, crossed
+// by hard-edged bars of another colour, different in every frame.
+std::vector<Frame> busyFrames(int width, int height, int count) {
+    std::vector<Frame> frames;
+    for (int f = 0; f < count; ++f) {
+        Frame frame(width, height);
+        frame.fill(makeColor(30, 60, 110));
+        const double cx = width * (0.3 + 0.05 * f);
+        const double cy = height * 0.5;
+        const double radius = height * 0.35;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const double d = std::hypot(x - cx, y - cy) / radius;
+                if (d < 1.0) {
+                    const auto v = uint8_t(255 * (1.0 - d));
+                    frame.setPixel(x, y, makeColor(v, uint8_t(v / 2 + 60), 40));
+                }
+                if (((x + 8 * f) / 24 + y / 24) % 3 == 0)
+                    frame.setPixel(x, y, makeColor(240, 220, uint8_t(20 * f)));
+            }
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
+
+// Collects what the FFmpeg libraries report as errors while it lives (the multiplexer, for
+// one, reports a decoder buffer that would run dry).
+class LibraryErrors {
+public:
+    LibraryErrors() {
+        s_errors = &m_errors;
+        av_log_set_callback(&LibraryErrors::record);
+    }
+    ~LibraryErrors() {
+        av_log_set_callback(av_log_default_callback);
+        s_errors = nullptr;
+    }
+    const std::vector<std::string>& errors() const { return m_errors; }
+
+private:
+    static void record(void*, int level, const char* format, va_list args) {
+        if (level > AV_LOG_ERROR || !s_errors)
+            return;
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, args);
+        s_errors->push_back(text);
+    }
+    static inline std::vector<std::string>* s_errors = nullptr;
+    std::vector<std::string> m_errors;
+};
+
 bool writeFrames(MpegWriter& writer, const Frame& frame, int count) {
     for (int i = 0; i < count; ++i)
         if (!writer.writeFrame(frame.bytes()))
@@ -81,6 +133,7 @@ struct PresetCase {
     int height;
     double frameRate;
     int sampleRate;
+    int videoBitRate;
 };
 
 void PrintTo(const PresetCase& c, std::ostream* os) {
@@ -153,14 +206,48 @@ TEST_P(MpegPresetTest, SoundStreamHasThePresetCodecAndStereoRate) {
     EXPECT_GT(a->packets, 0);
 }
 
+TEST_P(MpegPresetTest, MultiplexesBusyPicturesWithinTheDecoderBuffer) {
+    const PresetCase& c = GetParam();
+    TempDir dir;
+    const std::string wav = dir.file("tone.wav");
+    testkit::writeBytes(wav, testkit::makeWav({}, testkit::sinePcm16(44100, 2, 3 * 44100)));
+    const std::vector<Frame> frames = busyFrames(c.width, c.height, 4);
+    const int count = int(c.frameRate * 2);
+    for (const std::string& sound : {std::string(), wav}) {
+        SCOPED_TRACE(sound.empty() ? "no sound" : "with sound");
+        const std::string path = dir.file("busy.mpg");
+        {
+            LibraryErrors log;
+            MpegWriter writer;
+            ASSERT_TRUE(writer.selectPreset(c.mpegType));
+            ASSERT_TRUE(writer.open(path, sound)) << writer.errorString();
+            for (int i = 0; i < count; ++i)
+                ASSERT_TRUE(writer.writeFrame(frames[std::size_t(i) % frames.size()].bytes()));
+            ASSERT_TRUE(writer.close()) << writer.errorString();
+            EXPECT_TRUE(log.errors().empty()) << log.errors().front();
+        }
+        const testkit::ProbedFile probed = testkit::probeMpeg(path);
+        ASSERT_TRUE(probed.opened) << probed.error;
+        ASSERT_NE(probed.video(), nullptr);
+        EXPECT_EQ(probed.video()->packets, count);
+        if (!sound.empty()) {
+            ASSERT_NE(probed.audio(), nullptr);
+            EXPECT_NEAR(probed.audio()->duration(), 2.0, 0.05);
+        }
+        // The rate control keeps near the type's bit rate.
+        const double bits = double(std::filesystem::file_size(path)) * 8;
+        EXPECT_LT(bits / 2.0, 1.5 * (c.videoBitRate + 224000));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     AllTypes, MpegPresetTest,
-    ::testing::Values(PresetCase{0, "mpeg2video", "ac3", 720, 480, 30.0, 48000},
-                      PresetCase{1, "mpeg2video", "ac3", 720, 576, 25.0, 48000},
-                      PresetCase{2, "mpeg2video", "mp2", 480, 480, 30.0, 44100},
-                      PresetCase{3, "mpeg2video", "mp2", 480, 576, 25.0, 44100},
-                      PresetCase{4, "mpeg1video", "mp2", 352, 240, 30.0, 44100},
-                      PresetCase{5, "mpeg1video", "mp2", 352, 288, 25.0, 44100}),
+    ::testing::Values(PresetCase{0, "mpeg2video", "ac3", 720, 480, 30.0, 48000, 8000000},
+                      PresetCase{1, "mpeg2video", "ac3", 720, 576, 25.0, 48000, 8000000},
+                      PresetCase{2, "mpeg2video", "mp2", 480, 480, 30.0, 44100, 2000000},
+                      PresetCase{3, "mpeg2video", "mp2", 480, 576, 25.0, 44100, 2000000},
+                      PresetCase{4, "mpeg1video", "mp2", 352, 240, 30.0, 44100, 1150000},
+                      PresetCase{5, "mpeg1video", "mp2", 352, 288, 25.0, 44100, 1150000}),
     [](const auto& row) { return "Type" + std::to_string(row.param.mpegType); });
 
 // --- Sound sources: length and content after conversion ------------------------------------
