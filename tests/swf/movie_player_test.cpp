@@ -282,3 +282,25 @@ TEST(SampleMovies, EachLoadsPlaysAndDraws) {
 
 } // namespace
 } // namespace swivio::swf
+
+namespace swivio::swf {
+namespace {
+
+TEST(MoviePlayerPixels, BitmapPlacedByItselfCoversItsOwnSize) {
+    std::vector<uint8_t> raw;
+    for (int i = 0; i < 20 * 10; ++i)
+        raw.insert(raw.end(), {255, 0, 0, 255}); // pad, red, green, blue: blue
+    SwfBits bitmap;
+    bitmap.u16(1).bytes(losslessBody(5, 20, 10, raw));
+    SwfWriter w = stage(100, 100);
+    w.tag(TagCode::DefineBitsLossless, bitmap.data());
+    place(w, Place().at(1).of(1).translate(200, 400)).showFrame().end();
+    const Frame frame = renderFirstFrame(w, 100, 100);
+    EXPECT_EQ(frame.pixel(11, 21), kBlue);
+    EXPECT_EQ(frame.pixel(29, 29), kBlue);
+    EXPECT_EQ(frame.pixel(31, 25), makeColor(10, 20, 30));
+    EXPECT_EQ(frame.pixel(20, 31), makeColor(10, 20, 30));
+}
+
+} // namespace
+} // namespace swivio::swf
