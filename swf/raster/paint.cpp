@@ -114,6 +114,7 @@ bool buildGradientRamp(const std::vector<GradientStop>& stops, Interpolation int
 void Paint::prepareSolid(Rgba color, const ColorTransform& ct) {
     m_kind = Kind::Solid;
     m_color = premultiply(ct.isIdentity() ? color : ct.apply(color));
+    m_opaque = pixelA(m_color) == 255;
     if (pixelA(m_color) == 0) {
         m_kind = Kind::None;
     }
@@ -121,6 +122,7 @@ void Paint::prepareSolid(Rgba color, const ColorTransform& ct) {
 
 void Paint::prepare(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
                     const BitmapLookup& bitmaps) {
+    m_opaque = false;
     switch (fill.type) {
     case FillType::Solid:
         prepareSolid(fill.color, ct);
@@ -146,10 +148,13 @@ void Paint::prepareGradient(const FillStyle& fill, const Matrix& toPixels,
         m_kind = Kind::None;
         return;
     }
+    m_opaque =
+        std::all_of(m_ramp.begin(), m_ramp.end(), [](uint32_t p) { return pixelA(p) == 255; });
     if (!invert(toPixels * fill.matrix, m_ia, m_ib, m_ic, m_id, m_itx, m_ity)) {
         // A gradient squeezed to nothing shows its outermost colour.
         m_kind = Kind::Solid;
         m_color = m_ramp[255];
+        m_opaque = pixelA(m_color) == 255;
         return;
     }
     constexpr double s = 1.0 / kGradientHalfSize;
@@ -213,13 +218,12 @@ template <SpreadMode kSpread> inline int rampIndex(double t) {
             t = 2.0 - t;
         }
     }
-    if (!(t > 0.0)) { // also catches NaN
-        return 0;
-    }
-    if (t >= 1.0) {
-        return 255;
-    }
-    return static_cast<int>(t * 255.0 + 0.5);
+    // Written without branches so that the span loops vectorise: below 0 (or NaN) gives
+    // index 0, 1 and above give 255, as the rounding of t * 255 would.
+    double v = t * 255.0 + 0.5;
+    v = v > 0.5 ? v : 0.0;
+    v = v < 255.0 ? v : 255.0;
+    return static_cast<int>(v);
 }
 
 template <SpreadMode kSpread>

@@ -20,10 +20,15 @@ public:
     void prepare(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
                  const BitmapLookup& bitmaps);
     void prepareSolid(Rgba color, const ColorTransform& ct);
-    void prepareNone() { m_kind = Kind::None; }
+    void prepareNone() {
+        m_kind = Kind::None;
+        m_opaque = false;
+    }
 
     Kind kind() const { return m_kind; }
     bool isVisible() const { return m_kind != Kind::None; }
+    // Every pixel the paint generates has alpha 255.
+    bool isOpaque() const { return m_opaque; }
     // Solid paints: the premultiplied colour.
     uint32_t color() const { return m_color; }
 
@@ -40,6 +45,7 @@ private:
 
     Kind m_kind = Kind::None;
     uint32_t m_color = 0;
+    bool m_opaque = false;
     // Pixel centre (x, y) to fill space: u = ia*x + ic*y + itx, v = ib*x + id*y + ity.
     // Gradients: the gradient square scaled to -1..1. Bitmaps: bitmap pixels.
     double m_ia = 1, m_ib = 0, m_ic = 0, m_id = 1, m_itx = 0, m_ity = 0;

@@ -71,6 +71,13 @@ inline uint32_t sanitizePremultiplied(uint32_t p) {
     return packPixel(lim(pixelR(p)), lim(pixelG(p)), lim(pixelB(p)), a);
 }
 
+// A transform whose factors are all finite: NaN or infinite factors (from a long chain of
+// nested transforms) become 0, which keeps channel arithmetic defined.
+inline ColorTransform finiteTransform(const ColorTransform& ct) {
+    auto f = [](float v) { return v - v == 0 ? v : 0.0f; };
+    return {f(ct.mr), f(ct.mg), f(ct.mb), f(ct.ma), f(ct.ar), f(ct.ag), f(ct.ab), f(ct.aa)};
+}
+
 inline uint32_t applyColorTransform(const ColorTransform& ct, uint32_t p) {
     return premultiply(ct.apply(unpremultiply(p)));
 }

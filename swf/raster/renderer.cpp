@@ -166,7 +166,8 @@ void Renderer::Impl::popLayer() {
         Surface* below = levelSurface(levels.size() - 1);
         if (below) {
             composeLayer(*layer.surface, *below, layer.surface->dirty(), command.blendMode,
-                         command.colorTransform, activeMask(levels.size() - 1));
+                         raster::finiteTransform(command.colorTransform),
+                         activeMask(levels.size() - 1));
         }
     }
     pool.release(std::move(layer.surface));
@@ -231,8 +232,8 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
             target.surface = surface;
             target.coverageOnly = levels[top].kind == LevelKind::MaskDefinition;
             target.mask = target.coverageOnly ? nullptr : activeMask(top);
-            painter.draw(*command.shape, command.matrix, view, command.colorTransform, bitmaps,
-                         target);
+            painter.draw(*command.shape, command.matrix, view,
+                         raster::finiteTransform(command.colorTransform), bitmaps, target);
             break;
         }
         case RenderCommand::Kind::PushMask:
@@ -272,6 +273,12 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
         uint8_t* out = frame.topRow(clip.y0 + y) + std::size_t(clip.x0 + box.x0) * 3;
         for (int x = box.x0; x < box.x1; ++x, out += 3) {
             const uint32_t p = in[x];
+            if (raster::pixelA(p) == 255) {
+                out[0] = uint8_t(raster::pixelB(p));
+                out[1] = uint8_t(raster::pixelG(p));
+                out[2] = uint8_t(raster::pixelR(p));
+                continue;
+            }
             const uint32_t keep = 255 - raster::pixelA(p);
             out[0] = uint8_t(raster::pixelB(p) + raster::mul255(out[0], keep));
             out[1] = uint8_t(raster::pixelG(p) + raster::mul255(out[1], keep));

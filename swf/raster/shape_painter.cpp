@@ -67,6 +67,23 @@ int flattenEdge(const Edge& e, const Matrix& m, Point p0, const ClipBounds& clip
     return n;
 }
 
+// The stroker's joins can put vertices at infinity or NaN (near-parallel miters of absurd
+// widths); the rasterizer's integer conversion must never see those.
+template <class Source> class FiniteVertices {
+public:
+    explicit FiniteVertices(Source& source) : m_source(source) {}
+    void rewind(unsigned pathId) { m_source.rewind(pathId); }
+    unsigned vertex(double* x, double* y) {
+        const unsigned cmd = m_source.vertex(x, y);
+        *x = clampCoordinate(*x);
+        *y = clampCoordinate(*y);
+        return cmd;
+    }
+
+private:
+    Source& m_source;
+};
+
 agg::line_cap_e aggCap(CapStyle cap) {
     switch (cap) {
     case CapStyle::None:
@@ -132,6 +149,7 @@ void ShapePainter::draw(const Shape& shape, const Matrix& object, const Matrix& 
     if (m_colors.size() < bufferSize) {
         m_colors.resize(bufferSize);
         m_covers.resize(bufferSize);
+        m_runCovers.resize(bufferSize);
         m_mix.resize(bufferSize * 4);
         m_mixCover.resize(bufferSize);
     }
@@ -487,7 +505,8 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
             m_rasterizer.reset();
             m_rasterizer.clip_box(0, 0, m_width, m_height);
             m_rasterizer.filling_rule(agg::fill_non_zero);
-            m_rasterizer.add_path(stroke);
+            FiniteVertices<decltype(m_stroke)> vertices(stroke);
+            m_rasterizer.add_path(vertices);
             sweepSimple(paint, target);
         }
         first = last;
@@ -540,33 +559,84 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
         return;
     }
     Surface& surface = *target.surface;
-    m_scanline.reset(m_rasterizer.min_x(), m_rasterizer.max_x());
-    while (m_rasterizer.sweep_scanline(m_scanline)) {
-        const int y = m_scanline.y();
+    m_runScanline.reset(m_rasterizer.min_x(), m_rasterizer.max_x());
+    while (m_rasterizer.sweep_scanline(m_runScanline)) {
+        const int y = m_runScanline.y();
         if (y < 0 || y >= m_height) {
             continue;
         }
         const uint8_t* maskRow =
             target.mask ? target.mask + static_cast<std::size_t>(y) * m_width : nullptr;
         uint32_t* row = surface.row(y);
-        unsigned spans = m_scanline.num_spans();
-        for (auto span = m_scanline.begin(); spans--; ++span) {
+        unsigned spans = m_runScanline.num_spans();
+        for (auto span = m_runScanline.begin(); spans--; ++span) {
             int x = span->x;
             int len = span->len;
+            const bool run = len < 0; // one cover for the whole span
             const uint8_t* covers = span->covers;
+            if (run) {
+                len = -len;
+            }
             if (x < 0) {
-                covers -= x;
+                covers -= run ? 0 : x;
                 len += x;
                 x = 0;
             }
             len = std::min(len, m_width - x);
-            if (len > 0) {
-                blendSpan(row + x, paint, x, y, len, covers, maskRow ? maskRow + x : nullptr);
+            if (len <= 0) {
+                continue;
+            }
+            const uint8_t* spanMask = maskRow ? maskRow + x : nullptr;
+            if (run) {
+                blendRun(row + x, paint, x, y, len, *covers, spanMask);
+            } else {
+                blendSpan(row + x, paint, x, y, len, covers, spanMask);
             }
         }
     }
     surface.markDirty({m_rasterizer.min_x(), m_rasterizer.min_y(), m_rasterizer.max_x() + 1,
                        m_rasterizer.max_y() + 1});
+}
+
+void ShapePainter::blendRun(uint32_t* dst, const Paint& paint, int x, int y, int len, uint8_t cover,
+                            const uint8_t* maskRow) {
+    if (cover == 0) {
+        return;
+    }
+    if (maskRow) {
+        std::fill(m_runCovers.begin(), m_runCovers.begin() + len, cover);
+        blendSpan(dst, paint, x, y, len, m_runCovers.data(), maskRow);
+        return;
+    }
+    if (paint.kind() == Paint::Kind::Solid) {
+        const uint32_t c = paint.color();
+        if (cover == 255 && pixelA(c) == 255) {
+            std::fill(dst, dst + len, c);
+            return;
+        }
+        const uint32_t s = scalePixel(c, cover);
+        const uint32_t keep = 255 - pixelA(s);
+        for (int i = 0; i < len; ++i) {
+            dst[i] = s + scalePixel(dst[i], keep);
+        }
+        return;
+    }
+    if (cover == 255 && paint.isOpaque()) {
+        paint.generate(x, y, len, dst);
+        return;
+    }
+    paint.generate(x, y, len, m_colors.data());
+    const uint32_t* colors = m_colors.data();
+    if (cover == 255) {
+        for (int i = 0; i < len; ++i) {
+            const uint32_t c = colors[i];
+            dst[i] = pixelA(c) == 255 ? c : over(dst[i], c);
+        }
+        return;
+    }
+    for (int i = 0; i < len; ++i) {
+        dst[i] = over(dst[i], scalePixel(colors[i], cover));
+    }
 }
 
 } // namespace swivio::swf::raster

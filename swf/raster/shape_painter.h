@@ -8,6 +8,7 @@
 #include <agg_rasterizer_compound_aa.h>
 #include <agg_rasterizer_scanline_aa.h>
 #include <agg_rasterizer_sl_clip.h>
+#include <agg_scanline_p.h>
 #include <agg_scanline_u.h>
 
 #include "swf/format/bitmap.h"
@@ -61,16 +62,20 @@ private:
     void sweepSimple(const Paint& paint, const DrawTarget& target);
     void blendSpan(uint32_t* dst, const Paint& paint, int x, int y, int len, const uint8_t* covers,
                    const uint8_t* maskRow);
+    void blendRun(uint32_t* dst, const Paint& paint, int x, int y, int len, uint8_t cover,
+                  const uint8_t* maskRow);
     void mixSpan(const Paint& paint, int x, int y, int len, const uint8_t* covers, int start);
 
     CompoundRasterizer m_compound;
     Rasterizer m_rasterizer;
-    agg::scanline_u8 m_scanline;
+    agg::scanline_u8 m_scanline;    // compound fills: covers pixel by pixel
+    agg::scanline_p8 m_runScanline; // single styles: the inside of a shape as one run
     agg::path_storage m_path;
     agg::conv_stroke<agg::path_storage> m_stroke{m_path}; // keeps its buffers between lines
     std::vector<Paint> m_paints;
     std::vector<uint32_t> m_colors;
     std::vector<uint8_t> m_covers;
+    std::vector<uint8_t> m_runCovers;  // a run's one cover repeated, for masked runs
     std::vector<uint32_t> m_mix;       // per pixel: R, G, B, A sums of colour * cover
     std::vector<uint32_t> m_mixCover;  // per pixel: sum of covers
     std::vector<uint64_t> m_lineOrder; // line style << 32 | edge index
