@@ -14,10 +14,14 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Converts the bundled demo movie to an AVI file, an MPEG file and an animated GIF.
 demo: build
 	mkdir -p $(DEMO_DIR)
 	cp $(BUILD)/demo.swf $(DEMO_DIR)/demo.swf
 	$(BUILD)/cli/swivio-cli info $(DEMO_DIR)/demo.swf
+	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type avi --codec MJPG -o $(DEMO_DIR)/demo.avi
+	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type mpeg --mpeg-type dvd-ntsc -o $(DEMO_DIR)/demo.mpg
+	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type images --image-type animated-gif -o $(DEMO_DIR)
 	@echo "Wrote:"; ls -l $(DEMO_DIR)
 
 test: build

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "encode/media_log.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
         printUsage(stderr);
         return 1;
     }
+    swivio::quietMediaLibraryLogs();
     const char* command = argv[1];
     if (!std::strcmp(command, "--help") || !std::strcmp(command, "-h") ||
         !std::strcmp(command, "help")) {

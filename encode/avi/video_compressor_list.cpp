@@ -6,6 +6,10 @@
 
 #include "encode/avi/libav_video_encoder.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace swivio {
 
 namespace {
@@ -22,7 +26,21 @@ bool isIndeo5(uint32_t fourCC) {
     return lower == "iv50";
 }
 
+// Trying encoders that refuse the probe size makes them complain at error level; those
+// complaints mean nothing to the user, so the library's log is silenced while probing.
+class QuietLibavLog {
+public:
+    QuietLibavLog() : m_level(av_log_get_level()) { av_log_set_level(AV_LOG_QUIET); }
+    ~QuietLibavLog() { av_log_set_level(m_level); }
+    QuietLibavLog(const QuietLibavLog&) = delete;
+    QuietLibavLog& operator=(const QuietLibavLog&) = delete;
+
+private:
+    int m_level;
+};
+
 std::vector<VideoCompressorInfo> probeCompressors() {
+    QuietLibavLog quiet;
     std::vector<VideoCompressorInfo> found;
     std::set<uint32_t> taken;
     void* state = nullptr;
