@@ -1,0 +1,138 @@
+// The whole conversion (recording the demo movie frame by frame, then encoding) beside the
+// encoder alone on the same frames, and the peak memory of conversions of different
+// lengths, each measured in a child process of its own.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include "capture/frame_store_reader.h"
+#include "capture/recording_session.h"
+#include "encode/avi/avi_frame_writer.h"
+#include "encode/conversion_driver.h"
+#include "encode/media_log.h"
+#include "settings/settings_rules.h"
+#include "tests/support/demo_movie.h"
+#include "tests/support/swf_writer.h"
+#include "tests/support/temp_dir.h"
+
+namespace swivio {
+namespace {
+
+constexpr uint32_t kMjpg = 'M' | ('J' << 8) | ('P' << 16) | ('G' << 24);
+
+// Settings converting `movie` frame by frame into a 640 x 480 MJPEG AVI in `dir`.
+ConversionSettings demoSettings(const std::string& movie, int frames, const testkit::TempDir& dir) {
+    ConversionSettings s;
+    MovieProperties props;
+    props.width = 550;
+    props.height = 400;
+    props.frameRate = 24;
+    props.length = frames;
+    resetForMovie(s, movie, props);
+    s.conversionMode = ConversionMode::FrameByFrame;
+    s.audioSource = AudioSource::None;
+    s.aviFourCC = kMjpg;
+    s.aviKeepOriginalSize = false;
+    s.aviWidth = 640;
+    s.aviHeight = 480;
+    s.outputFile = dir.file("demo.avi");
+    s.tempPath = dir.path().string();
+    return s;
+}
+
+std::string writeDemo(const testkit::TempDir& dir, int frames) {
+    const std::string path = dir.file("demo.swf");
+    if (!testkit::writeBytes(path, testkit::demoMovie(frames)))
+        std::abort();
+    return path;
+}
+
+// Records and encodes; false on any failure.
+bool convert(const ConversionSettings& settings) {
+    RecordingSession recording(settings);
+    if (!recording.open() || !recording.runFrameByFrame() || !recording.finish())
+        return false;
+    const ConversionJob job = recording.makeJob();
+    FrameStoreReader frames(job.frameFiles, job.geometry.outputWidth, job.geometry.outputHeight);
+    ConversionDriver driver(job);
+    return driver.run(frames).outcome == ConversionResult::Outcome::Completed;
+}
+
+void BM_WholeConversion(benchmark::State& state) {
+    quietMediaLibraryLogs();
+    testkit::TempDir dir;
+    const int frames = testkit::kDemoFrames;
+    const ConversionSettings settings = demoSettings(writeDemo(dir, frames), frames, dir);
+    for (auto _ : state)
+        if (!convert(settings))
+            state.SkipWithError("conversion failed");
+    state.SetItemsProcessed(state.iterations() * frames);
+    state.counters["fps"] =
+        benchmark::Counter(double(frames), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_WholeConversion)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+// The encoder alone: the same 640 x 480 frames, already in memory, into the AVI writer.
+void BM_EncoderAlone(benchmark::State& state) {
+    quietMediaLibraryLogs();
+    testkit::TempDir dir;
+    const int frames = testkit::kDemoFrames;
+    const ConversionSettings settings = demoSettings(writeDemo(dir, frames), frames, dir);
+    RecordingSession recording(settings);
+    if (!recording.open() || !recording.runFrameByFrame() || !recording.finish()) {
+        state.SkipWithError("recording failed");
+        return;
+    }
+    std::vector<Frame> pictures;
+    FrameStoreReader reader(recording.fileList(), 640, 480);
+    Frame frame;
+    while (reader.advance() && reader.decodeInto(frame))
+        pictures.push_back(frame);
+    recording.discardFrames();
+    for (auto _ : state) {
+        std::string error;
+        auto writer = openAviOutput(dir.file("alone.avi"), 640, 480, 24, kMjpg, {}, &error);
+        if (!writer) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        for (std::size_t i = 0; i < pictures.size(); ++i)
+            writer->writeFrame(pictures[i], int(i));
+        writer->finish();
+    }
+    state.counters["fps"] = benchmark::Counter(double(pictures.size()),
+                                               benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_EncoderAlone)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+// Peak resident memory of a whole conversion of a movie `state.range(0)` times the demo's
+// length, run in a child process so each length starts from nothing.
+void BM_PeakMemory(benchmark::State& state) {
+    const int frames = testkit::kDemoFrames * int(state.range(0));
+    long peakKb = 0;
+    for (auto _ : state) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            quietMediaLibraryLogs();
+            testkit::TempDir dir;
+            const bool ok = convert(demoSettings(writeDemo(dir, frames), frames, dir));
+            _exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        rusage usage{};
+        if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0) {
+            state.SkipWithError("conversion in the child process failed");
+            return;
+        }
+        peakKb = usage.ru_maxrss;
+    }
+    state.counters["frames"] = frames;
+    state.counters["peak_MiB"] = double(peakKb) / 1024.0;
+}
+BENCHMARK(BM_PeakMemory)->Arg(1)->Arg(10)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace swivio
