@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "swf/raster/pixel_ops.h"
 
@@ -67,6 +68,9 @@ int saturatingFloor(double v) {
 }
 
 int wrapIndex(int i, int size) {
+    if (static_cast<unsigned>(i) < static_cast<unsigned>(size)) {
+        return i; // the usual case, without a division
+    }
     const int m = i % size;
     return m < 0 ? m + size : m;
 }
@@ -121,7 +125,7 @@ void Paint::prepareSolid(Rgba color, const ColorTransform& ct) {
 }
 
 void Paint::prepare(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
-                    const BitmapLookup& bitmaps) {
+                    const BitmapLookup& bitmaps, RampCache* ramps) {
     m_opaque = false;
     switch (fill.type) {
     case FillType::Solid:
@@ -130,7 +134,7 @@ void Paint::prepare(const FillStyle& fill, const Matrix& toPixels, const ColorTr
     case FillType::LinearGradient:
     case FillType::RadialGradient:
     case FillType::FocalRadialGradient:
-        prepareGradient(fill, toPixels, ct);
+        prepareGradient(fill, toPixels, ct, ramps);
         return;
     case FillType::RepeatingBitmap:
     case FillType::ClippedBitmap:
@@ -142,14 +146,64 @@ void Paint::prepare(const FillStyle& fill, const Matrix& toPixels, const ColorTr
     m_kind = Kind::None; // an unknown fill type draws nothing
 }
 
-void Paint::prepareGradient(const FillStyle& fill, const Matrix& toPixels,
-                            const ColorTransform& ct) {
-    if (!buildGradientRamp(fill.gradient.stops, fill.gradient.interpolation, ct, m_ramp)) {
-        m_kind = Kind::None;
-        return;
+const RampCache::Ramp* RampCache::find(const std::vector<GradientStop>& stops,
+                                       Interpolation interpolation, const ColorTransform& ct) {
+    if (stops.empty()) {
+        return nullptr;
     }
-    m_opaque =
-        std::all_of(m_ramp.begin(), m_ramp.end(), [](uint32_t p) { return pixelA(p) == 255; });
+    uint64_t h = 1469598103934665603ull; // FNV-1a over everything the ramp depends on
+    auto mix = [&h](uint32_t v) {
+        for (int i = 0; i < 4; ++i, v >>= 8) {
+            h = (h ^ (v & 0xFF)) * 1099511628211ull;
+        }
+    };
+    for (const GradientStop& stop : stops) {
+        mix(uint32_t(stop.ratio) | uint32_t(stop.color.r) << 8 | uint32_t(stop.color.g) << 16 |
+            uint32_t(stop.color.b) << 24);
+        mix(stop.color.a);
+    }
+    mix(uint32_t(interpolation));
+    for (float f : {ct.mr, ct.mg, ct.mb, ct.ma, ct.ar, ct.ag, ct.ab, ct.aa}) {
+        uint32_t bits;
+        std::memcpy(&bits, &f, sizeof bits);
+        mix(bits);
+    }
+    auto [first, last] = m_entries.equal_range(h);
+    for (auto it = first; it != last; ++it) {
+        const Entry& e = it->second;
+        if (e.interpolation == interpolation && e.ct == ct && e.stops == stops) {
+            return &e.ramp;
+        }
+    }
+    if (m_entries.size() >= kMaxEntries) {
+        m_entries.clear(); // a movie of ever-changing gradients: start over
+    }
+    Entry entry{stops, interpolation, ct, {}};
+    buildGradientRamp(stops, interpolation, ct, entry.ramp.colors);
+    entry.ramp.opaque = std::all_of(entry.ramp.colors.begin(), entry.ramp.colors.end(),
+                                    [](uint32_t p) { return pixelA(p) == 255; });
+    return &m_entries.emplace(h, std::move(entry))->second.ramp;
+}
+
+void Paint::prepareGradient(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
+                            RampCache* ramps) {
+    if (ramps) {
+        const RampCache::Ramp* ramp =
+            ramps->find(fill.gradient.stops, fill.gradient.interpolation, ct);
+        if (!ramp) {
+            m_kind = Kind::None;
+            return;
+        }
+        m_ramp = ramp->colors;
+        m_opaque = ramp->opaque;
+    } else {
+        if (!buildGradientRamp(fill.gradient.stops, fill.gradient.interpolation, ct, m_ramp)) {
+            m_kind = Kind::None;
+            return;
+        }
+        m_opaque =
+            std::all_of(m_ramp.begin(), m_ramp.end(), [](uint32_t p) { return pixelA(p) == 255; });
+    }
     if (!invert(toPixels * fill.matrix, m_ia, m_ib, m_ic, m_id, m_itx, m_ity)) {
         // A gradient squeezed to nothing shows its outermost colour.
         m_kind = Kind::Solid;
@@ -312,7 +366,16 @@ void Paint::generate(int x, int y, int len, uint32_t* out) const {
 }
 
 void Paint::generateBitmap(double u, double v, int len, uint32_t* out) const {
-    if (m_smooth) {
+    // Where the whole span maps to moderate coordinates, floors are plain integer
+    // conversions; far away or non-finite positions take the careful path.
+    constexpr double kNear = 1e9;
+    const double reachU = std::fabs(u) + std::fabs(m_ia) * len + 2;
+    const double reachV = std::fabs(v) + std::fabs(m_ib) * len + 2;
+    if (m_smooth && reachU < kNear && reachV < kNear) {
+        for (int i = 0; i < len; ++i, u += m_ia, v += m_ib) {
+            out[i] = sampleBilinearNear(u - 0.5, v - 0.5);
+        }
+    } else if (m_smooth) {
         for (int i = 0; i < len; ++i, u += m_ia, v += m_ib) {
             out[i] = sampleBilinear(u - 0.5, v - 0.5);
         }
@@ -343,13 +406,23 @@ uint32_t Paint::sampleNearest(double u, double v) const {
     return sanitizePremultiplied(m_bitmap->at(ix, iy));
 }
 
+uint32_t Paint::sampleBilinearNear(double u, double v) const {
+    int ix = static_cast<int>(u);
+    ix -= double(ix) > u;
+    int iy = static_cast<int>(v);
+    iy -= double(iy) > v;
+    return blendFour(ix, iy, uint32_t((u - ix) * 256.0), uint32_t((v - iy) * 256.0));
+}
+
 uint32_t Paint::sampleBilinear(double u, double v) const {
-    const int w = m_bitmap->width;
-    const int h = m_bitmap->height;
-    const int ix = saturatingFloor(u);
-    const int iy = saturatingFloor(v);
     const uint32_t fx = std::isfinite(u) ? uint32_t((u - std::floor(u)) * 256.0) : 0;
     const uint32_t fy = std::isfinite(v) ? uint32_t((v - std::floor(v)) * 256.0) : 0;
+    return blendFour(saturatingFloor(u), saturatingFloor(v), fx, fy);
+}
+
+uint32_t Paint::blendFour(int ix, int iy, uint32_t fx, uint32_t fy) const {
+    const int w = m_bitmap->width;
+    const int h = m_bitmap->height;
     int x0, x1, y0, y1;
     if (m_repeat) {
         x0 = wrapIndex(ix, w);

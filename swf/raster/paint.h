@@ -2,12 +2,39 @@
 
 #include <array>
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 #include "swf/format/bitmap.h"
 #include "swf/format/shape.h"
 #include "swf/format/types.h"
 
 namespace swivio::swf::raster {
+
+// Gradient ramps already built, by their stops, interpolation and colour transform: the
+// same gradients come back shape after shape and frame after frame, and building a ramp
+// costs more than filling a small shape with it.
+class RampCache {
+public:
+    struct Ramp {
+        std::array<uint32_t, 256> colors;
+        bool opaque; // every entry has alpha 255
+    };
+    // The ramp for these stops; null when there are none.
+    const Ramp* find(const std::vector<GradientStop>& stops, Interpolation interpolation,
+                     const ColorTransform& ct);
+
+    static constexpr std::size_t kMaxEntries = 4096;
+
+private:
+    struct Entry {
+        std::vector<GradientStop> stops;
+        Interpolation interpolation;
+        ColorTransform ct;
+        Ramp ramp;
+    };
+    std::unordered_multimap<uint64_t, Entry> m_entries;
+};
 
 // One fill style made ready for drawing: its colours already passed through the colour
 // transform and premultiplied, its matrix inverted so that each pixel maps back into the
@@ -17,8 +44,9 @@ public:
     enum class Kind : uint8_t { None, Solid, Linear, Radial, Focal, Bitmap };
 
     // A fill as seen through `toPixels` (shape twips to surface pixels).
+    // Gradient ramps come from `ramps` when given.
     void prepare(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
-                 const BitmapLookup& bitmaps);
+                 const BitmapLookup& bitmaps, RampCache* ramps = nullptr);
     void prepareSolid(Rgba color, const ColorTransform& ct);
     void prepareNone() {
         m_kind = Kind::None;
@@ -36,12 +64,16 @@ public:
     void generate(int x, int y, int len, uint32_t* out) const;
 
 private:
-    void prepareGradient(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct);
+    void prepareGradient(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
+                         RampCache* ramps);
     void prepareBitmap(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
                        const BitmapLookup& bitmaps);
     void generateBitmap(double u, double v, int len, uint32_t* out) const;
     uint32_t sampleNearest(double u, double v) const;
     uint32_t sampleBilinear(double u, double v) const;
+    uint32_t sampleBilinearNear(double u, double v) const; // |u|, |v| well inside int range
+    // The four pixels around (ix, iy) mixed by fractions fx, fy in 0..256.
+    uint32_t blendFour(int ix, int iy, uint32_t fx, uint32_t fy) const;
 
     Kind m_kind = Kind::None;
     uint32_t m_color = 0;

@@ -172,7 +172,7 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
         if (target.coverageOnly) {
             m_paints[i].prepareSolid({255, 255, 255, 255}, ColorTransform{});
         } else {
-            m_paints[i].prepare(group.fills[i], toPixels, ct, bitmaps);
+            m_paints[i].prepare(group.fills[i], toPixels, ct, bitmaps, &m_ramps);
         }
         anyVisible = anyVisible || m_paints[i].isVisible();
     }
@@ -481,7 +481,7 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
         if (target.coverageOnly) {
             paint.prepareSolid({255, 255, 255, 255}, ColorTransform{});
         } else if (line.hasFill) {
-            paint.prepare(line.fill, toPixels, ct, bitmaps);
+            paint.prepare(line.fill, toPixels, ct, bitmaps, &m_ramps);
         } else {
             paint.prepareSolid(line.color, ct);
         }

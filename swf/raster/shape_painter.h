@@ -73,6 +73,7 @@ private:
     agg::path_storage m_path;
     agg::conv_stroke<agg::path_storage> m_stroke{m_path}; // keeps its buffers between lines
     std::vector<Paint> m_paints;
+    RampCache m_ramps;
     std::vector<uint32_t> m_colors;
     std::vector<uint8_t> m_covers;
     std::vector<uint8_t> m_runCovers;  // a run's one cover repeated, for masked runs
