@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "swf/raster/filter_effects.h"
@@ -210,7 +211,15 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
     for (int y = 0; y < height; ++y) {
         const uint8_t* in = frame.topRow(clip.y0 + y) + std::size_t(clip.x0) * 3;
         uint32_t* out = root->row(y);
-        for (int x = 0; x < width; ++x, in += 3) {
+        // Four bytes read at a time (the last pixel on its own so as not to read past the
+        // row): B, G, R, next byte reversed is the packed R, G, B with alpha on top.
+        int x = 0;
+        for (; x + 1 < width; ++x, in += 3) {
+            uint32_t v;
+            std::memcpy(&v, in, 4);
+            out[x] = (__builtin_bswap32(v) >> 8) | 0xFF000000u;
+        }
+        if (x < width) {
             out[x] = raster::packPixel(in[2], in[1], in[0], 255);
         }
     }
@@ -274,9 +283,17 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
         for (int x = box.x0; x < box.x1; ++x, out += 3) {
             const uint32_t p = in[x];
             if (raster::pixelA(p) == 255) {
-                out[0] = uint8_t(raster::pixelB(p));
-                out[1] = uint8_t(raster::pixelG(p));
-                out[2] = uint8_t(raster::pixelR(p));
+                if (x + 1 < box.x1) {
+                    // One four-byte store that keeps the next pixel's first byte.
+                    uint32_t v;
+                    std::memcpy(&v, out, 4);
+                    v = (__builtin_bswap32(p) >> 8) | (v & 0xFF000000u);
+                    std::memcpy(out, &v, 4);
+                } else {
+                    out[0] = uint8_t(raster::pixelB(p));
+                    out[1] = uint8_t(raster::pixelG(p));
+                    out[2] = uint8_t(raster::pixelR(p));
+                }
                 continue;
             }
             const uint32_t keep = 255 - raster::pixelA(p);
