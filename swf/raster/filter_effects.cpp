@@ -25,8 +25,8 @@ int clampedPasses(int passes) {
 }
 
 uint32_t strengthen(uint32_t a, float strength) {
-    if (!(strength > 0.0f)) {
-        return 0;
+    if (!(strength > 0.0f) || a == 0) {
+        return 0; // also keeps 0 * infinity from becoming NaN
     }
     const float v = a * strength;
     return v >= 255.0f ? 255u : uint32_t(v + 0.5f);
