@@ -55,7 +55,7 @@ std::string benchPath() {
 
 void BM_MpegWriter(benchmark::State& state) {
     const int type = int(state.range(0));
-    const MpegPreset& preset = *mpegPreset(type);
+    const MpegOutputPreset& preset = *mpegPreset(type);
     const std::vector<Frame> frames = makeFrames(preset.width, preset.height);
     const std::string path = benchPath();
     MpegWriter writer;
@@ -81,7 +81,7 @@ void BM_MpegWriter(benchmark::State& state) {
 // dropped. With `convert`, each picture also goes through the same BGR to YUV conversion.
 void encodeDirectly(benchmark::State& state, bool convert) {
     const int type = int(state.range(0));
-    const MpegPreset& preset = *mpegPreset(type);
+    const MpegOutputPreset& preset = *mpegPreset(type);
     const std::vector<Frame> frames = makeFrames(preset.width, preset.height);
     const AVOutputFormat* format = av_guess_format(preset.muxer, nullptr, nullptr);
     const AVCodec* codec = avcodec_find_encoder(format->video_codec);

@@ -11,7 +11,7 @@ public:
     explicit MpegFrameWriter(std::unique_ptr<MpegWriter> writer) : m_writer(std::move(writer)) {}
 
     bool writeFrame(const Frame& frame, int /*index*/) override {
-        const MpegPreset* preset = m_writer->preset();
+        const MpegOutputPreset* preset = m_writer->preset();
         if (frame.width() != preset->width || frame.height() != preset->height) {
             if (m_error.empty())
                 m_error = "a " + std::to_string(frame.width()) + " x " +

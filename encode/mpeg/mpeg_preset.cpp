@@ -12,7 +12,7 @@ constexpr int kSvcdDvdBuffer = 224 * 1024 * 8;
 constexpr int kVcdMuxRate = 2352 * 75 * 8;
 constexpr int kDvdMuxRate = 10080000;
 
-constexpr MpegPreset kMpegWriterPresets[kMpegPresetCount] = {
+constexpr MpegOutputPreset kMpegWriterPresets[kMpegPresetCount] = {
     {"DVD-NTSC", "dvd", 720, 480, 30.0f, 8000000, 9000000, kSvcdDvdBuffer, 224000, 48000,
      MpegAudioCodec::Ac3, 2048, kDvdMuxRate},
     {"DVD-PAL", "dvd", 720, 576, 25.0f, 8000000, 9000000, kSvcdDvdBuffer, 224000, 48000,
@@ -29,7 +29,7 @@ constexpr MpegPreset kMpegWriterPresets[kMpegPresetCount] = {
 
 } // namespace
 
-const MpegPreset* mpegPreset(int mpegType) {
+const MpegOutputPreset* mpegPreset(int mpegType) {
     if (mpegType < 0 || mpegType >= kMpegPresetCount)
         return nullptr;
     return &kMpegWriterPresets[mpegType];

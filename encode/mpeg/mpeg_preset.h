@@ -6,7 +6,7 @@ enum class MpegAudioCodec { Mp2, Ac3 };
 
 // One MPEG output type: the program-stream flavour and every encoding parameter that goes
 // with it. The index of a row is the settings' mpegType (0 to 5).
-struct MpegPreset {
+struct MpegOutputPreset {
     const char* name;
     const char* muxer; // libavformat short name: "dvd", "svcd" or "vcd"
     int width;
@@ -34,6 +34,6 @@ struct MpegPreset {
 inline constexpr int kMpegPresetCount = 6;
 
 // The row of mpegType, or null when mpegType is outside 0 to 5.
-const MpegPreset* mpegPreset(int mpegType);
+const MpegOutputPreset* mpegPreset(int mpegType);
 
 } // namespace swivio

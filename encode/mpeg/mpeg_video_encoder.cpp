@@ -2,7 +2,7 @@
 
 namespace swivio {
 
-bool MpegVideoEncoder::open(const MpegPreset& preset, AVCodecID codecId, std::string& error) {
+bool MpegVideoEncoder::open(const MpegOutputPreset& preset, AVCodecID codecId, std::string& error) {
     const AVCodec* codec = avcodec_find_encoder(codecId);
     if (!codec) {
         error = std::string("no encoder for ") + avcodec_get_name(codecId);

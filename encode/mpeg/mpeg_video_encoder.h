@@ -23,7 +23,7 @@ class MpegVideoEncoder {
 public:
     // Opens the encoder for `codecId` (mpeg1video or mpeg2video) with the preset's size, rate
     // and bit rate. False with `error` filled when the encoder is missing or refuses.
-    [[nodiscard]] bool open(const MpegPreset& preset, AVCodecID codecId, std::string& error);
+    [[nodiscard]] bool open(const MpegOutputPreset& preset, AVCodecID codecId, std::string& error);
 
     AVCodecContext* context() const { return m_codec.get(); }
 

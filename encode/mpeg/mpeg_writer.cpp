@@ -42,7 +42,7 @@ bool MpegWriter::fail(std::string message) {
 }
 
 bool MpegWriter::selectPreset(int mpegType) {
-    const MpegPreset* preset = mpegPreset(mpegType);
+    const MpegOutputPreset* preset = mpegPreset(mpegType);
     if (!preset || isOpen())
         return false;
     m_preset = preset;

@@ -36,7 +36,7 @@ public:
     // any other value or while a file is open.
     bool selectPreset(int mpegType);
     // The selected row; null before a successful selectPreset.
-    const MpegPreset* preset() const { return m_preset; }
+    const MpegOutputPreset* preset() const { return m_preset; }
 
     // Creates the file at `path` (replacing one that exists) for the selected preset, with
     // sound from `soundPath` (a ".wav" name is read as WAV, anything else as MP3) or without
@@ -71,7 +71,7 @@ private:
     bool writeSoundFrame();
     void release();
 
-    const MpegPreset* m_preset = nullptr;
+    const MpegOutputPreset* m_preset = nullptr;
     clib::AvOutputContext m_output;
     std::unique_ptr<MpegVideoEncoder> m_video;
     std::unique_ptr<MpegAudioEncoder> m_audio;

@@ -311,7 +311,7 @@ TEST_P(MpegSoundTest, SoundLastsAsLongAsTheShorterOfSoundAndVideo) {
     const std::string path = dir.file("out.mpg");
     MpegWriter writer;
     ASSERT_TRUE(writer.selectPreset(c.mpegType));
-    const MpegPreset& preset = *writer.preset();
+    const MpegOutputPreset& preset = *writer.preset();
     ASSERT_TRUE(writer.open(path, sound)) << writer.errorString();
     EXPECT_TRUE(writer.hasSound());
     const int frames = int(c.videoSeconds * preset.frameRate + 0.5);
