@@ -30,25 +30,25 @@ void putChunk(std::vector<uint8_t>& v, const std::string& id, const std::vector<
 
 } // namespace
 
-std::vector<uint8_t> makeWav(const WavSpec& spec, const std::vector<uint8_t>& data) {
-    const uint16_t blockAlign = uint16_t(spec.channels * spec.bitsPerSample / 8);
+std::vector<uint8_t> makeWav(const WavSpec& wavLayout, const std::vector<uint8_t>& data) {
+    const uint16_t blockAlign = uint16_t(wavLayout.channels * wavLayout.bitsPerSample / 8);
     std::vector<uint8_t> fmt;
-    put16(fmt, spec.formatTag);
-    put16(fmt, spec.channels);
-    put32(fmt, spec.sampleRate);
-    put32(fmt, spec.sampleRate * blockAlign);
+    put16(fmt, wavLayout.formatTag);
+    put16(fmt, wavLayout.channels);
+    put32(fmt, wavLayout.sampleRate);
+    put32(fmt, wavLayout.sampleRate * blockAlign);
     put16(fmt, blockAlign);
-    put16(fmt, spec.bitsPerSample);
-    if (!spec.formatExtra.empty()) {
-        put16(fmt, uint16_t(spec.formatExtra.size()));
-        fmt.insert(fmt.end(), spec.formatExtra.begin(), spec.formatExtra.end());
+    put16(fmt, wavLayout.bitsPerSample);
+    if (!wavLayout.formatExtra.empty()) {
+        put16(fmt, uint16_t(wavLayout.formatExtra.size()));
+        fmt.insert(fmt.end(), wavLayout.formatExtra.begin(), wavLayout.formatExtra.end());
     }
     std::vector<uint8_t> body{'W', 'A', 'V', 'E'};
     putChunk(body, "fmt ", fmt);
-    for (const RiffChunk& c : spec.before)
+    for (const RiffChunk& c : wavLayout.before)
         putChunk(body, c.id, c.body);
     putChunk(body, "data", data);
-    for (const RiffChunk& c : spec.after)
+    for (const RiffChunk& c : wavLayout.after)
         putChunk(body, c.id, c.body);
     std::vector<uint8_t> file{'R', 'I', 'F', 'F'};
     put32(file, uint32_t(body.size()));

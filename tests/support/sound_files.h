@@ -28,7 +28,7 @@ struct WavSpec {
 
 // A whole WAV file: RIFF header, "fmt ", the chunks before, "data" with `data`, the chunks
 // after. With no extras this is the canonical 44-byte header followed by the data.
-std::vector<uint8_t> makeWav(const WavSpec& spec, const std::vector<uint8_t>& data);
+std::vector<uint8_t> makeWav(const WavSpec& wavLayout, const std::vector<uint8_t>& data);
 
 // 16-bit little-endian PCM of a sine per channel (channel c at 440 * (c + 1) Hz), as bytes.
 std::vector<uint8_t> sinePcm16(uint32_t sampleRate, uint16_t channels, uint32_t frames);

@@ -29,7 +29,7 @@ std::vector<uint8_t> readAll(WavReader& reader, std::size_t step = 1000) {
 
 struct LayoutCase {
     const char* name;
-    WavSpec spec;
+    WavSpec wavLayout;
     uint64_t dataOffset;
 };
 
@@ -40,17 +40,18 @@ TEST_P(WavLayoutTest, FindsFormatAndSoundWhereverTheyAre) {
     testkit::TempDir dir;
     const std::string path = dir.file("a.wav");
     const std::vector<uint8_t> data = counting(10001); // odd: the data chunk is padded
-    testkit::writeBytes(path, makeWav(GetParam().spec, data));
+    testkit::writeBytes(path, makeWav(GetParam().wavLayout, data));
 
     WavReader reader;
     ASSERT_TRUE(reader.open(path)) << reader.errorString();
-    EXPECT_EQ(reader.format().formatTag, GetParam().spec.formatTag);
-    EXPECT_EQ(reader.format().channels, GetParam().spec.channels);
-    EXPECT_EQ(reader.format().sampleRate, GetParam().spec.sampleRate);
-    EXPECT_EQ(reader.format().bitsPerSample, GetParam().spec.bitsPerSample);
+    EXPECT_EQ(reader.format().formatTag, GetParam().wavLayout.formatTag);
+    EXPECT_EQ(reader.format().channels, GetParam().wavLayout.channels);
+    EXPECT_EQ(reader.format().sampleRate, GetParam().wavLayout.sampleRate);
+    EXPECT_EQ(reader.format().bitsPerSample, GetParam().wavLayout.bitsPerSample);
     EXPECT_EQ(reader.format().blockAlign,
-              GetParam().spec.channels * GetParam().spec.bitsPerSample / 8);
-    EXPECT_EQ(reader.format().byteRate, GetParam().spec.sampleRate * reader.format().blockAlign);
+              GetParam().wavLayout.channels * GetParam().wavLayout.bitsPerSample / 8);
+    EXPECT_EQ(reader.format().byteRate,
+              GetParam().wavLayout.sampleRate * reader.format().blockAlign);
     EXPECT_EQ(reader.dataOffset(), GetParam().dataOffset);
     EXPECT_EQ(reader.dataSize(), data.size());
     EXPECT_EQ(readAll(reader, 333), data);

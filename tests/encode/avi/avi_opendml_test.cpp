@@ -27,11 +27,12 @@ Frame numberedFrame(int index) {
 class OpenDmlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testkit::WavSpec spec;
-        spec.sampleRate = 22050;
-        spec.channels = 1;
+        testkit::WavSpec wavLayout;
+        wavLayout.sampleRate = 22050;
+        wavLayout.channels = 1;
         const std::string wav = m_dir.file("in.wav");
-        testkit::writeBytes(wav, testkit::makeWav(spec, testkit::sinePcm16(22050, 1, 22050 * 7)));
+        testkit::writeBytes(wav,
+                            testkit::makeWav(wavLayout, testkit::sinePcm16(22050, 1, 22050 * 7)));
         m_path = m_dir.file("long.avi");
         AviWriter writer;
         writer.setRiffLimit(kRiffLimit);

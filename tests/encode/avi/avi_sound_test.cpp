@@ -78,12 +78,13 @@ class PcmChunkTest : public ::testing::TestWithParam<PcmCase> {};
 TEST_P(PcmChunkTest, InterleavesOneFramePeriodOfSoundAfterEachFrame) {
     const PcmCase& c = GetParam();
     testkit::TempDir dir;
-    testkit::WavSpec spec;
-    spec.sampleRate = c.sampleRate;
-    spec.channels = c.channels;
+    testkit::WavSpec wavLayout;
+    wavLayout.sampleRate = c.sampleRate;
+    wavLayout.channels = c.channels;
     const std::string wav = dir.file("in.wav");
-    testkit::writeBytes(wav, testkit::makeWav(spec, testkit::sinePcm16(c.sampleRate, c.channels,
-                                                                       c.sampleRate * 2)));
+    testkit::writeBytes(
+        wav, testkit::makeWav(wavLayout,
+                              testkit::sinePcm16(c.sampleRate, c.channels, c.sampleRate * 2)));
     const AviResult r = writeWithSound(dir, wav, AviSoundMode::Pcm, c.frameRate, 10);
     ASSERT_TRUE(r.soundAdded);
     EXPECT_EQ(r.chunkSize, c.chunkSize);
@@ -126,14 +127,14 @@ INSTANTIATE_TEST_SUITE_P(Rates, PcmChunkTest,
 
 TEST(AviSoundTest, SoundEndingFirstLeavesLaterFramesSilent) {
     testkit::TempDir dir;
-    testkit::WavSpec spec;
-    spec.sampleRate = 22050;
-    spec.channels = 1;
+    testkit::WavSpec wavLayout;
+    wavLayout.sampleRate = 22050;
+    wavLayout.channels = 1;
     const std::string wav = dir.file("in.wav");
     // 3.5 frame periods of sound at 30 fps (1470 bytes each) and a LIST chunk after the data
     // that must not be taken for sound.
-    spec.after.push_back({"LIST", std::vector<uint8_t>(9000, 0x7F)});
-    testkit::writeBytes(wav, testkit::makeWav(spec, testkit::sinePcm16(22050, 1, 2572)));
+    wavLayout.after.push_back({"LIST", std::vector<uint8_t>(9000, 0x7F)});
+    testkit::writeBytes(wav, testkit::makeWav(wavLayout, testkit::sinePcm16(22050, 1, 2572)));
     const AviResult r = writeWithSound(dir, wav, AviSoundMode::Pcm, 30, 6);
     ASSERT_TRUE(r.soundAdded);
     const std::vector<RiffNode> riffs = testkit::walkRiff(r.path, true);
@@ -149,12 +150,12 @@ TEST(AviSoundTest, SoundEndingFirstLeavesLaterFramesSilent) {
 
 TEST(AviSoundTest, EncodesOnlyTheDataChunkToMp3) {
     testkit::TempDir dir;
-    testkit::WavSpec spec;
-    spec.before.push_back({"LIST", std::vector<uint8_t>(600, 0x11)});
-    spec.after.push_back({"LIST", std::vector<uint8_t>(80000, 0x7F)}); // 20000 samples
+    testkit::WavSpec wavLayout;
+    wavLayout.before.push_back({"LIST", std::vector<uint8_t>(600, 0x11)});
+    wavLayout.after.push_back({"LIST", std::vector<uint8_t>(80000, 0x7F)}); // 20000 samples
     const std::string wav = dir.file("in.wav");
     const uint32_t samples = 44100;
-    testkit::writeBytes(wav, testkit::makeWav(spec, testkit::sinePcm16(44100, 2, samples)));
+    testkit::writeBytes(wav, testkit::makeWav(wavLayout, testkit::sinePcm16(44100, 2, samples)));
     const AviResult r = writeWithSound(dir, wav, AviSoundMode::Mp3Encode, 25, 40, 128000);
     ASSERT_TRUE(r.soundAdded);
     EXPECT_EQ(r.chunkSize, 7056u);
@@ -248,13 +249,13 @@ TEST(AviSoundTest, CopiesMp3BytesInFramePeriodSlices) {
 
 TEST(AviSoundTest, WholeExtensibleFormatIsStored) {
     testkit::TempDir dir;
-    testkit::WavSpec spec;
-    spec.formatTag = 0xFFFE;
+    testkit::WavSpec wavLayout;
+    wavLayout.formatTag = 0xFFFE;
     // Valid bits, channel mask (front left and right), PCM sub format GUID.
-    spec.formatExtra = {16, 0,    3, 0,    0, 0, 1,    0, 0,    0,    0,
-                        0,  0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    wavLayout.formatExtra = {16, 0,    3, 0,    0, 0, 1,    0, 0,    0,    0,
+                             0,  0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
     const std::string wav = dir.file("ext.wav");
-    testkit::writeBytes(wav, testkit::makeWav(spec, testkit::sinePcm16(44100, 2, 44100)));
+    testkit::writeBytes(wav, testkit::makeWav(wavLayout, testkit::sinePcm16(44100, 2, 44100)));
     const AviResult r = writeWithSound(dir, wav, AviSoundMode::Pcm, 25, 5);
     ASSERT_TRUE(r.soundAdded);
     const std::vector<RiffNode> riffs = testkit::walkRiff(r.path);

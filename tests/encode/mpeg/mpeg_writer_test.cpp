@@ -275,11 +275,11 @@ std::string makeSoundFile(const TempDir& dir, const SoundCase& c) {
     switch (c.kind) {
     case SoundKind::Wav16: {
         const std::string path = dir.file("sound.WAV");
-        testkit::WavSpec spec;
-        spec.channels = c.channels;
-        spec.sampleRate = c.rate;
-        testkit::writeBytes(path,
-                            testkit::makeWav(spec, testkit::sinePcm16(c.rate, c.channels, frames)));
+        testkit::WavSpec wavLayout;
+        wavLayout.channels = c.channels;
+        wavLayout.sampleRate = c.rate;
+        testkit::writeBytes(
+            path, testkit::makeWav(wavLayout, testkit::sinePcm16(c.rate, c.channels, frames)));
         return path;
     }
     case SoundKind::Wav8: {
@@ -288,11 +288,11 @@ std::string makeSoundFile(const TempDir& dir, const SoundCase& c) {
         std::vector<uint8_t> pcm8;
         for (std::size_t i = 0; i + 1 < pcm16.size(); i += 2)
             pcm8.push_back(uint8_t((int8_t(pcm16[i + 1]) + 128)));
-        testkit::WavSpec spec;
-        spec.channels = c.channels;
-        spec.sampleRate = c.rate;
-        spec.bitsPerSample = 8;
-        testkit::writeBytes(path, testkit::makeWav(spec, pcm8));
+        testkit::WavSpec wavLayout;
+        wavLayout.channels = c.channels;
+        wavLayout.sampleRate = c.rate;
+        wavLayout.bitsPerSample = 8;
+        testkit::writeBytes(path, testkit::makeWav(wavLayout, pcm8));
         return path;
     }
     case SoundKind::Mp3: {
@@ -521,15 +521,15 @@ const DamageCase kDamage[] = {
      }},
     {"WavWithZeroChannels", "zero.wav", Outcome::Refused,
      [] {
-         testkit::WavSpec spec;
-         spec.channels = 0;
-         return testkit::makeWav(spec, std::vector<uint8_t>(1000, 0));
+         testkit::WavSpec wavLayout;
+         wavLayout.channels = 0;
+         return testkit::makeWav(wavLayout, std::vector<uint8_t>(1000, 0));
      }},
     {"WavWithAbsurdRate", "rate.wav", Outcome::Refused,
      [] {
-         testkit::WavSpec spec;
-         spec.sampleRate = 1;
-         return testkit::makeWav(spec, std::vector<uint8_t>(4000, 0));
+         testkit::WavSpec wavLayout;
+         wavLayout.sampleRate = 1;
+         return testkit::makeWav(wavLayout, std::vector<uint8_t>(4000, 0));
      }},
     {"WavWithOddBlockAlign", "align.wav", Outcome::Refused,
      [] {

@@ -98,12 +98,12 @@ class FontFormatTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
 
 TEST_P(FontFormatTest, ReadsHeaderGlyphsCodesAndLayout) {
     const auto [wideOffsets, wideCodes] = GetParam();
-    FontSpec spec;
-    spec.wideOffsets = wideOffsets;
-    spec.wideCodes = wideCodes;
-    spec.glyphs = {squareGlyph(1024), triangleGlyph(800)};
-    spec.codes = {'A', wideCodes ? uint16_t(0x263A) : uint16_t('b')};
-    const std::vector<uint8_t> data = fontBody(spec);
+    FontSpec fontLayout;
+    fontLayout.wideOffsets = wideOffsets;
+    fontLayout.wideCodes = wideCodes;
+    fontLayout.glyphs = {squareGlyph(1024), triangleGlyph(800)};
+    fontLayout.codes = {'A', wideCodes ? uint16_t(0x263A) : uint16_t('b')};
+    const std::vector<uint8_t> data = fontBody(fontLayout);
     ByteReader reader(data);
     auto font = parseDefineFont(kDefineFont2, reader);
     ASSERT_TRUE(font.ok()) << font.message();
@@ -114,7 +114,7 @@ TEST_P(FontFormatTest, ReadsHeaderGlyphsCodesAndLayout) {
     EXPECT_EQ(font->language, 1);
     ASSERT_EQ(font->glyphs.size(), 2u);
     EXPECT_EQ(font->glyphs[0].code, 'A');
-    EXPECT_EQ(font->glyphs[1].code, spec.codes[1]);
+    EXPECT_EQ(font->glyphs[1].code, fontLayout.codes[1]);
     const std::vector<Edge>& square = font->glyphs[0].shape.groups.at(0).edges;
     ASSERT_EQ(square.size(), 4u);
     EXPECT_EQ(square[0].fill1, 1);
@@ -130,7 +130,7 @@ TEST_P(FontFormatTest, ReadsHeaderGlyphsCodesAndLayout) {
     EXPECT_EQ(font->glyphs[1].advance, 600);
     EXPECT_EQ(font->glyphs[1].bounds, (Rect{0, 1024, -1024, 0}));
     ASSERT_EQ(font->kerning.size(), 1u);
-    EXPECT_EQ(font->kerning[0].right, spec.codes[1]);
+    EXPECT_EQ(font->kerning[0].right, fontLayout.codes[1]);
     EXPECT_EQ(font->kerning[0].adjustment, -40);
 }
 
@@ -154,10 +154,10 @@ TEST(Font, DefineFontHoldsOnlyGlyphShapes) {
 }
 
 TEST(Font, DamagedFontsFailOrKeepWhatIsWhole) {
-    FontSpec spec;
-    spec.glyphs = {squareGlyph(1024), triangleGlyph(800)};
-    spec.codes = {'A', 'B'};
-    const std::vector<uint8_t> data = fontBody(spec);
+    FontSpec fontLayout;
+    fontLayout.glyphs = {squareGlyph(1024), triangleGlyph(800)};
+    fontLayout.codes = {'A', 'B'};
+    const std::vector<uint8_t> data = fontBody(fontLayout);
     for (std::size_t n = 0; n < data.size(); ++n) {
         ByteReader reader(data.data(), n);
         auto font = parseDefineFont(kDefineFont2, reader);
@@ -169,7 +169,7 @@ TEST(Font, DamagedFontsFailOrKeepWhatIsWhole) {
     }
     // A glyph offset pointing past the table leaves that glyph empty, the others intact.
     std::vector<uint8_t> badOffset = data;
-    const std::size_t offsets = 3 + spec.name.size() + 2;
+    const std::size_t offsets = 3 + fontLayout.name.size() + 2;
     badOffset[offsets] = 0xF0;
     ByteReader reader(badOffset);
     auto font = parseDefineFont(kDefineFont2, reader);
@@ -192,12 +192,12 @@ public:
 };
 
 Font parsedFont(uint16_t tag, int32_t glyphSize) {
-    FontSpec spec;
-    spec.tag = tag;
-    spec.layout = false;
-    spec.glyphs = {squareGlyph(glyphSize), triangleGlyph(glyphSize)};
-    spec.codes = {'A', 'B'};
-    const std::vector<uint8_t> data = fontBody(spec);
+    FontSpec fontLayout;
+    fontLayout.tag = tag;
+    fontLayout.layout = false;
+    fontLayout.glyphs = {squareGlyph(glyphSize), triangleGlyph(glyphSize)};
+    fontLayout.codes = {'A', 'B'};
+    const std::vector<uint8_t> data = fontBody(fontLayout);
     ByteReader reader(data);
     auto font = parseDefineFont(tag, reader);
     EXPECT_TRUE(font.ok()) << font.message();
