@@ -1,5 +1,8 @@
 #include "base/frame.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace swivio {
 
 Frame::Frame(int width, int height)
@@ -7,11 +10,20 @@ Frame::Frame(int width, int height)
       m_pixels(static_cast<std::size_t>(m_width) * m_height * 3) {}
 
 void Frame::fill(uint32_t colorBgr) {
-    const uint8_t b = colorBlue(colorBgr), g = colorGreen(colorBgr), r = colorRed(colorBgr);
-    for (std::size_t i = 0; i + 2 < m_pixels.size(); i += 3) {
-        m_pixels[i] = b;
-        m_pixels[i + 1] = g;
-        m_pixels[i + 2] = r;
+    if (m_pixels.size() < 3)
+        return;
+    uint8_t* const p = m_pixels.data();
+    p[0] = colorBlue(colorBgr);
+    p[1] = colorGreen(colorBgr);
+    p[2] = colorRed(colorBgr);
+    // The filled part doubles with each copy; it always holds whole pixels, so the pattern
+    // stays in step.
+    const std::size_t total = m_pixels.size();
+    std::size_t done = 3;
+    while (done < total) {
+        const std::size_t n = std::min(done, total - done);
+        std::memcpy(p + done, p, n);
+        done += n;
     }
 }
 

@@ -13,6 +13,8 @@ namespace {
 
 constexpr uint8_t kNewPicture = 1;
 constexpr uint8_t kRepeat = 0;
+// A new picture's record starts with its kind and the 4-byte block size.
+constexpr std::size_t kRecordHeader = 5;
 // A block size must fit its 32-bit field, whatever the compressor's slack.
 constexpr std::size_t kMaxFrameBytes = 0x7FFFFFFF - kQclzScratchExtra;
 
@@ -69,7 +71,7 @@ bool FrameStoreWriter::appendFrame(std::span<const uint8_t> frame, bool isNewPic
         return fail("Cannot store a frame of " + std::to_string(frame.size()) + " bytes");
     if (m_frameBytes == 0) {
         m_frameBytes = frame.size();
-        m_blockBuffer.resize(qclzScratchSize(m_frameBytes));
+        m_blockBuffer.resize(kRecordHeader + qclzScratchSize(m_frameBytes));
     } else if (frame.size() != m_frameBytes) {
         return fail("The frame size changed from " + std::to_string(m_frameBytes) + " to " +
                     std::to_string(frame.size()) + " bytes");
@@ -79,14 +81,20 @@ bool FrameStoreWriter::appendFrame(std::span<const uint8_t> frame, bool isNewPic
         return false;
 
     if (m_recordCount < 1 || isNewPicture) {
+        // The block is compressed behind room for the record header, so that the whole
+        // record goes out in one write.
+        uint8_t* const record = m_blockBuffer.data();
         const std::size_t blockSize =
-            compressBlock(frame.data(), frame.size(), m_blockBuffer.data());
+            compressBlock(frame.data(), frame.size(), record + kRecordHeader);
         const uint32_t size32 = uint32_t(blockSize);
-        const uint8_t header[5] = {kNewPicture, uint8_t(size32), uint8_t(size32 >> 8),
-                                   uint8_t(size32 >> 16), uint8_t(size32 >> 24)};
-        if (!write(header, sizeof header) || !write(m_blockBuffer.data(), blockSize))
+        record[0] = kNewPicture;
+        record[1] = uint8_t(size32);
+        record[2] = uint8_t(size32 >> 8);
+        record[3] = uint8_t(size32 >> 16);
+        record[4] = uint8_t(size32 >> 24);
+        if (!write(record, kRecordHeader + blockSize))
             return false;
-        m_bytesInFile += int64_t(blockSize) + 5;
+        m_bytesInFile += int64_t(blockSize + kRecordHeader);
     } else {
         if (!write(&kRepeat, 1))
             return false;

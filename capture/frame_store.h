@@ -63,7 +63,8 @@ private:
     int64_t m_bytesInFile = 0;
     int m_recordCount = 0;
     std::size_t m_frameBytes = 0;
-    // Scratch for one block and the compressor's table; allocated with the first frame.
+    // Scratch for one record (header and block) and the compressor's table; allocated with
+    // the first frame.
     std::vector<uint8_t> m_blockBuffer;
     std::string m_error;
 };

@@ -19,7 +19,6 @@ bool FrameStoreReader::stop(std::string message) {
     m_ended = true;
     m_file.reset();
     m_blockSize = 0;
-    m_pictureCurrent = false;
     m_error = std::move(message);
     return false;
 }
@@ -76,7 +75,6 @@ bool FrameStoreReader::advance() {
             return damaged("block size " + std::to_string(blockSize) + " out of range");
         if (m_block.size() != maxBlock)
             m_block.resize(maxBlock);
-        m_pictureCurrent = false;
         m_blockSize = 0;
         if (std::fread(m_block.data(), 1, blockSize, m_file.get()) != blockSize)
             return damaged("the record ends inside its block");
@@ -90,18 +88,15 @@ bool FrameStoreReader::advance() {
 bool FrameStoreReader::decodeInto(Frame& frame) {
     if (m_blockSize == 0)
         return false;
-    if (!m_pictureCurrent) {
-        if (m_picture.size() != m_frameBytes)
-            m_picture.resize(m_frameBytes);
-        // Decoded aside, so that a damaged block leaves the caller's frame as it was.
-        if (decompressBlock(m_block.data(), m_blockSize, m_picture.data(), m_frameBytes) !=
-            m_frameBytes)
-            return false;
-        m_pictureCurrent = true;
-    }
-    if (frame.width() != m_width || frame.height() != m_height)
-        frame = Frame(m_width, m_height);
-    std::memcpy(frame.data(), m_picture.data(), m_frameBytes);
+    if (m_picture.width() != m_width || m_picture.height() != m_height)
+        m_picture = Frame(m_width, m_height);
+    // Decoded aside, so that a damaged block leaves the caller's frame as it was; then the two
+    // buffers trade places instead of copying the picture. The caller's old buffer is
+    // overwritten whole by the next decode, since a block must fill exactly one frame.
+    if (decompressBlock(m_block.data(), m_blockSize, m_picture.data(), m_frameBytes) !=
+        m_frameBytes)
+        return false;
+    std::swap(frame, m_picture);
     return true;
 }
 

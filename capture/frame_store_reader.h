@@ -27,9 +27,10 @@ public:
     bool advance() override;
 
     // Decodes the current record's picture (for a repeat record, the last picture read) into
-    // `frame`, which is resized to the recorded size if needed. False, with `frame`
-    // untouched, when there is no picture yet or the block does not decode to exactly one
-    // frame.
+    // `frame`, which is given the recorded size if needed. False, with `frame` untouched, when
+    // there is no picture yet or the block does not decode to exactly one frame. The picture
+    // arrives by exchanging buffers with `frame`, not by a copy; the reader keeps the buffer
+    // `frame` held for the next picture.
     bool decodeInto(Frame& frame) override;
 
     const std::string& errorString() const { return m_error; }
@@ -50,9 +51,8 @@ private:
     std::vector<uint8_t> m_block;
     // Bytes of the block in m_block; 0 while there is no usable block.
     std::size_t m_blockSize = 0;
-    std::vector<uint8_t> m_picture;
-    // m_picture holds the decoded content of the block in m_block.
-    bool m_pictureCurrent = false;
+    // The buffer the next picture is decoded into; it trades places with the caller's frame.
+    Frame m_picture;
     int m_recordCount = 0;
     bool m_ended = false;
     std::string m_error;

@@ -74,8 +74,9 @@ ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
     const WatermarkStamp watermark(m_job.settings, m_job.geometry, width, height);
     // `decoded` holds the picture of the record read last, without the watermark, so that
     // a repeated frame, or one whose block does not decode, gets the watermark once only.
+    // `output` is only needed, and only allocated, when a watermark is drawn.
     Frame decoded(width, height);
-    Frame output(width, height);
+    Frame output = watermark.isActive() ? Frame(width, height) : Frame();
     const Frame& handed = watermark.isActive() ? output : decoded;
 
     const int count = m_plan.outputFrameCount;

@@ -348,6 +348,41 @@ TEST_F(FrameStoreTest, UndecodableBlockLeavesTheFrameAndReadingGoesOn) {
     EXPECT_TRUE(samePicture(frame, makeFrame(2)));
 }
 
+// The reader hands pictures over by exchanging buffers: whichever frames the caller passes,
+// each gets the whole current picture, and a frame filled earlier keeps its own.
+TEST_F(FrameStoreTest, DecodedPicturesAreWholeAndCallersFramesStayApart) {
+    FrameStoreWriter writer(m_dir.path().string());
+    ASSERT_TRUE(writer.appendFrame(makeFrame(0), true));
+    ASSERT_TRUE(writer.appendFrame(makeFrame(1), true));
+    ASSERT_TRUE(writer.appendFrame(makeFrame(1), false));
+    ASSERT_TRUE(writer.appendFrame(makeFrame(2), true));
+    ASSERT_TRUE(writer.finish()) << writer.errorString();
+    FrameStoreReader reader(writer.fileList(), kWidth, kHeight);
+    Frame a;
+    Frame b = makeFrame(9);
+
+    ASSERT_TRUE(reader.advance());
+    ASSERT_TRUE(reader.decodeInto(a));
+    EXPECT_TRUE(samePicture(a, makeFrame(0)));
+    ASSERT_TRUE(reader.advance());
+    ASSERT_TRUE(reader.decodeInto(b));
+    EXPECT_TRUE(samePicture(b, makeFrame(1)));
+    EXPECT_TRUE(samePicture(a, makeFrame(0)));
+
+    // The repeat, twice, into the frame that held picture 0.
+    ASSERT_TRUE(reader.advance());
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(reader.decodeInto(a));
+        EXPECT_TRUE(samePicture(a, makeFrame(1)));
+    }
+    ASSERT_TRUE(reader.advance());
+    ASSERT_TRUE(reader.decodeInto(a));
+    EXPECT_TRUE(samePicture(a, makeFrame(2)));
+    EXPECT_TRUE(samePicture(b, makeFrame(1)));
+    EXPECT_FALSE(reader.advance());
+    EXPECT_EQ(reader.errorString(), "");
+}
+
 TEST_F(FrameStoreTest, BlockOfAnotherFrameSizeDoesNotDecode) {
     Frame small(kWidth, kHeight - 2);
     small.fill(0x123456);
