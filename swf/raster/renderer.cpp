@@ -8,6 +8,7 @@
 #include "swf/raster/filter_effects.h"
 #include "swf/raster/layer_compositor.h"
 #include "swf/raster/pixel_ops.h"
+#include "swf/raster/shape_cache.h"
 #include "swf/raster/shape_painter.h"
 #include "swf/raster/surface.h"
 
@@ -26,6 +27,20 @@ constexpr std::size_t kMaxLevels = 16;
 constexpr std::size_t kMaxMasks = 16;
 // The scanline buffers of the rasterizer count pixels in 16 bits.
 constexpr int kMaxClipSize = 16384;
+
+// One premultiplied pixel over the frame's B, G, R bytes.
+void storeFramePixel(uint8_t* out, uint32_t p) {
+    const uint32_t keep = 255 - raster::pixelA(p);
+    if (keep == 0) {
+        out[0] = uint8_t(raster::pixelB(p));
+        out[1] = uint8_t(raster::pixelG(p));
+        out[2] = uint8_t(raster::pixelR(p));
+        return;
+    }
+    out[0] = uint8_t(raster::pixelB(p) + raster::mul255(out[0], keep));
+    out[1] = uint8_t(raster::pixelG(p) + raster::mul255(out[1], keep));
+    out[2] = uint8_t(raster::pixelR(p) + raster::mul255(out[2], keep));
+}
 
 } // namespace
 
@@ -68,6 +83,7 @@ struct Renderer::Impl {
     }
 
     raster::ShapePainter painter;
+    raster::ShapeCache shapes;
     raster::FilterEffects filters;
     raster::SurfacePool pool;
     std::unique_ptr<Surface> root;
@@ -228,6 +244,7 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
     masks.clear();
     levels.push_back(Level{});
     painter.beginFrame();
+    shapes.beginFrame(bitmaps, width, height);
 
     for (const RenderCommand& command : commands) {
         switch (command.kind) {
@@ -241,8 +258,8 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
             target.surface = surface;
             target.coverageOnly = levels[top].kind == LevelKind::MaskDefinition;
             target.mask = target.coverageOnly ? nullptr : activeMask(top);
-            painter.draw(*command.shape, command.matrix, view,
-                         raster::finiteTransform(command.colorTransform), bitmaps, target);
+            shapes.draw(command.shape, command.matrix, view,
+                        raster::finiteTransform(command.colorTransform), bitmaps, target, painter);
             break;
         }
         case RenderCommand::Kind::PushMask:
@@ -278,28 +295,30 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
     // there the frame's own pixels show through.
     const PixelBox box = root->dirty();
     for (int y = box.y0; y < box.y1; ++y) {
-        const uint32_t* in = root->row(y);
+        const uint32_t* in = root->row(y) + box.x0;
         uint8_t* out = frame.topRow(clip.y0 + y) + std::size_t(clip.x0 + box.x0) * 3;
-        for (int x = box.x0; x < box.x1; ++x, out += 3) {
-            const uint32_t p = in[x];
-            if (raster::pixelA(p) == 255) {
-                if (x + 1 < box.x1) {
-                    // One four-byte store that keeps the next pixel's first byte.
-                    uint32_t v;
-                    std::memcpy(&v, out, 4);
-                    v = (__builtin_bswap32(p) >> 8) | (v & 0xFF000000u);
-                    std::memcpy(out, &v, 4);
-                } else {
-                    out[0] = uint8_t(raster::pixelB(p));
-                    out[1] = uint8_t(raster::pixelG(p));
-                    out[2] = uint8_t(raster::pixelR(p));
+        const int count = box.x1 - box.x0;
+        int x = 0;
+        // Four opaque pixels are twelve bytes: three plain four-byte stores, which the
+        // processor handles far better than overlapping read-modify-writes.
+        for (; x + 4 <= count; x += 4, out += 12) {
+            const uint32_t p0 = in[x], p1 = in[x + 1], p2 = in[x + 2], p3 = in[x + 3];
+            if ((p0 & p1 & p2 & p3) >> 24 != 255) {
+                for (int k = 0; k < 4; ++k) {
+                    storeFramePixel(out + 3 * k, in[x + k]);
                 }
                 continue;
             }
-            const uint32_t keep = 255 - raster::pixelA(p);
-            out[0] = uint8_t(raster::pixelB(p) + raster::mul255(out[0], keep));
-            out[1] = uint8_t(raster::pixelG(p) + raster::mul255(out[1], keep));
-            out[2] = uint8_t(raster::pixelR(p) + raster::mul255(out[2], keep));
+            using raster::pixelB, raster::pixelG, raster::pixelR;
+            const uint32_t w0 = pixelB(p0) | pixelG(p0) << 8 | pixelR(p0) << 16 | pixelB(p1) << 24;
+            const uint32_t w1 = pixelG(p1) | pixelR(p1) << 8 | pixelB(p2) << 16 | pixelG(p2) << 24;
+            const uint32_t w2 = pixelR(p2) | pixelB(p3) << 8 | pixelG(p3) << 16 | pixelR(p3) << 24;
+            std::memcpy(out, &w0, 4);
+            std::memcpy(out + 4, &w1, 4);
+            std::memcpy(out + 8, &w2, 4);
+        }
+        for (; x < count; ++x, out += 3) {
+            storeFramePixel(out, in[x]);
         }
     }
 }

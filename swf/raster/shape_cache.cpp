@@ -1,0 +1,283 @@
+#include "swf/raster/shape_cache.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <vector>
+
+#include "swf/raster/pixel_ops.h"
+
+namespace swivio::swf::raster {
+namespace {
+
+// Anti-aliasing reaches a pixel past the geometry; the margin leaves room for it, so a
+// picture whose painting touches its border has met edges outside the declared bounds.
+constexpr int kMargin = 3;
+constexpr int kMaxPictureSide = 4096;
+// Translations beyond this are not worth a picture (and keep the pixel arithmetic in int).
+constexpr double kMaxTranslation = 1e6;
+
+std::size_t mix(std::size_t h, uint64_t v) {
+    return (h ^ (v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2))) * 0xFF51AFD7ED558CCDull;
+}
+
+bool isFinite(const Matrix& m) {
+    return std::isfinite(m.a) && std::isfinite(m.b) && std::isfinite(m.c) && std::isfinite(m.d) &&
+           std::isfinite(m.tx) && std::isfinite(m.ty);
+}
+
+// Splits a translation into whole pixels and a phase in 1/256 pixel.
+void splitTranslation(double t, double* whole, int32_t* phase) {
+    double w = std::floor(t);
+    auto p = static_cast<int32_t>(std::lround((t - w) * 256));
+    if (p == 256) {
+        w += 1;
+        p = 0;
+    }
+    *whole = w;
+    *phase = p;
+}
+
+// The box the shape's painting can reach, in shape twips: its declared bounds, widened to
+// every edge (damaged or hand-made movies do not always declare them right) and by the
+// widest line (a miter reaches past the line's half width). Empty (min > max) when the
+// shape has no edges.
+Rect paintedBounds(const Shape& shape) {
+    int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
+    int64_t widest = 0;
+    auto add = [&](int64_t x, int64_t y) {
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y);
+    };
+    for (const StyleGroup& group : shape.groups) {
+        for (const Edge& e : group.edges) {
+            add(e.x0, e.y0);
+            add(e.x1, e.y1);
+            if (e.curved) {
+                add(e.cx, e.cy);
+            }
+        }
+        for (const LineStyle& line : group.lines) {
+            widest = std::max<int64_t>(widest, line.width);
+        }
+    }
+    if (x0 > x1) {
+        return {1, 0, 1, 0};
+    }
+    const Rect& d = shape.bounds;
+    if (d.xMin <= d.xMax && d.yMin <= d.yMax) {
+        add(d.xMin, d.yMin);
+        add(d.xMax, d.yMax);
+    }
+    const int64_t reach = widest * 2;
+    auto clamp32 = [](int64_t v) {
+        return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
+    return {clamp32(x0 - reach), clamp32(x1 + reach), clamp32(y0 - reach), clamp32(y1 + reach)};
+}
+
+} // namespace
+
+std::size_t ShapeCache::KeyHash::operator()(const Key& k) const {
+    std::size_t h = std::hash<const void*>()(k.shape);
+    for (double v : {k.a, k.b, k.c, k.d}) {
+        h = mix(h, std::bit_cast<uint64_t>(v));
+    }
+    h = mix(h, uint64_t(uint32_t(k.phaseX)) << 32 | uint32_t(k.phaseY));
+    for (float v : {k.ct.mr, k.ct.mg, k.ct.mb, k.ct.ma, k.ct.ar, k.ct.ag, k.ct.ab, k.ct.aa}) {
+        h = mix(h, std::bit_cast<uint32_t>(v));
+    }
+    return mix(h, k.coverageOnly);
+}
+
+void ShapeCache::beginFrame(const BitmapLookup& bitmaps, int width, int height) {
+    ++m_frame;
+    const std::size_t surfaceBytes = std::size_t(std::max(width, 0)) * std::max(height, 0) * 4;
+    m_budget = m_fixedBudget != 0
+                   ? m_fixedBudget
+                   : std::clamp(surfaceBytes * kSurfacesPerBudget, kMinBytes, kMaxBytes);
+    if (&bitmaps != m_bitmaps) {
+        m_entries.clear();
+        m_bytes = 0;
+        m_bitmaps = &bitmaps;
+    }
+    trim();
+}
+
+void ShapeCache::trim() {
+    if (m_bytes <= m_budget && m_entries.size() <= kMaxEntries) {
+        return;
+    }
+    // Down to three quarters of the budget, least recently used first, so that trimming
+    // does not run again every frame.
+    std::vector<std::pair<uint64_t, const Key*>> order;
+    order.reserve(m_entries.size());
+    for (const auto& [key, entry] : m_entries) {
+        order.emplace_back(entry.lastUsed, &key);
+    }
+    std::sort(order.begin(), order.end(),
+              [](const auto& l, const auto& r) { return l.first < r.first; });
+    const std::size_t byteGoal = m_budget / 4 * 3;
+    const std::size_t entryGoal = kMaxEntries / 4 * 3;
+    std::vector<Key> drop;
+    std::size_t bytes = m_bytes;
+    std::size_t entries = m_entries.size();
+    for (const auto& [used, key] : order) {
+        if (bytes <= byteGoal && entries <= entryGoal) {
+            break;
+        }
+        const Entry& e = m_entries.find(*key)->second;
+        if (e.picture) {
+            bytes -= std::size_t(e.picture->width()) * e.picture->height() * 4;
+        }
+        --entries;
+        drop.push_back(*key);
+    }
+    for (const Key& key : drop) {
+        m_entries.erase(key);
+    }
+    m_bytes = bytes;
+}
+
+void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& object,
+                      const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
+                      const DrawTarget& target, ShapePainter& painter) {
+    if (!shape || target.surface == nullptr) {
+        return;
+    }
+    const Matrix m = view * object;
+    if (!isFinite(m) || std::fabs(m.tx) > kMaxTranslation || std::fabs(m.ty) > kMaxTranslation ||
+        &bitmaps != m_bitmaps) {
+        painter.draw(*shape, object, view, ct, bitmaps, target);
+        return;
+    }
+    double wholeX, wholeY;
+    Key key{shape.get(), m.a, m.b, m.c, m.d, 0, 0, ct, target.coverageOnly};
+    splitTranslation(m.tx, &wholeX, &key.phaseX);
+    splitTranslation(m.ty, &wholeY, &key.phaseY);
+
+    auto [it, inserted] = m_entries.try_emplace(key);
+    Entry& entry = it->second;
+    entry.lastUsed = m_frame;
+    if (inserted) {
+        entry.shape = shape;
+    }
+    if (!entry.picture && !entry.direct && !inserted) {
+        makePicture(entry, key, *shape, object, view, ct, bitmaps, *target.surface, painter);
+    }
+    if (!entry.picture) {
+        painter.draw(*shape, object, view, ct, bitmaps, target);
+        return;
+    }
+
+    Surface& surface = *target.surface;
+    const int left = int(wholeX) + entry.originX;
+    const int top = int(wholeY) + entry.originY;
+    const PixelBox box = PixelBox{left + entry.content.x0, top + entry.content.y0,
+                                  left + entry.content.x1, top + entry.content.y1}
+                             .intersected(surface.bounds());
+    if (box.isEmpty()) {
+        return;
+    }
+    for (int y = box.y0; y < box.y1; ++y) {
+        const uint8_t* mask =
+            target.mask ? target.mask + std::size_t(y) * surface.width() + box.x0 : nullptr;
+        composeOver(surface.row(y) + box.x0, entry.picture->row(y - top) + (box.x0 - left),
+                    box.x1 - box.x0, mask);
+    }
+    surface.markDirty(box);
+}
+
+void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
+                             const Matrix& object, const Matrix& view,
+                             const ColorTransform& ct, const BitmapLookup& bitmaps,
+                             const Surface& target, ShapePainter& painter) {
+    const Rect b = paintedBounds(shape);
+    if (b.xMin > b.xMax || b.yMin > b.yMax) {
+        entry.direct = true;
+        return;
+    }
+    const double phaseX = key.phaseX / 256.0;
+    const double phaseY = key.phaseY / 256.0;
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (double x : {double(b.xMin), double(b.xMax)}) {
+        for (double y : {double(b.yMin), double(b.yMax)}) {
+            const double px = key.a * x + key.c * y + phaseX;
+            const double py = key.b * x + key.d * y + phaseY;
+            x0 = std::min(x0, px);
+            x1 = std::max(x1, px);
+            y0 = std::min(y0, py);
+            y1 = std::max(y1, py);
+        }
+    }
+    // A picture larger than twice the surface would cost more to paint than the shape
+    // itself, clipped to the surface, ever will.
+    const double widthPx = x1 - x0 + 2 * kMargin + 2;
+    const double heightPx = y1 - y0 + 2 * kMargin + 2;
+    const double limit = std::max(65536.0, 2.0 * target.width() * target.height());
+    if (!(widthPx <= kMaxPictureSide && heightPx <= kMaxPictureSide &&
+          widthPx * heightPx <= limit)) {
+        entry.direct = true;
+        return;
+    }
+    const int left = int(std::floor(x0)) - kMargin;
+    const int top = int(std::floor(y0)) - kMargin;
+    const int width = int(std::ceil(x1)) + kMargin + 1 - left;
+    const int height = int(std::ceil(y1)) + kMargin + 1 - top;
+    const std::size_t bytes = std::size_t(width) * height * 4;
+    if (m_bytes + bytes > m_budget) {
+        return; // painted directly this time; trimming makes room by the next frame
+    }
+
+    // The same view, moved so that the shape's translation lands on the picture's pixel
+    // (-left, -top) plus the phase.
+    Matrix shifted = view;
+    const Matrix m = view * object;
+    shifted.tx += (phaseX - left) - m.tx;
+    shifted.ty += (phaseY - top) - m.ty;
+    auto picture = std::make_unique<Surface>(width, height);
+    DrawTarget pictureTarget;
+    pictureTarget.surface = picture.get();
+    pictureTarget.coverageOnly = key.coverageOnly;
+    painter.draw(shape, object, shifted, ct, bitmaps, pictureTarget);
+    const PixelBox content = picture->dirty();
+    if (!content.isEmpty() &&
+        (content.x0 <= 0 || content.y0 <= 0 || content.x1 >= width || content.y1 >= height)) {
+        entry.direct = true; // edges outside the declared bounds
+        return;
+    }
+    if (content.isEmpty()) {
+        picture = std::make_unique<Surface>(1, 1);
+    }
+    entry.content = content;
+    entry.originX = left;
+    entry.originY = top;
+    m_bytes += std::size_t(picture->width()) * picture->height() * 4;
+    entry.picture = std::move(picture);
+}
+
+void composeOver(uint32_t* dst, const uint32_t* src, int len, const uint8_t* mask) {
+    if (mask) {
+        for (int i = 0; i < len; ++i) {
+            const uint32_t s = mask[i] == 255 ? src[i] : scalePixel(src[i], mask[i]);
+            if (pixelA(s) == 255) {
+                dst[i] = s;
+            } else if (s != 0) {
+                dst[i] = over(dst[i], s);
+            }
+        }
+        return;
+    }
+    for (int i = 0; i < len; ++i) {
+        const uint32_t s = src[i];
+        if (pixelA(s) == 255) {
+            dst[i] = s;
+        } else if (s != 0) {
+            dst[i] = over(dst[i], s);
+        }
+    }
+}
+
+} // namespace swivio::swf::raster

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+#include "swf/format/bitmap.h"
+#include "swf/format/shape.h"
+#include "swf/raster/shape_painter.h"
+#include "swf/raster/surface.h"
+
+namespace swivio::swf::raster {
+
+// Pictures of shapes as they were last painted, reused while a shape keeps its scale,
+// rotation, colour transform and position within a pixel: in most frames of a cartoon the
+// background and every resting or sliding figure look as they did one frame earlier, and
+// copying their picture costs a fraction of filling and stroking them again.
+//
+// A shape's picture is made the second time it is drawn the same way (the first time it is
+// painted directly, as a shape seen once may never come back). The picture holds the whole
+// shape on a transparent ground, positioned at the pixel phase of its translation rounded to
+// the rasterizer's 1/256 pixel, so it differs from direct painting by at most a unit of
+// rounding. Shapes whose edges stray outside their declared bounds, and shapes far larger
+// than the surface, are always painted directly.
+class ShapeCache {
+public:
+    // A budget of 0 follows the surface's size (see below); another holds the pictures to
+    // that many bytes whatever the size.
+    explicit ShapeCache(std::size_t budget = 0) : m_fixedBudget(budget) {}
+
+    // Starts a frame drawn on surfaces of the given size. Pictures drawn with another
+    // bitmap library are dropped, and so are old ones when the cache outgrows its budget.
+    void beginFrame(const BitmapLookup& bitmaps, int width, int height);
+
+    // Paints `shape` as ShapePainter::draw does, from its picture when there is one.
+    void draw(const std::shared_ptr<const Shape>& shape, const Matrix& object, const Matrix& view,
+              const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target,
+              ShapePainter& painter);
+
+    std::size_t pictureBytes() const { return m_bytes; }
+    std::size_t budget() const { return m_budget; }
+    std::size_t entryCount() const { return m_entries.size(); }
+
+    // Memory the pictures may take: a cartoon's shapes cover its frame several times over,
+    // and their boxes more, so the budget follows the surface's size within these bounds.
+    // Past it, further shapes are painted directly and the least recently used pictures go.
+    static constexpr std::size_t kMinBytes = std::size_t(64) << 20;
+    static constexpr std::size_t kMaxBytes = std::size_t(256) << 20;
+    static constexpr std::size_t kSurfacesPerBudget = 24;
+    // Shapes remembered (with or without a picture); past it the least recently used go.
+    static constexpr std::size_t kMaxEntries = 8192;
+
+private:
+    struct Key {
+        const Shape* shape;
+        double a, b, c, d;  // shape twips to pixels, without the translation
+        int32_t phaseX;     // the translation's fraction of a pixel, in 1/256
+        int32_t phaseY;
+        ColorTransform ct;
+        bool coverageOnly;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const;
+    };
+    struct Entry {
+        std::shared_ptr<const Shape> shape; // keeps the address in the key from being reused
+        std::unique_ptr<Surface> picture;   // null until the second drawing
+        PixelBox content;                   // the painted part of the picture
+        int originX = 0, originY = 0;       // picture pixel (0, 0) relative to the whole pixel
+                                            // of the translation
+        bool direct = false;                // painted directly every time
+        uint64_t lastUsed = 0;
+    };
+
+    void makePicture(Entry& entry, const Key& key, const Shape& shape, const Matrix& object,
+                     const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
+                     const Surface& target, ShapePainter& painter);
+    void trim();
+
+    std::unordered_map<Key, Entry, KeyHash> m_entries;
+    const BitmapLookup* m_bitmaps = nullptr;
+    std::size_t m_bytes = 0;
+    std::size_t m_fixedBudget;
+    std::size_t m_budget = kMinBytes;
+    uint64_t m_frame = 0;
+};
+
+// Source-over of `src` (premultiplied, len pixels) onto `dst`, each source pixel first
+// scaled by the mask's byte when there is a mask.
+void composeOver(uint32_t* dst, const uint32_t* src, int len, const uint8_t* mask);
+
+} // namespace swivio::swf::raster
