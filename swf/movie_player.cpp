@@ -1,7 +1,6 @@
 #include "swf/movie_player.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace swivio::swf {
 
@@ -35,24 +34,7 @@ const RenderCommandList& MoviePlayer::commands() {
 }
 
 void MoviePlayer::render(Frame& frame, const RenderViewport& viewport) {
-    const int x0 = std::max(viewport.clipX, 0);
-    const int y0 = std::max(viewport.clipY, 0);
-    const int x1 = std::min(viewport.clipX + viewport.clipWidth, frame.width());
-    const int y1 = std::min(viewport.clipY + viewport.clipHeight, frame.height());
-    if (x0 >= x1 || y0 >= y1)
-        return;
-    // The first row is filled pixel by pixel, the others copied from it.
-    const uint32_t background = backgroundColor();
-    uint8_t* first = frame.topRow(y0) + std::size_t(x0) * 3;
-    for (int x = x0; x < x1; ++x) {
-        first[(x - x0) * 3] = colorBlue(background);
-        first[(x - x0) * 3 + 1] = colorGreen(background);
-        first[(x - x0) * 3 + 2] = colorRed(background);
-    }
-    for (int y = y0 + 1; y < y1; ++y) {
-        std::memcpy(frame.topRow(y) + std::size_t(x0) * 3, first, std::size_t(x1 - x0) * 3);
-    }
-    m_renderer.render(commands(), m_movie->bitmaps(), viewport, frame);
+    m_renderer.render(commands(), m_movie->bitmaps(), viewport, frame, backgroundColor());
 }
 
 RenderViewport MoviePlayer::viewport(int width, int height) const {

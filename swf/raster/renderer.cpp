@@ -28,6 +28,25 @@ constexpr std::size_t kMaxMasks = 16;
 // The scanline buffers of the rasterizer count pixels in 16 bits.
 constexpr int kMaxClipSize = 16384;
 
+// Fills the part of `box` inside the frame with a colour (0x00BBGGRR): the first row pixel
+// by pixel, the others copied from it.
+void fillFrame(Frame& frame, PixelBox box, uint32_t colour) {
+    box = box.intersected({0, 0, frame.width(), frame.height()});
+    if (box.isEmpty()) {
+        return;
+    }
+    uint8_t* first = frame.topRow(box.y0) + std::size_t(box.x0) * 3;
+    for (int x = 0; x < box.x1 - box.x0; ++x) {
+        first[x * 3] = colorBlue(colour);
+        first[x * 3 + 1] = colorGreen(colour);
+        first[x * 3 + 2] = colorRed(colour);
+    }
+    const std::size_t bytes = std::size_t(box.x1 - box.x0) * 3;
+    for (int y = box.y0 + 1; y < box.y1; ++y) {
+        std::memcpy(frame.topRow(y) + std::size_t(box.x0) * 3, first, bytes);
+    }
+}
+
 // One premultiplied pixel over the frame's B, G, R bytes.
 void storeFramePixel(uint8_t* out, uint32_t p) {
     const uint32_t keep = 255 - raster::pixelA(p);
@@ -60,7 +79,8 @@ struct Renderer::Impl {
     };
 
     void render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
-                const RenderViewport& viewport, Frame& frame);
+                const RenderViewport& viewport, Frame& frame, std::optional<uint32_t> background);
+    void startRoot(const Frame& frame, const PixelBox& clip, std::optional<uint32_t> background);
 
     Surface* levelSurface(std::size_t index) {
         Level& level = levels[index];
@@ -97,8 +117,9 @@ Renderer::Renderer() : m_impl(std::make_unique<Impl>()) {}
 Renderer::~Renderer() = default;
 
 void Renderer::render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
-                      const RenderViewport& viewport, Frame& frame) {
-    m_impl->render(commands, bitmaps, viewport, frame);
+                      const RenderViewport& viewport, Frame& frame,
+                      std::optional<uint32_t> background) {
+    m_impl->render(commands, bitmaps, viewport, frame, background);
 }
 
 void Renderer::Impl::pushLevel(LevelKind kind, const RenderCommand* command) {
@@ -190,8 +211,50 @@ void Renderer::Impl::popLayer() {
     pool.release(std::move(layer.surface));
 }
 
+void Renderer::Impl::startRoot(const Frame& frame, const PixelBox& clip,
+                                std::optional<uint32_t> background) {
+    if (background) {
+        const uint32_t colour = raster::packPixel(colorRed(*background), colorGreen(*background),
+                                                  colorBlue(*background), 255);
+        for (int y = 0; y < root->height(); ++y) {
+            std::fill_n(root->row(y), root->width(), colour);
+        }
+        // Painted over a colour the caller has not put in the frame: all of it goes back.
+        root->forgetDirty();
+        root->markAllDirty();
+        return;
+    }
+    // The root starts as the frame's own pixels, so blend modes see the background.
+    for (int y = 0; y < root->height(); ++y) {
+        const uint8_t* in = frame.topRow(clip.y0 + y) + std::size_t(clip.x0) * 3;
+        uint32_t* out = root->row(y);
+        const int width = root->width();
+        // Four bytes read at a time (the last pixel on its own so as not to read past the
+        // row): B, G, R, next byte reversed is the packed R, G, B with alpha on top.
+        int x = 0;
+        for (; x + 1 < width; ++x, in += 3) {
+            uint32_t v;
+            std::memcpy(&v, in, 4);
+            out[x] = (__builtin_bswap32(v) >> 8) | 0xFF000000u;
+        }
+        if (x < width) {
+            out[x] = raster::packPixel(in[2], in[1], in[0], 255);
+        }
+    }
+    root->forgetDirty();
+}
+
 void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
-                            const RenderViewport& viewport, Frame& frame) {
+                            const RenderViewport& viewport, Frame& frame,
+                            std::optional<uint32_t> background) {
+    if (background) {
+        // The whole clip rectangle gets the colour, also where nothing is drawn (past the
+        // largest surface, or when the stage is empty).
+        fillFrame(frame,
+                  PixelBox{viewport.clipX, viewport.clipY, viewport.clipX + viewport.clipWidth,
+                           viewport.clipY + viewport.clipHeight},
+                  *background);
+    }
     const PixelBox clip = PixelBox{viewport.clipX, viewport.clipY,
                                    viewport.clipX + std::min(viewport.clipWidth, kMaxClipSize),
                                    viewport.clipY + std::min(viewport.clipHeight, kMaxClipSize)}
@@ -223,23 +286,7 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
     scaleX = sx * 20;
     scaleY = sy * 20;
 
-    // The root starts as the frame's own pixels, so blend modes see the background.
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* in = frame.topRow(clip.y0 + y) + std::size_t(clip.x0) * 3;
-        uint32_t* out = root->row(y);
-        // Four bytes read at a time (the last pixel on its own so as not to read past the
-        // row): B, G, R, next byte reversed is the packed R, G, B with alpha on top.
-        int x = 0;
-        for (; x + 1 < width; ++x, in += 3) {
-            uint32_t v;
-            std::memcpy(&v, in, 4);
-            out[x] = (__builtin_bswap32(v) >> 8) | 0xFF000000u;
-        }
-        if (x < width) {
-            out[x] = raster::packPixel(in[2], in[1], in[0], 255);
-        }
-    }
-    root->forgetDirty();
+    startRoot(frame, clip, background);
     levels.clear();
     masks.clear();
     levels.push_back(Level{});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "base/frame.h"
 #include "swf/format/bitmap.h"
@@ -29,12 +30,14 @@ public:
     Renderer& operator=(const Renderer&) = delete;
 
     // Paints the commands over what the frame already holds, inside the viewport's clip
-    // rectangle only. The caller fills the background first. Any command list is safe:
+    // rectangle only. With a background colour (0x00BBGGRR), the commands are painted over
+    // that colour instead and the whole clip rectangle is written. Any command list is safe:
     // unmatched pops are ignored and unclosed pushes closed at the end; content nested
     // more than 16 layers or masks deep is not drawn; layers and masks are pictures of the
     // clip rectangle, so filters do not reach in from outside it.
     void render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
-                const RenderViewport& viewport, Frame& frame);
+                const RenderViewport& viewport, Frame& frame,
+                std::optional<uint32_t> background = std::nullopt);
 
 private:
     struct Impl;

@@ -197,5 +197,31 @@ TEST(RasterPictureReuse, PicturesStayWithinTheirBudget) {
     EXPECT_EQ(raster::pixelR(surface.row(150)[150]), 220u);
 }
 
+TEST(RasterPictureReuse, ComposingFourAtATimeMatchesPixelByPixel) {
+    // Opaque, empty and mixed groups of four, and a tail, against over() one pixel at a time.
+    uint32_t seed = 12345;
+    auto next = [&seed]() { return seed = seed * 1664525u + 1013904223u; };
+    for (int len : {0, 1, 3, 4, 7, 16, 33}) {
+        const auto count = static_cast<std::size_t>(len);
+        std::vector<uint32_t> src(count), dst(count), expected;
+        for (int i = 0; i < len; ++i) {
+            const uint32_t kind = next() % 4;
+            const uint32_t a = kind == 0 ? 255 : kind == 1 ? 0 : next() % 256;
+            const uint32_t r = a ? next() % (a + 1) : 0, g = a ? next() % (a + 1) : 0;
+            src[std::size_t(i)] = raster::packPixel(r, g, a ? next() % (a + 1) : 0, a);
+            dst[std::size_t(i)] = raster::packPixel(next() % 256, next() % 256, next() % 256, 255);
+        }
+        if (len >= 8) {
+            std::fill(src.begin(), src.begin() + 4, raster::packPixel(1, 2, 3, 255));
+            std::fill(src.begin() + 4, src.begin() + 8, 0u);
+        }
+        for (int i = 0; i < len; ++i) {
+            expected.push_back(raster::over(dst[std::size_t(i)], src[std::size_t(i)]));
+        }
+        raster::composeOver(dst.data(), src.data(), len, nullptr);
+        EXPECT_EQ(dst, expected) << len;
+    }
+}
+
 } // namespace
 } // namespace swivio::swf
