@@ -1,7 +1,9 @@
 #include "swf/raster/renderer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -247,22 +249,34 @@ void Renderer::Impl::startRoot(const Frame& frame, const PixelBox& clip,
 void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
                             const RenderViewport& viewport, Frame& frame,
                             std::optional<uint32_t> background) {
-    if (background) {
-        // The whole clip rectangle gets the colour, also where nothing is drawn (past the
-        // largest surface, or when the stage is empty).
-        fillFrame(frame,
-                  PixelBox{viewport.clipX, viewport.clipY, viewport.clipX + viewport.clipWidth,
-                           viewport.clipY + viewport.clipHeight},
-                  *background);
-    }
     const PixelBox clip = PixelBox{viewport.clipX, viewport.clipY,
                                    viewport.clipX + std::min(viewport.clipWidth, kMaxClipSize),
                                    viewport.clipY + std::min(viewport.clipHeight, kMaxClipSize)}
                               .intersected({0, 0, frame.width(), frame.height()});
     const double stageWidth = double(viewport.stage.xMax) - viewport.stage.xMin;
     const double stageHeight = double(viewport.stage.yMax) - viewport.stage.yMin;
-    if (clip.isEmpty() || frame.isEmpty() || stageWidth <= 0 || stageHeight <= 0 ||
-        viewport.playerWidth <= 0 || viewport.playerHeight <= 0) {
+    const bool drawable = !clip.isEmpty() && !frame.isEmpty() && stageWidth > 0 &&
+                          stageHeight > 0 && viewport.playerWidth > 0 &&
+                          viewport.playerHeight > 0;
+    if (background) {
+        // The whole clip rectangle gets the colour: what the surface covers when it goes
+        // back into the frame, the rest (past the largest surface, or all of it when
+        // nothing can be drawn) here.
+        auto end = [](int from, int size) {
+            return int(std::clamp<int64_t>(int64_t(from) + size, INT32_MIN, INT32_MAX));
+        };
+        const PixelBox whole = PixelBox{viewport.clipX, viewport.clipY,
+                                        end(viewport.clipX, viewport.clipWidth),
+                                        end(viewport.clipY, viewport.clipHeight)}
+                                   .intersected({0, 0, frame.width(), frame.height()});
+        if (!drawable) {
+            fillFrame(frame, whole, *background);
+        } else {
+            fillFrame(frame, {clip.x1, whole.y0, whole.x1, whole.y1}, *background);
+            fillFrame(frame, {whole.x0, clip.y1, clip.x1, whole.y1}, *background);
+        }
+    }
+    if (!drawable) {
         return;
     }
     const int width = clip.x1 - clip.x0;

@@ -303,5 +303,43 @@ TEST(RasterRobustness, HostileFiltersAreBounded) {
     EXPECT_EQ(f.width(), 40);
 }
 
+// Painting over a background colour writes the whole clip rectangle and nothing outside it,
+// whatever the frame held, also where nothing can be drawn or the surface ends.
+TEST(RasterViewport, BackgroundColourFillsExactlyTheClipRectangle) {
+    const uint32_t sky = makeColor(90, 160, 250);
+    const uint32_t old = makeColor(kGround.r, kGround.g, kGround.b);
+    MapBitmaps bitmaps;
+    Renderer renderer;
+    RenderViewport v = identityViewport(40, 30);
+    v.clipX = 5;
+    v.clipY = 4;
+    v.clipWidth = 20;
+    v.clipHeight = 10;
+    Frame frame(40, 30);
+    frame.fill(old);
+    renderer.render({draw(square(10, 6, 12, 8))}, bitmaps, v, frame, sky);
+    EXPECT_EQ(frame.pixel(5, 4), sky);
+    EXPECT_EQ(frame.pixel(24, 13), sky);
+    EXPECT_EQ(frame.pixel(11, 7), makeColor(255, 0, 0));
+    EXPECT_EQ(frame.pixel(4, 4), old);
+    EXPECT_EQ(frame.pixel(25, 13), old);
+    EXPECT_EQ(frame.pixel(5, 14), old);
+
+    // A stage with no area draws nothing, but the colour still goes down.
+    RenderViewport empty = v;
+    empty.stage = {0, 0, 0, 0};
+    frame.fill(old);
+    renderer.render({draw(square(10, 6, 12, 8))}, bitmaps, empty, frame, sky);
+    EXPECT_EQ(frame.pixel(11, 7), sky);
+    EXPECT_EQ(frame.pixel(4, 4), old);
+
+    // Wider than the largest working surface: the columns past it get the colour too.
+    Frame wide(16400, 2);
+    wide.fill(old);
+    renderer.render({}, bitmaps, identityViewport(16400, 2), wide, sky);
+    EXPECT_EQ(wide.pixel(16383, 1), sky);
+    EXPECT_EQ(wide.pixel(16399, 1), sky);
+}
+
 } // namespace
 } // namespace swivio::swf
