@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "swf/raster/filter_effects.h"
+#include "swf/raster/frame_pixels.h"
 #include "swf/raster/layer_compositor.h"
 #include "swf/raster/pixel_ops.h"
 #include "swf/raster/shape_cache.h"
@@ -29,39 +30,6 @@ constexpr std::size_t kMaxLevels = 16;
 constexpr std::size_t kMaxMasks = 16;
 // The scanline buffers of the rasterizer count pixels in 16 bits.
 constexpr int kMaxClipSize = 16384;
-
-// Fills the part of `box` inside the frame with a colour (0x00BBGGRR): the first row pixel
-// by pixel, the others copied from it.
-void fillFrame(Frame& frame, PixelBox box, uint32_t colour) {
-    box = box.intersected({0, 0, frame.width(), frame.height()});
-    if (box.isEmpty()) {
-        return;
-    }
-    uint8_t* first = frame.topRow(box.y0) + std::size_t(box.x0) * 3;
-    for (int x = 0; x < box.x1 - box.x0; ++x) {
-        first[x * 3] = colorBlue(colour);
-        first[x * 3 + 1] = colorGreen(colour);
-        first[x * 3 + 2] = colorRed(colour);
-    }
-    const std::size_t bytes = std::size_t(box.x1 - box.x0) * 3;
-    for (int y = box.y0 + 1; y < box.y1; ++y) {
-        std::memcpy(frame.topRow(y) + std::size_t(box.x0) * 3, first, bytes);
-    }
-}
-
-// One premultiplied pixel over the frame's B, G, R bytes.
-void storeFramePixel(uint8_t* out, uint32_t p) {
-    const uint32_t keep = 255 - raster::pixelA(p);
-    if (keep == 0) {
-        out[0] = uint8_t(raster::pixelB(p));
-        out[1] = uint8_t(raster::pixelG(p));
-        out[2] = uint8_t(raster::pixelR(p));
-        return;
-    }
-    out[0] = uint8_t(raster::pixelB(p) + raster::mul255(out[0], keep));
-    out[1] = uint8_t(raster::pixelG(p) + raster::mul255(out[1], keep));
-    out[2] = uint8_t(raster::pixelR(p) + raster::mul255(out[2], keep));
-}
 
 } // namespace
 
@@ -228,20 +196,8 @@ void Renderer::Impl::startRoot(const Frame& frame, const PixelBox& clip,
     }
     // The root starts as the frame's own pixels, so blend modes see the background.
     for (int y = 0; y < root->height(); ++y) {
-        const uint8_t* in = frame.topRow(clip.y0 + y) + std::size_t(clip.x0) * 3;
-        uint32_t* out = root->row(y);
-        const int width = root->width();
-        // Four bytes read at a time (the last pixel on its own so as not to read past the
-        // row): B, G, R, next byte reversed is the packed R, G, B with alpha on top.
-        int x = 0;
-        for (; x + 1 < width; ++x, in += 3) {
-            uint32_t v;
-            std::memcpy(&v, in, 4);
-            out[x] = (__builtin_bswap32(v) >> 8) | 0xFF000000u;
-        }
-        if (x < width) {
-            out[x] = raster::packPixel(in[2], in[1], in[0], 255);
-        }
+        raster::loadFrameRow(frame.topRow(clip.y0 + y) + std::size_t(clip.x0) * 3, root->row(y),
+                             root->width());
     }
     root->forgetDirty();
 }
@@ -270,10 +226,10 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
                                         end(viewport.clipY, viewport.clipHeight)}
                                    .intersected({0, 0, frame.width(), frame.height()});
         if (!drawable) {
-            fillFrame(frame, whole, *background);
+            raster::fillFrame(frame, whole, *background);
         } else {
-            fillFrame(frame, {clip.x1, whole.y0, whole.x1, whole.y1}, *background);
-            fillFrame(frame, {whole.x0, clip.y1, clip.x1, whole.y1}, *background);
+            raster::fillFrame(frame, {clip.x1, whole.y0, whole.x1, whole.y1}, *background);
+            raster::fillFrame(frame, {whole.x0, clip.y1, clip.x1, whole.y1}, *background);
         }
     }
     if (!drawable) {
@@ -356,31 +312,9 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
     // there the frame's own pixels show through.
     const PixelBox box = root->dirty();
     for (int y = box.y0; y < box.y1; ++y) {
-        const uint32_t* in = root->row(y) + box.x0;
-        uint8_t* out = frame.topRow(clip.y0 + y) + std::size_t(clip.x0 + box.x0) * 3;
-        const int count = box.x1 - box.x0;
-        int x = 0;
-        // Four opaque pixels are twelve bytes: three plain four-byte stores, which the
-        // processor handles far better than overlapping read-modify-writes.
-        for (; x + 4 <= count; x += 4, out += 12) {
-            const uint32_t p0 = in[x], p1 = in[x + 1], p2 = in[x + 2], p3 = in[x + 3];
-            if ((p0 & p1 & p2 & p3) >> 24 != 255) {
-                for (int k = 0; k < 4; ++k) {
-                    storeFramePixel(out + 3 * k, in[x + k]);
-                }
-                continue;
-            }
-            using raster::pixelB, raster::pixelG, raster::pixelR;
-            const uint32_t w0 = pixelB(p0) | pixelG(p0) << 8 | pixelR(p0) << 16 | pixelB(p1) << 24;
-            const uint32_t w1 = pixelG(p1) | pixelR(p1) << 8 | pixelB(p2) << 16 | pixelG(p2) << 24;
-            const uint32_t w2 = pixelR(p2) | pixelB(p3) << 8 | pixelG(p3) << 16 | pixelR(p3) << 24;
-            std::memcpy(out, &w0, 4);
-            std::memcpy(out + 4, &w1, 4);
-            std::memcpy(out + 8, &w2, 4);
-        }
-        for (; x < count; ++x, out += 3) {
-            storeFramePixel(out, in[x]);
-        }
+        raster::storeFrameRow(root->row(y) + box.x0,
+                              frame.topRow(clip.y0 + y) + std::size_t(clip.x0 + box.x0) * 3,
+                              box.x1 - box.x0);
     }
 }
 
