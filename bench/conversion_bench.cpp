@@ -2,6 +2,8 @@
 // encoder alone on the same frames, and the peak memory of conversions of different
 // lengths, each measured in a child process of its own.
 #include <sys/resource.h>
+#include <ctime>
+#include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,38 +87,118 @@ void BM_WholeConversion(benchmark::State& state) {
 BENCHMARK(BM_WholeConversion)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2.0);
 
 // The encoder alone: the same 640 x 480 frames, already in memory, into the AVI writer.
+// The demo's frames recorded once and held in memory, as the encoder-alone runs feed them.
+bool recordPictures(const ConversionSettings& settings, std::vector<Frame>* pictures) {
+    RecordingSession recording(settings);
+    if (!recording.open() || !recording.runFrameByFrame() || !recording.finish())
+        return false;
+    FrameStoreReader reader(recording.fileList(), 640, 480);
+    Frame frame;
+    while (reader.advance() && reader.decodeInto(frame))
+        pictures->push_back(frame);
+    recording.discardFrames();
+    return !pictures->empty();
+}
+
+// Encodes the pictures into an MJPEG AVI; false on failure.
+bool encodeAlone(const std::vector<Frame>& pictures, const std::string& path) {
+    std::string error;
+    auto writer = openAviOutput(path, 640, 480, 24, kMjpg, {}, &error);
+    if (!writer)
+        return false;
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        writer->writeFrame(pictures[i], int(i));
+    writer->finish();
+    return true;
+}
+
 void BM_EncoderAlone(benchmark::State& state) {
     quietMediaLibraryLogs();
     testkit::TempDir dir;
     const int frames = testkit::kDemoFrames;
     const ConversionSettings settings = demoSettings(writeDemo(dir, frames), frames, dir);
-    RecordingSession recording(settings);
-    if (!recording.open() || !recording.runFrameByFrame() || !recording.finish()) {
+    std::vector<Frame> pictures;
+    if (!recordPictures(settings, &pictures)) {
         state.SkipWithError("recording failed");
         return;
     }
-    std::vector<Frame> pictures;
-    FrameStoreReader reader(recording.fileList(), 640, 480);
-    Frame frame;
-    while (reader.advance() && reader.decodeInto(frame))
-        pictures.push_back(frame);
-    recording.discardFrames();
     probeCompressorsOnce();
     for (auto _ : state) {
-        std::string error;
-        auto writer = openAviOutput(dir.file("alone.avi"), 640, 480, 24, kMjpg, {}, &error);
-        if (!writer) {
-            state.SkipWithError(error.c_str());
+        if (!encodeAlone(pictures, dir.file("alone.avi"))) {
+            state.SkipWithError("the encoder did not open");
             return;
         }
-        for (std::size_t i = 0; i < pictures.size(); ++i)
-            writer->writeFrame(pictures[i], int(i));
-        writer->finish();
     }
     state.counters["fps"] =
         benchmark::Counter(double(pictures.size()), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_EncoderAlone)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2.0);
+
+// Recording alone: playing, painting and storing the demo's frames, nothing encoded.
+void BM_RecordingAlone(benchmark::State& state) {
+    testkit::TempDir dir;
+    const int frames = testkit::kDemoFrames;
+    const ConversionSettings settings = demoSettings(writeDemo(dir, frames), frames, dir);
+    double stored = 0;
+    for (auto _ : state) {
+        RecordingSession recording(settings);
+        if (!recording.open() || !recording.runFrameByFrame() || !recording.finish()) {
+            state.SkipWithError("recording failed");
+            return;
+        }
+        stored = 0;
+        for (const auto& file : recording.fileList()) {
+            std::error_code error;
+            stored += double(std::filesystem::file_size(file, error));
+        }
+        recording.discardFrames();
+    }
+    state.counters["fps"] =
+        benchmark::Counter(double(frames), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["stored_bytes_per_frame"] = stored / frames;
+}
+BENCHMARK(BM_RecordingAlone)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2.0);
+
+double processSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// The two above in turns within each iteration, so that a shared machine changing speed
+// between benchmarks cannot skew their ratio: "ratio" is the whole conversion's processor
+// time over the encoder's.
+void BM_WholeOverEncoder(benchmark::State& state) {
+    quietMediaLibraryLogs();
+    testkit::TempDir dir;
+    const int frames = testkit::kDemoFrames;
+    const ConversionSettings settings = demoSettings(writeDemo(dir, frames), frames, dir);
+    std::vector<Frame> pictures;
+    if (!recordPictures(settings, &pictures)) {
+        state.SkipWithError("recording failed");
+        return;
+    }
+    probeCompressorsOnce();
+    double whole = 0, encoder = 0;
+    for (auto _ : state) {
+        const double t0 = processSeconds();
+        const bool converted = convert(settings);
+        const double t1 = processSeconds();
+        const bool encoded = encodeAlone(pictures, dir.file("alone.avi"));
+        const double t2 = processSeconds();
+        if (!converted || !encoded) {
+            state.SkipWithError("conversion failed");
+            return;
+        }
+        whole += t1 - t0;
+        encoder += t2 - t1;
+        state.SetIterationTime(t2 - t0);
+    }
+    state.counters["whole_ms"] = whole * 1e3 / double(state.iterations());
+    state.counters["encoder_ms"] = encoder * 1e3 / double(state.iterations());
+    state.counters["ratio"] = encoder > 0 ? whole / encoder : 0;
+}
+BENCHMARK(BM_WholeOverEncoder)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(4.0);
 
 // Peak resident memory of a whole conversion of a movie `state.range(0)` times the demo's
 // length, run in a child process so each length starts from nothing.

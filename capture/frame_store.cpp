@@ -64,7 +64,8 @@ bool FrameStoreWriter::closeCurrentFile() {
     return true;
 }
 
-bool FrameStoreWriter::appendFrame(std::span<const uint8_t> frame, bool isNewPicture) {
+bool FrameStoreWriter::appendFrame(std::span<const uint8_t> frame, bool isNewPicture,
+                                   std::size_t rowBytes) {
     if (!m_error.empty())
         return false;
     if (frame.empty() || frame.size() > kMaxFrameBytes)
@@ -85,7 +86,7 @@ bool FrameStoreWriter::appendFrame(std::span<const uint8_t> frame, bool isNewPic
         // record goes out in one write.
         uint8_t* const record = m_blockBuffer.data();
         const std::size_t blockSize =
-            compressBlock(frame.data(), frame.size(), record + kRecordHeader);
+            compressBlock(frame.data(), frame.size(), record + kRecordHeader, rowBytes);
         const uint32_t size32 = uint32_t(blockSize);
         record[0] = kNewPicture;
         record[1] = uint8_t(size32);

@@ -33,10 +33,12 @@ public:
     // ones carry it when `isNewPicture` is set and are repeats otherwise (the picture is then
     // not looked at). False, with errorString() set, when a file cannot be created or written
     // or the frame's size differs from the first frame's; the failure is sticky and the
-    // record not counted.
-    bool appendFrame(std::span<const uint8_t> frame, bool isNewPicture);
+    // record not counted. `rowBytes`, the picture's row length when known, helps the
+    // compression find repeated rows.
+    bool appendFrame(std::span<const uint8_t> frame, bool isNewPicture,
+                     std::size_t rowBytes = 0);
     bool appendFrame(const Frame& frame, bool isNewPicture) {
-        return appendFrame(frame.bytes(), isNewPicture);
+        return appendFrame(frame.bytes(), isNewPicture, frame.stride());
     }
 
     // Closes the current file; false when the close fails (data may be lost) or an earlier

@@ -1,6 +1,7 @@
 #include "capture/qclz.h"
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace swivio {
@@ -78,7 +79,11 @@ std::size_t writeStored(const uint8_t* source, std::size_t length, uint8_t* dest
 
 } // namespace
 
-std::size_t compressBlock(const uint8_t* source, std::size_t length, uint8_t* destination) {
+std::size_t compressBlock(const uint8_t* source, std::size_t length, uint8_t* destination,
+                          std::size_t rowBytes) {
+    // Rows too short or too long for a match token are no help; past the end nothing is.
+    if (rowBytes <= 3 || rowBytes > kMaxOffset)
+        rowBytes = SIZE_MAX;
     uint8_t* const block = destination;
     store32(block, kMagic);
     store32(block + 4, kFormat);
@@ -101,6 +106,24 @@ std::size_t compressBlock(const uint8_t* source, std::size_t length, uint8_t* de
     std::size_t ip = 1;
     std::size_t markIp = ip;
     uint8_t* markOp = op;
+
+    // A match of `len` bytes (4 to kMaxMatch) from `offset` bytes back (4 to kMaxOffset), in
+    // the shortest token that holds it.
+    auto emitMatch = [&](uint32_t len, uint32_t offset) {
+        if (len <= 18 && offset <= 1023) {
+            store32(op, ((len - 3) << 2) | (offset << 6) | 2);
+            op += 2;
+        } else if (len <= 34 && offset <= 65535) {
+            store32(op, ((len - 3) << 3) | (offset << 8) | 3);
+            op += 3;
+        } else {
+            store32(op, ((len - 3) << 4) | (offset << 15) | 7);
+            op += 4;
+        }
+        ip += len;
+        control |= 1u << items;
+        ++items;
+    };
 
     const std::size_t loopEnd = length > kLiteralTail ? length - kLiteralTail : 0;
     while (ip < loopEnd) {
@@ -141,6 +164,14 @@ std::size_t compressBlock(const uint8_t* source, std::size_t length, uint8_t* de
             continue;
         }
 
+        // In a picture the row above is the likeliest match, and a long one: a gradient
+        // that changes across the picture repeats whole rows down it.
+        if (ip >= rowBytes && load32(in - rowBytes) == v) {
+            emitMatch(4 + commonLength(in + 4, in - rowBytes + 4, kMaxMatch - 4),
+                      uint32_t(rowBytes));
+            continue;
+        }
+
         uint8_t* const entry = table + (((v >> 12) ^ v) & 0xFFF) * 4;
         const uint32_t candidate = load32(entry);
         store32(entry, uint32_t(ip));
@@ -148,21 +179,8 @@ std::size_t compressBlock(const uint8_t* source, std::size_t length, uint8_t* de
         const uint32_t found = load32(source + candidate);
         if (offset <= kMaxOffset && offset > 3 && ((found ^ v) & 0xFFFFFF) == 0) {
             if (found == v) {
-                const uint32_t len =
-                    4 + commonLength(in + 4, source + candidate + 4, kMaxMatch - 4);
-                if (len <= 18 && offset <= 1023) {
-                    store32(op, ((len - 3) << 2) | (offset << 6) | 2);
-                    op += 2;
-                } else if (len <= 34 && offset <= 65535) {
-                    store32(op, ((len - 3) << 3) | (offset << 8) | 3);
-                    op += 3;
-                } else {
-                    store32(op, ((len - 3) << 4) | (offset << 15) | 7);
-                    op += 4;
-                }
-                ip += len;
-                control |= 1u << items;
-                ++items;
+                emitMatch(4 + commonLength(in + 4, source + candidate + 4, kMaxMatch - 4),
+                          offset);
                 continue;
             }
             if (offset <= 63) {

@@ -25,8 +25,10 @@ inline constexpr std::size_t qclzScratchSize(std::size_t length) {
 // hold qclzScratchSize(length) bytes; its upper end is used as the hash table, so its content
 // beyond the block is not significant afterwards. Returns the block size. Data that does not
 // compress is written stored: block size = length + 36, compressed flag 0. Keeps no state
-// between calls.
-std::size_t compressBlock(const uint8_t* source, std::size_t length, uint8_t* destination);
+// between calls. When the data is a picture, `rowBytes` (its row length) lets the bytes one
+// row up be tried first as a match; the block decodes the same either way.
+std::size_t compressBlock(const uint8_t* source, std::size_t length, uint8_t* destination,
+                          std::size_t rowBytes = 0);
 
 // Decodes the block of `blockSize` available bytes at `block` into `destination`, which holds
 // `capacity` bytes. Returns the uncompressed size, or 0 when the block is not valid: a wrong

@@ -30,9 +30,10 @@ bool hasTag(const Bytes& b, std::size_t at) {
 
 // Compresses with a scratch area of exactly the documented size, so that the sanitizer build
 // reports any write past it, and returns the block alone.
-Bytes compress(const Bytes& source) {
+Bytes compress(const Bytes& source, std::size_t rowBytes = 0) {
     Bytes scratch(qclzScratchSize(source.size()));
-    const std::size_t size = compressBlock(source.data(), source.size(), scratch.data());
+    const std::size_t size =
+        compressBlock(source.data(), source.size(), scratch.data(), rowBytes);
     EXPECT_GE(size, 36u);
     EXPECT_LE(size, scratch.size());
     scratch.resize(size);
@@ -620,4 +621,32 @@ TEST(QclzDamage, RandomBodyBytesNeverEscapeTheBuffers) {
 }
 
 } // namespace
+// ---------------------------------------------------------------------------------------
+// Pictures compressed knowing their row length.
+
+TEST(QclzRows, PicturesDecodeExactlyWhateverTheRowLengthGiven) {
+    const int w = 640, h = 120;
+    // Colour changes across the picture but not down it, in steps too fine for the
+    // neighbouring pixels to repeat four bytes: only the row above matches.
+    const Bytes across = picture(w, h, [](int x, int) {
+        return uint32_t(x) * 0x010307u ^ 0x5A0000u;
+    });
+    const std::size_t row = std::size_t(w) * 3;
+    const Bytes plain = compress(across);
+    const Bytes hinted = compress(across, row);
+    EXPECT_EQ(decompress(hinted, across.size()).bytes, across);
+    EXPECT_LT(hinted.size() * 20, plain.size()) << hinted.size() << " vs " << plain.size();
+
+    for (const Bytes& source : {across, mixture(w, h), noise(row * 40, 3), gradient(w, h)}) {
+        for (std::size_t rowBytes : {std::size_t(1), std::size_t(3), std::size_t(4), row - 1,
+                                     row, std::size_t(131071), std::size_t(131072),
+                                     source.size() + 5}) {
+            const Bytes block = compress(source, rowBytes);
+            const Decoded d = decompress(block, source.size());
+            ASSERT_EQ(d.result, source.size()) << rowBytes;
+            ASSERT_TRUE(d.bytes == source) << rowBytes;
+        }
+    }
+}
+
 } // namespace swivio
