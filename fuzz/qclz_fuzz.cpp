@@ -1,5 +1,6 @@
 // decompressBlock over arbitrary blocks, into destinations of a few fixed sizes allocated to
-// the byte, so that the sanitizers see any access outside them.
+// the byte, so that the sanitizers see any access outside them; and the input itself
+// compressed (with a row length taken from its first bytes) must decode to itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,5 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (produced > capacity)
             std::abort();
     }
+
+    const std::size_t rowBytes = size >= 2 ? std::size_t(data[0] | data[1] << 8) : 0;
+    std::unique_ptr<uint8_t[]> packed(new uint8_t[swivio::qclzScratchSize(size)]);
+    const std::size_t blockSize = swivio::compressBlock(data, size, packed.get(), rowBytes);
+    std::unique_ptr<uint8_t[]> back(new uint8_t[size ? size : 1]);
+    if (swivio::decompressBlock(packed.get(), blockSize, back.get(), size) != size ||
+        (size && std::memcmp(back.get(), data, size) != 0))
+        std::abort();
     return 0;
 }
