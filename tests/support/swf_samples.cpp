@@ -155,7 +155,7 @@ std::vector<uint8_t> cartoonMovie(const CartoonOptions& o) {
             place(w, Place()
                          .at(uint16_t(1 + i + (i >= o.shapes / 2 ? 1 : 0)))
                          .moving()
-                         .translate((i * 733 + f * 60) % 11000, (i * 397 + f * 40) % 8000));
+                         .translate((i * 733 + f * o.stepX) % 11000, (i * 397 + f * o.stepY) % 8000));
         Place step = Place().at(morphDepth).moving();
         step.ratio = uint16_t(f * 65535 / std::max(1, o.frames - 1));
         place(w, step);

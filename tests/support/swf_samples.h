@@ -16,6 +16,9 @@ struct CartoonOptions {
     int sprites = 12; // animated clips, each moving a few shapes over its own frames
     int frames = 24;  // root frames; the root moves a layer of shapes each frame
     int bitmaps = 3;  // 64 x 64 lossless bitmaps used as fills
+    // How far the root's moving shapes go each frame, twips across and down: 60 x 40 is
+    // whole pixels at stage size; other steps land them between pixels.
+    int stepX = 60, stepY = 40;
     Compression compression = Compression::Zlib;
 };
 std::vector<uint8_t> cartoonMovie(const CartoonOptions& options = {});
