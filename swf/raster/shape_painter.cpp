@@ -180,74 +180,134 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
         return;
     }
 
+    // Fills that share an edge are drawn together by the compound rasterizer, so that no
+    // seam shows between them; fills that only touch their own edges (or edges shared with
+    // nothing visible) are drawn one by one, in style order, by the plain rasterizer: later
+    // styles cover earlier ones where they overlap, and plain runs are far cheaper.
+    // Styles joined by shared edges form a set whose root is its smallest style.
     auto styleOf = [fillCount](uint16_t index) {
         return index >= 1 && index <= fillCount ? int(index) - 1 : -1;
     };
+    auto visible = [this](int s) { return s >= 0 && m_paints[std::size_t(s)].isVisible(); };
+    m_styleRoot.resize(fillCount);
+    for (std::size_t i = 0; i < fillCount; ++i) {
+        m_styleRoot[i] = int(i);
+    }
+    auto root = [this](int s) {
+        while (m_styleRoot[std::size_t(s)] != s) {
+            const int up = m_styleRoot[std::size_t(m_styleRoot[std::size_t(s)])];
+            m_styleRoot[std::size_t(s)] = up;
+            s = up;
+        }
+        return s;
+    };
     const std::size_t edgeCount = std::min(group.edges.size(), kMaxEdgesPerShape);
-    // Most groups use a single fill style; the plain rasterizer draws those faster.
-    int onlyStyle = -1;
-    bool single = true;
-    for (std::size_t i = 0; i < edgeCount && single; ++i) {
-        for (int s : {styleOf(group.edges[i].fill0), styleOf(group.edges[i].fill1)}) {
-            if (s >= 0 && s != onlyStyle) {
-                single = onlyStyle < 0;
-                onlyStyle = s;
-            }
+    m_shared.assign(fillCount, 0);
+    for (std::size_t i = 0; i < edgeCount; ++i) {
+        const int s0 = styleOf(group.edges[i].fill0);
+        const int s1 = styleOf(group.edges[i].fill1);
+        if (s0 != s1 && visible(s0) && visible(s1)) {
+            const int r0 = root(s0), r1 = root(s1);
+            const int low = std::min(r0, r1);
+            m_styleRoot[std::size_t(std::max(r0, r1))] = low;
+            m_shared[std::size_t(low)] = 1;
         }
     }
-    if (single) {
-        if (onlyStyle < 0 || !m_paints[std::size_t(onlyStyle)].isVisible()) {
-            return;
-        }
-        m_rasterizer.reset();
-        m_rasterizer.auto_close(false);
-        m_rasterizer.clip_box(0, 0, m_width, m_height);
-        m_rasterizer.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
-        const ClipBounds clip{0, 0, double(m_width), double(m_height)};
-        for (std::size_t i = 0; i < edgeCount && m_segments < kMaxSegmentsPerFrame; ++i) {
-            Edge e = group.edges[i];
-            const int s0 = styleOf(e.fill0);
-            const int s1 = styleOf(e.fill1);
-            if (s0 == s1) {
-                continue;
-            }
-            if (s0 == onlyStyle) {
-                // Walk the edge the other way so that the style always lies on one side.
-                std::swap(e.x0, e.x1);
-                std::swap(e.y0, e.y1);
-            }
-            const Point p0 = mapPoint(toPixels, e.x0, e.y0);
-            m_rasterizer.move_to_d(p0.x, p0.y);
-            m_segments += std::size_t(flattenEdge(
-                e, toPixels, p0, clip, [this](Point p) { m_rasterizer.line_to_d(p.x, p.y); }));
-        }
-        sweepSimple(m_paints[std::size_t(onlyStyle)], target);
-        return;
-    }
-
-    m_compound.reset();
-    m_compound.clip_box(0, 0, m_width, m_height);
-    m_compound.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
-    bool any = false;
-    const ClipBounds clip{0, 0, double(m_width), double(m_height)};
-    for (std::size_t i = 0; i < edgeCount && m_segments < kMaxSegmentsPerFrame; ++i) {
-        const Edge& e = group.edges[i];
+    // Each edge goes to the set of the visible style beside it; edges are then listed set by
+    // set, sets in the order of their smallest style.
+    auto setOf = [&](const Edge& e) {
         const int s0 = styleOf(e.fill0);
         const int s1 = styleOf(e.fill1);
         if (s0 == s1) {
-            continue; // the same style (or none) on both sides bounds nothing
+            return -1; // the same style (or none) on both sides bounds nothing
         }
+        return visible(s0) ? root(s0) : visible(s1) ? root(s1) : -1;
+    };
+    m_setStart.assign(fillCount + 1, 0);
+    for (std::size_t i = 0; i < edgeCount; ++i) {
+        const int set = setOf(group.edges[i]);
+        if (set >= 0) {
+            ++m_setStart[std::size_t(set) + 1];
+        }
+    }
+    for (std::size_t i = 0; i < fillCount; ++i) {
+        m_setStart[i + 1] += m_setStart[i];
+    }
+    m_setEdges.resize(m_setStart[fillCount]);
+    m_setFill.assign(m_setStart.begin(), m_setStart.end() - 1);
+    for (std::size_t i = 0; i < edgeCount; ++i) {
+        const int set = setOf(group.edges[i]);
+        if (set >= 0) {
+            m_setEdges[m_setFill[std::size_t(set)]++] = uint32_t(i);
+        }
+    }
+
+    for (std::size_t set = 0; set < fillCount; ++set) {
+        const uint32_t first = m_setStart[set], last = m_setStart[set + 1];
+        if (first == last) {
+            continue;
+        }
+        // Every union marks the root it leaves, so a root is marked exactly when its set
+        // holds more than one style.
+        if (m_shared[set]) {
+            fillSet(group, first, last, int(set), nonZero, toPixels, target);
+        } else {
+            fillStyle(group, first, last, int(set), nonZero, toPixels, target);
+        }
+    }
+}
+
+void ShapePainter::fillStyle(const StyleGroup& group, uint32_t first, uint32_t last, int style,
+                             bool nonZero, const Matrix& toPixels, const DrawTarget& target) {
+    m_rasterizer.reset();
+    m_rasterizer.auto_close(false);
+    m_rasterizer.clip_box(0, 0, m_width, m_height);
+    m_rasterizer.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
+    const ClipBounds clip{0, 0, double(m_width), double(m_height)};
+    for (uint32_t k = first; k < last && m_segments < kMaxSegmentsPerFrame; ++k) {
+        Edge e = group.edges[m_setEdges[k]];
+        if (e.fill0 == style + 1) {
+            // Walk the edge the other way so that the style always lies on one side.
+            std::swap(e.x0, e.x1);
+            std::swap(e.y0, e.y1);
+        }
+        const Point p0 = mapPoint(toPixels, e.x0, e.y0);
+        m_rasterizer.move_to_d(p0.x, p0.y);
+        m_segments += std::size_t(flattenEdge(
+            e, toPixels, p0, clip, [this](Point p) { m_rasterizer.line_to_d(p.x, p.y); }));
+    }
+    sweepSimple(m_paints[std::size_t(style)], target);
+}
+
+void ShapePainter::fillSet(const StyleGroup& group, uint32_t first, uint32_t last, int set,
+                           bool nonZero, const Matrix& toPixels, const DrawTarget& target) {
+    const int fillCount = int(m_paints.size());
+    // Styles outside the set (invisible ones) count as no style.
+    auto member = [&](uint16_t index) {
+        const int s = index >= 1 && int(index) <= fillCount ? int(index) - 1 : -1;
+        if (s < 0 || !m_paints[std::size_t(s)].isVisible()) {
+            return -1;
+        }
+        int r = s;
+        while (m_styleRoot[std::size_t(r)] != r) {
+            r = m_styleRoot[std::size_t(r)];
+        }
+        return r == set ? s : -1;
+    };
+    m_compound.reset();
+    m_compound.clip_box(0, 0, m_width, m_height);
+    m_compound.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
+    const ClipBounds clip{0, 0, double(m_width), double(m_height)};
+    for (uint32_t k = first; k < last && m_segments < kMaxSegmentsPerFrame; ++k) {
+        const Edge& e = group.edges[m_setEdges[k]];
         // With y pointing down, fill 0 lies on the side the rasterizer calls right.
-        m_compound.styles(s1, s0);
+        m_compound.styles(member(e.fill1), member(e.fill0));
         const Point p0 = mapPoint(toPixels, e.x0, e.y0);
         m_compound.move_to_d(p0.x, p0.y);
         m_segments += std::size_t(flattenEdge(e, toPixels, p0, clip,
                                               [this](Point p) { m_compound.line_to_d(p.x, p.y); }));
-        any = true;
     }
-    if (any) {
-        sweepCompound(target);
-    }
+    sweepCompound(target);
 }
 
 void ShapePainter::sweepCompound(const DrawTarget& target) {

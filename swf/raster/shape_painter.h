@@ -53,6 +53,12 @@ private:
 
     void fillGroup(const StyleGroup& group, bool nonZero, const Matrix& toPixels,
                    const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target);
+    // One style's edges (m_setEdges[first, last)), drawn alone.
+    void fillStyle(const StyleGroup& group, uint32_t first, uint32_t last, int style,
+                   bool nonZero, const Matrix& toPixels, const DrawTarget& target);
+    // The edges of a set of styles that share edges, drawn together.
+    void fillSet(const StyleGroup& group, uint32_t first, uint32_t last, int set, bool nonZero,
+                 const Matrix& toPixels, const DrawTarget& target);
     void strokeGroup(const StyleGroup& group, const Matrix& object, const Matrix& view,
                      const ColorTransform& ct, const BitmapLookup& bitmaps,
                      const DrawTarget& target);
@@ -80,6 +86,11 @@ private:
     std::vector<uint32_t> m_mix;       // per pixel: R, G, B, A sums of colour * cover
     std::vector<uint32_t> m_mixCover;  // per pixel: sum of covers
     std::vector<uint64_t> m_lineOrder; // line style << 32 | edge index
+    std::vector<int> m_styleRoot;        // per fill style: its parent in its set
+    std::vector<uint8_t> m_shared;       // per set root: some styles share edges
+    std::vector<uint32_t> m_setStart;    // per set root: where its edges start in m_setEdges
+    std::vector<uint32_t> m_setFill;
+    std::vector<uint32_t> m_setEdges;    // edge indices, set by set
     int m_width = 0;
     int m_height = 0;
     std::size_t m_segments = 0;

@@ -85,6 +85,42 @@ TEST(RasterFill, SeamIsInvisibleAtAnyAngle) {
     }
 }
 
+// Fills of one group that overlap without sharing an edge (a highlight drawn inside a
+// body): the later style lies over the earlier, as a second shape would.
+TEST(RasterFill, LaterFillCoversAnEarlierOneItOverlaps) {
+    auto edges = rectangle(5, 5, 35, 35, 1);
+    for (const Edge& e : rectangle(12, 12, 28, 28, 2)) {
+        edges.push_back(e);
+    }
+    const Frame opaque = renderFrame({draw(makeShape({solidFill(kRed), solidFill(kBlue)}, edges))});
+    EXPECT_EQ(at(opaque, 20, 20), kBlue);
+    EXPECT_EQ(at(opaque, 8, 20), kRed);
+    EXPECT_EQ(at(opaque, 2, 2), kBlack);
+
+    const Frame halfBlue =
+        renderFrame({draw(makeShape({solidFill(kRed), solidFill(rgb(0, 0, 255, 128))}, edges))});
+    EXPECT_TRUE(near(at(halfBlue, 20, 20), rgb(127, 0, 128), 2))
+        << ::testing::PrintToString(at(halfBlue, 20, 20));
+
+    // The inner square split into two styles that share their middle edge: they are drawn
+    // together, seam-free, and both over the earlier style.
+    auto split = rectangle(5, 5, 35, 35, 1);
+    auto left = rectangle(12, 12, 20, 28, 3);
+    auto right = rectangle(20, 12, 28, 28, 2);
+    left.erase(left.begin() + 1);   // its right side is the shared edge
+    right.erase(right.begin() + 3); // and so is this one's left side
+    split.insert(split.end(), left.begin(), left.end());
+    split.insert(split.end(), right.begin(), right.end());
+    split.push_back(line(20, 12, 20, 28, 2, 3));
+    const Frame three = renderFrame(
+        {draw(makeShape({solidFill(kRed), solidFill(kBlue), solidFill(kWhite)}, split))});
+    EXPECT_EQ(at(three, 8, 20), kRed);
+    EXPECT_EQ(at(three, 16, 20), kWhite);
+    EXPECT_EQ(at(three, 19, 20), kWhite);
+    EXPECT_EQ(at(three, 20, 20), kBlue);
+    EXPECT_EQ(at(three, 24, 20), kBlue);
+}
+
 TEST(RasterFill, WindingRuleDecidesOverlaps) {
     // Two overlapping clockwise squares of the same style.
     auto edges = rectangle(5, 5, 25, 25);
