@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -221,6 +222,30 @@ TEST(RasterGradient, RadialCentreAndRim) {
     EXPECT_EQ(at(f, 1, 1), kRed); // outside the circle: padded with the last colour
     // Symmetric about the centre.
     EXPECT_TRUE(near(at(f, 10, 20), at(f, 29, 20), 8));
+}
+
+// Every pixel of a black-to-white gradient shows its own distance along the gradient,
+// across whole rows (where the span loops take four pixels at a time) and at the ends.
+TEST(RasterGradient, EveryPixelFollowsTheGradientExactly) {
+    constexpr int kSize = 120;
+    const auto stops = std::vector<GradientStop>{{0, kBlack}, {255, kWhite}};
+    for (FillType type : {FillType::LinearGradient, FillType::RadialGradient}) {
+        const Frame f = renderFrame(
+            {draw(makeShape({gradientFill(type, stops, gradientBox(10, 110, 60))},
+                            rectangle(0, 0, kSize, kSize)))},
+            kSize, kSize);
+        for (int y = 0; y < kSize; y += 7) {
+            for (int x = 0; x < kSize; ++x) {
+                const double dx = x + 0.5 - 60, dy = y + 0.5 - 60;
+                double t = type == FillType::LinearGradient ? (dx / 50 + 1) / 2
+                                                            : std::sqrt(dx * dx + dy * dy) / 50;
+                t = std::clamp(t, 0.0, 1.0);
+                const int expected = int(std::lround(t * 255));
+                ASSERT_LE(std::abs(int(at(f, x, y).g) - expected), 1)
+                    << int(type) << " at " << x << "," << y;
+            }
+        }
+    }
 }
 
 TEST(RasterGradient, FocalPointCarriesTheFirstColour) {
