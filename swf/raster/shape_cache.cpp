@@ -107,7 +107,24 @@ void ShapeCache::beginFrame(const BitmapLookup& bitmaps, int width, int height) 
         m_bytes = 0;
         m_bitmaps = &bitmaps;
     }
+    if (m_frame % 8 == 0) {
+        dropIdle();
+    }
     trim();
+}
+
+void ShapeCache::dropIdle() {
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->second.lastUsed + kMaxIdleFrames < m_frame) {
+            if (it->second.picture) {
+                m_bytes -= std::size_t(it->second.picture->width()) *
+                           it->second.picture->height() * 4;
+            }
+            it = m_entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void ShapeCache::trim() {

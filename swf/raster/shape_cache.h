@@ -49,6 +49,9 @@ public:
     static constexpr std::size_t kSurfacesPerBudget = 24;
     // Shapes remembered (with or without a picture); past it the least recently used go.
     static constexpr std::size_t kMaxEntries = 8192;
+    // Frames a shape may go undrawn before its picture (and the shape) are let go, so that
+    // memory follows what the movie shows now, not everything it has shown.
+    static constexpr uint64_t kMaxIdleFrames = 64;
 
 private:
     struct Key {
@@ -77,6 +80,7 @@ private:
                      const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
                      const Surface& target, ShapePainter& painter);
     void trim();
+    void dropIdle();
 
     std::unordered_map<Key, Entry, KeyHash> m_entries;
     const BitmapLookup* m_bitmaps = nullptr;

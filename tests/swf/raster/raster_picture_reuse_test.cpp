@@ -197,6 +197,31 @@ TEST(RasterPictureReuse, PicturesStayWithinTheirBudget) {
     EXPECT_EQ(raster::pixelR(surface.row(150)[150]), 220u);
 }
 
+TEST(RasterPictureReuse, ShapesNoLongerDrawnAreLetGo) {
+    raster::Surface surface(100, 100);
+    raster::ShapePainter painter;
+    raster::ShapeCache cache;
+    MapBitmaps none;
+    raster::DrawTarget target;
+    target.surface = &surface;
+    const Matrix view{0.05, 0, 0, 0.05, 0, 0};
+    auto shape = makeShape({solidFill(rgb(10, 20, 30))}, rectangle(10, 10, 60, 60));
+    const std::weak_ptr<Shape> watch = shape;
+    for (int frame = 0; frame < 3; ++frame) {
+        cache.beginFrame(none, 100, 100);
+        cache.draw(shape, {}, view, {}, none, target, painter);
+    }
+    EXPECT_GT(cache.pictureBytes(), 0u);
+    shape.reset();
+    EXPECT_FALSE(watch.expired()); // still drawn recently: kept
+    for (uint64_t frame = 0; frame <= raster::ShapeCache::kMaxIdleFrames + 8; ++frame) {
+        cache.beginFrame(none, 100, 100);
+    }
+    EXPECT_EQ(cache.pictureBytes(), 0u);
+    EXPECT_EQ(cache.entryCount(), 0u);
+    EXPECT_TRUE(watch.expired());
+}
+
 TEST(RasterPictureReuse, ComposingFourAtATimeMatchesPixelByPixel) {
     // Opaque, empty and mixed groups of four, and a tail, against over() one pixel at a time.
     uint32_t seed = 12345;
