@@ -1,5 +1,8 @@
 // Rendering speed of a cartoon-like frame: a few hundred curved, gradient-filled and stroked
-// shapes, some bitmap fills and a masked group, at 550 x 400 and at 1280 x 720.
+// shapes, some bitmap fills and a masked group, at 550 x 400 and at 1280 x 720; and of
+// shapes whose fills share edges, as drawings made in authoring tools have them. The same
+// frame is painted again and again: with picture reuse (the third argument) the renderer
+// paints it from its kept pictures after the first time, without it from the edges.
 
 #include <cmath>
 #include <map>
@@ -208,10 +211,66 @@ std::unique_ptr<Scene> makeScene() {
     return scene;
 }
 
-void renderScene(benchmark::State& state) {
+// Two hundred and fifty polygons, each split in two along a diameter: a gradient half and a
+// solid half sharing the middle edge, with an outline.
+std::unique_ptr<Scene> makeSplitScene() {
+    auto scene = std::make_unique<Scene>();
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<double> px(0, kStageWidth * kTwips);
+    std::uniform_real_distribution<double> py(0, kStageHeight * kTwips);
+    std::uniform_real_distribution<double> size(10 * kTwips, 45 * kTwips);
+    for (int i = 0; i < 250; ++i) {
+        const double cx = px(rng), cy = py(rng), r = size(rng);
+        const int n = 12 + 2 * (i % 4);
+        std::vector<std::pair<int32_t, int32_t>> v;
+        for (int k = 0; k < n; ++k) {
+            const double a = 2 * M_PI * k / n + i;
+            v.push_back({int32_t(cx + r * std::cos(a)), int32_t(cy + r * std::sin(a))});
+        }
+        StyleGroup g;
+        FillStyle gradient;
+        gradient.type = FillType::RadialGradient;
+        gradient.gradient.stops = {{0, randomColor(rng)}, {255, randomColor(rng)}};
+        const double s = 2 * r / 32768.0;
+        gradient.matrix = {s, 0, 0, s, cx, cy};
+        FillStyle solid;
+        solid.type = FillType::Solid;
+        solid.color = randomColor(rng);
+        g.fills = {gradient, solid};
+        LineStyle line;
+        line.width = uint16_t(kTwips * (1 + i % 3));
+        line.color = randomColor(rng);
+        g.lines = {line};
+        for (int k = 0; k < n; ++k) {
+            const auto& p = v[std::size_t(k)];
+            const auto& q = v[std::size_t((k + 1) % n)];
+            Edge e;
+            e.x0 = p.first;
+            e.y0 = p.second;
+            e.x1 = q.first;
+            e.y1 = q.second;
+            e.fill1 = k < n / 2 ? 1 : 2;
+            e.line = 1;
+            g.edges.push_back(e);
+        }
+        Edge middle;
+        middle.x0 = v[std::size_t(n / 2)].first;
+        middle.y0 = v[std::size_t(n / 2)].second;
+        middle.x1 = v[0].first;
+        middle.y1 = v[0].second;
+        middle.fill0 = 2;
+        middle.fill1 = 1;
+        g.edges.push_back(middle);
+        auto shape = std::make_shared<Shape>();
+        shape->groups.push_back(std::move(g));
+        scene->commands.push_back(drawCommand(shape));
+    }
+    return scene;
+}
+
+void paintRepeatedly(benchmark::State& state, const Scene& scene) {
     const int width = int(state.range(0));
     const int height = int(state.range(1));
-    const auto scene = makeScene();
     RenderViewport viewport;
     viewport.stage = {0, kStageWidth * kTwips, 0, kStageHeight * kTwips};
     viewport.playerWidth = width;
@@ -220,16 +279,34 @@ void renderScene(benchmark::State& state) {
     viewport.clipHeight = height;
     Frame frame(width, height);
     Renderer renderer;
+    renderer.setPictureReuse(state.range(2) != 0);
     for (auto _ : state) {
         frame.fill(makeColor(255, 255, 255));
-        renderer.render(scene->commands, scene->bitmaps, viewport, frame);
+        renderer.render(scene.commands, scene.bitmaps, viewport, frame);
         benchmark::DoNotOptimize(frame.data());
     }
     state.counters["fps"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["commands"] = double(scene->commands.size());
+    state.counters["commands"] = double(scene.commands.size());
 }
 
-BENCHMARK(renderScene)->Args({550, 400})->Args({1280, 720})->Unit(benchmark::kMillisecond);
+void renderScene(benchmark::State& state) {
+    paintRepeatedly(state, *makeScene());
+}
+BENCHMARK(renderScene)
+    ->Args({550, 400, 0})
+    ->Args({1280, 720, 0})
+    ->Args({550, 400, 1})
+    ->ArgNames({"w", "h", "reuse"})
+    ->Unit(benchmark::kMillisecond);
+
+void renderSplitShapes(benchmark::State& state) {
+    paintRepeatedly(state, *makeSplitScene());
+}
+BENCHMARK(renderSplitShapes)
+    ->Args({550, 400, 0})
+    ->Args({1280, 720, 0})
+    ->ArgNames({"w", "h", "reuse"})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

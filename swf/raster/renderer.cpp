@@ -81,9 +81,14 @@ struct Renderer::Impl {
     std::vector<Mask> masks;
     std::vector<std::vector<uint8_t>> freeMasks;
     double scaleX = 1, scaleY = 1; // stage pixels to surface pixels
+    bool pictureReuse = true;
 };
 
 Renderer::Renderer() : m_impl(std::make_unique<Impl>()) {}
+
+void Renderer::setPictureReuse(bool on) {
+    m_impl->pictureReuse = on;
+}
 Renderer::~Renderer() = default;
 
 void Renderer::render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
@@ -275,8 +280,12 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
             target.surface = surface;
             target.coverageOnly = levels[top].kind == LevelKind::MaskDefinition;
             target.mask = target.coverageOnly ? nullptr : activeMask(top);
-            shapes.draw(command.shape, command.matrix, view,
-                        raster::finiteTransform(command.colorTransform), bitmaps, target, painter);
+            const ColorTransform ct = raster::finiteTransform(command.colorTransform);
+            if (pictureReuse) {
+                shapes.draw(command.shape, command.matrix, view, ct, bitmaps, target, painter);
+            } else {
+                painter.draw(*command.shape, command.matrix, view, ct, bitmaps, target);
+            }
             break;
         }
         case RenderCommand::Kind::PushMask:

@@ -39,6 +39,11 @@ public:
                 const RenderViewport& viewport, Frame& frame,
                 std::optional<uint32_t> background = std::nullopt);
 
+    // Shapes drawn again the same way are painted from pictures kept between frames (the
+    // default); off, every shape is painted from its edges every time, which only measuring
+    // and comparing want.
+    void setPictureReuse(bool on);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;

@@ -42,10 +42,10 @@ void splitTranslation(double t, double* whole, int32_t* phase) {
     *phase = p;
 }
 
-// The box the shape's painting can reach, in shape twips: its declared bounds, widened to
-// every edge (damaged or hand-made movies do not always declare them right) and by the
-// widest line (a miter reaches past the line's half width). Empty (min > max) when the
-// shape has no edges.
+// The box the shape's painting can reach, in shape twips: its edges' box (the declared
+// bounds are not trusted: damaged or hand-made movies get them wrong), widened by the
+// widest line. A long miter can reach further still; the picture's margin check catches
+// that. Empty (min > max) when the shape has no edges.
 Rect paintedBounds(const Shape& shape) {
     int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
     int64_t widest = 0;
@@ -69,11 +69,6 @@ Rect paintedBounds(const Shape& shape) {
     }
     if (x0 > x1) {
         return {1, 0, 1, 0};
-    }
-    const Rect& d = shape.bounds;
-    if (d.xMin <= d.xMax && d.yMin <= d.yMax) {
-        add(d.xMin, d.yMin);
-        add(d.xMax, d.yMax);
     }
     const int64_t reach = widest * 2;
     auto clamp32 = [](int64_t v) {
