@@ -152,6 +152,7 @@ void ShapePainter::draw(const Shape& shape, const Matrix& object, const Matrix& 
         m_runCovers.resize(bufferSize);
         m_mix.resize(bufferSize * 4);
         m_mixCover.resize(bufferSize);
+        m_mixWhole.resize(bufferSize);
     }
     for (const StyleGroup& group : shape.groups) {
         fillGroup(group, shape.nonZeroWinding, toPixels, ct, bitmaps, target);
@@ -350,12 +351,12 @@ void ShapePainter::sweepCompound(const DrawTarget& target) {
 
         // Several styles meet on this row: add each style's colour times its coverage, then
         // put the sum down once, so that neighbouring fills leave no seam between them.
+        // A pixel wholly inside one style keeps that colour as it is (see mixSpan).
         const int start = m_compound.scanline_start();
         const int len = static_cast<int>(m_compound.scanline_length());
         if (len <= 0 || static_cast<std::size_t>(len) + 2 > m_mixCover.size()) {
             continue;
         }
-        std::fill(m_mix.begin(), m_mix.begin() + std::size_t(len) * 4, 0u);
         std::fill(m_mixCover.begin(), m_mixCover.begin() + len, 0u);
         int y = -1;
         for (unsigned s = 0; s < styleCount; ++s) {
@@ -394,25 +395,32 @@ void ShapePainter::sweepCompound(const DrawTarget& target) {
             if (cover == 0) {
                 continue;
             }
-            const uint32_t* acc = &m_mix[i * 4];
             uint32_t src;
-            // Each style's coverage is rounded down on its own, so fully covered pixels on a
-            // shared edge can sum to a little less than 255: treat them as fully covered.
-            if (cover + styleCount >= 255) {
-                const uint32_t half = cover / 2;
-                src = packPixel(std::min((acc[0] + half) / cover, 255u),
-                                std::min((acc[1] + half) / cover, 255u),
-                                std::min((acc[2] + half) / cover, 255u),
-                                std::min((acc[3] + half) / cover, 255u));
+            if (cover == kWhole) {
+                src = m_mixWhole[i];
             } else {
-                src = packPixel((acc[0] + 127) / 255, (acc[1] + 127) / 255, (acc[2] + 127) / 255,
-                                (acc[3] + 127) / 255);
+                const uint32_t* acc = &m_mix[i * 4];
+                // Each style's coverage is rounded down on its own, so fully covered pixels on
+                // a shared edge can sum to a little less than 255: treat them as fully covered.
+                if (cover == 255) {
+                    src = packPixel((acc[0] + 127) / 255, (acc[1] + 127) / 255,
+                                    (acc[2] + 127) / 255, (acc[3] + 127) / 255);
+                } else if (cover + styleCount >= 255) {
+                    const uint32_t half = cover / 2;
+                    src = packPixel(std::min((acc[0] + half) / cover, 255u),
+                                    std::min((acc[1] + half) / cover, 255u),
+                                    std::min((acc[2] + half) / cover, 255u),
+                                    std::min((acc[3] + half) / cover, 255u));
+                } else {
+                    src = packPixel((acc[0] + 127) / 255, (acc[1] + 127) / 255,
+                                    (acc[2] + 127) / 255, (acc[3] + 127) / 255);
+                }
             }
             src = sanitizePremultiplied(src);
             if (maskRow) {
                 src = scalePixel(src, maskRow[x]);
             }
-            row[x] = over(row[x], src);
+            row[x] = pixelA(src) == 255 ? src : over(row[x], src);
         }
     }
     surface.markDirty(
@@ -421,28 +429,51 @@ void ShapePainter::sweepCompound(const DrawTarget& target) {
 
 void ShapePainter::mixSpan(const Paint& paint, int x, int y, int len, const uint8_t* covers,
                            int start) {
-    uint32_t* acc = &m_mix[std::size_t(x - start) * 4];
-    uint32_t* coverSum = &m_mixCover[std::size_t(x - start)];
-    if (!paint.isVisible()) {
-        for (int i = 0; i < len; ++i) {
-            coverSum[i] += covers[i];
-        }
-        return;
-    }
+    const std::size_t first = std::size_t(x - start);
+    uint32_t* coverSum = &m_mixCover[first];
+    uint32_t* whole = &m_mixWhole[first];
     const uint32_t* colors = m_colors.data();
     if (paint.kind() == Paint::Kind::Solid) {
         std::fill(m_colors.begin(), m_colors.begin() + len, paint.color());
     } else {
         paint.generate(x, y, len, m_colors.data());
     }
-    for (int i = 0; i < len; ++i, acc += 4) {
+    // The first style to reach a pixel sets it: wholly covered pixels (the inside of a fill)
+    // just keep the colour; partly covered ones start the sums. Later styles add to the sums.
+    for (int i = 0; i < len; ++i) {
         const uint32_t k = covers[i];
+        if (k == 0) {
+            continue;
+        }
         const uint32_t c = colors[i];
+        uint32_t* acc = &m_mix[(first + std::size_t(i)) * 4];
+        uint32_t cover = coverSum[i];
+        if (cover == 0) {
+            if (k == 255) {
+                whole[i] = c;
+                coverSum[i] = kWhole;
+            } else {
+                acc[0] = pixelR(c) * k;
+                acc[1] = pixelG(c) * k;
+                acc[2] = pixelB(c) * k;
+                acc[3] = pixelA(c) * k;
+                coverSum[i] = k;
+            }
+            continue;
+        }
+        if (cover == kWhole) {
+            const uint32_t w = whole[i];
+            acc[0] = pixelR(w) * 255;
+            acc[1] = pixelG(w) * 255;
+            acc[2] = pixelB(w) * 255;
+            acc[3] = pixelA(w) * 255;
+            cover = 255;
+        }
         acc[0] += pixelR(c) * k;
         acc[1] += pixelG(c) * k;
         acc[2] += pixelB(c) * k;
         acc[3] += pixelA(c) * k;
-        coverSum[i] += k;
+        coverSum[i] = cover + k;
     }
 }
 

@@ -83,8 +83,13 @@ private:
     std::vector<uint32_t> m_colors;
     std::vector<uint8_t> m_covers;
     std::vector<uint8_t> m_runCovers;  // a run's one cover repeated, for masked runs
-    std::vector<uint32_t> m_mix;       // per pixel: R, G, B, A sums of colour * cover
-    std::vector<uint32_t> m_mixCover;  // per pixel: sum of covers
+    // Rows where several styles meet: per pixel, the sum of covers (kWhole when one style
+    // alone covers it wholly, its colour then in m_mixWhole), else R, G, B, A sums of
+    // colour * cover in m_mix.
+    static constexpr uint32_t kWhole = 1u << 30;
+    std::vector<uint32_t> m_mix;
+    std::vector<uint32_t> m_mixCover;
+    std::vector<uint32_t> m_mixWhole;
     std::vector<uint64_t> m_lineOrder; // line style << 32 | edge index
     std::vector<int> m_styleRoot;        // per fill style: its parent in its set
     std::vector<uint8_t> m_shared;       // per set root: some styles share edges
