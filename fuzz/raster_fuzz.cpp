@@ -285,5 +285,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     Frame frame(64, 48);
     frame.fill(makeColor(10, 200, 30));
     renderer.render(commands, bitmaps, viewport, frame);
+    // Twice more: shapes drawn again the same way come from kept pictures, over a background
+    // colour the second time.
+    renderer.render(commands, bitmaps, viewport, frame);
+    renderer.render(commands, bitmaps, viewport, frame, makeColor(0, 0, 90));
     return 0;
 }

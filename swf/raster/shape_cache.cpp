@@ -233,7 +233,11 @@ void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
     const double widthPx = x1 - x0 + 2 * kMargin + 2;
     const double heightPx = y1 - y0 + 2 * kMargin + 2;
     const double limit = std::max(65536.0, 2.0 * target.width() * target.height());
-    if (!(widthPx <= kMaxPictureSide && heightPx <= kMaxPictureSide &&
+    // The box, relative to the translation, must also lie where pixel positions stay
+    // within int (a huge scale of a point-sized shape puts it far off).
+    const bool near = std::fabs(x0) <= kMaxTranslation && std::fabs(x1) <= kMaxTranslation &&
+                      std::fabs(y0) <= kMaxTranslation && std::fabs(y1) <= kMaxTranslation;
+    if (!(near && widthPx <= kMaxPictureSide && heightPx <= kMaxPictureSide &&
           widthPx * heightPx <= limit)) {
         entry.direct = true;
         return;
