@@ -12,8 +12,11 @@
 namespace swivio::swf::raster {
 namespace {
 
-// One premultiplied pixel over the frame's B, G, R bytes.
-void storePixel(uint8_t* out, uint32_t p) {
+// One premultiplied pixel over the frame's B, G, R bytes, or over `under` when not 0.
+void storePixel(uint8_t* out, uint32_t p, uint32_t under) {
+    if (under != 0) {
+        p = over(under, p);
+    }
     const uint32_t keep = 255 - pixelA(p);
     if (keep == 0) {
         out[0] = uint8_t(pixelB(p));
@@ -28,11 +31,11 @@ void storePixel(uint8_t* out, uint32_t p) {
 
 // Four pixels: when all are opaque, twelve bytes in three plain four-byte stores, which the
 // processor handles far better than overlapping read-modify-writes.
-void storeFour(const uint32_t* in, uint8_t* out) {
+void storeFour(const uint32_t* in, uint8_t* out, uint32_t under) {
     const uint32_t p0 = in[0], p1 = in[1], p2 = in[2], p3 = in[3];
     if ((p0 & p1 & p2 & p3) >> 24 != 255) {
         for (int k = 0; k < 4; ++k) {
-            storePixel(out + 3 * k, in[k]);
+            storePixel(out + 3 * k, in[k], under);
         }
         return;
     }
@@ -49,7 +52,8 @@ void storeFour(const uint32_t* in, uint8_t* out) {
 // four loses its alpha bytes and swaps R and B, and the four twelve-byte results are joined
 // into three sixteen-byte stores. Groups with a pixel that is not opaque go the slow way.
 // Returns how many pixels it wrote.
-__attribute__((target("ssse3"))) int storeSixteens(const uint32_t* in, uint8_t* out, int count) {
+__attribute__((target("ssse3"))) int storeSixteens(const uint32_t* in, uint8_t* out, int count,
+                                                   uint32_t under) {
     const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
     const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
     int x = 0;
@@ -60,7 +64,7 @@ __attribute__((target("ssse3"))) int storeSixteens(const uint32_t* in, uint8_t* 
         const __m128i all = _mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, d));
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(all, alpha), alpha)) != 0xFFFF) {
             for (int k = 0; k < 16; k += 4) {
-                storeFour(in + x + k, out + 3 * k);
+                storeFour(in + x + k, out + 3 * k, under);
             }
             continue;
         }
@@ -93,19 +97,19 @@ void loadFrameRow(const uint8_t* in, uint32_t* out, int count) {
     }
 }
 
-void storeFrameRow(const uint32_t* in, uint8_t* out, int count) {
+void storeFrameRow(const uint32_t* in, uint8_t* out, int count, uint32_t under) {
     int x = 0;
 #if SWIVIO_HAS_SSSE3_PATH
     if (kHasSsse3) {
-        x = storeSixteens(in, out, count);
+        x = storeSixteens(in, out, count, under);
         out += std::size_t(x) * 3;
     }
 #endif
     for (; x + 4 <= count; x += 4, out += 12) {
-        storeFour(in + x, out);
+        storeFour(in + x, out, under);
     }
     for (; x < count; ++x, out += 3) {
-        storePixel(out, in[x]);
+        storePixel(out, in[x], under);
     }
 }
 

@@ -85,11 +85,11 @@ struct Renderer::Impl {
 };
 
 Renderer::Renderer() : m_impl(std::make_unique<Impl>()) {}
+Renderer::~Renderer() = default;
 
 void Renderer::setPictureReuse(bool on) {
     m_impl->pictureReuse = on;
 }
-Renderer::~Renderer() = default;
 
 void Renderer::render(const RenderCommandList& commands, const BitmapLookup& bitmaps,
                       const RenderViewport& viewport, Frame& frame,
@@ -189,8 +189,7 @@ void Renderer::Impl::popLayer() {
 void Renderer::Impl::startRoot(const Frame& frame, const PixelBox& clip,
                                 std::optional<uint32_t> background) {
     if (background) {
-        const uint32_t colour = raster::packPixel(colorRed(*background), colorGreen(*background),
-                                                  colorBlue(*background), 255);
+        const uint32_t colour = raster::opaquePixel(*background);
         for (int y = 0; y < root->height(); ++y) {
             std::fill_n(root->row(y), root->width(), colour);
         }
@@ -318,12 +317,13 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
     }
 
     // Back into the frame. Only alpha and erase blends can leave the root less than opaque;
-    // there the frame's own pixels show through.
+    // there the background colour shows through, or without one the frame's own pixels.
+    const uint32_t under = background ? raster::opaquePixel(*background) : 0;
     const PixelBox box = root->dirty();
     for (int y = box.y0; y < box.y1; ++y) {
         raster::storeFrameRow(root->row(y) + box.x0,
                               frame.topRow(clip.y0 + y) + std::size_t(clip.x0 + box.x0) * 3,
-                              box.x1 - box.x0);
+                              box.x1 - box.x0, under);
     }
 }
 

@@ -32,17 +32,21 @@ TEST(FramePixels, StoredRowsMatchPixelByPixelComposition) {
             for (uint8_t& b : out) {
                 b = uint8_t(nextRandom(seed));
             }
-            std::vector<uint8_t> expected = out;
-            for (int i = 0; i < count; ++i) {
-                const uint32_t p = in[std::size_t(i)];
-                const uint32_t keep = 255 - pixelA(p);
-                uint8_t* e = expected.data() + i * 3;
-                e[0] = uint8_t(pixelB(p) + mul255(e[0], keep));
-                e[1] = uint8_t(pixelG(p) + mul255(e[1], keep));
-                e[2] = uint8_t(pixelR(p) + mul255(e[2], keep));
+            // Over what the frame holds, then over a colour given for what lies beneath.
+            for (uint32_t under : {0u, packPixel(10, 200, 30, 255)}) {
+                std::vector<uint8_t> expected = out;
+                for (int i = 0; i < count; ++i) {
+                    const uint32_t p = under ? over(under, in[std::size_t(i)]) : in[std::size_t(i)];
+                    const uint32_t keep = 255 - pixelA(p);
+                    uint8_t* e = expected.data() + i * 3;
+                    e[0] = uint8_t(pixelB(p) + mul255(e[0], keep));
+                    e[1] = uint8_t(pixelG(p) + mul255(e[1], keep));
+                    e[2] = uint8_t(pixelR(p) + mul255(e[2], keep));
+                }
+                std::vector<uint8_t> stored = out;
+                storeFrameRow(in.data(), stored.data(), count, under);
+                ASSERT_EQ(stored, expected) << count << " " << translucentEvery << " " << under;
             }
-            storeFrameRow(in.data(), out.data(), count);
-            ASSERT_EQ(out, expected) << count << " " << translucentEvery;
         }
     }
 }

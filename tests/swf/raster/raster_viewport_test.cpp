@@ -333,6 +333,15 @@ TEST(RasterViewport, BackgroundColourFillsExactlyTheClipRectangle) {
     EXPECT_EQ(frame.pixel(11, 7), sky);
     EXPECT_EQ(frame.pixel(4, 4), old);
 
+    // Where an erasing layer punches through at the top, the background colour shows, not
+    // what the frame held before.
+    frame.fill(old);
+    renderer.render({draw(square(5, 4, 25, 14)), pushLayer(BlendMode::Erase),
+                     draw(square(10, 6, 12, 8)), command(RenderCommand::Kind::PopLayer)},
+                    bitmaps, v, frame, sky);
+    EXPECT_EQ(frame.pixel(11, 7), sky);
+    EXPECT_EQ(frame.pixel(20, 10), makeColor(255, 0, 0));
+
     // Wider than the largest working surface: the columns past it get the colour too.
     Frame wide(16400, 2);
     wide.fill(old);
