@@ -81,12 +81,13 @@ Rect paintedBounds(const Shape& shape) {
 
 std::size_t ShapeCache::KeyHash::operator()(const Key& k) const {
     std::size_t h = std::hash<const void*>()(k.shape);
+    // Adding zero makes -0 into +0: keys that compare equal must hash alike.
     for (double v : {k.a, k.b, k.c, k.d}) {
-        h = mix(h, std::bit_cast<uint64_t>(v));
+        h = mix(h, std::bit_cast<uint64_t>(v + 0.0));
     }
     h = mix(h, uint64_t(uint32_t(k.phaseX)) << 32 | uint32_t(k.phaseY));
     for (float v : {k.ct.mr, k.ct.mg, k.ct.mb, k.ct.ma, k.ct.ar, k.ct.ag, k.ct.ab, k.ct.aa}) {
-        h = mix(h, std::bit_cast<uint32_t>(v));
+        h = mix(h, std::bit_cast<uint32_t>(v + 0.0f));
     }
     return mix(h, k.coverageOnly);
 }
