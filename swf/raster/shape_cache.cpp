@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -199,10 +200,15 @@ void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& o
         return;
     }
     for (int y = box.y0; y < box.y1; ++y) {
+        uint32_t* dst = surface.row(y) + box.x0;
+        const uint32_t* src = entry.picture->row(y - top) + (box.x0 - left);
+        if (entry.opaque && !target.mask) {
+            std::memcpy(dst, src, std::size_t(box.x1 - box.x0) * 4);
+            continue;
+        }
         const uint8_t* mask =
             target.mask ? target.mask + std::size_t(y) * surface.width() + box.x0 : nullptr;
-        composeOver(surface.row(y) + box.x0, entry.picture->row(y - top) + (box.x0 - left),
-                    box.x1 - box.x0, mask);
+        composeOver(dst, src, box.x1 - box.x0, mask);
     }
     surface.markDirty(box);
 }
@@ -272,7 +278,30 @@ void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
     if (content.isEmpty()) {
         picture = std::make_unique<Surface>(1, 1);
     }
-    entry.content = content;
+    // The rasterizer's box can hold empty rows and columns at its edges: trim them, so that
+    // a backdrop (an opaque rectangle) is seen to be opaque and its rows are copied, not
+    // composed.
+    PixelBox used{content.x1, content.y1, content.x0, content.y0};
+    bool opaque = true;
+    for (int y = content.y0; y < content.y1; ++y) {
+        const uint32_t* row = picture->row(y);
+        for (int x = content.x0; x < content.x1; ++x) {
+            if (row[x] != 0) {
+                used.x0 = std::min(used.x0, x);
+                used.x1 = std::max(used.x1, x + 1);
+                used.y0 = std::min(used.y0, y);
+                used.y1 = std::max(used.y1, y + 1);
+            }
+        }
+    }
+    for (int y = used.y0; y < used.y1 && opaque; ++y) {
+        const uint32_t* row = picture->row(y);
+        for (int x = used.x0; x < used.x1; ++x) {
+            opaque = opaque && pixelA(row[x]) == 255;
+        }
+    }
+    entry.content = used.isEmpty() ? PixelBox{} : used;
+    entry.opaque = opaque && !used.isEmpty();
     entry.originX = left;
     entry.originY = top;
     m_bytes += std::size_t(picture->width()) * picture->height() * 4;

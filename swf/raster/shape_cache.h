@@ -73,6 +73,7 @@ private:
         int originX = 0, originY = 0;       // picture pixel (0, 0) relative to the whole pixel
                                             // of the translation
         bool direct = false;                // painted directly every time
+        bool opaque = false;                // every pixel of the content is opaque
         uint64_t lastUsed = 0;
     };
 

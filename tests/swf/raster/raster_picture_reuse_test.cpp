@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "swf/raster/pixel_ops.h"
@@ -92,8 +93,14 @@ TEST(RasterPictureReuse, RepeatedFramesLookLikeAFreshPainting) {
     }
 }
 
+// An opaque backdrop-like square, whose picture rows are copied rather than composed.
+std::shared_ptr<Shape> opaqueSquare() {
+    return makeShape({solidFill(rgb(30, 140, 60))}, rectangle(0, 0, 50, 30));
+}
+
 TEST(RasterPictureReuse, ShapesMovedByWholePixelsAndIntoView) {
     auto shape = figure();
+    auto square = opaqueSquare();
     Renderer renderer;
     // Starts mostly off the left and top edges, then slides in a pixel and a half at a time
     // and, after some frames at rest, by whole pixels: the pictures made while it was cut
@@ -102,7 +109,10 @@ TEST(RasterPictureReuse, ShapesMovedByWholePixelsAndIntoView) {
         const double x = -30.25 + (step < 10 ? step * 1.5 : 15 + (step - 10));
         const double y = -15.5 + std::min(step, 20);
         for (int repeat = 0; repeat < (step % 5 == 0 ? 2 : 1); ++repeat) {
-            const RenderCommandList commands = {draw(shape, placedAt(x, y))};
+            // The square on whole pixels, so that its picture is opaque to the edge.
+            const RenderCommandList commands = {draw(square, placedAt(std::floor(x) - 10,
+                                                                      std::floor(y) + 5)),
+                                                draw(shape, placedAt(x, y))};
             ASSERT_LE(largestDifference(paint(renderer, commands), paintFresh(commands)), 2)
                 << "step " << step;
         }
@@ -114,6 +124,7 @@ TEST(RasterPictureReuse, MaskedShapesFromPictures) {
     auto window = makeShape({solidFill(rgb(0, 0, 0))}, rectangle(20, 15, 45, 60));
     const RenderCommandList commands = {command(RenderCommand::Kind::PushMask), draw(window),
                                         command(RenderCommand::Kind::BeginMasked),
+                                        draw(opaqueSquare(), placedAt(5, 40)),
                                         draw(shape, placedAt(12.5, 20)), draw(shape, placedAt(25, 35.75)),
                                         command(RenderCommand::Kind::PopMask),
                                         draw(shape, placedAt(60, 10))};
