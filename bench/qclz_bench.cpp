@@ -134,6 +134,9 @@ const Bytes& frameNamed(int which) {
     return frames[which];
 }
 
+// The frame store gives the compressor its pictures' row length.
+constexpr std::size_t kRowBytes = std::size_t(kWidth) * 3;
+
 void setCounters(benchmark::State& state, std::size_t raw, std::size_t packed) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(raw));
     state.counters["ratio"] = double(raw) / double(packed);
@@ -144,7 +147,7 @@ void qclzCompress(benchmark::State& state, int which) {
     Bytes scratch(swivio::qclzScratchSize(frame.size()));
     std::size_t size = 0;
     for (auto _ : state) {
-        size = swivio::compressBlock(frame.data(), frame.size(), scratch.data());
+        size = swivio::compressBlock(frame.data(), frame.size(), scratch.data(), kRowBytes);
         benchmark::DoNotOptimize(scratch.data());
     }
     setCounters(state, frame.size(), size);
@@ -153,7 +156,7 @@ void qclzCompress(benchmark::State& state, int which) {
 void qclzDecompress(benchmark::State& state, int which) {
     const Bytes& frame = frameNamed(which);
     Bytes block(swivio::qclzScratchSize(frame.size()));
-    block.resize(swivio::compressBlock(frame.data(), frame.size(), block.data()));
+    block.resize(swivio::compressBlock(frame.data(), frame.size(), block.data(), kRowBytes));
     Bytes out(frame.size());
     if (swivio::decompressBlock(block.data(), block.size(), out.data(), out.size()) !=
             frame.size() ||

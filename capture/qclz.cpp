@@ -1,5 +1,6 @@
 #include "capture/qclz.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -171,6 +172,12 @@ std::size_t compressBlock(const uint8_t* source, std::size_t length, uint8_t* de
                       uint32_t(rowBytes));
             continue;
         }
+        // A run of one colour repeats every pixel (3 bytes) and so every 6, the nearest
+        // distance a match may have: the hash below only ever remembers the last pixel.
+        if (rowBytes != SIZE_MAX && ip >= 6 && load32(in - 6) == v) {
+            emitMatch(4 + commonLength(in + 4, in - 6 + 4, kMaxMatch - 4), 6);
+            continue;
+        }
 
         uint8_t* const entry = table + (((v >> 12) ^ v) & 0xFFF) * 4;
         const uint32_t candidate = load32(entry);
@@ -246,6 +253,16 @@ inline void copyMatch(uint8_t* op, uint32_t offset, uint32_t len, std::size_t ro
             op += 8;
             from += 8;
         } while (op < end);
+    } else if (len >= 32) {
+        // A short period repeated far (a run of one colour): copy the pattern so far, which
+        // doubles it each time, in non-overlapping pieces.
+        std::size_t period = offset;
+        while (op < end) {
+            const std::size_t n = std::min(period, std::size_t(end - op));
+            std::memcpy(op, op - period, n);
+            op += n;
+            period *= 2;
+        }
     } else if (room >= std::size_t(len) + 4) {
         do {
             std::memcpy(op, from, 4);

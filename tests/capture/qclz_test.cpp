@@ -637,7 +637,17 @@ TEST(QclzRows, PicturesDecodeExactlyWhateverTheRowLengthGiven) {
     EXPECT_EQ(decompress(hinted, across.size()).bytes, across);
     EXPECT_LT(hinted.size() * 20, plain.size()) << hinted.size() << " vs " << plain.size();
 
-    for (const Bytes& source : {across, mixture(w, h), noise(row * 40, 3), gradient(w, h)}) {
+    // Colour changing down the picture only: every row one flat colour, unlike the row
+    // above; runs of a pixel repeated are found two pixels back.
+    const Bytes down = picture(w, h, [](int, int y) { return uint32_t(y) * 0x020103u + 0x103050u; });
+    const Bytes downPlain = compress(down);
+    const Bytes downHinted = compress(down, row);
+    EXPECT_EQ(decompress(downHinted, down.size()).bytes, down);
+    EXPECT_LT(downHinted.size() * 10, downPlain.size())
+        << downHinted.size() << " vs " << downPlain.size();
+
+    for (const Bytes& source :
+         {across, down, mixture(w, h), noise(row * 40, 3), gradient(w, h), flatColour(w, h)}) {
         for (std::size_t rowBytes : {std::size_t(1), std::size_t(3), std::size_t(4), row - 1,
                                      row, std::size_t(131071), std::size_t(131072),
                                      source.size() + 5}) {
