@@ -211,9 +211,9 @@ TEST(RasterPictureReuse, PicturesStayWithinTheirBudget) {
 TEST(RasterPictureReuse, ShapesFarFromTheirTranslationArePaintedDirectly) {
     // A huge scale puts a tiny shape's box far beyond any pixel position while its
     // translation stays on the surface: no picture can hold it, and none is tried.
-    auto speck = makeShape({solidFill(rgb(255, 255, 255))}, {line(5, 5, 5, 5, 0, 1)});
+    auto dot = makeShape({solidFill(rgb(255, 255, 255))}, {line(5, 5, 5, 5, 0, 1)});
     const Matrix huge{1e175, 0, 0, 1e175, 30 * kTwips, 30 * kTwips};
-    const RenderCommandList commands = {draw(speck, huge), draw(figure(), placedAt(40, 40))};
+    const RenderCommandList commands = {draw(dot, huge), draw(figure(), placedAt(40, 40))};
     const Frame fresh = paintFresh(commands);
     Renderer renderer;
     for (int frame = 0; frame < 3; ++frame) {
