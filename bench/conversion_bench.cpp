@@ -141,19 +141,30 @@ bool encodeAlone(const std::vector<Frame>& pictures, const std::string& path) {
     return true;
 }
 
-void BM_EncoderAlone(benchmark::State& state) {
-    quietMediaLibraryLogs();
+// The demo written to a folder of its own, its conversion settings, and its frames recorded
+// into memory for the encoder-alone runs; the compressor list probed.
+struct RecordedDemo {
+    RecordedDemo() : settings(demoSettings(writeDemo(dir, testkit::kDemoFrames),
+                                           testkit::kDemoFrames, dir)) {
+        quietMediaLibraryLogs();
+        recorded = recordPictures(settings, &pictures);
+        probeCompressorsOnce();
+    }
     testkit::TempDir dir;
-    const int frames = testkit::kDemoFrames;
-    const ConversionSettings settings = demoSettings(writeDemo(dir, frames), frames, dir);
+    ConversionSettings settings;
     std::vector<Frame> pictures;
-    if (!recordPictures(settings, &pictures)) {
+    bool recorded = false;
+};
+
+void BM_EncoderAlone(benchmark::State& state) {
+    RecordedDemo demo;
+    if (!demo.recorded) {
         state.SkipWithError("recording failed");
         return;
     }
-    probeCompressorsOnce();
+    const std::vector<Frame>& pictures = demo.pictures;
     for (auto _ : state) {
-        if (!encodeAlone(pictures, dir.file("alone.avi"))) {
+        if (!encodeAlone(pictures, demo.dir.file("alone.avi"))) {
             state.SkipWithError("the encoder did not open");
             return;
         }
@@ -198,22 +209,17 @@ double processSeconds() {
 // between benchmarks cannot skew their ratio: "ratio" is the whole conversion's processor
 // time over the encoder's.
 void BM_WholeOverEncoder(benchmark::State& state) {
-    quietMediaLibraryLogs();
-    testkit::TempDir dir;
-    const int frames = testkit::kDemoFrames;
-    const ConversionSettings settings = demoSettings(writeDemo(dir, frames), frames, dir);
-    std::vector<Frame> pictures;
-    if (!recordPictures(settings, &pictures)) {
+    RecordedDemo demo;
+    if (!demo.recorded) {
         state.SkipWithError("recording failed");
         return;
     }
-    probeCompressorsOnce();
     double whole = 0, encoder = 0;
     for (auto _ : state) {
         const double t0 = processSeconds();
-        const bool converted = convert(settings);
+        const bool converted = convert(demo.settings);
         const double t1 = processSeconds();
-        const bool encoded = encodeAlone(pictures, dir.file("alone.avi"));
+        const bool encoded = encodeAlone(demo.pictures, demo.dir.file("alone.avi"));
         const double t2 = processSeconds();
         if (!converted || !encoded) {
             state.SkipWithError("conversion failed");

@@ -78,6 +78,11 @@ Rect paintedBounds(const Shape& shape) {
     return {clamp32(x0 - reach), clamp32(x1 + reach), clamp32(y0 - reach), clamp32(y1 + reach)};
 }
 
+// Bytes a picture takes (none for no picture).
+std::size_t pictureSize(const Surface* picture) {
+    return picture ? std::size_t(picture->width()) * picture->height() * 4 : 0;
+}
+
 } // namespace
 
 std::size_t ShapeCache::KeyHash::operator()(const Key& k) const {
@@ -113,10 +118,7 @@ void ShapeCache::beginFrame(const BitmapLookup& bitmaps, int width, int height) 
 void ShapeCache::dropIdle() {
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         if (it->second.lastUsed + kMaxIdleFrames < m_frame) {
-            if (it->second.picture) {
-                m_bytes -= std::size_t(it->second.picture->width()) *
-                           it->second.picture->height() * 4;
-            }
+            m_bytes -= pictureSize(it->second.picture.get());
             it = m_entries.erase(it);
         } else {
             ++it;
@@ -147,9 +149,7 @@ void ShapeCache::trim() {
             break;
         }
         const Entry& e = m_entries.find(*key)->second;
-        if (e.picture) {
-            bytes -= std::size_t(e.picture->width()) * e.picture->height() * 4;
-        }
+        bytes -= pictureSize(e.picture.get());
         --entries;
         drop.push_back(*key);
     }
@@ -304,7 +304,7 @@ void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
     entry.opaque = opaque && !used.isEmpty();
     entry.originX = left;
     entry.originY = top;
-    m_bytes += std::size_t(picture->width()) * picture->height() * 4;
+    m_bytes += pictureSize(picture.get());
     entry.picture = std::move(picture);
 }
 

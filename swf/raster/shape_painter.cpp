@@ -214,6 +214,11 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
             m_shared[std::size_t(low)] = 1;
         }
     }
+    // Each visible style's set, once; invisible styles belong to none.
+    m_styleSet.resize(fillCount);
+    for (std::size_t i = 0; i < fillCount; ++i) {
+        m_styleSet[i] = visible(int(i)) ? root(int(i)) : -1;
+    }
     // Each edge goes to the set of the visible style beside it; edges are then listed set by
     // set, sets in the order of their smallest style.
     auto setOf = [&](const Edge& e) {
@@ -222,7 +227,8 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
         if (s0 == s1) {
             return -1; // the same style (or none) on both sides bounds nothing
         }
-        return visible(s0) ? root(s0) : visible(s1) ? root(s1) : -1;
+        const int set0 = s0 >= 0 ? m_styleSet[std::size_t(s0)] : -1;
+        return set0 >= 0 ? set0 : s1 >= 0 ? m_styleSet[std::size_t(s1)] : -1;
     };
     m_setStart.assign(fillCount + 1, 0);
     for (std::size_t i = 0; i < edgeCount; ++i) {
@@ -282,18 +288,10 @@ void ShapePainter::fillStyle(const StyleGroup& group, uint32_t first, uint32_t l
 
 void ShapePainter::fillSet(const StyleGroup& group, uint32_t first, uint32_t last, int set,
                            bool nonZero, const Matrix& toPixels, const DrawTarget& target) {
-    const int fillCount = int(m_paints.size());
     // Styles outside the set (invisible ones) count as no style.
     auto member = [&](uint16_t index) {
-        const int s = index >= 1 && int(index) <= fillCount ? int(index) - 1 : -1;
-        if (s < 0 || !m_paints[std::size_t(s)].isVisible()) {
-            return -1;
-        }
-        int r = s;
-        while (m_styleRoot[std::size_t(r)] != r) {
-            r = m_styleRoot[std::size_t(r)];
-        }
-        return r == set ? s : -1;
+        const int s = index >= 1 && index <= m_styleSet.size() ? int(index) - 1 : -1;
+        return s >= 0 && m_styleSet[std::size_t(s)] == set ? s : -1;
     };
     m_compound.reset();
     m_compound.clip_box(0, 0, m_width, m_height);

@@ -92,6 +92,7 @@ private:
     std::vector<uint32_t> m_mixWhole;
     std::vector<uint64_t> m_lineOrder; // line style << 32 | edge index
     std::vector<int> m_styleRoot;        // per fill style: its parent in its set
+    std::vector<int> m_styleSet;         // per fill style: its set's root, -1 when invisible
     std::vector<uint8_t> m_shared;       // per set root: some styles share edges
     std::vector<uint32_t> m_setStart;    // per set root: where its edges start in m_setEdges
     std::vector<uint32_t> m_setFill;
