@@ -5,7 +5,7 @@
 
 #include "base/frame.h"
 #include "encode/image/picture_image.h"
-#include "encode/watermark.h"
+#include "crop/watermark.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ std::shared_ptr<swivio::PictureImage> logo(int width, int height) {
 void BM_WatermarkApply(benchmark::State& state) {
     swivio::ConversionSettings settings;
     settings.watermarkEnabled = true;
-    settings.watermarkBitmap = logo(300, 150);
+    const auto picture = logo(300, 150);
     settings.watermarkUseTransparentColor = state.range(0) == 1;
     settings.watermarkTransparentColor = 0;
     settings.watermarkUseTransparency = state.range(0) == 2;
@@ -41,7 +41,7 @@ void BM_WatermarkApply(benchmark::State& state) {
     geometry.outputMarkY = 20;
     geometry.outputMarkWidth = int32_t(state.range(1));
     geometry.outputMarkHeight = int32_t(state.range(1) / 2);
-    const swivio::WatermarkStamp stamp(settings, geometry, 640, 480);
+    const swivio::WatermarkStamp stamp(settings, geometry, picture.get(), 640, 480);
     swivio::Frame frame(640, 480);
     frame.fill(makeColor(10, 20, 30));
     for (auto _ : state) {
@@ -58,7 +58,7 @@ BENCHMARK(BM_WatermarkApply)->ArgsProduct({{0, 1, 2}, {200, 600}});
 void BM_WatermarkPrepare(benchmark::State& state) {
     swivio::ConversionSettings settings;
     settings.watermarkEnabled = true;
-    settings.watermarkBitmap = logo(1000, 500);
+    const auto picture = logo(1000, 500);
     settings.watermarkUseTransparentColor = true;
     swivio::FrameGeometry geometry;
     geometry.outputWidth = geometry.contentWidth = 640;
@@ -66,7 +66,7 @@ void BM_WatermarkPrepare(benchmark::State& state) {
     geometry.outputMarkWidth = 600;
     geometry.outputMarkHeight = 300;
     for (auto _ : state) {
-        swivio::WatermarkStamp stamp(settings, geometry, 640, 480);
+        swivio::WatermarkStamp stamp(settings, geometry, picture.get(), 640, 480);
         benchmark::DoNotOptimize(&stamp);
     }
 }

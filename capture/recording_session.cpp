@@ -5,8 +5,9 @@
 
 namespace swivio {
 
-RecordingSession::RecordingSession(ConversionSettings settings)
-    : m_settings(std::move(settings)), m_player(std::make_unique<PlayerHost>()) {}
+RecordingSession::RecordingSession(ConversionSettings settings,
+                                   std::unique_ptr<MovieSource> source)
+    : m_settings(std::move(settings)), m_player(std::move(source)) {}
 
 RecordingSession::~RecordingSession() = default;
 
@@ -20,12 +21,18 @@ bool RecordingSession::open() {
     m_geometry = computeFrameGeometry(m_settings);
     if (m_geometry.outputWidth <= 0 || m_geometry.outputHeight <= 0)
         return fail("The output frame size is empty.");
-    if (!m_player->load(m_settings.sourcePath))
-        return fail(m_player->errorString());
+    if (!m_player) {
+        auto opened = openMovieSource(m_settings.sourcePath);
+        if (!opened)
+            return fail(opened.message());
+        m_player = std::move(*opened);
+    }
     return true;
 }
 
 bool RecordingSession::start() {
+    if (!m_player)
+        return fail("The movie is not open.");
     const int w = m_geometry.outputWidth;
     const int h = m_geometry.outputHeight;
     if (m_surface.width() != w || m_surface.height() != h)
@@ -33,8 +40,14 @@ bool RecordingSession::start() {
     // The bars around the content area keep this colour in every frame: painting is
     // clipped to the content area.
     m_surface.fill(m_player->backgroundColor());
-    m_clipX = (w - m_geometry.contentWidth) / 2;
-    m_clipY = (h - m_geometry.contentHeight) / 2;
+    m_viewport.playerWidth = m_geometry.playerWidth;
+    m_viewport.playerHeight = m_geometry.playerHeight;
+    m_viewport.originX = m_geometry.grabOriginX;
+    m_viewport.originY = m_geometry.grabOriginY;
+    m_viewport.clipX = (w - m_geometry.contentWidth) / 2;
+    m_viewport.clipY = (h - m_geometry.contentHeight) / 2;
+    m_viewport.clipWidth = m_geometry.contentWidth;
+    m_viewport.clipHeight = m_geometry.contentHeight;
     if (!m_store)
         m_store = std::make_unique<FrameStoreWriter>(m_settings.tempPath);
     return true;
@@ -45,9 +58,7 @@ bool RecordingSession::captureFrame(bool isNewPicture) {
         return false;
     const bool grab = isNewPicture || m_store->recordCount() < 1;
     if (grab) {
-        m_player->paint(m_surface, m_geometry.playerWidth, m_geometry.playerHeight,
-                        m_geometry.grabOriginX, m_geometry.grabOriginY, m_clipX, m_clipY,
-                        m_geometry.contentWidth, m_geometry.contentHeight);
+        m_player->paint(m_surface, m_viewport);
     }
     if (!m_store->appendFrame(m_surface, grab))
         return fail(m_store->errorString());

@@ -10,9 +10,9 @@
 #include "base/frame.h"
 #include "capture/frame_store.h"
 #include "encode/conversion_job.h"
-#include "encode/frame_geometry.h"
+#include "crop/frame_geometry.h"
 #include "settings/conversion_settings.h"
-#include "source/player_host.h"
+#include "source/movie_source.h"
 
 namespace swivio {
 
@@ -26,20 +26,23 @@ struct RecordingProgress {
 // Returning false asks the loop to stop before this frame, as requestStop() does.
 using RecordingProgressCallback = std::function<bool(const RecordingProgress&)>;
 
-// The recording phase without its window: plays the movie in a player of its own sized by
-// the frame geometry, grabs each frame into the W x H 24-bit surface (the movie's
+// The recording phase without its window: plays the movie in a source of its own (given, or
+// opened from the settings' movie) sized by the frame geometry, grabs each frame into the W x H 24-bit surface (the movie's
 // background colour in the bars, drawing clipped to the centred content area and offset by
 // the grab origin) and appends it to the frame store. A window or the command line drives
 // it; the surface and the block buffer are made once per recording.
 class RecordingSession {
 public:
-    explicit RecordingSession(ConversionSettings settings);
+    // `source` is the movie to record, on its first frame; without one, open() opens the
+    // settings' sourcePath.
+    explicit RecordingSession(ConversionSettings settings,
+                              std::unique_ptr<MovieSource> source = nullptr);
     ~RecordingSession();
     RecordingSession(const RecordingSession&) = delete;
     RecordingSession& operator=(const RecordingSession&) = delete;
 
-    // Computes the geometry and loads the movie into the session's player. False, with
-    // errorString(), when the movie cannot be loaded or the frame size is empty.
+    // Computes the geometry and, without a source, opens the movie. False, with
+    // errorString(), when the movie cannot be opened or the frame size is empty.
     bool open();
 
     // Starts recording: creates the drawing surface and fills it with the movie's
@@ -69,7 +72,7 @@ public:
 
     const FrameGeometry& geometry() const { return m_geometry; }
     const ConversionSettings& settings() const { return m_settings; }
-    PlayerHost& player() { return *m_player; }
+    MovieSource& player() { return *m_player; }
     const Frame& surface() const { return m_surface; }
     int recordCount() const { return m_store ? m_store->recordCount() : 0; }
     std::vector<std::string> fileList() const;
@@ -87,10 +90,10 @@ private:
 
     ConversionSettings m_settings;
     FrameGeometry m_geometry;
-    std::unique_ptr<PlayerHost> m_player;
+    std::unique_ptr<MovieSource> m_player;
     std::unique_ptr<FrameStoreWriter> m_store;
     Frame m_surface;
-    int m_clipX = 0, m_clipY = 0;
+    SourceViewport m_viewport;
     std::atomic<bool> m_stopRequested{false};
     RecordingProgressCallback m_progress;
     std::string m_error;

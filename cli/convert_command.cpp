@@ -1,17 +1,15 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
+#include <memory>
+#include <optional>
 
-#include "capture/frame_store_reader.h"
-#include "capture/recording_session.h"
+#include "capture/conversion_task.h"
 #include "cli/commands.h"
 #include "cli/convert_options.h"
 #include "cli/progress_bar.h"
 #include "encode/avi/video_compressor_list.h"
-#include "encode/conversion_driver.h"
-#include "settings/settings_rules.h"
-#include "source/player_host.h"
+#include "encode/image/picture_image.h"
 
 namespace swivio::cli {
 
@@ -48,22 +46,17 @@ int listCodecs() {
     return 0;
 }
 
-// What the conversion wrote, for the closing line.
-void printOutputs(const ConversionSettings& s, int framesWritten) {
-    if (s.convertType == OutputType::ImageSeries)
-        std::printf("Wrote %d frames into %s\n", framesWritten, s.outputFolder.c_str());
-    else
-        std::printf("Wrote %s (%d frames)\n", s.outputFile.c_str(), framesWritten);
+int fail(const std::string& message) {
+    std::fprintf(stderr, "swivio-cli convert: %s\n", message.c_str());
+    return 1;
 }
 
 } // namespace
 
 int runConvert(int argc, char** argv) {
     auto parsed = parseConvertOptions(argc, argv);
-    if (!parsed) {
-        std::fprintf(stderr, "swivio-cli convert: %s\n", parsed.message().c_str());
-        return 1;
-    }
+    if (!parsed)
+        return fail(parsed.message());
     const ConvertOptions& options = parsed.value();
     if (options.help) {
         std::fputs(convertUsage(), stdout);
@@ -72,84 +65,60 @@ int runConvert(int argc, char** argv) {
     if (options.listCodecs)
         return listCodecs();
 
-    // Open the movie once to learn its properties, as the main window does.
-    PlayerHost probe;
-    if (!probe.load(options.movie)) {
-        std::fprintf(stderr, "%s\n", kInvalidMovieMessage);
-        if (!probe.errorString().empty() && probe.errorString() != kInvalidMovieMessage)
-            std::fprintf(stderr, "  %s\n", probe.errorString().c_str());
-        return 1;
-    }
+    // The movie is read and parsed once; its properties shape the settings.
+    auto source = openMovieSource(options.movie);
+    if (!source)
+        return fail(source.message());
     ConversionSettings settings;
-    MovieProperties movie;
-    movie.isFlv = probe.isFlv();
-    movie.width = probe.movieWidth();
-    movie.height = probe.movieHeight();
-    movie.frameRate = probe.movieFrameRate();
-    movie.length = probe.movieLength();
-    resetForMovie(settings, options.movie, movie);
-    if (Status applied = applyConvertOptions(options, settings); !applied) {
-        std::fprintf(stderr, "swivio-cli convert: %s\n", applied.message().c_str());
-        return 1;
-    }
+    resetForMovie(settings, options.movie, movieProperties(**source));
+    std::shared_ptr<PictureImage> watermark;
+    if (Status applied = applyConvertOptions(options, settings, watermark); !applied)
+        return fail(applied.message());
 
     InterruptGuard interrupts;
-
-    // Recording: every movie frame into the frame store.
-    RecordingSession recording(settings);
-    if (!recording.open()) {
-        std::fprintf(stderr, "swivio-cli convert: %s\n", recording.errorString().c_str());
-        return 1;
-    }
-    {
-        ProgressBar bar("Recording");
-        recording.setProgressCallback([&](const RecordingProgress& p) {
-            bar.update(p.frameIndex, p.frameCount);
-            return !g_interrupted.load();
-        });
-        const bool recorded = recording.runFrameByFrame();
-        bar.update(recording.recordCount(), settings.movieLength);
-        bar.finish();
-        const bool closed = recording.finish();
-        if (!recorded || !closed || g_interrupted.load()) {
-            recording.discardFrames();
-            if (g_interrupted.load()) {
-                std::fprintf(stderr, "swivio-cli convert: cancelled while recording; nothing "
-                                     "was written.\n");
-                return 130;
-            }
-            std::fprintf(stderr, "swivio-cli convert: recording failed: %s\n",
-                         recording.errorString().c_str());
-            return 1;
+    ConversionTask task(settings, std::move(*source));
+    task.setWatermarkPicture(watermark);
+    std::optional<ProgressBar> bar;
+    ConversionPhase shown = ConversionPhase::Recording;
+    task.setProgressCallback([&](const TaskProgress& p) {
+        if (!bar || p.phase != shown) {
+            if (bar)
+                bar->finish();
+            bar.emplace(p.phase == ConversionPhase::Recording ? "Recording" : "Encoding");
+            shown = p.phase;
         }
-    }
-
-    // Encoding: the recorded frames into the output.
-    ConversionJob job = recording.makeJob();
-    FrameStoreReader frames(job.frameFiles, job.geometry.outputWidth, job.geometry.outputHeight);
-    ConversionDriver driver(job);
-    ProgressBar bar("Encoding");
-    driver.setProgressCallback([&](const ConversionProgress& p) {
-        bar.update(p.frameIndex + 1, p.outputFrameCount);
+        bar->update(p.phase == ConversionPhase::Recording ? p.index : p.index + 1, p.count);
         return !g_interrupted.load();
     });
-    if (g_interrupted.load())
-        driver.requestCancel();
-    const ConversionResult result = driver.run(frames);
-    bar.finish();
+    const TaskResult result = task.run();
+    if (bar) {
+        if (result.phase == ConversionPhase::Recording)
+            bar->update(result.framesRecorded, settings.movieLength);
+        bar->finish();
+    }
+    for (const std::string& warning : result.warnings())
+        std::fprintf(stderr, "swivio-cli convert: warning: %s\n", warning.c_str());
     switch (result.outcome) {
     case ConversionResult::Outcome::Completed:
-        printOutputs(settings, result.framesWritten);
+        if (settings.convertType == OutputType::ImageSeries)
+            std::printf("Wrote %d frames into %s\n", result.framesWritten,
+                        settings.outputFolder.c_str());
+        else
+            std::printf("Wrote %s (%d frames)\n", settings.outputFile.c_str(),
+                        result.framesWritten);
         return 0;
     case ConversionResult::Outcome::Cancelled:
-        std::fprintf(stderr, "swivio-cli convert: cancelled; %d frames were written.\n",
-                     result.framesWritten);
+        if (result.phase == ConversionPhase::Recording)
+            std::fputs("swivio-cli convert: cancelled while recording; nothing was written.\n",
+                       stderr);
+        else
+            std::fprintf(stderr, "swivio-cli convert: cancelled; %d frames were written.\n",
+                         result.framesWritten);
         return 130;
     case ConversionResult::Outcome::Failed:
         break;
     }
-    std::fprintf(stderr, "swivio-cli convert: %s\n", result.message.c_str());
-    return 1;
+    return fail(result.message);
 }
 
 } // namespace swivio::cli

@@ -3,14 +3,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <strings.h>
 
-#include "encode/audio/mp3_file_reader.h"
-#include "encode/audio/wav_reader.h"
-#include "encode/avi/video_compressor_list.h"
-#include "encode/image/watermark_picture.h"
+#include "crop/watermark_rules.h"
+#include "encode/output_choices.h"
+#include "settings/settings_checks.h"
 #include "settings/settings_rules.h"
 
 namespace swivio::cli {
@@ -18,11 +15,6 @@ namespace swivio::cli {
 namespace {
 
 bool equalsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
-
-bool endsWithNoCase(const std::string& s, const char* suffix) {
-    const std::size_t n = std::strlen(suffix);
-    return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, suffix) == 0;
-}
 
 // A whole decimal number, nothing else around it.
 std::optional<long> parseInteger(const std::string& text) {
@@ -256,7 +248,8 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
     return o;
 }
 
-Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s) {
+Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
+                           std::shared_ptr<PictureImage>& watermark) {
     // Only frame-by-frame recording exists without a display; the sound comes from a file
     // or not at all.
     s.conversionMode = ConversionMode::FrameByFrame;
@@ -284,152 +277,44 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s) {
     if (o.audioBitrate)
         s.aviAudioBitRate = *o.audioBitrate;
 
-    if (o.output) {
-        if (s.convertType == OutputType::ImageSeries)
-            s.outputFolder = *o.output;
-        else
-            s.outputFile = *o.output;
-    }
-    if (s.convertType == OutputType::ImageSeries) {
-        std::error_code ec;
-        std::filesystem::create_directories(s.outputFolder, ec);
-        if (!std::filesystem::is_directory(s.outputFolder))
-            return Status::failure("Cannot create the output folder " + s.outputFolder + ".");
-    } else if (s.outputFile.empty() || s.outputFile.back() == '/') {
-        return Status::failure("The output file name is empty.");
-    }
-
-    if (o.workDir) {
-        if (!std::filesystem::is_directory(*o.workDir))
-            return Status::failure("The working folder " + *o.workDir + " does not exist.");
-        s.tempPathIndex = 1;
-        s.tempPath = *o.workDir;
-    } else {
-        s.tempPathIndex = 0;
-    }
-
+    if (Status st = setOutputTarget(s, o.output.value_or("")); !st)
+        return st;
+    if (Status st = setWorkingFolder(s, o.workDir.value_or("")); !st)
+        return st;
     if (o.codec) {
-        if (s.convertType != OutputType::Avi)
-            return Status::failure("--codec applies to AVI output only.");
-        const auto& list = videoCompressors();
-        int found = -1;
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            const auto& c = list[i];
-            if ((equalsNoCase(*o.codec, "uncompressed") && c.fourCC == 0) ||
-                (c.fourCC != 0 && equalsNoCase(*o.codec, fourCcText(c.fourCC).c_str())) ||
-                equalsNoCase(*o.codec, c.name.c_str()))
-                found = int(i);
-            if (found >= 0)
-                break;
-        }
-        if (found < 0)
-            return Status::failure("No video compressor called '" + *o.codec +
-                                   "' (see swivio-cli convert --list-codecs).");
-        s.aviCodecIndex = found;
-        s.aviFourCC = list[std::size_t(found)].fourCC;
+        if (Status st = setVideoCompressor(s, *o.codec); !st)
+            return Status::failure(st.message() + " (see swivio-cli convert --list-codecs)");
     }
-
     if (o.crop) {
         const auto& c = *o.crop;
-        if (c[0] < 0 || c[1] < 0 || c[2] <= 0 || c[3] <= 0 || c[0] > s.movieWidth - c[2] ||
-            c[1] > s.movieHeight - c[3])
-            return Status::failure("The crop rectangle must lie inside the movie's " +
-                                   std::to_string(s.movieWidth) + " x " +
-                                   std::to_string(s.movieHeight) + " pixels.");
-        s.cropX = c[0];
-        s.cropY = c[1];
-        s.cropWidth = c[2];
-        s.cropHeight = c[3];
+        if (Status st = setCropRectangle(s, c[0], c[1], c[2], c[3]); !st)
+            return st;
     }
-    if (s.cropWidth <= 0 || s.cropHeight <= 0)
-        return Status::failure("The movie has no picture area.");
-
-    // Frame size: the crop's own unless asked otherwise.
-    int width = s.cropWidth, height = s.cropHeight;
-    if (o.size) {
-        if (s.convertType == OutputType::Mpeg)
-            return Status::failure("MPEG output has the frame size of its --mpeg-type.");
-        width = (*o.size)[0];
-        height = o.keepAspect ? int(int64_t(width) * s.cropHeight / s.cropWidth) : (*o.size)[1];
-        if (height < 2)
-            return Status::failure("The frame size is too small.");
+    std::optional<FrameSize> size;
+    if (o.size)
+        size = FrameSize{(*o.size)[0], (*o.size)[1]};
+    if (Status st = setFrameSize(s, size, o.keepAspect); !st)
+        return st;
+    if (Status st = setFrameRate(s, o.rate, o.rateOriginal); !st)
+        return st;
+    if (Status st = checkMovieForConversion(s); !st)
+        return st;
+    if (o.audio) {
+        if (Status st = setImportedSound(s, *o.audio); !st)
+            return st;
     }
-    if (width < 4 || height < 2)
-        return Status::failure("The frame size is too small: at least 4 x 2 pixels.");
-    const bool keepOriginal = !o.size;
-    s.aviKeepOriginalSize = s.imageKeepOriginalSize = keepOriginal;
-    s.aviKeepAspectRatio = s.imageKeepAspectRatio = o.keepAspect || keepOriginal;
-    s.aviWidth = s.imageWidth = width;
-    s.aviHeight = s.imageHeight = height;
-
-    if (o.rate || o.rateOriginal) {
-        if (s.convertType == OutputType::Mpeg)
-            return Status::failure("MPEG output has the frame rate of its --mpeg-type.");
-        const float rate = o.rateOriginal ? float(int(s.movieFrameRate)) : *o.rate;
-        if (!(rate > 0))
-            return Status::failure(kInvalidFrameRateMessage);
-        s.aviFrameRate = s.imageFrameRate = rate;
-    }
-    if (s.movieFrameRate <= 0)
-        return Status::failure("The movie's frame rate is 0.");
-
-    if (o.audio && *o.audio != "none") {
-        if (s.convertType == OutputType::ImageSeries)
-            return Status::failure("There's no audio for image series!");
-        if (!std::filesystem::is_regular_file(*o.audio))
-            return Status::failure("The sound file " + *o.audio + " does not exist.");
-        const bool wav = endsWithNoCase(*o.audio, ".wav");
-        if (!wav && !endsWithNoCase(*o.audio, ".mp3"))
-            return Status::failure("The sound file must be a .wav or .mp3 file.");
-        if (s.convertType == OutputType::Mpeg && wav && !isWav16Bit(*o.audio))
-            return Status::failure(
-                "Audio file with 8 bits per sample is not supported to be added to MPEG file!");
-        if (s.convertType == OutputType::Avi && !wav) {
-            Mp3FileInfo info;
-            std::string message;
-            if (!openMp3File(*o.audio, info, &message))
-                return Status::failure(message);
-        }
-        s.audioSource = AudioSource::ImportFile;
-        s.audioFile = *o.audio;
-    }
-
     if (o.watermark) {
-        std::string detail;
-        auto picture = loadWatermarkPicture(*o.watermark, &detail);
+        WatermarkChoice choice;
+        choice.file = *o.watermark;
+        if (o.watermarkRect)
+            choice.rect = WatermarkRect{(*o.watermarkRect)[0], (*o.watermarkRect)[1],
+                                        (*o.watermarkRect)[2], (*o.watermarkRect)[3]};
+        choice.transparentColor = o.watermarkKey;
+        choice.opacity = o.watermarkOpacity;
+        auto picture = setWatermark(s, choice);
         if (!picture)
-            return Status::failure(picture.message() + (detail.empty() ? "" : " (" + detail + ")"));
-        s.watermarkEnabled = true;
-        s.watermarkFile = *o.watermark;
-        s.watermarkBitmap = picture.value();
-        const auto [pw, ph] = std::pair{picture.value()->width(), picture.value()->height()};
-        if (o.watermarkRect) {
-            const auto& r = *o.watermarkRect;
-            s.watermarkX = r[0];
-            s.watermarkY = r[1];
-            s.watermarkWidth = r[2];
-            s.watermarkHeight = r[3];
-        } else {
-            // The picture's own size, shrunk with its aspect ratio kept until it fits half
-            // the crop's width and height, in the crop's top-left corner.
-            double scale = 1.0;
-            if (pw > s.cropWidth / 2)
-                scale = std::min(scale, double(s.cropWidth / 2) / pw);
-            if (ph > s.cropHeight / 2)
-                scale = std::min(scale, double(s.cropHeight / 2) / ph);
-            s.watermarkX = 0;
-            s.watermarkY = 0;
-            s.watermarkWidth = std::max(1, int(pw * scale));
-            s.watermarkHeight = std::max(1, int(ph * scale));
-        }
-        if (o.watermarkKey) {
-            s.watermarkUseTransparentColor = true;
-            s.watermarkTransparentColor = *o.watermarkKey;
-        }
-        if (o.watermarkOpacity) {
-            s.watermarkUseTransparency = true;
-            s.watermarkTransparency = *o.watermarkOpacity;
-        }
+            return Status::failure(picture.message());
+        watermark = std::move(*picture);
     } else if (o.watermarkRect || o.watermarkKey || o.watermarkOpacity) {
         return Status::failure("--watermark-rect, --watermark-key and --watermark-opacity need "
                                "--watermark FILE.");

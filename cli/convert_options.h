@@ -2,11 +2,17 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "base/result.h"
 #include "settings/conversion_settings.h"
+#include "settings/settings_checks.h"
+
+namespace swivio {
+class PictureImage;
+} // namespace swivio
 
 namespace swivio::cli {
 
@@ -41,18 +47,17 @@ struct ConvertOptions {
     std::optional<std::string> workDir;
 };
 
-inline constexpr char kInvalidFrameRateMessage[] = "Invalid frame rate!";
-
 // Parses the arguments after "convert". Fails with a message naming the bad argument.
 Result<ConvertOptions> parseConvertOptions(int argc, char** argv);
 
 // The help text of the convert command.
 const char* convertUsage();
 
-// Fills `settings` (already reset for the opened movie) from the options and applies the
-// rules that tie the options together. Checks what needs the movie: the crop inside the
-// movie, the frame size, the codec, the watermark picture, the sound file. Fails with the
+// Fills `settings` (already reset for the opened movie) from the options through the same
+// checks and choices the settings sheet uses, then applies the rules that tie the options
+// together. `watermark` receives the loaded watermark picture, if any. Fails with the
 // message to print.
-Status applyConvertOptions(const ConvertOptions& options, ConversionSettings& settings);
+Status applyConvertOptions(const ConvertOptions& options, ConversionSettings& settings,
+                           std::shared_ptr<PictureImage>& watermark);
 
 } // namespace swivio::cli

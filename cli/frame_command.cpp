@@ -7,8 +7,7 @@
 #include "base/frame.h"
 #include "cli/commands.h"
 #include "encode/image/png_file.h"
-#include "swf/movie.h"
-#include "swf/movie_player.h"
+#include "source/movie_source.h"
 
 namespace swivio::cli {
 
@@ -73,16 +72,17 @@ int runFrame(int argc, char** argv) {
         }
     }
 
-    auto movie = swf::Movie::loadFile(moviePath);
-    if (!movie) {
-        std::fprintf(stderr, "swivio-cli frame: %s\n", movie.message().c_str());
+    auto source = openMovieSource(moviePath);
+    if (!source) {
+        std::fprintf(stderr, "swivio-cli frame: %s\n", source.message().c_str());
         return 1;
     }
-    for (const std::string& warning : (*movie)->warnings())
+    MovieSource& movie = **source;
+    for (const std::string& warning : movie.warnings())
         std::fprintf(stderr, "swivio-cli frame: warning: %s\n", warning.c_str());
     if (width == 0) {
-        width = (*movie)->width();
-        height = (*movie)->height();
+        width = movie.movieWidth();
+        height = movie.movieHeight();
         if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
             std::fprintf(stderr,
                          "swivio-cli frame: the movie's stage is %d x %d pixels; give a size "
@@ -92,11 +92,12 @@ int runFrame(int argc, char** argv) {
         }
     }
 
-    swf::MoviePlayer player(*movie);
+    // The movie plays for N frames, every clip advancing, as it does on screen.
+    movie.play();
     for (int i = 1; i < frameNumber; ++i)
-        player.advance();
+        movie.tick();
     Frame frame(width, height);
-    player.render(frame, player.viewport(width, height));
+    movie.paint(frame, SourceViewport{width, height, 0, 0, 0, 0, width, height});
     std::string error;
     if (!writePngFile(frame, outPath, &error)) {
         std::fprintf(stderr, "swivio-cli frame: %s\n", error.c_str());

@@ -3,12 +3,13 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <system_error>
 #include <filesystem>
+#include <system_error>
 #include <utility>
 
+#include "crop/watermark.h"
+#include "crop/watermark_picture.h"
 #include "encode/output_writer.h"
-#include "encode/watermark.h"
 
 namespace swivio {
 
@@ -63,6 +64,19 @@ ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
                          std::to_string(height) + " is empty.";
         return result;
     }
+    std::shared_ptr<const PictureImage> picture = m_watermarkPicture;
+    const ConversionSettings& settings = m_job.settings;
+    if (!picture && settings.watermarkEnabled && !settings.watermarkFile.empty()) {
+        std::string detail;
+        auto loaded = loadWatermarkPicture(settings.watermarkFile, &detail);
+        if (!loaded) {
+            result.outcome = Outcome::Failed;
+            result.message = loaded.message() + " (" + settings.watermarkFile +
+                             (detail.empty() ? "" : ": " + detail) + ")";
+            return result;
+        }
+        picture = std::move(*loaded);
+    }
     Result<std::unique_ptr<FrameWriter>> opened = m_writerFactory(m_job);
     if (!opened || !*opened) {
         result.outcome = Outcome::Failed;
@@ -70,8 +84,9 @@ ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
         return result;
     }
     FrameWriter& writer = **opened;
+    result.warn(opened);
 
-    const WatermarkStamp watermark(m_job.settings, m_job.geometry, width, height);
+    const WatermarkStamp watermark(settings, m_job.geometry, picture.get(), width, height);
     // `decoded` holds the picture of the record read last, without the watermark, so that
     // a repeated frame, or one whose block does not decode, gets the watermark once only.
     // `output` is only needed, and only allocated, when a watermark is drawn.

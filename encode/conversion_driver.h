@@ -12,6 +12,8 @@
 
 namespace swivio {
 
+class PictureImage;
+
 // The output frame rate of a conversion: aviFrameRate, mpegFrameRate or imageFrameRate by
 // convertType, an MPEG rate within 0.001 of 29.97 counting as 30.
 double outputFrameRate(const ConversionSettings& settings);
@@ -41,7 +43,7 @@ using ProgressCallback = std::function<bool(const ConversionProgress&)>;
 
 using WriterFactory = std::function<Result<std::unique_ptr<FrameWriter>>(const ConversionJob&)>;
 
-struct ConversionResult {
+struct ConversionResult : Warnings {
     enum class Outcome { Completed, Cancelled, Failed };
     Outcome outcome = Outcome::Completed;
     // Why it failed (also set for a cancelled run whose output could not be completed).
@@ -53,7 +55,8 @@ struct ConversionResult {
 // The encoding phase without its window: opens the writer, reads the recorded frames in
 // order, repeats them to reach the output frame rate, draws the watermark onto each output
 // frame and hands it to the writer, then finishes the writer and deletes the temporary
-// files. A partly written output (after a cancel or a failure) is kept.
+// files. A partly written output (after a cancel or a failure) is kept. What the writer
+// reports without failing (a sound it could not add) comes back as warnings.
 class ConversionDriver {
 public:
     explicit ConversionDriver(ConversionJob job);
@@ -65,6 +68,12 @@ public:
     void setProgressCallback(ProgressCallback callback) { m_progress = std::move(callback); }
     // Replaces openOutputWriter (tests, or a caller with a writer of its own).
     void setWriterFactory(WriterFactory factory) { m_writerFactory = std::move(factory); }
+    // The watermark picture to draw, as loadWatermarkPicture gives it. Without one, run()
+    // loads the settings' watermarkFile itself when the watermark is on, and fails before
+    // opening the writer when it cannot.
+    void setWatermarkPicture(std::shared_ptr<const PictureImage> picture) {
+        m_watermarkPicture = std::move(picture);
+    }
 
     // May be called from any thread; the flag is read at the top of each output frame.
     void requestCancel() { m_cancel.store(true); }
@@ -84,6 +93,7 @@ private:
     FrameRatePlan m_plan;
     ProgressCallback m_progress;
     WriterFactory m_writerFactory;
+    std::shared_ptr<const PictureImage> m_watermarkPicture;
     std::atomic<bool> m_cancel{false};
 };
 

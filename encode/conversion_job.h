@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "encode/frame_geometry.h"
+#include "crop/frame_geometry.h"
 #include "settings/conversion_settings.h"
 
 namespace swivio {

@@ -56,13 +56,18 @@ Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) 
             sound.path = job.audioPath;
             sound.mode = hasWavExtension(job.audioPath) ? AviSoundMode::Pcm : AviSoundMode::Mp3Copy;
         }
-        std::string error;
+        std::string error, soundError;
         auto writer = openAviOutput(s.outputFile, job.geometry.outputWidth,
                                     job.geometry.outputHeight, s.aviFrameRate, s.aviFourCC, sound,
-                                    &error);
+                                    &error, &soundError);
         if (!writer)
             return R::failure(error);
-        return R(std::move(writer));
+        R opened(std::move(writer));
+        // The video goes on without the sound, but the conversion must say it has none.
+        if (!soundError.empty())
+            opened.warn(soundError + " (" + sound.path + "): " + s.outputFile +
+                        " has no sound.");
+        return opened;
     }
     case OutputType::Mpeg:
         return openMpegOutput(s.outputFile, int(s.mpegType),

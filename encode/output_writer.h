@@ -16,7 +16,8 @@ namespace swivio {
 //   frame (its finish() reports the failure);
 // - Avi: the AVI writer of outputFile with the recorded or imported sound;
 // - Mpeg: the MPEG writer of outputFile with the preset of mpegType and the sound.
-// Fails, with the message, when no writer can be opened.
+// Fails, with the message, when no writer can be opened. A sound that cannot be added to an
+// AVI file leaves the file without sound and is reported as a warning of the result.
 Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job);
 
 } // namespace swivio

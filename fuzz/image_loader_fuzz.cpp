@@ -5,7 +5,7 @@
 #include <span>
 
 #include "encode/image/picture_file.h"
-#include "encode/image/watermark_picture.h"
+#include "crop/watermark_picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace swivio;

@@ -2,12 +2,9 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 namespace swivio {
-
-class PictureImage; // encode/image/picture_image.h; the settings only hold a reference to it
 
 enum class OutputType : int32_t { Avi = 0, Mpeg = 1, ImageSeries = 2 };
 enum class ConversionMode : int32_t { Interactive = 0, FrameByFrame = 1 };
@@ -23,8 +20,8 @@ enum class MpegType : int32_t {
 };
 enum class ImageType : int32_t { Bmp = 0, Png = 1, Jpeg = 2, Gif = 3, AnimatedGif = 4 };
 
-// Every choice that shapes a conversion. Copied whole by value (the watermark picture is
-// shared, not copied). Paths are UTF-8 with '/' separators. Colours are 0x00BBGGRR.
+// Every choice that shapes a conversion: plain data, copied whole by value. The watermark
+// is named by its file; whoever draws it loads the picture. Paths are UTF-8 with '/' separators. Colours are 0x00BBGGRR.
 struct ConversionSettings {
     // The loaded movie (filled by resetForMovie).
     std::string sourcePath;
@@ -84,7 +81,6 @@ struct ConversionSettings {
     uint32_t watermarkTransparentColor = 0; // 0x00BBGGRR
     bool watermarkUseTransparency = false;
     int32_t watermarkTransparency = 50;
-    std::shared_ptr<PictureImage> watermarkBitmap;
     // Watermark rectangle: offset from the crop rectangle's top-left corner, and size, in
     // movie pixels.
     int32_t watermarkX = 0;

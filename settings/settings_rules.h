@@ -37,7 +37,6 @@ void applyMpegPreset(ConversionSettings& settings);
 // field (output name, frame sizes and rates, crop rectangle, watermark choice), so that
 // nothing carries over from the previous movie; the persisted choices stay. An FLV video is
 // always recorded interactively. With image-series output the output file keeps its value.
-// The watermark picture itself (watermarkBitmap) is left alone.
 void resetForMovie(ConversionSettings& settings, const std::string& path,
                    const MovieProperties& movie);
 

@@ -1,9 +1,8 @@
 #include "source/player_host.h"
 
-#include <algorithm>
 #include <cctype>
 
-#include "source/movie_header.h"
+#include "source/swf_movie_file.h"
 #include "swf/movie.h"
 #include "swf/movie_player.h"
 
@@ -24,10 +23,30 @@ bool endsWithNoCase(const std::string& path, const char* ext) {
     return true;
 }
 
+const std::vector<std::string> kNoWarnings;
+
 } // namespace
 
 PlayerHost::PlayerHost() = default;
+
+PlayerHost::PlayerHost(const SwfMovieFile& file) {
+    show(file.movie);
+    m_movieWidth = file.header.width;
+    m_movieHeight = file.header.height;
+    m_movieLength = file.header.frameCount;
+    m_movieFrameRate = file.header.frameRate;
+}
+
 PlayerHost::~PlayerHost() = default;
+
+void PlayerHost::show(std::shared_ptr<const swf::Movie> movie) {
+    m_movie = std::move(movie);
+    m_player = m_movie ? std::make_unique<swf::MoviePlayer>(m_movie) : nullptr;
+    // A freshly loaded movie waits on its first frame until asked to play.
+    if (m_player)
+        m_player->stop();
+    m_isFlv = false;
+}
 
 bool PlayerHost::load(const std::string& path) {
     m_error.clear();
@@ -39,37 +58,32 @@ bool PlayerHost::load(const std::string& path) {
         m_error = "Not an SWF or FLV file name: " + path;
         return false;
     }
-    MovieHeader header;
-    if (!header.read(path)) {
-        m_error = kInvalidMovieMessage;
+    auto file = loadSwfMovieFile(path);
+    if (!file) {
+        m_error = file.message();
         return false;
     }
-    auto movie = swf::Movie::loadFile(path);
-    if (!movie) {
-        m_error = std::string(kInvalidMovieMessage) + " (" + movie.message() + ")";
-        return false;
-    }
-    m_player = std::make_unique<swf::MoviePlayer>(movie.value());
-    // A freshly loaded movie waits on its first frame until asked to play.
-    m_player->stop();
-    m_isFlv = false;
-    m_movieWidth = header.width;
-    m_movieHeight = header.height;
-    m_movieLength = header.frameCount;
-    m_movieFrameRate = header.frameRate;
+    show(file->movie);
+    m_movieWidth = file->header.width;
+    m_movieHeight = file->header.height;
+    m_movieLength = file->header.frameCount;
+    m_movieFrameRate = file->header.frameRate;
     return true;
 }
 
 void PlayerHost::setMovie(const std::string& path) {
     if (path.empty()) {
-        m_player.reset();
+        show(nullptr);
         return;
     }
     auto movie = swf::Movie::loadFile(path);
-    if (movie)
-        m_player = std::make_unique<swf::MoviePlayer>(movie.value());
-    else
-        m_player.reset();
+    show(movie ? *movie : nullptr);
+}
+
+int PlayerHost::readyState() const { return m_player ? 4 : 0; }
+
+const std::vector<std::string>& PlayerHost::warnings() const {
+    return m_movie ? m_movie->warnings() : kNoWarnings;
 }
 
 void PlayerHost::play() {
@@ -96,8 +110,6 @@ int PlayerHost::position() const { return currentFrame() + 1; }
 
 bool PlayerHost::isPlaying() const { return m_player && m_player->isPlaying(); }
 
-int PlayerHost::readyState() const { return m_player ? 4 : 0; }
-
 void PlayerHost::tick() {
     if (m_player)
         m_player->advance();
@@ -110,24 +122,38 @@ void PlayerHost::gotoFrame(int frame) {
 
 int PlayerHost::currentFrame() const { return m_player ? m_player->currentFrame() : 0; }
 
+bool PlayerHost::atEnd() const {
+    return !m_player ||
+           (!m_player->isPlaying() && m_player->currentFrame() + 1 >= m_player->frameCount());
+}
+
 uint32_t PlayerHost::backgroundColor() const {
     return m_player ? m_player->backgroundColor() : makeColor(255, 255, 255);
 }
 
-void PlayerHost::paint(Frame& frame, int playerWidth, int playerHeight, int originX,
-                       int originY, int clipX, int clipY, int clipWidth, int clipHeight) {
+void PlayerHost::paint(Frame& frame, const SourceViewport& viewport) {
     if (!m_player)
         return;
     m_viewport.stage = m_player->movie().stage();
-    m_viewport.playerWidth = playerWidth;
-    m_viewport.playerHeight = playerHeight;
-    m_viewport.originX = originX;
-    m_viewport.originY = originY;
-    m_viewport.clipX = clipX;
-    m_viewport.clipY = clipY;
-    m_viewport.clipWidth = clipWidth;
-    m_viewport.clipHeight = clipHeight;
+    m_viewport.playerWidth = viewport.playerWidth;
+    m_viewport.playerHeight = viewport.playerHeight;
+    m_viewport.originX = viewport.originX;
+    m_viewport.originY = viewport.originY;
+    m_viewport.clipX = viewport.clipX;
+    m_viewport.clipY = viewport.clipY;
+    m_viewport.clipWidth = viewport.clipWidth;
+    m_viewport.clipHeight = viewport.clipHeight;
     m_player->render(frame, m_viewport);
+}
+
+std::unique_ptr<MovieSource> PlayerHost::openAnother() const {
+    auto other = std::make_unique<PlayerHost>();
+    other->show(m_movie);
+    other->m_movieWidth = m_movieWidth;
+    other->m_movieHeight = m_movieHeight;
+    other->m_movieLength = m_movieLength;
+    other->m_movieFrameRate = m_movieFrameRate;
+    return other;
 }
 
 } // namespace swivio

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/frame.h"
+#include "source/movie_source.h"
 #include "swf/raster/renderer.h"
 
 namespace swivio {
@@ -14,17 +16,18 @@ class Movie;
 class MoviePlayer;
 } // namespace swf
 
-// The movie player as the windows and the recording see it: loads a movie, reports its
+struct SwfMovieFile;
+
+// The SWF movie player as the windows and the recording see it: loads a movie, reports its
 // properties, and offers play, pause, stop, seek, position and playing state, plus the
-// frame stepping and painting that recording needs.
-//
-// SWF movies play in Swivio's own engine. Real-time playback is driven by a clock the
-// caller owns: while playing, the caller calls tick() once per frame period. FLV videos
-// are not played by this host yet; their load fails.
-class PlayerHost {
+// frame stepping and painting that recording needs. SWF movies play in Swivio's own engine.
+// FLV videos are not played by this host; their load fails.
+class PlayerHost final : public MovieSource {
 public:
     PlayerHost();
-    ~PlayerHost();
+    // A player of a movie already read; the properties come from its header.
+    explicit PlayerHost(const SwfMovieFile& file);
+    ~PlayerHost() override;
     PlayerHost(const PlayerHost&) = delete;
     PlayerHost& operator=(const PlayerHost&) = delete;
 
@@ -35,47 +38,41 @@ public:
     bool load(const std::string& path);
     // Replaces the movie without any of the loading steps: an empty name unloads it.
     void setMovie(const std::string& path);
-
-    void play();
-    // Halts the movie where it is.
-    void pause();
-    // Halts the movie and goes back to the first frame.
-    void stop();
-    // SWF: shows frame `position` (counted from 0, as the control's frame number).
-    void seek(int position);
-    // SWF: the current frame counted from 1.
-    int position() const;
-    bool isPlaying() const;
     // 0 while nothing is loaded, 4 once a movie is loaded completely.
     int readyState() const;
-
-    // One tick of the movie at its frame rate: every clip advances, and the root timeline
-    // too while playing. Does nothing without a movie.
-    void tick();
-
-    // Flash's frame operations: GotoFrame seeks the root timeline only (0-based), nested
-    // clips keep their own frames; CurrentFrame is 0-based.
-    void gotoFrame(int frame);
-    int currentFrame() const;
-    // The movie's background colour, 0x00BBGGRR (white when the movie sets none).
-    uint32_t backgroundColor() const;
-
-    // Paints the current frame into `frame`: the movie displayed at playerWidth x
-    // playerHeight, the frame's top-left pixel at (originX, originY) of that display, only
-    // pixels inside the clip rectangle touched (background colour, then the display list).
-    void paint(Frame& frame, int playerWidth, int playerHeight, int originX, int originY,
-               int clipX, int clipY, int clipWidth, int clipHeight);
-
-    bool isFlv() const { return m_isFlv; }
-    int32_t movieWidth() const { return m_movieWidth; }
-    int32_t movieHeight() const { return m_movieHeight; }
-    // SWF: frame count; FLV: whole seconds.
-    int32_t movieLength() const { return m_movieLength; }
-    float movieFrameRate() const { return m_movieFrameRate; }
-
     const std::string& errorString() const { return m_error; }
 
+    bool isFlv() const override { return m_isFlv; }
+    int32_t movieWidth() const override { return m_movieWidth; }
+    int32_t movieHeight() const override { return m_movieHeight; }
+    int32_t movieLength() const override { return m_movieLength; }
+    float movieFrameRate() const override { return m_movieFrameRate; }
+    const std::vector<std::string>& warnings() const override;
+
+    void play() override;
+    void pause() override;
+    void stop() override;
+    // Shows frame `position` (counted from 0, as the control's frame number).
+    void seek(int position) override;
+    // The current frame counted from 1.
+    int position() const override;
+    bool isPlaying() const override;
+    // Every clip advances, and the root timeline too while playing. Nothing without a movie.
+    void tick() override;
+    // Flash's GotoFrame: seeks the root timeline only (0-based); nested clips keep their
+    // own frames.
+    void gotoFrame(int frame) override;
+    int currentFrame() const override;
+    bool atEnd() const override;
+    // White when the movie sets none.
+    uint32_t backgroundColor() const override;
+    void paint(Frame& frame, const SourceViewport& viewport) override;
+    std::unique_ptr<MovieSource> openAnother() const override;
+
 private:
+    void show(std::shared_ptr<const swf::Movie> movie);
+
+    std::shared_ptr<const swf::Movie> m_movie;
     std::unique_ptr<swf::MoviePlayer> m_player;
     swf::RenderViewport m_viewport;
     bool m_isFlv = false;
@@ -85,8 +82,5 @@ private:
     float m_movieFrameRate = 0;
     std::string m_error;
 };
-
-// The message shown when a movie cannot be opened.
-inline constexpr char kInvalidMovieMessage[] = "This is not a valid Adobe flash movie file!";
 
 } // namespace swivio

@@ -1,6 +1,10 @@
 #include "swf/movie.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "clib/c_handle.h"
 
@@ -24,11 +28,17 @@ Result<std::shared_ptr<const Movie>> Movie::load(std::span<const uint8_t> bytes)
     return std::shared_ptr<const Movie>(std::make_shared<Movie>(std::move(*definition)));
 }
 
-Result<std::shared_ptr<const Movie>> Movie::loadFile(const std::string& path) {
-    using R = Result<std::shared_ptr<const Movie>>;
+Result<std::vector<uint8_t>> readMovieBytes(const std::string& path) {
+    using R = Result<std::vector<uint8_t>>;
+    // Only a regular file is a movie: opening a pipe would wait for a writer forever.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error))
+        return R::failure(std::filesystem::exists(std::filesystem::path(path), error)
+                              ? path + " is not a regular file"
+                              : path + " does not exist");
     clib::File file = clib::openFile(path.c_str(), "rb");
     if (!file)
-        return R::failure("cannot open " + path);
+        return R::failure("cannot open " + path + ": " + std::strerror(errno));
     // A compressed body is never larger than what it holds by much, so the file itself is
     // bounded like the uncompressed movie.
     std::vector<uint8_t> bytes;
@@ -43,7 +53,15 @@ Result<std::shared_ptr<const Movie>> Movie::loadFile(const std::string& path) {
     }
     if (std::ferror(file.get()))
         return R::failure("cannot read " + path);
-    R movie = load(bytes);
+    return bytes;
+}
+
+Result<std::shared_ptr<const Movie>> Movie::loadFile(const std::string& path) {
+    using R = Result<std::shared_ptr<const Movie>>;
+    auto bytes = readMovieBytes(path);
+    if (!bytes)
+        return R::failure(bytes.message());
+    R movie = load(*bytes);
     if (!movie)
         return R::failure(path + ": " + movie.message());
     return movie;

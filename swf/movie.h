@@ -14,6 +14,10 @@ namespace swivio::swf {
 
 // A loaded movie: what its file says, read once and never changed. Shared by every player
 // that plays it (and safe to share between threads: bitmaps decode under a lock).
+// The bytes of the movie file at `path`: a regular file of at most kMaxMovieBytes + 8 bytes.
+// Fails with a message naming the file and the cause.
+Result<std::vector<uint8_t>> readMovieBytes(const std::string& path);
+
 class Movie {
 public:
     // Reads a whole movie from memory. Fails only when the bytes are not a movie (wrong

@@ -49,7 +49,8 @@ TEST(InfoCommandTest, InvalidMovieIsReportedOnStandardError) {
         const CliRun run = runCli(dir, {"info", path});
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "This is not a valid Adobe flash movie file!\n");
+        EXPECT_EQ(run.err.rfind("This is not a valid Adobe flash movie file! (", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(path), std::string::npos) << run.err;
     }
 }
 

@@ -378,13 +378,13 @@ TEST(ConversionDriver, WatermarkDrawnOnceOnRepeatedAndDamagedFrames) {
             p[2] = 0;
         }
     job.settings.watermarkEnabled = true;
-    job.settings.watermarkBitmap = mark;
     job.settings.watermarkUseTransparency = true;
     job.settings.watermarkTransparency = 128;
     job.geometry.outputMarkWidth = 2;
     job.geometry.outputMarkHeight = 2;
     WriterLog log;
     ConversionDriver driver(job);
+    driver.setWatermarkPicture(mark);
     attachRecorder(driver, log);
     MemoryFrames frames(8, 4, {K::Picture, K::Damaged, K::Repeat});
     ASSERT_EQ(driver.run(frames).outcome, ConversionResult::Outcome::Completed);

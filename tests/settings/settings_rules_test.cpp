@@ -118,19 +118,11 @@ TEST(ResetForMovieTest, RebuildsMovieDependentFieldsAndKeepsPersistedOnes) {
     EXPECT_EQ(s.audioFile, "/m/a.wav");
 }
 
-TEST(ResetForMovieTest, KeepsWatermarkPictureAndChosenWorkingFolder) {
+TEST(ResetForMovieTest, KeepsChosenWorkingFolder) {
     ConversionSettings s;
-    // A picture the test cannot build (its type lives in the image layer): a shared owner
-    // with no object, recognised by ownership.
-    const auto owner = std::make_shared<int>(0);
-    const std::shared_ptr<PictureImage> picture(owner, nullptr);
-    s.watermarkBitmap = picture;
     s.tempPathIndex = 1;
     s.tempPath = "/scratch";
     resetForMovie(s, "/m/a.swf", swfMovie());
-    EXPECT_FALSE(s.watermarkBitmap.owner_before(picture) ||
-                 picture.owner_before(s.watermarkBitmap));
-    EXPECT_EQ(owner.use_count(), 3);
     EXPECT_EQ(s.tempPath, "/scratch");
 }
 

@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "source/player_host.h"
@@ -43,7 +45,8 @@ TEST(PlayerHost, LoadsByTheLastFourCharactersOnly) {
     EXPECT_EQ(host.movieWidth(), 64);
     writeBytes(dir.file("bad.swf"), {'F', 'W', 'S', 1, 20, 0, 0, 0});
     EXPECT_FALSE(host.load(dir.file("bad.swf")));
-    EXPECT_EQ(host.errorString(), kInvalidMovieMessage);
+    EXPECT_EQ(host.errorString().rfind(kInvalidMovieMessage, 0), 0u) << host.errorString();
+    EXPECT_NE(host.errorString().find("bad.swf"), std::string::npos) << host.errorString();
 }
 
 TEST(PlayerHost, TransportCountsFramesFromOne) {
@@ -67,6 +70,34 @@ TEST(PlayerHost, TransportCountsFramesFromOne) {
     EXPECT_FALSE(host.isPlaying());
     host.setMovie("");
     EXPECT_EQ(host.readyState(), 0);
+}
+
+// The contract: a movie opened once gives further players that share it and play on their
+// own; what cannot be opened says which file and why.
+TEST(MovieSource, OpenedOnceAndPlayedByIndependentPlayers) {
+    TempDir dir;
+    auto first = openMovieSource(writeMovie(dir, "m.swf", 4));
+    ASSERT_TRUE(first) << first.message();
+    MovieSource& a = **first;
+    std::filesystem::remove(dir.file("m.swf")); // nothing is read again
+    const std::unique_ptr<MovieSource> b = a.openAnother();
+    EXPECT_EQ(b->movieWidth(), 64);
+    EXPECT_EQ(b->movieLength(), 4);
+    EXPECT_EQ(b->movieFrameRate(), 29.5f);
+    a.gotoFrame(3);
+    EXPECT_TRUE(a.atEnd());
+    EXPECT_EQ(b->currentFrame(), 0);
+    EXPECT_FALSE(b->atEnd());
+    Frame frame(8, 8);
+    b->paint(frame, SourceViewport{8, 8, 0, 0, 0, 0, 8, 8});
+    EXPECT_EQ(frame.pixel(4, 4), makeColor(0x10, 0x20, 0x30));
+
+    for (const std::string name : {"gone.swf", "clip.flv", "notes.txt"}) {
+        auto refused = openMovieSource(dir.file(name));
+        ASSERT_FALSE(refused) << name;
+        EXPECT_EQ(refused.message().rfind(kInvalidMovieMessage, 0), 0u) << refused.message();
+        EXPECT_NE(refused.message().find(name), std::string::npos) << refused.message();
+    }
 }
 
 } // namespace

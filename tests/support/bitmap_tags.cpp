@@ -1,5 +1,7 @@
 #include "tests/support/bitmap_tags.h"
 
+#include "tests/support/swf_writer.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -191,15 +193,6 @@ std::vector<uint8_t> encodeGif(const GifImage& im) {
     return out;
 }
 
-std::vector<uint8_t> zlibCompress(const std::vector<uint8_t>& data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::vector<uint8_t> out(size);
-    if (compress(out.data(), &size, data.data(), static_cast<uLong>(data.size())) != Z_OK)
-        throw std::runtime_error("compress failed");
-    out.resize(size);
-    return out;
-}
-
 std::vector<uint8_t> jpegWithAlphaBody(const std::vector<uint8_t>& picture,
                                        const std::vector<uint8_t>& alphaPlane, int deblocking) {
     std::vector<uint8_t> body;
@@ -215,22 +208,6 @@ std::vector<uint8_t> jpegWithAlphaBody(const std::vector<uint8_t>& picture,
         body.insert(body.end(), z.begin(), z.end());
     }
     return body;
-}
-
-std::vector<uint8_t> losslessBodyCompressed(uint8_t format, uint16_t width, uint16_t height,
-                                            const std::vector<uint8_t>& compressed,
-                                            int colorTableSize) {
-    std::vector<uint8_t> body = {format, uint8_t(width), uint8_t(width >> 8), uint8_t(height),
-                                 uint8_t(height >> 8)};
-    if (format == 3)
-        body.push_back(uint8_t(colorTableSize - 1));
-    body.insert(body.end(), compressed.begin(), compressed.end());
-    return body;
-}
-
-std::vector<uint8_t> losslessBody(uint8_t format, uint16_t width, uint16_t height,
-                                  const std::vector<uint8_t>& rawData, int colorTableSize) {
-    return losslessBodyCompressed(format, width, height, zlibCompress(rawData), colorTableSize);
 }
 
 } // namespace swivio::testkit

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/support/swf_movies.h" // losslessBody, zlibCompress
+
 namespace swivio::testkit {
 
 // A picture with straight alpha, bytes R, G, B, A per pixel, top row first.
@@ -49,21 +51,9 @@ struct GifImage {
 };
 std::vector<uint8_t> encodeGif(const GifImage& image);
 
-// zlib compression at the default level.
-std::vector<uint8_t> zlibCompress(const std::vector<uint8_t>& data);
-
 // Bodies of bitmap tags after the character id.
 // DefineBitsJPEG3 (deblocking < 0) or DefineBitsJPEG4: picture bytes, then the alpha plane
 // compressed with zlib (an empty alphaPlane writes no alpha data).
 std::vector<uint8_t> jpegWithAlphaBody(const std::vector<uint8_t>& picture,
                                        const std::vector<uint8_t>& alphaPlane, int deblocking = -1);
-// DefineBitsLossless(2): header, then zlib of (colour table +) pixel rows given raw, as the
-// format stores them (the caller lays out the padding). colourTableSize is the real count.
-std::vector<uint8_t> losslessBody(uint8_t format, uint16_t width, uint16_t height,
-                                  const std::vector<uint8_t>& rawData, int colorTableSize = 0);
-// The same with the compressed data given (for damaged or truncated streams).
-std::vector<uint8_t> losslessBodyCompressed(uint8_t format, uint16_t width, uint16_t height,
-                                            const std::vector<uint8_t>& compressed,
-                                            int colorTableSize = 0);
-
 } // namespace swivio::testkit

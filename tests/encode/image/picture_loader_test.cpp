@@ -4,7 +4,6 @@
 
 #include "encode/image/bmp_file.h"
 #include "encode/image/picture_file.h"
-#include "encode/image/watermark_picture.h"
 #include "tests/support/picture_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -280,54 +279,6 @@ INSTANTIATE_TEST_SUITE_P(Names, PictureTypeByExtension,
                                          TypeCase{"/a/logo", std::nullopt},
                                          TypeCase{"/a.png/logo", std::nullopt},
                                          TypeCase{"/a/logo.png.txt", std::nullopt}));
-
-TEST(WatermarkPicture, ShrunkSizes) {
-    using Size = std::pair<int, int>;
-    EXPECT_EQ(watermarkPictureSize(2000, 500), Size(1000, 250));
-    EXPECT_EQ(watermarkPictureSize(500, 2000), Size(250, 1000));
-    EXPECT_EQ(watermarkPictureSize(1000, 1000), Size(1000, 1000));
-    EXPECT_EQ(watermarkPictureSize(1001, 10), Size(1000, 9));
-    EXPECT_EQ(watermarkPictureSize(2000, 2000), Size(1000, 1000));
-    EXPECT_EQ(watermarkPictureSize(40, 30), Size(40, 30));
-    // A sliver keeps one pixel instead of vanishing.
-    EXPECT_EQ(watermarkPictureSize(5000, 1), Size(1000, 1));
-}
-
-TEST(WatermarkPicture, LoadingMessagesAndShrinking) {
-    testkit::TempDir dir;
-    const std::string wide = dir.file("wide.BMP");
-    // 1200 x 300: left half red, right half blue.
-    testkit::writeFileBytes(wide, testkit::makeBmp(24, 1200, 300, false, [](int x, int) {
-                                return x < 600 ? makeColor(255, 0, 0) : makeColor(0, 0, 255);
-                            }));
-    auto loaded = loadWatermarkPicture(wide);
-    ASSERT_TRUE(loaded) << loaded.message();
-    const PictureImage& picture = **loaded;
-    EXPECT_EQ(picture.width(), 1000);
-    EXPECT_EQ(picture.height(), 250);
-    EXPECT_EQ(picture.pixel(0, 0), makeColor(255, 0, 0));
-    EXPECT_EQ(picture.pixel(499, 249), makeColor(255, 0, 0));
-    EXPECT_EQ(picture.pixel(500, 0), makeColor(0, 0, 255));
-    EXPECT_EQ(picture.pixel(999, 100), makeColor(0, 0, 255));
-
-    const std::string unsupported = dir.file("logo.tif");
-    testkit::writeFileBytes(unsupported, {1, 2, 3});
-    auto refused = loadWatermarkPicture(unsupported);
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.message(), "Unsupported file type!");
-
-    const std::string damaged = dir.file("logo.png");
-    testkit::writeFileBytes(damaged, {1, 2, 3});
-    std::string detail;
-    auto bad = loadWatermarkPicture(damaged, &detail);
-    ASSERT_FALSE(bad);
-    EXPECT_EQ(bad.message(), "The file format is not correct!");
-    EXPECT_FALSE(detail.empty());
-
-    auto missing = loadWatermarkPicture(dir.file("none.gif"));
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.message(), "The file format is not correct!");
-}
 
 } // namespace
 } // namespace swivio

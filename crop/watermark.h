@@ -4,10 +4,13 @@
 #include <vector>
 
 #include "base/frame.h"
-#include "encode/frame_geometry.h"
+#include "crop/frame_geometry.h"
 #include "settings/conversion_settings.h"
 
+
 namespace swivio {
+
+class PictureImage;
 
 // The watermark of a conversion, prepared once and drawn onto every output frame. The whole
 // watermark picture is stretched onto its rectangle by dropping and repeating pixels; the
@@ -21,10 +24,12 @@ class WatermarkStamp {
 public:
     enum class Mode { Opaque, ColorKey, Blend };
 
-    // Inactive when watermarkEnabled is off, there is no picture, or the rectangle is empty
-    // or wholly outside a frameWidth x frameHeight frame.
+    // `picture` is the watermark picture as loadWatermarkPicture gives it; it is copied
+    // here, so it need not outlive the stamp. Inactive when watermarkEnabled is off, there
+    // is no picture, or the rectangle is empty or wholly outside a frameWidth x frameHeight
+    // frame.
     WatermarkStamp(const ConversionSettings& settings, const FrameGeometry& geometry,
-                   int frameWidth, int frameHeight);
+                   const PictureImage* picture, int frameWidth, int frameHeight);
 
     bool isActive() const { return m_width > 0 && m_height > 0; }
     Mode mode() const { return m_mode; }

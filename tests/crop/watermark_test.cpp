@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "encode/image/picture_image.h"
-#include "encode/watermark.h"
+#include "crop/watermark.h"
 
 namespace swivio {
 namespace {
@@ -27,9 +27,9 @@ std::shared_ptr<PictureImage> checker() {
 struct MarkScene {
     ConversionSettings settings;
     FrameGeometry geometry;
+    std::shared_ptr<PictureImage> picture = checker();
     MarkScene() {
         settings.watermarkEnabled = true;
-        settings.watermarkBitmap = checker();
         geometry.outputWidth = 16;
         geometry.outputHeight = 8;
         geometry.contentWidth = 16;
@@ -40,7 +40,7 @@ struct MarkScene {
     Frame draw() const {
         Frame frame(16, 8);
         frame.fill(kGrey);
-        WatermarkStamp(settings, geometry, 16, 8).apply(frame);
+        WatermarkStamp(settings, geometry, picture.get(), 16, 8).apply(frame);
         return frame;
     }
 };
@@ -146,19 +146,19 @@ TEST(WatermarkStamp, ClippedAtTheFrameEdges) {
     EXPECT_EQ(frame.pixel(13, 0), kGrey);
 
     s.geometry.outputMarkX = 100; // wholly outside
-    EXPECT_FALSE(WatermarkStamp(s.settings, s.geometry, 16, 8).isActive());
+    EXPECT_FALSE(WatermarkStamp(s.settings, s.geometry, s.picture.get(), 16, 8).isActive());
 }
 
 TEST(WatermarkStamp, InactiveWithoutPictureOrSwitch) {
     MarkScene s;
     s.settings.watermarkEnabled = false;
-    EXPECT_FALSE(WatermarkStamp(s.settings, s.geometry, 16, 8).isActive());
+    EXPECT_FALSE(WatermarkStamp(s.settings, s.geometry, s.picture.get(), 16, 8).isActive());
     s.settings.watermarkEnabled = true;
-    s.settings.watermarkBitmap.reset();
-    EXPECT_FALSE(WatermarkStamp(s.settings, s.geometry, 16, 8).isActive());
-    s.settings.watermarkBitmap = checker();
+    s.picture.reset();
+    EXPECT_FALSE(WatermarkStamp(s.settings, s.geometry, s.picture.get(), 16, 8).isActive());
+    s.picture = checker();
     s.geometry.outputMarkWidth = 0;
-    EXPECT_FALSE(WatermarkStamp(s.settings, s.geometry, 16, 8).isActive());
+    EXPECT_FALSE(WatermarkStamp(s.settings, s.geometry, s.picture.get(), 16, 8).isActive());
 }
 
 } // namespace

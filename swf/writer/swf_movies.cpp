@@ -1,6 +1,6 @@
-#include "tests/support/swf_movies.h"
+#include "swf/writer/swf_movies.h"
 
-namespace swivio::testkit {
+namespace swivio::swf::writer {
 
 namespace {
 
@@ -115,9 +115,9 @@ std::vector<uint8_t> SpriteBuilder::defineSprite(uint16_t id) const {
     return b.data();
 }
 
-} // namespace swivio::testkit
+} // namespace swivio::swf::writer
 
-namespace swivio::testkit {
+namespace swivio::swf::writer {
 
 std::vector<uint8_t> defineFont1(uint16_t id, const std::vector<std::vector<uint8_t>>& glyphs) {
     SwfBits b;
@@ -158,4 +158,20 @@ std::vector<uint8_t> defineText2(uint16_t id, int32_t xMin, int32_t xMax, int32_
     return b.data();
 }
 
-} // namespace swivio::testkit
+std::vector<uint8_t> losslessBodyCompressed(uint8_t format, uint16_t width, uint16_t height,
+                                            const std::vector<uint8_t>& compressed,
+                                            int colorTableSize) {
+    std::vector<uint8_t> body = {format, uint8_t(width), uint8_t(width >> 8), uint8_t(height),
+                                 uint8_t(height >> 8)};
+    if (format == 3)
+        body.push_back(uint8_t(colorTableSize - 1));
+    body.insert(body.end(), compressed.begin(), compressed.end());
+    return body;
+}
+
+std::vector<uint8_t> losslessBody(uint8_t format, uint16_t width, uint16_t height,
+                                  const std::vector<uint8_t>& rawData, int colorTableSize) {
+    return losslessBodyCompressed(format, width, height, zlibCompress(rawData), colorTableSize);
+}
+
+} // namespace swivio::swf::writer

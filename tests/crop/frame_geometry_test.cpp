@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "encode/frame_geometry.h"
+#include "crop/frame_geometry.h"
 #include "settings/conversion_settings.h"
 
 namespace swivio {

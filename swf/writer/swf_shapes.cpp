@@ -1,8 +1,8 @@
-#include "tests/support/swf_shapes.h"
+#include "swf/writer/swf_shapes.h"
 
 #include <algorithm>
 
-namespace swivio::testkit {
+namespace swivio::swf::writer {
 
 namespace {
 
@@ -246,4 +246,4 @@ std::vector<uint8_t> rectangleShape(uint16_t id, int32_t x0, int32_t y0, int32_t
     return s.defineShape(id, x0, x1, y0, y1);
 }
 
-} // namespace swivio::testkit
+} // namespace swivio::swf::writer

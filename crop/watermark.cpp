@@ -1,4 +1,4 @@
-#include "encode/watermark.h"
+#include "crop/watermark.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,9 +8,8 @@
 namespace swivio {
 
 WatermarkStamp::WatermarkStamp(const ConversionSettings& settings, const FrameGeometry& geometry,
-                               int frameWidth, int frameHeight)
+                               const PictureImage* picture, int frameWidth, int frameHeight)
     : m_frameWidth(frameWidth), m_frameHeight(frameHeight) {
-    const PictureImage* picture = settings.watermarkBitmap.get();
     if (!settings.watermarkEnabled || !picture || picture->isNull())
         return;
     const int64_t markWidth = geometry.outputMarkWidth;

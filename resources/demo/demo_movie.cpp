@@ -1,17 +1,18 @@
 // The demo movie: a few seconds of vector animation with gradients, strokes, a bitmap,
 // static text, a mask and moving clips.
-#include "tests/support/demo_movie.h"
+#include "resources/demo/demo_movie.h"
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "tests/support/bitmap_tags.h"
-#include "tests/support/swf_movies.h"
-#include "tests/support/swf_shapes.h"
-#include "tests/support/swf_writer.h"
+#include "swf/writer/swf_movies.h"
+#include "swf/writer/swf_shapes.h"
+#include "swf/writer/swf_writer.h"
 
-namespace swivio::testkit {
+namespace swivio::demo {
+
+using namespace swivio::swf::writer;
 
 namespace {
 
@@ -241,4 +242,4 @@ std::vector<uint8_t> demoMovie(int frames) {
     return w.build();
 }
 
-} // namespace swivio::testkit
+} // namespace swivio::demo

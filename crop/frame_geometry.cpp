@@ -1,4 +1,4 @@
-#include "encode/frame_geometry.h"
+#include "crop/frame_geometry.h"
 
 #include <algorithm>
 #include <cmath>

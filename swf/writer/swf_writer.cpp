@@ -1,4 +1,4 @@
-#include "tests/support/swf_writer.h"
+#include "swf/writer/swf_writer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <lzma.h>
 #include <zlib.h>
 
-namespace swivio::testkit {
+namespace swivio::swf::writer {
 
 SwfBits& SwfBits::u8(uint8_t v) {
     align();
@@ -214,16 +214,16 @@ std::vector<uint8_t> SwfWriter::body() const {
     return out;
 }
 
-namespace {
-
-std::vector<uint8_t> zlibCompress(const std::vector<uint8_t>& in) {
+std::vector<uint8_t> zlibCompress(const std::vector<uint8_t>& in, int level) {
     uLongf size = compressBound(uLong(in.size()));
     std::vector<uint8_t> out(size);
-    if (compress2(out.data(), &size, in.data(), uLong(in.size()), 9) != Z_OK)
+    if (compress2(out.data(), &size, in.data(), uLong(in.size()), level) != Z_OK)
         std::abort();
     out.resize(size);
     return out;
 }
+
+namespace {
 
 // LZMA as the "ZWS" body stores it: the compressed length (4 bytes), the 5 property bytes,
 // then the raw stream. The .lzma container puts an 8-byte size after the properties, which
@@ -269,7 +269,7 @@ std::vector<uint8_t> SwfWriter::build() const {
     for (int i = 0; i < 4; ++i)
         out.push_back(uint8_t(length >> (8 * i)));
     std::vector<uint8_t> payload = compression == Compression::None   ? movieBody
-                                   : compression == Compression::Zlib ? zlibCompress(movieBody)
+                                   : compression == Compression::Zlib ? zlibCompress(movieBody, 9)
                                                                       : lzmaCompress(movieBody);
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
@@ -286,4 +286,4 @@ bool writeBytes(const std::string& path, const std::vector<uint8_t>& data) {
     return ok;
 }
 
-} // namespace swivio::testkit
+} // namespace swivio::swf::writer

@@ -1,4 +1,4 @@
-#include "encode/image/watermark_picture.h"
+#include "crop/watermark_picture.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,0 +1,94 @@
+#include "capture/conversion_task.h"
+
+#include "capture/frame_store_reader.h"
+#include "capture/recording_session.h"
+#include "crop/watermark_picture.h"
+#include "encode/output_choices.h"
+#include "settings/settings_checks.h"
+
+namespace swivio {
+
+MovieProperties movieProperties(const MovieSource& source) {
+    MovieProperties movie;
+    movie.isFlv = source.isFlv();
+    movie.width = source.movieWidth();
+    movie.height = source.movieHeight();
+    movie.frameRate = source.movieFrameRate();
+    movie.length = source.movieLength();
+    return movie;
+}
+
+ConversionTask::ConversionTask(ConversionSettings settings, std::unique_ptr<MovieSource> source)
+    : m_settings(std::move(settings)), m_source(std::move(source)) {}
+
+ConversionTask::~ConversionTask() = default;
+
+bool ConversionTask::keepGoing(const TaskProgress& progress) {
+    if (m_progress && !m_progress(progress))
+        m_cancel.store(true);
+    return !m_cancel.load();
+}
+
+TaskResult ConversionTask::run() {
+    using Outcome = ConversionResult::Outcome;
+    TaskResult result;
+    auto failed = [&result](std::string message) {
+        result.outcome = Outcome::Failed;
+        result.message = std::move(message);
+        return result;
+    };
+    // Everything that can be known wrong before recording is checked first, so that no
+    // recording is wasted.
+    if (!m_source)
+        return failed("No movie is open.");
+    if (Status movie = checkMovieForConversion(m_settings); !movie)
+        return failed(movie.message());
+    if (Status sound = checkImportedSound(m_settings); !sound)
+        return failed(sound.message());
+    if (!m_watermark && m_settings.watermarkEnabled && !m_settings.watermarkFile.empty()) {
+        std::string detail;
+        auto picture = loadWatermarkPicture(m_settings.watermarkFile, &detail);
+        if (!picture)
+            return failed(picture.message() + " (" + m_settings.watermarkFile +
+                          (detail.empty() ? "" : ": " + detail) + ")");
+        m_watermark = std::move(*picture);
+    }
+
+    // Recording: every movie frame into the frame store.
+    RecordingSession recording(m_settings, std::move(m_source));
+    if (!recording.open())
+        return failed(recording.errorString());
+    recording.setProgressCallback([this](const RecordingProgress& p) {
+        return keepGoing({ConversionPhase::Recording, p.frameIndex, p.frameCount});
+    });
+    const bool recorded = !m_cancel.load() && recording.runFrameByFrame();
+    const bool closed = recording.finish();
+    result.framesRecorded = recording.recordCount();
+    if (m_cancel.load() || !recorded || !closed) {
+        recording.discardFrames();
+        if (m_cancel.load()) {
+            result.outcome = Outcome::Cancelled;
+            return result;
+        }
+        return failed("Recording failed: " + recording.errorString());
+    }
+
+    // Encoding: the recorded frames into the output; the driver deletes the frame files.
+    result.phase = ConversionPhase::Encoding;
+    ConversionJob job = recording.makeJob();
+    FrameStoreReader frames(job.frameFiles, job.geometry.outputWidth, job.geometry.outputHeight);
+    ConversionDriver driver(std::move(job));
+    driver.setWatermarkPicture(m_watermark);
+    if (m_writerFactory)
+        driver.setWriterFactory(m_writerFactory);
+    driver.setProgressCallback([this](const ConversionProgress& p) {
+        return keepGoing({ConversionPhase::Encoding, p.frameIndex, p.outputFrameCount});
+    });
+    if (m_cancel.load())
+        driver.requestCancel();
+    ConversionResult encoded = driver.run(frames);
+    static_cast<ConversionResult&>(result) = std::move(encoded);
+    return result;
+}
+
+} // namespace swivio

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/result.h"
+#include "encode/conversion_driver.h"
+#include "settings/conversion_settings.h"
+#include "settings/settings_rules.h"
+#include "source/movie_source.h"
+
+namespace swivio {
+
+class PictureImage;
+
+// What a movie source reports, as the settings take it (resetForMovie).
+MovieProperties movieProperties(const MovieSource& source);
+
+enum class ConversionPhase { Recording, Encoding };
+
+// One report of a running conversion: before record `index` of the recording (index from
+// 0, of `count` movie frames), or after output frame `index` of the encoding (of `count`
+// output frames).
+struct TaskProgress {
+    ConversionPhase phase = ConversionPhase::Recording;
+    int index = 0;
+    int count = 0;
+};
+// Called on the thread that runs the task; returning false asks it to stop, as
+// requestCancel() does.
+using TaskProgressCallback = std::function<bool(const TaskProgress&)>;
+
+// How a conversion ended. `phase` is where it ended; `framesRecorded` counts the records of
+// the recording phase and framesWritten (of ConversionResult) the output frames. A
+// cancelled or failed recording writes nothing; a cancelled or failed encoding keeps what
+// it wrote. Warnings say what went wrong without stopping the conversion.
+struct TaskResult : ConversionResult {
+    ConversionPhase phase = ConversionPhase::Recording;
+    int framesRecorded = 0;
+};
+
+// One whole frame-by-frame conversion, as the command line and the windows run it: checks
+// what must hold before recording (the movie, the imported sound, the watermark picture),
+// records every movie frame into temporary frame files, encodes them into the output, and
+// deletes the temporary files whatever happens.
+class ConversionTask {
+public:
+    // `settings` are complete (applySettingsRules has run); `source` is the movie they were
+    // made for, on its first frame.
+    ConversionTask(ConversionSettings settings, std::unique_ptr<MovieSource> source);
+    ~ConversionTask();
+    ConversionTask(const ConversionTask&) = delete;
+    ConversionTask& operator=(const ConversionTask&) = delete;
+
+    void setProgressCallback(TaskProgressCallback callback) { m_progress = std::move(callback); }
+    // The watermark picture when the caller has it loaded already (as setWatermark gives
+    // it); otherwise run() loads the settings' watermark file.
+    void setWatermarkPicture(std::shared_ptr<const PictureImage> picture) {
+        m_watermark = std::move(picture);
+    }
+    // Replaces the output writer (tests, or a caller with a writer of its own).
+    void setWriterFactory(WriterFactory factory) { m_writerFactory = std::move(factory); }
+
+    // May be called from any thread: the running phase stops before its next frame.
+    void requestCancel() { m_cancel.store(true); }
+
+    // Runs the conversion once.
+    TaskResult run();
+
+private:
+    bool keepGoing(const TaskProgress& progress);
+
+    ConversionSettings m_settings;
+    std::unique_ptr<MovieSource> m_source;
+    std::shared_ptr<const PictureImage> m_watermark;
+    TaskProgressCallback m_progress;
+    WriterFactory m_writerFactory;
+    std::atomic<bool> m_cancel{false};
+};
+
+} // namespace swivio

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "base/result.h"
+#include "source/movie_header.h"
+
+namespace swivio {
+
+namespace swf {
+class Movie;
+} // namespace swf
+
+// An SWF movie read from its file once: the header facts and the engine's parse come from
+// the same bytes, so what `info` reports and what plays can never disagree.
+struct SwfMovieFile {
+    MovieHeader header;
+    std::shared_ptr<const swf::Movie> movie;
+};
+
+// Reads and parses the movie at `path`. A movie is accepted when the header reader accepts
+// it and the engine can read its header fields; damaged tags after them are skipped (the
+// movie's warnings list them). Fails with kInvalidMovieMessage, then the file and the cause.
+Result<SwfMovieFile> loadSwfMovieFile(const std::string& path);
+
+} // namespace swivio
