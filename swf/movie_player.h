@@ -54,6 +54,10 @@ public:
     void gotoFrame(DisplayObject& clip, int frame) { m_timeline.gotoFrame(clip, frame); }
     void play(DisplayObject& clip) { m_timeline.play(clip); }
     void stop(DisplayObject& clip) { m_timeline.stop(clip); }
+    // A character placed as a script places it (attachMovie and the like); see TimelinePlayer.
+    DisplayObject* placeByScript(DisplayObject& parent, uint16_t characterId, int depth) {
+        return m_timeline.placeByScript(parent, characterId, depth);
+    }
     void setSoundHook(SoundHook* hook) { m_timeline.setSoundHook(hook); }
 
     // The commands that draw the current frame (valid until the next call).
