@@ -1,5 +1,7 @@
 #include "swf/player/display_object.h"
 
+#include <atomic>
+
 namespace swivio::swf {
 
 DisplayObject* DisplayObjectRegistry::find(DisplayObjectHandle handle) const {
@@ -8,8 +10,10 @@ DisplayObject* DisplayObjectRegistry::find(DisplayObjectHandle handle) const {
 }
 
 DisplayObjectHandle DisplayObjectRegistry::add(DisplayObject& object) {
-    // 64 bits do not run out: ids are never reused.
-    const DisplayObjectHandle handle{++m_lastId};
+    // Ids come from one counter for every player, so a handle means nothing to another
+    // player; 64 bits do not run out, so none is ever reused.
+    static std::atomic<uint64_t> lastId{0};
+    const DisplayObjectHandle handle{++lastId};
     m_objects.emplace(handle.id, &object);
     return handle;
 }

@@ -22,9 +22,9 @@ class DisplayObject;
 // scripts; a seek backwards leaves objects there alone.
 inline constexpr int kFirstScriptDepth = 16384;
 
-// Names one display object for the life of the player that made it. Ids are never reused, so
-// the handle of a removed object resolves to nothing, even once another object takes its
-// depth. The default handle names nothing.
+// Names one display object. Ids are never reused (not even by another player), so the handle
+// of a removed object resolves to nothing, even once another object takes its depth. The
+// default handle names nothing.
 struct DisplayObjectHandle {
     uint64_t id = 0;
     explicit operator bool() const { return id != 0; }
@@ -48,7 +48,6 @@ private:
     DisplayObjectHandle add(DisplayObject& object);
     void remove(DisplayObjectHandle handle) { m_objects.erase(handle.id); }
 
-    uint64_t m_lastId = 0;
     std::unordered_map<uint64_t, DisplayObject*> m_objects;
 };
 

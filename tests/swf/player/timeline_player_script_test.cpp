@@ -125,6 +125,7 @@ INSTANTIATE_TEST_SUITE_P(TimelinePlayer, ClipGoto,
 TEST(TimelinePlayer, ObjectsOfAnotherPlayerOrNotClipsAreLeftAlone) {
     TimelinePlayer player(test::definitionOf(scriptMovie()));
     TimelinePlayer other(test::definitionOf(scriptMovie()));
+    EXPECT_EQ(player.find(other.root().handle()), nullptr);
     other.gotoFrame(3);
     player.gotoFrame(other.root(), 0);
     EXPECT_EQ(other.currentFrame(), 3);
