@@ -62,8 +62,9 @@ public:
 
     // Places an instance of a character as a script does (attachMovie and the like): at depth
     // in parent, replacing what is there, flagged placedByScript, showing its first frame.
-    // Null when the character is missing or the nesting or number of live objects would pass
-    // their bounds.
+    // Null when the character is missing, parent is not a clip of this player, or the nesting
+    // or number of live objects would pass their bounds. Like gotoFrame(), not to be called
+    // from inside advance() or gotoFrame() (the sound hook's calls included).
     DisplayObject* placeByScript(DisplayObject& parent, uint16_t characterId, int depth);
 
     // The colour of the last SetBackgroundColor the root has run; white when none.
