@@ -44,7 +44,20 @@ public:
     // The stage colour as 0x00BBGGRR: the last SetBackgroundColor run, white if none.
     uint32_t backgroundColor() const;
 
+    DisplayObject& root() { return m_timeline.root(); }
     const DisplayObject& root() const { return m_timeline.root(); }
+    // The object a handle names, or null once it is gone (handles are never reused).
+    DisplayObject* find(DisplayObjectHandle handle) const { return m_timeline.find(handle); }
+    // A clip's own timeline, as a script's clip.gotoAndStop() and the like need it: seeks it
+    // (0-based, clamped; clips on it keep their own frames), or starts or halts it. See
+    // TimelinePlayer.
+    void gotoFrame(DisplayObject& clip, int frame) { m_timeline.gotoFrame(clip, frame); }
+    void play(DisplayObject& clip) { m_timeline.play(clip); }
+    void stop(DisplayObject& clip) { m_timeline.stop(clip); }
+    // A character placed as a script places it (attachMovie and the like); see TimelinePlayer.
+    DisplayObject* placeByScript(DisplayObject& parent, uint16_t characterId, int depth) {
+        return m_timeline.placeByScript(parent, characterId, depth);
+    }
     void setSoundHook(SoundHook* hook) { m_timeline.setSoundHook(hook); }
 
     // The commands that draw the current frame (valid until the next call).

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "swf/format/character.h"
@@ -13,6 +14,43 @@
 
 namespace swivio::swf {
 
+class DisplayObject;
+
+// Depths as the tags give them. Scripts see every depth 16384 lower: the timeline's tags place
+// at 0..16383 (script depths -16384..-1), and the depths from 16384 on (script depth 0 and up,
+// where attachMovie, createEmptyMovieClip and getNextHighestDepth put objects) belong to
+// scripts; a seek backwards leaves objects there alone.
+inline constexpr int kFirstScriptDepth = 16384;
+
+// Names one display object. Ids are never reused (not even by another player), so the handle
+// of a removed object resolves to nothing, even once another object takes its depth. The
+// default handle names nothing.
+struct DisplayObjectHandle {
+    uint64_t id = 0;
+    explicit operator bool() const { return id != 0; }
+    bool operator==(const DisplayObjectHandle&) const = default;
+};
+
+// The live objects of one player, by handle. Objects add and remove themselves as they are
+// made and destroyed; the registry must outlive them.
+class DisplayObjectRegistry {
+public:
+    DisplayObjectRegistry() = default;
+    DisplayObjectRegistry(const DisplayObjectRegistry&) = delete;
+    DisplayObjectRegistry& operator=(const DisplayObjectRegistry&) = delete;
+
+    // The object, or null once it is gone (or for a handle this registry never gave).
+    DisplayObject* find(DisplayObjectHandle handle) const;
+    int liveCount() const { return int(m_objects.size()); }
+
+private:
+    friend class DisplayObject;
+    DisplayObjectHandle add(DisplayObject& object);
+    void remove(DisplayObjectHandle handle) { m_objects.erase(handle.id); }
+
+    std::unordered_map<uint64_t, DisplayObject*> m_objects;
+};
+
 // One instance on the display list: the root movie clip, a placed character, or a child of
 // a button's state. Clips (the root, sprites) and buttons hold children by depth; a clip
 // also has a timeline and its own current frame. Scripts can walk the tree by name, parent
@@ -21,18 +59,18 @@ class DisplayObject {
 public:
     using Children = std::map<int, std::unique_ptr<DisplayObject>>;
 
-    // character is null for the root. timeline is set for clips. liveCount, when given,
-    // counts the objects alive (incremented here, decremented on destruction).
+    // character is null for the root. timeline is set for clips. registry, when given, gives
+    // the object its handle and finds it until it is destroyed.
     DisplayObject(const Character* character, const Timeline* timeline, DisplayObject* parent,
-                  int* liveCount = nullptr)
-        : m_character(character), m_timeline(timeline), m_parent(parent), m_liveCount(liveCount) {
-        if (m_liveCount)
-            ++*m_liveCount;
+                  DisplayObjectRegistry* registry = nullptr)
+        : m_character(character), m_timeline(timeline), m_parent(parent), m_registry(registry) {
+        if (m_registry)
+            m_handle = m_registry->add(*this);
     }
     ~DisplayObject() {
         m_children.clear();
-        if (m_liveCount)
-            --*m_liveCount;
+        if (m_registry)
+            m_registry->remove(m_handle);
     }
     DisplayObject(const DisplayObject&) = delete;
     DisplayObject& operator=(const DisplayObject&) = delete;
@@ -42,6 +80,8 @@ public:
     bool isRoot() const { return m_character == nullptr; }
     bool isClip() const { return m_timeline != nullptr; }
     DisplayObject* parent() const { return m_parent; }
+    // Null for an object made without a registry.
+    DisplayObjectHandle handle() const { return m_handle; }
 
     int depth = 0;
     Matrix matrix;
@@ -56,6 +96,15 @@ public:
     // The parent's frame (0-based) whose PlaceObject created this instance; it identifies
     // the placement when a seek backwards rebuilds the display list. -1 for button parts.
     int placedAtFrame = -1;
+
+    // Set by scripts, read by the timeline. placedByScript: made by a script (attachMovie,
+    // duplicateMovieClip, createEmptyMovieClip) rather than by a PlaceObject tag; a seek
+    // backwards removes such an object from the timeline's depths but not from the scripts'
+    // depths. transformedByScript: a script has set its position, scale, rotation or colour;
+    // from then on PlaceObject tags no longer change its matrix, colour transform, ratio,
+    // blend mode, filters, bitmap caching or visibility (a name or clip depth still applies).
+    bool placedByScript = false;
+    bool transformedByScript = false;
 
     // Clips: the timeline and the frame shown (0-based).
     const Timeline* timeline() const { return m_timeline; }
@@ -80,7 +129,8 @@ private:
     const Character* m_character = nullptr;
     const Timeline* m_timeline = nullptr;
     DisplayObject* m_parent = nullptr;
-    int* m_liveCount = nullptr;
+    DisplayObjectRegistry* m_registry = nullptr;
+    DisplayObjectHandle m_handle;
     Children m_children;
 };
 

@@ -30,17 +30,22 @@ struct Placement {
     bool visible = true;
 };
 
-template <typename Target> void applyProperties(Target& t, const PlaceObject& p) {
+// PlaceObject's properties. Display properties (all but the name and the clip depth) are
+// left alone when display is false: Flash does not let the timeline move an object a script
+// has transformed.
+template <typename Target> void applyProperties(Target& t, const PlaceObject& p, bool display) {
+    if (p.name)
+        t.name = *p.name;
+    if (p.clipDepth)
+        t.clipDepth = *p.clipDepth;
+    if (!display)
+        return;
     if (p.matrix)
         t.matrix = *p.matrix;
     if (p.colorTransform)
         t.colorTransform = *p.colorTransform;
     if (p.ratio)
         t.ratio = *p.ratio;
-    if (p.name)
-        t.name = *p.name;
-    if (p.clipDepth)
-        t.clipDepth = *p.clipDepth;
     if (p.blendMode)
         t.blendMode = *p.blendMode;
     if (p.filters)
@@ -51,17 +56,23 @@ template <typename Target> void applyProperties(Target& t, const PlaceObject& p)
         t.visible = *p.visible;
 }
 
-template <typename From, typename To> void copyProperties(const From& f, To& t) {
+void applyProperties(DisplayObject& o, const PlaceObject& p) {
+    applyProperties(o, p, !o.transformedByScript);
+}
+
+template <typename From, typename To> void copyProperties(const From& f, To& t, bool display) {
+    t.name = f.name;
+    t.clipDepth = f.clipDepth;
+    t.placedAtFrame = f.placedAtFrame;
+    if (!display)
+        return;
     t.matrix = f.matrix;
     t.colorTransform = f.colorTransform;
     t.ratio = f.ratio;
-    t.name = f.name;
-    t.clipDepth = f.clipDepth;
     t.blendMode = f.blendMode;
     t.filters = f.filters;
     t.cacheAsBitmap = f.cacheAsBitmap;
     t.visible = f.visible;
-    t.placedAtFrame = f.placedAtFrame;
 }
 
 // Shapes, morph shapes, texts and the like can swap characters in place; clips and buttons
@@ -80,7 +91,7 @@ int nesting(const DisplayObject* o) {
 } // namespace
 
 TimelinePlayer::TimelinePlayer(std::shared_ptr<const MovieDefinition> movie, SoundHook* soundHook)
-    : m_movie(std::move(movie)), m_root(nullptr, &m_movie->root, nullptr, &m_liveObjects),
+    : m_movie(std::move(movie)), m_root(nullptr, &m_movie->root, nullptr, &m_objects),
       m_soundHook(soundHook) {
     enterFrame(m_root, 0, false);
 }
@@ -112,14 +123,31 @@ void TimelinePlayer::advanceClip(DisplayObject& clip) {
         m_soundHook->frameSounds(clip, 0, clip.timeline()->frames[0].soundTags);
 }
 
-void TimelinePlayer::gotoFrame(int frame) {
-    frame = std::clamp(frame, 0, frameCount() - 1);
-    if (frame > m_root.currentFrame) {
-        for (int f = m_root.currentFrame + 1; f <= frame; ++f)
-            enterFrame(m_root, f, true);
-    } else if (frame < m_root.currentFrame) {
-        seekBackwards(m_root, frame);
+void TimelinePlayer::gotoFrame(DisplayObject& clip, int frame) {
+    if (!clip.isClip() || find(clip.handle()) != &clip)
+        return;
+    frame = std::clamp(frame, 0, clip.timeline()->frameCount() - 1);
+    if (frame > clip.currentFrame) {
+        for (int f = clip.currentFrame + 1; f <= frame; ++f)
+            enterFrame(clip, f, true);
+    } else if (frame < clip.currentFrame) {
+        seekBackwards(clip, frame);
     }
+}
+
+DisplayObject* TimelinePlayer::placeByScript(DisplayObject& parent, uint16_t characterId,
+                                             int depth) {
+    const Character* character = m_movie->character(characterId);
+    if (!character || !parent.isClip() || find(parent.handle()) != &parent)
+        return nullptr;
+    std::unique_ptr<DisplayObject> object = instantiate(parent, *character, false);
+    if (!object)
+        return nullptr;
+    object->depth = depth;
+    object->placedByScript = true;
+    DisplayObject* raw = object.get();
+    parent.children()[depth] = std::move(object);
+    return raw;
 }
 
 void TimelinePlayer::enterFrame(DisplayObject& clip, int frame, bool bySeek) {
@@ -149,7 +177,7 @@ void TimelinePlayer::applyPlace(DisplayObject& clip, const PlaceObject& place, i
             return;
         object->depth = place.depth;
         object->placedAtFrame = frame;
-        applyProperties(*object, place);
+        applyProperties(*object, place, true);
         clip.children()[place.depth] = std::move(object);
         return;
     }
@@ -174,7 +202,9 @@ DisplayObject* TimelinePlayer::replaceCharacter(DisplayObject& clip, DisplayObje
     if (!object)
         return nullptr;
     object->depth = existing.depth;
-    copyProperties(existing, *object);
+    copyProperties(existing, *object, true);
+    // The new instance takes the old one's place, script changes included.
+    object->transformedByScript = existing.transformedByScript;
     DisplayObject* raw = object.get();
     clip.children()[existing.depth] = std::move(object);
     return raw;
@@ -182,10 +212,10 @@ DisplayObject* TimelinePlayer::replaceCharacter(DisplayObject& clip, DisplayObje
 
 std::unique_ptr<DisplayObject>
 TimelinePlayer::instantiate(DisplayObject& parent, const Character& character, bool bySeek) {
-    if (nesting(&parent) >= kMaxNesting || m_liveObjects >= kMaxLiveObjects)
+    if (nesting(&parent) >= kMaxNesting || m_objects.liveCount() >= kMaxLiveObjects)
         return nullptr;
     const Timeline* timeline = character.sprite ? &character.sprite->timeline : nullptr;
-    auto object = std::make_unique<DisplayObject>(&character, timeline, &parent, &m_liveObjects);
+    auto object = std::make_unique<DisplayObject>(&character, timeline, &parent, &m_objects);
     if (timeline)
         enterFrame(*object, 0, bySeek); // a sprite shows its first frame at once
     else if (character.button)
@@ -234,7 +264,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
                 Placement placement;
                 placement.characterId = *p.characterId;
                 placement.placedAtFrame = f;
-                applyProperties(placement, p);
+                applyProperties(placement, p, true);
                 wanted[p.depth] = std::move(placement);
                 continue;
             }
@@ -243,25 +273,34 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
                 continue;
             if (p.characterId && m_movie->character(*p.characterId))
                 it->second.characterId = *p.characterId;
-            applyProperties(it->second, p);
+            applyProperties(it->second, p, true);
         }
     }
 
-    // Objects placed by the same tag stay (with the properties of the target frame); the
-    // others go, and what is missing is placed anew.
+    // Flash rebuilds the list as the tags leave it at the target frame, keeping what would
+    // have lived through the frames in between: an object placed by the same tag stays, with
+    // its own frame and with the target frame's properties unless a script has transformed
+    // it. Other objects at the timeline's depths go, those made by scripts too, and what is
+    // missing is placed anew. Objects at the scripts' depths stay unless the tags place over
+    // them.
     DisplayObject::Children& children = clip.children();
     for (auto it = children.begin(); it != children.end();) {
+        DisplayObject* object = it->second.get();
         auto w = wanted.find(it->first);
-        if (w == wanted.end() || w->second.placedAtFrame != it->second->placedAtFrame) {
-            it = children.erase(it);
+        const bool samePlacement = w != wanted.end() && !object->placedByScript &&
+                                   w->second.placedAtFrame == object->placedAtFrame;
+        if (!samePlacement) {
+            if (it->first >= kFirstScriptDepth && w == wanted.end())
+                ++it;
+            else
+                it = children.erase(it);
             continue;
         }
-        DisplayObject* object = it->second.get();
         const Character* character = m_movie->character(w->second.characterId);
         if (character != object->character())
             object = replaceCharacter(clip, *object, *character, true);
         if (object)
-            copyProperties(w->second, *object);
+            copyProperties(w->second, *object, !object->transformedByScript);
         wanted.erase(w);
         ++it;
     }
@@ -271,7 +310,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
         if (!object)
             continue;
         object->depth = depth;
-        copyProperties(placement, *object);
+        copyProperties(placement, *object, true);
         children[depth] = std::move(object);
     }
     clip.currentFrame = target;
