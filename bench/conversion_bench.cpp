@@ -131,10 +131,10 @@ bool recordPictures(const ConversionSettings& settings, std::vector<Frame>* pict
 
 // Encodes the pictures into an MJPEG AVI; false on failure.
 bool encodeAlone(const std::vector<Frame>& pictures, const std::string& path) {
-    std::string error;
-    auto writer = openAviOutput(path, 640, 480, 24, kMjpg, {}, &error);
-    if (!writer)
+    auto opened = openAviOutput(path, 640, 480, 24, kMjpg, {});
+    if (!opened)
         return false;
+    FrameWriter* writer = opened->get();
     for (std::size_t i = 0; i < pictures.size(); ++i)
         writer->writeFrame(pictures[i], int(i));
     writer->finish();

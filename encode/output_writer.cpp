@@ -56,18 +56,13 @@ Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) 
             sound.path = job.audioPath;
             sound.mode = hasWavExtension(job.audioPath) ? AviSoundMode::Pcm : AviSoundMode::Mp3Copy;
         }
-        std::string error, soundError;
-        auto writer = openAviOutput(s.outputFile, job.geometry.outputWidth,
-                                    job.geometry.outputHeight, s.aviFrameRate, s.aviFourCC, sound,
-                                    &error, &soundError);
-        if (!writer)
-            return R::failure(error);
-        R opened(std::move(writer));
+        auto opened = openAviOutput(s.outputFile, job.geometry.outputWidth,
+                                    job.geometry.outputHeight, s.aviFrameRate, s.aviFourCC, sound);
         // The video goes on without the sound, but the conversion must say it has none.
-        if (!soundError.empty())
-            opened.warn(soundError + " (" + sound.path + "): " + s.outputFile +
-                        " has no sound.");
-        return opened;
+        R result = opened ? R(std::move(*opened)) : R::failure(opened.message());
+        for (const std::string& soundError : opened.warnings())
+            result.warn(soundError + " (" + sound.path + "): " + s.outputFile + " has no sound.");
+        return result;
     }
     case OutputType::Mpeg:
         return openMpegOutput(s.outputFile, int(s.mpegType),

@@ -14,7 +14,7 @@ public:
 
     bool writeFrame(const Frame& frame, int) override { return m_writer.writeFrame(frame); }
     bool finish() override { return m_writer.finish(); }
-    // A sound that could not be added is reported by openAviOutput, not as a failure here.
+    // A sound that could not be added is a warning of openAviOutput, not a failure here.
     std::string errorString() const override {
         return m_writer.soundOnlyFailed() ? std::string() : m_writer.errorString();
     }
@@ -29,23 +29,22 @@ std::string messageOf(const AviWriter& writer) {
 
 } // namespace
 
-std::unique_ptr<FrameWriter> openAviOutput(const std::string& path, int width, int height,
-                                           double frameRate, uint32_t fourCC,
-                                           const AviSoundOptions& sound, std::string* error,
-                                           std::string* soundError) {
+Result<std::unique_ptr<FrameWriter>> openAviOutput(const std::string& path, int width, int height,
+                                                   double frameRate, uint32_t fourCC,
+                                                   const AviSoundOptions& sound) {
+    using R = Result<std::unique_ptr<FrameWriter>>;
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     auto output = std::make_unique<AviFrameWriter>();
-    if (!output->writer().open(path, width, height, frameRate, fourCC)) {
-        if (error)
-            *error = messageOf(output->writer());
-        return nullptr;
-    }
-    if (!sound.path.empty()) {
-        if (!output->writer().addAudio(sound.path, sound.mode, sound.bitRate) && soundError)
-            *soundError = messageOf(output->writer());
-    }
-    return output;
+    if (!output->writer().open(path, width, height, frameRate, fourCC))
+        return R::failure(messageOf(output->writer()));
+    std::string soundError;
+    if (!sound.path.empty() && !output->writer().addAudio(sound.path, sound.mode, sound.bitRate))
+        soundError = messageOf(output->writer());
+    R opened(std::move(output));
+    if (!soundError.empty())
+        opened.warn(soundError);
+    return opened;
 }
 
 } // namespace swivio

@@ -187,14 +187,13 @@ TEST_F(AviWriterTest, EmptyOutputIsStillAValidFile) {
 TEST_F(AviWriterTest, FrameWriterAdapterWritesVideoAndReportsSoundTrouble) {
     const std::string path = m_dir.file("adapter.avi");
     testkit::writeBytes(path, {1, 2, 3}); // an old output is replaced
-    std::string error, soundError;
     AviSoundOptions sound;
     sound.path = m_dir.file("missing.mp3");
     sound.mode = AviSoundMode::Mp3Copy;
-    std::unique_ptr<FrameWriter> writer =
-        openAviOutput(path, 64, 48, 10, 0, sound, &error, &soundError);
-    ASSERT_TRUE(writer) << error;
-    EXPECT_EQ(soundError, "Failed to open the mp3 file!");
+    auto opened = openAviOutput(path, 64, 48, 10, 0, sound);
+    ASSERT_TRUE(opened) << opened.message();
+    EXPECT_EQ(opened.warnings(), std::vector<std::string>{"Failed to open the mp3 file!"});
+    FrameWriter* writer = opened->get();
     for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(writer->writeFrame(testPicture(64, 48, i), i));
     EXPECT_TRUE(writer->finish());
@@ -204,8 +203,9 @@ TEST_F(AviWriterTest, FrameWriterAdapterWritesVideoAndReportsSoundTrouble) {
     ASSERT_EQ(probe.streams.size(), 1u);
     EXPECT_EQ(probe.streams[0].packets, 4);
 
-    EXPECT_FALSE(openAviOutput(m_dir.file("x/y.avi"), 64, 48, 10, 0, {}, &error));
-    EXPECT_EQ(error, kAviCreateFailed);
+    auto refused = openAviOutput(m_dir.file("x/y.avi"), 64, 48, 10, 0, {});
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.message(), kAviCreateFailed);
 }
 
 } // namespace
