@@ -1,82 +1,126 @@
 #include "cli/convert_options.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <strings.h>
+#include <functional>
+#include <map>
 
+#include "cli/arguments.h"
 #include "crop/watermark_rules.h"
 #include "encode/output_choices.h"
-#include "settings/settings_checks.h"
 #include "settings/settings_rules.h"
 
 namespace swivio::cli {
 
 namespace {
 
-bool equalsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
-
-// A whole decimal number, nothing else around it.
-std::optional<long> parseInteger(const std::string& text) {
-    if (text.empty())
-        return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
-        return std::nullopt;
-    return v;
-}
-
-std::optional<std::array<int, 2>> parseSize(const std::string& text) {
-    const auto x = text.find_first_of("xX");
-    if (x == std::string::npos)
-        return std::nullopt;
-    auto w = parseInteger(text.substr(0, x));
-    auto h = parseInteger(text.substr(x + 1));
-    if (!w || !h || *w <= 0 || *h <= 0 || *w > 8192 || *h > 8192)
-        return std::nullopt;
-    return std::array<int, 2>{int(*w), int(*h)};
-}
-
-std::optional<std::array<int, 4>> parseRect(const std::string& text) {
-    std::array<int, 4> out{};
-    std::size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
-        const std::size_t comma = text.find(',', start);
-        if ((i < 3) != (comma != std::string::npos))
-            return std::nullopt;
-        auto v = parseInteger(text.substr(start, i < 3 ? comma - start : std::string::npos));
-        if (!v)
-            return std::nullopt;
-        out[i] = int(*v);
-        start = comma + 1;
-    }
-    return out;
-}
-
-// RRGGBB (an optional leading '#') into 0x00BBGGRR.
-std::optional<uint32_t> parseColor(std::string text) {
-    if (!text.empty() && text[0] == '#')
-        text.erase(0, 1);
-    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        return std::nullopt;
-    const uint32_t rgb = uint32_t(std::strtoul(text.c_str(), nullptr, 16));
-    return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
-}
-
-template <std::size_t N>
-std::optional<int> indexOfOption(const std::array<AviAudioOption, N>& table,
-                                 const std::string& text) {
-    for (std::size_t i = 0; i < N; ++i)
-        if (equalsNoCase(text, table[i].text))
-            return int(i);
-    return std::nullopt;
-}
-
 Status badValue(const std::string& option, const std::string& value, const char* expected) {
     return Status::failure("Invalid value '" + value + "' for " + option + " (expected " +
                            expected + ").");
+}
+
+using OptionSetter = std::function<Status(ConvertOptions&, const std::string& option,
+                                          const std::string& value)>;
+using Options = ConvertOptions;
+
+// An option whose value is stored as given.
+OptionSetter text(std::optional<std::string> Options::*field) {
+    return [field](Options& o, const std::string&, const std::string& v) {
+        o.*field = v;
+        return Status();
+    };
+}
+
+// An option whose value `parse` reads; `expected` says what it takes when it cannot.
+template <typename T, typename Parse>
+OptionSetter parsed(std::optional<T> Options::*field, Parse parse, const char* expected) {
+    return [=](Options& o, const std::string& option, const std::string& v) {
+        std::optional<T> value = parse(v);
+        if (!value)
+            return badValue(option, v, expected);
+        o.*field = value;
+        return Status();
+    };
+}
+
+// A choice among names, stored as its index or its enumeration.
+template <typename T, std::size_t N>
+OptionSetter named(std::optional<T> Options::*field, const std::array<const char*, N>& names,
+                   const char* expected) {
+    return parsed(
+        field,
+        [&names](const std::string& v) -> std::optional<T> {
+            const auto i = parseName(v, names);
+            return i ? std::optional<T>(T(*i)) : std::nullopt;
+        },
+        expected);
+}
+
+template <std::size_t N>
+std::array<const char*, N> namesOf(const std::array<AviAudioOption, N>& table) {
+    std::array<const char*, N> names{};
+    for (std::size_t i = 0; i < N; ++i)
+        names[i] = table[i].text;
+    return names;
+}
+
+std::optional<int> parseQuality(const std::string& v) {
+    return parseInteger(v, kJpegQualityMin, kJpegQualityMax);
+}
+std::optional<int> parseOpacity(const std::string& v) { return parseInteger(v, 0, 255); }
+std::optional<std::array<int, 4>> parseMarkRect(const std::string& v) {
+    auto r = parseRect(v);
+    return r && (*r)[2] > 0 && (*r)[3] > 0 ? r : std::nullopt;
+}
+
+Status parseRate(Options& o, const std::string&, const std::string& v) {
+    char* end = nullptr;
+    const double r = std::strtod(v.c_str(), &end);
+    if (v == "original")
+        o.rateOriginal = true;
+    else if (v.empty() || *end != '\0' || !(r > 0) || !std::isfinite(r) || r > 1000)
+        return Status::failure(kInvalidFrameRateMessage);
+    else
+        o.rate = float(r);
+    return {};
+}
+
+// The options that take a value, each with what it does with it.
+const std::map<std::string, OptionSetter>& valueOptions() {
+    static const std::array<const char*, 3> kTypes = {"avi", "mpeg", "images"};
+    static const std::array<const char*, 6> kMpegTypes = {
+        MpegPresetTable[0].name, MpegPresetTable[1].name, MpegPresetTable[2].name,
+        MpegPresetTable[3].name, MpegPresetTable[4].name, MpegPresetTable[5].name};
+    static const auto kFormats = namesOf(kAviAudioFormats);
+    static const auto kChannels = namesOf(kAviAudioChannels);
+    static const auto kRates = namesOf(kAviAudioSampleRates);
+    static const auto kBitRates = namesOf(kAviAudioBitRates);
+    using O = Options;
+    static const std::map<std::string, OptionSetter> options = {
+        {"-o", text(&O::output)},
+        {"--output", text(&O::output)},
+        {"--codec", text(&O::codec)},
+        {"--audio", text(&O::audio)},
+        {"--watermark", text(&O::watermark)},
+        {"--work-dir", text(&O::workDir)},
+        {"--type", named(&O::type, kTypes, "avi, mpeg or images")},
+        {"--image-type", named(&O::imageType, kImageTypeNames, "bmp, png, jpeg, gif or animated-gif")},
+        {"--mpeg-type", named(&O::mpegType, kMpegTypes,
+                              "dvd-ntsc, dvd-pal, svcd-ntsc, svcd-pal, vcd-ntsc or vcd-pal")},
+        {"--size", parsed(&O::size, parseSize, "WIDTHxHEIGHT, each 1 to 8192")},
+        {"--rate", parseRate},
+        {"--crop", parsed(&O::crop, parseRect, "X,Y,WIDTH,HEIGHT")},
+        {"--jpeg-quality", parsed(&O::jpegQuality, parseQuality, "1 to 100")},
+        {"--audio-format", named(&O::audioFormat, kFormats, "mp3 or pcm")},
+        {"--audio-channels", named(&O::audioChannels, kChannels, "mono or stereo")},
+        {"--audio-rate", named(&O::audioRate, kRates, "11025, 22050 or 44100")},
+        {"--audio-bitrate", named(&O::audioBitrate, kBitRates, "48, 64, 96, 112, 128 or 160")},
+        {"--watermark-rect",
+         parsed(&O::watermarkRect, parseMarkRect, "X,Y,WIDTH,HEIGHT with a positive size")},
+        {"--watermark-key", parsed(&O::watermarkKey, parseColor, "RRGGBB in hexadecimal")},
+        {"--watermark-opacity", parsed(&O::watermarkOpacity, parseOpacity, "0 to 255")},
+    };
+    return options;
 }
 
 } // namespace
@@ -118,125 +162,23 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
     ConvertOptions o;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto value = [&](std::string& out) -> bool {
-            if (i + 1 >= argc)
-                return false;
-            out = argv[++i];
-            return true;
-        };
-        std::string v;
         if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else if (arg == "--list-codecs") {
             o.listCodecs = true;
         } else if (arg == "--keep-aspect") {
             o.keepAspect = true;
-        } else if (arg == "--dither") {
-            o.dither = true;
-        } else if (arg == "--no-dither") {
-            o.dither = false;
+        } else if (arg == "--dither" || arg == "--no-dither") {
+            o.dither = arg == "--dither";
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            static const char* const kValueOptions[] = {
-                "-o", "--output", "--type", "--codec", "--size", "--rate", "--crop",
-                "--image-type", "--jpeg-quality", "--mpeg-type", "--audio", "--audio-format",
-                "--audio-channels", "--audio-rate", "--audio-bitrate", "--watermark",
-                "--watermark-rect", "--watermark-key", "--watermark-opacity", "--work-dir"};
-            bool known = false;
-            for (const char* name : kValueOptions)
-                known = known || arg == name;
-            if (!known)
+            const auto option = valueOptions().find(arg);
+            if (option == valueOptions().end())
                 return Status::failure("Unknown option " + arg +
                                        " (see swivio-cli convert --help).");
-            if (!value(v))
+            if (i + 1 >= argc)
                 return Status::failure("Option " + arg + " needs a value.");
-            if (arg == "-o" || arg == "--output") {
-                o.output = v;
-            } else if (arg == "--type") {
-                if (v == "avi")
-                    o.type = OutputType::Avi;
-                else if (v == "mpeg")
-                    o.type = OutputType::Mpeg;
-                else if (v == "images")
-                    o.type = OutputType::ImageSeries;
-                else
-                    return badValue(arg, v, "avi, mpeg or images");
-            } else if (arg == "--codec") {
-                o.codec = v;
-            } else if (arg == "--size") {
-                o.size = parseSize(v);
-                if (!o.size)
-                    return badValue(arg, v, "WIDTHxHEIGHT, each 1 to 8192");
-            } else if (arg == "--rate") {
-                if (v == "original") {
-                    o.rateOriginal = true;
-                } else {
-                    char* end = nullptr;
-                    const double r = std::strtod(v.c_str(), &end);
-                    if (v.empty() || *end != '\0' || !(r > 0) || !std::isfinite(r) || r > 1000)
-                        return Status::failure(kInvalidFrameRateMessage);
-                    o.rate = float(r);
-                }
-            } else if (arg == "--crop") {
-                o.crop = parseRect(v);
-                if (!o.crop)
-                    return badValue(arg, v, "X,Y,WIDTH,HEIGHT");
-            } else if (arg == "--image-type") {
-                static const char* names[] = {"bmp", "png", "jpeg", "gif", "animated-gif"};
-                for (int t = 0; t < 5; ++t)
-                    if (v == names[t])
-                        o.imageType = ImageType(t);
-                if (!o.imageType)
-                    return badValue(arg, v, "bmp, png, jpeg, gif or animated-gif");
-            } else if (arg == "--jpeg-quality") {
-                auto q = parseInteger(v);
-                if (!q || *q < kJpegQualityMin || *q > kJpegQualityMax)
-                    return badValue(arg, v, "1 to 100");
-                o.jpegQuality = int(*q);
-            } else if (arg == "--mpeg-type") {
-                static const char* names[] = {"dvd-ntsc", "dvd-pal",  "svcd-ntsc",
-                                              "svcd-pal", "vcd-ntsc", "vcd-pal"};
-                for (int t = 0; t < 6; ++t)
-                    if (v == names[t])
-                        o.mpegType = MpegType(t);
-                if (!o.mpegType)
-                    return badValue(arg, v, "dvd-ntsc, dvd-pal, svcd-ntsc, svcd-pal, "
-                                            "vcd-ntsc or vcd-pal");
-            } else if (arg == "--audio") {
-                o.audio = v;
-            } else if (arg == "--audio-format") {
-                o.audioFormat = indexOfOption(kAviAudioFormats, v);
-                if (!o.audioFormat)
-                    return badValue(arg, v, "mp3 or pcm");
-            } else if (arg == "--audio-channels") {
-                o.audioChannels = indexOfOption(kAviAudioChannels, v);
-                if (!o.audioChannels)
-                    return badValue(arg, v, "mono or stereo");
-            } else if (arg == "--audio-rate") {
-                o.audioRate = indexOfOption(kAviAudioSampleRates, v);
-                if (!o.audioRate)
-                    return badValue(arg, v, "11025, 22050 or 44100");
-            } else if (arg == "--audio-bitrate") {
-                o.audioBitrate = indexOfOption(kAviAudioBitRates, v);
-                if (!o.audioBitrate)
-                    return badValue(arg, v, "48, 64, 96, 112, 128 or 160");
-            } else if (arg == "--watermark") {
-                o.watermark = v;
-            } else if (arg == "--watermark-rect") {
-                o.watermarkRect = parseRect(v);
-                if (!o.watermarkRect || (*o.watermarkRect)[2] <= 0 || (*o.watermarkRect)[3] <= 0)
-                    return badValue(arg, v, "X,Y,WIDTH,HEIGHT with a positive size");
-            } else if (arg == "--watermark-key") {
-                o.watermarkKey = parseColor(v);
-                if (!o.watermarkKey)
-                    return badValue(arg, v, "RRGGBB in hexadecimal");
-            } else if (arg == "--watermark-opacity") {
-                auto a = parseInteger(v);
-                if (!a || *a < 0 || *a > 255)
-                    return badValue(arg, v, "0 to 255");
-                o.watermarkOpacity = int(*a);
-            } else if (arg == "--work-dir") {
-                o.workDir = v;
-            }
+            if (Status set = option->second(o, arg, argv[++i]); !set)
+                return set;
         } else if (o.movie.empty()) {
             o.movie = arg;
         } else {

@@ -1,10 +1,10 @@
-#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
-#include <string_view>
 
 #include "base/frame.h"
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "encode/image/png_file.h"
 #include "source/movie_source.h"
@@ -22,23 +22,6 @@ void printFrameUsage() {
                stderr);
 }
 
-// A whole decimal number in [low, high], nothing else.
-bool parseInt(std::string_view text, int low, int high, int& value) {
-    int v = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, v);
-    if (ec != std::errc() || ptr != end || v < low || v > high)
-        return false;
-    value = v;
-    return true;
-}
-
-bool parseSize(std::string_view text, int& width, int& height) {
-    const std::size_t x = text.find_first_of("xX");
-    return x != std::string_view::npos && parseInt(text.substr(0, x), 1, kMaxSide, width) &&
-           parseInt(text.substr(x + 1), 1, kMaxSide, height);
-}
-
 } // namespace
 
 // swivio-cli frame MOVIE N OUT.png [--size WxH]: plays the movie for N frames (every clip
@@ -50,8 +33,8 @@ int runFrame(int argc, char** argv) {
     }
     const std::string moviePath = argv[0];
     const std::string outPath = argv[2];
-    int frameNumber = 0;
-    if (!parseInt(argv[1], 1, kMaxFrameNumber, frameNumber)) {
+    const std::optional<int> frameNumber = parseInteger(argv[1], 1, kMaxFrameNumber);
+    if (!frameNumber) {
         std::fprintf(stderr, "swivio-cli frame: N must be a whole number from 1 to %d, not '%s'\n",
                      kMaxFrameNumber, argv[1]);
         return 1;
@@ -63,13 +46,16 @@ int runFrame(int argc, char** argv) {
             printFrameUsage();
             return 1;
         }
-        if (!parseSize(argv[4], width, height)) {
+        const auto size = parseSize(argv[4]);
+        if (!size) {
             std::fprintf(stderr,
                          "swivio-cli frame: the size must be WxH with each side from 1 to %d, "
                          "not '%s'\n",
                          kMaxSide, argv[4]);
             return 1;
         }
+        width = (*size)[0];
+        height = (*size)[1];
     }
 
     auto source = openMovieSource(moviePath);
@@ -94,7 +80,7 @@ int runFrame(int argc, char** argv) {
 
     // The movie plays for N frames, every clip advancing, as it does on screen.
     movie.play();
-    for (int i = 1; i < frameNumber; ++i)
+    for (int i = 1; i < *frameNumber; ++i)
         movie.tick();
     Frame frame(width, height);
     movie.paint(frame, SourceViewport{width, height, 0, 0, 0, 0, width, height});
