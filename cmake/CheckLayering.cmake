@@ -13,7 +13,7 @@ set(layers
     "settings|base/ settings/"
     "source|base/ clib/ swf/ source/"
     "encode/audio|base/ clib/ encode/audio/"
-    "encode/image|base/ clib/ encode/image/ encode/frame_writer.h"
+    "encode/image|base/ clib/ swf/format/ swf/image/ encode/image/ encode/frame_writer.h"
     "encode/avi|base/ clib/ encode/audio/ encode/avi/ encode/frame_writer.h"
     "encode/mpeg|base/ clib/ encode/audio/ encode/mpeg/ encode/frame_writer.h"
     "encode|base/ clib/ settings/ encode/"

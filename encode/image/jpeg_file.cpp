@@ -28,20 +28,6 @@ struct JpegErrorSink {
 
 void onJpegMessage(j_common_ptr, int) {}
 
-// Hostile progressive files can hold thousands of tiny scans that take minutes to decode.
-constexpr int kMaxScans = 1000;
-
-void onJpegProgress(j_common_ptr info) {
-    if (info->is_decompressor) {
-        auto* d = reinterpret_cast<j_decompress_ptr>(info);
-        if (d->input_scan_number > kMaxScans) {
-            auto* sink = reinterpret_cast<JpegErrorSink*>(info->err);
-            std::snprintf(sink->message, sizeof sink->message, "too many scans");
-            std::longjmp(sink->jump, 1);
-        }
-    }
-}
-
 void initSink(JpegErrorSink& sink) {
     jpeg_std_error(&sink.manager);
     sink.manager.error_exit = onJpegError;
@@ -66,28 +52,6 @@ private:
     bool m_created = false;
 };
 
-class JpegDecompressor {
-public:
-    explicit JpegDecompressor(JpegErrorSink& sink) {
-        m_info.err = &sink.manager;
-        m_progress.progress_monitor = onJpegProgress;
-    }
-    ~JpegDecompressor() {
-        if (m_created)
-            jpeg_destroy_decompress(&m_info);
-    }
-    JpegDecompressor(const JpegDecompressor&) = delete;
-    JpegDecompressor& operator=(const JpegDecompressor&) = delete;
-    jpeg_decompress_struct* get() { return &m_info; }
-    jpeg_progress_mgr* progress() { return &m_progress; }
-    void markCreated() { m_created = true; }
-
-private:
-    jpeg_decompress_struct m_info{};
-    jpeg_progress_mgr m_progress{};
-    bool m_created = false;
-};
-
 // All libjpeg calls of a write, beside the setjmp; locals trivially destructible.
 bool compressRows(JpegCompressor& compressor, JpegErrorSink& sink, std::FILE* file, int width,
                   int height, int quality, uint8_t* const* rows) {
@@ -109,42 +73,6 @@ bool compressRows(JpegCompressor& compressor, JpegErrorSink& sink, std::FILE* fi
         jpeg_write_scanlines(info, &row, 1);
     }
     jpeg_finish_compress(info);
-    return true;
-}
-
-// Reads the header and sets the output format; the size comes back through width/height.
-bool readJpegHeader(JpegDecompressor& decompressor, JpegErrorSink& sink, const uint8_t* data,
-                    unsigned long size, int* width, int* height) {
-    jpeg_decompress_struct* info = decompressor.get();
-    if (setjmp(sink.jump))
-        return false;
-    jpeg_create_decompress(info);
-    decompressor.markCreated();
-    info->progress = decompressor.progress();
-    jpeg_mem_src(info, data, size);
-    jpeg_read_header(info, TRUE);
-    info->out_color_space = JCS_EXT_BGR;
-    *width = int(info->image_width);
-    *height = int(info->image_height);
-    return true;
-}
-
-bool readJpegRows(JpegDecompressor& decompressor, JpegErrorSink& sink, uint8_t* const* rows,
-                  int height) {
-    jpeg_decompress_struct* info = decompressor.get();
-    if (setjmp(sink.jump))
-        return false;
-    jpeg_start_decompress(info);
-    if (info->output_components != 3 || int(info->output_height) != height) {
-        std::snprintf(sink.message, sizeof sink.message, "unexpected output format");
-        return false;
-    }
-    while (info->output_scanline < info->output_height) {
-        JSAMPROW row = rows[info->output_scanline];
-        if (jpeg_read_scanlines(info, &row, 1) != 1)
-            break;
-    }
-    jpeg_finish_decompress(info);
     return true;
 }
 
@@ -190,31 +118,6 @@ bool writeJpegFile(const PictureImage& image, const std::string& path, std::stri
         setError(error, "Cannot write the JPEG file " + path + ": " + sink.message);
     }
     return ok;
-}
-
-Result<PictureImage> decodeJpeg(std::span<const uint8_t> data) {
-    using R = Result<PictureImage>;
-    if (data.empty())
-        return R::failure("the JPEG data is empty");
-    JpegErrorSink sink;
-    initSink(sink);
-    JpegDecompressor decompressor(sink);
-    int width = 0, height = 0;
-    if (!readJpegHeader(decompressor, sink, data.data(), static_cast<unsigned long>(data.size()),
-                        &width, &height))
-        return R::failure(std::string("not a readable JPEG: ") + sink.message);
-    if (!PictureImage::sizeAllowed(width, height))
-        return R::failure("the JPEG size " + std::to_string(width) + " x " +
-                          std::to_string(height) + " is empty or too large");
-    PictureImage image(width, height, 24);
-    if (image.isNull())
-        return R::failure("out of memory for the JPEG picture");
-    std::vector<uint8_t*> rows(static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[std::size_t(y)] = image.topRow(y);
-    if (!readJpegRows(decompressor, sink, rows.data(), height))
-        return R::failure(std::string("the JPEG data is damaged: ") + sink.message);
-    return image;
 }
 
 } // namespace swivio

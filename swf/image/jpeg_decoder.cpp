@@ -71,8 +71,8 @@ void onJpegMessage(j_common_ptr, int) {}
 
 // Every libjpeg call lives here, with only trivially destructible locals, because libjpeg
 // reports errors by longjmp. message receives the reason on failure.
-bool decodeJpegInto(const uint8_t* data, std::size_t size, Bitmap* out, char* message,
-                    std::size_t messageSize) {
+bool decodeJpegInto(const uint8_t* data, std::size_t size, const PictureLimits* limits,
+                    Bitmap* out, char* message, std::size_t messageSize) {
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
     JpegProgress progress;
@@ -93,7 +93,7 @@ bool decodeJpegInto(const uint8_t* data, std::size_t size, Bitmap* out, char* me
     cinfo.progress = &progress.base;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
-    if (!bitmapSizeAllowed(cinfo.image_width, cinfo.image_height)) {
+    if (!bitmapSizeAllowed(cinfo.image_width, cinfo.image_height, *limits)) {
         std::snprintf(message, messageSize, "JPEG data: bitmap size %ux%u not allowed",
                       cinfo.image_width, cinfo.image_height);
         jpeg_destroy_decompress(&cinfo);
@@ -123,10 +123,11 @@ bool decodeJpegInto(const uint8_t* data, std::size_t size, Bitmap* out, char* me
 
 } // namespace
 
-Result<Bitmap> decodeJpeg(std::span<const uint8_t> stream) {
+Result<Bitmap> decodeJpeg(std::span<const uint8_t> stream, const DecodeOptions& options) {
     Bitmap bitmap;
     char message[JMSG_LENGTH_MAX + 64];
-    if (!decodeJpegInto(stream.data(), stream.size(), &bitmap, message, sizeof message))
+    if (!decodeJpegInto(stream.data(), stream.size(), &options.limits, &bitmap, message,
+                        sizeof message))
         return Result<Bitmap>::failure(message);
     bitmap.opaque = true;
     return bitmap;
