@@ -111,6 +111,25 @@ Result<PictureImage> loadPictureFile(const std::string& path, PictureFileType ty
     return image;
 }
 
+bool finishPictureFile(clib::File file, const std::string& path, bool written,
+                       std::string reason, const char* format, std::string* error) {
+    bool ok = written;
+    if (ok && std::fflush(file.get()) != 0) {
+        ok = false;
+        reason = std::strerror(errno);
+    }
+    const bool closed = std::fclose(file.release()) == 0;
+    if (ok && !closed) {
+        ok = false;
+        reason = std::strerror(errno);
+    }
+    if (!ok) {
+        std::remove(path.c_str());
+        setError(error, std::string("Cannot write the ") + format + " file " + path + ": " + reason);
+    }
+    return ok;
+}
+
 bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error) {
     clib::File file = clib::openFile(path.c_str(), "wb");
     if (!file) {

@@ -8,6 +8,7 @@
 #include <png.h>
 
 #include "clib/c_handle.h"
+#include "encode/image/picture_file.h"
 
 namespace swivio::png_codec {
 namespace {
@@ -98,20 +99,7 @@ bool writeRgbRows(const std::string& path, int width, int height, const uint8_t*
             ok = encodeRows(structs.png(), structs.info(), file.get(), width, height, rows, bgr);
         }
     }
-    if (ok && std::fflush(file.get()) != 0) {
-        ok = false;
-        std::snprintf(sink.message, sizeof sink.message, "%s", std::strerror(errno));
-    }
-    const bool closed = std::fclose(file.release()) == 0;
-    if (ok && !closed) {
-        ok = false;
-        std::snprintf(sink.message, sizeof sink.message, "%s", std::strerror(errno));
-    }
-    if (!ok) {
-        std::remove(path.c_str());
-        setError(error, "Cannot write the PNG file " + path + ": " + sink.message);
-    }
-    return ok;
+    return finishPictureFile(std::move(file), path, ok, sink.message, "PNG", error);
 }
 
 } // namespace swivio::png_codec
