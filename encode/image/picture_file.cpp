@@ -39,9 +39,9 @@ Result<PictureImage> toPicture(const Result<swf::Bitmap>& decoded) {
         return Result<PictureImage>::failure(decoded.message());
     PictureImage image(decoded->width, decoded->height, 24);
     if (image.isNull())
-        return Result<PictureImage>::failure("the picture size " +
-                                             std::to_string(decoded->width) + " x " +
-                                             std::to_string(decoded->height) + " is not allowed");
+        return Result<PictureImage>::failure("the picture size " + std::to_string(decoded->width) +
+                                             " x " + std::to_string(decoded->height) +
+                                             " is not allowed");
     for (int y = 0; y < image.height(); ++y) {
         uint8_t* row = image.topRow(y);
         const uint32_t* source = decoded->pixels.data() + std::size_t(y) * decoded->width;
@@ -111,8 +111,8 @@ Result<PictureImage> loadPictureFile(const std::string& path, PictureFileType ty
     return image;
 }
 
-bool finishPictureFile(clib::File file, const std::string& path, bool written,
-                       std::string reason, const char* format, std::string* error) {
+bool finishPictureFile(clib::File file, const std::string& path, bool written, std::string reason,
+                       const char* format, std::string* error) {
     bool ok = written;
     if (ok && std::fflush(file.get()) != 0) {
         ok = false;
@@ -125,7 +125,8 @@ bool finishPictureFile(clib::File file, const std::string& path, bool written,
     }
     if (!ok) {
         std::remove(path.c_str());
-        setError(error, std::string("Cannot write the ") + format + " file " + path + ": " + reason);
+        setError(error,
+                 std::string("Cannot write the ") + format + " file " + path + ": " + reason);
     }
     return ok;
 }

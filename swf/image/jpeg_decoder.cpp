@@ -51,8 +51,8 @@ void onJpegProgress(j_common_ptr cinfo) {
 
 // Every libjpeg call of a decode lives here (see clib/jpeg_errors.h). message receives the
 // reason on failure.
-bool decodeJpegInto(const uint8_t* data, std::size_t size, const PictureLimits* limits,
-                    Bitmap* out, char* message, std::size_t messageSize) {
+bool decodeJpegInto(const uint8_t* data, std::size_t size, const PictureLimits* limits, Bitmap* out,
+                    char* message, std::size_t messageSize) {
     jpeg_decompress_struct cinfo;
     clib::JpegErrors errors;
     JpegProgress progress;

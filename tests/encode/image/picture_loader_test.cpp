@@ -392,12 +392,12 @@ TEST_P(WatermarkStoredColours, EveryPixelKeepsItsColour) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, WatermarkStoredColours,
-    testing::Values(
-        StoredColourCase{"RgbaPng", "a.png", [] { return testkit::encodePng(translucentPicture()); }},
-        StoredColourCase{"PalettePng", "p.png",
-                         [] { return testkit::encodePng(translucentPicture(), true); }},
-        StoredColourCase{"GifTransparentIndex", "t.gif",
-                         [] { return testkit::encodeGif(transparentGif()); }}),
+    testing::Values(StoredColourCase{"RgbaPng", "a.png",
+                                     [] { return testkit::encodePng(translucentPicture()); }},
+                    StoredColourCase{"PalettePng", "p.png",
+                                     [] { return testkit::encodePng(translucentPicture(), true); }},
+                    StoredColourCase{"GifTransparentIndex", "t.gif",
+                                     [] { return testkit::encodeGif(transparentGif()); }}),
     [](const testing::TestParamInfo<StoredColourCase>& param) {
         return std::string(param.param.name);
     });
