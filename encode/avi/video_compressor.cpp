@@ -1,6 +1,6 @@
 #include "encode/avi/video_compressor.h"
 
-#include "base/byte_reader.h"
+#include "base/byte_writer.h"
 #include "clib/ffmpeg_encode.h"
 #include "encode/avi/libav_video_encoder.h"
 #include "encode/avi/riff_avi_file.h"
@@ -159,14 +159,16 @@ std::unique_ptr<VideoCompressor> VideoCompressor::create(uint32_t fourCC, int wi
 std::vector<uint8_t> bitmapInfoHeader(int width, int height, uint16_t bitCount,
                                       uint32_t compression, uint32_t imageSize,
                                       uint32_t extraBytes) {
-    std::vector<uint8_t> h(40, 0);
-    storeLe32(&h[0], 40 + extraBytes);
-    storeLe32(&h[4], uint32_t(width));
-    storeLe32(&h[8], uint32_t(height)); // positive: rows bottom first
-    storeLe16(&h[12], 1);               // planes
-    storeLe16(&h[14], bitCount);
-    storeLe32(&h[16], compression);
-    storeLe32(&h[20], imageSize);
+    std::vector<uint8_t> h;
+    ByteWriter(h)
+        .u32(40 + extraBytes)
+        .u32(uint32_t(width))
+        .u32(uint32_t(height)) // positive: rows bottom first
+        .u16(1)                // planes
+        .u16(bitCount)
+        .u32(compression)
+        .u32(imageSize)
+        .zeros(16); // resolution and colour counts: "not given"
     return h;
 }
 

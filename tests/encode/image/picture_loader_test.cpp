@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/byte_writer.h"
 #include "encode/image/bmp_file.h"
 #include "encode/image/picture_file.h"
 #include "encode/image/watermark_picture.h"
@@ -96,12 +97,9 @@ class HostilePictures : public testing::TestWithParam<HostileCase> {};
 
 std::vector<uint8_t> bmpWithSize(int32_t width, int32_t height, int bits) {
     std::vector<uint8_t> file = testkit::makeBmp(bits, 4, 4, false, pattern);
-    auto put32 = [&](std::size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            file[at + i] = uint8_t(v >> (8 * i));
-    };
-    put32(18, uint32_t(width));
-    put32(22, uint32_t(height));
+    ByteWriter patch(file);
+    EXPECT_TRUE(patch.patch32(18, uint32_t(width)));
+    EXPECT_TRUE(patch.patch32(22, uint32_t(height)));
     return file;
 }
 
