@@ -22,14 +22,15 @@ struct EncodeStatus {
     std::string text; // av_strerror's text for Send and Receive failures
 
     explicit operator bool() const { return failure == Failure::None; }
-    // "<refused>: <text>" after a Send failure, "<failed>: <text>" after a Receive failure,
-    // empty otherwise.
-    std::string message(const std::string& refused, const std::string& failed) const {
+    // True after a success. Otherwise false, and `error` becomes "<refused>: <text>" after a
+    // Send failure or "<failed>: <text>" after a Receive failure; after a Consumer failure it
+    // is left as the consumer set it.
+    bool report(std::string& error, const std::string& refused, const std::string& failed) const {
         if (failure == Failure::Send)
-            return refused + ": " + text;
-        if (failure == Failure::Receive)
-            return failed + ": " + text;
-        return {};
+            error = refused + ": " + text;
+        else if (failure == Failure::Receive)
+            error = failed + ": " + text;
+        return failure == Failure::None;
     }
 };
 

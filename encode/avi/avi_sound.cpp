@@ -73,7 +73,20 @@ bool openWav(WavReader& reader, const std::string& path, std::string* error) {
     return true;
 }
 
-class PcmSound final : public AviSound {
+// What every sound stream states once it is open: its header, format and chunk size.
+class FormattedSound : public AviSound {
+public:
+    const AviStreamHeader& streamHeader() const override { return m_header; }
+    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
+    uint32_t chunkSize() const override { return m_chunkSize; }
+
+protected:
+    AviStreamHeader m_header;
+    std::vector<uint8_t> m_format;
+    uint32_t m_chunkSize = 0;
+};
+
+class PcmSound final : public FormattedSound {
 public:
     bool open(const std::string& path, double frameRate, std::string* error) {
         if (!openWav(m_reader, path, error))
@@ -99,10 +112,6 @@ public:
         return true;
     }
 
-    const AviStreamHeader& streamHeader() const override { return m_header; }
-    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
-    uint32_t chunkSize() const override { return m_chunkSize; }
-
     // Only the data chunk's bytes are read, so chunks after it never play as sound.
     std::vector<uint8_t> nextChunk() override {
         std::vector<uint8_t> chunk(m_chunkSize);
@@ -112,12 +121,9 @@ public:
 
 private:
     WavReader m_reader;
-    AviStreamHeader m_header;
-    std::vector<uint8_t> m_format;
-    uint32_t m_chunkSize = 0;
 };
 
-class Mp3EncodedSound final : public AviSound {
+class Mp3EncodedSound final : public FormattedSound {
 public:
     bool open(const std::string& path, int bitRate, double frameRate, std::string* error) {
         if (!openWav(m_reader, path, error))
@@ -163,10 +169,6 @@ public:
         return true;
     }
 
-    const AviStreamHeader& streamHeader() const override { return m_header; }
-    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
-    uint32_t chunkSize() const override { return m_chunkSize; }
-
     std::vector<uint8_t> nextChunk() override {
         m_pcm.resize(m_chunkSize);
         const std::size_t bytes = m_reader.read(m_pcm.data(), m_pcm.size());
@@ -200,16 +202,13 @@ public:
 private:
     WavReader m_reader;
     LameEncoder m_lame;
-    AviStreamHeader m_header;
-    std::vector<uint8_t> m_format;
-    uint32_t m_chunkSize = 0;
     uint16_t m_channels = 0;
     std::vector<uint8_t> m_pcm;
     std::vector<short> m_samples;
     std::vector<uint8_t> m_mp3Buffer;
 };
 
-class Mp3CopiedSound final : public AviSound {
+class Mp3CopiedSound final : public FormattedSound {
 public:
     bool open(const std::string& path, double frameRate, std::string* message, std::string* error) {
         m_file = openMp3File(path, m_info, message);
@@ -232,10 +231,6 @@ public:
         return true;
     }
 
-    const AviStreamHeader& streamHeader() const override { return m_header; }
-    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
-    uint32_t chunkSize() const override { return m_chunkSize; }
-
     // Copied without regard to frame boundaries: players resynchronise on the frame headers.
     std::vector<uint8_t> nextChunk() override {
         std::vector<uint8_t> chunk(m_chunkSize);
@@ -246,9 +241,6 @@ public:
 private:
     clib::File m_file;
     Mp3FileInfo m_info;
-    AviStreamHeader m_header;
-    std::vector<uint8_t> m_format;
-    uint32_t m_chunkSize = 0;
 };
 
 } // namespace

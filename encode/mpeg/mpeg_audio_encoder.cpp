@@ -165,9 +165,7 @@ bool MpegAudioEncoder::exchange(const AVFrame* frame, const PacketSink& sink, st
             packet.flags |= AV_PKT_FLAG_KEY;
             return sink(packet);
         });
-    if (!status && status.failure != clib::EncodeStatus::Failure::Consumer)
-        error = status.message(refused, "the sound encoder failed");
-    return bool(status);
+    return status.report(error, refused, "the sound encoder failed");
 }
 
 } // namespace swivio

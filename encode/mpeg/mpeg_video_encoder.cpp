@@ -113,9 +113,7 @@ bool MpegVideoEncoder::exchange(const AVFrame* picture, const PacketSink& sink, 
                 packet.duration = 1;
             return sink(packet);
         });
-    if (!status && status.failure != clib::EncodeStatus::Failure::Consumer)
-        error = status.message(refused, "the video encoder failed");
-    return bool(status);
+    return status.report(error, refused, "the video encoder failed");
 }
 
 } // namespace swivio
