@@ -111,10 +111,10 @@ void BM_EncodersDirect(benchmark::State& state) {
     const std::vector<uint8_t> pcm = testkit::sinePcm16(44100, 2, 44100 * 2);
     const std::size_t pcmPerFrame = 4 * std::size_t(44100 / kRate);
     for (auto _ : state) {
-        libav::CodecContext context;
-        libav::FramePtr picture;
-        libav::PacketPtr packet(av_packet_alloc());
-        libav::ScaleContext scaler;
+        clib::AvCodecContext context;
+        clib::AvFrame picture;
+        clib::AvPacket packet(av_packet_alloc());
+        clib::SwsContextHandle scaler;
         std::vector<uint8_t> stored;
         if (codec != 0) {
             std::string error;

@@ -16,7 +16,7 @@ set(layers
     "source|base/ clib/ swf/format/ swf/image/ swf/raster/ swf/player/ swf/movie source/"
     "crop|base/ clib/ settings/ encode/image/ crop/"
     "encode/audio|base/ clib/ encode/audio/"
-    "encode/image|base/ clib/ encode/image/ encode/frame_writer.h"
+    "encode/image|base/ clib/ swf/format/ swf/image/ encode/image/ encode/frame_writer.h"
     "encode/avi|base/ clib/ encode/audio/ encode/avi/ encode/frame_writer.h"
     "encode/mpeg|base/ clib/ encode/audio/ encode/mpeg/ encode/frame_writer.h"
     "encode|base/ clib/ settings/ crop/ encode/"

@@ -1,5 +1,6 @@
-// Feeds every input to the four picture decoders (BMP, PNG, JPEG, GIF) and, for what
-// decodes, to the watermark shrink, so one corpus of all four types covers them all.
+// Feeds every input to the four picture-file loaders (BMP, and PNG, JPEG and GIF through the
+// shared swf/image decoders at picture-file size limits) and, for what decodes, to the
+// watermark shrink, so one corpus of all four types covers them all.
 #include <cstddef>
 #include <cstdint>
 #include <span>

@@ -5,6 +5,7 @@
 #include <lame/lame.h>
 
 #include "base/byte_reader.h"
+#include "base/byte_writer.h"
 #include "clib/c_handle.h"
 #include "encode/audio/mp3_file_reader.h"
 #include "encode/audio/wav_reader.h"
@@ -34,19 +35,20 @@ AviStreamHeader soundHeader(uint32_t rate, uint32_t sampleSize) {
 // flags 2 = padding off, block size, frames per block 1, codec delay 0).
 std::vector<uint8_t> mpegLayer3Format(uint16_t channels, uint32_t sampleRate,
                                       uint32_t bytesPerSecond, uint16_t blockSize) {
-    std::vector<uint8_t> f(30, 0);
-    storeLe16(&f[0], kFormatMpegLayer3);
-    storeLe16(&f[2], channels);
-    storeLe32(&f[4], sampleRate);
-    storeLe32(&f[8], bytesPerSecond);
-    storeLe16(&f[12], 1); // block align
-    storeLe16(&f[14], 0); // bits per sample
-    storeLe16(&f[16], 12);
-    storeLe16(&f[18], 1);
-    storeLe32(&f[20], 2);
-    storeLe16(&f[24], blockSize);
-    storeLe16(&f[26], 1);
-    storeLe16(&f[28], 0);
+    std::vector<uint8_t> f;
+    ByteWriter(f)
+        .u16(kFormatMpegLayer3)
+        .u16(channels)
+        .u32(sampleRate)
+        .u32(bytesPerSecond)
+        .u16(1) // block align
+        .u16(0) // bits per sample
+        .u16(12)
+        .u16(1)
+        .u32(2)
+        .u16(blockSize)
+        .u16(1)
+        .u16(0);
     return f;
 }
 
@@ -71,7 +73,20 @@ bool openWav(WavReader& reader, const std::string& path, std::string* error) {
     return true;
 }
 
-class PcmSound final : public AviSound {
+// What every sound stream states once it is open: its header, format and chunk size.
+class FormattedSound : public AviSound {
+public:
+    const AviStreamHeader& streamHeader() const override { return m_header; }
+    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
+    uint32_t chunkSize() const override { return m_chunkSize; }
+
+protected:
+    AviStreamHeader m_header;
+    std::vector<uint8_t> m_format;
+    uint32_t m_chunkSize = 0;
+};
+
+class PcmSound final : public FormattedSound {
 public:
     bool open(const std::string& path, double frameRate, std::string* error) {
         if (!openWav(m_reader, path, error))
@@ -83,21 +98,19 @@ public:
             // sub format), so the whole "fmt " chunk is stored.
             m_format = m_reader.rawFormat();
         } else {
-            m_format.assign(18, 0);
-            storeLe16(&m_format[0], f.formatTag);
-            storeLe16(&m_format[2], f.channels);
-            storeLe32(&m_format[4], f.sampleRate);
-            storeLe32(&m_format[8], f.byteRate);
-            storeLe16(&m_format[12], f.blockAlign);
-            storeLe16(&m_format[14], f.bitsPerSample);
+            m_format.clear();
+            ByteWriter(m_format)
+                .u16(f.formatTag)
+                .u16(f.channels)
+                .u32(f.sampleRate)
+                .u32(f.byteRate)
+                .u16(f.blockAlign)
+                .u16(f.bitsPerSample)
+                .u16(0); // no extra bytes
         }
         m_chunkSize = wavChunkSize(f, frameRate);
         return true;
     }
-
-    const AviStreamHeader& streamHeader() const override { return m_header; }
-    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
-    uint32_t chunkSize() const override { return m_chunkSize; }
 
     // Only the data chunk's bytes are read, so chunks after it never play as sound.
     std::vector<uint8_t> nextChunk() override {
@@ -108,12 +121,9 @@ public:
 
 private:
     WavReader m_reader;
-    AviStreamHeader m_header;
-    std::vector<uint8_t> m_format;
-    uint32_t m_chunkSize = 0;
 };
 
-class Mp3EncodedSound final : public AviSound {
+class Mp3EncodedSound final : public FormattedSound {
 public:
     bool open(const std::string& path, int bitRate, double frameRate, std::string* error) {
         if (!openWav(m_reader, path, error))
@@ -159,10 +169,6 @@ public:
         return true;
     }
 
-    const AviStreamHeader& streamHeader() const override { return m_header; }
-    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
-    uint32_t chunkSize() const override { return m_chunkSize; }
-
     std::vector<uint8_t> nextChunk() override {
         m_pcm.resize(m_chunkSize);
         const std::size_t bytes = m_reader.read(m_pcm.data(), m_pcm.size());
@@ -196,16 +202,13 @@ public:
 private:
     WavReader m_reader;
     LameEncoder m_lame;
-    AviStreamHeader m_header;
-    std::vector<uint8_t> m_format;
-    uint32_t m_chunkSize = 0;
     uint16_t m_channels = 0;
     std::vector<uint8_t> m_pcm;
     std::vector<short> m_samples;
     std::vector<uint8_t> m_mp3Buffer;
 };
 
-class Mp3CopiedSound final : public AviSound {
+class Mp3CopiedSound final : public FormattedSound {
 public:
     bool open(const std::string& path, double frameRate, std::string* message, std::string* error) {
         m_file = openMp3File(path, m_info, message);
@@ -228,10 +231,6 @@ public:
         return true;
     }
 
-    const AviStreamHeader& streamHeader() const override { return m_header; }
-    const std::vector<uint8_t>& streamFormat() const override { return m_format; }
-    uint32_t chunkSize() const override { return m_chunkSize; }
-
     // Copied without regard to frame boundaries: players resynchronise on the frame headers.
     std::vector<uint8_t> nextChunk() override {
         std::vector<uint8_t> chunk(m_chunkSize);
@@ -242,9 +241,6 @@ public:
 private:
     clib::File m_file;
     Mp3FileInfo m_info;
-    AviStreamHeader m_header;
-    std::vector<uint8_t> m_format;
-    uint32_t m_chunkSize = 0;
 };
 
 } // namespace

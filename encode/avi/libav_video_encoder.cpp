@@ -10,6 +10,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "clib/ffmpeg_encode.h"
+
 namespace swivio::libav {
 
 namespace {
@@ -84,12 +86,6 @@ void applyQuality(AVCodecContext* c, const AVCodec* codec) {
 
 } // namespace
 
-std::string errorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
 AVPixelFormat inputFormatFor(const AVCodec* codec) {
     if (!codec->pix_fmts)
         return AV_PIX_FMT_NONE;
@@ -104,17 +100,17 @@ AVPixelFormat inputFormatFor(const AVCodec* codec) {
     return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
 }
 
-CodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint32_t scale,
-                              uint32_t rate, std::string* error) {
+clib::AvCodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint32_t scale,
+                                      uint32_t rate, std::string* error) {
     auto failWith = [&](std::string text) {
         if (error)
             *error = std::move(text);
-        return CodecContext();
+        return clib::AvCodecContext();
     };
     const AVPixelFormat format = inputFormatFor(codec);
     if (format == AV_PIX_FMT_NONE)
         return failWith(std::string(codec->name) + " states no pixel formats.");
-    CodecContext c(avcodec_alloc_context3(codec));
+    clib::AvCodecContext c(avcodec_alloc_context3(codec));
     if (!c)
         return failWith("Out of memory.");
     c->width = width;
@@ -135,7 +131,7 @@ CodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint3
     const int result = avcodec_open2(c.get(), codec, nullptr);
     if (result < 0)
         return failWith(std::string("Cannot open the ") + codec->name +
-                        " encoder: " + errorText(result) + ".");
+                        " encoder: " + clib::ffmpegErrorText(result) + ".");
     // Some encoders name their variant with a FourCC of their own (utvideo: "ULRG" for
     // planar RGB where the table's first entry is "ULRA"); the decoder goes by it.
     if (c->codec_tag == 0)
@@ -144,11 +140,9 @@ CodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint3
 }
 
 void drainEncoder(AVCodecContext* context) {
-    if (avcodec_send_frame(context, nullptr) < 0)
-        return;
-    PacketPtr packet(av_packet_alloc());
-    while (packet && avcodec_receive_packet(context, packet.get()) >= 0)
-        av_packet_unref(packet.get());
+    clib::AvPacket packet(av_packet_alloc());
+    if (packet) // what is left is discarded, and so is a failure to hand it over
+        (void)clib::encodeFrame(context, nullptr, packet.get(), [](AVPacket&) { return true; });
 }
 
 uint32_t aviFourCcOf(AVCodecID id) {

@@ -7,31 +7,9 @@
 #include <cstdint>
 #include <string>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libswscale/swscale.h>
-}
-
-#include "clib/c_handle.h"
+#include "clib/ffmpeg_handles.h"
 
 namespace swivio::libav {
-
-inline void freeCodecContext(AVCodecContext* c) {
-    avcodec_free_context(&c);
-}
-inline void freeFrame(AVFrame* f) {
-    av_frame_free(&f);
-}
-inline void freePacket(AVPacket* p) {
-    av_packet_free(&p);
-}
-using CodecContext = clib::CHandle<AVCodecContext, freeCodecContext>;
-using FramePtr = clib::CHandle<AVFrame, freeFrame>;
-using PacketPtr = clib::CHandle<AVPacket, freePacket>;
-using ScaleContext = clib::CHandle<SwsContext, sws_freeContext>;
-
-std::string errorText(int code);
 
 // The pixel format an encoder is fed with: BGR24 when it takes it; otherwise, for lossy
 // encoders, 4:2:0 (the format players expect of them), for lossless ones the format that
@@ -41,8 +19,8 @@ AVPixelFormat inputFormatFor(const AVCodec* codec);
 // Allocates and opens `codec` for width x height frames at rate / scale frames per second,
 // every frame a key frame, with the quality the AVI writer uses for it. Empty with `error`
 // when it will not open. The context's codec_tag is the FourCC the output is written with.
-CodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint32_t scale,
-                              uint32_t rate, std::string* error);
+clib::AvCodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint32_t scale,
+                                      uint32_t rate, std::string* error);
 
 // Signals the end of the stream and discards what the encoder still held.
 void drainEncoder(AVCodecContext* context);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/byte_writer.h"
+
 namespace swivio {
 
 namespace {
@@ -18,31 +20,20 @@ constexpr std::size_t kSuperIndexEntrySize = 16;
 constexpr std::size_t kDmlhSize = 248;
 constexpr std::size_t kWriteBuffer = std::size_t(1) << 20;
 
-// Little-endian byte building for headers and indexes.
-class Bytes {
+// A header or index being built: little-endian values, tags, chunks and lists in `v`.
+class Bytes : public ByteWriter {
 public:
+    Bytes() : ByteWriter(v) {}
+    Bytes(const Bytes&) = delete;
+    Bytes& operator=(const Bytes&) = delete;
+
     std::vector<uint8_t> v;
-    void u8(uint8_t x) { v.push_back(x); }
-    void u16(uint32_t x) {
-        u8(uint8_t(x));
-        u8(uint8_t(x >> 8));
-    }
-    void u32(uint32_t x) {
-        u16(x & 0xFFFF);
-        u16(x >> 16);
-    }
-    void u64(uint64_t x) {
-        u32(uint32_t(x));
-        u32(uint32_t(x >> 32));
-    }
     void tag(const char (&s)[5]) { u32(fourCc(s)); }
-    void append(const std::vector<uint8_t>& b) { v.insert(v.end(), b.begin(), b.end()); }
-    void zeros(std::size_t n) { v.resize(v.size() + n, 0); }
     // A chunk: id, size, body, pad byte when the size is odd.
     void chunk(uint32_t id, const std::vector<uint8_t>& body) {
         u32(id);
         u32(uint32_t(body.size()));
-        append(body);
+        bytes(body);
         if (body.size() & 1)
             u8(0);
     }
@@ -50,7 +41,7 @@ public:
         tag("LIST");
         u32(uint32_t(body.size() + 4));
         tag(type);
-        append(body);
+        bytes(body);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "encode/avi/video_compressor.h"
 
-#include "base/byte_reader.h"
+#include "base/byte_writer.h"
+#include "clib/ffmpeg_encode.h"
 #include "encode/avi/libav_video_encoder.h"
 #include "encode/avi/riff_avi_file.h"
 #include "encode/avi/video_compressor_list.h"
@@ -113,26 +114,22 @@ private:
     }
 
     bool send(const AVFrame* frame, std::vector<VideoPacket>& out) {
-        int result = avcodec_send_frame(m_context.get(), frame);
-        if (result < 0)
-            return fail("The video encoder failed: " + libav::errorText(result) + ".");
-        for (;;) {
-            result = avcodec_receive_packet(m_context.get(), m_packet.get());
-            if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+        const clib::EncodeStatus status =
+            clib::encodeFrame(m_context.get(), frame, m_packet.get(), [&](AVPacket& packet) {
+                out.push_back(VideoPacket{{packet.data, packet.data + packet.size},
+                                          (packet.flags & AV_PKT_FLAG_KEY) != 0});
                 return true;
-            if (result < 0)
-                return fail("The video encoder failed: " + libav::errorText(result) + ".");
-            out.push_back(VideoPacket{{m_packet->data, m_packet->data + m_packet->size},
-                                      (m_packet->flags & AV_PKT_FLAG_KEY) != 0});
-            av_packet_unref(m_packet.get());
-        }
+            });
+        if (!status)
+            return fail("The video encoder failed: " + status.text + ".");
+        return true;
     }
 
     uint32_t m_fourCC = 0;
-    libav::CodecContext m_context;
-    libav::FramePtr m_frame;
-    libav::PacketPtr m_packet;
-    libav::ScaleContext m_scaler;
+    clib::AvCodecContext m_context;
+    clib::AvFrame m_frame;
+    clib::AvPacket m_packet;
+    clib::SwsContextHandle m_scaler;
     int64_t m_nextPts = 0;
     bool m_flushed = false;
     std::string m_error;
@@ -162,14 +159,16 @@ std::unique_ptr<VideoCompressor> VideoCompressor::create(uint32_t fourCC, int wi
 std::vector<uint8_t> bitmapInfoHeader(int width, int height, uint16_t bitCount,
                                       uint32_t compression, uint32_t imageSize,
                                       uint32_t extraBytes) {
-    std::vector<uint8_t> h(40, 0);
-    storeLe32(&h[0], 40 + extraBytes);
-    storeLe32(&h[4], uint32_t(width));
-    storeLe32(&h[8], uint32_t(height)); // positive: rows bottom first
-    storeLe16(&h[12], 1);               // planes
-    storeLe16(&h[14], bitCount);
-    storeLe32(&h[16], compression);
-    storeLe32(&h[20], imageSize);
+    std::vector<uint8_t> h;
+    ByteWriter(h)
+        .u32(40 + extraBytes)
+        .u32(uint32_t(width))
+        .u32(uint32_t(height)) // positive: rows bottom first
+        .u16(1)                // planes
+        .u16(bitCount)
+        .u32(compression)
+        .u32(imageSize)
+        .zeros(16); // resolution and colour counts: "not given"
     return h;
 }
 

@@ -54,7 +54,7 @@ std::vector<VideoCompressorInfo> probeCompressors() {
         if (codec->capabilities & AV_CODEC_CAP_HARDWARE)
             continue;
         std::string error;
-        libav::CodecContext context =
+        clib::AvCodecContext context =
             libav::openVideoEncoder(codec, kProbeWidth, kProbeHeight, 1, 25, &error);
         if (!context)
             continue;

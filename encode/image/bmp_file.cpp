@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/byte_reader.h"
+#include "base/byte_writer.h"
 
 namespace swivio {
 namespace {
@@ -53,24 +54,13 @@ std::vector<uint8_t> encodeBmp(const PictureImage& image) {
     const uint32_t stride = (rowBytes + 3) & ~3u;
     const uint32_t imageSize = stride * height;
     const uint32_t offset = kFileHeaderSize + kInfoHeaderSize;
-    out.resize(offset + std::size_t(imageSize));
-    uint8_t* h = out.data();
-    h[0] = 'B';
-    h[1] = 'M';
-    storeLe32(h + 2, offset + imageSize);
-    storeLe16(h + 6, 0);
-    storeLe16(h + 8, 0);
-    storeLe32(h + 10, offset);
-    uint8_t* info = h + kFileHeaderSize;
-    storeLe32(info, kInfoHeaderSize);
-    storeLe32(info + 4, width);
-    storeLe32(info + 8, height);
-    storeLe16(info + 12, 1);
-    storeLe16(info + 14, 24);
-    storeLe32(info + 16, kCompressionNone);
-    storeLe32(info + 20, imageSize);
-    // Resolution and colour counts stay zero ("not given").
-    uint8_t* pixels = h + offset;
+    out.reserve(offset + std::size_t(imageSize));
+    ByteWriter header(out);
+    header.text("BM").u32(offset + imageSize).u16(0).u16(0).u32(offset);
+    header.u32(kInfoHeaderSize).u32(width).u32(height).u16(1).u16(24).u32(kCompressionNone);
+    header.u32(imageSize).zeros(16); // resolution and colour counts: "not given"
+    header.zeros(imageSize);
+    uint8_t* pixels = out.data() + offset;
     for (int r = 0; r < image.height(); ++r) {
         uint8_t* dst = pixels + std::size_t(r) * stride;
         if (image.bitsPerPixel() == 24) {

@@ -5,13 +5,10 @@
 #include <cstring>
 #include <memory>
 
+#include "base/byte_writer.h"
+
 namespace swivio {
 namespace {
-
-void put16(std::vector<uint8_t>& out, int value) {
-    out.push_back(uint8_t(value & 0xFF));
-    out.push_back(uint8_t((value >> 8) & 0xFF));
-}
 
 // Packs variable-length codes least significant bit first into data sub-blocks of at most
 // 254 bytes, each preceded by its length.
@@ -148,10 +145,7 @@ void encodeLzw(std::vector<uint8_t>& out, const PictureImage& image, int minCode
 } // namespace
 
 void writeGifHeader(std::vector<uint8_t>& out, const PictureImage& image) {
-    static const char kSignature[] = "GIF89a";
-    out.insert(out.end(), kSignature, kSignature + 6);
-    put16(out, image.width());
-    put16(out, image.height());
+    ByteWriter(out).text("GIF89a").u16(uint16_t(image.width())).u16(uint16_t(image.height()));
     const bool hasPalette = image.bitsPerPixel() == 8 && !image.palette().empty();
     const int bits = 8;
     out.push_back(hasPalette ? uint8_t(0x80 | (bits - 1) << 5 | (bits - 1)) : uint8_t(0x11));
@@ -172,7 +166,7 @@ void writeLoopExtension(std::vector<uint8_t>& out, int loopCount) {
     static const uint8_t kIntro[] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S',  'C',
                                      'A',  'P',  'E',  '2', '.', '0', 0x03, 0x01};
     out.insert(out.end(), std::begin(kIntro), std::end(kIntro));
-    put16(out, std::clamp(loopCount, 0, 0xFFFF));
+    ByteWriter(out).u16(uint16_t(std::clamp(loopCount, 0, 0xFFFF)));
     out.push_back(0x00);
 }
 
@@ -182,7 +176,7 @@ void writeFrameExtension(std::vector<uint8_t>& out, int disposalMethod, int dela
     out.push_back(0xF9);
     out.push_back(0x04);
     out.push_back(uint8_t((disposalMethod & 7) * 4 | (transparentIndex >= 0 ? 1 : 0)));
-    put16(out, std::clamp(delay, 0, 0xFFFF));
+    ByteWriter(out).u16(uint16_t(std::clamp(delay, 0, 0xFFFF)));
     out.push_back(uint8_t(transparentIndex & 0xFF));
     out.push_back(0x00);
 }
@@ -202,10 +196,7 @@ bool writeImage(std::vector<uint8_t>& out, const PictureImage& image) {
     if (image.isNull() || image.bitsPerPixel() != 8)
         return false;
     out.push_back(0x2C);
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, image.width());
-    put16(out, image.height());
+    ByteWriter(out).u16(0).u16(0).u16(uint16_t(image.width())).u16(uint16_t(image.height()));
     out.push_back(0x00);
     const int minCodeSize = std::max(image.bitsPerPixel(), 2);
     out.push_back(uint8_t(minCodeSize));

@@ -1,150 +1,45 @@
 #include "encode/image/jpeg_file.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "clib/c_handle.h"
+#include "clib/jpeg_errors.h"
+#include "encode/image/picture_file.h"
 
 namespace swivio {
 namespace {
 
-// libjpeg's error manager extended with the jump target and the last message.
-struct JpegErrorSink {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void onJpegError(j_common_ptr info) {
-    auto* sink = reinterpret_cast<JpegErrorSink*>(info->err);
-    (*info->err->format_message)(info, sink->message);
-    std::longjmp(sink->jump, 1);
-}
-
-void onJpegMessage(j_common_ptr, int) {}
-
-// Hostile progressive files can hold thousands of tiny scans that take minutes to decode.
-constexpr int kMaxScans = 1000;
-
-void onJpegProgress(j_common_ptr info) {
-    if (info->is_decompressor) {
-        auto* d = reinterpret_cast<j_decompress_ptr>(info);
-        if (d->input_scan_number > kMaxScans) {
-            auto* sink = reinterpret_cast<JpegErrorSink*>(info->err);
-            std::snprintf(sink->message, sizeof sink->message, "too many scans");
-            std::longjmp(sink->jump, 1);
-        }
-    }
-}
-
-void initSink(JpegErrorSink& sink) {
-    jpeg_std_error(&sink.manager);
-    sink.manager.error_exit = onJpegError;
-    sink.manager.emit_message = onJpegMessage;
-    sink.message[0] = '\0';
-}
-
-class JpegCompressor {
-public:
-    explicit JpegCompressor(JpegErrorSink& sink) { m_info.err = &sink.manager; }
-    ~JpegCompressor() {
-        if (m_created)
-            jpeg_destroy_compress(&m_info);
-    }
-    JpegCompressor(const JpegCompressor&) = delete;
-    JpegCompressor& operator=(const JpegCompressor&) = delete;
-    jpeg_compress_struct* get() { return &m_info; }
-    void markCreated() { m_created = true; }
-
-private:
-    jpeg_compress_struct m_info{};
-    bool m_created = false;
-};
-
-class JpegDecompressor {
-public:
-    explicit JpegDecompressor(JpegErrorSink& sink) {
-        m_info.err = &sink.manager;
-        m_progress.progress_monitor = onJpegProgress;
-    }
-    ~JpegDecompressor() {
-        if (m_created)
-            jpeg_destroy_decompress(&m_info);
-    }
-    JpegDecompressor(const JpegDecompressor&) = delete;
-    JpegDecompressor& operator=(const JpegDecompressor&) = delete;
-    jpeg_decompress_struct* get() { return &m_info; }
-    jpeg_progress_mgr* progress() { return &m_progress; }
-    void markCreated() { m_created = true; }
-
-private:
-    jpeg_decompress_struct m_info{};
-    jpeg_progress_mgr m_progress{};
-    bool m_created = false;
-};
-
-// All libjpeg calls of a write, beside the setjmp; locals trivially destructible.
-bool compressRows(JpegCompressor& compressor, JpegErrorSink& sink, std::FILE* file, int width,
-                  int height, int quality, uint8_t* const* rows) {
-    jpeg_compress_struct* info = compressor.get();
-    if (setjmp(sink.jump))
-        return false;
-    jpeg_create_compress(info);
-    compressor.markCreated();
-    jpeg_stdio_dest(info, file);
-    info->image_width = JDIMENSION(width);
-    info->image_height = JDIMENSION(height);
-    info->input_components = 3;
-    info->in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(info);
-    jpeg_set_quality(info, quality, TRUE);
-    jpeg_start_compress(info, TRUE);
-    while (info->next_scanline < info->image_height) {
-        JSAMPROW row = rows[info->next_scanline];
-        jpeg_write_scanlines(info, &row, 1);
-    }
-    jpeg_finish_compress(info);
-    return true;
-}
-
-// Reads the header and sets the output format; the size comes back through width/height.
-bool readJpegHeader(JpegDecompressor& decompressor, JpegErrorSink& sink, const uint8_t* data,
-                    unsigned long size, int* width, int* height) {
-    jpeg_decompress_struct* info = decompressor.get();
-    if (setjmp(sink.jump))
-        return false;
-    jpeg_create_decompress(info);
-    decompressor.markCreated();
-    info->progress = decompressor.progress();
-    jpeg_mem_src(info, data, size);
-    jpeg_read_header(info, TRUE);
-    info->out_color_space = JCS_EXT_BGR;
-    *width = int(info->image_width);
-    *height = int(info->image_height);
-    return true;
-}
-
-bool readJpegRows(JpegDecompressor& decompressor, JpegErrorSink& sink, uint8_t* const* rows,
-                  int height) {
-    jpeg_decompress_struct* info = decompressor.get();
-    if (setjmp(sink.jump))
-        return false;
-    jpeg_start_decompress(info);
-    if (info->output_components != 3 || int(info->output_height) != height) {
-        std::snprintf(sink.message, sizeof sink.message, "unexpected output format");
+// Every libjpeg call of a write lives here (see clib/jpeg_errors.h); `reason` receives the
+// message on failure.
+bool compressRows(std::FILE* file, int width, int height, int quality, uint8_t* const* rows,
+                  char* reason, std::size_t reasonSize) {
+    jpeg_compress_struct info;
+    clib::JpegErrors errors;
+    std::memset(&info, 0, sizeof info);
+    info.err = clib::initJpegErrors(errors);
+    if (setjmp(errors.jump)) {
+        std::snprintf(reason, reasonSize, "%s", errors.message);
+        jpeg_destroy_compress(&info);
         return false;
     }
-    while (info->output_scanline < info->output_height) {
-        JSAMPROW row = rows[info->output_scanline];
-        if (jpeg_read_scanlines(info, &row, 1) != 1)
-            break;
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, file);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = rows[info.next_scanline];
+        jpeg_write_scanlines(&info, &row, 1);
     }
-    jpeg_finish_decompress(info);
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
     return true;
 }
 
@@ -168,53 +63,10 @@ bool writeJpegFile(const PictureImage& image, const std::string& path, std::stri
     std::vector<uint8_t*> rows(static_cast<std::size_t>(image.height()));
     for (int y = 0; y < image.height(); ++y)
         rows[std::size_t(y)] = const_cast<uint8_t*>(image.topRow(y));
-    JpegErrorSink sink;
-    initSink(sink);
-    bool ok;
-    {
-        JpegCompressor compressor(sink);
-        ok = compressRows(compressor, sink, file.get(), image.width(), image.height(),
-                          image.jpegQuality(), rows.data());
-    }
-    if (ok && std::fflush(file.get()) != 0) {
-        ok = false;
-        std::snprintf(sink.message, sizeof sink.message, "%s", std::strerror(errno));
-    }
-    const bool closed = std::fclose(file.release()) == 0;
-    if (ok && !closed) {
-        ok = false;
-        std::snprintf(sink.message, sizeof sink.message, "%s", std::strerror(errno));
-    }
-    if (!ok) {
-        std::remove(path.c_str());
-        setError(error, "Cannot write the JPEG file " + path + ": " + sink.message);
-    }
-    return ok;
-}
-
-Result<PictureImage> decodeJpeg(std::span<const uint8_t> data) {
-    using R = Result<PictureImage>;
-    if (data.empty())
-        return R::failure("the JPEG data is empty");
-    JpegErrorSink sink;
-    initSink(sink);
-    JpegDecompressor decompressor(sink);
-    int width = 0, height = 0;
-    if (!readJpegHeader(decompressor, sink, data.data(), static_cast<unsigned long>(data.size()),
-                        &width, &height))
-        return R::failure(std::string("not a readable JPEG: ") + sink.message);
-    if (!PictureImage::sizeAllowed(width, height))
-        return R::failure("the JPEG size " + std::to_string(width) + " x " +
-                          std::to_string(height) + " is empty or too large");
-    PictureImage image(width, height, 24);
-    if (image.isNull())
-        return R::failure("out of memory for the JPEG picture");
-    std::vector<uint8_t*> rows(static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[std::size_t(y)] = image.topRow(y);
-    if (!readJpegRows(decompressor, sink, rows.data(), height))
-        return R::failure(std::string("the JPEG data is damaged: ") + sink.message);
-    return image;
+    char reason[JMSG_LENGTH_MAX] = {};
+    const bool ok = compressRows(file.get(), image.width(), image.height(), image.jpegQuality(),
+                                 rows.data(), reason, sizeof reason);
+    return finishPictureFile(std::move(file), path, ok, reason, "JPEG", error);
 }
 
 } // namespace swivio

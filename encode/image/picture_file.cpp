@@ -7,10 +7,10 @@
 
 #include "clib/c_handle.h"
 #include "encode/image/bmp_file.h"
-#include "encode/image/gif_decoder.h"
 #include "encode/image/gif_encoder.h"
 #include "encode/image/jpeg_file.h"
 #include "encode/image/png_file.h"
+#include "swf/image/picture_decoders.h"
 
 namespace swivio {
 namespace {
@@ -26,6 +26,34 @@ std::string lowerCase(std::string text) {
 void setError(std::string* error, std::string text) {
     if (error)
         *error = std::move(text);
+}
+
+// Picture files are decoded by the movie's bitmap decoders, up to PictureImage's own size
+// limits, with colours as stored: a PictureImage has no alpha, so a transparent or
+// translucent pixel keeps the colour the file gives it.
+constexpr swf::image::DecodeOptions kPictureFileDecoding{
+    {PictureImage::kMaxSide, PictureImage::kMaxPixels}, swf::image::AlphaForm::Straight};
+
+Result<PictureImage> toPicture(const Result<swf::Bitmap>& decoded) {
+    if (!decoded)
+        return Result<PictureImage>::failure(decoded.message());
+    PictureImage image(decoded->width, decoded->height, 24);
+    if (image.isNull())
+        return Result<PictureImage>::failure("the picture size " + std::to_string(decoded->width) +
+                                             " x " + std::to_string(decoded->height) +
+                                             " is not allowed");
+    for (int y = 0; y < image.height(); ++y) {
+        uint8_t* row = image.topRow(y);
+        const uint32_t* source = decoded->pixels.data() + std::size_t(y) * decoded->width;
+        for (int x = 0; x < image.width(); ++x) {
+            uint8_t rgba[4];
+            std::memcpy(rgba, source + x, sizeof rgba);
+            row[x * 3] = rgba[2];
+            row[x * 3 + 1] = rgba[1];
+            row[x * 3 + 2] = rgba[0];
+        }
+    }
+    return image;
 }
 
 } // namespace
@@ -51,11 +79,11 @@ Result<PictureImage> decodePicture(std::span<const uint8_t> data, PictureFileTyp
     case PictureFileType::Bmp:
         return decodeBmp(data);
     case PictureFileType::Png:
-        return decodePng(data);
+        return toPicture(swf::image::decodePng(data, kPictureFileDecoding));
     case PictureFileType::Jpeg:
-        return decodeJpeg(data);
+        return toPicture(swf::image::decodeJpeg(data, kPictureFileDecoding));
     case PictureFileType::Gif:
-        return decodeGif(data);
+        return toPicture(swf::image::decodeGif(data, kPictureFileDecoding));
     }
     return Result<PictureImage>::failure("unknown picture type");
 }
@@ -81,6 +109,26 @@ Result<PictureImage> loadPictureFile(const std::string& path, PictureFileType ty
     if (!image)
         return R::failure(path + ": " + image.message());
     return image;
+}
+
+bool finishPictureFile(clib::File file, const std::string& path, bool written, std::string reason,
+                       const char* format, std::string* error) {
+    bool ok = written;
+    if (ok && std::fflush(file.get()) != 0) {
+        ok = false;
+        reason = std::strerror(errno);
+    }
+    const bool closed = std::fclose(file.release()) == 0;
+    if (ok && !closed) {
+        ok = false;
+        reason = std::strerror(errno);
+    }
+    if (!ok) {
+        std::remove(path.c_str());
+        setError(error,
+                 std::string("Cannot write the ") + format + " file " + path + ": " + reason);
+    }
+    return ok;
 }
 
 bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error) {

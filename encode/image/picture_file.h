@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "clib/c_handle.h"
 #include "encode/image/picture_image.h"
 
 namespace swivio {
@@ -30,6 +31,12 @@ Result<PictureImage> loadPictureFile(const std::string& path, PictureFileType ty
 // pictures only). On failure a partial file is removed and *error (when given) says why.
 bool savePictureFile(const PictureImage& image, PictureFileType type, const std::string& path,
                      std::string* error);
+
+// Completes a file that a picture writer has filled: flushes and closes it, checking both.
+// When that fails, or the writing did (`written` false, with `reason`), the file is removed
+// and *error (when given) says "Cannot write the <format> file <path>: <reason>".
+bool finishPictureFile(clib::File file, const std::string& path, bool written,
+                       std::string reason, const char* format, std::string* error);
 
 // Writes `bytes` as the whole file at `path`; on failure a partial file is removed.
 bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error);

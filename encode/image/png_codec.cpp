@@ -8,7 +8,7 @@
 #include <png.h>
 
 #include "clib/c_handle.h"
-#include "encode/image/picture_image.h"
+#include "encode/image/picture_file.h"
 
 namespace swivio::png_codec {
 namespace {
@@ -76,89 +76,7 @@ void setError(std::string* error, std::string text) {
         *error = std::move(text);
 }
 
-void readFromSource(png_structp png, png_bytep out, png_size_t length) {
-    auto* source = static_cast<PngReader::Source*>(png_get_io_ptr(png));
-    if (!source || source->size - source->offset < length)
-        png_error(png, "the data is truncated");
-    std::memcpy(out, source->data + source->offset, length);
-    source->offset += length;
-}
-
-// The header step of a read, beside its setjmp; locals trivially destructible.
-bool readPngHeader(png_structp png, png_infop info, int* width, int* height) {
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_read_info(png, info);
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_strip_alpha(png);
-    png_set_gray_to_rgb(png);
-    png_set_bgr(png);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    if (png_get_channels(png, info) != 3 || png_get_bit_depth(png, info) != 8)
-        png_error(png, "unexpected pixel format");
-    *width = int(png_get_image_width(png, info));
-    *height = int(png_get_image_height(png, info));
-    return true;
-}
-
-bool readPngRows(png_structp png, png_infop info, uint8_t* const* rows) {
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_read_image(png, const_cast<png_bytepp>(rows));
-    png_read_end(png, nullptr);
-    (void)info;
-    return true;
-}
-
 } // namespace
-
-PngReader::PngReader(std::span<const uint8_t> data) : m_source{data.data(), data.size(), 0} {
-    auto* sink = reinterpret_cast<PngErrorSink*>(m_message);
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, sink, onPngError, onPngWarning);
-    if (!png)
-        return;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return;
-    }
-    // Refuse giant declared sizes while the header is read, and bound chunk allocations.
-    png_set_user_limits(png, PictureImage::kMaxSide, PictureImage::kMaxSide);
-    png_set_chunk_malloc_max(png, 8 * 1024 * 1024);
-    png_set_read_fn(png, &m_source, readFromSource);
-    m_png = png;
-    m_info = info;
-}
-
-PngReader::~PngReader() {
-    if (m_png) {
-        png_structp png = static_cast<png_structp>(m_png);
-        png_infop info = static_cast<png_infop>(m_info);
-        png_destroy_read_struct(&png, &info, nullptr);
-    }
-}
-
-bool PngReader::readHeader(int* width, int* height) {
-    if (!m_png) {
-        std::snprintf(m_message, sizeof m_message, "out of memory");
-        return false;
-    }
-    m_headerRead = readPngHeader(static_cast<png_structp>(m_png), static_cast<png_infop>(m_info),
-                                 width, height);
-    return m_headerRead;
-}
-
-bool PngReader::readRows(uint8_t* const* rows) {
-    if (!m_headerRead)
-        return false;
-    return readPngRows(static_cast<png_structp>(m_png), static_cast<png_infop>(m_info), rows);
-}
-
-std::string PngReader::errorString() const {
-    return m_message;
-}
 
 bool writeRgbRows(const std::string& path, int width, int height, const uint8_t* const* rows,
                   bool bgr, std::string* error) {
@@ -181,20 +99,7 @@ bool writeRgbRows(const std::string& path, int width, int height, const uint8_t*
             ok = encodeRows(structs.png(), structs.info(), file.get(), width, height, rows, bgr);
         }
     }
-    if (ok && std::fflush(file.get()) != 0) {
-        ok = false;
-        std::snprintf(sink.message, sizeof sink.message, "%s", std::strerror(errno));
-    }
-    const bool closed = std::fclose(file.release()) == 0;
-    if (ok && !closed) {
-        ok = false;
-        std::snprintf(sink.message, sizeof sink.message, "%s", std::strerror(errno));
-    }
-    if (!ok) {
-        std::remove(path.c_str());
-        setError(error, "Cannot write the PNG file " + path + ": " + sink.message);
-    }
-    return ok;
+    return finishPictureFile(std::move(file), path, ok, sink.message, "PNG", error);
 }
 
 } // namespace swivio::png_codec

@@ -42,24 +42,4 @@ bool writePngFile(const PictureImage& image, const std::string& path, std::strin
                                    /*bgr=*/true, error);
 }
 
-Result<PictureImage> decodePng(std::span<const uint8_t> data) {
-    using R = Result<PictureImage>;
-    png_codec::PngReader reader(data);
-    int width = 0, height = 0;
-    if (!reader.readHeader(&width, &height))
-        return R::failure("not a readable PNG: " + reader.errorString());
-    if (!PictureImage::sizeAllowed(width, height))
-        return R::failure("the PNG size " + std::to_string(width) + " x " + std::to_string(height) +
-                          " is empty or too large");
-    PictureImage image(width, height, 24);
-    if (image.isNull())
-        return R::failure("out of memory for the PNG picture");
-    std::vector<uint8_t*> rows(static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[static_cast<std::size_t>(y)] = image.topRow(y);
-    if (!reader.readRows(rows.data()))
-        return R::failure("the PNG data is damaged: " + reader.errorString());
-    return image;
-}
-
 } // namespace swivio

@@ -1,5 +1,7 @@
 #include "encode/mpeg/mpeg_audio_encoder.h"
 
+#include "clib/ffmpeg_encode.h"
+
 namespace swivio {
 
 bool MpegAudioEncoder::open(AVCodecID codecId, int sampleRate, int bitRate, std::string& error) {
@@ -149,38 +151,21 @@ bool MpegAudioEncoder::encodeFrame(const PacketSink& sink, std::string& error) {
         av_samples_set_silence(m_frame->data, got, m_frameSize - got, 2, m_codec->sample_fmt);
     m_frame->pts = m_samplesCoded;
     m_samplesCoded += m_frameSize;
-    rc = avcodec_send_frame(m_codec.get(), m_frame.get());
-    if (rc < 0) {
-        error = "the sound encoder refused a frame: " + clib::ffmpegErrorText(rc);
-        return false;
-    }
-    return drain(sink, error);
+    return exchange(m_frame.get(), sink, error, "the sound encoder refused a frame");
 }
 
 bool MpegAudioEncoder::flush(const PacketSink& sink, std::string& error) {
-    int rc = avcodec_send_frame(m_codec.get(), nullptr);
-    if (rc < 0 && rc != AVERROR_EOF) {
-        error = "cannot flush the sound encoder: " + clib::ffmpegErrorText(rc);
-        return false;
-    }
-    return drain(sink, error);
+    return exchange(nullptr, sink, error, "cannot flush the sound encoder");
 }
 
-bool MpegAudioEncoder::drain(const PacketSink& sink, std::string& error) {
-    for (;;) {
-        int rc = avcodec_receive_packet(m_codec.get(), m_packet.get());
-        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-            return true;
-        if (rc < 0) {
-            error = "the sound encoder failed: " + clib::ffmpegErrorText(rc);
-            return false;
-        }
-        m_packet->flags |= AV_PKT_FLAG_KEY;
-        const bool written = sink(*m_packet);
-        av_packet_unref(m_packet.get());
-        if (!written)
-            return false;
-    }
+bool MpegAudioEncoder::exchange(const AVFrame* frame, const PacketSink& sink, std::string& error,
+                                const char* refused) {
+    const clib::EncodeStatus status =
+        clib::encodeFrame(m_codec.get(), frame, m_packet.get(), [&](AVPacket& packet) {
+            packet.flags |= AV_PKT_FLAG_KEY;
+            return sink(packet);
+        });
+    return status.report(error, refused, "the sound encoder failed");
 }
 
 } // namespace swivio

@@ -39,7 +39,10 @@ public:
 private:
     bool startConverter(const SoundChunk& chunk, std::string& error);
     bool convert(const uint8_t* const* in, int inSamples, std::string& error);
-    bool drain(const PacketSink& sink, std::string& error);
+    // Sends `frame` (null: the end) and hands the packets to `sink`; an encoder failure
+    // fills `error`, the send one starting with `refused`.
+    bool exchange(const AVFrame* frame, const PacketSink& sink, std::string& error,
+                  const char* refused);
 
     clib::AvCodecContext m_codec;
     clib::SwrContextHandle m_converter;

@@ -1,5 +1,7 @@
 #include "encode/mpeg/mpeg_video_encoder.h"
 
+#include "clib/ffmpeg_encode.h"
+
 namespace swivio {
 
 bool MpegVideoEncoder::open(const MpegOutputPreset& preset, AVCodecID codecId, std::string& error) {
@@ -96,39 +98,22 @@ bool MpegVideoEncoder::encode(const uint8_t* bgrBottomUp, int64_t pts, const Pac
     sws_scale(m_scaler.get(), src, srcStride, 0, m_height, picture->data, picture->linesize);
 
     picture->pts = pts;
-    const int rc = avcodec_send_frame(m_codec.get(), picture);
-    if (rc < 0) {
-        error = "the video encoder refused a picture: " + clib::ffmpegErrorText(rc);
-        return false;
-    }
-    return drain(sink, error);
+    return exchange(picture, sink, error, "the video encoder refused a picture");
 }
 
 bool MpegVideoEncoder::flush(const PacketSink& sink, std::string& error) {
-    int rc = avcodec_send_frame(m_codec.get(), nullptr);
-    if (rc < 0 && rc != AVERROR_EOF) {
-        error = "cannot flush the video encoder: " + clib::ffmpegErrorText(rc);
-        return false;
-    }
-    return drain(sink, error);
+    return exchange(nullptr, sink, error, "cannot flush the video encoder");
 }
 
-bool MpegVideoEncoder::drain(const PacketSink& sink, std::string& error) {
-    for (;;) {
-        int rc = avcodec_receive_packet(m_codec.get(), m_packet.get());
-        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-            return true;
-        if (rc < 0) {
-            error = "the video encoder failed: " + clib::ffmpegErrorText(rc);
-            return false;
-        }
-        if (m_packet->duration == 0)
-            m_packet->duration = 1;
-        const bool written = sink(*m_packet);
-        av_packet_unref(m_packet.get());
-        if (!written)
-            return false;
-    }
+bool MpegVideoEncoder::exchange(const AVFrame* picture, const PacketSink& sink, std::string& error,
+                                const char* refused) {
+    const clib::EncodeStatus status =
+        clib::encodeFrame(m_codec.get(), picture, m_packet.get(), [&](AVPacket& packet) {
+            if (packet.duration == 0)
+                packet.duration = 1;
+            return sink(packet);
+        });
+    return status.report(error, refused, "the video encoder failed");
 }
 
 } // namespace swivio

@@ -38,7 +38,10 @@ public:
     [[nodiscard]] bool flush(const PacketSink& sink, std::string& error);
 
 private:
-    bool drain(const PacketSink& sink, std::string& error);
+    // Sends `picture` (null: the end) and hands the packets to `sink`; an encoder failure
+    // fills `error`, the send one starting with `refused`.
+    bool exchange(const AVFrame* picture, const PacketSink& sink, std::string& error,
+                  const char* refused);
 
     clib::AvCodecContext m_codec;
     clib::SwsContextHandle m_scaler;

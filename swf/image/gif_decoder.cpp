@@ -45,7 +45,7 @@ struct Transparency {
 
 } // namespace
 
-Result<Bitmap> decodeGif(std::span<const uint8_t> data) {
+Result<Bitmap> decodeGif(std::span<const uint8_t> data, const DecodeOptions& options) {
     GifInput input{data, 0};
     int error = 0;
     GifHandle gif(DGifOpen(&input, readGif, &error));
@@ -83,12 +83,14 @@ Result<Bitmap> decodeGif(std::span<const uint8_t> data) {
         const ColorMapObject* colors = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
         if (!colors)
             return Result<Bitmap>::failure("GIF data: no colour table");
-        if (!bitmapSizeAllowed(desc.Width, desc.Height))
-            return Result<Bitmap>::failure("GIF data: " + checkBitmapSize(desc.Width, desc.Height));
+        if (!bitmapSizeAllowed(desc.Width, desc.Height, options.limits))
+            return Result<Bitmap>::failure(
+                "GIF data: " + checkBitmapSize(desc.Width, desc.Height, options.limits));
         // The picture is the logical screen, with the first image placed on it.
         const int width = gif->SWidth > 0 ? gif->SWidth : desc.Left + desc.Width;
         const int height = gif->SHeight > 0 ? gif->SHeight : desc.Top + desc.Height;
-        if (const std::string problem = checkBitmapSize(width, height); !problem.empty())
+        if (const std::string problem = checkBitmapSize(width, height, options.limits);
+            !problem.empty())
             return Result<Bitmap>::failure("GIF data: " + problem);
 
         Bitmap bitmap;
@@ -100,6 +102,7 @@ Result<Bitmap> decodeGif(std::span<const uint8_t> data) {
         static constexpr int kStart[4] = {0, 4, 2, 1};
         static constexpr int kStep[4] = {8, 8, 4, 2};
         const int passes = desc.Interlace ? 4 : 1;
+        const bool straight = options.alpha == AlphaForm::Straight;
         bool opaque = true;
         for (int pass = 0; pass < passes; ++pass) {
             const int start = desc.Interlace ? kStart[pass] : 0;
@@ -115,12 +118,14 @@ Result<Bitmap> decodeGif(std::span<const uint8_t> data) {
                     if (x < 0 || x >= width)
                         continue;
                     const int index = line[static_cast<std::size_t>(col)];
-                    if ((transparency.enabled && index == transparency.index) ||
-                        index >= colors->ColorCount)
+                    if (index >= colors->ColorCount)
+                        continue;
+                    const bool clear = transparency.enabled && index == transparency.index;
+                    if (clear && !straight)
                         continue;
                     const GifColorType& c = colors->Colors[index];
                     bitmap.pixels[static_cast<std::size_t>(y) * width + x] =
-                        packPixel(c.Red, c.Green, c.Blue, 255);
+                        packPixel(c.Red, c.Green, c.Blue, clear ? 0 : 255);
                 }
             }
         }

@@ -1,10 +1,8 @@
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include <jpeglib.h>
-
+#include "clib/jpeg_errors.h"
 #include "swf/image/picture_decoders.h"
 #include "swf/image/pixel.h"
 
@@ -12,35 +10,17 @@ namespace swivio::swf::image {
 
 namespace {
 
-struct JpegErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void onJpegError(j_common_ptr cinfo) {
-    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->message);
-    std::longjmp(err->jump, 1);
-}
-
 // Refuses streams with absurd numbers of scans, which would take very long to decode.
 struct JpegProgress {
     jpeg_progress_mgr base;
-    JpegErrorManager* err;
+    clib::JpegErrors* errors;
 };
 
 void onJpegProgress(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (d->input_scan_number > kMaxJpegScans) {
-        auto* progress = reinterpret_cast<JpegProgress*>(cinfo->progress);
-        std::snprintf(progress->err->message, sizeof progress->err->message, "too many scans");
-        std::longjmp(progress->err->jump, 1);
-    }
+    if (d->input_scan_number > kMaxJpegScans)
+        clib::failJpeg(*reinterpret_cast<JpegProgress*>(cinfo->progress)->errors, "too many scans");
 }
-
-// Warnings (corrupt or truncated data) are not errors: the decoder fills in what is missing.
-void onJpegMessage(j_common_ptr, int) {}
 
 // Kept out of line so that none of their locals become locals of the setjmp function.
 [[gnu::noinline]] bool allocatePixels(Bitmap* out, int width, int height) noexcept {
@@ -69,23 +49,20 @@ void onJpegMessage(j_common_ptr, int) {}
     }
 }
 
-// Every libjpeg call lives here, with only trivially destructible locals, because libjpeg
-// reports errors by longjmp. message receives the reason on failure.
-bool decodeJpegInto(const uint8_t* data, std::size_t size, Bitmap* out, char* message,
-                    std::size_t messageSize) {
+// Every libjpeg call of a decode lives here (see clib/jpeg_errors.h). message receives the
+// reason on failure.
+bool decodeJpegInto(const uint8_t* data, std::size_t size, const PictureLimits* limits, Bitmap* out,
+                    char* message, std::size_t messageSize) {
     jpeg_decompress_struct cinfo;
-    JpegErrorManager err;
+    clib::JpegErrors errors;
     JpegProgress progress;
     std::memset(&cinfo, 0, sizeof cinfo);
     std::memset(&progress, 0, sizeof progress);
     progress.base.progress_monitor = onJpegProgress;
-    progress.err = &err;
-    cinfo.err = jpeg_std_error(&err.base);
-    err.base.error_exit = onJpegError;
-    err.base.emit_message = onJpegMessage;
-    err.message[0] = '\0';
-    if (setjmp(err.jump)) {
-        std::snprintf(message, messageSize, "JPEG data: %s", err.message);
+    progress.errors = &errors;
+    cinfo.err = clib::initJpegErrors(errors);
+    if (setjmp(errors.jump)) {
+        std::snprintf(message, messageSize, "JPEG data: %s", errors.message);
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -93,7 +70,7 @@ bool decodeJpegInto(const uint8_t* data, std::size_t size, Bitmap* out, char* me
     cinfo.progress = &progress.base;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
-    if (!bitmapSizeAllowed(cinfo.image_width, cinfo.image_height)) {
+    if (!bitmapSizeAllowed(cinfo.image_width, cinfo.image_height, *limits)) {
         std::snprintf(message, messageSize, "JPEG data: bitmap size %ux%u not allowed",
                       cinfo.image_width, cinfo.image_height);
         jpeg_destroy_decompress(&cinfo);
@@ -123,10 +100,11 @@ bool decodeJpegInto(const uint8_t* data, std::size_t size, Bitmap* out, char* me
 
 } // namespace
 
-Result<Bitmap> decodeJpeg(std::span<const uint8_t> stream) {
+Result<Bitmap> decodeJpeg(std::span<const uint8_t> stream, const DecodeOptions& options) {
     Bitmap bitmap;
     char message[JMSG_LENGTH_MAX + 64];
-    if (!decodeJpegInto(stream.data(), stream.size(), &bitmap, message, sizeof message))
+    if (!decodeJpegInto(stream.data(), stream.size(), &options.limits, &bitmap, message,
+                        sizeof message))
         return Result<Bitmap>::failure(message);
     bitmap.opaque = true;
     return bitmap;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "swf/image/bitmap_decoder.h"
+#include "swf/image/picture_decoders.h"
 
 namespace swivio::swf::image {
 
@@ -38,17 +39,18 @@ inline uint8_t pixelAlpha(uint32_t pixel) {
     return bytes[3];
 }
 
-inline bool bitmapSizeAllowed(int64_t width, int64_t height) {
-    return width > 0 && height > 0 && width <= kMaxBitmapSide && height <= kMaxBitmapSide &&
-           width * height <= kMaxBitmapPixels;
+inline bool bitmapSizeAllowed(int64_t width, int64_t height, const PictureLimits& limits = {}) {
+    return width > 0 && height > 0 && width <= limits.maxSide && height <= limits.maxSide &&
+           width * height <= limits.maxPixels;
 }
 
 // Empty when the size is acceptable, otherwise why not (before any allocation).
-inline std::string checkBitmapSize(int64_t width, int64_t height) {
+inline std::string checkBitmapSize(int64_t width, int64_t height,
+                                   const PictureLimits& limits = {}) {
     if (width <= 0 || height <= 0)
         return "bitmap has no pixels (" + std::to_string(width) + "x" + std::to_string(height) +
                ")";
-    if (!bitmapSizeAllowed(width, height))
+    if (!bitmapSizeAllowed(width, height, limits))
         return "bitmap too large (" + std::to_string(width) + "x" + std::to_string(height) + ")";
     return {};
 }

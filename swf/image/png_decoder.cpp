@@ -17,6 +17,7 @@ struct PngInput {
     const uint8_t* data;
     std::size_t size;
     std::size_t pos;
+    PictureLimits limits;
     char message[200];
 };
 
@@ -67,11 +68,14 @@ bool decodePngInto(PngInput* input, Bitmap* out) {
         return false;
     }
     png_set_read_fn(png, input, readPng);
-    png_set_user_limits(png, kMaxBitmapSide, kMaxBitmapSide);
+    png_set_user_limits(png, static_cast<png_uint_32>(input->limits.maxSide),
+                        static_cast<png_uint_32>(input->limits.maxSide));
+    // Bounds what one ancillary chunk (text, profiles) may make libpng allocate.
+    png_set_chunk_malloc_max(png, 8 * 1024 * 1024);
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    if (!bitmapSizeAllowed(width, height))
+    if (!bitmapSizeAllowed(width, height, input->limits))
         png_error(png, "bitmap size not allowed");
 
     png_set_expand(png); // palette and low bit depths to 8-bit, tRNS to alpha
@@ -97,8 +101,8 @@ bool decodePngInto(PngInput* input, Bitmap* out) {
 
 } // namespace
 
-Result<Bitmap> decodePng(std::span<const uint8_t> data) {
-    PngInput input{data.data(), data.size(), 0, {}};
+Result<Bitmap> decodePng(std::span<const uint8_t> data, const DecodeOptions& options) {
+    PngInput input{data.data(), data.size(), 0, options.limits, {}};
     Bitmap bitmap;
     if (!decodePngInto(&input, &bitmap))
         return Result<Bitmap>::failure(input.message);
@@ -108,7 +112,8 @@ Result<Bitmap> decodePng(std::span<const uint8_t> data) {
         std::memcpy(p, &pixel, 4);
         if (p[3] != 255) {
             opaque = false;
-            pixel = premultipliedPixel(p[0], p[1], p[2], p[3]);
+            if (options.alpha == AlphaForm::Premultiplied)
+                pixel = premultipliedPixel(p[0], p[1], p[2], p[3]);
         }
     }
     bitmap.opaque = opaque;

@@ -7,6 +7,8 @@
 #include <lzma.h>
 #include <zlib.h>
 
+#include "base/byte_writer.h"
+
 namespace swivio::swf::writer {
 
 SwfBits& SwfBits::u8(uint8_t v) {
@@ -168,18 +170,11 @@ const std::vector<uint8_t>& SwfBits::data() {
 std::vector<uint8_t> SwfWriter::tagRecord(uint16_t code, const std::vector<uint8_t>& body,
                                           bool forceLong) {
     std::vector<uint8_t> out;
-    auto put16 = [&](uint16_t v) {
-        out.push_back(uint8_t(v));
-        out.push_back(uint8_t(v >> 8));
-    };
-    if (body.size() < 0x3F && !forceLong) {
-        put16(uint16_t((code << 6) | body.size()));
-    } else {
-        put16(uint16_t((code << 6) | 0x3F));
-        uint32_t n = uint32_t(body.size());
-        put16(uint16_t(n));
-        put16(uint16_t(n >> 16));
-    }
+    ByteWriter record(out);
+    if (body.size() < 0x3F && !forceLong)
+        record.u16(uint16_t((code << 6) | body.size()));
+    else
+        record.u16(uint16_t((code << 6) | 0x3F)).u32(uint32_t(body.size()));
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }

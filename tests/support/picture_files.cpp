@@ -12,17 +12,11 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include "base/byte_writer.h"
+
 namespace swivio::testkit {
 namespace {
 
-void put16(std::vector<uint8_t>& v, uint32_t x) {
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-void put32(std::vector<uint8_t>& v, uint32_t x) {
-    put16(v, x & 0xFFFF);
-    put16(v, x >> 16);
-}
 uint8_t red(uint32_t c) {
     return uint8_t(c);
 }
@@ -49,22 +43,11 @@ std::vector<uint8_t> makeBmp(int bits, int width, int height, bool topDown, cons
     const uint32_t paletteBytes = bits <= 8 ? uint32_t(palette.size()) * 4 : 0;
     const uint32_t offset = 14 + 40 + paletteBytes;
     std::vector<uint8_t> v;
-    v.push_back('B');
-    v.push_back('M');
-    put32(v, offset + stride * height);
-    put32(v, 0);
-    put32(v, offset);
-    put32(v, 40);
-    put32(v, uint32_t(width));
-    put32(v, uint32_t(topDown ? -height : height));
-    put16(v, 1);
-    put16(v, uint32_t(bits));
-    put32(v, 0);
-    put32(v, stride * height);
-    put32(v, 2835);
-    put32(v, 2835);
-    put32(v, bits <= 8 ? uint32_t(palette.size()) : 0);
-    put32(v, 0);
+    ByteWriter header(v);
+    header.text("BM").u32(offset + stride * height).u32(0).u32(offset);
+    header.u32(40).u32(uint32_t(width)).u32(uint32_t(topDown ? -height : height));
+    header.u16(1).u16(uint16_t(bits)).u32(0).u32(stride * height).u32(2835).u32(2835);
+    header.u32(bits <= 8 ? uint32_t(palette.size()) : 0).u32(0);
     if (bits <= 8) {
         for (uint32_t c : palette) {
             v.push_back(blue(c));

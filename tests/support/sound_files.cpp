@@ -8,21 +8,15 @@
 
 #include <lame/lame.h>
 
+#include "base/byte_writer.h"
+
 namespace swivio::testkit {
 
 namespace {
 
-void put16(std::vector<uint8_t>& v, uint32_t x) {
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-void put32(std::vector<uint8_t>& v, uint32_t x) {
-    put16(v, x & 0xFFFF);
-    put16(v, x >> 16);
-}
 void putChunk(std::vector<uint8_t>& v, const std::string& id, const std::vector<uint8_t>& body) {
     v.insert(v.end(), id.begin(), id.begin() + 4);
-    put32(v, uint32_t(body.size()));
+    ByteWriter(v).u32(uint32_t(body.size()));
     v.insert(v.end(), body.begin(), body.end());
     if (body.size() & 1)
         v.push_back(0);
@@ -33,16 +27,11 @@ void putChunk(std::vector<uint8_t>& v, const std::string& id, const std::vector<
 std::vector<uint8_t> makeWav(const WavSpec& wavLayout, const std::vector<uint8_t>& data) {
     const uint16_t blockAlign = uint16_t(wavLayout.channels * wavLayout.bitsPerSample / 8);
     std::vector<uint8_t> fmt;
-    put16(fmt, wavLayout.formatTag);
-    put16(fmt, wavLayout.channels);
-    put32(fmt, wavLayout.sampleRate);
-    put32(fmt, wavLayout.sampleRate * blockAlign);
-    put16(fmt, blockAlign);
-    put16(fmt, wavLayout.bitsPerSample);
-    if (!wavLayout.formatExtra.empty()) {
-        put16(fmt, uint16_t(wavLayout.formatExtra.size()));
-        fmt.insert(fmt.end(), wavLayout.formatExtra.begin(), wavLayout.formatExtra.end());
-    }
+    ByteWriter format(fmt);
+    format.u16(wavLayout.formatTag).u16(wavLayout.channels).u32(wavLayout.sampleRate);
+    format.u32(wavLayout.sampleRate * blockAlign).u16(blockAlign).u16(wavLayout.bitsPerSample);
+    if (!wavLayout.formatExtra.empty())
+        format.u16(uint16_t(wavLayout.formatExtra.size())).bytes(wavLayout.formatExtra);
     std::vector<uint8_t> body{'W', 'A', 'V', 'E'};
     putChunk(body, "fmt ", fmt);
     for (const RiffChunk& c : wavLayout.before)
@@ -51,7 +40,7 @@ std::vector<uint8_t> makeWav(const WavSpec& wavLayout, const std::vector<uint8_t
     for (const RiffChunk& c : wavLayout.after)
         putChunk(body, c.id, c.body);
     std::vector<uint8_t> file{'R', 'I', 'F', 'F'};
-    put32(file, uint32_t(body.size()));
+    ByteWriter(file).u32(uint32_t(body.size()));
     file.insert(file.end(), body.begin(), body.end());
     return file;
 }
@@ -63,7 +52,7 @@ std::vector<uint8_t> sinePcm16(uint32_t sampleRate, uint16_t channels, uint32_t 
         for (uint16_t c = 0; c < channels; ++c) {
             const double t = double(i) / sampleRate;
             const auto s = int16_t(8000 * std::sin(2 * std::numbers::pi * 440.0 * (c + 1) * t));
-            put16(out, uint16_t(s));
+            ByteWriter(out).u16(uint16_t(s));
         }
     }
     return out;

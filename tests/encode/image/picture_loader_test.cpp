@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/byte_writer.h"
 #include "encode/image/bmp_file.h"
 #include "encode/image/picture_file.h"
+#include "tests/support/bitmap_tags.h"
 #include "tests/support/picture_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -94,12 +96,9 @@ class HostilePictures : public testing::TestWithParam<HostileCase> {};
 
 std::vector<uint8_t> bmpWithSize(int32_t width, int32_t height, int bits) {
     std::vector<uint8_t> file = testkit::makeBmp(bits, 4, 4, false, pattern);
-    auto put32 = [&](std::size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            file[at + i] = uint8_t(v >> (8 * i));
-    };
-    put32(18, uint32_t(width));
-    put32(22, uint32_t(height));
+    ByteWriter patch(file);
+    EXPECT_TRUE(patch.patch32(18, uint32_t(width)));
+    EXPECT_TRUE(patch.patch32(22, uint32_t(height)));
     return file;
 }
 
@@ -279,6 +278,79 @@ INSTANTIATE_TEST_SUITE_P(Names, PictureTypeByExtension,
                                          TypeCase{"/a/logo", std::nullopt},
                                          TypeCase{"/a.png/logo", std::nullopt},
                                          TypeCase{"/a/logo.png.txt", std::nullopt}));
+
+// Picture files go through the movie's bitmap decoders, which premultiply for movies; a
+// picture file (a watermark) has no alpha, so every pixel, transparent ones too, keeps its
+// stored colour.
+struct StoredColourCase {
+    const char* name;
+    const char* file;
+    std::function<std::vector<uint8_t>()> make;
+};
+class WatermarkStoredColours : public testing::TestWithParam<StoredColourCase> {};
+
+// Colour from position; alpha 0, 1, 128 or 255 in turn.
+testkit::RgbaPicture translucentPicture() {
+    testkit::RgbaPicture p{7, 5, std::vector<uint8_t>(7 * 5 * 4)};
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x) {
+            uint8_t* px = &p.rgba[(std::size_t(y) * 7 + x) * 4];
+            const uint8_t alphas[4] = {0, 1, 128, 255};
+            px[0] = uint8_t(x * 30 + 20);
+            px[1] = uint8_t(y * 50 + 3);
+            px[2] = uint8_t(200 - x * y);
+            px[3] = alphas[(x + y) % 4];
+        }
+    return p;
+}
+
+uint32_t storedColour(const testkit::RgbaPicture& picture, int x, int y) {
+    const uint8_t* p = picture.at(x, y);
+    return makeColor(p[0], p[1], p[2]);
+}
+
+testkit::GifImage transparentGif() {
+    testkit::GifImage gif;
+    gif.screenWidth = gif.width = 6;
+    gif.screenHeight = gif.height = 4;
+    gif.paletteRgb = {0xFF0000, 0x00FF00, 0x0000FF, 0x336699};
+    for (int i = 0; i < 24; ++i)
+        gif.indices.push_back(uint8_t(i % 4));
+    gif.transparentIndex = 3;
+    return gif;
+}
+
+uint32_t gifColour(int x, int y) {
+    const uint32_t rgb = transparentGif().paletteRgb[std::size_t((y * 6 + x) % 4)];
+    return makeColor(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
+}
+
+TEST_P(WatermarkStoredColours, EveryPixelKeepsItsColour) {
+    const StoredColourCase& c = GetParam();
+    testkit::TempDir dir;
+    const std::string path = dir.file(c.file);
+    testkit::writeFileBytes(path, c.make());
+    auto loaded = loadPictureFile(path, *pictureFileTypeForPath(path));
+    ASSERT_TRUE(loaded) << loaded.message();
+    const bool gif = std::string(c.file).ends_with(".gif");
+    const testkit::RgbaPicture picture = translucentPicture();
+    if (gif)
+        expectPixels(*loaded, 6, 4, gifColour);
+    else
+        expectPixels(*loaded, 7, 5, [&](int x, int y) { return storedColour(picture, x, y); });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, WatermarkStoredColours,
+    testing::Values(StoredColourCase{"RgbaPng", "a.png",
+                                     [] { return testkit::encodePng(translucentPicture()); }},
+                    StoredColourCase{"PalettePng", "p.png",
+                                     [] { return testkit::encodePng(translucentPicture(), true); }},
+                    StoredColourCase{"GifTransparentIndex", "t.gif",
+                                     [] { return testkit::encodeGif(transparentGif()); }}),
+    [](const testing::TestParamInfo<StoredColourCase>& param) {
+        return std::string(param.param.name);
+    });
 
 } // namespace
 } // namespace swivio
