@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,32 @@ TEST(InfoCommandTest, InvalidMovieIsReportedOnStandardError) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err.rfind("This is not a valid Adobe flash movie file! (", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(path), std::string::npos) << run.err;
+    }
+}
+
+// info, frame and convert read a movie the same way: a damaged file is accepted by all of
+// them or refused by all of them.
+TEST(InfoCommandTest, AgreesWithFrameOnDamagedMovies) {
+    TempDir dir;
+    SwfWriter w;
+    w.compression = Compression::Zlib;
+    w.xMax = 200;
+    w.yMax = 200;
+    w.showFrame().showFrame().end();
+    const std::vector<uint8_t> whole = w.build();
+    std::vector<uint8_t> badChecksum = whole;
+    badChecksum.back() ^= 0xFF;
+    std::vector<uint8_t> cutShort(whole.begin(), whole.end() - 6);
+    std::vector<uint8_t> badStream = whole;
+    badStream[8] = 0x00;
+    for (const auto& [name, bytes] :
+         {std::pair{"whole.swf", whole}, std::pair{"checksum.swf", badChecksum},
+          std::pair{"cut.swf", cutShort}, std::pair{"stream.swf", badStream}}) {
+        const std::string movie = dir.file(name);
+        swivio::testkit::writeBytes(movie, bytes);
+        const CliRun info = runCli(dir, {"info", movie});
+        const CliRun frame = runCli(dir, {"frame", movie, "1", dir.file("f.png")});
+        EXPECT_EQ(info.exitCode, frame.exitCode) << name << ": " << info.err << frame.err;
     }
 }
 
