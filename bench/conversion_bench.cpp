@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "capture/conversion_task.h"
 #include "capture/frame_store_reader.h"
 #include "capture/recording_session.h"
 #include "encode/avi/avi_frame_writer.h"
@@ -59,15 +60,13 @@ void probeCompressorsOnce() {
     (void)videoCompressors();
 }
 
-// Records and encodes; false on any failure.
+// Opens the movie, records and encodes, as the front ends do; false on any failure.
 bool convert(const ConversionSettings& settings) {
-    RecordingSession recording(settings);
-    if (!recording.open() || !recording.runFrameByFrame() || !recording.finish())
+    auto source = openMovieSource(settings.sourcePath);
+    if (!source)
         return false;
-    const ConversionJob job = recording.makeJob();
-    FrameStoreReader frames(job.frameFiles, job.geometry.outputWidth, job.geometry.outputHeight);
-    ConversionDriver driver(job);
-    return driver.run(frames).outcome == ConversionResult::Outcome::Completed;
+    ConversionTask task(settings, std::move(*source));
+    return task.run().outcome == ConversionResult::Outcome::Completed;
 }
 
 // Peak resident memory of a whole conversion of a movie `state.range(0)` times the demo's
