@@ -20,8 +20,8 @@ set(layers
     "encode/avi|base/ clib/ encode/audio/ encode/avi/ encode/frame_writer.h"
     "encode/mpeg|base/ clib/ encode/audio/ encode/mpeg/ encode/frame_writer.h"
     "encode|base/ clib/ settings/ crop/ encode/"
-    "capture|base/ clib/ settings/ swf/ source/ crop/ encode/ capture/"
-    "cli|base/ clib/ settings/ swf/ source/ encode/ capture/ crop/ cli/"
+    "capture|base/ clib/ settings/ source/ crop/ encode/ capture/"
+    "cli|base/ clib/ settings/ source/ encode/ capture/ crop/ cli/"
     "resources/demo|base/ swf/writer/ resources/demo/"
 )
 

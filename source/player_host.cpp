@@ -134,16 +134,17 @@ uint32_t PlayerHost::backgroundColor() const {
 void PlayerHost::paint(Frame& frame, const SourceViewport& viewport) {
     if (!m_player)
         return;
-    m_viewport.stage = m_player->movie().stage();
-    m_viewport.playerWidth = viewport.playerWidth;
-    m_viewport.playerHeight = viewport.playerHeight;
-    m_viewport.originX = viewport.originX;
-    m_viewport.originY = viewport.originY;
-    m_viewport.clipX = viewport.clipX;
-    m_viewport.clipY = viewport.clipY;
-    m_viewport.clipWidth = viewport.clipWidth;
-    m_viewport.clipHeight = viewport.clipHeight;
-    m_player->render(frame, m_viewport);
+    swf::RenderViewport engine;
+    engine.stage = m_player->movie().stage();
+    engine.playerWidth = viewport.playerWidth;
+    engine.playerHeight = viewport.playerHeight;
+    engine.originX = viewport.originX;
+    engine.originY = viewport.originY;
+    engine.clipX = viewport.clipX;
+    engine.clipY = viewport.clipY;
+    engine.clipWidth = viewport.clipWidth;
+    engine.clipHeight = viewport.clipHeight;
+    m_player->render(frame, engine);
 }
 
 std::unique_ptr<MovieSource> PlayerHost::openAnother() const {

@@ -7,7 +7,6 @@
 
 #include "base/frame.h"
 #include "source/movie_source.h"
-#include "swf/raster/renderer.h"
 
 namespace swivio {
 
@@ -74,7 +73,6 @@ private:
 
     std::shared_ptr<const swf::Movie> m_movie;
     std::unique_ptr<swf::MoviePlayer> m_player;
-    swf::RenderViewport m_viewport;
     bool m_isFlv = false;
     int32_t m_movieWidth = 0;
     int32_t m_movieHeight = 0;
