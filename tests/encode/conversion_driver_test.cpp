@@ -185,6 +185,10 @@ struct TimingCase {
     std::vector<int> shown;
 };
 
+void PrintTo(const TimingCase& c, std::ostream* os) {
+    *os << c.records << " records at " << c.movieRate << " fps into " << c.outputRate << " fps";
+}
+
 // 0 .. count - 1 without the records in `dropped`.
 std::vector<int> recordsExcept(int count, std::vector<int> dropped) {
     std::vector<int> kept;
