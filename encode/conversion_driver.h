@@ -56,10 +56,10 @@ struct ConversionResult : Warnings {
 };
 
 // The encoding phase without its window: opens the writer, reads the recorded frames in
-// order, repeats or drops them to keep time at the output frame rate, draws the watermark onto each
-// output frame and hands it to the writer, then finishes the writer and deletes the temporary
-// files. A partly written output (after a cancel or a failure) is kept. What the writer
-// reports without failing (a sound it could not add) comes back as warnings.
+// order, repeats or drops them to keep time at the output frame rate, draws the watermark
+// onto each output frame and hands it to the writer, then finishes the writer and deletes
+// the temporary files. A partly written output (after a cancel or a failure) is kept. What the
+// writer reports without failing (a sound it could not add) comes back as warnings.
 class ConversionDriver {
 public:
     explicit ConversionDriver(ConversionJob job);

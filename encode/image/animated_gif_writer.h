@@ -19,8 +19,8 @@ std::string animatedGifFileName(const std::string& folder, const std::string& mo
 // whole number of hundredths, so the remainder is spread over the frames: frame i waits
 // round((i + 1) x 100 / rate) - round(i x 100 / rate), halves rounded up, so the delays of
 // the first n frames add up to n x 100 / rate within half a hundredth (24 frames per second
-// give 4, 4, 5, 4, 4, 5, ...). Never below 1 (a rate above 100 cannot keep time) nor above
-// 65535; 0 for a rate that is not positive or a negative index.
+// give 4, 4, 5, 4, 4, 4 and again, 25 hundredths every 6 frames). Never below 1 (a rate above 100
+// cannot keep time) nor above 65535; 0 for a rate that is not positive or a negative index.
 int animatedGifFrameDelay(double frameRate, int frameIndex);
 
 // One animated GIF for a whole conversion. The file is created (truncated) by the
