@@ -33,12 +33,17 @@ FrameRatePlan planFrameRate(const ConversionSettings& settings, int frameCount) 
     const double rate = outputFrameRate(settings);
     const double movieRate = settings.movieFrameRate;
     // A rate of 0 (or not a number) would divide by zero: keep every record once.
-    if (!(movieRate > 0) || !std::isfinite(rate) || !(rate > movieRate))
+    if (!(movieRate > 0) || !std::isfinite(movieRate) || !(rate > 0) || !std::isfinite(rate) ||
+        rate == movieRate)
         return plan;
     const double count = std::floor(double(plan.outputFrameCount) * rate / movieRate);
     plan.outputFrameCount = count >= double(std::numeric_limits<int>::max())
                                 ? std::numeric_limits<int>::max()
                                 : int(count);
+    // A movie shorter than one output frame still shows its first record rather than
+    // giving an empty output.
+    if (frameCount > 0 && plan.outputFrameCount < 1)
+        plan.outputFrameCount = 1;
     plan.step = movieRate / rate;
     return plan;
 }
@@ -95,22 +100,43 @@ ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
     const Frame& handed = watermark.isActive() ? output : decoded;
 
     const int count = m_plan.outputFrameCount;
+    const bool dropping = m_plan.step > 1.0;
+    const double movieRate = settings.movieFrameRate;
+    const double outputRate = outputFrameRate(settings);
     double accumulator = 1.0;
     int lastPercent = -1;
     std::string failure;
     for (int i = 0; i < count; ++i) {
         if (m_cancel.load())
             break;
-        if (accumulator >= 1.0) {
-            if (!frames.advance()) {
-                if (result.recordsRead < m_job.frameCount)
-                    failure = "The recorded frames ended after " +
-                              std::to_string(result.recordsRead) + " of " +
-                              std::to_string(m_job.frameCount) + " records.";
-                break;
-            }
-            ++result.recordsRead;
+        // How many records must have been read when output frame i is shown. Below the
+        // movie's rate it shows the record its time i / output rate falls on (rates
+        // multiplied before dividing, so whole-number rates land exactly on a record).
+        // Otherwise the accumulator moves to the next record once a whole record's time
+        // has passed, and a frame that reaches none repeats the picture.
+        int64_t wanted = result.recordsRead;
+        if (dropping) {
+            wanted = int64_t(std::floor(double(i) * movieRate / outputRate)) + 1;
+        } else if (accumulator >= 1.0) {
+            wanted = result.recordsRead + 1;
             accumulator -= 1.0;
+        }
+        accumulator += m_plan.step;
+        // Records passed over are dropped: read past, never decoded.
+        const bool reached = wanted > result.recordsRead;
+        bool ended = false;
+        while (result.recordsRead < wanted && !ended) {
+            ended = !frames.advance();
+            if (!ended)
+                ++result.recordsRead;
+        }
+        if (ended) {
+            if (result.recordsRead < m_job.frameCount)
+                failure = "The recorded frames ended after " + std::to_string(result.recordsRead) +
+                          " of " + std::to_string(m_job.frameCount) + " records.";
+            break;
+        }
+        if (reached) {
             // A block that does not decode leaves the previous picture in place.
             if (frames.decodeInto(decoded) &&
                 (decoded.width() != width || decoded.height() != height)) {
@@ -120,7 +146,6 @@ ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
                 break;
             }
         }
-        accumulator += m_plan.step;
 
         if (watermark.isActive()) {
             std::memcpy(output.data(), decoded.data(), decoded.byteSize());

@@ -18,10 +18,13 @@ class PictureImage;
 // convertType, an MPEG rate within 0.001 of 29.97 counting as 30.
 double outputFrameRate(const ConversionSettings& settings);
 
-// How recorded frames become output frames. Frames are only ever repeated, never dropped:
-// when the output rate is above the movie's, outputFrameCount = frameCount x output rate /
-// movie rate (truncated) and step = movie rate / output rate; otherwise every record is
-// used once (step 1). A movie rate that is not positive counts as equal to the output rate.
+// How recorded frames become output frames, so that the output lasts as long as the movie:
+// outputFrameCount = frameCount x output rate / movie rate (truncated) and step = movie rate /
+// output rate, the records that pass per output frame. Output frame i shows the record its
+// time falls on, about i x step: a higher output rate repeats records, a lower one drops
+// them. At equal rates every record is used once (step 1). One record or more gives at
+// least one output frame. A movie rate that is not positive, or an output rate that is not
+// a positive finite number, counts as equal.
 struct FrameRatePlan {
     int outputFrameCount = 0;
     double step = 1.0;
@@ -53,10 +56,10 @@ struct ConversionResult : Warnings {
 };
 
 // The encoding phase without its window: opens the writer, reads the recorded frames in
-// order, repeats them to reach the output frame rate, draws the watermark onto each output
-// frame and hands it to the writer, then finishes the writer and deletes the temporary
-// files. A partly written output (after a cancel or a failure) is kept. What the writer
-// reports without failing (a sound it could not add) comes back as warnings.
+// order, repeats or drops them to keep time at the output frame rate, draws the watermark
+// onto each output frame and hands it to the writer, then finishes the writer and deletes
+// the temporary files. A partly written output (after a cancel or a failure) is kept. What the
+// writer reports without failing (a sound it could not add) comes back as warnings.
 class ConversionDriver {
 public:
     explicit ConversionDriver(ConversionJob job);
@@ -83,7 +86,7 @@ public:
     // opened) is finished and the temporary files are deleted (removeTemporaryFiles).
     // A writer that cannot be opened: no frame is read and the run fails with its message.
     // Frames that end early or a writer that fails also fail the run, after what was
-    // written has been finished.
+    // written has been finished. A dropped record is read past without being decoded.
     ConversionResult run(RecordedFrames& frames);
 
 private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -21,16 +22,22 @@ std::string animatedGifFileName(const std::string& folder, const std::string& mo
     return joinFolder(folder, title + ".gif");
 }
 
-int animatedGifFrameDelay(double frameRate) {
-    if (!(frameRate > 0))
+int animatedGifFrameDelay(double frameRate, int frameIndex) {
+    if (!(frameRate > 0) || frameIndex < 0)
         return 0;
-    const double delay = 99.0 / frameRate;
-    return delay >= 65535.0 ? 65535 : int(delay);
+    // The time frame i starts at, in whole hundredths; each delay runs to the next start.
+    const auto start = [frameRate](double index) {
+        return std::floor(index * 100.0 / frameRate + 0.5);
+    };
+    const double delay = start(double(frameIndex) + 1.0) - start(double(frameIndex));
+    if (!(delay < 65535.0))
+        return 65535;
+    return delay < 1.0 ? 1 : int(delay);
 }
 
 AnimatedGifWriter::AnimatedGifWriter(const std::string& path, double frameRate, bool dither)
-    : m_path(path), m_file(clib::openFile(path.c_str(), "wb")),
-      m_delay(animatedGifFrameDelay(frameRate)), m_dither(dither) {
+    : m_path(path), m_file(clib::openFile(path.c_str(), "wb")), m_frameRate(frameRate),
+      m_dither(dither) {
     if (!m_file)
         m_error = "Cannot create " + path + ": " + std::strerror(errno);
 }
@@ -52,7 +59,7 @@ bool AnimatedGifWriter::appendFrame(const Frame& frame, int index) {
     }
     std::memcpy(m_picture.data(), frame.data(), frame.byteSize());
     reduceTo8Bits(m_picture, m_dither, m_reduced);
-    m_reduced.setFrameDelay(m_delay);
+    m_reduced.setFrameDelay(animatedGifFrameDelay(m_frameRate, m_framesWritten));
 
     m_bytes.clear();
     if (m_framesWritten == 0) {

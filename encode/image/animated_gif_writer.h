@@ -15,15 +15,19 @@ namespace swivio {
 // then ".gif". "/movies/intro.final.swf" in "/out" gives "/out/intro.final.gif".
 std::string animatedGifFileName(const std::string& folder, const std::string& moviePath);
 
-// The delay of each frame, in hundredths of a second: 99 / frame rate, truncated (10 frames
-// per second give 9). 0 for a rate that is not positive.
-int animatedGifFrameDelay(double frameRate);
+// The delay of frame `frameIndex` (from 0), in hundredths of a second. A GIF delay is a
+// whole number of hundredths, so the remainder is spread over the frames: frame i waits
+// round((i + 1) x 100 / rate) - round(i x 100 / rate), halves rounded up, so the delays of
+// the first n frames add up to n x 100 / rate within half a hundredth (24 frames per second
+// give 4, 4, 5, 4, 4, 4 and again, 25 hundredths every 6 frames). Never below 1 (a rate above 100
+// cannot keep time) nor above 65535; 0 for a rate that is not positive or a negative index.
+int animatedGifFrameDelay(double frameRate, int frameIndex);
 
 // One animated GIF for a whole conversion. The file is created (truncated) by the
 // constructor. Frame 0 writes the header with the standard palette and the loop extension
-// (999 repeats); every frame writes a graphic control extension (disposal 2, the frame
-// delay) and its image reduced to the standard palette. finish() writes the trailer.
-// When the file cannot be created every write is ignored: writeFrame stays true and
+// (999 repeats); every frame writes a graphic control extension (disposal 2, its delay by
+// animatedGifFrameDelay) and its image reduced to the standard palette. finish() writes the
+// trailer. When the file cannot be created every write is ignored: writeFrame stays true and
 // finish() says so.
 class AnimatedGifWriter final : public FrameWriter {
 public:
@@ -44,7 +48,7 @@ private:
 
     std::string m_path;
     clib::File m_file;
-    int m_delay;
+    double m_frameRate;
     bool m_dither;
     int m_framesWritten = 0;
     bool m_finished = false;

@@ -168,6 +168,29 @@ TEST_F(FrameStoreTest, RecordsReadBackInOrderAcrossFileRollOvers) {
     EXPECT_EQ(reader.recordCount(), int(sequence.size()));
 }
 
+TEST_F(FrameStoreTest, RecordsReadPastUndecodedStillGiveRepeatsTheirPicture) {
+    // A lower output rate reads past records without decoding them: the record landed on,
+    // a repeat included, must still give the picture it stands for.
+    const std::vector<std::pair<int, bool>> sequence = {
+        {0, true}, {1, true},  {1, false}, {2, true}, {2, false}, {2, false},
+        {3, true}, {3, false}, {4, true},  {5, true}, {5, false}, {6, true}};
+    FrameStoreWriter writer(m_dir.path().string(), 2 * int64_t(kFrameBytes));
+    for (const auto& [picture, isNew] : sequence)
+        ASSERT_TRUE(writer.appendFrame(makeFrame(picture), isNew)) << writer.errorString();
+    ASSERT_TRUE(writer.finish()) << writer.errorString();
+    for (std::size_t every : {2u, 3u, 5u}) {
+        FrameStoreReader reader(writer.fileList(), kWidth, kHeight);
+        Frame frame;
+        for (std::size_t i = 0; i < sequence.size(); ++i) {
+            ASSERT_TRUE(reader.advance()) << i << ": " << reader.errorString();
+            if (i % every != every - 1)
+                continue;
+            ASSERT_TRUE(reader.decodeInto(frame)) << every << ", " << i;
+            EXPECT_TRUE(samePicture(frame, makeFrame(sequence[i].first))) << every << ", " << i;
+        }
+    }
+}
+
 TEST_F(FrameStoreTest, RollOverHappensOnlyWhenTheCountExceedsTheLimit) {
     const Frame f = makeFrame(3);
     const int64_t recordBytes = int64_t(blockOf(f).size()) + 5;

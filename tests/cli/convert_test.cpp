@@ -92,16 +92,25 @@ TEST(ConvertCommand, CropScaleAndLetterboxPutTheSquareWhereItBelongs) {
     EXPECT_TRUE(leftovers(dir, "vid").empty());
 }
 
-TEST(ConvertCommand, RepeatsFramesUpToTheOutputRate) {
-    TempDir dir;
-    const std::string movie = writeSquareMovie(dir, 24, 12);
-    const CliRun run = runCli(dir, {"convert", movie, "--rate", "30", "--size", "160x120"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    // The default output sits beside the movie with the extension replaced.
-    const MediaInfo info = probeMedia(dir.file("square.avi"));
-    ASSERT_TRUE(info.opened);
-    EXPECT_EQ(info.decodedFrames, 60);
-    EXPECT_NEAR(info.frameRate, 30.0, 1e-6);
+TEST(ConvertCommand, OutputRateKeepsTheMovieLength) {
+    // Two seconds of movie: repeated up to 30 frames a second, or dropped down to 12.
+    struct Case {
+        int frames, fps;
+        const char* rate;
+        int outputFrames;
+        double outputRate;
+    };
+    for (const Case& c : {Case{24, 12, "30", 60, 30.0}, Case{48, 24, "12", 24, 12.0}}) {
+        TempDir dir;
+        const std::string movie = writeSquareMovie(dir, c.frames, c.fps);
+        const CliRun run = runCli(dir, {"convert", movie, "--rate", c.rate, "--size", "160x120"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        // The default output sits beside the movie with the extension replaced.
+        const MediaInfo info = probeMedia(dir.file("square.avi"));
+        ASSERT_TRUE(info.opened) << c.rate;
+        EXPECT_EQ(info.decodedFrames, c.outputFrames) << c.rate;
+        EXPECT_NEAR(info.frameRate, c.outputRate, 1e-6) << c.rate;
+    }
 }
 
 TEST(ConvertCommand, WatermarkLandsBesideTheBarsAtItsScaledPlace) {

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +34,7 @@ public:
         return true;
     }
     bool decodeInto(Frame& frame) override {
+        ++decodeCalls;
         if (m_current < 0 || m_records[std::size_t(m_current)] == Kind::Damaged)
             return false;
         frame = Frame(m_width, m_height);
@@ -40,6 +43,7 @@ public:
     }
 
     int advanceCalls = 0;
+    int decodeCalls = 0;
 
 private:
     int m_width, m_height;
@@ -154,7 +158,7 @@ TEST_P(FrameRatePlans, OutputFrameCount) {
     s.aviFrameRate = s.mpegFrameRate = s.imageFrameRate = c.outputRate;
     const FrameRatePlan plan = planFrameRate(s, c.frameCount);
     EXPECT_EQ(plan.outputFrameCount, c.expectedOutput);
-    if (!(outputFrameRate(s) > c.movieRate) || c.movieRate <= 0) {
+    if (outputFrameRate(s) == c.movieRate || c.movieRate <= 0) {
         EXPECT_EQ(plan.step, 1.0);
     } else {
         EXPECT_DOUBLE_EQ(plan.step, double(c.movieRate) / outputFrameRate(s));
@@ -164,13 +168,85 @@ TEST_P(FrameRatePlans, OutputFrameCount) {
 INSTANTIATE_TEST_SUITE_P(
     Rates, FrameRatePlans,
     testing::Values(RateCase{OutputType::Avi, 12, 30, 24, 60},
-                    RateCase{OutputType::Avi, 30, 12, 24, 24},        // below: each record once
+                    RateCase{OutputType::Avi, 30, 12, 24, 9},         // below: 9.6 truncated
                     RateCase{OutputType::Avi, 25, 25, 10, 10},        // equal
                     RateCase{OutputType::Mpeg, 30, 29.97f, 100, 100}, // NTSC counts as 30
                     RateCase{OutputType::Mpeg, 25, 29.97f, 100, 120},
                     RateCase{OutputType::ImageSeries, 24, 25, 7, 7}, // 7.29 truncated
                     RateCase{OutputType::ImageSeries, 0, 25, 7, 7},  // no movie rate
                     RateCase{OutputType::ImageSeries, 12, 30, 0, 0}));
+
+// Output frames that a movie's records become at another rate, and the record each shows.
+struct TimingCase {
+    OutputType type;
+    float movieRate;
+    float outputRate;
+    int records;
+    std::vector<int> shown;
+};
+
+void PrintTo(const TimingCase& c, std::ostream* os) {
+    *os << c.records << " records at " << c.movieRate << " fps into " << c.outputRate << " fps";
+}
+
+// 0 .. count - 1 without the records in `dropped`.
+std::vector<int> recordsExcept(int count, std::vector<int> dropped) {
+    std::vector<int> kept;
+    for (int r = 0; r < count; ++r)
+        if (std::find(dropped.begin(), dropped.end(), r) == dropped.end())
+            kept.push_back(r);
+    return kept;
+}
+
+class OutputKeepsTime : public testing::TestWithParam<TimingCase> {};
+
+TEST_P(OutputKeepsTime, RecordsShownAndLength) {
+    const TimingCase& c = GetParam();
+    ConversionJob job = imageJob(c.movieRate, c.outputRate, c.records);
+    job.settings.convertType = c.type;
+    job.settings.aviFrameRate = job.settings.mpegFrameRate = c.outputRate;
+    WriterLog log;
+    ConversionDriver driver(job);
+    attachRecorder(driver, log);
+    MemoryFrames frames = MemoryFrames::pictures(8, 4, c.records);
+    const ConversionResult result = driver.run(frames);
+    ASSERT_EQ(result.outcome, ConversionResult::Outcome::Completed) << result.message;
+    const std::vector<int> shown = recordsShown(log);
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(driver.outputFrameCount(), int(shown.size()));
+    // Each picture shown is decoded once; a dropped record is never decoded.
+    EXPECT_EQ(frames.decodeCalls, int(std::set<int>(shown.begin(), shown.end()).size()));
+    // The output lasts as long as the movie, within one output frame.
+    const double rate = outputFrameRate(job.settings);
+    EXPECT_NEAR(double(shown.size()) / rate, double(c.records) / double(c.movieRate), 1.0 / rate);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rates, OutputKeepsTime,
+    testing::Values(
+        TimingCase{OutputType::ImageSeries, 24, 12, 8, {0, 2, 4, 6}},
+        TimingCase{OutputType::ImageSeries, 24, 10, 24, {0, 2, 4, 7, 9, 12, 14, 16, 19, 21}},
+        TimingCase{OutputType::Avi, 30, 12, 24, {0, 2, 5, 7, 10, 12, 15, 17, 20}},
+        TimingCase{OutputType::Avi, 25, 24, 50, recordsExcept(50, {24, 49})},
+        TimingCase{OutputType::Avi, 30, 29.97f, 30, recordsExcept(30, {29})},
+        TimingCase{OutputType::Mpeg, 30, 29.97f, 4, {0, 1, 2, 3}}, // MPEG 29.97 counts as 30
+        TimingCase{OutputType::ImageSeries, 25, 25, 5, {0, 1, 2, 3, 4}},
+        TimingCase{OutputType::ImageSeries, 12, 30, 4, {0, 0, 0, 1, 1, 2, 2, 2, 3, 3}},
+        TimingCase{OutputType::ImageSeries, 12, 24, 3, {0, 0, 1, 1, 2, 2}},
+        // Shorter than one output frame: the first record rather than nothing.
+        TimingCase{OutputType::ImageSeries, 24, 0.5f, 24, {0}}));
+
+TEST(ConversionDriver, DroppedPictureStillShownThroughARepeatRecord) {
+    using K = MemoryFrames::Kind;
+    WriterLog log;
+    ConversionDriver driver(imageJob(20, 10, 6));
+    attachRecorder(driver, log);
+    // Output frame 1 lands on record 2, a repeat of record 1, which was passed over.
+    MemoryFrames frames(8, 4,
+                        {K::Picture, K::Picture, K::Repeat, K::Picture, K::Picture, K::Picture});
+    ASSERT_EQ(driver.run(frames).outcome, ConversionResult::Outcome::Completed);
+    EXPECT_EQ(recordsShown(log), (std::vector<int>{0, 1, 4}));
+}
 
 TEST(ConversionDriver, EveryRecordOnceAtTheSameRate) {
     WriterLog log;

@@ -57,7 +57,7 @@ TEST(OutputWriter, AnimatedGifOfAWholeConversion) {
     const std::vector<uint32_t>& palette = standardPaletteColors();
     const uint32_t expected[] = {red, red, white, white, red, red};
     for (std::size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(gif.images[i].delay, 4);
+        EXPECT_EQ(gif.images[i].delay, 5); // 20 frames per second
         EXPECT_EQ(palette[gif.images[i].indexes[0]], expected[i]) << i;
     }
 }

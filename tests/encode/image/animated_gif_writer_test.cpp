@@ -1,3 +1,4 @@
+#include <cmath>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -44,7 +45,7 @@ TEST_P(AnimatedGifFrames, BlockSequenceForNFrames) {
     for (int i = 0; i < n; ++i) {
         EXPECT_EQ(blocks[std::size_t(2 + 2 * i)].kind, "control") << i;
         EXPECT_EQ(blocks[std::size_t(2 + 2 * i)].body,
-                  (std::vector<uint8_t>{0x08, 0x09, 0x00, 0xFF}))
+                  (std::vector<uint8_t>{0x08, 0x0A, 0x00, 0xFF}))
             << i;
         EXPECT_EQ(blocks[std::size_t(3 + 2 * i)].kind, "image") << i;
     }
@@ -61,7 +62,7 @@ TEST_P(AnimatedGifFrames, BlockSequenceForNFrames) {
     for (int i = 0; i < n; ++i) {
         const auto& image = gif.images[std::size_t(i)];
         EXPECT_EQ(image.disposal, 2);
-        EXPECT_EQ(image.delay, 9);
+        EXPECT_EQ(image.delay, 10); // 10 frames per second
         EXPECT_FALSE(image.hasLocalPalette);
         // Palette colours survive dithering exactly.
         for (uint8_t index : image.indexes)
@@ -71,33 +72,41 @@ TEST_P(AnimatedGifFrames, BlockSequenceForNFrames) {
 
 INSTANTIATE_TEST_SUITE_P(Counts, AnimatedGifFrames, testing::Values(1, 2, 7));
 
-struct DelayCase {
-    double rate;
-    int delay;
-};
-class AnimatedGifDelay : public testing::TestWithParam<DelayCase> {};
+class AnimatedGifTiming : public testing::TestWithParam<double> {};
 
-TEST_P(AnimatedGifDelay, NinetyNineOverTheRate) {
-    const DelayCase c = GetParam();
-    EXPECT_EQ(animatedGifFrameDelay(c.rate), c.delay);
+// Whole hundredths cannot hold most frame times: what the delays add up to after each frame
+// must stay within half a hundredth of the movie time, and no frame may go without a delay.
+TEST_P(AnimatedGifTiming, DelaysAddUpToTheMovieTime) {
+    const double rate = GetParam();
+    constexpr int kFrames = 130;
     testkit::TempDir dir;
-    const std::string path = dir.file("d.gif");
-    AnimatedGifWriter writer(path, c.rate, false);
-    writer.writeFrame(colouredFrame(8, 2, 0), 0);
-    writer.writeFrame(colouredFrame(8, 2, 0), 1);
-    ASSERT_TRUE(writer.finish());
+    const std::string path = dir.file("t.gif");
+    AnimatedGifWriter writer(path, rate, false);
+    for (int i = 0; i < kFrames; ++i)
+        writer.writeFrame(colouredFrame(8, 2, 0), i);
+    ASSERT_TRUE(writer.finish()) << writer.errorString();
     const auto gif = testkit::readGifFile(path);
-    ASSERT_TRUE(gif.ok);
-    ASSERT_EQ(gif.images.size(), 2u);
-    EXPECT_EQ(gif.images[0].delay, c.delay);
-    EXPECT_EQ(gif.images[1].delay, c.delay);
+    ASSERT_TRUE(gif.ok) << gif.error;
+    ASSERT_EQ(gif.images.size(), std::size_t(kFrames));
+    int total = 0;
+    for (int n = 1; n <= kFrames; ++n) {
+        const int delay = gif.images[std::size_t(n - 1)].delay;
+        EXPECT_GE(delay, 1) << "frame " << n - 1;
+        total += delay;
+        EXPECT_LE(std::abs(total - n * 100.0 / rate), 0.5 + 1e-9) << "after " << n << " frames";
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, AnimatedGifDelay,
-                         testing::Values(DelayCase{5, 19}, DelayCase{10, 9}, DelayCase{12, 8},
-                                         DelayCase{15, 6}, DelayCase{20, 4}, DelayCase{25, 3},
-                                         DelayCase{30, 3}, DelayCase{29.97f, 3}, DelayCase{0, 0},
-                                         DelayCase{0.001, 65535}));
+INSTANTIATE_TEST_SUITE_P(Rates, AnimatedGifTiming,
+                         testing::Values(24.0, 25.0, 30.0, 12.0, 15.0, 29.97, double(29.97f),
+                                         30000.0 / 1001.0, 10.0, 7.0));
+
+TEST(AnimatedGifWriter, DelaysAtTheEdgesOfTheRange) {
+    EXPECT_EQ(animatedGifFrameDelay(0, 0), 0);         // no rate, no delay
+    EXPECT_EQ(animatedGifFrameDelay(0.001, 3), 65535); // the longest delay a GIF holds
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(animatedGifFrameDelay(250, i), 1) << i; // above 100, never no delay
+}
 
 TEST(AnimatedGifWriter, PixelsOfAnUnditheredFrame) {
     // Left half pure red (index 249), right half a colour between entries: without
