@@ -24,15 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 
-    swivio::Mp3FileInfo info;
-    std::string message;
-    swivio::clib::File file = swivio::openMp3File(scratchPath(), info, &message);
-    if (!file) {
-        if (message.empty())
+    swivio::Result<swivio::OpenedMp3> opened = swivio::openMp3File(scratchPath());
+    if (!opened) {
+        if (opened.message().empty())
             std::abort();
         return 0;
     }
-    const long pos = std::ftell(file.get());
+    if (!opened->file)
+        std::abort();
+    const swivio::Mp3FileInfo& info = opened->info;
+    const long pos = std::ftell(opened->file.get());
     if (pos < 0 || std::size_t(pos) + 4 > size || data[pos] != 0xFF || data[pos + 1] < 0xE0)
         std::abort();
     if (info.sampleRate <= 0 || info.frameLength < 0 || (info.channels != 1 && info.channels != 2))
