@@ -4,27 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "encode/audio/mp3_file_reader.h"
-
-namespace {
-
-const std::string& scratchPath() {
-    static const std::string path = "/tmp/swivio-fuzz-mp3-" + std::to_string(getpid()) + ".mp3";
-    return path;
-}
-
-} // namespace
+#include "scratch_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(scratchPath().c_str(), "wb");
-    if (!f)
+    const std::string path = swivio::fuzz::writeScratchFile(data, size, "mp3");
+    if (path.empty())
         return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
 
-    swivio::Result<swivio::OpenedMp3> opened = swivio::openMp3File(scratchPath());
+    swivio::Result<swivio::OpenedMp3> opened = swivio::openMp3File(path);
     if (!opened) {
         if (opened.message().empty())
             std::abort();

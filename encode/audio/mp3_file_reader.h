@@ -30,8 +30,8 @@ Mp3FileInfo parseMp3FrameHeader(uint32_t header);
 
 // An MP3 file opened by openMp3File.
 struct OpenedMp3 {
-    clib::File file;   // positioned at the first frame
-    Mp3FileInfo info;  // from the first frame's header
+    clib::File file;  // positioned at the first frame
+    Mp3FileInfo info; // from the first frame's header
 };
 
 // Opens an MP3 file for copying its frames unchanged: skips a leading ID3v2 tag, finds the

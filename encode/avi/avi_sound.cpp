@@ -152,9 +152,8 @@ public:
         lame_set_brate(gf, bitRate / 1000);
         lame_set_VBR(gf, vbr_off);
         if (lame_init_params(gf) < 0)
-            return Status::failure("The MP3 encoder does not take " +
-                                   std::to_string(f.sampleRate) + " Hz sound at " +
-                                   std::to_string(bitRate / 1000) + " kbit/s.");
+            return Status::failure("The MP3 encoder does not take " + std::to_string(f.sampleRate) +
+                                   " Hz sound at " + std::to_string(bitRate / 1000) + " kbit/s.");
         return {};
     }
 
@@ -233,7 +232,7 @@ private:
 } // namespace
 
 AviSoundResult AviSound::open(const std::string& path, AviSoundMode mode, int bitRate,
-                             double frameRate) {
+                              double frameRate) {
     switch (mode) {
     case AviSoundMode::Pcm: {
         auto sound = std::make_unique<PcmSound>();

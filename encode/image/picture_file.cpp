@@ -109,13 +109,12 @@ Result<PictureImage> loadPictureFile(const std::string& path, PictureFileType ty
 Result<clib::File> createPictureFile(const std::string& path) {
     clib::File file = clib::openFile(path.c_str(), "wb");
     if (!file)
-        return Result<clib::File>::failure("Cannot create " + path + ": " +
-                                           std::strerror(errno));
+        return Result<clib::File>::failure("Cannot create " + path + ": " + std::strerror(errno));
     return file;
 }
 
-Status finishPictureFile(clib::File file, const std::string& path, bool written,
-                         std::string reason, const char* format) {
+Status finishPictureFile(clib::File file, const std::string& path, bool written, std::string reason,
+                         const char* format) {
     bool ok = written;
     if (ok && std::fflush(file.get()) != 0) {
         ok = false;

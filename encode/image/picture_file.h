@@ -38,8 +38,8 @@ Result<clib::File> createPictureFile(const std::string& path);
 // Completes a file that a picture writer has filled: flushes and closes it, checking both.
 // When that fails, or the writing did (`written` false, with `reason`), the file is removed
 // and the message says "Cannot write the <format> file <path>: <reason>".
-Status finishPictureFile(clib::File file, const std::string& path, bool written,
-                         std::string reason, const char* format);
+Status finishPictureFile(clib::File file, const std::string& path, bool written, std::string reason,
+                         const char* format);
 
 // Writes `bytes` as the whole file at `path`; on failure a partial file is removed.
 Status writeWholeFile(const std::string& path, std::span<const uint8_t> bytes);
