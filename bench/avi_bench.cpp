@@ -117,14 +117,14 @@ void BM_EncodersDirect(benchmark::State& state) {
         clib::SwsContextHandle scaler;
         std::vector<uint8_t> stored;
         if (codec != 0) {
-            std::string error;
-            context = libav::openVideoEncoder(
+            Result<clib::AvCodecContext> opened = libav::openVideoEncoder(
                 avcodec_find_encoder(codec == 1 ? AV_CODEC_ID_MJPEG : AV_CODEC_ID_MPEG4), kWidth,
-                kHeight, 100, 3000, &error);
-            if (!context) {
-                state.SkipWithError(error.c_str());
+                kHeight, 100, 3000);
+            if (!opened) {
+                state.SkipWithError(opened.message().c_str());
                 return;
             }
+            context = std::move(*opened);
             picture.reset(av_frame_alloc());
             picture->format = context->pix_fmt;
             picture->width = kWidth;

@@ -46,11 +46,9 @@ TaskResult ConversionTask::run() {
     if (Status sound = checkImportedSound(m_settings); !sound)
         return failed(sound.message());
     if (!m_watermark && m_settings.watermarkEnabled && !m_settings.watermarkFile.empty()) {
-        std::string detail;
-        auto picture = loadWatermarkPicture(m_settings.watermarkFile, &detail);
+        WatermarkPictureResult picture = loadWatermarkPicture(m_settings.watermarkFile);
         if (!picture)
-            return failed(picture.message() + " (" + m_settings.watermarkFile +
-                          (detail.empty() ? "" : ": " + detail) + ")");
+            return failed(picture.report(m_settings.watermarkFile));
         m_watermark = std::move(*picture);
     }
 

@@ -84,9 +84,8 @@ int runFrame(int argc, char** argv) {
         movie.tick();
     Frame frame(width, height);
     movie.paint(frame, SourceViewport{width, height, 0, 0, 0, 0, width, height});
-    std::string error;
-    if (!writePngFile(frame, outPath, &error)) {
-        std::fprintf(stderr, "swivio-cli frame: %s\n", error.c_str());
+    if (Status written = writePngFile(frame, outPath); !written) {
+        std::fprintf(stderr, "swivio-cli frame: %s\n", written.message().c_str());
         return 1;
     }
     return 0;

@@ -46,18 +46,14 @@ PictureImage stretchPicture(const PictureImage& image, int width, int height) {
     return out;
 }
 
-Result<std::shared_ptr<PictureImage>> loadWatermarkPicture(const std::string& path,
-                                                           std::string* detail) {
-    using R = Result<std::shared_ptr<PictureImage>>;
+WatermarkPictureResult loadWatermarkPicture(const std::string& path) {
+    using R = WatermarkPictureResult;
     const std::optional<PictureFileType> type = pictureFileTypeForPath(path);
     if (!type)
         return R::failure(kUnsupportedFileTypeMessage);
     Result<PictureImage> loaded = loadPictureFile(path, *type);
-    if (!loaded) {
-        if (detail)
-            *detail = loaded.message();
-        return R::failure(kBadPictureFileMessage);
-    }
+    if (!loaded)
+        return R::failure(kBadPictureFileMessage, loaded.message());
     const auto [width, height] = watermarkPictureSize(loaded->width(), loaded->height());
     if (width == loaded->width() && height == loaded->height())
         return std::make_shared<PictureImage>(std::move(*loaded));

@@ -24,12 +24,33 @@ std::pair<int, int> watermarkPictureSize(int width, int height);
 // 24-bit picture. Null when the size is out of range.
 PictureImage stretchPicture(const PictureImage& image, int width, int height);
 
+// What loadWatermarkPicture gives. A failure's message() is exactly one of the two texts
+// above (callers compare it); detail() is the decoder's reason, empty when there is none.
+class [[nodiscard]] WatermarkPictureResult : public Result<std::shared_ptr<PictureImage>> {
+public:
+    WatermarkPictureResult(std::shared_ptr<PictureImage> picture) : Result(std::move(picture)) {}
+    static WatermarkPictureResult failure(std::string message, std::string detail = {}) {
+        return WatermarkPictureResult(std::move(message), std::move(detail));
+    }
+
+    const std::string& detail() const { return m_detail; }
+    // The failure as a conversion reports it, with the file the picture came from:
+    // "<message> (<path>: <detail>)", or "<message> (<path>)" when there is no detail.
+    std::string report(const std::string& path) const {
+        return message() + " (" + path + (m_detail.empty() ? "" : ": " + m_detail) + ")";
+    }
+
+private:
+    WatermarkPictureResult(std::string message, std::string detail)
+        : Result(Status::failure(std::move(message))), m_detail(std::move(detail)) {}
+
+    std::string m_detail;
+};
+
 // Loads a watermark picture as the crop and watermark dialog does: the type from the
 // extension (kUnsupportedFileTypeMessage otherwise), the file decoded as that type
-// (kBadPictureFileMessage when it cannot be), then shrunk to watermarkPictureSize. The
-// failure text is exactly one of the two messages; `detail` (when given) receives the
-// decoder's reason.
-Result<std::shared_ptr<PictureImage>> loadWatermarkPicture(const std::string& path,
-                                                           std::string* detail = nullptr);
+// (kBadPictureFileMessage, with the decoder's reason as the detail, when it cannot be), then
+// shrunk to watermarkPictureSize.
+WatermarkPictureResult loadWatermarkPicture(const std::string& path);
 
 } // namespace swivio

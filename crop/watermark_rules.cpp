@@ -26,11 +26,9 @@ Result<std::shared_ptr<PictureImage>> setWatermark(ConversionSettings& s,
         return R::failure("The watermark rectangle is empty.");
     if (choice.opacity && (*choice.opacity < 0 || *choice.opacity > 255))
         return R::failure("The watermark opacity must be 0 to 255.");
-    std::string detail;
-    auto picture = loadWatermarkPicture(choice.file, &detail);
+    WatermarkPictureResult picture = loadWatermarkPicture(choice.file);
     if (!picture)
-        return R::failure(picture.message() + " (" + choice.file +
-                          (detail.empty() ? "" : ": " + detail) + ")");
+        return R::failure(picture.report(choice.file));
     const PictureImage& image = **picture;
     const WatermarkRect rect =
         choice.rect ? *choice.rect

@@ -72,12 +72,10 @@ ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
     std::shared_ptr<const PictureImage> picture = m_watermarkPicture;
     const ConversionSettings& settings = m_job.settings;
     if (!picture && settings.watermarkEnabled && !settings.watermarkFile.empty()) {
-        std::string detail;
-        auto loaded = loadWatermarkPicture(settings.watermarkFile, &detail);
+        WatermarkPictureResult loaded = loadWatermarkPicture(settings.watermarkFile);
         if (!loaded) {
             result.outcome = Outcome::Failed;
-            result.message = loaded.message() + " (" + settings.watermarkFile +
-                             (detail.empty() ? "" : ": " + detail) + ")";
+            result.message = loaded.report(settings.watermarkFile);
             return result;
         }
         picture = std::move(*loaded);

@@ -70,10 +70,8 @@ Status checkImportedSound(const ConversionSettings& s) {
         return Status::failure(
             "Audio file with 8 bits per sample is not supported to be added to MPEG file!");
     if (s.convertType == OutputType::Avi && !wav) {
-        Mp3FileInfo info;
-        std::string message;
-        if (!openMp3File(file, info, &message))
-            return Status::failure(message);
+        if (Result<OpenedMp3> mp3 = openMp3File(file); !mp3)
+            return Status::failure(mp3.message());
     }
     return {};
 }

@@ -4,35 +4,25 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "encode/audio/mp3_file_reader.h"
-
-namespace {
-
-const std::string& scratchPath() {
-    static const std::string path = "/tmp/swivio-fuzz-mp3-" + std::to_string(getpid()) + ".mp3";
-    return path;
-}
-
-} // namespace
+#include "scratch_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(scratchPath().c_str(), "wb");
-    if (!f)
+    const std::string path = swivio::fuzz::writeScratchFile(data, size, "mp3");
+    if (path.empty())
         return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
 
-    swivio::Mp3FileInfo info;
-    std::string message;
-    swivio::clib::File file = swivio::openMp3File(scratchPath(), info, &message);
-    if (!file) {
-        if (message.empty())
+    swivio::Result<swivio::OpenedMp3> opened = swivio::openMp3File(path);
+    if (!opened) {
+        if (opened.message().empty())
             std::abort();
         return 0;
     }
-    const long pos = std::ftell(file.get());
+    if (!opened->file)
+        std::abort();
+    const swivio::Mp3FileInfo& info = opened->info;
+    const long pos = std::ftell(opened->file.get());
     if (pos < 0 || std::size_t(pos) + 4 > size || data[pos] != 0xFF || data[pos + 1] < 0xE0)
         std::abort();
     if (info.sampleRate <= 0 || info.frameLength < 0 || (info.channels != 1 && info.channels != 2))

@@ -2,30 +2,19 @@
 // and every chunk the source yields is converted and coded as layer II sound, as the MPEG
 // writer does.
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "encode/mpeg/mpeg_audio_encoder.h"
 #include "encode/mpeg/mpeg_sound_source.h"
+#include "scratch_file.h"
 
 namespace {
 
-const std::string& scratchPath(const char* extension) {
-    static const std::string wav = "/tmp/swivio-fuzz-" + std::to_string(getpid()) + ".wav";
-    static const std::string mp3 = "/tmp/swivio-fuzz-" + std::to_string(getpid()) + ".mp3";
-    return std::string(extension) == "wav" ? wav : mp3;
-}
-
 void run(const uint8_t* data, size_t size, const char* extension) {
-    const std::string& path = scratchPath(extension);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    const std::string path = swivio::fuzz::writeScratchFile(data, size, extension);
+    if (path.empty())
         return;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
 
     std::string error;
     auto source = swivio::openMpegSoundSource(path, error);

@@ -1,6 +1,7 @@
 #include "encode/audio/mp3_file_reader.h"
 
 #include <cstring>
+#include <utility>
 
 namespace swivio {
 
@@ -27,10 +28,8 @@ constexpr int32_t kSampleRates[4][3] = {
 constexpr int32_t kVersionMpeg1 = 3;
 constexpr int32_t kVersionReserved = 1;
 
-clib::File refuse(const char* text, std::string* message) {
-    if (message)
-        *message = text;
-    return {};
+Result<OpenedMp3> refuse(const char* text) {
+    return Result<OpenedMp3>::failure(text);
 }
 
 // The Xing VBR header follows the side information, which is 9, 17 or 32 bytes long after
@@ -72,11 +71,10 @@ Mp3FileInfo parseMp3FrameHeader(uint32_t h) {
     return info;
 }
 
-clib::File openMp3File(const std::string& path, Mp3FileInfo& info, std::string* message) {
-    info = {};
+Result<OpenedMp3> openMp3File(const std::string& path) {
     clib::File file = clib::openFile(path.c_str(), "rb");
     if (!file)
-        return refuse(kMp3OpenFailed, message);
+        return refuse(kMp3OpenFailed);
     std::FILE* f = file.get();
 
     // ID3v2 tag: "ID3", version, flags, then a 28-bit synchsafe size of what follows the
@@ -85,13 +83,13 @@ clib::File openMp3File(const std::string& path, Mp3FileInfo& info, std::string* 
     long start = 0;
     if (std::fread(tag, 1, 3, f) == 3 && std::memcmp(tag, "ID3", 3) == 0) {
         if (std::fread(tag + 3, 1, 17, f) != 17)
-            return refuse(kMp3TagUnreadable, message);
+            return refuse(kMp3TagUnreadable);
         const long size = long(tag[6] & 0x7F) << 21 | long(tag[7] & 0x7F) << 14 |
                           long(tag[8] & 0x7F) << 7 | long(tag[9] & 0x7F);
         start = 10 + size;
     }
     if (std::fseek(f, start, SEEK_SET) != 0)
-        return refuse(kMp3NoFrame, message);
+        return refuse(kMp3NoFrame);
 
     // Frame sync: 0xFF followed by a byte of 0xE0 or more (eleven set bits).
     long frameStart = -1;
@@ -107,22 +105,21 @@ clib::File openMp3File(const std::string& path, Mp3FileInfo& info, std::string* 
         }
     }
     if (frameStart < 0)
-        return refuse(kMp3NoFrame, message);
+        return refuse(kMp3NoFrame);
 
     if (hasXingHeader(f, frameStart))
-        return refuse(kMp3VbrRefused, message);
+        return refuse(kMp3VbrRefused);
 
     uint8_t header[4];
     if (std::fseek(f, frameStart, SEEK_SET) != 0 || std::fread(header, 1, 4, f) != 4)
-        return refuse(kMp3NoFrame, message);
+        return refuse(kMp3NoFrame);
     const uint32_t h = uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 |
                        uint32_t(header[2]) << 8 | header[3];
     if (((h >> 12) & 15) == 15)
-        return refuse(kMp3NoFrame, message);
-    info = parseMp3FrameHeader(h);
+        return refuse(kMp3NoFrame);
     if (std::fseek(f, frameStart, SEEK_SET) != 0)
-        return refuse(kMp3NoFrame, message);
-    return file;
+        return refuse(kMp3NoFrame);
+    return OpenedMp3{std::move(file), parseMp3FrameHeader(h)};
 }
 
 } // namespace swivio

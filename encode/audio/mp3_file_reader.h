@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/result.h"
 #include "clib/c_handle.h"
 
 namespace swivio {
@@ -27,11 +28,16 @@ inline constexpr const char* kMp3VbrRefused = "Mp3 with VBR is not supported for
 // index 15 is not judged here.
 Mp3FileInfo parseMp3FrameHeader(uint32_t header);
 
+// An MP3 file opened by openMp3File.
+struct OpenedMp3 {
+    clib::File file;  // positioned at the first frame
+    Mp3FileInfo info; // from the first frame's header
+};
+
 // Opens an MP3 file for copying its frames unchanged: skips a leading ID3v2 tag, finds the
 // first frame sync, refuses a first frame that carries a Xing VBR header (the AVI sound is
-// declared with one constant bit rate), and fills `info` from that frame's header.
-// Returns the file positioned at the first frame. On failure returns an empty handle, the
-// file is closed and `message` (when given) holds one of the texts above.
-clib::File openMp3File(const std::string& path, Mp3FileInfo& info, std::string* message);
+// declared with one constant bit rate), and reads that frame's header. On failure the file
+// is closed and the message is one of the texts above.
+Result<OpenedMp3> openMp3File(const std::string& path);
 
 } // namespace swivio

@@ -59,18 +59,14 @@ uint32_t wavChunkSize(const WavFormat& f, double frameRate) {
     return f.blockAlign * (perFrame / f.blockAlign);
 }
 
-bool openWav(WavReader& reader, const std::string& path, std::string* error) {
-    if (!reader.open(path)) {
-        *error = reader.errorString();
-        return false;
-    }
+Status openWav(WavReader& reader, const std::string& path) {
+    if (!reader.open(path))
+        return Status::failure(reader.errorString());
     const WavFormat& f = reader.format();
     // A block align or rate of 0 would divide by zero or give chunks of nothing.
-    if (f.channels == 0 || f.sampleRate == 0 || f.blockAlign == 0 || f.byteRate == 0) {
-        *error = path + " has an invalid sound format.";
-        return false;
-    }
-    return true;
+    if (f.channels == 0 || f.sampleRate == 0 || f.blockAlign == 0 || f.byteRate == 0)
+        return Status::failure(path + " has an invalid sound format.");
+    return {};
 }
 
 // What every sound stream states once it is open: its header, format and chunk size.
@@ -88,9 +84,9 @@ protected:
 
 class PcmSound final : public FormattedSound {
 public:
-    bool open(const std::string& path, double frameRate, std::string* error) {
-        if (!openWav(m_reader, path, error))
-            return false;
+    Status open(const std::string& path, double frameRate) {
+        if (Status wav = openWav(m_reader, path); !wav)
+            return wav;
         const WavFormat& f = m_reader.format();
         m_header = soundHeader(f.sampleRate, f.blockAlign);
         if (f.formatTag == kFormatExtensible) {
@@ -109,7 +105,7 @@ public:
                 .u16(0); // no extra bytes
         }
         m_chunkSize = wavChunkSize(f, frameRate);
-        return true;
+        return {};
     }
 
     // Only the data chunk's bytes are read, so chunks after it never play as sound.
@@ -125,22 +121,18 @@ private:
 
 class Mp3EncodedSound final : public FormattedSound {
 public:
-    bool open(const std::string& path, int bitRate, double frameRate, std::string* error) {
-        if (!openWav(m_reader, path, error))
-            return false;
+    Status open(const std::string& path, int bitRate, double frameRate) {
+        if (Status wav = openWav(m_reader, path); !wav)
+            return wav;
         const WavFormat& f = m_reader.format();
         // LAME takes 16-bit samples; anything else would be read as the wrong samples.
         const bool integerPcm = f.formatTag == kFormatPcm || f.formatTag == kFormatExtensible;
         if (!integerPcm || f.bitsPerSample != 16 || f.channels < 1 || f.channels > 2 ||
-            f.blockAlign != 2 * f.channels) {
-            *error = path + " is not 16-bit PCM sound in one or two channels; it cannot be "
-                            "encoded to MP3.";
-            return false;
-        }
-        if (bitRate <= 0) {
-            *error = "Invalid MP3 bit rate " + std::to_string(bitRate) + ".";
-            return false;
-        }
+            f.blockAlign != 2 * f.channels)
+            return Status::failure(path + " is not 16-bit PCM sound in one or two channels; "
+                                          "it cannot be encoded to MP3.");
+        if (bitRate <= 0)
+            return Status::failure("Invalid MP3 bit rate " + std::to_string(bitRate) + ".");
         const auto bytesPerSecond = uint32_t(bitRate / 8);
         m_header = soundHeader(bytesPerSecond, 1);
         m_format = mpegLayer3Format(f.channels, f.sampleRate, bytesPerSecond, 1);
@@ -149,10 +141,8 @@ public:
         m_channels = f.channels;
 
         m_lame.reset(lame_init());
-        if (!m_lame) {
-            *error = "Cannot start the MP3 encoder.";
-            return false;
-        }
+        if (!m_lame)
+            return Status::failure("Cannot start the MP3 encoder.");
         lame_global_flags* gf = m_lame.get();
         lame_set_in_samplerate(gf, int(f.sampleRate));
         lame_set_num_channels(gf, f.channels);
@@ -161,12 +151,10 @@ public:
         lame_set_quality(gf, 2);
         lame_set_brate(gf, bitRate / 1000);
         lame_set_VBR(gf, vbr_off);
-        if (lame_init_params(gf) < 0) {
-            *error = "The MP3 encoder does not take " + std::to_string(f.sampleRate) +
-                     " Hz sound at " + std::to_string(bitRate / 1000) + " kbit/s.";
-            return false;
-        }
-        return true;
+        if (lame_init_params(gf) < 0)
+            return Status::failure("The MP3 encoder does not take " + std::to_string(f.sampleRate) +
+                                   " Hz sound at " + std::to_string(bitRate / 1000) + " kbit/s.");
+        return {};
     }
 
     std::vector<uint8_t> nextChunk() override {
@@ -210,25 +198,23 @@ private:
 
 class Mp3CopiedSound final : public FormattedSound {
 public:
-    bool open(const std::string& path, double frameRate, std::string* message, std::string* error) {
-        m_file = openMp3File(path, m_info, message);
-        if (!m_file) {
-            *error = *message + " (" + path + ")";
-            return false;
-        }
+    // Fails with a text for the user.
+    Status open(const std::string& path, double frameRate) {
+        Result<OpenedMp3> opened = openMp3File(path);
+        if (!opened)
+            return Status::failure(opened.message());
+        m_file = std::move(opened->file);
+        m_info = opened->info;
         // With no declared bit rate the stream would claim 0 bytes per second and get no
         // sound at all; refusing says so instead of writing a silent file.
-        if (m_info.bitRate == 0) {
-            *message = kFreeFormatRefused;
-            *error = *message + " (" + path + ")";
-            return false;
-        }
+        if (m_info.bitRate == 0)
+            return Status::failure(kFreeFormatRefused);
         const auto bytesPerSecond = uint32_t(m_info.bitRate * 1000 / 8);
         m_header = soundHeader(bytesPerSecond, 1);
         m_format = mpegLayer3Format(uint16_t(m_info.channels), uint32_t(m_info.sampleRate),
                                     bytesPerSecond, uint16_t(m_info.frameLength));
         m_chunkSize = uint32_t(double(bytesPerSecond) / frameRate);
-        return true;
+        return {};
     }
 
     // Copied without regard to frame boundaries: players resynchronise on the frame headers.
@@ -245,37 +231,29 @@ private:
 
 } // namespace
 
-std::unique_ptr<AviSound> AviSound::open(const std::string& path, AviSoundMode mode, int bitRate,
-                                         double frameRate, std::string* message,
-                                         std::string* error) {
-    std::string ignoredMessage, ignoredError;
-    if (!message)
-        message = &ignoredMessage;
-    if (!error)
-        error = &ignoredError;
-    message->clear();
-    error->clear();
+AviSoundResult AviSound::open(const std::string& path, AviSoundMode mode, int bitRate,
+                              double frameRate) {
     switch (mode) {
     case AviSoundMode::Pcm: {
         auto sound = std::make_unique<PcmSound>();
-        if (sound->open(path, frameRate, error))
-            return sound;
-        break;
+        if (Status opened = sound->open(path, frameRate); !opened)
+            return AviSoundResult::failure(opened.message());
+        return std::unique_ptr<AviSound>(std::move(sound));
     }
     case AviSoundMode::Mp3Encode: {
         auto sound = std::make_unique<Mp3EncodedSound>();
-        if (sound->open(path, bitRate, frameRate, error))
-            return sound;
-        break;
+        if (Status opened = sound->open(path, bitRate, frameRate); !opened)
+            return AviSoundResult::failure(opened.message());
+        return std::unique_ptr<AviSound>(std::move(sound));
     }
     case AviSoundMode::Mp3Copy: {
         auto sound = std::make_unique<Mp3CopiedSound>();
-        if (sound->open(path, frameRate, message, error))
-            return sound;
-        break;
+        if (Status opened = sound->open(path, frameRate); !opened)
+            return AviSoundResult::userFailure(opened.message(), path);
+        return std::unique_ptr<AviSound>(std::move(sound));
     }
     }
-    return nullptr;
+    return AviSoundResult::failure("Unknown AVI sound mode.");
 }
 
 } // namespace swivio

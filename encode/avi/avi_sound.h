@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "base/result.h"
 #include "encode/avi/riff_avi_file.h"
 
 namespace swivio {
@@ -16,6 +18,8 @@ enum class AviSoundMode {
     Mp3Copy,   // an MP3 file's bytes, copied unchanged
 };
 
+class AviSoundResult;
+
 // The sound stream of an AVI file: its header and format, and the bytes that follow each
 // video frame. Made once per writer by AviSound::open.
 class AviSound {
@@ -23,12 +27,9 @@ public:
     virtual ~AviSound() = default;
 
     // Opens the source for `mode` at `frameRate` video frames per second. `bitRate` (bits
-    // per second) is used for Mp3Encode only. On failure returns null and sets `message`
-    // (the text shown to the user; empty when the failure has none) and `error` (always
-    // a description).
-    static std::unique_ptr<AviSound> open(const std::string& path, AviSoundMode mode, int bitRate,
-                                          double frameRate, std::string* message,
-                                          std::string* error);
+    // per second) is used for Mp3Encode only. Never null on success.
+    static AviSoundResult open(const std::string& path, AviSoundMode mode, int bitRate,
+                               double frameRate);
 
     virtual const AviStreamHeader& streamHeader() const = 0;
     virtual const std::vector<uint8_t>& streamFormat() const = 0;
@@ -40,6 +41,34 @@ public:
     virtual std::vector<uint8_t> nextChunk() = 0;
     // What an encoder still holds once the video has ended (flushed once), else empty.
     virtual std::vector<uint8_t> finalChunk() { return {}; }
+};
+
+// What AviSound::open gives. A failure's message() is the text shown to the user when the
+// failure has one (an Mp3Copy source refused with the MP3 reader's texts or "Free-format mp3
+// is not supported for AVI!"), else its description. userText() is that text, empty when
+// the failure has none; description() always describes the failure, naming the file.
+class [[nodiscard]] AviSoundResult : public Result<std::unique_ptr<AviSound>> {
+public:
+    AviSoundResult(std::unique_ptr<AviSound> sound) : Result(std::move(sound)) {}
+    // A failure without a text for the user.
+    static AviSoundResult failure(std::string description) {
+        return AviSoundResult(std::string(), std::move(description));
+    }
+    // A failure with `userText` for the user, about the file at `path`.
+    static AviSoundResult userFailure(const std::string& userText, const std::string& path) {
+        return AviSoundResult(userText, userText + " (" + path + ")");
+    }
+
+    const std::string& userText() const { return m_userText; }
+    const std::string& description() const { return m_description; }
+
+private:
+    AviSoundResult(std::string userText, std::string description)
+        : Result(Status::failure(userText.empty() ? description : userText)),
+          m_userText(std::move(userText)), m_description(std::move(description)) {}
+
+    std::string m_userText;
+    std::string m_description;
 };
 
 } // namespace swivio

@@ -46,15 +46,16 @@ bool AviWriter::open(const std::string& path, int width, int height, double fram
         return fail(m_file.errorString(), kAviCreateFailed);
 
     const auto rate = uint32_t(frameRate * 100 + 0.5);
-    std::string error;
-    m_compressor = VideoCompressor::create(fourCC, width, height, 100, rate, &error);
-    if (!m_compressor) {
+    Result<std::unique_ptr<VideoCompressor>> compressor =
+        VideoCompressor::create(fourCC, width, height, 100, rate);
+    if (!compressor) {
         // Nothing was written: take the empty file away again rather than leave a broken one.
         m_file.abandon();
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
-        return fail(error);
+        return fail(compressor.message());
     }
+    m_compressor = std::move(*compressor);
 
     AviStreamHeader video;
     video.type = fourCc("vids");
@@ -82,20 +83,18 @@ bool AviWriter::addAudio(const std::string& path, AviSoundMode mode, int bitRate
         return fail("Sound can only be added to an open AVI file.");
     if (m_sound || m_framesIn > 0)
         return fail("Sound must be added once, before the first frame.", kAviAudioStreamFailed);
-    std::string message, error;
-    std::unique_ptr<AviSound> sound =
-        AviSound::open(path, mode, bitRate, m_frameRate, &message, &error);
+    AviSoundResult sound = AviSound::open(path, mode, bitRate, m_frameRate);
     if (!sound) {
         // The sound failure leaves the video untouched: the file is written without sound.
         if (m_error.empty() || m_onlySoundFailed) {
-            m_error = error;
-            m_userMessage = message;
+            m_error = sound.description();
+            m_userMessage = sound.userText();
             m_onlySoundFailed = true;
         }
         return false;
     }
-    m_soundStream = m_file.addStream(sound->streamHeader(), sound->streamFormat(), "wb");
-    m_sound = std::move(sound);
+    m_sound = std::move(*sound);
+    m_soundStream = m_file.addStream(m_sound->streamHeader(), m_sound->streamFormat(), "wb");
     return true;
 }
 

@@ -100,12 +100,10 @@ AVPixelFormat inputFormatFor(const AVCodec* codec) {
     return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
 }
 
-clib::AvCodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint32_t scale,
-                                      uint32_t rate, std::string* error) {
-    auto failWith = [&](std::string text) {
-        if (error)
-            *error = std::move(text);
-        return clib::AvCodecContext();
+Result<clib::AvCodecContext> openVideoEncoder(const AVCodec* codec, int width, int height,
+                                              uint32_t scale, uint32_t rate) {
+    const auto failWith = [](std::string text) {
+        return Result<clib::AvCodecContext>::failure(std::move(text));
     };
     const AVPixelFormat format = inputFormatFor(codec);
     if (format == AV_PIX_FMT_NONE)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/result.h"
 #include "clib/ffmpeg_handles.h"
 
 namespace swivio::libav {
@@ -17,10 +18,11 @@ namespace swivio::libav {
 AVPixelFormat inputFormatFor(const AVCodec* codec);
 
 // Allocates and opens `codec` for width x height frames at rate / scale frames per second,
-// every frame a key frame, with the quality the AVI writer uses for it. Empty with `error`
-// when it will not open. The context's codec_tag is the FourCC the output is written with.
-clib::AvCodecContext openVideoEncoder(const AVCodec* codec, int width, int height, uint32_t scale,
-                                      uint32_t rate, std::string* error);
+// every frame a key frame, with the quality the AVI writer uses for it; fails with the
+// reason when it will not open. The context's codec_tag is the FourCC the output is written
+// with.
+Result<clib::AvCodecContext> openVideoEncoder(const AVCodec* codec, int width, int height,
+                                              uint32_t scale, uint32_t rate);
 
 // Signals the end of the stream and discards what the encoder still held.
 void drainEncoder(AVCodecContext* context);

@@ -38,37 +38,31 @@ public:
             libav::drainEncoder(m_context.get());
     }
 
-    bool open(const VideoCompressorInfo& info, int width, int height, uint32_t scale, uint32_t rate,
-              std::string* error) {
+    Status open(const VideoCompressorInfo& info, int width, int height, uint32_t scale,
+                uint32_t rate) {
         m_fourCC = info.fourCC;
         const AVCodec* codec = avcodec_find_encoder_by_name(info.encoderName.c_str());
-        if (!codec) {
-            *error = "The " + info.name + " encoder is missing.";
-            return false;
-        }
-        m_context = libav::openVideoEncoder(codec, width, height, scale, rate, error);
-        if (!m_context)
-            return false;
+        if (!codec)
+            return Status::failure("The " + info.name + " encoder is missing.");
+        Result<clib::AvCodecContext> context =
+            libav::openVideoEncoder(codec, width, height, scale, rate);
+        if (!context)
+            return Status::failure(context.message());
+        m_context = std::move(*context);
         m_frame.reset(av_frame_alloc());
         m_packet.reset(av_packet_alloc());
-        if (!m_frame || !m_packet) {
-            *error = "Out of memory.";
-            return false;
-        }
+        if (!m_frame || !m_packet)
+            return Status::failure("Out of memory.");
         m_frame->format = m_context->pix_fmt;
         m_frame->width = width;
         m_frame->height = height;
-        if (av_frame_get_buffer(m_frame.get(), 0) < 0) {
-            *error = "Out of memory.";
-            return false;
-        }
+        if (av_frame_get_buffer(m_frame.get(), 0) < 0)
+            return Status::failure("Out of memory.");
         m_scaler.reset(sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height,
                                       m_context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
-        if (!m_scaler) {
-            *error = "Cannot convert frames for the " + info.name + " encoder.";
-            return false;
-        }
-        return true;
+        if (!m_scaler)
+            return Status::failure("Cannot convert frames for the " + info.name + " encoder.");
+        return {};
     }
 
     std::vector<uint8_t> streamFormat() const override {
@@ -137,23 +131,19 @@ private:
 
 } // namespace
 
-std::unique_ptr<VideoCompressor> VideoCompressor::create(uint32_t fourCC, int width, int height,
-                                                         uint32_t scale, uint32_t rate,
-                                                         std::string* error) {
-    std::string ignored;
-    if (!error)
-        error = &ignored;
+Result<std::unique_ptr<VideoCompressor>>
+VideoCompressor::create(uint32_t fourCC, int width, int height, uint32_t scale, uint32_t rate) {
+    using R = Result<std::unique_ptr<VideoCompressor>>;
     if (fourCC == 0)
-        return std::make_unique<StoredFrames>(width, height);
+        return std::unique_ptr<VideoCompressor>(std::make_unique<StoredFrames>(width, height));
     const VideoCompressorInfo* info = findVideoCompressor(fourCC);
-    if (!info) {
-        *error = "No video compressor with FourCC " + fourCcText(fourCC) + " is installed.";
-        return nullptr;
-    }
+    if (!info)
+        return R::failure("No video compressor with FourCC " + fourCcText(fourCC) +
+                          " is installed.");
     auto compressor = std::make_unique<LibavCompressor>();
-    if (!compressor->open(*info, width, height, scale, rate, error))
-        return nullptr;
-    return compressor;
+    if (Status opened = compressor->open(*info, width, height, scale, rate); !opened)
+        return opened;
+    return std::unique_ptr<VideoCompressor>(std::move(compressor));
 }
 
 std::vector<uint8_t> bitmapInfoHeader(int width, int height, uint16_t bitCount,

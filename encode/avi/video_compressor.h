@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/frame.h"
+#include "base/result.h"
 
 namespace swivio {
 
@@ -23,10 +24,10 @@ public:
     virtual ~VideoCompressor() = default;
 
     // Makes the compressor for frames of width x height at `rate` / `scale` frames per
-    // second. Empty (with `error`) when no encoder of that FourCC exists or it will not open.
-    static std::unique_ptr<VideoCompressor> create(uint32_t fourCC, int width, int height,
-                                                   uint32_t scale, uint32_t rate,
-                                                   std::string* error);
+    // second; never null on success. Fails with the reason when no encoder of that FourCC
+    // exists or it will not open.
+    static Result<std::unique_ptr<VideoCompressor>> create(uint32_t fourCC, int width, int height,
+                                                           uint32_t scale, uint32_t rate);
 
     // The "strf" body of the stream: a 40-byte bitmap header, followed by the encoder's
     // private data when it has any (decoders of such formats need it).

@@ -53,11 +53,11 @@ std::vector<VideoCompressorInfo> probeCompressors() {
         // Encoders that need hardware frames cannot take converted software frames.
         if (codec->capabilities & AV_CODEC_CAP_HARDWARE)
             continue;
-        std::string error;
-        clib::AvCodecContext context =
-            libav::openVideoEncoder(codec, kProbeWidth, kProbeHeight, 1, 25, &error);
-        if (!context)
+        Result<clib::AvCodecContext> opened =
+            libav::openVideoEncoder(codec, kProbeWidth, kProbeHeight, 1, 25);
+        if (!opened)
             continue;
+        clib::AvCodecContext& context = *opened;
         const uint32_t fourCC = context->codec_tag;
         // Some encoder libraries (SVT-AV1) wait forever when closed before the end of their
         // stream was signalled.

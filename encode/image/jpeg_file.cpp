@@ -43,30 +43,21 @@ bool compressRows(std::FILE* file, int width, int height, int quality, uint8_t* 
     return true;
 }
 
-void setError(std::string* error, std::string text) {
-    if (error)
-        *error = std::move(text);
-}
-
 } // namespace
 
-bool writeJpegFile(const PictureImage& image, const std::string& path, std::string* error) {
-    if (image.isNull() || image.bitsPerPixel() != 24) {
-        setError(error, "Only 24-bit pictures can be written as JPEG: " + path);
-        return false;
-    }
-    clib::File file = clib::openFile(path.c_str(), "wb");
-    if (!file) {
-        setError(error, "Cannot create " + path + ": " + std::strerror(errno));
-        return false;
-    }
+Status writeJpegFile(const PictureImage& image, const std::string& path) {
+    if (image.isNull() || image.bitsPerPixel() != 24)
+        return Status::failure("Only 24-bit pictures can be written as JPEG: " + path);
+    Result<clib::File> file = createPictureFile(path);
+    if (!file)
+        return Status::failure(file.message());
     std::vector<uint8_t*> rows(static_cast<std::size_t>(image.height()));
     for (int y = 0; y < image.height(); ++y)
         rows[std::size_t(y)] = const_cast<uint8_t*>(image.topRow(y));
     char reason[JMSG_LENGTH_MAX] = {};
-    const bool ok = compressRows(file.get(), image.width(), image.height(), image.jpegQuality(),
+    const bool ok = compressRows(file->get(), image.width(), image.height(), image.jpegQuality(),
                                  rows.data(), reason, sizeof reason);
-    return finishPictureFile(std::move(file), path, ok, reason, "JPEG", error);
+    return finishPictureFile(std::move(*file), path, ok, reason, "JPEG");
 }
 
 } // namespace swivio

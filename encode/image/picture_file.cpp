@@ -23,11 +23,6 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-void setError(std::string* error, std::string text) {
-    if (error)
-        *error = std::move(text);
-}
-
 // Picture files are decoded by the movie's bitmap decoders, up to PictureImage's own size
 // limits, with colours as stored: a PictureImage has no alpha, so a transparent or
 // translucent pixel keeps the colour the file gives it.
@@ -111,8 +106,15 @@ Result<PictureImage> loadPictureFile(const std::string& path, PictureFileType ty
     return image;
 }
 
-bool finishPictureFile(clib::File file, const std::string& path, bool written, std::string reason,
-                       const char* format, std::string* error) {
+Result<clib::File> createPictureFile(const std::string& path) {
+    clib::File file = clib::openFile(path.c_str(), "wb");
+    if (!file)
+        return Result<clib::File>::failure("Cannot create " + path + ": " + std::strerror(errno));
+    return file;
+}
+
+Status finishPictureFile(clib::File file, const std::string& path, bool written, std::string reason,
+                         const char* format) {
     bool ok = written;
     if (ok && std::fflush(file.get()) != 0) {
         ok = false;
@@ -123,50 +125,42 @@ bool finishPictureFile(clib::File file, const std::string& path, bool written, s
         ok = false;
         reason = std::strerror(errno);
     }
-    if (!ok) {
-        std::remove(path.c_str());
-        setError(error,
-                 std::string("Cannot write the ") + format + " file " + path + ": " + reason);
-    }
-    return ok;
+    if (ok)
+        return {};
+    std::remove(path.c_str());
+    return Status::failure(std::string("Cannot write the ") + format + " file " + path + ": " +
+                           reason);
 }
 
-bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error) {
-    clib::File file = clib::openFile(path.c_str(), "wb");
-    if (!file) {
-        setError(error, "Cannot create " + path + ": " + std::strerror(errno));
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    ok = std::fclose(file.release()) == 0 && ok;
-    if (!ok) {
-        setError(error, "Cannot write " + path + ": " + std::strerror(errno));
-        std::remove(path.c_str());
-    }
-    return ok;
+Status writeWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
+    Result<clib::File> file = createPictureFile(path);
+    if (!file)
+        return Status::failure(file.message());
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file->get()) == bytes.size();
+    ok = std::fclose(file->release()) == 0 && ok;
+    if (ok)
+        return {};
+    Status failed = Status::failure("Cannot write " + path + ": " + std::strerror(errno));
+    std::remove(path.c_str());
+    return failed;
 }
 
-bool savePictureFile(const PictureImage& image, PictureFileType type, const std::string& path,
-                     std::string* error) {
-    if (image.isNull()) {
-        setError(error, "Cannot save an empty picture as " + path);
-        return false;
-    }
+Status savePictureFile(const PictureImage& image, PictureFileType type, const std::string& path) {
+    if (image.isNull())
+        return Status::failure("Cannot save an empty picture as " + path);
     switch (type) {
     case PictureFileType::Bmp:
-        return writeWholeFile(path, encodeBmp(image), error);
+        return writeWholeFile(path, encodeBmp(image));
     case PictureFileType::Png:
-        return writePngFile(image, path, error);
+        return writePngFile(image, path);
     case PictureFileType::Jpeg:
-        return writeJpegFile(image, path, error);
+        return writeJpegFile(image, path);
     case PictureFileType::Gif:
-        if (image.bitsPerPixel() != 8) {
-            setError(error, "Only 8-bit pictures can be saved as GIF: " + path);
-            return false;
-        }
-        return writeWholeFile(path, encodeSingleGif(image), error);
+        if (image.bitsPerPixel() != 8)
+            return Status::failure("Only 8-bit pictures can be saved as GIF: " + path);
+        return writeWholeFile(path, encodeSingleGif(image));
     }
-    return false;
+    return Status::failure("Unknown picture file type for " + path);
 }
 
 } // namespace swivio

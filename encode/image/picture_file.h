@@ -28,17 +28,20 @@ Result<PictureImage> loadPictureFile(const std::string& path, PictureFileType ty
 
 // Saves `image` at `path`, replacing any file there: BMP (24 bits), PNG (truecolour), JPEG
 // (24-bit pictures only, at the picture's jpegQuality) or a single-picture GIF (8-bit
-// pictures only). On failure a partial file is removed and *error (when given) says why.
-bool savePictureFile(const PictureImage& image, PictureFileType type, const std::string& path,
-                     std::string* error);
+// pictures only). On failure a partial file is removed and the message says why.
+Status savePictureFile(const PictureImage& image, PictureFileType type, const std::string& path);
+
+// Creates (or truncates) the file at `path` for a picture writer; fails with
+// "Cannot create <path>: <reason>".
+Result<clib::File> createPictureFile(const std::string& path);
 
 // Completes a file that a picture writer has filled: flushes and closes it, checking both.
 // When that fails, or the writing did (`written` false, with `reason`), the file is removed
-// and *error (when given) says "Cannot write the <format> file <path>: <reason>".
-bool finishPictureFile(clib::File file, const std::string& path, bool written,
-                       std::string reason, const char* format, std::string* error);
+// and the message says "Cannot write the <format> file <path>: <reason>".
+Status finishPictureFile(clib::File file, const std::string& path, bool written, std::string reason,
+                         const char* format);
 
 // Writes `bytes` as the whole file at `path`; on failure a partial file is removed.
-bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error);
+Status writeWholeFile(const std::string& path, std::span<const uint8_t> bytes);
 
 } // namespace swivio

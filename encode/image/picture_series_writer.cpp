@@ -43,24 +43,24 @@ bool PictureSeriesWriter::writeFrame(const Frame& frame, int index) {
         m_picture.bitsPerPixel() != 24)
         m_picture = PictureImage(frame.width(), frame.height(), 24);
     const std::string path = pictureSeriesFileName(m_folder, m_type, index);
-    std::string error;
-    bool ok = !m_picture.isNull() && m_picture.stride() * m_picture.height() == frame.byteSize();
-    if (!ok) {
-        error = "Cannot make a picture of the frame for " + path;
+    Status saved;
+    if (m_picture.isNull() || m_picture.stride() * m_picture.height() != frame.byteSize()) {
+        saved = Status::failure("Cannot make a picture of the frame for " + path);
     } else {
         std::memcpy(m_picture.data(), frame.data(), frame.byteSize());
         if (m_type == PictureFileType::Gif) {
-            ok = reduceTo8Bits(m_picture, m_dither, m_reduced) &&
-                 savePictureFile(m_reduced, m_type, path, &error);
+            saved = reduceTo8Bits(m_picture, m_dither, m_reduced)
+                        ? savePictureFile(m_reduced, m_type, path)
+                        : Status::failure("Cannot reduce the frame to 256 colours for " + path);
         } else {
             m_picture.setJpegQuality(m_jpegQuality);
-            ok = savePictureFile(m_picture, m_type, path, &error);
+            saved = savePictureFile(m_picture, m_type, path);
         }
     }
-    if (!ok) {
+    if (!saved) {
         // Skipped without stopping the series; remembered for the final report.
         if (m_failed++ == 0)
-            m_firstFailure = error;
+            m_firstFailure = saved.message();
     }
     return true;
 }

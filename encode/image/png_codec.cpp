@@ -2,7 +2,6 @@
 
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include <png.h>
@@ -71,24 +70,15 @@ bool encodeRows(png_structp png, png_infop info, std::FILE* file, int width, int
     return true;
 }
 
-void setError(std::string* error, std::string text) {
-    if (error)
-        *error = std::move(text);
-}
-
 } // namespace
 
-bool writeRgbRows(const std::string& path, int width, int height, const uint8_t* const* rows,
-                  bool bgr, std::string* error) {
-    if (width <= 0 || height <= 0 || width > 0x7FFFFFF || height > 0x7FFFFFF) {
-        setError(error, "Cannot write an empty picture to " + path);
-        return false;
-    }
-    clib::File file = clib::openFile(path.c_str(), "wb");
-    if (!file) {
-        setError(error, "Cannot create " + path + ": " + std::strerror(errno));
-        return false;
-    }
+Status writeRgbRows(const std::string& path, int width, int height, const uint8_t* const* rows,
+                    bool bgr) {
+    if (width <= 0 || height <= 0 || width > 0x7FFFFFF || height > 0x7FFFFFF)
+        return Status::failure("Cannot write an empty picture to " + path);
+    Result<clib::File> file = createPictureFile(path);
+    if (!file)
+        return Status::failure(file.message());
     PngErrorSink sink{};
     bool ok = false;
     {
@@ -96,10 +86,10 @@ bool writeRgbRows(const std::string& path, int width, int height, const uint8_t*
         if (!structs.png() || !structs.info()) {
             std::snprintf(sink.message, sizeof sink.message, "out of memory");
         } else {
-            ok = encodeRows(structs.png(), structs.info(), file.get(), width, height, rows, bgr);
+            ok = encodeRows(structs.png(), structs.info(), file->get(), width, height, rows, bgr);
         }
     }
-    return finishPictureFile(std::move(file), path, ok, sink.message, "PNG", error);
+    return finishPictureFile(std::move(*file), path, ok, sink.message, "PNG");
 }
 
 } // namespace swivio::png_codec

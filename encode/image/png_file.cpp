@@ -6,20 +6,17 @@
 
 namespace swivio {
 
-bool writePngFile(const Frame& frame, const std::string& path, std::string* error) {
+Status writePngFile(const Frame& frame, const std::string& path) {
     std::vector<const uint8_t*> rows(static_cast<std::size_t>(frame.height()));
     for (int y = 0; y < frame.height(); ++y)
         rows[static_cast<std::size_t>(y)] = frame.topRow(y);
     return png_codec::writeRgbRows(path, frame.width(), frame.height(), rows.data(),
-                                   /*bgr=*/true, error);
+                                   /*bgr=*/true);
 }
 
-bool writePngFile(const PictureImage& image, const std::string& path, std::string* error) {
-    if (image.isNull()) {
-        if (error)
-            *error = "Cannot write an empty picture to " + path;
-        return false;
-    }
+Status writePngFile(const PictureImage& image, const std::string& path) {
+    if (image.isNull())
+        return Status::failure("Cannot write an empty picture to " + path);
     PictureImage truecolour;
     const PictureImage* source = &image;
     if (image.bitsPerPixel() != 24) {
@@ -39,7 +36,7 @@ bool writePngFile(const PictureImage& image, const std::string& path, std::strin
     for (int y = 0; y < source->height(); ++y)
         rows[static_cast<std::size_t>(y)] = source->topRow(y);
     return png_codec::writeRgbRows(path, source->width(), source->height(), rows.data(),
-                                   /*bgr=*/true, error);
+                                   /*bgr=*/true);
 }
 
 } // namespace swivio

@@ -30,8 +30,7 @@ Shape readGlyph(std::span<const uint8_t> slice) {
     if (slice.empty())
         return shape;
     ByteReader in(slice);
-    std::string ignored;
-    (void)readShapeRecords(in, 0, shape.groups, &ignored);
+    (void)readShapeRecords(in, 0, shape.groups);
     bool first = true;
     Rect& box = shape.bounds;
     const auto include = [&](int32_t x, int32_t y) {

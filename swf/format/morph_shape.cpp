@@ -124,16 +124,11 @@ MorphLineStyle readMorphLineStyle(ByteReader& in, bool version2) {
 }
 
 // Reads one SHAPE of edges; style indices past the arrays become 0.
-bool readEdges(ByteReader& in, const MorphShape& morph, std::vector<Edge>& edges,
-               std::string* error) {
+Status readEdges(ByteReader& in, const MorphShape& morph, std::vector<Edge>& edges) {
     std::vector<StyleGroup> groups(1);
-    if (!readShapeRecords(in, 0, groups, error))
-        return false;
-    // Reading past the end gives zero bits, which look like an end record.
-    if (!in.ok()) {
-        *error = "shape records cut short";
-        return false;
-    }
+    // Fails too when the data ran out, as zero bits read past the end look like an end record.
+    if (Status read = readShapeRecords(in, 0, groups); !read)
+        return read;
     edges = std::move(groups[0].edges);
     for (Edge& e : edges) {
         if (e.fill0 > morph.fills.size())
@@ -143,7 +138,7 @@ bool readEdges(ByteReader& in, const MorphShape& morph, std::vector<Edge>& edges
         if (e.line > morph.lines.size())
             e.line = 0;
     }
-    return true;
+    return {};
 }
 
 Result<MorphShape> failure(const std::string& message) {
@@ -268,9 +263,8 @@ Result<MorphShape> parseDefineMorphShape(uint16_t tagCode, ByteReader& body) {
     if (!body.ok())
         return failure("damaged styles");
 
-    std::string error;
-    if (!readEdges(body, morph, morph.startEdges, &error))
-        return failure("start edges: " + error);
+    if (Status start = readEdges(body, morph, morph.startEdges); !start)
+        return failure("start edges: " + start.message());
     // The end edges begin where the offset says; some tools write 0 there, in which case
     // they follow the start edges directly.
     if (endEdgesOffset != 0) {
@@ -278,8 +272,8 @@ Result<MorphShape> parseDefineMorphShape(uint16_t tagCode, ByteReader& body) {
             return failure("end edges offset past the end of the tag");
         body.seek(offsetBase + endEdgesOffset);
     }
-    if (!readEdges(body, morph, morph.endEdges, &error))
-        return failure("end edges: " + error);
+    if (Status end = readEdges(body, morph, morph.endEdges); !end)
+        return failure("end edges: " + end.message());
     return morph;
 }
 

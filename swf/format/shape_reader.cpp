@@ -15,13 +15,8 @@ uint16_t checkedIndex(uint32_t index, std::size_t count, bool check) {
 
 } // namespace
 
-bool readShapeRecords(ByteReader& in, int shapeVersion, std::vector<StyleGroup>& groups,
-                      std::string* error) {
-    auto failWith = [&](const char* message) {
-        if (error)
-            *error = message;
-        return false;
-    };
+Status readShapeRecords(ByteReader& in, int shapeVersion, std::vector<StyleGroup>& groups) {
+    constexpr const char* kCutShort = "shape records end before their end record";
     if (groups.empty())
         groups.emplace_back();
     const bool withStyles = shapeVersion >= 1;
@@ -36,12 +31,12 @@ bool readShapeRecords(ByteReader& in, int shapeVersion, std::vector<StyleGroup>&
 
     while (true) {
         if (!in.ok())
-            return failWith("shape records end before their end record");
+            return Status::failure(kCutShort);
         StyleGroup* group = &groups.back();
         if (!bits.flag()) {
             const uint32_t flags = bits.ub(5);
             if (flags == 0) // end record, unless the zeros came from running out of data
-                return in.ok() || failWith("shape records end before their end record");
+                return in.ok() ? Status() : Status::failure(kCutShort);
             const bool newStyles = flags & 0x10;
             if (flags & 0x01) {
                 const int n = int(bits.ub(5));
@@ -63,7 +58,7 @@ bool readShapeRecords(ByteReader& in, int shapeVersion, std::vector<StyleGroup>&
                 next.fills = readFillStyleArray(in, shapeVersion);
                 next.lines = readLineStyleArray(in, shapeVersion);
                 if (!in.ok())
-                    return failWith("damaged style arrays in a shape");
+                    return Status::failure("damaged style arrays in a shape");
                 groups.push_back(std::move(next));
                 group = &groups.back();
                 fillBits = int(bits.ub(4));
@@ -82,7 +77,7 @@ bool readShapeRecords(ByteReader& in, int shapeVersion, std::vector<StyleGroup>&
         }
         // Edge record.
         if (++edgeCount > kMaxShapeEdges)
-            return failWith("shape has too many edges");
+            return Status::failure("shape has too many edges");
         const bool straight = bits.flag();
         const int n = int(bits.ub(4)) + 2;
         Edge e;
@@ -113,7 +108,7 @@ bool readShapeRecords(ByteReader& in, int shapeVersion, std::vector<StyleGroup>&
         e.x1 = x;
         e.y1 = y;
         if (!in.ok())
-            return failWith("shape records end before their end record");
+            return Status::failure(kCutShort);
         group->edges.push_back(e);
     }
 }
@@ -125,18 +120,16 @@ Result<Shape> readShapeWithStyle(ByteReader& in, int shapeVersion) {
     shape.groups[0].lines = readLineStyleArray(in, shapeVersion);
     if (!in.ok())
         return Result<Shape>::failure("damaged style arrays in a shape");
-    std::string error;
-    if (!readShapeRecords(in, shapeVersion, shape.groups, &error))
-        return Result<Shape>::failure(error);
+    if (Status read = readShapeRecords(in, shapeVersion, shape.groups); !read)
+        return read;
     return shape;
 }
 
 Result<Shape> readGlyphShape(ByteReader& in) {
     Shape shape;
     shape.groups.emplace_back();
-    std::string error;
-    if (!readShapeRecords(in, 0, shape.groups, &error))
-        return Result<Shape>::failure(error);
+    if (Status read = readShapeRecords(in, 0, shape.groups); !read)
+        return read;
     return shape;
 }
 

@@ -23,10 +23,9 @@ constexpr std::size_t kMaxShapeEdges = 512 * 1024;
 // group's arrays are dropped (read as 0). shapeVersion 0 reads a plain SHAPE as font glyphs
 // and morph shapes hold it: no style arrays, indices kept as read, the new-styles flag
 // ignored. groups must hold at least one group; the first receives the records until the
-// first new styles. Returns false with a message when the records are damaged or hold more
-// than kMaxShapeEdges edges; the edges read until then stay in groups.
-bool readShapeRecords(ByteReader& in, int shapeVersion, std::vector<StyleGroup>& groups,
-                      std::string* error);
+// first new styles. Fails with a message when the records are damaged or hold more than
+// kMaxShapeEdges edges; the edges read until then stay in groups.
+Status readShapeRecords(ByteReader& in, int shapeVersion, std::vector<StyleGroup>& groups);
 
 // SHAPEWITHSTYLE: fill styles, line styles and the records of DefineShapeN.
 Result<Shape> readShapeWithStyle(ByteReader& in, int shapeVersion);

@@ -44,11 +44,10 @@ TEST(WatermarkPicture, LoadingMessagesAndShrinking) {
 
     const std::string damaged = dir.file("logo.png");
     testkit::writeFileBytes(damaged, {1, 2, 3});
-    std::string detail;
-    auto bad = loadWatermarkPicture(damaged, &detail);
+    auto bad = loadWatermarkPicture(damaged);
     ASSERT_FALSE(bad);
     EXPECT_EQ(bad.message(), "The file format is not correct!");
-    EXPECT_FALSE(detail.empty());
+    EXPECT_FALSE(bad.detail().empty());
 
     auto missing = loadWatermarkPicture(dir.file("none.gif"));
     ASSERT_FALSE(missing);

@@ -71,9 +71,10 @@ protected:
     long openBytes(const std::vector<uint8_t>& bytes) {
         const std::string path = m_dir.file("in.mp3");
         testkit::writeBytes(path, bytes);
-        m_message.clear();
-        clib::File f = openMp3File(path, m_info, &m_message);
-        return f ? std::ftell(f.get()) : -1;
+        Result<OpenedMp3> opened = openMp3File(path);
+        m_message = opened.message();
+        m_info = opened ? opened->info : Mp3FileInfo{};
+        return opened ? std::ftell(opened->file.get()) : -1;
     }
     testkit::TempDir m_dir;
     Mp3FileInfo m_info;
@@ -162,9 +163,9 @@ TEST_F(Mp3FileTest, GivesItsMessagesForBadFiles) {
         EXPECT_EQ(openBytes(c.bytes), -1) << c.name;
         EXPECT_EQ(m_message, c.message) << c.name;
     }
-    m_message.clear();
-    EXPECT_FALSE(openMp3File(m_dir.file("missing.mp3"), m_info, &m_message));
-    EXPECT_EQ(m_message, kMp3OpenFailed);
+    Result<OpenedMp3> missing = openMp3File(m_dir.file("missing.mp3"));
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.message(), kMp3OpenFailed);
 }
 
 } // namespace

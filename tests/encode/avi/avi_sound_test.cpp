@@ -227,8 +227,9 @@ TEST(AviSoundTest, CopiesMp3BytesInFramePeriodSlices) {
     ASSERT_EQ(copied.size(), 20u * 1066u);
     EXPECT_TRUE(std::equal(copied.begin(), copied.end(), mp3.begin()));
 
-    Mp3FileInfo info;
-    ASSERT_TRUE(openMp3File(path, info, nullptr));
+    Result<OpenedMp3> opened = openMp3File(path);
+    ASSERT_TRUE(opened) << opened.message();
+    const Mp3FileInfo& info = opened->info;
     const RiffNode* strh = soundHeader(riffs);
     ASSERT_NE(strh, nullptr);
     EXPECT_EQ(strh->u32(24), 16000u);
