@@ -19,17 +19,17 @@ constexpr int kBFrames = 2;
 
 constexpr MpegOutputPreset kMpegWriterPresets[kMpegPresetCount] = {
     {"DVD-NTSC", "dvd", 720, 480, 30000, 1001, kNtscGop, kBFrames, 8000000, 9000000, kSvcdDvdBuffer,
-     224000, 48000, MpegAudioCodec::Ac3, 2048, kDvdMuxRate, 0, false},
+     224000, 48000, MpegAudioCodec::Ac3, 2048, kDvdMuxRate, 0, false, false},
     {"DVD-PAL", "dvd", 720, 576, 25, 1, kPalGop, kBFrames, 8000000, 9000000, kSvcdDvdBuffer, 224000,
-     48000, MpegAudioCodec::Ac3, 2048, kDvdMuxRate, 0, false},
+     48000, MpegAudioCodec::Ac3, 2048, kDvdMuxRate, 0, false, false},
     {"SVCD-NTSC", "svcd", 480, 480, 30000, 1001, kNtscGop, kBFrames, 2000000, 2516000,
-     kSvcdDvdBuffer, 224000, 44100, MpegAudioCodec::Mp2, 2324, 0, 0, true},
+     kSvcdDvdBuffer, 224000, 44100, MpegAudioCodec::Mp2, 2324, 0, 0, true, false},
     {"SVCD-PAL", "svcd", 480, 576, 25, 1, kPalGop, kBFrames, 2000000, 2516000, kSvcdDvdBuffer,
-     224000, 44100, MpegAudioCodec::Mp2, 2324, 0, 0, true},
+     224000, 44100, MpegAudioCodec::Mp2, 2324, 0, 0, true, false},
     {"VCD-NTSC", "vcd", 352, 240, 30000, 1001, kNtscGop, kBFrames, 1150000, 1150000, kVcdBuffer,
-     224000, 44100, MpegAudioCodec::Mp2, 2324, kVcdMuxRate, kVcdPreload, false},
+     224000, 44100, MpegAudioCodec::Mp2, 2324, kVcdMuxRate, kVcdPreload, false, true},
     {"VCD-PAL", "vcd", 352, 288, 25, 1, kPalGop, kBFrames, 1150000, 1150000, kVcdBuffer, 224000,
-     44100, MpegAudioCodec::Mp2, 2324, kVcdMuxRate, kVcdPreload, false},
+     44100, MpegAudioCodec::Mp2, 2324, kVcdMuxRate, kVcdPreload, false, true},
 };
 
 } // namespace

@@ -36,6 +36,8 @@ struct MpegOutputPreset {
     int muxPreloadMicros;
     // SVCD players expect room for the scan information in each picture's user data.
     bool scanOffset;
+    // A VCD carries a sound stream whatever the movie: without sound it is silence.
+    bool needsSound;
 
     double frameRate() const { return double(frameRateNum) / double(frameRateDen); }
 };

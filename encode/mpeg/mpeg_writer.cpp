@@ -241,7 +241,7 @@ bool MpegWriter::openStreams(const AVOutputFormat* format, const std::string& so
         return fail("out of memory for the video stream");
     m_videoSink = [this](AVPacket& p) { return writePacket(p, m_video->context(), m_videoStream); };
 
-    if (soundPath.empty())
+    if (soundPath.empty() && !m_preset->needsSound)
         return true;
     const AVCodecID audioCodec =
         m_preset->audioCodec == MpegAudioCodec::Ac3 ? AV_CODEC_ID_AC3 : format->audio_codec;
@@ -250,7 +250,8 @@ bool MpegWriter::openStreams(const AVOutputFormat* format, const std::string& so
     m_audio = std::make_unique<MpegAudioEncoder>();
     if (!m_audio->open(audioCodec, m_preset->sampleRate, m_preset->audioBitRate, error))
         return fail(error);
-    m_sound = openMpegSoundSource(soundPath, error);
+    m_sound = soundPath.empty() ? makeSilentSoundSource(m_preset->sampleRate)
+                                : openMpegSoundSource(soundPath, error);
     if (!m_sound)
         return fail(error);
     m_audioStream = avformat_new_stream(ctx, nullptr);

@@ -42,8 +42,9 @@ public:
 
     // Creates the file at `path` (replacing one that exists) for the selected preset, with
     // sound from `soundPath` (a ".wav" name is read as WAV, anything else as MP3) or without
-    // sound when it is empty. False when any part fails (no preset, encoder, sound file,
-    // output file, header); then nothing stays open and a file this call created is removed.
+    // sound when it is empty (a VCD then carries silence, as its players expect). False when
+    // any part fails (no preset, encoder, sound file, output file, header); then nothing stays
+    // open and a file this call created is removed.
     [[nodiscard]] bool open(const std::string& path, const std::string& soundPath);
     bool isOpen() const { return m_output != nullptr; }
     bool hasSound() const { return m_audio != nullptr; }

@@ -135,8 +135,9 @@ struct PresetCase {
     int rateDen;
     int sampleRate;
     int videoBitRate;
-    int packSize; // a disc sector's payload
-    int gopSize;  // pictures from one intra picture to the next, at most
+    int packSize;     // a disc sector's payload
+    int gopSize;      // pictures from one intra picture to the next, at most
+    bool soundAlways; // a VCD carries a sound stream, silent when none is given
     double frameRate() const { return double(rateNum) / rateDen; }
 };
 
@@ -160,9 +161,17 @@ TEST_P(MpegPresetTest, WritesPicturesOfThePresetThatDecodeToTheFrame) {
 
     const testkit::ProbedFile probed = testkit::probeMpeg(path);
     ASSERT_TRUE(probed.opened) << probed.error;
-    ASSERT_EQ(probed.streams.size(), 1u);
+    ASSERT_EQ(probed.streams.size(), c.soundAlways ? 2u : 1u);
     const testkit::ProbedStream* v = probed.video();
     ASSERT_NE(v, nullptr);
+    if (c.soundAlways) {
+        ASSERT_NE(probed.audio(), nullptr);
+        EXPECT_NEAR(probed.audio()->end, v->end, 0.05) << "silence as long as the pictures";
+        const testkit::DecodedSound sound = testkit::decodeSound(path);
+        ASSERT_FALSE(sound.left.empty());
+        for (const float sample : sound.left)
+            ASSERT_NEAR(sample, 0.0f, 0.001f);
+    }
     EXPECT_EQ(v->codec, c.videoCodec);
     EXPECT_EQ(v->width, c.width);
     EXPECT_EQ(v->height, c.height);
@@ -285,12 +294,12 @@ TEST_P(MpegPresetTest, WritesAStreamADiscCanPlay) {
 INSTANTIATE_TEST_SUITE_P(
     AllTypes, MpegPresetTest,
     ::testing::Values(
-        PresetCase{0, "mpeg2video", "ac3", 720, 480, 30000, 1001, 48000, 8000000, 2048, 18},
-        PresetCase{1, "mpeg2video", "ac3", 720, 576, 25, 1, 48000, 8000000, 2048, 15},
-        PresetCase{2, "mpeg2video", "mp2", 480, 480, 30000, 1001, 44100, 2000000, 2324, 18},
-        PresetCase{3, "mpeg2video", "mp2", 480, 576, 25, 1, 44100, 2000000, 2324, 15},
-        PresetCase{4, "mpeg1video", "mp2", 352, 240, 30000, 1001, 44100, 1150000, 2324, 18},
-        PresetCase{5, "mpeg1video", "mp2", 352, 288, 25, 1, 44100, 1150000, 2324, 15}),
+        PresetCase{0, "mpeg2video", "ac3", 720, 480, 30000, 1001, 48000, 8000000, 2048, 18, false},
+        PresetCase{1, "mpeg2video", "ac3", 720, 576, 25, 1, 48000, 8000000, 2048, 15, false},
+        PresetCase{2, "mpeg2video", "mp2", 480, 480, 30000, 1001, 44100, 2000000, 2324, 18, false},
+        PresetCase{3, "mpeg2video", "mp2", 480, 576, 25, 1, 44100, 2000000, 2324, 15, false},
+        PresetCase{4, "mpeg1video", "mp2", 352, 240, 30000, 1001, 44100, 1150000, 2324, 18, true},
+        PresetCase{5, "mpeg1video", "mp2", 352, 288, 25, 1, 44100, 1150000, 2324, 15, true}),
     [](const auto& row) { return "Type" + std::to_string(row.param.mpegType); });
 
 // --- Sound sources: length and content after conversion ------------------------------------
