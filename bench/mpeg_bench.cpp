@@ -86,22 +86,11 @@ void encodeDirectly(benchmark::State& state, bool convert) {
     const AVOutputFormat* format = av_guess_format(preset.muxer, nullptr, nullptr);
     const AVCodec* codec = avcodec_find_encoder(format->video_codec);
     clib::AvCodecContext c(avcodec_alloc_context3(codec));
-    c->bit_rate = preset.videoBitRate;
-    c->rc_max_rate = preset.videoMaxRate;
-    if (preset.videoMaxRate == preset.videoBitRate)
-        c->rc_min_rate = preset.videoBitRate;
-    c->rc_buffer_size = preset.videoBufferBits;
-    c->width = preset.width;
-    c->height = preset.height;
-    c->time_base = AVRational{100, preset.timeBaseDen()};
-    c->framerate = AVRational{preset.timeBaseDen(), 100};
-    c->sample_aspect_ratio = AVRational{1, 1};
-    c->gop_size = 0;
-    c->max_b_frames = 0;
-    c->pix_fmt = AV_PIX_FMT_YUV420P;
-    if (format->video_codec == AV_CODEC_ID_MPEG1VIDEO)
-        c->mb_decision = FF_MB_DECISION_RD;
-    if (avcodec_open2(c.get(), codec, nullptr) < 0) {
+    AVDictionary* options = nullptr;
+    configureMpegVideo(c.get(), preset, format->video_codec, &options);
+    const int opened = avcodec_open2(c.get(), codec, &options);
+    av_dict_free(&options);
+    if (opened < 0) {
         state.SkipWithError("encoder refused the settings");
         return;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 #include "settings/conversion_settings.h"
 
@@ -31,7 +32,25 @@ int32_t roundedMarkValue(int64_t a, int64_t b, int64_t divisor) {
     return int32_t(v);
 }
 
+// a * b * c / (d * e), truncated toward zero, in 128 bits so that no product can overflow.
+int32_t mulDiv3(int64_t a, int64_t b, int64_t c, int64_t d, int64_t e) {
+    __extension__ using Wide = __int128;
+    const Wide v = Wide(a) * b * c / (Wide(d) * e);
+    return int32_t(std::clamp<Wide>(v, std::numeric_limits<int32_t>::min(),
+                                    std::numeric_limits<int32_t>::max()));
+}
+
 } // namespace
+
+PixelAspect outputPixelAspect(const ConversionSettings& s, int32_t outputWidth,
+                              int32_t outputHeight) {
+    if (s.convertType != OutputType::Mpeg || outputWidth <= 0 || outputHeight <= 0)
+        return {};
+    const int64_t num = int64_t(kMpegDisplayAspect.num) * outputHeight;
+    const int64_t den = int64_t(kMpegDisplayAspect.den) * outputWidth;
+    const int64_t divisor = std::gcd(num, den);
+    return {num / divisor, den / divisor};
+}
 
 FrameGeometry computeFrameGeometry(const ConversionSettings& s) {
     int32_t requestedWidth = s.aviWidth;
@@ -66,9 +85,21 @@ FrameGeometry computeFrameGeometry(const ConversionSettings& s) {
         cropHeight = s.movieHeight;
     }
 
+    const PixelAspect pixel = outputPixelAspect(s, w, h);
     if (w <= 0 || h <= 0) {
         // A frame too small to hold a pixel keeps an empty content area.
         g.contentWidth = g.contentHeight = 0;
+    } else if (!pixel.isSquare()) {
+        // Shown at the pixel aspect, the frame is w x num/den units wide per h high; the crop
+        // keeps its shape in those units.
+        if (double(cropWidth) * double(pixel.den) * double(h) >=
+            double(w) * double(pixel.num) * double(cropHeight)) {
+            g.contentWidth = w;
+            g.contentHeight = mulDiv3(w, pixel.num, cropHeight, pixel.den, cropWidth);
+        } else {
+            g.contentHeight = h;
+            g.contentWidth = mulDiv3(h, pixel.den, cropWidth, pixel.num, cropHeight);
+        }
     } else if (double(cropWidth) / double(cropHeight) >= double(w) / double(h)) {
         g.contentWidth = w;
         g.contentHeight = mulDiv(w, cropHeight, cropWidth);

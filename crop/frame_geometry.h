@@ -26,12 +26,28 @@ struct FrameGeometry {
     int32_t outputMarkHeight = 0;
 };
 
+// The width of an output pixel over its height, in lowest terms.
+struct PixelAspect {
+    int64_t num = 1;
+    int64_t den = 1;
+    bool isSquare() const { return num == den; }
+};
+
+// MPEG output is shown on a disc player at a display aspect of 4:3 whatever its pixel size,
+// so its pixels are (4 x outputHeight) : (3 x outputWidth) wide: 8:9 for DVD-NTSC, 16:15 for
+// DVD-PAL. Every other output, and an empty frame, has square pixels.
+inline constexpr PixelAspect kMpegDisplayAspect{4, 3};
+PixelAspect outputPixelAspect(const ConversionSettings& settings, int32_t outputWidth,
+                              int32_t outputHeight);
+
 // Integer arithmetic truncates toward zero with products before quotients; the aspect-ratio
 // comparison and the watermark divisions are in floating point, the watermark rounded half
 // up. A crop rectangle with no width or height is taken as the whole movie; a movie with no
 // width or height gives a content area filling the frame, the player at the frame's size,
 // a grab origin of (0, 0) and no watermark area. An output size below 4 x 2 pixels gives an
-// empty content area.
+// empty content area. With non-square output pixels (MPEG) the content area keeps the crop's
+// shape as displayed, so a circle in the movie stays a circle on the screen; the player size
+// then scales width and height by different factors.
 FrameGeometry computeFrameGeometry(const ConversionSettings& settings);
 
 } // namespace swivio

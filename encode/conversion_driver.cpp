@@ -19,7 +19,8 @@ double outputFrameRate(const ConversionSettings& settings) {
         return settings.aviFrameRate;
     case OutputType::Mpeg: {
         const double rate = settings.mpegFrameRate;
-        return std::fabs(rate - 29.97) < 0.001 ? 30.0 : rate;
+        // Discs play NTSC at exactly 30000/1001 frames per second, as the MPEG writer codes it.
+        return std::fabs(rate - 29.97) < 0.001 ? 30000.0 / 1001.0 : rate;
     }
     case OutputType::ImageSeries:
         return settings.imageFrameRate;

@@ -15,7 +15,7 @@ namespace swivio {
 class PictureImage;
 
 // The output frame rate of a conversion: aviFrameRate, mpegFrameRate or imageFrameRate by
-// convertType, an MPEG rate within 0.001 of 29.97 counting as 30.
+// convertType, an MPEG rate within 0.001 of 29.97 counting as NTSC's exact 30000/1001.
 double outputFrameRate(const ConversionSettings& settings);
 
 // How recorded frames become output frames, so that the output lasts as long as the movie:

@@ -11,8 +11,8 @@ namespace swivio {
 // The MPEG output of the encoding loop as a FrameWriter.
 //
 // Opens an MpegWriter with the preset of `mpegType` (0 to 5), writing `path` with sound from
-// `soundPath` (empty: no sound). On failure the message says why; MPEG failures are not shown
-// to the user by the GUI, the command line prints the message.
+// `soundPath` (empty: no sound, silence on a VCD). On failure the message says why; MPEG failures
+// are not shown to the user by the GUI, the command line prints the message.
 //
 // The writer's writeFrame returns true even when a frame fails (MPEG output fails silently
 // and the loop carries on); the first failure stays in errorString() and makes finish()

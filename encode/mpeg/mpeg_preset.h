@@ -11,10 +11,15 @@ struct MpegOutputPreset {
     const char* muxer; // libavformat short name: "dvd", "svcd" or "vcd"
     int width;
     int height;
-    // Frames per second written into the stream. NTSC types use exactly 30 (time base
-    // 100/3000): the encoding loop counts the 29.97 of the settings as 30 when it repeats
-    // frames, so the picture count and the movie's duration stay in step.
-    float frameRate;
+    // Frames per second written into the stream, exactly: discs play NTSC at 30000/1001 and
+    // PAL at 25/1. The encoding loop plans its repeated frames at the same rate, so pictures
+    // and sound stay together however long the movie.
+    int frameRateNum;
+    int frameRateDen;
+    // Pictures from one intra picture to the next (PAL 15, NTSC 18) and the B pictures
+    // between two reference pictures: the group structure players expect on a disc.
+    int gopSize;
+    int maxBFrames;
     int videoBitRate;    // average bit/s the rate control aims at
     int videoMaxRate;    // bit/s the decoder buffer model allows at most
     int videoBufferBits; // size of that buffer (VBV), bits
@@ -26,10 +31,22 @@ struct MpegOutputPreset {
     // bytes a second); 0 lets the multiplexer add up its streams. Without the fixed rate the
     // multiplexer schedules a VCD's video too slowly and the decoder buffer runs dry.
     int muxRate;
+    // How far, in microseconds, the first decoding time lies after the first pack's clock;
+    // 0 keeps the multiplexer's default. A VCD player starts on 0.44 s.
+    int muxPreloadMicros;
+    // SVCD players expect room for the scan information in each picture's user data.
+    bool scanOffset;
+    // A VCD carries a sound stream whatever the movie: without sound it is silence.
+    bool needsSound;
 
-    // The codec time base's denominator over a numerator of 100: 3000 or 2500.
-    int timeBaseDen() const { return static_cast<int>(frameRate * 100.0f + 0.5f); }
+    double frameRate() const { return double(frameRateNum) / double(frameRateDen); }
 };
+
+// Discs show the whole coded frame at a display aspect of 4:3, whatever its pixel size: a
+// pixel is (4 x height) : (3 x width) wide. That is 8:9 for 720 x 480, 16:15 for 720 x 576,
+// 10:11 and 12:11 for the VCD sizes, the values of MPEG-1's 525- and 625-line pixel codes.
+inline constexpr int kMpegDisplayAspectNum = 4;
+inline constexpr int kMpegDisplayAspectDen = 3;
 
 inline constexpr int kMpegPresetCount = 6;
 

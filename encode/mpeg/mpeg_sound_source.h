@@ -36,6 +36,9 @@ public:
 // file. Null with `error` filled when the file cannot be opened or holds no usable sound.
 std::unique_ptr<MpegSoundSource> openMpegSoundSource(const std::string& path, std::string& error);
 
+// Silence in stereo at `sampleRate` Hz that never ends: the sound of a VCD made without one.
+std::unique_ptr<MpegSoundSource> makeSilentSoundSource(int sampleRate);
+
 // The two kinds, for callers that know which they have.
 std::unique_ptr<MpegSoundSource> openWavSoundSource(const std::string& path, std::string& error);
 std::unique_ptr<MpegSoundSource> openMp3SoundSource(const std::string& path, std::string& error);

@@ -4,6 +4,39 @@
 
 namespace swivio {
 
+AVRational mpegSampleAspect(const MpegOutputPreset& preset) {
+    AVRational aspect{1, 1};
+    av_reduce(&aspect.num, &aspect.den, int64_t(kMpegDisplayAspectNum) * preset.height,
+              int64_t(kMpegDisplayAspectDen) * preset.width, 1 << 16);
+    return aspect;
+}
+
+void configureMpegVideo(AVCodecContext* c, const MpegOutputPreset& preset, AVCodecID codecId,
+                        AVDictionary** options) {
+    c->codec_type = AVMEDIA_TYPE_VIDEO;
+    c->codec_id = codecId;
+    c->bit_rate = preset.videoBitRate;
+    c->rc_max_rate = preset.videoMaxRate;
+    // A peak rate equal to the average one is a constant-rate stream (VCD): the encoder then
+    // needs the same floor, and stuffs simple pictures up to it.
+    if (preset.videoMaxRate == preset.videoBitRate)
+        c->rc_min_rate = preset.videoBitRate;
+    c->rc_buffer_size = preset.videoBufferBits;
+    c->width = preset.width;
+    c->height = preset.height;
+    // One tick per picture: presentation times count frames.
+    c->time_base = AVRational{preset.frameRateDen, preset.frameRateNum};
+    c->framerate = AVRational{preset.frameRateNum, preset.frameRateDen};
+    c->sample_aspect_ratio = mpegSampleAspect(preset);
+    c->gop_size = preset.gopSize;
+    c->max_b_frames = preset.maxBFrames;
+    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    if (codecId == AV_CODEC_ID_MPEG1VIDEO)
+        c->mb_decision = FF_MB_DECISION_RD;
+    if (preset.scanOffset)
+        av_dict_set(options, "scan_offset", "1", 0);
+}
+
 bool MpegVideoEncoder::open(const MpegOutputPreset& preset, AVCodecID codecId, std::string& error) {
     const AVCodec* codec = avcodec_find_encoder(codecId);
     if (!codec) {
@@ -20,28 +53,10 @@ bool MpegVideoEncoder::open(const MpegOutputPreset& preset, AVCodecID codecId, s
     m_height = preset.height;
 
     AVCodecContext* c = m_codec.get();
-    c->codec_type = AVMEDIA_TYPE_VIDEO;
-    c->codec_id = codecId;
-    c->bit_rate = preset.videoBitRate;
-    c->rc_max_rate = preset.videoMaxRate;
-    // A peak rate equal to the average one is a constant-rate stream (VCD): the encoder then
-    // needs the same floor, and stuffs simple pictures up to it.
-    if (preset.videoMaxRate == preset.videoBitRate)
-        c->rc_min_rate = preset.videoBitRate;
-    c->rc_buffer_size = preset.videoBufferBits;
-    c->width = preset.width;
-    c->height = preset.height;
-    c->time_base = AVRational{100, preset.timeBaseDen()};
-    c->framerate = AVRational{preset.timeBaseDen(), 100};
-    c->sample_aspect_ratio = AVRational{1, 1};
-    // A group of pictures of 0 makes every picture an intra picture.
-    c->gop_size = 0;
-    c->max_b_frames = 0;
-    c->pix_fmt = AV_PIX_FMT_YUV420P;
-    if (codecId == AV_CODEC_ID_MPEG1VIDEO)
-        c->mb_decision = FF_MB_DECISION_RD;
-
-    int rc = avcodec_open2(c, codec, nullptr);
+    AVDictionary* options = nullptr;
+    configureMpegVideo(c, preset, codecId, &options);
+    int rc = avcodec_open2(c, codec, &options);
+    av_dict_free(&options);
     if (rc < 0) {
         error = std::string("cannot open the ") + codec->name +
                 " encoder: " + clib::ffmpegErrorText(rc);

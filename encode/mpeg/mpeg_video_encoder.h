@@ -13,12 +13,26 @@ namespace swivio {
 // Receives each coded packet in the codec's time base; false stops the caller.
 using PacketSink = std::function<bool(AVPacket&)>;
 
-// Turns bottom-up 24-bit BGR frames of a preset's size into MPEG-1 or MPEG-2 intra pictures.
+// The pixel aspect of a preset's frames: the whole frame shows at 4:3 (see
+// kMpegDisplayAspectNum), reduced to lowest terms.
+AVRational mpegSampleAspect(const MpegOutputPreset& preset);
+
+// Sets `c` (allocated for `codecId`, mpeg1video or mpeg2video, not yet opened) to the preset's
+// size, exact frame rate, pixel aspect, group structure, bit rates and decoder buffer, and
+// adds the encoder's private options to `options` (the caller frees it).
+void configureMpegVideo(AVCodecContext* c, const MpegOutputPreset& preset, AVCodecID codecId,
+                        AVDictionary** options);
+
+// Turns bottom-up 24-bit BGR frames of a preset's size into MPEG-1 or MPEG-2 pictures in the
+// disc's group structure: an intra picture every gopSize pictures, predicted pictures between,
+// up to maxBFrames bidirectional ones between two references.
 //
-// Quality: every picture is an intra picture (no motion prediction, so a frame repeated by
-// the encoding loop costs as much as a new one) and the rate control aims at the preset's
-// average bit rate within the format's decoder buffer and peak rate; it chooses the quantiser
-// per picture between 2 and 31. Flat Flash artwork usually settles at fine quantisers.
+// Quality: the rate control aims at the preset's average bit rate within the format's decoder
+// buffer and peak rate; it chooses the quantiser per picture between 2 and 31. A frame
+// repeated by the encoding loop costs almost nothing as a predicted picture.
+//
+// The encoder holds back up to maxBFrames + 1 pictures to reorder them: their packets come
+// from later encode calls or from flush, which the owner calls once after the last frame.
 class MpegVideoEncoder {
 public:
     // Opens the encoder for `codecId` (mpeg1video or mpeg2video) with the preset's size, rate
@@ -33,8 +47,8 @@ public:
     [[nodiscard]] bool encode(const uint8_t* bgrBottomUp, int64_t pts, const PacketSink& sink,
                               std::string& error);
 
-    // Hands over whatever the encoder still holds (nothing with intra pictures, but the codec
-    // decides). False with `error` filled when a packet is refused.
+    // Ends the stream: hands over every picture the encoder still holds back. False with
+    // `error` filled when the encoder fails or a packet is refused.
     [[nodiscard]] bool flush(const PacketSink& sink, std::string& error);
 
 private:

@@ -13,9 +13,11 @@
 
 namespace swivio {
 
-// Writes a DVD, SVCD or VCD program stream: intra-only MPEG-1 or MPEG-2 video from the
-// encoding loop's frames and, optionally, stereo sound (MPEG audio layer II, or AC-3 for DVD)
-// from a WAV or MP3 file, interleaved by time.
+// Writes a DVD, SVCD or VCD program stream: MPEG-1 or MPEG-2 video in the disc's group
+// structure, shown at 4:3, from the encoding loop's frames and, optionally, stereo sound (MPEG
+// audio layer II, or AC-3 for DVD) from a WAV or MP3 file, interleaved by time. The file is
+// made of whole packs of the preset's packet size (2048 bytes for DVD, 2324 for a VCD or SVCD
+// sector); the last pack ends with the program end code.
 //
 // Use: selectPreset, open, writeFrame per frame, close. The sound is kept just ahead of the
 // video: after each picture, sound frames are coded until the sound's time reaches the end of
@@ -40,8 +42,9 @@ public:
 
     // Creates the file at `path` (replacing one that exists) for the selected preset, with
     // sound from `soundPath` (a ".wav" name is read as WAV, anything else as MP3) or without
-    // sound when it is empty. False when any part fails (no preset, encoder, sound file,
-    // output file, header); then nothing stays open and a file this call created is removed.
+    // sound when it is empty (a VCD then carries silence, as its players expect). False when
+    // any part fails (no preset, encoder, sound file, output file, header); then nothing stays
+    // open and a file this call created is removed.
     [[nodiscard]] bool open(const std::string& path, const std::string& soundPath);
     bool isOpen() const { return m_output != nullptr; }
     bool hasSound() const { return m_audio != nullptr; }
@@ -51,12 +54,13 @@ public:
     // not open, or the encoder or the file refuses it.
     bool writeFrame(std::span<const uint8_t> frame);
 
-    // Writes the trailer and closes the file; releases everything. False when the file could
+    // Drains the pictures the encoder holds back, writes the trailer and the end pack, and
+    // closes the file; releases everything. False when the file could
     // not be completed or an earlier frame or sound packet failed. True when nothing is open
     // and nothing failed.
     bool close();
 
-    // Pictures written to the file.
+    // Frames accepted so far; after a successful close every one of them is in the file.
     int framesWritten() const { return m_framesWritten; }
     // Samples per channel of sound coded so far.
     int64_t soundSamplesWritten() const { return m_audio ? m_audio->samplesCoded() : 0; }
@@ -83,6 +87,7 @@ private:
     bool m_sourceEnded = false;
     bool m_soundEnded = false;
     int m_framesWritten = 0;
+    std::string m_path;
     std::string m_error;
 };
 

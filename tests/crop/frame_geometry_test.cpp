@@ -139,6 +139,67 @@ TEST(FrameGeometryTest, RequestedSizeFollowsOutputType) {
     EXPECT_EQ(computeFrameGeometry(s).outputHeight, 76);
 }
 
+// A disc player shows the whole MPEG frame at 4:3 whatever its pixel size, so the content
+// area is as many pixels wide as keeps the movie's shape on that screen: a square movie fills
+// 3/4 of the width, a 4:3 movie the whole frame, a 16:9 movie 3/4 of the height.
+struct DiscCase {
+    const char* name;
+    int movieWidth;
+    int movieHeight;
+    int frameWidth;
+    int frameHeight;
+    int contentWidth;
+    int contentHeight;
+};
+
+class DiscFrameGeometry : public testing::TestWithParam<DiscCase> {};
+
+TEST_P(DiscFrameGeometry, ContentKeepsItsShapeOnA4By3Screen) {
+    const DiscCase& c = GetParam();
+    ConversionSettings s = aviSettings(c.movieWidth, c.movieHeight, 320, 240);
+    s.convertType = OutputType::Mpeg;
+    s.mpegWidth = c.frameWidth;
+    s.mpegHeight = c.frameHeight;
+    const FrameGeometry g = computeFrameGeometry(s);
+    EXPECT_EQ(g.outputWidth, c.frameWidth);
+    EXPECT_EQ(g.outputHeight, c.frameHeight);
+    EXPECT_NEAR(g.contentWidth, c.contentWidth, 1);
+    EXPECT_NEAR(g.contentHeight, c.contentHeight, 1);
+    // The whole movie is displayed at the content area's size: the bars are what is left.
+    EXPECT_EQ(g.playerWidth, g.contentWidth);
+    EXPECT_EQ(g.playerHeight, g.contentHeight);
+    EXPECT_EQ(g.grabOriginX, -(c.frameWidth - g.contentWidth) / 2);
+    EXPECT_EQ(g.grabOriginY, -(c.frameHeight - g.contentHeight) / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Discs, DiscFrameGeometry,
+                         testing::Values(DiscCase{"SquareOnDvdNtsc", 500, 500, 720, 480, 540, 480},
+                                         DiscCase{"SquareOnDvdPal", 500, 500, 720, 576, 540, 576},
+                                         DiscCase{"SquareOnVcdNtsc", 400, 400, 352, 240, 264, 240},
+                                         DiscCase{"SquareOnSvcdPal", 400, 400, 480, 576, 360, 576},
+                                         DiscCase{"FourByThreeFillsDvdNtsc", 800, 600, 720, 480,
+                                                  720, 480},
+                                         DiscCase{"WideOnDvdPal", 1600, 900, 720, 576, 720, 432}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(FrameGeometryTest, OnlyMpegOutputHasWidePixels) {
+    ConversionSettings s = aviSettings(500, 500, 720, 480);
+    EXPECT_TRUE(outputPixelAspect(s, 720, 480).isSquare());
+    FrameGeometry g = computeFrameGeometry(s);
+    EXPECT_EQ(g.contentWidth, 480);
+    EXPECT_EQ(g.contentHeight, 480);
+    s.convertType = OutputType::ImageSeries;
+    s.imageWidth = 720;
+    s.imageHeight = 480;
+    g = computeFrameGeometry(s);
+    EXPECT_EQ(g.contentWidth, 480);
+    s.convertType = OutputType::Mpeg;
+    const PixelAspect ntsc = outputPixelAspect(s, 720, 480);
+    EXPECT_EQ(ntsc.num * 9, ntsc.den * 8) << "DVD-NTSC pixels are 8:9";
+    const PixelAspect pal = outputPixelAspect(s, 720, 576);
+    EXPECT_EQ(pal.num * 15, pal.den * 16) << "DVD-PAL pixels are 16:15";
+}
+
 TEST(FrameGeometryTest, DegenerateSizesGiveSafeGeometry) {
     // A crop with no area is taken as the whole movie.
     ConversionSettings s = aviSettings(800, 600, 320, 240);

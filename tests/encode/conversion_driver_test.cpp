@@ -170,8 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(RateCase{OutputType::Avi, 12, 30, 24, 60},
                     RateCase{OutputType::Avi, 30, 12, 24, 9},         // below: 9.6 truncated
                     RateCase{OutputType::Avi, 25, 25, 10, 10},        // equal
-                    RateCase{OutputType::Mpeg, 30, 29.97f, 100, 100}, // NTSC counts as 30
-                    RateCase{OutputType::Mpeg, 25, 29.97f, 100, 120},
+                    RateCase{OutputType::Mpeg, 30, 29.97f, 100, 100}, // NTSC is below 30
+                    RateCase{OutputType::Mpeg, 25, 29.97f, 100, 119}, // 30000/1001: 119.88
+                    RateCase{OutputType::Mpeg, 10, 29.97f, 36000, 107892},
                     RateCase{OutputType::ImageSeries, 24, 25, 7, 7}, // 7.29 truncated
                     RateCase{OutputType::ImageSeries, 0, 25, 7, 7},  // no movie rate
                     RateCase{OutputType::ImageSeries, 12, 30, 0, 0}));

@@ -78,12 +78,44 @@ ProbedFile probeMpeg(const std::string& path) {
         s.width = st->codecpar->width;
         s.height = st->codecpar->height;
         s.frameRate = av_q2d(st->r_frame_rate);
+        s.frameRateNum = st->r_frame_rate.num;
+        s.frameRateDen = st->r_frame_rate.den;
+        const AVRational pixel =
+            av_guess_sample_aspect_ratio(input.get(), input->streams[i], nullptr);
+        if (s.video && pixel.num > 0 && pixel.den > 0 && s.height > 0)
+            s.displayAspect = double(s.width) * av_q2d(pixel) / double(s.height);
         s.sampleRate = st->codecpar->sample_rate;
         s.channels = st->codecpar->ch_layout.nb_channels;
         result.streams.push_back(s);
     }
     std::vector<int64_t> first(kept.size(), std::numeric_limits<int64_t>::max());
     std::vector<int64_t> last(kept.size(), std::numeric_limits<int64_t>::min());
+    // Pictures are stored in decoding order and several can share one time stamp: their
+    // presentation times come from the decoder, one picture's duration each.
+    std::vector<clib::AvCodecContext> pictureDecoders(kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        if (result.streams[i].video)
+            pictureDecoders[i] = openDecoder(kept[i]);
+    clib::AvFrame picture(av_frame_alloc());
+    std::vector<int64_t> shown(kept.size(), AV_NOPTS_VALUE);
+    auto takePictures = [&](std::size_t i) {
+        const AVRational rate = kept[i]->r_frame_rate;
+        const int64_t duration =
+            rate.num > 0 ? av_rescale_q(1, av_inv_q(rate), kept[i]->time_base) : 0;
+        while (avcodec_receive_frame(pictureDecoders[i].get(), picture.get()) >= 0) {
+            // Pictures come out in presentation order: one without a time stamp (the decoder
+            // cannot guess one for the last held-back picture) follows the one before.
+            int64_t pts = picture->best_effort_timestamp;
+            if (pts == AV_NOPTS_VALUE && shown[i] != AV_NOPTS_VALUE)
+                pts = shown[i] + duration;
+            shown[i] = pts;
+            if (pts != AV_NOPTS_VALUE) {
+                first[i] = std::min(first[i], pts);
+                last[i] = std::max(last[i], pts + duration);
+            }
+            av_frame_unref(picture.get());
+        }
+    };
     clib::AvPacket packet(av_packet_alloc());
     while (av_read_frame(input.get(), packet.get()) >= 0) {
         // The demuxer may find streams as it reads; those are not among the kept ones.
@@ -95,9 +127,12 @@ ProbedFile probeMpeg(const std::string& path) {
             ++s.packets;
             if (packet->flags & AV_PKT_FLAG_KEY)
                 ++s.keyPackets;
-            // Several small pictures can share one PES packet and so one time stamp; the
-            // ones without follow the packet before.
-            if (packet->pts != AV_NOPTS_VALUE) {
+            if (pictureDecoders[i]) {
+                avcodec_send_packet(pictureDecoders[i].get(), packet.get());
+                takePictures(i);
+            } else if (packet->pts != AV_NOPTS_VALUE) {
+                // Several sound frames can share one PES packet and so one time stamp; the
+                // ones without follow the packet before.
                 first[i] = std::min(first[i], packet->pts);
                 last[i] = std::max(last[i], packet->pts + packet->duration);
             } else if (last[i] != std::numeric_limits<int64_t>::min()) {
@@ -106,8 +141,14 @@ ProbedFile probeMpeg(const std::string& path) {
         }
         av_packet_unref(packet.get());
     }
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (pictureDecoders[i]) {
+            avcodec_send_packet(pictureDecoders[i].get(), nullptr);
+            takePictures(i);
+        }
+    }
     for (std::size_t i = 0; i < result.streams.size(); ++i) {
-        if (result.streams[i].packets == 0)
+        if (result.streams[i].packets == 0 || last[i] == std::numeric_limits<int64_t>::min())
             continue;
         const double tb = av_q2d(kept[i]->time_base);
         result.streams[i].start = double(first[i]) * tb;

@@ -14,12 +14,16 @@ struct ProbedStream {
     int width = 0;
     int height = 0;
     double frameRate = 0; // from the sequence header
+    int frameRateNum = 0; // the same, as libavformat's exact fraction
+    int frameRateDen = 0;
+    // Width over height of the picture as displayed (pixel aspect applied); 0 when unknown.
+    double displayAspect = 0;
     int sampleRate = 0;
     int channels = 0;
     int packets = 0;
     int keyPackets = 0;
     double start = 0; // first presentation time, seconds
-    double end = 0;   // last presentation time plus its duration, seconds
+    double end = 0;   // last presentation time plus its duration, seconds (pictures: as decoded)
     double duration() const { return end - start; }
 };
 

@@ -131,9 +131,14 @@ struct PresetCase {
     const char* audioCodec;
     int width;
     int height;
-    double frameRate;
+    int rateNum; // frames per second, exactly: rateNum / rateDen
+    int rateDen;
     int sampleRate;
     int videoBitRate;
+    int packSize;     // a disc sector's payload
+    int gopSize;      // pictures from one intra picture to the next, at most
+    bool soundAlways; // a VCD carries a sound stream, silent when none is given
+    double frameRate() const { return double(rateNum) / rateDen; }
 };
 
 void PrintTo(const PresetCase& c, std::ostream* os) {
@@ -142,7 +147,7 @@ void PrintTo(const PresetCase& c, std::ostream* os) {
 
 class MpegPresetTest : public ::testing::TestWithParam<PresetCase> {};
 
-TEST_P(MpegPresetTest, WritesIntraPicturesOfThePresetThatDecodeToTheFrame) {
+TEST_P(MpegPresetTest, WritesPicturesOfThePresetThatDecodeToTheFrame) {
     const PresetCase& c = GetParam();
     TempDir dir;
     const std::string path = dir.file("out.mpg");
@@ -156,23 +161,29 @@ TEST_P(MpegPresetTest, WritesIntraPicturesOfThePresetThatDecodeToTheFrame) {
 
     const testkit::ProbedFile probed = testkit::probeMpeg(path);
     ASSERT_TRUE(probed.opened) << probed.error;
-    ASSERT_EQ(probed.streams.size(), 1u);
+    ASSERT_EQ(probed.streams.size(), c.soundAlways ? 2u : 1u);
     const testkit::ProbedStream* v = probed.video();
     ASSERT_NE(v, nullptr);
+    if (c.soundAlways) {
+        ASSERT_NE(probed.audio(), nullptr);
+        EXPECT_NEAR(probed.audio()->end, v->end, 0.05) << "silence as long as the pictures";
+        const testkit::DecodedSound sound = testkit::decodeSound(path);
+        ASSERT_FALSE(sound.left.empty());
+        for (const float sample : sound.left)
+            ASSERT_NEAR(sample, 0.0f, 0.001f);
+    }
     EXPECT_EQ(v->codec, c.videoCodec);
     EXPECT_EQ(v->width, c.width);
     EXPECT_EQ(v->height, c.height);
-    EXPECT_DOUBLE_EQ(v->frameRate, c.frameRate);
+    EXPECT_DOUBLE_EQ(v->frameRate, c.frameRate());
     EXPECT_EQ(v->packets, kFrames);
-    EXPECT_EQ(v->keyPackets, kFrames);
-    EXPECT_NEAR(v->duration(), kFrames / c.frameRate, 0.5 / c.frameRate);
+    EXPECT_NEAR(v->duration(), kFrames / c.frameRate(), 0.5 / c.frameRate());
 
     const auto pictures = testkit::decodePictures(path, 3);
     ASSERT_EQ(pictures.size(), 3u);
     for (const auto& p : pictures) {
         ASSERT_EQ(p.width, c.width);
         ASSERT_EQ(p.height, c.height);
-        EXPECT_TRUE(p.intra);
         expectColor(p, c.width / 4, c.height / 4, kRed);
         expectColor(p, 3 * c.width / 4, c.height / 4, kGreen);
         expectColor(p, c.width / 4, 3 * c.height / 4, kBlue);
@@ -192,7 +203,7 @@ TEST_P(MpegPresetTest, SoundStreamHasThePresetCodecAndStereoRate) {
     MpegWriter writer;
     ASSERT_TRUE(writer.selectPreset(c.mpegType));
     ASSERT_TRUE(writer.open(path, wav)) << writer.errorString();
-    ASSERT_TRUE(writeFrames(writer, quadrants(c.width, c.height), int(c.frameRate / 2)));
+    ASSERT_TRUE(writeFrames(writer, quadrants(c.width, c.height), int(c.frameRate() / 2)));
     ASSERT_TRUE(writer.close()) << writer.errorString();
 
     const testkit::ProbedFile probed = testkit::probeMpeg(path);
@@ -212,7 +223,7 @@ TEST_P(MpegPresetTest, MultiplexesBusyPicturesWithinTheDecoderBuffer) {
     const std::string wav = dir.file("tone.wav");
     testkit::writeBytes(wav, testkit::makeWav({}, testkit::sinePcm16(44100, 2, 3 * 44100)));
     const std::vector<Frame> frames = busyFrames(c.width, c.height, 4);
-    const int count = int(c.frameRate * 2);
+    const int count = int(c.frameRate() * 2);
     for (const std::string& sound : {std::string(), wav}) {
         SCOPED_TRACE(sound.empty() ? "no sound" : "with sound");
         const std::string path = dir.file("busy.mpg");
@@ -240,14 +251,55 @@ TEST_P(MpegPresetTest, MultiplexesBusyPicturesWithinTheDecoderBuffer) {
     }
 }
 
+// What an authoring tool needs of a disc's stream: whole sectors ending with the program end
+// code, the norm's exact rate, a 4:3 picture, predicted pictures between intra pictures at
+// least every group, and every frame handed over (the encoder holds B pictures back).
+TEST_P(MpegPresetTest, WritesAStreamADiscCanPlay) {
+    const PresetCase& c = GetParam();
+    TempDir dir;
+    const std::string wav = dir.file("tone.wav");
+    testkit::writeBytes(wav, testkit::makeWav({}, testkit::sinePcm16(44100, 2, 3 * 44100)));
+    const std::vector<Frame> frames = busyFrames(c.width, c.height, 4);
+    // Three groups and a bit: the last pictures are B pictures the encoder holds back.
+    const int count = 3 * c.gopSize + 2;
+    const std::string path = dir.file("disc.mpg");
+    MpegWriter writer;
+    ASSERT_TRUE(writer.selectPreset(c.mpegType));
+    ASSERT_TRUE(writer.open(path, wav)) << writer.errorString();
+    for (int i = 0; i < count; ++i)
+        ASSERT_TRUE(writer.writeFrame(frames[std::size_t(i / 3) % frames.size()].bytes()));
+    ASSERT_TRUE(writer.close()) << writer.errorString();
+
+    const std::vector<uint8_t> bytes = testkit::readBytes(path);
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes.size() % std::size_t(c.packSize), 0u) << bytes.size() << " bytes";
+    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()),
+              (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB9}));
+
+    const testkit::ProbedFile probed = testkit::probeMpeg(path);
+    ASSERT_TRUE(probed.opened) << probed.error;
+    const testkit::ProbedStream* v = probed.video();
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->frameRateNum, c.rateNum);
+    EXPECT_EQ(v->frameRateDen, c.rateDen);
+    // MPEG-1 has pixel shapes rather than display aspects: 4:3 within their rounding.
+    EXPECT_NEAR(v->displayAspect, 4.0 / 3.0, 0.01);
+    EXPECT_EQ(v->packets, count);
+    EXPECT_LT(v->keyPackets, count / 2) << "predicted pictures between the intra ones";
+    EXPECT_GE(v->keyPackets, count / c.gopSize) << "an intra picture at least every group";
+    ASSERT_NE(probed.audio(), nullptr);
+    EXPECT_NEAR(probed.audio()->end, v->end, 0.05) << "sound and pictures end together";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     AllTypes, MpegPresetTest,
-    ::testing::Values(PresetCase{0, "mpeg2video", "ac3", 720, 480, 30.0, 48000, 8000000},
-                      PresetCase{1, "mpeg2video", "ac3", 720, 576, 25.0, 48000, 8000000},
-                      PresetCase{2, "mpeg2video", "mp2", 480, 480, 30.0, 44100, 2000000},
-                      PresetCase{3, "mpeg2video", "mp2", 480, 576, 25.0, 44100, 2000000},
-                      PresetCase{4, "mpeg1video", "mp2", 352, 240, 30.0, 44100, 1150000},
-                      PresetCase{5, "mpeg1video", "mp2", 352, 288, 25.0, 44100, 1150000}),
+    ::testing::Values(
+        PresetCase{0, "mpeg2video", "ac3", 720, 480, 30000, 1001, 48000, 8000000, 2048, 18, false},
+        PresetCase{1, "mpeg2video", "ac3", 720, 576, 25, 1, 48000, 8000000, 2048, 15, false},
+        PresetCase{2, "mpeg2video", "mp2", 480, 480, 30000, 1001, 44100, 2000000, 2324, 18, false},
+        PresetCase{3, "mpeg2video", "mp2", 480, 576, 25, 1, 44100, 2000000, 2324, 15, false},
+        PresetCase{4, "mpeg1video", "mp2", 352, 240, 30000, 1001, 44100, 1150000, 2324, 18, true},
+        PresetCase{5, "mpeg1video", "mp2", 352, 288, 25, 1, 44100, 1150000, 2324, 15, true}),
     [](const auto& row) { return "Type" + std::to_string(row.param.mpegType); });
 
 // --- Sound sources: length and content after conversion ------------------------------------
@@ -314,7 +366,7 @@ TEST_P(MpegSoundTest, SoundLastsAsLongAsTheShorterOfSoundAndVideo) {
     const MpegOutputPreset& preset = *writer.preset();
     ASSERT_TRUE(writer.open(path, sound)) << writer.errorString();
     EXPECT_TRUE(writer.hasSound());
-    const int frames = int(c.videoSeconds * preset.frameRate + 0.5);
+    const int frames = int(c.videoSeconds * preset.frameRate() + 0.5);
     ASSERT_TRUE(writeFrames(writer, quadrants(preset.width, preset.height), frames));
     ASSERT_TRUE(writer.close()) << writer.errorString();
 
@@ -332,7 +384,7 @@ TEST_P(MpegSoundTest, SoundLastsAsLongAsTheShorterOfSoundAndVideo) {
     const double audioFrame =
         (preset.audioCodec == MpegAudioCodec::Ac3 ? 1536.0 : 1152.0) / preset.sampleRate;
     const double slack = audioFrame + (c.kind == SoundKind::Mp3 ? 0.1 : 0.01);
-    const double expected = std::min(c.soundSeconds, double(frames) / preset.frameRate);
+    const double expected = std::min(c.soundSeconds, double(frames) / preset.frameRate());
     EXPECT_GE(a->duration(), expected - slack);
     EXPECT_LE(a->duration(), expected + slack);
     // The sound starts with the pictures and never runs past them by more than a frame.
@@ -378,8 +430,8 @@ TEST(MpegWriterTest, ZeroFramesStillGiveACompleteFile) {
         EXPECT_EQ(writer.framesWritten(), 0);
         ASSERT_TRUE(std::filesystem::exists(path));
         const std::vector<uint8_t> bytes = testkit::readBytes(path);
-        // A program stream ends with the end code 00 00 01 B9.
-        ASSERT_GE(bytes.size(), 4u);
+        // One whole VCD sector, ending with the program end code 00 00 01 B9.
+        ASSERT_EQ(bytes.size(), 2324u);
         EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()),
                   (std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB9}));
         std::filesystem::remove(path);
