@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(RateCase{OutputType::Avi, 12, 30, 24, 60},
                     RateCase{OutputType::Avi, 30, 12, 24, 9},         // below: 9.6 truncated
                     RateCase{OutputType::Avi, 25, 25, 10, 10},        // equal
-                    RateCase{OutputType::Mpeg, 30, 29.97f, 100, 100}, // NTSC is below 30
+                    RateCase{OutputType::Mpeg, 30, 29.97f, 100, 99}, // 30000/1001 is just below 30
                     RateCase{OutputType::Mpeg, 25, 29.97f, 100, 119}, // 30000/1001: 119.88
                     RateCase{OutputType::Mpeg, 10, 29.97f, 36000, 107892},
                     RateCase{OutputType::ImageSeries, 24, 25, 7, 7}, // 7.29 truncated
@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
         TimingCase{OutputType::Avi, 30, 12, 24, {0, 2, 5, 7, 10, 12, 15, 17, 20}},
         TimingCase{OutputType::Avi, 25, 24, 50, recordsExcept(50, {24, 49})},
         TimingCase{OutputType::Avi, 30, 29.97f, 30, recordsExcept(30, {29})},
-        TimingCase{OutputType::Mpeg, 30, 29.97f, 4, {0, 1, 2, 3}}, // MPEG 29.97 counts as 30
+        TimingCase{OutputType::Mpeg, 30, 29.97f, 4, {0, 1, 2}}, // NTSC discs: 30000/1001
         TimingCase{OutputType::ImageSeries, 25, 25, 5, {0, 1, 2, 3, 4}},
         TimingCase{OutputType::ImageSeries, 12, 30, 4, {0, 0, 0, 1, 1, 2, 2, 2, 3, 3}},
         TimingCase{OutputType::ImageSeries, 12, 24, 3, {0, 0, 1, 1, 2, 2}},
