@@ -151,10 +151,12 @@ const char* convertUsage() {
            "  --audio-format mp3|pcm  --audio-channels mono|stereo\n"
            "  --audio-rate 11025|22050|44100  --audio-bitrate 48|64|96|112|128|160\n"
            "                          AVI sound recorded from the movie (interactive mode)\n"
-           "  --watermark FILE        a BMP, PNG, JPEG or GIF picture drawn on every frame\n"
+           "  --watermark FILE        a BMP, PNG, JPEG or GIF picture drawn on every frame (a\n"
+           "                          PNG's or GIF's transparency is kept)\n"
            "  --watermark-rect X,Y,W,H  its place in movie pixels from the crop's corner\n"
            "  --watermark-key RRGGBB  colour of the picture left transparent\n"
-           "  --watermark-opacity N   0 (invisible) to 255 (opaque)\n"
+           "  --watermark-opacity N   0 (invisible) to 255 (opaque); applies on top of the\n"
+           "                          picture's own transparency and the --watermark-key\n"
            "  --work-dir DIR          folder for the temporary frame files\n";
 }
 

@@ -16,13 +16,14 @@ class PictureImage;
 // watermark picture is stretched onto its rectangle by dropping and repeating pixels; the
 // rectangle's left edge is outputMarkX + (W - contentWidth) / 2 and its top edge
 // outputMarkY + (H - contentHeight) / 2, and whatever falls outside the frame is cut off.
-// Drawn with the colour key when watermarkUseTransparentColor is set (pixels of exactly
-// that colour leave the frame as it was), otherwise with the constant opacity
-// a = watermarkTransparency & 0xFF when watermarkUseTransparency is set (each channel
-// becomes (source x a + frame x (255 - a)) / 255, rounded), otherwise opaque.
+// Each pixel of the picture is drawn with a weight w: 0 where watermarkUseTransparentColor
+// is set and the pixel is exactly that colour (the frame stays as it was), otherwise the
+// picture's own alpha (255 for a picture without one) times a = watermarkTransparency &
+// 0xFF when watermarkUseTransparency is set; each channel becomes (source x w + frame x
+// (255 - w)) / 255, rounded. Colour key, alpha and opacity thus all combine.
 class WatermarkStamp {
 public:
-    enum class Mode { Opaque, ColorKey, Blend };
+    enum class Mode { Opaque, ColorKey, Blend, PerPixel };
 
     // `picture` is the watermark picture as loadWatermarkPicture gives it; it is copied
     // here, so it need not outlive the stamp. Inactive when watermarkEnabled is off, there
@@ -50,8 +51,8 @@ private:
     int m_width = 0;
     int m_height = 0;
     std::vector<uint8_t> m_pixels;
-    // ColorKey: 1 where the stretched pixel is drawn.
-    std::vector<uint8_t> m_drawn;
+    // ColorKey and PerPixel: each pixel's weight, 0 to 255 (ColorKey: 0 or 255 only).
+    std::vector<uint8_t> m_weights;
 };
 
 } // namespace swivio

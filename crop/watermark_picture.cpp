@@ -27,8 +27,14 @@ PictureImage stretchPicture(const PictureImage& image, int width, int height) {
     std::vector<int> sourceX(static_cast<std::size_t>(width));
     for (int x = 0; x < width; ++x)
         sourceX[std::size_t(x)] = int(int64_t(x) * image.width() / width);
+    std::vector<uint8_t> alpha;
+    if (image.hasAlpha())
+        alpha.resize(std::size_t(width) * std::size_t(height));
     for (int y = 0; y < height; ++y) {
         const int sy = int(int64_t(y) * image.height() / height);
+        for (int x = 0; !alpha.empty() && x < width; ++x)
+            alpha[std::size_t(y) * std::size_t(width) + std::size_t(x)] =
+                image.alphaAt(sourceX[std::size_t(x)], sy);
         uint8_t* dst = out.topRow(y);
         if (image.bitsPerPixel() == 24) {
             const uint8_t* src = image.topRow(sy);
@@ -43,6 +49,7 @@ PictureImage stretchPicture(const PictureImage& image, int width, int height) {
             }
         }
     }
+    out.setAlpha(std::move(alpha));
     return out;
 }
 

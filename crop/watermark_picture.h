@@ -21,7 +21,7 @@ inline constexpr int kMaxWatermarkSide = 1000;
 std::pair<int, int> watermarkPictureSize(int width, int height);
 
 // `image` stretched to width x height by dropping and repeating pixels (no averaging); a
-// 24-bit picture. Null when the size is out of range.
+// 24-bit picture that keeps the alpha channel of `image`. Null when the size is out of range.
 PictureImage stretchPicture(const PictureImage& image, int width, int height);
 
 // What loadWatermarkPicture gives. A failure's message() is exactly one of the two texts

@@ -37,17 +37,25 @@ Result<PictureImage> toPicture(const Result<swf::Bitmap>& decoded) {
         return Result<PictureImage>::failure("the picture size " + std::to_string(decoded->width) +
                                              " x " + std::to_string(decoded->height) +
                                              " is not allowed");
+    std::vector<uint8_t> alpha(std::size_t(image.width()) * std::size_t(image.height()));
+    bool translucent = false;
     for (int y = 0; y < image.height(); ++y) {
         uint8_t* row = image.topRow(y);
         const uint32_t* source = decoded->pixels.data() + std::size_t(y) * decoded->width;
+        uint8_t* alphaRow = alpha.data() + std::size_t(y) * std::size_t(image.width());
         for (int x = 0; x < image.width(); ++x) {
             uint8_t rgba[4];
             std::memcpy(rgba, source + x, sizeof rgba);
             row[x * 3] = rgba[2];
             row[x * 3 + 1] = rgba[1];
             row[x * 3 + 2] = rgba[0];
+            alphaRow[x] = rgba[3];
+            translucent = translucent || rgba[3] != 255;
         }
     }
+    // Colours stay as stored; the alpha channel is kept beside them when it says anything.
+    if (translucent)
+        image.setAlpha(std::move(alpha));
     return image;
 }
 

@@ -61,6 +61,18 @@ public:
     // Hundredths of a second.
     int frameDelay() const { return m_frameDelay; }
     void setFrameDelay(int delay) { m_frameDelay = delay; }
+    // The picture's own opacity per pixel, 0 (transparent) to 255, top row first; empty for
+    // an opaque picture (loaded pictures keep an alpha channel only when it is used).
+    bool hasAlpha() const { return !m_alpha.empty(); }
+    uint8_t alphaAt(int x, int y) const {
+        return m_alpha.empty() ? 255 : m_alpha[std::size_t(y) * std::size_t(m_width) + std::size_t(x)];
+    }
+    // `plane` must hold width x height values (otherwise the picture stays opaque).
+    void setAlpha(std::vector<uint8_t> plane) {
+        if (plane.size() == std::size_t(m_width) * std::size_t(m_height))
+            m_alpha = std::move(plane);
+    }
+
     // -1 when the picture has no transparent palette index.
     int transparentIndex() const { return m_transparentIndex; }
     void setTransparentIndex(int index) { m_transparentIndex = index; }
@@ -71,6 +83,7 @@ private:
     int m_bitsPerPixel = 24;
     std::vector<uint8_t> m_pixels;
     std::vector<uint32_t> m_palette;
+    std::vector<uint8_t> m_alpha;
     int m_jpegQuality = 75;
     int m_frameDelay = 0;
     int m_transparentIndex = -1;

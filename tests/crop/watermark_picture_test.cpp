@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "crop/watermark_picture.h"
+#include "tests/support/bitmap_tags.h"
 #include "tests/support/picture_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -52,6 +53,31 @@ TEST(WatermarkPicture, LoadingMessagesAndShrinking) {
     auto missing = loadWatermarkPicture(dir.file("none.gif"));
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.message(), "The file format is not correct!");
+}
+
+// A PNG's alpha channel comes with the picture, also when it is shrunk; an opaque PNG has
+// none.
+TEST(WatermarkPicture, KeepsThePngAlphaChannel) {
+    testkit::TempDir dir;
+    for (const int width : {8, 1600}) {
+        testkit::RgbaPicture rgba{width, 4, std::vector<uint8_t>(std::size_t(width) * 4 * 4, 255)};
+        for (int x = 0; x < width / 2; ++x)
+            rgba.rgba[std::size_t(x) * 4 + 3] = 0; // left half of the top row transparent
+        const std::string path = dir.file("logo" + std::to_string(width) + ".png");
+        testkit::writeFileBytes(path, testkit::encodePng(rgba));
+        auto loaded = loadWatermarkPicture(path);
+        ASSERT_TRUE(loaded) << loaded.report(path);
+        const PictureImage& picture = **loaded;
+        ASSERT_TRUE(picture.hasAlpha());
+        EXPECT_EQ(picture.alphaAt(0, 0), 0) << width;
+        EXPECT_EQ(picture.alphaAt(picture.width() - 1, 0), 255) << width;
+        EXPECT_EQ(picture.alphaAt(0, picture.height() - 1), 255) << width;
+    }
+    testkit::RgbaPicture opaque{4, 4, std::vector<uint8_t>(64, 255)};
+    testkit::writeFileBytes(dir.file("opaque.png"), testkit::encodePng(opaque));
+    auto loaded = loadWatermarkPicture(dir.file("opaque.png"));
+    ASSERT_TRUE(loaded);
+    EXPECT_FALSE((*loaded)->hasAlpha());
 }
 
 } // namespace

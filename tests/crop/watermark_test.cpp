@@ -1,3 +1,6 @@
+#include <optional>
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "encode/image/picture_image.h"
@@ -99,16 +102,58 @@ TEST(WatermarkStamp, ColourKeyLeavesKeyedPixels) {
     EXPECT_EQ(frame.pixel(3, 3), kRed);
 }
 
-TEST(WatermarkStamp, ColourKeyTakesPrecedenceOverOpacity) {
-    MarkScene s;
-    s.settings.watermarkUseTransparentColor = true;
-    s.settings.watermarkTransparentColor = kBlue;
-    s.settings.watermarkUseTransparency = true;
-    s.settings.watermarkTransparency = 10;
-    const Frame frame = s.draw();
-    EXPECT_EQ(frame.pixel(0, 0), kRed); // drawn opaque, not blended
-    EXPECT_EQ(frame.pixel(2, 0), kGrey);
+// A red pixel over the grey frame: which of the two shows, or a mix strictly between them.
+enum class Shows { Frame, Mark, Mix };
+Shows redOverGrey(uint32_t pixel) {
+    if (pixel == kGrey)
+        return Shows::Frame;
+    if (pixel == kRed)
+        return Shows::Mark;
+    EXPECT_GT(colorRed(pixel), colorRed(kGrey));
+    EXPECT_LT(colorRed(pixel), 255);
+    EXPECT_LT(colorGreen(pixel), colorGreen(kGrey));
+    return Shows::Mix;
 }
+
+// The colour key, the picture's own alpha and the opacity all apply together. The checker's
+// red pixel at (0, 0) carries `alpha`; the blue ones are keyed away when the key is on.
+struct CombineCase {
+    const char* name;
+    bool key;
+    std::optional<int> opacity;
+    uint8_t alpha;
+    Shows red;
+};
+class WatermarkCombines : public testing::TestWithParam<CombineCase> {};
+
+TEST_P(WatermarkCombines, KeyAlphaAndOpacity) {
+    const CombineCase& c = GetParam();
+    MarkScene s;
+    s.settings.watermarkUseTransparentColor = c.key;
+    s.settings.watermarkTransparentColor = kBlue;
+    s.settings.watermarkUseTransparency = c.opacity.has_value();
+    s.settings.watermarkTransparency = c.opacity.value_or(50);
+    if (c.alpha != 255)
+        s.picture->setAlpha({c.alpha, 255, 255, 255});
+    const Frame frame = s.draw();
+    EXPECT_EQ(redOverGrey(frame.pixel(0, 0)), c.red);
+    EXPECT_EQ(redOverGrey(frame.pixel(3, 3)), c.opacity ? Shows::Mix : Shows::Mark);
+    if (c.key) {
+        EXPECT_EQ(frame.pixel(2, 0), kGrey);
+    } else {
+        EXPECT_NE(frame.pixel(2, 0), kGrey);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WatermarkCombines,
+    testing::Values(CombineCase{"KeyWithOpacity", true, 10, 255, Shows::Mix},
+                    CombineCase{"TransparentPixel", false, std::nullopt, 0, Shows::Frame},
+                    CombineCase{"HalfTransparentPixel", false, std::nullopt, 128, Shows::Mix},
+                    CombineCase{"AlphaWithKey", true, std::nullopt, 128, Shows::Mix},
+                    CombineCase{"AlphaWithOpacity", false, 200, 0, Shows::Frame},
+                    CombineCase{"OpaquePixelWithOpacity", false, 200, 255, Shows::Mix}),
+    [](const testing::TestParamInfo<CombineCase>& p) { return std::string(p.param.name); });
 
 struct BlendCase {
     int32_t transparency;
