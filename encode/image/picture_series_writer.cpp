@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/output_file.h"
 #include "encode/image/color_reduction.h"
 
 namespace swivio {
@@ -49,12 +50,22 @@ bool PictureSeriesWriter::writeFrame(const Frame& frame, int index) {
         error = "Cannot make a picture of the frame for " + path;
     } else {
         std::memcpy(m_picture.data(), frame.data(), frame.byteSize());
+        const PictureImage* picture = &m_picture;
         if (m_type == PictureFileType::Gif) {
-            ok = reduceTo8Bits(m_picture, m_dither, m_reduced) &&
-                 savePictureFile(m_reduced, m_type, path, &error);
+            ok = reduceTo8Bits(m_picture, m_dither, m_reduced);
+            picture = &m_reduced;
+            if (!ok)
+                error = "Cannot reduce the colours of the frame for " + path;
         } else {
             m_picture.setJpegQuality(m_jpegQuality);
-            ok = savePictureFile(m_picture, m_type, path, &error);
+        }
+        // Each picture is written beside its name and renamed into place when complete.
+        if (ok) {
+            Status saved = writeOutputFile(path, [&](const std::string& temp, std::string* why) {
+                return savePictureFile(*picture, m_type, temp, why);
+            });
+            ok = saved.ok();
+            error = saved.message();
         }
     }
     if (!ok) {
