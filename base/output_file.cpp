@@ -20,7 +20,9 @@ constexpr int kNameAttempts = 100;
 // Room for ".XXXXXX.part" within the 255 bytes a file name may have.
 constexpr std::size_t kMaxKeptName = 200;
 
-std::string systemError(int error) { return std::strerror(error); }
+std::string systemError(int error) {
+    return std::strerror(error);
+}
 
 // What a file that is not a regular one is, in words.
 const char* kindOf(mode_t mode) {
@@ -86,8 +88,8 @@ Result<OutputTarget> resolveOutputTarget(const std::string& destination) {
         if (S_ISREG(st.st_mode))
             return OutputTarget{current.string(), true};
         if (!S_ISLNK(st.st_mode)) {
-            std::string where = current.string() == destination ? std::string()
-                                                                  : " (" + current.string() + ")";
+            std::string where =
+                current.string() == destination ? std::string() : " (" + current.string() + ")";
             return R::failure("Refusing to write " + destination + where + ": it is " +
                               kindOf(st.st_mode) + ", not a regular file.");
         }
@@ -116,8 +118,8 @@ Result<OutputFile> OutputFile::create(const std::string& destination) {
         return R::failure(target.message());
 
     const std::size_t slash = target->path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string()
-                                                          : target->path.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : target->path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? target->path : target->path.substr(slash + 1);
     if (name.size() > kMaxKeptName)
         name.resize(kMaxKeptName);
@@ -156,7 +158,9 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     return *this;
 }
 
-OutputFile::~OutputFile() { discard(); }
+OutputFile::~OutputFile() {
+    discard();
+}
 
 std::string OutputFile::named(std::string text) const {
     if (m_tempPath.empty())
@@ -178,8 +182,7 @@ Status OutputFile::commit() {
         return Status::failure("The output " + m_destination + " was not written.");
     auto failed = [this](const std::string& what, int error) {
         discard();
-        return Status::failure("Cannot " + what + " " + m_destination + ": " +
-                               systemError(error));
+        return Status::failure("Cannot " + what + " " + m_destination + ": " + systemError(error));
     };
     {
         // The data reaches the disk before the name does, so that a crash never leaves an

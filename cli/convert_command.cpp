@@ -130,6 +130,10 @@ int runConvert(int argc, char** argv) {
         if (result.phase == ConversionPhase::Recording)
             std::fputs("swivio-cli convert: cancelled while recording; nothing was written.\n",
                        stderr);
+        else if (!result.message.empty())
+            std::fprintf(stderr,
+                         "swivio-cli convert: cancelled; the output was not completed: %s\n",
+                         result.message.c_str());
         else
             std::fprintf(stderr, "swivio-cli convert: cancelled; %d frames were written.\n",
                          result.framesWritten);

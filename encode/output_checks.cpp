@@ -29,8 +29,8 @@ std::vector<InputFile> conversionInputs(const ConversionSettings& s) {
 Status refuseInputs(const std::string& output, const std::vector<InputFile>& inputs) {
     for (const InputFile& input : inputs) {
         if (isSameFile(output, input.path))
-            return Status::failure("Refusing to write " + output + ": it is " + input.role +
-                                   " (" + input.path + ") itself.");
+            return Status::failure("Refusing to write " + output + ": it is " + input.role + " (" +
+                                   input.path + ") itself.");
     }
     return {};
 }

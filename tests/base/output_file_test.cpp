@@ -24,7 +24,9 @@ std::string contentsOf(const fs::path& path) {
     return text.str();
 }
 
-void writeText(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+void writeText(const fs::path& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
 
 // Writes "new" through an OutputFile for `destination`; the result of create or commit.
 Status writeNew(const std::string& destination) {
@@ -48,8 +50,8 @@ struct PlaceCase {
     const char* name;
     // Makes the place in `dir` and returns the destination to write.
     std::function<std::string(const fs::path& dir)> make;
-    const char* landsIn;   // the file that must hold "new" afterwards; null when refused
-    const char* refusal;   // a part of the refusal's message
+    const char* landsIn; // the file that must hold "new" afterwards; null when refused
+    const char* refusal; // a part of the refusal's message
 };
 
 class OutputFilePlaces : public testing::TestWithParam<PlaceCase> {};
@@ -82,56 +84,55 @@ TEST_P(OutputFilePlaces, AreWrittenThroughTheirTargetOrRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OutputFilePlaces,
-    testing::Values(
-        PlaceCase{"Nothing",
-                  [](const fs::path& d) { return (d / "out.avi").string(); }, "out.avi", ""},
-        PlaceCase{"RegularFile",
-                  [](const fs::path& d) {
-                      writeText(d / "out.avi", "old");
-                      return (d / "out.avi").string();
-                  },
-                  "out.avi", ""},
-        PlaceCase{"LinkToAFile",
-                  [](const fs::path& d) {
-                      fs::create_directory(d / "elsewhere");
-                      writeText(d / "elsewhere/real.avi", "old");
-                      fs::create_symlink("elsewhere/real.avi", d / "link.avi");
-                      return (d / "link.avi").string();
-                  },
-                  "elsewhere/real.avi", ""},
-        PlaceCase{"LinkToNothingYet",
-                  [](const fs::path& d) {
-                      fs::create_symlink("later.avi", d / "link.avi");
-                      return (d / "link.avi").string();
-                  },
-                  "later.avi", ""},
-        PlaceCase{"Folder",
-                  [](const fs::path& d) {
-                      fs::create_directory(d / "out.avi");
-                      return (d / "out.avi").string();
-                  },
-                  nullptr, "a folder"},
-        PlaceCase{"Fifo",
-                  [](const fs::path& d) {
-                      mkfifo((d / "out.avi").c_str(), 0600);
-                      return (d / "out.avi").string();
-                  },
-                  nullptr, "a FIFO"},
-        PlaceCase{"Device", [](const fs::path&) { return std::string("/dev/null"); }, nullptr,
-                  "a device"},
-        PlaceCase{"LinkToADevice",
-                  [](const fs::path& d) {
-                      fs::create_symlink("/dev/null", d / "null.avi");
-                      return (d / "null.avi").string();
-                  },
-                  nullptr, "a device"},
-        PlaceCase{"LinksInACircle",
-                  [](const fs::path& d) {
-                      fs::create_symlink("b.avi", d / "a.avi");
-                      fs::create_symlink("a.avi", d / "b.avi");
-                      return (d / "a.avi").string();
-                  },
-                  nullptr, "circle"}),
+    testing::Values(PlaceCase{"Nothing", [](const fs::path& d) { return (d / "out.avi").string(); },
+                              "out.avi", ""},
+                    PlaceCase{"RegularFile",
+                              [](const fs::path& d) {
+                                  writeText(d / "out.avi", "old");
+                                  return (d / "out.avi").string();
+                              },
+                              "out.avi", ""},
+                    PlaceCase{"LinkToAFile",
+                              [](const fs::path& d) {
+                                  fs::create_directory(d / "elsewhere");
+                                  writeText(d / "elsewhere/real.avi", "old");
+                                  fs::create_symlink("elsewhere/real.avi", d / "link.avi");
+                                  return (d / "link.avi").string();
+                              },
+                              "elsewhere/real.avi", ""},
+                    PlaceCase{"LinkToNothingYet",
+                              [](const fs::path& d) {
+                                  fs::create_symlink("later.avi", d / "link.avi");
+                                  return (d / "link.avi").string();
+                              },
+                              "later.avi", ""},
+                    PlaceCase{"Folder",
+                              [](const fs::path& d) {
+                                  fs::create_directory(d / "out.avi");
+                                  return (d / "out.avi").string();
+                              },
+                              nullptr, "a folder"},
+                    PlaceCase{"Fifo",
+                              [](const fs::path& d) {
+                                  mkfifo((d / "out.avi").c_str(), 0600);
+                                  return (d / "out.avi").string();
+                              },
+                              nullptr, "a FIFO"},
+                    PlaceCase{"Device", [](const fs::path&) { return std::string("/dev/null"); },
+                              nullptr, "a device"},
+                    PlaceCase{"LinkToADevice",
+                              [](const fs::path& d) {
+                                  fs::create_symlink("/dev/null", d / "null.avi");
+                                  return (d / "null.avi").string();
+                              },
+                              nullptr, "a device"},
+                    PlaceCase{"LinksInACircle",
+                              [](const fs::path& d) {
+                                  fs::create_symlink("b.avi", d / "a.avi");
+                                  fs::create_symlink("a.avi", d / "b.avi");
+                                  return (d / "a.avi").string();
+                              },
+                              nullptr, "circle"}),
     [](const testing::TestParamInfo<PlaceCase>& p) { return std::string(p.param.name); });
 
 TEST(OutputFile, DestinationIsUntouchedUntilCommitAndWithoutIt) {

@@ -113,7 +113,9 @@ std::vector<std::string> withOldFile(const TempDir& dir, const char* name,
 std::vector<uint8_t> markBytes() {
     return makeBmp(24, 8, 8, false, [](int, int) { return 0x00FFFFu; });
 }
-void writeMark(const std::string& path) { writeFileBytes(path, markBytes()); }
+void writeMark(const std::string& path) {
+    writeFileBytes(path, markBytes());
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Convert, OutputPlaces,
@@ -124,9 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                       return convertTo("out.avi");
                   },
                   1, "a FIFO",
-                  [](const TempDir& d) {
-                      EXPECT_TRUE(fs::is_fifo(d.file("out.avi")));
-                  }},
+                  [](const TempDir& d) { EXPECT_TRUE(fs::is_fifo(d.file("out.avi"))); }},
         PlaceCase{"Folder",
                   [](const TempDir& d) {
                       fs::create_directory(d.file("out.avi"));
@@ -146,8 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_TRUE(fs::is_symlink(d.file("link.avi")));
                       EXPECT_TRUE(isCompleteVideo(d.file("real/target.avi")));
                   }},
-        PlaceCase{"TheMovie", [](const TempDir&) { return convertTo("movie.swf"); }, 1,
-                  "the movie", [](const TempDir&) {}},
+        PlaceCase{"TheMovie", [](const TempDir&) { return convertTo("movie.swf"); }, 1, "the movie",
+                  [](const TempDir&) {}},
         PlaceCase{"TheMovieSpelledOtherwise",
                   [](const TempDir& d) {
                       fs::create_directory(d.file("x"));
@@ -160,13 +160,14 @@ INSTANTIATE_TEST_SUITE_P(
                       return convertTo("hard.avi");
                   },
                   1, "the movie", [](const TempDir&) {}},
-        PlaceCase{"TheWatermarkPicture",
-                  [](const TempDir& d) {
-                      writeMark(d.file("mark.bmp"));
-                      return convertTo("mark.bmp", {"-y", "--watermark", "mark.bmp"});
-                  },
-                  1, "the watermark picture",
-                  [](const TempDir& d) { EXPECT_EQ(readFileBytes(d.file("mark.bmp")), markBytes()); }},
+        PlaceCase{
+            "TheWatermarkPicture",
+            [](const TempDir& d) {
+                writeMark(d.file("mark.bmp"));
+                return convertTo("mark.bmp", {"-y", "--watermark", "mark.bmp"});
+            },
+            1, "the watermark picture",
+            [](const TempDir& d) { EXPECT_EQ(readFileBytes(d.file("mark.bmp")), markBytes()); }},
         PlaceCase{"TheImportedSound",
                   [](const TempDir& d) {
                       writeFileBytes(d.file("tone.wav"),
@@ -179,9 +180,9 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const TempDir& d) {
                       fs::create_directory(d.file("frames"));
                       writeMark(d.file("frames/1.bmp"));
-                      return std::vector<std::string>{"convert", "movie.swf", "--type", "images",
-                                                      "--image-type", "bmp", "-o", "frames",
-                                                      "--watermark", "frames/1.bmp"};
+                      return std::vector<std::string>{
+                          "convert", "movie.swf", "--type", "images",      "--image-type",
+                          "bmp",     "-o",        "frames", "--watermark", "frames/1.bmp"};
                   },
                   1, "the watermark picture",
                   [](const TempDir& d) {
@@ -193,11 +194,10 @@ INSTANTIATE_TEST_SUITE_P(
                       return withOldFile(d, "out.avi", convertTo("out.avi", {"-n"}));
                   },
                   1, "already exists", [](const TempDir& d) { keepsOldBytes(d, "out.avi"); }},
-        PlaceCase{"ExistingFileWithoutATerminalToAsk",
-                  [](const TempDir& d) {
-                      return withOldFile(d, "out.avi", convertTo("out.avi", {}));
-                  },
-                  1, "-y", [](const TempDir& d) { keepsOldBytes(d, "out.avi"); }},
+        PlaceCase{
+            "ExistingFileWithoutATerminalToAsk",
+            [](const TempDir& d) { return withOldFile(d, "out.avi", convertTo("out.avi", {})); }, 1,
+            "-y", [](const TempDir& d) { keepsOldBytes(d, "out.avi"); }},
         PlaceCase{"ExistingAnimatedGifWithoutATerminalToAsk",
                   [](const TempDir& d) {
                       return withOldFile(d, "movie.gif",
@@ -209,20 +209,17 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const TempDir& d) {
                       return withOldFile(d, "out.avi", convertTo("out.avi", {"-y"}));
                   },
-                  0, "",
-                  [](const TempDir& d) { EXPECT_TRUE(isCompleteVideo(d.file("out.avi"))); }},
-        PlaceCase{"TheSeriesOwnPicturesWithoutAsking",
-                  [](const TempDir& d) {
-                      fs::create_directory(d.file("frames"));
-                      writeFileBytes(d.file("frames/0.png"), kOldBytes);
-                      return std::vector<std::string>{"convert", "movie.swf",    "--type",
-                                                      "images",  "--image-type", "png",
-                                                      "-o",      "frames"};
-                  },
-                  0, "",
-                  [](const TempDir& d) {
-                      EXPECT_EQ(readPngFile(d.file("frames/0.png")).width, 64);
-                  }}),
+                  0, "", [](const TempDir& d) { EXPECT_TRUE(isCompleteVideo(d.file("out.avi"))); }},
+        PlaceCase{
+            "TheSeriesOwnPicturesWithoutAsking",
+            [](const TempDir& d) {
+                fs::create_directory(d.file("frames"));
+                writeFileBytes(d.file("frames/0.png"), kOldBytes);
+                return std::vector<std::string>{"convert",      "movie.swf", "--type", "images",
+                                                "--image-type", "png",       "-o",     "frames"};
+            },
+            0, "",
+            [](const TempDir& d) { EXPECT_EQ(readPngFile(d.file("frames/0.png")).width, 64); }}),
     [](const testing::TestParamInfo<PlaceCase>& p) { return std::string(p.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -230,8 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         PlaceCase{"TheMovie",
                   [](const TempDir&) {
-                      return std::vector<std::string>{"frame", "movie.swf", "1", "movie.swf",
-                                                      "-y"};
+                      return std::vector<std::string>{"frame", "movie.swf", "1", "movie.swf", "-y"};
                   },
                   1, "the movie", [](const TempDir&) {}},
         PlaceCase{"Fifo",
@@ -239,18 +235,20 @@ INSTANTIATE_TEST_SUITE_P(
                       mkfifo(d.file("out.png").c_str(), 0600);
                       return std::vector<std::string>{"frame", "movie.swf", "1", "out.png", "-y"};
                   },
-                  1, "a FIFO", [](const TempDir& d) { EXPECT_TRUE(fs::is_fifo(d.file("out.png"))); }},
-        PlaceCase{"ExistingFileWithNeverOverwrite",
-                  [](const TempDir& d) {
-                      return withOldFile(d, "out.png", {"frame", "movie.swf", "1", "out.png", "-n"});
-                  },
-                  1, "already exists", [](const TempDir& d) { keepsOldBytes(d, "out.png"); }},
-        PlaceCase{"ExistingFileWithOverwrite",
-                  [](const TempDir& d) {
-                      return withOldFile(d, "out.png", {"frame", "movie.swf", "1", "out.png", "-y"});
-                  },
-                  0, "",
-                  [](const TempDir& d) { EXPECT_EQ(readPngFile(d.file("out.png")).width, 64); }}),
+                  1, "a FIFO",
+                  [](const TempDir& d) { EXPECT_TRUE(fs::is_fifo(d.file("out.png"))); }},
+        PlaceCase{
+            "ExistingFileWithNeverOverwrite",
+            [](const TempDir& d) {
+                return withOldFile(d, "out.png", {"frame", "movie.swf", "1", "out.png", "-n"});
+            },
+            1, "already exists", [](const TempDir& d) { keepsOldBytes(d, "out.png"); }},
+        PlaceCase{
+            "ExistingFileWithOverwrite",
+            [](const TempDir& d) {
+                return withOldFile(d, "out.png", {"frame", "movie.swf", "1", "out.png", "-y"});
+            },
+            0, "", [](const TempDir& d) { EXPECT_EQ(readPngFile(d.file("out.png")).width, 64); }}),
     [](const testing::TestParamInfo<PlaceCase>& p) { return std::string(p.param.name); });
 
 // A device node is never turned into a file. Only root can write over /dev/full, so only a
