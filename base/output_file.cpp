@@ -184,21 +184,22 @@ Status OutputFile::commit() {
         discard();
         return Status::failure("Cannot " + what + " " + m_destination + ": " + systemError(error));
     };
-    {
+    struct stat old = {};
+    const bool replacing = ::stat(m_target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    if (replacing) {
         // The data reaches the disk before the name does, so that a crash never leaves an
-        // empty file where the old one was.
+        // empty file where the old one was. A new name has nothing to lose, and a picture
+        // series of thousands of new files would pay for a flush each.
         Descriptor fd(::open(m_tempPath.c_str(), O_RDONLY | O_CLOEXEC));
         if (fd.get() < 0 || ::fsync(fd.get()) != 0)
             return failed("write", errno);
         if (!fd.close())
             return failed("write", errno);
+        // The file replaced passes its permissions on; a read-only one could not have been
+        // written through the temporary file had they been set when it was created.
+        if (::chmod(m_tempPath.c_str(), old.st_mode & 07777) != 0)
+            return failed("write", errno);
     }
-    // A file that is replaced passes its permissions on; a read-only one could not have
-    // been written through the temporary file had they been set when it was created.
-    struct stat old = {};
-    if (::stat(m_target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
-        ::chmod(m_tempPath.c_str(), old.st_mode & 07777) != 0)
-        return failed("write", errno);
     if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0)
         return failed("put in place", errno);
     m_tempPath.clear();
