@@ -106,20 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
                                   return (d / "link.avi").string();
                               },
                               "later.avi", ""},
-                    PlaceCase{"Folder",
-                              [](const fs::path& d) {
-                                  fs::create_directory(d / "out.avi");
-                                  return (d / "out.avi").string();
-                              },
-                              nullptr, "a folder"},
-                    PlaceCase{"Fifo",
-                              [](const fs::path& d) {
-                                  mkfifo((d / "out.avi").c_str(), 0600);
-                                  return (d / "out.avi").string();
-                              },
-                              nullptr, "a FIFO"},
-                    PlaceCase{"Device", [](const fs::path&) { return std::string("/dev/null"); },
-                              nullptr, "a device"},
                     PlaceCase{"LinkToADevice",
                               [](const fs::path& d) {
                                   fs::create_symlink("/dev/null", d / "null.avi");
@@ -166,22 +152,6 @@ TEST(OutputFile, ReplacedFileKeepsItsPermissions) {
     EXPECT_EQ(contentsOf(out), "new");
     EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::group_read);
-}
-
-TEST(OutputFile, SameFileIsFoundHoweverItIsSpelled) {
-    testkit::TempDir dir;
-    const fs::path movie = dir.path() / "v.swf";
-    writeText(movie, "movie");
-    writeText(dir.path() / "other.swf", "movie");
-    fs::create_directory(dir.path() / "x");
-    fs::create_hard_link(movie, dir.path() / "hard.swf");
-    fs::create_symlink("v.swf", dir.path() / "soft.swf");
-    const std::string m = movie.string();
-    EXPECT_TRUE(isSameFile(m, (dir.path() / "x/../v.swf").string()));
-    EXPECT_TRUE(isSameFile(m, (dir.path() / "hard.swf").string()));
-    EXPECT_TRUE(isSameFile(m, (dir.path() / "soft.swf").string()));
-    EXPECT_FALSE(isSameFile(m, (dir.path() / "other.swf").string()));
-    EXPECT_FALSE(isSameFile(m, (dir.path() / "missing.swf").string()));
 }
 
 } // namespace
