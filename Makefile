@@ -19,9 +19,9 @@ demo: build
 	mkdir -p $(DEMO_DIR)
 	cp $(BUILD)/demo.swf $(DEMO_DIR)/demo.swf
 	$(BUILD)/cli/swivio-cli info $(DEMO_DIR)/demo.swf
-	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type avi --codec MJPG -o $(DEMO_DIR)/demo.avi
-	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type mpeg --mpeg-type dvd-ntsc -o $(DEMO_DIR)/demo.mpg
-	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type images --image-type animated-gif -o $(DEMO_DIR)
+	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type avi --codec MJPG -o $(DEMO_DIR)/demo.avi -y
+	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type mpeg --mpeg-type dvd-ntsc -o $(DEMO_DIR)/demo.mpg -y
+	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type images --image-type animated-gif -o $(DEMO_DIR) -y
 	@echo "Wrote:"; ls -l $(DEMO_DIR)
 
 test: build

@@ -66,6 +66,7 @@ bool convert(const ConversionSettings& settings) {
     if (!source)
         return false;
     ConversionTask task(settings, std::move(*source));
+    task.setOverwriteAllowed(true); // each run replaces the previous run's output
     return task.run().outcome == ConversionResult::Outcome::Completed;
 }
 

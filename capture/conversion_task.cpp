@@ -3,6 +3,7 @@
 #include "capture/frame_store_reader.h"
 #include "capture/recording_session.h"
 #include "crop/watermark_picture.h"
+#include "encode/output_checks.h"
 #include "encode/output_choices.h"
 #include "settings/settings_checks.h"
 
@@ -43,6 +44,10 @@ TaskResult ConversionTask::run() {
         return failed("No movie is open.");
     if (Status movie = checkMovieForConversion(m_settings); !movie)
         return failed(movie.message());
+    // An output that is not a regular file, or is one of the files the conversion reads,
+    // is never written; one that exists only when allowed.
+    if (Status output = checkConversionOutput(m_settings, m_overwriteAllowed); !output)
+        return failed(output.message());
     if (Status sound = checkImportedSound(m_settings); !sound)
         return failed(sound.message());
     if (!m_watermark && m_settings.watermarkEnabled && !m_settings.watermarkFile.empty()) {

@@ -34,17 +34,19 @@ using TaskProgressCallback = std::function<bool(const TaskProgress&)>;
 
 // How a conversion ended. `phase` is where it ended; `framesRecorded` counts the records of
 // the recording phase and framesWritten (of ConversionResult) the output frames. A
-// cancelled or failed recording writes nothing; a cancelled or failed encoding keeps what
-// it wrote. Warnings say what went wrong without stopping the conversion.
+// cancelled or failed recording writes nothing; a cancelled encoding completes the frames
+// it wrote into the output; a failed one leaves the destination as it was (a picture
+// series keeps the pictures it wrote). Warnings say what went wrong without stopping the
+// conversion.
 struct TaskResult : ConversionResult {
     ConversionPhase phase = ConversionPhase::Recording;
     int framesRecorded = 0;
 };
 
 // One whole frame-by-frame conversion, as the command line and the windows run it: checks
-// what must hold before recording (the movie, the imported sound, the watermark picture),
-// records every movie frame into temporary frame files, encodes them into the output, and
-// deletes the temporary files whatever happens.
+// what must hold before recording (the movie, the output as checkConversionOutput does, the
+// imported sound, the watermark picture), records every movie frame into temporary frame
+// files, encodes them into the output, and deletes the temporary files whatever happens.
 class ConversionTask {
 public:
     // `settings` are complete (applySettingsRules has run); `source` is the movie they were
@@ -60,6 +62,10 @@ public:
     void setWatermarkPicture(std::shared_ptr<const PictureImage> picture) {
         m_watermark = std::move(picture);
     }
+    // Whether an output file that exists already may be replaced (the front end asks the
+    // user); without it such a conversion fails before recording. Off by default. A
+    // picture series replaces its own numbered pictures either way.
+    void setOverwriteAllowed(bool allowed) { m_overwriteAllowed = allowed; }
     // Replaces the output writer (tests, or a caller with a writer of its own).
     void setWriterFactory(WriterFactory factory) { m_writerFactory = std::move(factory); }
 
@@ -77,6 +83,7 @@ private:
     std::shared_ptr<const PictureImage> m_watermark;
     TaskProgressCallback m_progress;
     WriterFactory m_writerFactory;
+    bool m_overwriteAllowed = false;
     std::atomic<bool> m_cancel{false};
 };
 

@@ -1,9 +1,32 @@
 #include "capture/recording_session.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
+#include "base/temp_file.h"
+
 namespace swivio {
+
+Result<std::string> frameFileFolder(const ConversionSettings& settings) {
+    std::vector<std::string> folders = {settings.tempPath};
+    if (settings.tempPathIndex == 0) {
+        const char* system = std::getenv("TMPDIR");
+        folders.push_back(system && *system ? system : "/tmp");
+    }
+    Status first;
+    for (const std::string& folder : folders) {
+        // A file is created and removed again: only that proves the folder takes one.
+        Result<std::string> probe = createTempFile(folder, "vid");
+        if (probe) {
+            std::remove(probe->c_str());
+            return folder;
+        }
+        if (first)
+            first = Status::failure(probe.message());
+    }
+    return Result<std::string>(first);
+}
 
 RecordingSession::RecordingSession(ConversionSettings settings,
                                    std::unique_ptr<MovieSource> source)
@@ -48,8 +71,12 @@ bool RecordingSession::start() {
     m_viewport.clipY = (h - m_geometry.contentHeight) / 2;
     m_viewport.clipWidth = m_geometry.contentWidth;
     m_viewport.clipHeight = m_geometry.contentHeight;
-    if (!m_store)
-        m_store = std::make_unique<FrameStoreWriter>(m_settings.tempPath);
+    if (!m_store) {
+        Result<std::string> folder = frameFileFolder(m_settings);
+        if (!folder)
+            return fail(folder.message());
+        m_store = std::make_unique<FrameStoreWriter>(*folder);
+    }
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/frame.h"
+#include "base/result.h"
 #include "capture/frame_store.h"
 #include "encode/conversion_job.h"
 #include "crop/frame_geometry.h"
@@ -15,6 +16,12 @@
 #include "source/movie_source.h"
 
 namespace swivio {
+
+// The folder for a recording's frame files: the settings' working folder (tempPath) when
+// a file can be created there. A working folder chosen automatically (tempPathIndex 0, the
+// output's folder) that cannot take one gives way to $TMPDIR, else /tmp; one the user chose
+// does not. Fails, naming the folder and the cause, when no folder can take a file.
+Result<std::string> frameFileFolder(const ConversionSettings& settings);
 
 // One report of the frame-by-frame loop, before frame `frameIndex` is recorded.
 struct RecordingProgress {

@@ -1,3 +1,4 @@
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include "cli/convert_options.h"
 #include "cli/progress_bar.h"
 #include "encode/avi/video_compressor_list.h"
+#include "encode/output_checks.h"
 #include "encode/image/picture_image.h"
 
 namespace swivio::cli {
@@ -19,25 +21,30 @@ std::atomic<bool> g_interrupted{false};
 
 extern "C" void onInterrupt(int) { g_interrupted.store(true); }
 
-// Ctrl-C asks the running phase to stop; the handler is restored when the command ends.
+// Ctrl-C, a closed terminal (SIGHUP) and SIGTERM all ask the running phase to stop, so the
+// temporary frame files are deleted whichever ends the command; the handlers are restored
+// when the command ends.
 class InterruptGuard {
 public:
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGHUP, SIGTERM};
+
     InterruptGuard() {
         g_interrupted.store(false);
         struct sigaction action = {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_previousInt);
-        sigaction(SIGTERM, &action, &m_previousTerm);
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &action, &m_previous[i]);
     }
     ~InterruptGuard() {
-        sigaction(SIGINT, &m_previousInt, nullptr);
-        sigaction(SIGTERM, &m_previousTerm, nullptr);
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &m_previous[i], nullptr);
     }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
 
 private:
-    struct sigaction m_previousInt = {};
-    struct sigaction m_previousTerm = {};
+    std::array<struct sigaction, kSignals.size()> m_previous = {};
 };
 
 int listCodecs() {
@@ -75,8 +82,20 @@ int runConvert(int argc, char** argv) {
     if (Status applied = applyConvertOptions(options, settings, watermark); !applied)
         return fail(applied.message());
 
+    // What refuses the output whatever the answer is checked before the question is asked;
+    // the task checks it all again before recording.
+    if (Status output = checkConversionOutput(settings, true); !output)
+        return fail(output.message());
+    bool overwrite = false;
+    if (const std::string existing = existingOutputFile(settings); !existing.empty()) {
+        if (Status allowed = allowOverwrite(existing, options.overwrite); !allowed)
+            return fail(allowed.message());
+        overwrite = true;
+    }
+
     InterruptGuard interrupts;
     ConversionTask task(settings, std::move(*source));
+    task.setOverwriteAllowed(overwrite);
     task.setWatermarkPicture(watermark);
     std::optional<ProgressBar> bar;
     ConversionPhase shown = ConversionPhase::Recording;
@@ -111,6 +130,10 @@ int runConvert(int argc, char** argv) {
         if (result.phase == ConversionPhase::Recording)
             std::fputs("swivio-cli convert: cancelled while recording; nothing was written.\n",
                        stderr);
+        else if (!result.message.empty())
+            std::fprintf(stderr,
+                         "swivio-cli convert: cancelled; the output was not completed: %s\n",
+                         result.message.c_str());
         else
             std::fprintf(stderr, "swivio-cli convert: cancelled; %d frames were written.\n",
                          result.framesWritten);

@@ -134,6 +134,10 @@ const char* convertUsage() {
            "\n"
            "  -o PATH                 output file (AVI, MPEG) or folder (pictures); by default\n"
            "                          beside the movie\n"
+           "  -y                      overwrite an output file that exists\n"
+           "  -n                      never overwrite: stop when the output file exists\n"
+           "                          (without -y or -n the question is asked on a terminal;\n"
+           "                          a picture series replaces its own numbered pictures)\n"
            "  --type avi|mpeg|images  output type (default avi)\n"
            "  --codec FOURCC|NAME|uncompressed\n"
            "                          AVI video compressor (default uncompressed)\n"
@@ -172,6 +176,12 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
             o.keepAspect = true;
         } else if (arg == "--dither" || arg == "--no-dither") {
             o.dither = arg == "--dither";
+        } else if (arg == "-y" || arg == "-n") {
+            const OverwriteChoice choice =
+                arg == "-y" ? OverwriteChoice::Always : OverwriteChoice::Never;
+            if (o.overwrite != OverwriteChoice::Ask && o.overwrite != choice)
+                return Status::failure("-y and -n cannot be given together.");
+            o.overwrite = choice;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             const auto option = valueOptions().find(arg);
             if (option == valueOptions().end())

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/result.h"
+#include "cli/overwrite_question.h"
 #include "settings/conversion_settings.h"
 #include "settings/settings_checks.h"
 
@@ -22,6 +23,7 @@ struct ConvertOptions {
     std::string movie;
     bool listCodecs = false;
     bool help = false;
+    OverwriteChoice overwrite = OverwriteChoice::Ask; // -y, -n
 
     std::optional<std::string> output;
     std::optional<OutputType> type;

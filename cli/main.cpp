@@ -13,7 +13,7 @@ void printUsage(std::FILE* out) {
                "commands:\n"
                "  info MOVIE                      print the movie's signature, version, size,\n"
                "                                  frame rate and frame count\n"
-               "  frame MOVIE N OUT.png [--size WxH]\n"
+               "  frame MOVIE N OUT.png [--size WxH] [-y | -n]\n"
                "                                  render what the movie shows after playing N\n"
                "                                  frames (N = 1 is the first) into a PNG\n"
                "  convert MOVIE [options]         convert a movie to AVI, MPEG, pictures or an\n"

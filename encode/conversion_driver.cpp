@@ -168,7 +168,11 @@ ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
             m_cancel.store(true);
     }
 
-    if (!writer.finish() && failure.empty()) {
+    // A failed run never leaves a half output under the destination's name; a cancelled
+    // one completes what it has, which then is the output.
+    if (!failure.empty()) {
+        writer.abandon();
+    } else if (!writer.finish()) {
         failure = writer.errorString();
         if (failure.empty())
             failure = "The output could not be completed.";

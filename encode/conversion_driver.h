@@ -58,7 +58,9 @@ struct ConversionResult : Warnings {
 // The encoding phase without its window: opens the writer, reads the recorded frames in
 // order, repeats or drops them to keep time at the output frame rate, draws the watermark
 // onto each output frame and hands it to the writer, then finishes the writer and deletes
-// the temporary files. A partly written output (after a cancel or a failure) is kept. What the
+// the temporary files. After a cancel the frames written so far are completed into the
+// output, which replaces the destination; after a failure the writer is abandoned, so the
+// destination keeps what it had (a picture series keeps the pictures already written). What the
 // writer reports without failing (a sound it could not add) comes back as warnings.
 class ConversionDriver {
 public:
@@ -83,10 +85,10 @@ public:
     bool cancelRequested() const { return m_cancel.load(); }
 
     // Runs the whole conversion once over `frames`. Whatever happens, the writer (when it
-    // opened) is finished and the temporary files are deleted (removeTemporaryFiles).
-    // A writer that cannot be opened: no frame is read and the run fails with its message.
-    // Frames that end early or a writer that fails also fail the run, after what was
-    // written has been finished. A dropped record is read past without being decoded.
+    // opened) is finished or abandoned and the temporary files are deleted
+    // (removeTemporaryFiles). A writer that cannot be opened: no frame is read and the run
+    // fails with its message. Frames that end early or a writer that fails also fail the
+    // run, and the writer is abandoned. A dropped record is read past without being decoded.
     ConversionResult run(RecordedFrames& frames);
 
 private:

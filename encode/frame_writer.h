@@ -18,9 +18,17 @@ public:
     // true.
     virtual bool writeFrame(const Frame& frame, int index) = 0;
 
-    // Completes the output (trailers, indexes, flushes) and closes it. Called exactly once,
-    // also after a cancel or a failure. False if the file could not be completed.
+    // Completes the output (trailers, indexes, flushes), closes it and puts it in place:
+    // a file output is written beside its destination and renamed over it only here, when
+    // complete. Called once, also after a cancel (the frames so far become the output),
+    // unless abandon() is. False if the file could not be completed; the destination then
+    // keeps what it had.
     virtual bool finish() = 0;
+
+    // Called instead of finish() when the conversion failed: the output is not put in
+    // place, so a file that was at the destination stays as it was. Writers whose every
+    // frame is a file of its own (a picture series) keep the pictures already written.
+    virtual void abandon() { (void)finish(); }
 
     // The first failure's message, empty while all is well.
     virtual std::string errorString() const = 0;

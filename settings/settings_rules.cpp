@@ -55,6 +55,7 @@ void resetForMovie(ConversionSettings& s, const std::string& path, const MoviePr
     // Frame-by-frame recording steps an SWF timeline; a video has none.
     if (movie.isFlv)
         s.conversionMode = ConversionMode::Interactive;
+    // The output's folder, which is beside the movie until another output is chosen.
     if (s.tempPathIndex == 0)
         s.tempPath = s.sourceFolder;
 
@@ -100,8 +101,14 @@ void applySettingsRules(ConversionSettings& s) {
     if (s.conversionMode == ConversionMode::FrameByFrame &&
         s.audioSource == AudioSource::RecordFromMovie)
         s.audioSource = AudioSource::None;
-    if (s.convertType != OutputType::ImageSeries && s.tempPathIndex == 0 && !s.outputFile.empty())
-        s.tempPath = folderOf(s.outputFile);
+    // The frame files go beside the output, never beside the movie for its own sake: the
+    // movie's folder may be read-only.
+    if (s.tempPathIndex == 0) {
+        if (s.convertType != OutputType::ImageSeries && !s.outputFile.empty())
+            s.tempPath = folderOf(s.outputFile);
+        else if (s.convertType == OutputType::ImageSeries && !s.outputFolder.empty())
+            s.tempPath = s.outputFolder;
+    }
     if (s.convertType == OutputType::Mpeg)
         applyMpegPreset(s);
 }

@@ -44,8 +44,9 @@ void resetForMovie(ConversionSettings& settings, const std::string& path,
 // settings sheet's OK, and the command line before it converts):
 //  - an FLV source is recorded interactively;
 //  - frame-by-frame recording cannot record the movie's sound: RecordFromMovie becomes None;
-//  - for AVI and MPEG output with tempPathIndex 0 the working folder is the output file's
-//    folder (image series leaves the working folder settings alone);
+//  - with tempPathIndex 0 the working folder is the output's folder: the output file's
+//    for AVI and MPEG, the output folder for pictures (the recording falls back to the
+//    system's temporary folder when no file can be created there);
 //  - MPEG output takes its frame size, rate and sample rate from the preset.
 void applySettingsRules(ConversionSettings& settings);
 

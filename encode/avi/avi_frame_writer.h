@@ -18,11 +18,15 @@ struct AviSoundOptions {
 };
 
 // Opens an AVI output for the conversion driver (the AVI writer behind the FrameWriter
-// interface): deletes `path` if it exists, creates it for width x height frames at
-// frameRate with the compressor of fourCC (0 = uncompressed), then adds the sound.
+// interface) for width x height frames at frameRate with the compressor of fourCC
+// (0 = uncompressed), then adds the sound. The file is written beside `path` (an OutputFile)
+// and renamed over it by a successful finish(); until then a file at `path` is untouched,
+// and abandon() or a failed finish() leaves it so. A `path` that is not a regular file (a
+// folder, a device, a FIFO) is refused; a symbolic link's target file gets the output.
 //
 // Fails when the file cannot be opened, with the message for the user (one of the writer's
-// texts, or a description when the failure has no text of its own). A sound that cannot be
+// texts, or a description when the failure has no text of its own; a destination that
+// cannot be written gives "Failed to create the AVI file!" followed by the reason). A sound that cannot be
 // added does not stop the output: the file is written without sound and the result carries
 // one warning, the user's message when there is one (the MP3 reader's texts, "Can't create
 // audio stream!"), else a description.

@@ -36,10 +36,23 @@ int animatedGifFrameDelay(double frameRate, int frameIndex) {
 }
 
 AnimatedGifWriter::AnimatedGifWriter(const std::string& path, double frameRate, bool dither)
-    : m_path(path), m_file(clib::openFile(path.c_str(), "wb")), m_frameRate(frameRate),
-      m_dither(dither) {
+    : m_path(path), m_frameRate(frameRate), m_dither(dither) {
+    // The GIF is written beside `path` and renamed over it by finish().
+    Result<OutputFile> output = OutputFile::create(path);
+    if (!output) {
+        m_error = output.message();
+        return;
+    }
+    m_output = std::move(*output);
+    m_file = clib::openFile(m_output.path().c_str(), "wb");
     if (!m_file)
         m_error = "Cannot create " + path + ": " + std::strerror(errno);
+}
+
+void AnimatedGifWriter::abandon() {
+    m_finished = true;
+    m_file.reset();
+    m_output.discard();
 }
 
 void AnimatedGifWriter::fail(std::string message) {
@@ -86,9 +99,8 @@ bool AnimatedGifWriter::finish() {
         return false;
     if (m_framesWritten == 0 && m_error.empty()) {
         // Without a frame there is no header to write, and a lone trailer is no GIF: leave
-        // no file rather than a broken one.
-        std::fclose(m_file.release());
-        std::remove(m_path.c_str());
+        // no new file rather than a broken one.
+        abandon();
         return true;
     }
     const uint8_t trailer = 0x3B;
@@ -96,6 +108,12 @@ bool AnimatedGifWriter::finish() {
         fail("Cannot write " + m_path + ": " + std::strerror(errno));
     if (std::fclose(m_file.release()) != 0)
         fail("Cannot close " + m_path + ": " + std::strerror(errno));
+    if (!m_error.empty()) {
+        m_output.discard();
+        return false;
+    }
+    if (Status placed = m_output.commit(); !placed)
+        fail(placed.message());
     return m_error.empty();
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/output_file.h"
 #include "clib/c_handle.h"
 #include "encode/frame_writer.h"
 #include "encode/image/picture_image.h"
@@ -23,12 +24,14 @@ std::string animatedGifFileName(const std::string& folder, const std::string& mo
 // cannot keep time) nor above 65535; 0 for a rate that is not positive or a negative index.
 int animatedGifFrameDelay(double frameRate, int frameIndex);
 
-// One animated GIF for a whole conversion. The file is created (truncated) by the
-// constructor. Frame 0 writes the header with the standard palette and the loop extension
+// One animated GIF for a whole conversion. The constructor creates the file beside `path`
+// (an OutputFile); finish() writes the trailer and renames it over `path`, so a file there
+// is untouched until the GIF is complete, and a failure, abandon() or a GIF without frames
+// leaves it so. Frame 0 writes the header with the standard palette and the loop extension
 // (999 repeats); every frame writes a graphic control extension (disposal 2, its delay by
-// animatedGifFrameDelay) and its image reduced to the standard palette. finish() writes the
-// trailer. When the file cannot be created every write is ignored: writeFrame stays true and
-// finish() says so.
+// animatedGifFrameDelay) and its image reduced to the standard palette. When the file cannot be created
+// (`path` is a folder, a device, or its folder cannot be written) every write is ignored:
+// writeFrame stays true and finish() says so.
 class AnimatedGifWriter final : public FrameWriter {
 public:
     static constexpr int kLoopCount = 1000;
@@ -41,12 +44,15 @@ public:
     bool appendFrame(const Frame& frame, int index);
     bool writeFrame(const Frame& frame, int index) override { return appendFrame(frame, index); }
     bool finish() override;
+    void abandon() override;
     std::string errorString() const override { return m_error; }
 
 private:
     void fail(std::string message);
 
     std::string m_path;
+    // Declared before the file so that the file closes before the temporary one is removed.
+    OutputFile m_output;
     clib::File m_file;
     double m_frameRate;
     bool m_dither;

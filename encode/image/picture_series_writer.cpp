@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/output_file.h"
 #include "encode/image/color_reduction.h"
 
 namespace swivio {
@@ -48,13 +49,19 @@ bool PictureSeriesWriter::writeFrame(const Frame& frame, int index) {
         saved = Status::failure("Cannot make a picture of the frame for " + path);
     } else {
         std::memcpy(m_picture.data(), frame.data(), frame.byteSize());
+        const PictureImage* picture = &m_picture;
         if (m_type == PictureFileType::Gif) {
-            saved = reduceTo8Bits(m_picture, m_dither, m_reduced)
-                        ? savePictureFile(m_reduced, m_type, path)
-                        : Status::failure("Cannot reduce the frame to 256 colours for " + path);
+            if (!reduceTo8Bits(m_picture, m_dither, m_reduced))
+                saved = Status::failure("Cannot reduce the colours of the frame for " + path);
+            picture = &m_reduced;
         } else {
             m_picture.setJpegQuality(m_jpegQuality);
-            saved = savePictureFile(m_picture, m_type, path);
+        }
+        // Each picture is written beside its name and renamed into place when complete.
+        if (saved) {
+            saved = writeOutputFile(path, [&](const std::string& temp) {
+                return savePictureFile(*picture, m_type, temp);
+            });
         }
     }
     if (!saved) {

@@ -23,7 +23,10 @@ public:
     // `jpegQuality` 1..100 is used for JPEG; `dither` for GIF.
     PictureSeriesWriter(std::string folder, PictureFileType type, int jpegQuality, bool dither);
 
-    // Saves the frame as pictureSeriesFileName(folder, type, index), replacing any file.
+    // Saves the frame as pictureSeriesFileName(folder, type, index): written beside that
+    // name and renamed over it when complete, so a regular file there is replaced (a
+    // symbolic link's target gets the picture) and anything else (a folder, a device) is
+    // refused and counted as a picture that could not be written.
     bool writeFrame(const Frame& frame, int index) override;
     // True when every picture was written.
     bool finish() override;

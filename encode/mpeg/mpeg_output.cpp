@@ -1,5 +1,6 @@
 #include "encode/mpeg/mpeg_output.h"
 
+#include "base/output_file.h"
 #include "encode/mpeg/mpeg_writer.h"
 
 namespace swivio {
@@ -8,7 +9,8 @@ namespace {
 
 class MpegFrameWriter final : public FrameWriter {
 public:
-    explicit MpegFrameWriter(std::unique_ptr<MpegWriter> writer) : m_writer(std::move(writer)) {}
+    MpegFrameWriter(OutputFile output, std::unique_ptr<MpegWriter> writer)
+        : m_output(std::move(output)), m_writer(std::move(writer)) {}
 
     bool writeFrame(const Frame& frame, int /*index*/) override {
         const MpegOutputPreset* preset = m_writer->preset();
@@ -24,14 +26,27 @@ public:
 
     bool finish() override {
         const bool ok = m_writer->close();
-        return ok && m_error.empty();
+        if (!ok || !m_error.empty())
+            return false;
+        Status placed = m_output.commit();
+        if (!placed)
+            m_error = placed.message();
+        return placed.ok();
+    }
+
+    void abandon() override {
+        (void)m_writer->close();
+        m_output.discard();
     }
 
     std::string errorString() const override {
-        return m_error.empty() ? m_writer->errorString() : m_error;
+        return m_error.empty() ? m_output.named(m_writer->errorString()) : m_error;
     }
 
 private:
+    // Declared first so that it goes last: the file is closed before an uncommitted
+    // temporary file is removed.
+    OutputFile m_output;
     std::unique_ptr<MpegWriter> m_writer;
     std::string m_error;
 };
@@ -43,9 +58,14 @@ Result<std::unique_ptr<FrameWriter>> openMpegOutput(const std::string& path, int
     auto writer = std::make_unique<MpegWriter>();
     if (!writer->selectPreset(mpegType))
         return Status::failure("unknown MPEG type " + std::to_string(mpegType));
-    if (!writer->open(path, soundPath))
-        return Status::failure(writer->errorString());
-    return std::unique_ptr<FrameWriter>(std::make_unique<MpegFrameWriter>(std::move(writer)));
+    // The file is written beside `path` and renamed over it by finish().
+    Result<OutputFile> file = OutputFile::create(path);
+    if (!file)
+        return Status::failure(file.message());
+    if (!writer->open(file->path(), soundPath))
+        return Status::failure(file->named(writer->errorString()));
+    return std::unique_ptr<FrameWriter>(
+        std::make_unique<MpegFrameWriter>(std::move(*file), std::move(writer)));
 }
 
 } // namespace swivio

@@ -16,7 +16,11 @@ namespace swivio {
 //
 // The writer's writeFrame returns true even when a frame fails (MPEG output fails silently
 // and the loop carries on); the first failure stays in errorString() and makes finish()
-// return false. finish() writes the trailer and closes the file.
+// return false. finish() writes the trailer, closes the file and puts it in place: the file
+// is written beside `path` (an OutputFile) and renamed over it only then, so a file at
+// `path` is untouched until the output is complete, and abandon() or a failure leaves it
+// so. A `path` that is not a regular file is refused; a symbolic link's target file gets
+// the output.
 Result<std::unique_ptr<FrameWriter>> openMpegOutput(const std::string& path, int mpegType,
                                                     const std::string& soundPath);
 

@@ -193,5 +193,49 @@ TEST(ConversionTask, AviSoundThatCannotBeAddedIsReported) {
     EXPECT_TRUE(std::filesystem::exists(s.outputFile));
 }
 
+// The output is checked before anything is recorded: a file that exists is replaced only
+// when the front end allows it, and the movie itself never.
+struct OutputCase {
+    const char* name;
+    bool outputIsTheMovie;
+    bool overwriteAllowed;
+    bool converts;
+};
+class ConversionTaskOutputs : public testing::TestWithParam<OutputCase> {};
+
+TEST_P(ConversionTaskOutputs, ExistingFilesAreReplacedOnlyWhenAllowed) {
+    const OutputCase& c = GetParam();
+    testkit::TempDir dir;
+    auto source = std::make_unique<FakeSource>(3);
+    ConversionSettings s = settingsFor(*source, dir, OutputType::Avi);
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    testkit::writeFileBytes(s.sourcePath, old);
+    if (c.outputIsTheMovie)
+        s.outputFile = s.sourcePath;
+    else
+        testkit::writeFileBytes(s.outputFile, old);
+    ConversionTask task(s, std::move(source));
+    task.setOverwriteAllowed(c.overwriteAllowed);
+    const TaskResult result = task.run();
+    if (c.converts) {
+        EXPECT_EQ(result.outcome, Outcome::Completed) << result.message;
+        EXPECT_NE(testkit::readFileBytes(s.outputFile), old);
+    } else {
+        EXPECT_EQ(result.outcome, Outcome::Failed);
+        EXPECT_EQ(result.framesRecorded, 0);
+        EXPECT_NE(result.message.find(s.outputFile), std::string::npos) << result.message;
+        EXPECT_EQ(testkit::readFileBytes(s.outputFile), old);
+    }
+    EXPECT_EQ(testkit::readFileBytes(s.sourcePath), old);
+    EXPECT_EQ(leftoverFrameFiles(dir), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConversionTaskOutputs,
+    testing::Values(OutputCase{"ExistingNotAllowed", false, false, false},
+                    OutputCase{"ExistingAllowed", false, true, true},
+                    OutputCase{"TheMovieEvenWhenAllowed", true, true, false}),
+    [](const testing::TestParamInfo<OutputCase>& p) { return std::string(p.param.name); });
+
 } // namespace
 } // namespace swivio

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -146,6 +147,52 @@ TEST(RecordingSession, BarsKeepTheBackgroundAndTheJobCarriesTheSound) {
     EXPECT_EQ(job.geometry.contentHeight, 40);
     session.discardFrames();
 }
+
+// Where the frame files go. The working folder chosen for the user (the output's folder)
+// gives way to $TMPDIR when it cannot take a file; one the user chose does not.
+struct WorkFolderCase {
+    const char* name;
+    int tempPathIndex;
+    bool folderExists;
+    const char* landsIn; // "work", "tmpdir", or null when refused
+};
+class FrameFileFolders : public testing::TestWithParam<WorkFolderCase> {};
+
+TEST_P(FrameFileFolders, FallBackOnlyFromTheChosenForTheUser) {
+    const WorkFolderCase& c = GetParam();
+    TempDir dir;
+    if (c.folderExists)
+        std::filesystem::create_directory(dir.file("work"));
+    std::filesystem::create_directory(dir.file("tmpdir"));
+    const char* oldTmp = std::getenv("TMPDIR");
+    const std::string saved = oldTmp ? oldTmp : "";
+    setenv("TMPDIR", dir.file("tmpdir").c_str(), 1);
+    ConversionSettings s;
+    s.tempPathIndex = c.tempPathIndex;
+    s.tempPath = dir.file("work");
+    const Result<std::string> folder = frameFileFolder(s);
+    if (oldTmp)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    if (c.landsIn) {
+        ASSERT_TRUE(folder) << folder.message();
+        EXPECT_EQ(*folder, dir.file(c.landsIn));
+    } else {
+        ASSERT_FALSE(folder);
+        EXPECT_NE(folder.message().find(dir.file("work")), std::string::npos) << folder.message();
+    }
+    // The probe leaves nothing behind.
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("tmpdir")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FrameFileFolders,
+    testing::Values(WorkFolderCase{"OutputFolderThatTakesFiles", 0, true, "work"},
+                    WorkFolderCase{"OutputFolderThatCannot", 0, false, "tmpdir"},
+                    WorkFolderCase{"ChosenFolder", 1, true, "work"},
+                    WorkFolderCase{"ChosenFolderThatCannot", 1, false, nullptr}),
+    [](const testing::TestParamInfo<WorkFolderCase>& p) { return std::string(p.param.name); });
 
 } // namespace
 } // namespace swivio::testkit

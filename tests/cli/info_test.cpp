@@ -76,7 +76,7 @@ TEST(InfoCommandTest, AgreesWithFrameOnDamagedMovies) {
         const std::string movie = dir.file(name);
         swivio::testkit::writeBytes(movie, bytes);
         const CliRun info = runCli(dir, {"info", movie});
-        const CliRun frame = runCli(dir, {"frame", movie, "1", dir.file("f.png")});
+        const CliRun frame = runCli(dir, {"frame", movie, "1", dir.file("f.png"), "-y"});
         EXPECT_EQ(info.exitCode, frame.exitCode) << name << ": " << info.err << frame.err;
     }
 }

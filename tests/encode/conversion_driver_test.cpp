@@ -343,7 +343,7 @@ TEST(ConversionDriver, ZeroFramesOpensAndFinishes) {
     EXPECT_EQ(frames.advanceCalls, 0);
 }
 
-TEST(ConversionDriver, FramesEndingEarlyFailTheRunButKeepTheOutput) {
+TEST(ConversionDriver, FramesEndingEarlyFailTheRun) {
     WriterLog log;
     ConversionDriver driver(imageJob(10, 10, 6));
     attachRecorder(driver, log);
@@ -473,6 +473,83 @@ TEST(ConversionDriver, WatermarkDrawnOnceOnRepeatedAndDamagedFrames) {
         EXPECT_EQ(f.pixel(5, 3), makeColor(1, 0, 0)); // outside the mark
     }
 }
+
+// What a conversion leaves at a destination that held a file. A run that fails half-way
+// (here: the recorded frames end early) leaves the old file as it was, never a half output
+// under its name; a cancelled run completes the frames it wrote into the output. Neither
+// leaves a temporary file beside it.
+struct DestinationCase {
+    const char* name;
+    OutputType type;
+    int width, height;
+    const char* file;
+    std::vector<uint8_t> signature; // how every file of the format begins
+};
+
+class ConversionDestinations : public testing::TestWithParam<DestinationCase> {};
+
+ConversionJob jobWritingInto(const DestinationCase& c, const testkit::TempDir& dir) {
+    ConversionJob job;
+    ConversionSettings& s = job.settings;
+    s.convertType = c.type;
+    s.imageType = ImageType::AnimatedGif;
+    s.mpegType = MpegType::VcdPal;
+    s.audioSource = AudioSource::None;
+    s.movieFrameRate = s.aviFrameRate = s.imageFrameRate = s.mpegFrameRate = 25;
+    s.sourcePath = dir.file("movie.swf");
+    s.outputFile = dir.file(c.file);
+    s.outputFolder = dir.path().string();
+    job.frameCount = 6;
+    job.geometry.outputWidth = job.geometry.contentWidth = c.width;
+    job.geometry.outputHeight = job.geometry.contentHeight = c.height;
+    return job;
+}
+
+std::vector<std::string> filesIn(const testkit::TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+TEST_P(ConversionDestinations, FailureKeepsTheOldFileAndCancelCompletesTheOutput) {
+    const DestinationCase& c = GetParam();
+    const std::vector<uint8_t> old = {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "failed");
+        testkit::TempDir dir;
+        const std::string destination = dir.file(c.file);
+        testkit::writeFileBytes(destination, old);
+        ConversionDriver driver(jobWritingInto(c, dir));
+        // Cancelled after three frames, or three of six records lost.
+        MemoryFrames frames = MemoryFrames::pictures(c.width, c.height, cancel ? 6 : 3);
+        if (cancel)
+            driver.setProgressCallback(
+                [](const ConversionProgress& p) { return p.frameIndex < 2; });
+        const ConversionResult result = driver.run(frames);
+        const std::vector<uint8_t> now = testkit::readFileBytes(destination);
+        if (cancel) {
+            EXPECT_EQ(result.outcome, ConversionResult::Outcome::Cancelled) << result.message;
+            EXPECT_EQ(result.framesWritten, 3);
+            ASSERT_GE(now.size(), c.signature.size());
+            EXPECT_TRUE(std::equal(c.signature.begin(), c.signature.end(), now.begin()));
+        } else {
+            EXPECT_EQ(result.outcome, ConversionResult::Outcome::Failed);
+            EXPECT_EQ(result.framesWritten, 3);
+            EXPECT_EQ(now, old);
+        }
+        EXPECT_EQ(filesIn(dir), std::vector<std::string>{c.file});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, ConversionDestinations,
+    testing::Values(
+        DestinationCase{"Avi", OutputType::Avi, 16, 8, "out.avi", {'R', 'I', 'F', 'F'}},
+        DestinationCase{"Mpeg", OutputType::Mpeg, 352, 288, "out.mpg", {0, 0, 1, 0xBA}},
+        DestinationCase{"AnimatedGif", OutputType::ImageSeries, 16, 8, "movie.gif",
+                        {'G', 'I', 'F', '8'}}),
+    [](const testing::TestParamInfo<DestinationCase>& p) { return std::string(p.param.name); });
 
 TEST(ConversionDriver, EmptyFrameSizeFails) {
     ConversionJob job = imageJob(10, 10, 3);

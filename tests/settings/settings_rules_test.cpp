@@ -203,7 +203,7 @@ TEST(SettingsRulesTest, FlvSourceForcesInteractiveBeforeSoundRule) {
     EXPECT_EQ(s.audioSource, AudioSource::RecordFromMovie);
 }
 
-TEST(SettingsRulesTest, WorkingFolderFollowsOutputFileExceptForPictures) {
+TEST(SettingsRulesTest, WorkingFolderFollowsTheOutput) {
     ConversionSettings s;
     s.outputFile = "/out/dir/movie.avi";
     s.tempPath = "/old";
@@ -219,10 +219,13 @@ TEST(SettingsRulesTest, WorkingFolderFollowsOutputFileExceptForPictures) {
     applySettingsRules(s);
     EXPECT_EQ(s.tempPath, "/chosen");
 
+    // Pictures keep their frame files in their own folder, not in the movie's.
     s.tempPathIndex = 0;
     s.convertType = OutputType::ImageSeries;
+    s.sourcePath = "/movies/m.swf";
+    s.outputFolder = "/out/frames";
     applySettingsRules(s);
-    EXPECT_EQ(s.tempPath, "/chosen");
+    EXPECT_EQ(s.tempPath, "/out/frames");
 }
 
 TEST(SettingsRulesTest, MpegOutputTakesPresetWhateverWasShown) {

@@ -144,9 +144,12 @@ TEST(AnimatedGifWriter, NoFrameLeavesNoBrokenFile) {
     testkit::TempDir dir;
     const std::string path = dir.file("empty.gif");
     AnimatedGifWriter writer(path, 10, true);
-    EXPECT_TRUE(std::filesystem::exists(path)); // created before the first frame
+    EXPECT_TRUE(writer.isOpen());
+    // The GIF is written beside its name and only put there when complete.
+    EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(writer.finish());
     EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 struct NameCase {
