@@ -1,5 +1,8 @@
 #include "cli/progress_bar.h"
 
+#include <algorithm>
+#include <cstring>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace swivio::cli {
@@ -29,18 +32,41 @@ ProgressBar::~ProgressBar() {
         std::fputc('\n', m_out);
 }
 
-std::string ProgressBar::format(const std::string& label, int done, int total, double elapsed) {
-    constexpr int kWidth = 30;
+std::string ProgressBar::format(const std::string& label, int done, int total, double elapsed,
+                                int columns) {
     const int percent = total > 0 ? int(int64_t(done) * 100 / total) : 100;
-    const int filled = total > 0 ? int(int64_t(done) * kWidth / total) : kWidth;
-    std::string bar(std::size_t(filled), '#');
-    bar.resize(kWidth, '.');
     const double remaining = done > 0 ? elapsed * (total - done) / done : 0;
-    char text[256];
-    std::snprintf(text, sizeof text, "%-10s [%s] %d/%d frames %3d%%  %s elapsed  %s left",
-                  label.c_str(), bar.c_str(), done, total, percent, clock(elapsed).c_str(),
+    char counts[64], times[64];
+    std::snprintf(counts, sizeof counts, " %d/%d frames %3d%%", done, total, percent);
+    std::snprintf(times, sizeof times, "  %s elapsed  %s left", clock(elapsed).c_str(),
                   done > 0 ? clock(remaining).c_str() : "--:--");
-    return text;
+    char name[32];
+    std::snprintf(name, sizeof name, "%-10s", label.c_str());
+    // The line never reaches the last column, so that it cannot wrap and scroll: the times
+    // go first, then the bar shrinks, then the label.
+    const int room = std::max(columns - 1, 0);
+    std::string tail = counts;
+    if (int(std::strlen(name) + tail.size() + std::strlen(times)) + 6 <= room)
+        tail += times;
+    const int barWidth = std::min(30, room - int(std::strlen(name) + tail.size()) - 3);
+    std::string line = name;
+    if (barWidth >= 4) {
+        const int filled = total > 0 ? int(int64_t(done) * barWidth / total) : barWidth;
+        std::string bar(std::size_t(filled), '#');
+        bar.resize(std::size_t(barWidth), '.');
+        line += " [" + bar + "]";
+    }
+    line += tail;
+    if (int(line.size()) > room)
+        line.resize(std::size_t(room));
+    return line;
+}
+
+int ProgressBar::columns() const {
+    winsize size{};
+    if (ioctl(fileno(m_out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
 }
 
 void ProgressBar::update(int done, int total) {
@@ -53,7 +79,7 @@ void ProgressBar::update(int done, int total) {
         return;
     m_lastDraw = now;
     const double elapsed = std::chrono::duration<double>(now - m_start).count();
-    std::fprintf(m_out, "\r%s", format(m_label, done, total, elapsed).c_str());
+    std::fprintf(m_out, "\r%s", format(m_label, done, total, elapsed, columns()).c_str());
     std::fflush(m_out);
     m_drawn = true;
 }
@@ -65,7 +91,7 @@ void ProgressBar::finish() {
     m_lastDraw = {};
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
-    std::fprintf(m_out, "\r%s\n", format(m_label, m_done, m_total, elapsed).c_str());
+    std::fprintf(m_out, "\r%s\n", format(m_label, m_done, m_total, elapsed, columns()).c_str());
     std::fflush(m_out);
     m_drawn = false;
 }

@@ -20,10 +20,15 @@ public:
     void finish();
     bool enabled() const { return m_enabled; }
 
-    // The line for a state, without the carriage return (exposed for tests).
-    static std::string format(const std::string& label, int done, int total, double elapsed);
+    // The line for a state, without the carriage return, at most columns - 1 characters
+    // (exposed for tests).
+    static std::string format(const std::string& label, int done, int total, double elapsed,
+                              int columns = 80);
 
 private:
+    // The terminal's width, 80 when it says none.
+    int columns() const;
+
     std::string m_label;
     std::FILE* m_out;
     bool m_enabled;
