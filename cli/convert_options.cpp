@@ -166,9 +166,17 @@ const char* convertUsage() {
 
 Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
     ConvertOptions o;
+    bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
+        std::string arg = argv[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            if (!o.movie.empty())
+                return Status::failure("Unexpected argument '" + arg +
+                                       "': only one movie is converted.");
+            o.movie = arg;
+        } else if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else if (arg == "--list-codecs") {
             o.listCodecs = true;
@@ -176,25 +184,21 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
             o.keepAspect = true;
         } else if (arg == "--dither" || arg == "--no-dither") {
             o.dither = arg == "--dither";
-        } else if (arg == "-y" || arg == "-n") {
-            const OverwriteChoice choice =
-                arg == "-y" ? OverwriteChoice::Always : OverwriteChoice::Never;
-            if (o.overwrite != OverwriteChoice::Ask && o.overwrite != choice)
-                return Status::failure("-y and -n cannot be given together.");
-            o.overwrite = choice;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+        } else {
+            // "--size=640x480" is "--size 640x480".
+            std::optional<std::string> value;
+            if (const auto equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+                value = arg.substr(equals + 1);
+                arg.resize(equals);
+            }
             const auto option = valueOptions().find(arg);
             if (option == valueOptions().end())
                 return Status::failure("Unknown option " + arg +
                                        " (see swivio-cli convert --help).");
-            if (i + 1 >= argc)
+            if (!value && i + 1 >= argc)
                 return Status::failure("Option " + arg + " needs a value.");
-            if (Status set = option->second(o, arg, argv[++i]); !set)
+            if (Status set = option->second(o, arg, value ? *value : argv[++i]); !set)
                 return set;
-        } else if (o.movie.empty()) {
-            o.movie = arg;
-        } else {
-            return Status::failure("Unexpected argument '" + arg + "': only one movie is converted.");
         }
     }
     if (o.movie.empty() && !o.listCodecs && !o.help)

@@ -9,7 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/overwrite_question.h"
-#include "encode/image/png_file.h"
+#include "encode/image/frame_picture.h"
 #include "encode/output_checks.h"
 #include "source/movie_source.h"
 
@@ -21,9 +21,10 @@ constexpr int kMaxFrameNumber = 1000000;
 constexpr int kMaxSide = 8192;
 
 void printFrameUsage() {
-    std::fputs("usage: swivio-cli frame MOVIE N OUT.png [--size WxH] [-y | -n]\n"
+    std::fputs("usage: swivio-cli frame MOVIE N OUT [--size WxH] [-y | -n]\n"
                "  N counts from 1 (the first frame); WxH defaults to the stage size;\n"
-               "  -y overwrites OUT.png when it exists, -n never does (without either the\n"
+               "  OUT is a .png, .bmp, .jpg or .gif picture (PNG for other names);\n"
+               "  -y overwrites OUT when it exists, -n never does (without either the\n"
                "  question is asked on a terminal)\n",
                stderr);
 }
@@ -35,8 +36,8 @@ int fail(const std::string& message) {
 
 } // namespace
 
-// swivio-cli frame MOVIE N OUT.png [--size WxH] [-y | -n]: plays the movie for N frames
-// (every clip advancing, as playback does) and writes what it then shows as a PNG.
+// swivio-cli frame MOVIE N OUT [--size WxH] [-y | -n]: plays the movie for N frames
+// (every clip advancing, as playback does) and writes what it then shows as a picture.
 int runFrame(int argc, char** argv) {
     std::vector<std::string> words;
     std::optional<std::string> sizeText;
@@ -120,9 +121,12 @@ int runFrame(int argc, char** argv) {
         movie.tick();
     Frame frame(width, height);
     movie.paint(frame, SourceViewport{width, height, 0, 0, 0, 0, width, height});
-    // Written beside OUT.png and renamed over it when complete.
-    Status written = writeOutputFile(
-        outPath, [&frame](const std::string& path) { return writePngFile(frame, path); });
+    // Written beside OUT and renamed over it when complete, as the picture type its
+    // extension names.
+    const PictureFileType type = pictureFileTypeForName(outPath);
+    Status written = writeOutputFile(outPath, [&](const std::string& path) {
+        return saveFramePicture(frame, type, path);
+    });
     if (!written)
         return fail(written.message());
     return 0;

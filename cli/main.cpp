@@ -13,12 +13,13 @@ void printUsage(std::FILE* out) {
                "commands:\n"
                "  info MOVIE                      print the movie's signature, version, size,\n"
                "                                  frame rate and frame count\n"
-               "  frame MOVIE N OUT.png [--size WxH] [-y | -n]\n"
+               "  frame MOVIE N OUT [--size WxH] [-y | -n]\n"
                "                                  render what the movie shows after playing N\n"
-               "                                  frames (N = 1 is the first) into a PNG\n"
+               "                                  frames (N = 1 is the first) into a picture\n"
                "  convert MOVIE [options]         convert a movie to AVI, MPEG, pictures or an\n"
                "                                  animated GIF (see convert --help)\n"
-               "  --help                          show this text\n",
+               "  --help                          show this text\n"
+               "  --version                       show the version\n",
                out);
 }
 
@@ -34,6 +35,10 @@ int main(int argc, char** argv) {
     if (!std::strcmp(command, "--help") || !std::strcmp(command, "-h") ||
         !std::strcmp(command, "help")) {
         printUsage(stdout);
+        return 0;
+    }
+    if (!std::strcmp(command, "--version")) {
+        std::printf("swivio-cli %s\n", SWIVIO_VERSION);
         return 0;
     }
     if (!std::strcmp(command, "info"))

@@ -51,6 +51,36 @@ TEST(FrameCommand, RendersTheFrameAfterPlayingNFramesAtAnySize) {
     EXPECT_EQ(big.at(120, 40), kRed);
 }
 
+// The picture's type follows its name: the bytes are what the extension says, read back by
+// the reference libraries.
+TEST(FrameCommand, WritesThePictureTypeItsNameAsksFor) {
+    TempDir dir;
+    const std::string movie = writeMovingSquare(dir);
+    for (const std::string name : {"o.JPG", "o.jpeg", "o.gif", "o.bmp", "o.png"}) {
+        const CliRun run = runCli(dir, {"frame", movie, "1", dir.file(name), "-y"});
+        ASSERT_EQ(run.exitCode, 0) << name << ": " << run.err;
+        const std::vector<uint8_t> bytes = readFileBytes(dir.file(name));
+        ASSERT_GE(bytes.size(), 4u) << name;
+        if (name.ends_with("JPG") || name.ends_with("jpeg")) {
+            const DecodedPicture jpeg = readJpegFile(dir.file(name));
+            ASSERT_TRUE(jpeg.ok) << name << ": " << jpeg.error;
+            EXPECT_EQ(jpeg.width, 100);
+        } else if (name.ends_with("gif")) {
+            const DecodedGif gif = readGifFile(dir.file(name));
+            ASSERT_TRUE(gif.ok) << gif.error;
+            EXPECT_EQ(gif.screenWidth, 100);
+        } else if (name.ends_with("bmp")) {
+            EXPECT_EQ(bytes[0], 'B');
+            EXPECT_EQ(bytes[1], 'M');
+        } else {
+            EXPECT_TRUE(readPngFile(dir.file(name)).ok);
+        }
+    }
+    const CliRun version = runCli(dir, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("swivio-cli ", 0), 0u) << version.out;
+}
+
 TEST(FrameCommand, RefusesBadArguments) {
     TempDir dir;
     const std::string movie = writeMovingSquare(dir);
