@@ -57,6 +57,10 @@ TaskResult ConversionTask::run() {
         m_watermark = std::move(*picture);
     }
 
+    // What the movie's reading found damaged is said whatever happens next.
+    for (const std::string& warning : m_source->warnings())
+        result.warn(warning);
+
     // Recording: every movie frame into the frame store.
     RecordingSession recording(m_settings, std::move(m_source));
     if (!recording.open())
@@ -90,7 +94,11 @@ TaskResult ConversionTask::run() {
     if (m_cancel.load())
         driver.requestCancel();
     ConversionResult encoded = driver.run(frames);
+    const Warnings movieWarnings = result;
     static_cast<ConversionResult&>(result) = std::move(encoded);
+    Warnings all = movieWarnings;
+    all.warn(result);
+    static_cast<Warnings&>(result) = all;
     return result;
 }
 

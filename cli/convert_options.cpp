@@ -184,10 +184,17 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
             o.keepAspect = true;
         } else if (arg == "--dither" || arg == "--no-dither") {
             o.dither = arg == "--dither";
+        } else if (arg == "-y" || arg == "-n") {
+            const OverwriteChoice choice =
+                arg == "-y" ? OverwriteChoice::Always : OverwriteChoice::Never;
+            if (o.overwrite != OverwriteChoice::Ask && o.overwrite != choice)
+                return Status::failure("-y and -n cannot be given together.");
+            o.overwrite = choice;
         } else {
             // "--size=640x480" is "--size 640x480".
             std::optional<std::string> value;
-            if (const auto equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            const auto equals = arg.find('=');
+            if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
                 value = arg.substr(equals + 1);
                 arg.resize(equals);
             }

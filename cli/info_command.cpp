@@ -1,15 +1,42 @@
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "source/swf_movie_file.h"
 
 namespace swivio::cli {
 
-// swivio-cli info MOVIE: the facts of the movie's header, one per line. The movie is read as
-// every other command reads it, so what it accepts the others play.
+namespace {
+
+// A JSON string literal: quotes, backslashes and control characters escaped.
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+// swivio-cli info MOVIE [--json]: the facts of the movie's header, one per line (or one
+// JSON object), and what is damaged in it. The movie is read as every other command reads
+// it, so what it accepts the others play.
 int runInfo(int argc, char** argv) {
-    if (argc != 1) {
-        std::fputs("usage: swivio-cli info MOVIE\n", stderr);
+    const bool json = argc == 2 && std::strcmp(argv[1], "--json") == 0;
+    if (argc != 1 && !json) {
+        std::fputs("usage: swivio-cli info MOVIE [--json]\n", stderr);
         return 1;
     }
     auto file = loadSwfMovieFile(argv[0]);
@@ -17,14 +44,34 @@ int runInfo(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", file.message().c_str());
         return 1;
     }
-    const MovieHeader& header = file->header;
-    std::printf("signature: %s\n"
-                "version: %d\n"
-                "size: %d x %d pixels\n"
-                "frame rate: %.2f\n"
-                "frame count: %d\n",
-                header.signature.c_str(), header.version, int(header.width), int(header.height),
-                double(header.frameRate), int(header.frameCount));
+    const MovieHeader& h = file->header;
+    const double duration = h.frameRate > 0 ? h.frameCount / double(h.frameRate) : 0.0;
+    const std::vector<std::string> warnings = movieFileWarnings(*file);
+    if (json) {
+        std::string list;
+        for (const std::string& w : warnings)
+            list += (list.empty() ? "" : ", ") + jsonString(w);
+        std::printf("{\"signature\": %s, \"version\": %d, \"width\": %d, \"height\": %d, "
+                    "\"frameRate\": %.2f, \"frames\": %d, \"duration\": %.3f, "
+                    "\"compressed\": %s, \"damaged\": %s, \"warnings\": [%s]}\n",
+                    jsonString(h.signature).c_str(), h.version, int(h.width), int(h.height),
+                    double(h.frameRate), int(h.frameCount), duration,
+                    h.signature == "FWS" ? "false" : "true", warnings.empty() ? "false" : "true",
+                    list.c_str());
+    } else {
+        std::printf("signature: %s\n"
+                    "version: %d\n"
+                    "size: %d x %d pixels\n"
+                    "frame rate: %.2f\n"
+                    "frame count: %d\n"
+                    "duration: %.2f s\n",
+                    h.signature.c_str(), h.version, int(h.width), int(h.height),
+                    double(h.frameRate), int(h.frameCount), duration);
+        if (!warnings.empty())
+            std::printf("damaged: %s\n", warnings.front().c_str());
+        for (std::size_t i = 1; i < warnings.size(); ++i)
+            std::fprintf(stderr, "swivio-cli info: warning: %s\n", warnings[i].c_str());
+    }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -31,10 +31,15 @@ PlayerHost::PlayerHost() = default;
 
 PlayerHost::PlayerHost(const SwfMovieFile& file) {
     show(file.movie);
+    takeProperties(file);
+}
+
+void PlayerHost::takeProperties(const SwfMovieFile& file) {
     m_movieWidth = file.header.width;
     m_movieHeight = file.header.height;
     m_movieLength = file.header.frameCount;
     m_movieFrameRate = file.header.frameRate;
+    m_warnings = movieFileWarnings(file);
 }
 
 PlayerHost::~PlayerHost() = default;
@@ -64,10 +69,7 @@ bool PlayerHost::load(const std::string& path) {
         return false;
     }
     show(file->movie);
-    m_movieWidth = file->header.width;
-    m_movieHeight = file->header.height;
-    m_movieLength = file->header.frameCount;
-    m_movieFrameRate = file->header.frameRate;
+    takeProperties(*file);
     return true;
 }
 
@@ -83,7 +85,7 @@ void PlayerHost::setMovie(const std::string& path) {
 int PlayerHost::readyState() const { return m_player ? 4 : 0; }
 
 const std::vector<std::string>& PlayerHost::warnings() const {
-    return m_movie ? m_movie->warnings() : kNoWarnings;
+    return m_movie ? m_warnings : kNoWarnings;
 }
 
 void PlayerHost::play() {
@@ -154,6 +156,7 @@ std::unique_ptr<MovieSource> PlayerHost::openAnother() const {
     other->m_movieHeight = m_movieHeight;
     other->m_movieLength = m_movieLength;
     other->m_movieFrameRate = m_movieFrameRate;
+    other->m_warnings = m_warnings;
     return other;
 }
 

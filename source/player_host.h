@@ -70,9 +70,11 @@ public:
 
 private:
     void show(std::shared_ptr<const swf::Movie> movie);
+    void takeProperties(const SwfMovieFile& file);
 
     std::shared_ptr<const swf::Movie> m_movie;
     std::unique_ptr<swf::MoviePlayer> m_player;
+    std::vector<std::string> m_warnings;
     bool m_isFlv = false;
     int32_t m_movieWidth = 0;
     int32_t m_movieHeight = 0;

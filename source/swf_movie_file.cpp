@@ -23,4 +23,19 @@ Result<SwfMovieFile> loadSwfMovieFile(const std::string& path) {
     return file;
 }
 
+std::vector<std::string> movieFileWarnings(const SwfMovieFile& file) {
+    std::vector<std::string> warnings;
+    // A movie is damaged when its reading had to skip or stop; a whole movie that merely
+    // shows fewer frames than its header counts is not.
+    if (!file.movie || file.movie->warnings().empty())
+        return warnings;
+    const int declared = file.header.frameCount, readable = file.movie->frameCount();
+    if (readable < declared)
+        warnings.push_back("The movie is damaged: only " + std::to_string(readable) + " of its " +
+                           std::to_string(declared) + " frames could be read.");
+    for (const std::string& warning : file.movie->warnings())
+        warnings.push_back(warning);
+    return warnings;
+}
+
 } // namespace swivio

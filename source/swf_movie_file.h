@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/result.h"
 #include "source/movie_header.h"
@@ -23,5 +24,10 @@ struct SwfMovieFile {
 // it and the engine can read its header fields; damaged tags after them are skipped (the
 // movie's warnings list them). Fails with kInvalidMovieMessage, then the file and the cause.
 Result<SwfMovieFile> loadSwfMovieFile(const std::string& path);
+
+// What is damaged in a movie that was accepted (its reading skipped tags or stopped early),
+// in words for the user: how many of the declared frames could be read when fewer could,
+// then the engine's own findings. Empty for a whole movie.
+std::vector<std::string> movieFileWarnings(const SwfMovieFile& file);
 
 } // namespace swivio

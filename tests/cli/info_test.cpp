@@ -36,7 +36,8 @@ TEST(InfoCommandTest, PrintsHeaderFacts) {
                        "version: 9\n"
                        "size: 320 x 240 pixels\n"
                        "frame rate: 29.50\n"
-                       "frame count: 240\n");
+                       "frame count: 240\n"
+                       "duration: 8.14 s\n");
     EXPECT_EQ(run.err, "");
 }
 
@@ -79,6 +80,43 @@ TEST(InfoCommandTest, AgreesWithFrameOnDamagedMovies) {
         const CliRun frame = runCli(dir, {"frame", movie, "1", dir.file("f.png"), "-y"});
         EXPECT_EQ(info.exitCode, frame.exitCode) << name << ": " << info.err << frame.err;
     }
+}
+
+// A movie cut short: info says so (in words and in JSON) and a conversion warns, instead of
+// passing it over in silence.
+TEST(InfoCommandTest, DamagedMovieIsReportedByInfoAndConvert) {
+    TempDir dir;
+    SwfWriter w;
+    w.xMax = 400;
+    w.yMax = 400;
+    w.frameCount = 10;
+    for (int i = 0; i < 10; ++i)
+        w.showFrame();
+    w.end();
+    std::vector<uint8_t> bytes = w.build();
+    bytes.resize(bytes.size() - 8); // the end tag and the last three frames
+    const std::string movie = dir.file("short.swf");
+    swivio::testkit::writeBytes(movie, bytes);
+    const std::string said = "only 7 of its 10 frames could be read";
+
+    const CliRun info = runCli(dir, {"info", movie});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("damaged: "), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find(said), std::string::npos) << info.out;
+
+    const CliRun json = runCli(dir, {"info", movie, "--json"});
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    for (const std::string& field : std::vector<std::string>{"\"frames\": 10", "\"damaged\": true", "\"duration\": 0.833",
+                                    "\"compressed\": false", said})
+        EXPECT_NE(json.out.find(field), std::string::npos) << field << " in " << json.out;
+    EXPECT_EQ(json.out.front(), '{');
+    EXPECT_EQ(json.out.substr(json.out.size() - 2), "}\n");
+
+    const CliRun convert = runCli(
+        dir, {"convert", movie, "--type", "images", "-o", dir.file("frames"), "-y"});
+    EXPECT_EQ(convert.exitCode, 0) << convert.err;
+    EXPECT_NE(convert.err.find("warning: The movie is damaged: " + said), std::string::npos)
+        << convert.err;
 }
 
 TEST(InfoCommandTest, WrongArgumentsPrintUsage) {
