@@ -79,8 +79,11 @@ int runConvert(int argc, char** argv) {
     ConversionSettings settings;
     resetForMovie(settings, options.movie, movieProperties(**source));
     std::shared_ptr<PictureImage> watermark;
-    if (Status applied = applyConvertOptions(options, settings, watermark); !applied)
+    const Status applied = applyConvertOptions(options, settings, watermark);
+    if (!applied)
         return fail(applied.message());
+    for (const std::string& warning : applied.warnings())
+        std::fprintf(stderr, "swivio-cli convert: warning: %s\n", warning.c_str());
 
     // What refuses the output whatever the answer is checked before the question is asked;
     // the task checks it all again before recording.

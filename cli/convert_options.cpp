@@ -123,6 +123,41 @@ const std::map<std::string, OptionSetter>& valueOptions() {
     return options;
 }
 
+enum class OutputKind { Avi, Mpeg, AnimatedGif };
+
+std::optional<OutputKind> outputKindOfName(const std::string& path) {
+    const std::size_t slash = path.rfind('/'), dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::nullopt;
+    static const std::array<const char*, 5> kNames = {"avi", "mpg", "mpeg", "vob", "gif"};
+    const auto i = parseName(path.substr(dot + 1), kNames);
+    if (!i)
+        return std::nullopt;
+    return *i == 0 ? OutputKind::Avi : *i == 4 ? OutputKind::AnimatedGif : OutputKind::Mpeg;
+}
+
+// Options given for an output they do not shape are said, not silently dropped.
+Status notApplying(const ConvertOptions& o, const ConversionSettings& s) {
+    Status result;
+    const bool images = s.convertType == OutputType::ImageSeries;
+    auto unused = [&](bool given, bool applies, const char* option, const char* where) {
+        if (given && !applies)
+            result.warn(std::string(option) + " applies to " + where + " only; it is ignored.");
+    };
+    unused(o.mpegType.has_value(), s.convertType == OutputType::Mpeg, "--mpeg-type", "MPEG output");
+    unused(o.imageType.has_value(), images, "--image-type", "picture output");
+    unused(o.jpegQuality.has_value(), images && s.imageType == ImageType::Jpeg, "--jpeg-quality",
+           "JPEG pictures");
+    unused(o.dither.has_value(),
+           images && (s.imageType == ImageType::Gif || s.imageType == ImageType::AnimatedGif),
+           "--dither", "GIF pictures");
+    const bool audioOptions =
+        o.audioFormat || o.audioChannels || o.audioRate || o.audioBitrate;
+    unused(audioOptions, false, "--audio-format, --audio-channels, --audio-rate and --audio-bitrate",
+           "sound recorded from the movie (an imported sound is stored as it is)");
+    return result;
+}
+
 } // namespace
 
 const char* convertUsage() {
@@ -132,8 +167,9 @@ const char* convertUsage() {
            "Records MOVIE frame by frame and writes an AVI file, an MPEG file, a series of\n"
            "pictures or an animated GIF.\n"
            "\n"
-           "  -o PATH                 output file (AVI, MPEG) or folder (pictures); by default\n"
-           "                          beside the movie\n"
+           "  -o PATH                 output file (AVI, MPEG, animated GIF) or folder (pictures);\n"
+           "                          by default beside the movie. A name ending in .avi, .mpg,\n"
+           "                          .mpeg, .vob or .gif also chooses the output type\n"
            "  -y                      overwrite an output file that exists\n"
            "  -n                      never overwrite: stop when the output file exists\n"
            "                          (without -y or -n the question is asked on a terminal;\n"
@@ -221,14 +257,27 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
     s.audioSource = AudioSource::None;
     if (o.type)
         s.convertType = *o.type;
+    if (o.imageType)
+        s.imageType = *o.imageType;
+    // The output's name may say the type: an AVI, an MPEG or one animated GIF.
+    if (const auto named = o.output ? outputKindOfName(*o.output) : std::nullopt) {
+        const bool gif = *named == OutputKind::AnimatedGif;
+        const OutputType type = gif ? OutputType::ImageSeries
+                                    : *named == OutputKind::Avi ? OutputType::Avi
+                                                                : OutputType::Mpeg;
+        if ((o.type && *o.type != type) || (gif && o.imageType && *o.imageType != ImageType::AnimatedGif))
+            return Status::failure("The output name " + *o.output +
+                                   " does not fit the output type asked for.");
+        s.convertType = type;
+        if (gif)
+            s.imageType = ImageType::AnimatedGif;
+    }
     if (s.convertType == OutputType::Avi)
         s.outputFile = replaceExtension(s.sourcePath, "avi");
     else if (s.convertType == OutputType::Mpeg)
         s.outputFile = replaceExtension(s.sourcePath, "mpg");
     if (o.mpegType)
         s.mpegType = *o.mpegType;
-    if (o.imageType)
-        s.imageType = *o.imageType;
     if (o.jpegQuality)
         s.jpegQuality = *o.jpegQuality;
     if (o.dither)
@@ -286,7 +335,7 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
     }
 
     applySettingsRules(s);
-    return {};
+    return notApplying(o, s);
 }
 
 } // namespace swivio::cli

@@ -116,7 +116,8 @@ std::string conversionOutputFile(const ConversionSettings& s) {
         return s.outputFile;
     case OutputType::ImageSeries:
         if (s.imageType == ImageType::AnimatedGif)
-            return animatedGifFileName(s.outputFolder, s.sourcePath);
+            return s.animatedGifFile.empty() ? animatedGifFileName(s.outputFolder, s.sourcePath)
+                                             : s.animatedGifFile;
         break;
     }
     return {};

@@ -6,6 +6,7 @@
 #include "encode/image/animated_gif_writer.h"
 #include "encode/image/picture_series_writer.h"
 #include "encode/mpeg/mpeg_output.h"
+#include "encode/output_checks.h"
 
 namespace swivio {
 
@@ -38,7 +39,7 @@ Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) 
                                                            s.jpegQuality, s.gifDither));
         case ImageType::AnimatedGif:
             return R(std::make_unique<AnimatedGifWriter>(
-                animatedGifFileName(s.outputFolder, s.sourcePath), s.imageFrameRate, s.gifDither));
+                conversionOutputFile(s), s.imageFrameRate, s.gifDither));
         }
         return R::failure("Unknown picture type " + std::to_string(int(s.imageType)) + ".");
     case OutputType::Avi: {

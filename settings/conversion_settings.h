@@ -34,6 +34,9 @@ struct ConversionSettings {
     OutputType convertType = OutputType::Avi;
     std::string outputFile;    // AVI and MPEG target
     std::string outputFolder;  // image-series target
+    // The animated GIF's own file name when one was chosen; empty: "<outputFolder>/<movie
+    // title>.gif". Not persisted.
+    std::string animatedGifFile;
     int32_t tempPathIndex = 0; // 0: working folder = folder of the output file; 1: tempPath
     std::string tempPath;
     ConversionMode conversionMode = ConversionMode::Interactive;

@@ -2,11 +2,29 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <strings.h>
 #include <system_error>
+
+#include "settings/settings_rules.h"
 
 namespace swivio {
 
+namespace {
+
+bool isGifName(const std::string& path) {
+    return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".gif") == 0;
+}
+
+} // namespace
+
 Status setOutputTarget(ConversionSettings& s, const std::string& output) {
+    if (s.convertType == OutputType::ImageSeries && s.imageType == ImageType::AnimatedGif &&
+        isGifName(output)) {
+        // One animated GIF under the name given, in that name's folder.
+        s.animatedGifFile = output;
+        s.outputFolder = folderOf(output);
+        return {};
+    }
     if (s.convertType == OutputType::ImageSeries) {
         const std::string folder = output.empty() ? s.outputFolder : output;
         std::error_code ec;

@@ -22,8 +22,9 @@ struct FrameSize {
 };
 
 // The output target: a file for AVI and MPEG (created when converting), a folder for the
-// picture series (created now when missing). Empty `output` keeps the name resetForMovie
-// made beside the movie.
+// picture series (created now when missing), for an animated GIF a file whose name ends in
+// ".gif" or the folder it goes into. Empty `output` keeps the name resetForMovie made
+// beside the movie.
 Status setOutputTarget(ConversionSettings& settings, const std::string& output);
 
 // The working folder of the temporary frame files: `folder` (which must exist), or with

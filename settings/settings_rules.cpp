@@ -77,6 +77,7 @@ void resetForMovie(ConversionSettings& s, const std::string& path, const MoviePr
     s.imageWidth = movie.width;
     s.imageHeight = movie.height;
     s.outputFolder = s.sourceFolder;
+    s.animatedGifFile.clear();
 
     s.cropX = 0;
     s.cropY = 0;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -165,6 +166,46 @@ TEST(ConvertCommand, ImportedSoundGoesIntoAviAndMpegWithItsLength) {
     // An imported sound file is never deleted.
     EXPECT_TRUE(std::filesystem::exists(wav));
     EXPECT_TRUE(std::filesystem::exists(mp3));
+}
+
+// The output's name chooses its type when --type is not given, and refuses a type it
+// contradicts; options the output does not use are said, not silently dropped.
+TEST(ConvertCommand, OutputNamesChooseTheTypeAndUnusedOptionsAreSaid) {
+    TempDir dir;
+    const std::string movie = writeSquareMovie(dir, 2);
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string file;   // made by the run, "" for none
+        std::string codec;  // what libavcodec decodes its pictures with
+        std::string said;   // on standard error
+    };
+    const Case cases[] = {
+        {{"-o", dir.file("anim.gif"), "--size=80x60"}, 0, "anim.gif", "gif", ""},
+        {{"-o", dir.file("a.GIF"), "--type", "images", "--image-type", "animated-gif"}, 0, "a.GIF",
+         "gif", ""},
+        {{"-o", dir.file("disc.mpg"), "--", movie}, 0, "disc.mpg", "mpeg2video", ""},
+        {{"-o", dir.file("clip.avi"), "--jpeg-quality", "50", "--size", "80x60"}, 0, "clip.avi",
+         "rawvideo", "--jpeg-quality applies to JPEG pictures only"},
+        {{"-o", dir.file("x.avi"), "--type", "mpeg"}, 1, "", "", "does not fit"},
+        {{"-o", dir.file("y.gif"), "--image-type", "png"}, 1, "", "", "does not fit"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"convert"};
+        if (std::find(c.args.begin(), c.args.end(), "--") == c.args.end())
+            args.push_back(movie);
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun run = runCli(dir, args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[1] << ": " << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << c.args[1] << ": " << run.err;
+        if (c.file.empty())
+            continue;
+        EXPECT_TRUE(std::filesystem::is_regular_file(dir.file(c.file))) << c.file;
+        const MediaInfo media = probeMedia(dir.file(c.file));
+        ASSERT_TRUE(media.opened) << c.file;
+        EXPECT_EQ(media.videoCodec, c.codec) << c.file;
+        EXPECT_GT(media.decodedFrames, 0) << c.file;
+    }
 }
 
 TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
