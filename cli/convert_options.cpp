@@ -95,6 +95,7 @@ const std::map<std::string, OptionSetter>& valueOptions() {
     static const auto kChannels = namesOf(kAviAudioChannels);
     static const auto kRates = namesOf(kAviAudioSampleRates);
     static const auto kBitRates = namesOf(kAviAudioBitRates);
+    static const std::array<const char*, 2> kGifPalettes = {"standard", "adaptive"};
     using O = Options;
     static const std::map<std::string, OptionSetter> options = {
         {"-o", text(&O::output)},
@@ -111,6 +112,7 @@ const std::map<std::string, OptionSetter>& valueOptions() {
         {"--rate", parseRate},
         {"--crop", parsed(&O::crop, parseRect, "X,Y,WIDTH,HEIGHT")},
         {"--jpeg-quality", parsed(&O::jpegQuality, parseQuality, "1 to 100")},
+        {"--gif-palette", named(&O::gifPalette, kGifPalettes, "standard or adaptive")},
         {"--audio-format", named(&O::audioFormat, kFormats, "mp3 or pcm")},
         {"--audio-channels", named(&O::audioChannels, kChannels, "mono or stereo")},
         {"--audio-rate", named(&O::audioRate, kRates, "11025, 22050 or 44100")},
@@ -146,6 +148,9 @@ const char* convertUsage() {
            "  --image-type bmp|png|jpeg|gif|animated-gif\n"
            "  --jpeg-quality N        1 to 100 (default 80)\n"
            "  --dither, --no-dither   GIF dithering (default on)\n"
+           "  --gif-palette standard|adaptive\n"
+           "                          GIF colours: the fixed palette or one fitted to the\n"
+           "                          pictures (default adaptive)\n"
            "  --mpeg-type dvd-ntsc|dvd-pal|svcd-ntsc|svcd-pal|vcd-ntsc|vcd-pal\n"
            "  --audio none|FILE       no sound, or a WAV or MP3 file to add (default none)\n"
            "  --audio-format mp3|pcm  --audio-channels mono|stereo\n"
@@ -210,6 +215,8 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
         s.jpegQuality = *o.jpegQuality;
     if (o.dither)
         s.gifDither = *o.dither;
+    if (o.gifPalette)
+        s.gifPalette = *o.gifPalette;
     if (o.audioFormat)
         s.aviAudioFormat = *o.audioFormat;
     if (o.audioChannels)

@@ -6,6 +6,8 @@
 
 #include "clib/c_handle.h"
 #include "encode/frame_writer.h"
+#include "encode/image/adaptive_palette.h"
+#include "encode/image/color_reduction.h"
 #include "encode/image/picture_image.h"
 
 namespace swivio {
@@ -24,17 +26,23 @@ std::string animatedGifFileName(const std::string& folder, const std::string& mo
 int animatedGifFrameDelay(double frameRate, int frameIndex);
 
 // One animated GIF for a whole conversion. The file is created (truncated) by the
-// constructor. Frame 0 writes the header with the standard palette and the loop extension
-// (999 repeats); every frame writes a graphic control extension (disposal 2, its delay by
-// animatedGifFrameDelay) and its image reduced to the standard palette. finish() writes the
-// trailer. When the file cannot be created every write is ignored: writeFrame stays true and
-// finish() says so.
+// constructor. Frame 0 writes the header and the loop extension (999 repeats); every frame
+// writes a graphic control extension (its delay by animatedGifFrameDelay) and its image.
+// With the standard colours the header holds the standard palette and every frame is
+// written whole over it (disposal 2). With adaptive colours the header has no palette:
+// each frame writes only the rectangle that changed since the frame before, with a local
+// palette fitted to the changed pixels and the unchanged ones transparent, left in place
+// over the earlier frames (disposal 1); see AdaptiveReducer::reduceNext. finish() writes
+// the trailer. When the file cannot be created every write is ignored: writeFrame stays
+// true and finish() says so.
 class AnimatedGifWriter final : public FrameWriter {
 public:
     static constexpr int kLoopCount = 1000;
     static constexpr int kDisposalMethod = 2;
+    static constexpr int kLeaveInPlace = 1;
 
-    AnimatedGifWriter(const std::string& path, double frameRate, bool dither);
+    AnimatedGifWriter(const std::string& path, double frameRate, bool dither,
+                      GifColors colors = GifColors::Standard);
 
     bool isOpen() const { return m_file != nullptr; }
     // Appends output frame `index`; the header goes before the first frame.
@@ -50,6 +58,8 @@ private:
     clib::File m_file;
     double m_frameRate;
     bool m_dither;
+    GifColors m_colors;
+    AdaptiveReducer m_adaptive;
     int m_framesWritten = 0;
     bool m_finished = false;
     std::string m_comment;

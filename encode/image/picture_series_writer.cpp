@@ -35,8 +35,9 @@ std::string pictureSeriesFileName(const std::string& folder, PictureFileType typ
 }
 
 PictureSeriesWriter::PictureSeriesWriter(std::string folder, PictureFileType type, int jpegQuality,
-                                         bool dither)
-    : m_folder(std::move(folder)), m_type(type), m_jpegQuality(jpegQuality), m_dither(dither) {}
+                                         bool dither, GifColors colors)
+    : m_folder(std::move(folder)), m_type(type), m_jpegQuality(jpegQuality), m_dither(dither),
+      m_colors(colors) {}
 
 bool PictureSeriesWriter::writeFrame(const Frame& frame, int index) {
     if (m_picture.width() != frame.width() || m_picture.height() != frame.height() ||
@@ -49,7 +50,10 @@ bool PictureSeriesWriter::writeFrame(const Frame& frame, int index) {
     } else {
         std::memcpy(m_picture.data(), frame.data(), frame.byteSize());
         if (m_type == PictureFileType::Gif) {
-            saved = reduceTo8Bits(m_picture, m_dither, m_reduced)
+            const bool reduced = m_colors == GifColors::Adaptive
+                                     ? m_adaptive.reduce(m_picture, m_dither, m_reduced)
+                                     : reduceTo8Bits(m_picture, m_dither, m_reduced);
+            saved = reduced
                         ? savePictureFile(m_reduced, m_type, path)
                         : Status::failure("Cannot reduce the frame to 256 colours for " + path);
         } else {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "encode/conversion_driver.h"
-#include "encode/image/standard_palette.h"
 #include "encode/output_writer.h"
 #include "tests/support/picture_files.h"
 #include "tests/support/temp_dir.h"
@@ -44,23 +43,31 @@ ConversionJob pictureJob(const std::string& folder, ImageType type) {
     return job;
 }
 
-TEST(OutputWriter, AnimatedGifOfAWholeConversion) {
+class AnimatedGifConversion : public testing::TestWithParam<GifPalette> {};
+
+TEST_P(AnimatedGifConversion, ShowsEveryRecordAtTheOutputRate) {
     testkit::TempDir dir;
     const uint32_t red = makeColor(255, 0, 0), white = makeColor(255, 255, 255);
-    ConversionDriver driver(pictureJob(dir.path().string(), ImageType::AnimatedGif));
+    ConversionJob job = pictureJob(dir.path().string(), ImageType::AnimatedGif);
+    job.settings.gifPalette = GetParam();
+    ConversionDriver driver(job);
     SolidFrames frames(3, {red, white});
     const ConversionResult result = driver.run(frames);
     ASSERT_EQ(result.outcome, ConversionResult::Outcome::Completed) << result.message;
     const auto gif = testkit::readGifFile(dir.file("intro.final.gif"));
     ASSERT_TRUE(gif.ok) << gif.error;
     ASSERT_EQ(gif.images.size(), 6u); // 10 to 20 fps doubles every record
-    const std::vector<uint32_t>& palette = standardPaletteColors();
+    const auto shown = testkit::composeGifFrames(gif);
     const uint32_t expected[] = {red, red, white, white, red, red};
     for (std::size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(gif.images[i].delay, 5); // 20 frames per second
-        EXPECT_EQ(palette[gif.images[i].indexes[0]], expected[i]) << i;
+        for (uint32_t pixel : shown[i].pixels)
+            ASSERT_EQ(pixel, expected[i]) << i;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Palettes, AnimatedGifConversion,
+                         testing::Values(GifPalette::Standard, GifPalette::Adaptive));
 
 TEST(OutputWriter, PictureSeriesOfAWholeConversion) {
     testkit::TempDir dir;
