@@ -96,7 +96,7 @@ private:
 
 // The reduction of one picture, or of the pictures of an animation, to fitted palettes.
 // With `dither`, Floyd-Steinberg error diffusion (7/16 right, 3/16, 5/16, 1/16 on the
-// next row), run from the top row down.
+// next row) of three quarters of each pixel's error, run from the top row down.
 class AdaptiveReducer {
 public:
     // `target` becomes an 8-bit picture of `source`'s size over up to 256 colours fitted
@@ -109,10 +109,12 @@ public:
     // `rect` is the whole picture. Later ones write only `rect`, the smallest rectangle
     // around the pixels that differ from the previous source picture; inside it the
     // unchanged pixels take the transparent index, so the viewer keeps what it shows there,
-    // and a palette of up to 255 colours is fitted to the changed pixels only. The colours
-    // already shown take part in the error diffusion, so a still area keeps its pattern
-    // exactly and the pattern does not crawl. A picture without any change gives a 1 x 1
-    // transparent image. `rect` is {left, top, width, height}, from the top-left corner.
+    // and a palette of up to 255 colours is fitted to the changed pixels only. A changed
+    // pixel also stays transparent when the colour on screen is within a small tolerance
+    // as near to it as the palette's nearest. The colours left on screen take part in the
+    // error diffusion, so a still area keeps its pattern exactly and the pattern does not
+    // crawl. A picture without any change gives a 1 x 1 transparent image. `rect` is
+    // {left, top, width, height}, from the top-left corner.
     bool reduceNext(const PictureImage& source, bool dither, PictureImage& target,
                     std::array<int, 4>& rect);
 
