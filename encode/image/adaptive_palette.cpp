@@ -125,37 +125,46 @@ void AdaptivePalette::cut(int maxColors) {
         for (int a = 1; a < 3; ++a)
             if (box.moments.axisError(a) > box.moments.axisError(axis))
                 axis = a;
-        std::sort(m_samples.begin() + box.begin, m_samples.begin() + box.end,
-                  [axis](const Sample& x, const Sample& y) {
-                      return channelOf(x, axis) < channelOf(y, axis);
-                  });
-        // The split that leaves the least squared error along the axis.
+        // The samples' weights and sums by whole value on the axis, then the threshold that
+        // leaves the least squared error along it: minimising the halves' error is
+        // maximising sum^2 / weight summed over the halves.
+        std::array<double, 256> weights{}, sums{};
+        const auto valueOf = [axis](const Sample& x) {
+            return std::clamp(int(channelOf(x, axis)), 0, 255);
+        };
+        for (int i = box.begin; i < box.end; ++i) {
+            const Sample& x = m_samples[std::size_t(i)];
+            weights[std::size_t(valueOf(x))] += x.weight;
+            sums[std::size_t(valueOf(x))] += double(x.weight) * channelOf(x, axis);
+        }
         const double totalWeight = box.moments.weight;
         const double totalSum = box.moments.sum[axis];
         double weight = 0, sum = 0;
         double bestScore = -1;
-        int split = box.begin + 1;
-        for (int i = box.begin; i + 1 < box.end; ++i) {
-            const Sample& s = m_samples[std::size_t(i)];
-            weight += s.weight;
-            sum += double(s.weight) * channelOf(s, axis);
-            if (channelOf(s, axis) == channelOf(m_samples[std::size_t(i) + 1], axis))
-                continue;
-            // Minimising the halves' error is maximising this between-sets term.
+        int threshold = 0;
+        for (int v = 0; v < 255; ++v) {
+            weight += weights[std::size_t(v)];
+            sum += sums[std::size_t(v)];
             const double rest = totalWeight - weight;
+            if (weights[std::size_t(v)] == 0 || weight <= 0 || rest <= 0)
+                continue;
             const double restSum = totalSum - sum;
             const double score = sum * sum / weight + restSum * restSum / rest;
             if (score > bestScore) {
                 bestScore = score;
-                split = i + 1;
+                threshold = v;
             }
         }
         if (bestScore < 0) {
-            // Every sample has the same value on the axis of largest spread: cannot happen
-            // with a positive error, but never loop on it.
+            // All samples share one whole value on the axis of largest spread: their
+            // spread is below one level, not worth an entry of its own.
             box.moments = Moments{};
             continue;
         }
+        const int split = int(std::partition(m_samples.begin() + box.begin,
+                                             m_samples.begin() + box.end,
+                                             [&](const Sample& x) { return valueOf(x) <= threshold; }) -
+                              m_samples.begin());
         Box upper{split, box.end, {}};
         box.end = split;
         box.moments = Moments{};
@@ -172,7 +181,7 @@ void AdaptivePalette::cut(int maxColors) {
                                          roundChannel(m.sum[1] / m.weight),
                                          roundChannel(m.sum[2] / m.weight)));
         } else {
-            // A set emptied of its error above: its samples are all one colour.
+            // A set whose spread was too small to split (its moments cleared above).
             Moments again;
             for (int i = box.begin; i < box.end; ++i)
                 again.add(m_samples[std::size_t(i)]);
