@@ -215,7 +215,10 @@ void BM_DemoAnimatedGif(benchmark::State& state) {
     state.counters["lowest_frame_dB"] = lowest;
     state.SetLabel(state.range(0) ? "adaptive" : "standard");
 }
-BENCHMARK(BM_DemoAnimatedGif)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_DemoAnimatedGif)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
 
 // One picture reduced to a fitted palette: range(0) 0 cartoon, 1 photo; range(1) dithered.

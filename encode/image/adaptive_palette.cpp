@@ -30,8 +30,7 @@ struct Moments {
     double sum[3] = {0, 0, 0};
     double squares[3] = {0, 0, 0};
 
-    template <typename S>
-    void add(const S& s) {
+    template <typename S> void add(const S& s) {
         const float v[3] = {s.r, s.g, s.b};
         weight += s.weight;
         for (int a = 0; a < 3; ++a) {
@@ -161,10 +160,10 @@ void AdaptivePalette::cut(int maxColors) {
             box.moments = Moments{};
             continue;
         }
-        const int split = int(std::partition(m_samples.begin() + box.begin,
-                                             m_samples.begin() + box.end,
-                                             [&](const Sample& x) { return valueOf(x) <= threshold; }) -
-                              m_samples.begin());
+        const int split =
+            int(std::partition(m_samples.begin() + box.begin, m_samples.begin() + box.end,
+                               [&](const Sample& x) { return valueOf(x) <= threshold; }) -
+                m_samples.begin());
         Box upper{split, box.end, {}};
         box.end = split;
         box.moments = Moments{};
@@ -195,15 +194,16 @@ void AdaptivePalette::cut(int maxColors) {
 void AdaptivePalette::refine() {
     std::vector<Moments> sums(m_colors.size());
     for (const Sample& s : m_samples) {
-        const int index = search(int(std::lround(s.r)), int(std::lround(s.g)), int(std::lround(s.b)));
+        const int index =
+            search(int(std::lround(s.r)), int(std::lround(s.g)), int(std::lround(s.b)));
         sums[std::size_t(index)].add(s);
     }
     for (std::size_t i = 0; i < m_colors.size(); ++i) {
         const Moments& m = sums[i];
         if (m.weight > 0)
-            m_colors[i] = makeColor(roundChannel(m.sum[0] / m.weight),
-                                    roundChannel(m.sum[1] / m.weight),
-                                    roundChannel(m.sum[2] / m.weight));
+            m_colors[i] =
+                makeColor(roundChannel(m.sum[0] / m.weight), roundChannel(m.sum[1] / m.weight),
+                          roundChannel(m.sum[2] / m.weight));
     }
     prepareSearch();
 }
@@ -212,8 +212,8 @@ void AdaptivePalette::prepareSearch() {
     m_sorted.clear();
     for (std::size_t i = 0; i < m_colors.size(); ++i) {
         const uint32_t c = m_colors[i];
-        m_sorted.push_back(Entry{int16_t(colorGreen(c)), int16_t(colorRed(c)),
-                                 int16_t(colorBlue(c)), uint8_t(i)});
+        m_sorted.push_back(
+            Entry{int16_t(colorGreen(c)), int16_t(colorRed(c)), int16_t(colorBlue(c)), uint8_t(i)});
     }
     std::sort(m_sorted.begin(), m_sorted.end(), [](const Entry& a, const Entry& b) {
         return a.g != b.g ? a.g < b.g : a.index < b.index;

@@ -53,9 +53,8 @@ bool PictureSeriesWriter::writeFrame(const Frame& frame, int index) {
             const bool reduced = m_colors == GifColors::Adaptive
                                      ? m_adaptive.reduce(m_picture, m_dither, m_reduced)
                                      : reduceTo8Bits(m_picture, m_dither, m_reduced);
-            saved = reduced
-                        ? savePictureFile(m_reduced, m_type, path)
-                        : Status::failure("Cannot reduce the frame to 256 colours for " + path);
+            saved = reduced ? savePictureFile(m_reduced, m_type, path)
+                            : Status::failure("Cannot reduce the frame to 256 colours for " + path);
         } else {
             m_picture.setJpegQuality(m_jpegQuality);
             saved = savePictureFile(m_picture, m_type, path);

@@ -174,14 +174,14 @@ TEST(ConvertCommand, GifPaletteChoosesTheColours) {
         std::vector<std::string> palette;
         bool exactGreen;
     };
-    const Case cases[] = {{{}, true}, {{"--gif-palette", "adaptive"}, true},
-                          {{"--gif-palette", "standard"}, false}};
+    const Case cases[] = {
+        {{}, true}, {{"--gif-palette", "adaptive"}, true}, {{"--gif-palette", "standard"}, false}};
     for (const Case& c : cases) {
         TempDir dir;
         const std::string movie = writeSquareMovie(dir, 2);
-        std::vector<std::string> args = {"convert", movie, "--type", "images", "--image-type",
-                                         "animated-gif", "--size", "160x120", "-o",
-                                         dir.path().string()};
+        std::vector<std::string> args = {
+            "convert",      movie,    "--type",  "images", "--image-type",
+            "animated-gif", "--size", "160x120", "-o",     dir.path().string()};
         args.insert(args.end(), c.palette.begin(), c.palette.end());
         const CliRun run = runCli(dir, args);
         ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -224,7 +224,8 @@ TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
         {{"convert", movie, "--type", "mpeg", "--audio", wav8},
          "Audio file with 8 bits per sample is not supported to be added to MPEG file!"},
         {{"convert", movie, "--audio", vbr}, "Mp3 with VBR is not supported for AVI!"},
-        {{"convert", movie, "--type", "images", "--audio", vbr}, "There's no audio for image series!"},
+        {{"convert", movie, "--type", "images", "--audio", vbr},
+         "There's no audio for image series!"},
         {{"convert", movie, "--watermark", dir.file("junk.swf")}, "Unsupported file type!"},
         {{"convert", movie, "--codec", "no-such-codec"}, "No video compressor"},
     };

@@ -24,8 +24,10 @@ const std::vector<Access> kAviOrder = {{"AVI", "Codec"},
                                        {"AVI", "Audio Channel"},
                                        {"AVI", "Audio Sample Rate"},
                                        {"AVI", "Audio Bit Rate"}};
-const std::vector<Access> kImageOrder = {
-    {"Image", "Type"}, {"Image", "JPEG Quality"}, {"Image", "GIF Dither"}, {"Image", "GIF Palette"}};
+const std::vector<Access> kImageOrder = {{"Image", "Type"},
+                                         {"Image", "JPEG Quality"},
+                                         {"Image", "GIF Dither"},
+                                         {"Image", "GIF Palette"}};
 const std::vector<Access> kAudioOrder = {{"Common Audio", "Source"}, {"Common Audio", "File"}};
 
 std::vector<Access> concat(std::initializer_list<std::vector<Access>> parts) {

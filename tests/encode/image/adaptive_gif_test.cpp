@@ -86,7 +86,8 @@ Animation pictureSeries(const FrameMaker& frames, int count, GifColors colors, b
     Animation series;
     for (int i = 0; i < count; ++i) {
         writer.writeFrame(frames(i), i);
-        const std::string path = pictureSeriesFileName(dir.path().string(), PictureFileType::Gif, i);
+        const std::string path =
+            pictureSeriesFileName(dir.path().string(), PictureFileType::Gif, i);
         const auto shown = testkit::composeGifFrames(testkit::readGifFile(path));
         EXPECT_EQ(shown.size(), 1u) << i;
         if (shown.size() == 1)
@@ -125,7 +126,10 @@ class GifPsnr : public testing::TestWithParam<PsnrCase> {};
 TEST_P(GifPsnr, AgainstTheUncompressedFrames) {
     const PsnrCase c = GetParam();
     const FrameMaker frames = squareOver(
-        skyAndSun, 12, [](int i) { return std::array<int, 2>{10 + 9 * i, 20 + 5 * i}; },
+        skyAndSun, 12,
+        [](int i) {
+            return std::array<int, 2>{10 + 9 * i, 20 + 5 * i};
+        },
         [](int i) { return makeColor(uint8_t(40 * i), 200, 30); });
     const Animation single = pictureSeries(frames, 1, c.colors, c.dither);
     const Animation movie = animate(frames, 6, c.colors, c.dither);
@@ -192,17 +196,31 @@ TEST_P(FrameDifferencing, ShowsTheSamePicturesInASmallerFile) {
 
 const ChangeCase kChanges[] = {
     {"square changing colour",
-     squareOver(stripes, 6, [](int) { return std::array<int, 2>{70, 50}; },
-                [](int i) { return makeColor(uint8_t(30 * i), uint8_t(255 - 30 * i), 99); })},
-    {"square moving",
-     squareOver(stripes, 6, [](int i) { return std::array<int, 2>{5 + 15 * i, 100 - 11 * i}; },
-                [](int) { return makeColor(250, 20, 20); })},
+     squareOver(
+         stripes, 6,
+         [](int) {
+             return std::array<int, 2>{70, 50};
+         },
+         [](int i) { return makeColor(uint8_t(30 * i), uint8_t(255 - 30 * i), 99); })},
+    {"square moving", squareOver(
+                          stripes, 6,
+                          [](int i) {
+                              return std::array<int, 2>{5 + 15 * i, 100 - 11 * i};
+                          },
+                          [](int) { return makeColor(250, 20, 20); })},
     {"square in the last corner, still every other frame",
-     squareOver(stripes, 5, [](int i) { return std::array<int, 2>{155, 115 - (i / 2) % 2}; },
-                [](int i) { return makeColor(0, uint8_t(100 + 20 * (i / 2)), 0); })},
-    {"nothing changes",
-     squareOver(stripes, 6, [](int) { return std::array<int, 2>{0, 0}; },
-                [](int) { return makeColor(1, 2, 3); })},
+     squareOver(
+         stripes, 5,
+         [](int i) {
+             return std::array<int, 2>{155, 115 - (i / 2) % 2};
+         },
+         [](int i) { return makeColor(0, uint8_t(100 + 20 * (i / 2)), 0); })},
+    {"nothing changes", squareOver(
+                            stripes, 6,
+                            [](int) {
+                                return std::array<int, 2>{0, 0};
+                            },
+                            [](int) { return makeColor(1, 2, 3); })},
 };
 
 INSTANTIATE_TEST_SUITE_P(Changes, FrameDifferencing,
@@ -212,7 +230,10 @@ INSTANTIATE_TEST_SUITE_P(Changes, FrameDifferencing,
 // viewer's picture does not change either (no crawling pattern).
 TEST(FrameDifferencing, StillAreasKeepTheirDitherPattern) {
     const FrameMaker frames = squareOver(
-        gradient, 10, [](int i) { return std::array<int, 2>{20 + 12 * i, 30 + 7 * i}; },
+        gradient, 10,
+        [](int i) {
+            return std::array<int, 2>{20 + 12 * i, 30 + 7 * i};
+        },
         [](int i) { return makeColor(250, uint8_t(20 * i), 90); });
     constexpr int kCount = 8;
     const Animation movie = animate(frames, kCount, GifColors::Adaptive, true);
