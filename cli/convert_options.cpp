@@ -95,6 +95,7 @@ const std::map<std::string, OptionSetter>& valueOptions() {
     static const auto kChannels = namesOf(kAviAudioChannels);
     static const auto kRates = namesOf(kAviAudioSampleRates);
     static const auto kBitRates = namesOf(kAviAudioBitRates);
+    static const std::array<const char*, 2> kGifPalettes = {"standard", "adaptive"};
     using O = Options;
     static const std::map<std::string, OptionSetter> options = {
         {"-o", text(&O::output)},
@@ -104,13 +105,15 @@ const std::map<std::string, OptionSetter>& valueOptions() {
         {"--watermark", text(&O::watermark)},
         {"--work-dir", text(&O::workDir)},
         {"--type", named(&O::type, kTypes, "avi, mpeg or images")},
-        {"--image-type", named(&O::imageType, kImageTypeNames, "bmp, png, jpeg, gif or animated-gif")},
+        {"--image-type",
+         named(&O::imageType, kImageTypeNames, "bmp, png, jpeg, gif or animated-gif")},
         {"--mpeg-type", named(&O::mpegType, kMpegTypes,
                               "dvd-ntsc, dvd-pal, svcd-ntsc, svcd-pal, vcd-ntsc or vcd-pal")},
         {"--size", parsed(&O::size, parseSize, "WIDTHxHEIGHT, each 1 to 8192")},
         {"--rate", parseRate},
         {"--crop", parsed(&O::crop, parseRect, "X,Y,WIDTH,HEIGHT")},
         {"--jpeg-quality", parsed(&O::jpegQuality, parseQuality, "1 to 100")},
+        {"--gif-palette", named(&O::gifPalette, kGifPalettes, "standard or adaptive")},
         {"--audio-format", named(&O::audioFormat, kFormats, "mp3 or pcm")},
         {"--audio-channels", named(&O::audioChannels, kChannels, "mono or stereo")},
         {"--audio-rate", named(&O::audioRate, kRates, "11025, 22050 or 44100")},
@@ -186,6 +189,9 @@ const char* convertUsage() {
            "  --image-type bmp|png|jpeg|gif|animated-gif\n"
            "  --jpeg-quality N        1 to 100 (default 80)\n"
            "  --dither, --no-dither   GIF dithering (default on)\n"
+           "  --gif-palette standard|adaptive\n"
+           "                          GIF colours: the fixed palette or one fitted to the\n"
+           "                          pictures (default adaptive)\n"
            "  --mpeg-type dvd-ntsc|dvd-pal|svcd-ntsc|svcd-pal|vcd-ntsc|vcd-pal\n"
            "  --audio none|FILE       no sound, or a WAV or MP3 file to add (default none)\n"
            "  --audio-format mp3|pcm  --audio-channels mono|stereo\n"
@@ -282,6 +288,8 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
         s.jpegQuality = *o.jpegQuality;
     if (o.dither)
         s.gifDither = *o.dither;
+    if (o.gifPalette)
+        s.gifPalette = *o.gifPalette;
     if (o.audioFormat)
         s.aviAudioFormat = *o.audioFormat;
     if (o.audioChannels)

@@ -36,6 +36,7 @@ struct ConvertOptions {
     std::optional<ImageType> imageType;
     std::optional<int> jpegQuality;
     std::optional<bool> dither;
+    std::optional<GifPalette> gifPalette;
     std::optional<MpegType> mpegType;
     std::optional<std::string> audio; // "none" or a file to import
     std::optional<int> audioFormat;   // index into the AVI audio formats

@@ -22,6 +22,8 @@ bool hasWavExtension(const std::string& path) {
 Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) {
     using R = Result<std::unique_ptr<FrameWriter>>;
     const ConversionSettings& s = job.settings;
+    const GifColors gifColors =
+        s.gifPalette == GifPalette::Standard ? GifColors::Standard : GifColors::Adaptive;
     switch (s.convertType) {
     case OutputType::ImageSeries:
         switch (s.imageType) {
@@ -36,10 +38,10 @@ Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) 
                                                            s.jpegQuality, s.gifDither));
         case ImageType::Gif:
             return R(std::make_unique<PictureSeriesWriter>(s.outputFolder, PictureFileType::Gif,
-                                                           s.jpegQuality, s.gifDither));
+                                                           s.jpegQuality, s.gifDither, gifColors));
         case ImageType::AnimatedGif:
             return R(std::make_unique<AnimatedGifWriter>(
-                conversionOutputFile(s), s.imageFrameRate, s.gifDither));
+                conversionOutputFile(s), s.imageFrameRate, s.gifDither, gifColors));
         }
         return R::failure("Unknown picture type " + std::to_string(int(s.imageType)) + ".");
     case OutputType::Avi: {

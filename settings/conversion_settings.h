@@ -19,6 +19,8 @@ enum class MpegType : int32_t {
     VcdPal = 5,
 };
 enum class ImageType : int32_t { Bmp = 0, Png = 1, Jpeg = 2, Gif = 3, AnimatedGif = 4 };
+// The colours of GIF pictures: the fixed 256-colour palette, or one fitted to each picture.
+enum class GifPalette : int32_t { Standard = 0, Adaptive = 1 };
 
 // Every choice that shapes a conversion: plain data, copied whole by value. The watermark
 // is named by its file; whoever draws it loads the picture. Paths are UTF-8 with '/' separators. Colours are 0x00BBGGRR.
@@ -71,6 +73,7 @@ struct ConversionSettings {
     int32_t imageHeight = 0;
     int32_t jpegQuality = 80; // 1 to 100
     bool gifDither = true;
+    GifPalette gifPalette = GifPalette::Adaptive;
 
     // Crop rectangle in movie pixels.
     int32_t cropX = 0;

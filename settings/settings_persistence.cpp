@@ -74,6 +74,7 @@ void loadSettings(ConversionSettings& s, SettingsStore& store) {
     s.jpegQuality =
         readRanged(store, kImage, "JPEG Quality", kJpegQualityMin, kJpegQualityMax, d.jpegQuality);
     s.gifDither = readBool(store, kImage, "GIF Dither", d.gifDither);
+    s.gifPalette = readEnum(store, kImage, "GIF Palette", 2, d.gifPalette);
 }
 
 void saveSettings(const ConversionSettings& s, SettingsStore& store) {
@@ -96,6 +97,7 @@ void saveSettings(const ConversionSettings& s, SettingsStore& store) {
     store.writeInt(kImage, "Type", int32_t(s.imageType));
     store.writeInt(kImage, "JPEG Quality", s.jpegQuality);
     store.writeInt(kImage, "GIF Dither", s.gifDither ? 1 : 0);
+    store.writeInt(kImage, "GIF Palette", int32_t(s.gifPalette));
 
     store.writeInt(kCommonAudio, "Source", int32_t(s.audioSource));
     store.writeString(kCommonAudio, "File", s.audioFile);

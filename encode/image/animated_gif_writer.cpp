@@ -35,8 +35,9 @@ int animatedGifFrameDelay(double frameRate, int frameIndex) {
     return delay < 1.0 ? 1 : int(delay);
 }
 
-AnimatedGifWriter::AnimatedGifWriter(const std::string& path, double frameRate, bool dither)
-    : m_path(path), m_frameRate(frameRate), m_dither(dither) {
+AnimatedGifWriter::AnimatedGifWriter(const std::string& path, double frameRate, bool dither,
+                                     GifColors colors)
+    : m_path(path), m_frameRate(frameRate), m_dither(dither), m_colors(colors) {
     // The GIF is written beside `path` and renamed over it by finish().
     Result<OutputFile> output = OutputFile::create(path);
     if (!output) {
@@ -71,20 +72,36 @@ bool AnimatedGifWriter::appendFrame(const Frame& frame, int index) {
         return true;
     }
     std::memcpy(m_picture.data(), frame.data(), frame.byteSize());
-    reduceTo8Bits(m_picture, m_dither, m_reduced);
-    m_reduced.setFrameDelay(animatedGifFrameDelay(m_frameRate, m_framesWritten));
-
+    const int delay = animatedGifFrameDelay(m_frameRate, m_framesWritten);
     m_bytes.clear();
-    if (m_framesWritten == 0) {
-        writeGifHeader(m_bytes, m_reduced);
-        // The stored count is the number of repeats: one less than the times played.
-        writeLoopExtension(m_bytes, kLoopCount != 1 ? std::max(kLoopCount - 1, 0) : 0);
+    if (m_colors == GifColors::Adaptive) {
+        std::array<int, 4> rect{};
+        if (!m_adaptive.reduceNext(m_picture, m_dither, m_reduced, rect)) {
+            fail("Cannot reduce the frame to 256 colours for " + m_path);
+            return true;
+        }
+        if (m_framesWritten == 0) {
+            writeGifHeader(m_bytes, m_picture); // a 24-bit picture: no global palette
+            writeLoopExtension(m_bytes, kLoopCount != 1 ? std::max(kLoopCount - 1, 0) : 0);
+        }
+        writeFrameExtension(m_bytes, kLeaveInPlace, delay, m_reduced.transparentIndex());
+        if (m_framesWritten == 0)
+            writeComment(m_bytes, m_comment);
+        writeImageAt(m_bytes, m_reduced, rect[0], rect[1]);
+    } else {
+        reduceTo8Bits(m_picture, m_dither, m_reduced);
+        m_reduced.setFrameDelay(delay);
+        if (m_framesWritten == 0) {
+            writeGifHeader(m_bytes, m_reduced);
+            // The stored count is the number of repeats: one less than the times played.
+            writeLoopExtension(m_bytes, kLoopCount != 1 ? std::max(kLoopCount - 1, 0) : 0);
+        }
+        writeFrameExtension(m_bytes, kDisposalMethod, m_reduced.frameDelay(),
+                            m_reduced.transparentIndex());
+        if (m_framesWritten == 0)
+            writeComment(m_bytes, m_comment);
+        writeImage(m_bytes, m_reduced);
     }
-    writeFrameExtension(m_bytes, kDisposalMethod, m_reduced.frameDelay(),
-                        m_reduced.transparentIndex());
-    if (m_framesWritten == 0)
-        writeComment(m_bytes, m_comment);
-    writeImage(m_bytes, m_reduced);
     if (std::fwrite(m_bytes.data(), 1, m_bytes.size(), m_file.get()) != m_bytes.size())
         fail("Cannot write " + m_path + ": " + std::strerror(errno));
     ++m_framesWritten;

@@ -7,6 +7,8 @@
 #include "base/output_file.h"
 #include "clib/c_handle.h"
 #include "encode/frame_writer.h"
+#include "encode/image/adaptive_palette.h"
+#include "encode/image/color_reduction.h"
 #include "encode/image/picture_image.h"
 
 namespace swivio {
@@ -27,17 +29,23 @@ int animatedGifFrameDelay(double frameRate, int frameIndex);
 // One animated GIF for a whole conversion. The constructor creates the file beside `path`
 // (an OutputFile); finish() writes the trailer and renames it over `path`, so a file there
 // is untouched until the GIF is complete, and a failure, abandon() or a GIF without frames
-// leaves it so. Frame 0 writes the header with the standard palette and the loop extension
-// (999 repeats); every frame writes a graphic control extension (disposal 2, its delay by
-// animatedGifFrameDelay) and its image reduced to the standard palette. When the file cannot be created
-// (`path` is a folder, a device, or its folder cannot be written) every write is ignored:
-// writeFrame stays true and finish() says so.
+// leaves it so. Frame 0 writes the header and the loop extension (999 repeats); every frame
+// writes a graphic control extension (its delay by animatedGifFrameDelay) and its image.
+// With the standard colours the header holds the standard palette and every frame is
+// written whole over it (disposal 2). With adaptive colours the header has no palette:
+// each frame writes only the rectangle that changed since the frame before, with a local
+// palette fitted to the changed pixels and the unchanged ones transparent, left in place
+// over the earlier frames (disposal 1); see AdaptiveReducer::reduceNext. When the file
+// cannot be created (`path` is a folder, a device, or its folder cannot be written) every
+// write is ignored: writeFrame stays true and finish() says so.
 class AnimatedGifWriter final : public FrameWriter {
 public:
     static constexpr int kLoopCount = 1000;
     static constexpr int kDisposalMethod = 2;
+    static constexpr int kLeaveInPlace = 1;
 
-    AnimatedGifWriter(const std::string& path, double frameRate, bool dither);
+    AnimatedGifWriter(const std::string& path, double frameRate, bool dither,
+                      GifColors colors = GifColors::Standard);
 
     bool isOpen() const { return m_file != nullptr; }
     // Appends output frame `index`; the header goes before the first frame.
@@ -56,6 +64,8 @@ private:
     clib::File m_file;
     double m_frameRate;
     bool m_dither;
+    GifColors m_colors;
+    AdaptiveReducer m_adaptive;
     int m_framesWritten = 0;
     bool m_finished = false;
     std::string m_comment;

@@ -4,6 +4,10 @@
 
 namespace swivio {
 
+// The colours of a GIF: the standard palette for every picture (reduceTo8Bits), or a
+// palette fitted to each picture (AdaptiveReducer in adaptive_palette.h).
+enum class GifColors { Standard, Adaptive };
+
 // Makes an 8-bit picture of the same size over the standard palette (all 256 entries) from
 // a 24-bit picture. Pixels are visited in storage order, bottom row first, each row left
 // to right, and each becomes its nearest palette entry. With `dither`, each pixel's error

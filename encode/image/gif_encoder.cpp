@@ -205,6 +205,34 @@ bool writeImage(std::vector<uint8_t>& out, const PictureImage& image) {
     return true;
 }
 
+bool writeImageAt(std::vector<uint8_t>& out, const PictureImage& image, int left, int top) {
+    const std::vector<uint32_t>& palette = image.palette();
+    if (image.isNull() || image.bitsPerPixel() != 8 || palette.empty() || palette.size() > 256)
+        return false;
+    int bits = 1;
+    while ((std::size_t(1) << bits) < palette.size())
+        ++bits;
+    out.push_back(0x2C);
+    ByteWriter(out)
+        .u16(uint16_t(left))
+        .u16(uint16_t(top))
+        .u16(uint16_t(image.width()))
+        .u16(uint16_t(image.height()));
+    out.push_back(uint8_t(0x80 | (bits - 1)));
+    for (int i = 0; i < (1 << bits); ++i) {
+        const uint32_t c = i < int(palette.size()) ? palette[std::size_t(i)] : 0;
+        out.push_back(uint8_t(c & 0xFF));
+        out.push_back(uint8_t(c >> 8 & 0xFF));
+        out.push_back(uint8_t(c >> 16 & 0xFF));
+    }
+    // The smallest LZW code size is 2, even for a two-colour table.
+    const int minCodeSize = std::max(bits, 2);
+    out.push_back(uint8_t(minCodeSize));
+    encodeLzw(out, image, minCodeSize);
+    out.push_back(0x00);
+    return true;
+}
+
 std::vector<uint8_t> encodeSingleGif(const PictureImage& image) {
     std::vector<uint8_t> out;
     if (image.isNull() || image.bitsPerPixel() != 8)

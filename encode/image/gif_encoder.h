@@ -28,6 +28,12 @@ void writeComment(std::vector<uint8_t>& out, const std::string& comment);
 // pixels from the top row down as LZW data in sub-blocks of at most 254 bytes and the block
 // terminator. `image` must be an 8-bit picture; otherwise nothing is written and false.
 bool writeImage(std::vector<uint8_t>& out, const PictureImage& image);
+// The image descriptor at (left, top) with a local colour table: the picture's palette (1
+// to 256 colours) padded with black to the next power of two, at least 2 entries. The LZW
+// code size follows the table's size, so a picture of few colours takes fewer bits a
+// pixel; every pixel must index the palette. Not interlaced. False (nothing written)
+// unless `image` is an 8-bit picture with a palette.
+bool writeImageAt(std::vector<uint8_t>& out, const PictureImage& image, int left, int top);
 inline void writeGifTrailer(std::vector<uint8_t>& out) {
     out.push_back(0x3B);
 }

@@ -36,8 +36,9 @@ std::string pictureSeriesFileName(const std::string& folder, PictureFileType typ
 }
 
 PictureSeriesWriter::PictureSeriesWriter(std::string folder, PictureFileType type, int jpegQuality,
-                                         bool dither)
-    : m_folder(std::move(folder)), m_type(type), m_jpegQuality(jpegQuality), m_dither(dither) {}
+                                         bool dither, GifColors colors)
+    : m_folder(std::move(folder)), m_type(type), m_jpegQuality(jpegQuality), m_dither(dither),
+      m_colors(colors) {}
 
 bool PictureSeriesWriter::writeFrame(const Frame& frame, int index) {
     if (m_picture.width() != frame.width() || m_picture.height() != frame.height() ||
@@ -51,7 +52,10 @@ bool PictureSeriesWriter::writeFrame(const Frame& frame, int index) {
         std::memcpy(m_picture.data(), frame.data(), frame.byteSize());
         const PictureImage* picture = &m_picture;
         if (m_type == PictureFileType::Gif) {
-            if (!reduceTo8Bits(m_picture, m_dither, m_reduced))
+            const bool reduced = m_colors == GifColors::Adaptive
+                                     ? m_adaptive.reduce(m_picture, m_dither, m_reduced)
+                                     : reduceTo8Bits(m_picture, m_dither, m_reduced);
+            if (!reduced)
                 saved = Status::failure("Cannot reduce the colours of the frame for " + path);
             picture = &m_reduced;
         } else {

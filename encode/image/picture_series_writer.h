@@ -3,6 +3,8 @@
 #include <string>
 
 #include "encode/frame_writer.h"
+#include "encode/image/adaptive_palette.h"
+#include "encode/image/color_reduction.h"
 #include "encode/image/picture_file.h"
 #include "encode/image/picture_image.h"
 
@@ -20,8 +22,9 @@ std::string pictureSeriesFileName(const std::string& folder, PictureFileType typ
 // series goes on: writeFrame stays true, finish() reports how many were lost.
 class PictureSeriesWriter final : public FrameWriter {
 public:
-    // `jpegQuality` 1..100 is used for JPEG; `dither` for GIF.
-    PictureSeriesWriter(std::string folder, PictureFileType type, int jpegQuality, bool dither);
+    // `jpegQuality` 1..100 is used for JPEG; `dither` and `colors` for GIF.
+    PictureSeriesWriter(std::string folder, PictureFileType type, int jpegQuality, bool dither,
+                        GifColors colors = GifColors::Standard);
 
     // Saves the frame as pictureSeriesFileName(folder, type, index): written beside that
     // name and renamed over it when complete, so a regular file there is replaced (a
@@ -39,6 +42,8 @@ private:
     PictureFileType m_type;
     int m_jpegQuality;
     bool m_dither;
+    GifColors m_colors;
+    AdaptiveReducer m_adaptive;
     PictureImage m_picture;
     PictureImage m_reduced;
     int m_failed = 0;

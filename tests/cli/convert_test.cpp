@@ -208,6 +208,33 @@ TEST(ConvertCommand, OutputNamesChooseTheTypeAndUnusedOptionsAreSaid) {
     }
 }
 
+TEST(ConvertCommand, GifPaletteChoosesTheColours) {
+    // The green content area is no colour of the standard palette: the adaptive palette
+    // (the default) keeps it exactly, the standard one cannot.
+    struct Case {
+        std::vector<std::string> palette;
+        bool exactGreen;
+    };
+    const Case cases[] = {
+        {{}, true}, {{"--gif-palette", "adaptive"}, true}, {{"--gif-palette", "standard"}, false}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string movie = writeSquareMovie(dir, 2);
+        std::vector<std::string> args = {
+            "convert",      movie,    "--type",  "images", "--image-type",
+            "animated-gif", "--size", "160x120", "-o",     dir.path().string()};
+        args.insert(args.end(), c.palette.begin(), c.palette.end());
+        const CliRun run = runCli(dir, args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const auto shown = composeGifFrames(readGifFile(dir.file("square.gif")));
+        ASSERT_FALSE(shown.empty());
+        // (10, 10) lies in the green area, away from the red square.
+        for (const DecodedPicture& picture : shown)
+            EXPECT_EQ(picture.at(10, 10) == kGreen, c.exactGreen)
+                << std::hex << picture.at(10, 10) << " " << args.back();
+    }
+}
+
 TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
     TempDir dir;
     const std::string movie = writeSquareMovie(dir, 2);
@@ -231,13 +258,15 @@ TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
         {{"convert", movie, "--rate", "0"}, "Invalid frame rate!"},
         {{"convert", movie, "--rate", "abc"}, "Invalid frame rate!"},
         {{"convert", movie, "--jpeg-quality", "101"}, "--jpeg-quality"},
+        {{"convert", movie, "--gif-palette", "websafe"}, "--gif-palette"},
         {{"convert", movie, "--crop", "700,0,200,100"}, "crop rectangle"},
         {{"convert", movie, "--size", "0x10"}, "--size"},
         {{"convert", movie, "--frobnicate"}, "Unknown option"},
         {{"convert", movie, "--type", "mpeg", "--audio", wav8},
          "Audio file with 8 bits per sample is not supported to be added to MPEG file!"},
         {{"convert", movie, "--audio", vbr}, "Mp3 with VBR is not supported for AVI!"},
-        {{"convert", movie, "--type", "images", "--audio", vbr}, "There's no audio for image series!"},
+        {{"convert", movie, "--type", "images", "--audio", vbr},
+         "There's no audio for image series!"},
         {{"convert", movie, "--watermark", dir.file("junk.swf")}, "Unsupported file type!"},
         {{"convert", movie, "--codec", "no-such-codec"}, "No video compressor"},
     };

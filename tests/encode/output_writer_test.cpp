@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -44,23 +45,66 @@ ConversionJob pictureJob(const std::string& folder, ImageType type) {
     return job;
 }
 
-TEST(OutputWriter, AnimatedGifOfAWholeConversion) {
+// Every picture a viewer shows of a GIF file.
+std::vector<testkit::DecodedPicture> shownPictures(const std::string& path) {
+    const auto gif = testkit::readGifFile(path);
+    EXPECT_TRUE(gif.ok) << path << ": " << gif.error;
+    return testkit::composeGifFrames(gif);
+}
+
+// The setting chooses the colours of both kinds of GIF: the adaptive palette reproduces
+// the frames' colours exactly, the standard one only has its own 256.
+class GifConversion : public testing::TestWithParam<GifPalette> {
+protected:
+    void expectColor(const testkit::DecodedPicture& picture, uint32_t color) {
+        static const std::set<uint32_t> standard(standardPaletteColors().begin(),
+                                                 standardPaletteColors().end());
+        ASSERT_FALSE(picture.pixels.empty());
+        for (uint32_t pixel : picture.pixels) {
+            if (GetParam() == GifPalette::Adaptive)
+                ASSERT_EQ(pixel, color);
+            else
+                ASSERT_TRUE(standard.count(pixel)) << std::hex << pixel;
+        }
+    }
+};
+
+TEST_P(GifConversion, AnimatedGifShowsEveryRecordAtTheOutputRate) {
     testkit::TempDir dir;
-    const uint32_t red = makeColor(255, 0, 0), white = makeColor(255, 255, 255);
-    ConversionDriver driver(pictureJob(dir.path().string(), ImageType::AnimatedGif));
-    SolidFrames frames(3, {red, white});
+    const uint32_t brown = makeColor(200, 100, 50), navy = makeColor(17, 34, 51);
+    ConversionJob job = pictureJob(dir.path().string(), ImageType::AnimatedGif);
+    job.settings.gifPalette = GetParam();
+    ConversionDriver driver(job);
+    SolidFrames frames(3, {brown, navy});
     const ConversionResult result = driver.run(frames);
     ASSERT_EQ(result.outcome, ConversionResult::Outcome::Completed) << result.message;
     const auto gif = testkit::readGifFile(dir.file("intro.final.gif"));
-    ASSERT_TRUE(gif.ok) << gif.error;
     ASSERT_EQ(gif.images.size(), 6u); // 10 to 20 fps doubles every record
-    const std::vector<uint32_t>& palette = standardPaletteColors();
-    const uint32_t expected[] = {red, red, white, white, red, red};
+    const auto shown = shownPictures(dir.file("intro.final.gif"));
+    ASSERT_EQ(shown.size(), 6u);
+    const uint32_t expected[] = {brown, brown, navy, navy, brown, brown};
     for (std::size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(gif.images[i].delay, 5); // 20 frames per second
-        EXPECT_EQ(palette[gif.images[i].indexes[0]], expected[i]) << i;
+        expectColor(shown[i], expected[i]);
     }
 }
+
+TEST_P(GifConversion, PictureSeries) {
+    testkit::TempDir dir;
+    ConversionJob job = pictureJob(dir.path().string(), ImageType::Gif);
+    job.settings.gifPalette = GetParam();
+    ConversionDriver driver(job);
+    SolidFrames frames(3, {makeColor(17, 34, 51)});
+    ASSERT_EQ(driver.run(frames).outcome, ConversionResult::Outcome::Completed);
+    for (int i = 0; i < 6; ++i) {
+        const auto shown = shownPictures(dir.file(std::to_string(i) + ".gif"));
+        ASSERT_EQ(shown.size(), 1u) << i;
+        expectColor(shown[0], makeColor(17, 34, 51));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Palettes, GifConversion,
+                         testing::Values(GifPalette::Standard, GifPalette::Adaptive));
 
 TEST(OutputWriter, PictureSeriesOfAWholeConversion) {
     testkit::TempDir dir;

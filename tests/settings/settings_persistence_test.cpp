@@ -24,8 +24,10 @@ const std::vector<Access> kAviOrder = {{"AVI", "Codec"},
                                        {"AVI", "Audio Channel"},
                                        {"AVI", "Audio Sample Rate"},
                                        {"AVI", "Audio Bit Rate"}};
-const std::vector<Access> kImageOrder = {
-    {"Image", "Type"}, {"Image", "JPEG Quality"}, {"Image", "GIF Dither"}};
+const std::vector<Access> kImageOrder = {{"Image", "Type"},
+                                         {"Image", "JPEG Quality"},
+                                         {"Image", "GIF Dither"},
+                                         {"Image", "GIF Palette"}};
 const std::vector<Access> kAudioOrder = {{"Common Audio", "Source"}, {"Common Audio", "File"}};
 
 std::vector<Access> concat(std::initializer_list<std::vector<Access>> parts) {
@@ -55,6 +57,7 @@ ConversionSettings nonDefaultSettings() {
     s.imageType = ImageType::AnimatedGif;
     s.jpegQuality = 1;
     s.gifDither = false;
+    s.gifPalette = GifPalette::Standard; // not the default
     return s;
 }
 
@@ -77,6 +80,7 @@ void expectPersistedEqual(const ConversionSettings& a, const ConversionSettings&
     EXPECT_EQ(a.imageType, b.imageType);
     EXPECT_EQ(a.jpegQuality, b.jpegQuality);
     EXPECT_EQ(a.gifDither, b.gifDither);
+    EXPECT_EQ(a.gifPalette, b.gifPalette);
 }
 
 TEST(SettingsPersistenceTest, FirstRunGivesDefaults) {
@@ -95,6 +99,7 @@ TEST(SettingsPersistenceTest, FirstRunGivesDefaults) {
     EXPECT_EQ(s.imageType, ImageType::Bmp);
     EXPECT_EQ(s.jpegQuality, 80);
     EXPECT_TRUE(s.gifDither);
+    EXPECT_EQ(s.gifPalette, GifPalette::Adaptive);
     EXPECT_EQ(s.conversionMode, ConversionMode::Interactive);
     EXPECT_FALSE(s.captureCursor);
     EXPECT_TRUE(s.openTargetFolder);
@@ -204,10 +209,13 @@ INSTANTIATE_TEST_SUITE_P(
                     OutOfRangeCase{"Image", "JPEG Quality", 0, FIELD(jpegQuality), 80},
                     OutOfRangeCase{"Image", "JPEG Quality", 101, FIELD(jpegQuality), 80},
                     OutOfRangeCase{"Image", "GIF Dither", 2, FIELD(gifDither), 1},
+                    OutOfRangeCase{"Image", "GIF Palette", 2, FIELD(gifPalette), 1},
+                    OutOfRangeCase{"Image", "GIF Palette", -1, FIELD(gifPalette), 1},
                     // The last entries of each list are still in range.
                     OutOfRangeCase{"AVI", "Audio Bit Rate", 5, FIELD(aviAudioBitRate), 5},
                     OutOfRangeCase{"MPEG", "Type", 5, FIELD(mpegType), 5},
                     OutOfRangeCase{"Image", "JPEG Quality", 100, FIELD(jpegQuality), 100},
+                    OutOfRangeCase{"Image", "GIF Palette", 0, FIELD(gifPalette), 0},
                     OutOfRangeCase{"AVI", "Codec", 250, FIELD(aviCodecIndex), 250}));
 #undef FIELD
 

@@ -336,12 +336,18 @@ DecodedGif readGifFile(const std::string& path) {
         image.height = saved.ImageDesc.Height;
         image.interlaced = saved.ImageDesc.Interlace;
         image.hasLocalPalette = saved.ImageDesc.ColorMap != nullptr;
+        if (const ColorMapObject* map = saved.ImageDesc.ColorMap) {
+            for (int c = 0; c < map->ColorCount; ++c)
+                image.localPalette.push_back(
+                    rgb(map->Colors[c].Red, map->Colors[c].Green, map->Colors[c].Blue));
+        }
         image.indexes.assign(saved.RasterBits,
                              saved.RasterBits + std::size_t(image.width) * image.height);
         GraphicsControlBlock gcb;
         if (DGifSavedExtensionToGCB(gif, i, &gcb) == GIF_OK) {
             image.delay = gcb.DelayTime;
             image.disposal = gcb.DisposalMode;
+            image.transparentIndex = gcb.TransparentColor;
         }
         for (int e = 0; e + 1 < saved.ExtensionBlockCount; ++e) {
             const ExtensionBlock& b = saved.ExtensionBlocks[e];
@@ -356,6 +362,41 @@ DecodedGif readGifFile(const std::string& path) {
     }
     DGifCloseFile(gif, &error);
     return result;
+}
+
+std::vector<DecodedPicture> composeGifFrames(const DecodedGif& gif) {
+    std::vector<DecodedPicture> shown;
+    DecodedPicture screen;
+    screen.ok = gif.ok;
+    screen.width = gif.screenWidth;
+    screen.height = gif.screenHeight;
+    screen.pixels.assign(std::size_t(screen.width) * std::size_t(screen.height), 0);
+    for (const DecodedGif::Image& image : gif.images) {
+        const std::vector<uint32_t>& palette =
+            image.hasLocalPalette ? image.localPalette : gif.globalPalette;
+        const DecodedPicture before = screen;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) {
+                const int sx = image.left + x, sy = image.top + y;
+                const int index = image.indexes[std::size_t(y) * image.width + x];
+                if (sx >= screen.width || sy >= screen.height || index == image.transparentIndex)
+                    continue;
+                screen.pixels[std::size_t(sy) * screen.width + sx] =
+                    index < int(palette.size()) ? palette[std::size_t(index)] : 0;
+            }
+        shown.push_back(screen);
+        if (image.disposal == 2 || image.disposal == 3) {
+            for (int y = 0; y < image.height; ++y)
+                for (int x = 0; x < image.width; ++x) {
+                    const int sx = image.left + x, sy = image.top + y;
+                    if (sx >= screen.width || sy >= screen.height)
+                        continue;
+                    const std::size_t at = std::size_t(sy) * screen.width + sx;
+                    screen.pixels[at] = image.disposal == 2 ? 0 : before.pixels[at];
+                }
+        }
+    }
+    return shown;
 }
 
 } // namespace swivio::testkit

@@ -54,6 +54,8 @@ struct DecodedGif {
         int left = 0, top = 0, width = 0, height = 0;
         bool interlaced = false;
         bool hasLocalPalette = false;
+        std::vector<uint32_t> localPalette; // 0x00BBGGRR, empty without
+        int transparentIndex = -1;          // from its graphic control extension
         std::vector<uint8_t> indexes; // top row first
         int delay = -1;               // from its graphic control extension, -1 without
         int disposal = -1;
@@ -62,6 +64,12 @@ struct DecodedGif {
     int loopCount = -1; // from a NETSCAPE2.0 extension, -1 without
 };
 DecodedGif readGifFile(const std::string& path);
+// The pictures a viewer shows, one per image: each image drawn over the screen through its
+// local palette (else the global one), its transparent pixels leaving the screen as it
+// was. After an image is shown, disposal 2 clears its rectangle to black and disposal 3
+// puts back what was there before it; other disposals leave it. The screen starts black.
+// An index past the palette reads as black.
+std::vector<DecodedPicture> composeGifFrames(const DecodedGif& gif);
 
 std::vector<uint8_t> readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
