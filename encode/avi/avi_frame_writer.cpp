@@ -31,12 +31,12 @@ std::string messageOf(const AviWriter& writer) {
 
 Result<std::unique_ptr<FrameWriter>> openAviOutput(const std::string& path, int width, int height,
                                                    double frameRate, uint32_t fourCC,
-                                                   const AviSoundOptions& sound) {
+                                                   const AviSoundOptions& sound, int quality) {
     using R = Result<std::unique_ptr<FrameWriter>>;
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
     auto output = std::make_unique<AviFrameWriter>();
-    if (!output->writer().open(path, width, height, frameRate, fourCC))
+    if (!output->writer().open(path, width, height, frameRate, fourCC, quality))
         return R::failure(messageOf(output->writer()));
     std::string soundError;
     if (!sound.path.empty() && !output->writer().addAudio(sound.path, sound.mode, sound.bitRate))

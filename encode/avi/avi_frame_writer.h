@@ -19,7 +19,8 @@ struct AviSoundOptions {
 
 // Opens an AVI output for the conversion driver (the AVI writer behind the FrameWriter
 // interface): deletes `path` if it exists, creates it for width x height frames at
-// frameRate with the compressor of fourCC (0 = uncompressed), then adds the sound.
+// frameRate with the compressor of fourCC (0 = uncompressed) at `quality` (1 to 100; 0: the
+// compressor's usual setting), then adds the sound.
 //
 // Fails when the file cannot be opened, with the message for the user (one of the writer's
 // texts, or a description when the failure has no text of its own). A sound that cannot be
@@ -30,6 +31,6 @@ struct AviSoundOptions {
 // writeFrame ignores the index (frames arrive in order); finish() completes the file.
 Result<std::unique_ptr<FrameWriter>> openAviOutput(const std::string& path, int width, int height,
                                                    double frameRate, uint32_t fourCC,
-                                                   const AviSoundOptions& sound);
+                                                   const AviSoundOptions& sound, int quality = 0);
 
 } // namespace swivio

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
+#include <strings.h>
 
 #include "encode/avi/libav_video_encoder.h"
 
@@ -14,9 +15,10 @@ namespace swivio {
 
 namespace {
 
-// The size the compressor list tests every encoder with.
-constexpr int kProbeWidth = 320;
-constexpr int kProbeHeight = 160;
+// The size every encoder is first tested at: a multiple of every size rule probed.
+constexpr int kProbeSide = 128;
+// The size rules probed: a frame side must be a multiple of one of these.
+constexpr int kSideMultiples[] = {1, 2, 4, 8, 16, 32, 64};
 
 bool isIndeo5(uint32_t fourCC) {
     const std::string text = fourCcText(fourCC);
@@ -39,6 +41,17 @@ private:
     int m_level;
 };
 
+// The smallest of kSideMultiples whose odd multiple the encoder takes as its frame width
+// (or height), the other side kept at kProbeSide; 0 when it takes none of them.
+int sideMultiple(const AVCodec* codec, bool width) {
+    for (int multiple : kSideMultiples) {
+        const int side = kProbeSide + multiple; // an odd multiple of `multiple`
+        if (libav::roundTripTestPicture(codec, width ? side : kProbeSide, width ? kProbeSide : side))
+            return multiple;
+    }
+    return 0;
+}
+
 std::vector<VideoCompressorInfo> probeCompressors() {
     QuietLibavLog quiet;
     std::vector<VideoCompressorInfo> found;
@@ -54,7 +67,7 @@ std::vector<VideoCompressorInfo> probeCompressors() {
         if (codec->capabilities & AV_CODEC_CAP_HARDWARE)
             continue;
         Result<clib::AvCodecContext> opened =
-            libav::openVideoEncoder(codec, kProbeWidth, kProbeHeight, 1, 25);
+            libav::openVideoEncoder(codec, kProbeSide, kProbeSide, 1, 25);
         if (!opened)
             continue;
         clib::AvCodecContext& context = *opened;
@@ -65,9 +78,18 @@ std::vector<VideoCompressorInfo> probeCompressors() {
         context.reset();
         if (fourCC == 0 || isIndeo5(fourCC) || taken.count(fourCC))
             continue;
+        // An encoder whose pictures do not decode would write a file of noise.
+        if (!libav::roundTripTestPicture(codec, kProbeSide, kProbeSide))
+            continue;
+        VideoCompressorInfo info{codec->name, fourCC, codec->name};
+        info.widthMultiple = sideMultiple(codec, true);
+        info.heightMultiple = sideMultiple(codec, false);
+        if (info.widthMultiple == 0 || info.heightMultiple == 0)
+            continue;
+        info.hasQuality = libav::qualityScaleOf(codec) != libav::QualityScale::None;
         taken.insert(tableFourCC);
         taken.insert(fourCC);
-        found.push_back(VideoCompressorInfo{codec->name, fourCC, codec->name});
+        found.push_back(std::move(info));
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.name < b.name; });
@@ -93,6 +115,48 @@ const VideoCompressorInfo* findVideoCompressor(uint32_t fourCC) {
 std::string videoCompressorName(uint32_t fourCC) {
     const VideoCompressorInfo* info = findVideoCompressor(fourCC);
     return info ? info->name : std::string();
+}
+
+std::string videoCompressorKey(const VideoCompressorInfo& info) {
+    if (info.fourCC == 0)
+        return "0";
+    std::string text = fourCcText(info.fourCC);
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+const VideoCompressorInfo* findVideoCompressorByName(const std::string& name) {
+    const auto same = [&name](const std::string& other) {
+        return strcasecmp(name.c_str(), other.c_str()) == 0;
+    };
+    for (const VideoCompressorInfo& info : videoCompressors())
+        if (same(videoCompressorKey(info)) || same(info.name) ||
+            (info.fourCC == 0 && same("uncompressed")))
+            return &info;
+    return nullptr;
+}
+
+Status checkVideoCompressorSize(uint32_t fourCC, int width, int height) {
+    const VideoCompressorInfo* info = findVideoCompressor(fourCC);
+    if (!info)
+        return Status::failure("No video compressor with FourCC " + fourCcText(fourCC) +
+                               " is installed.");
+    const auto rule = [&](const char* side, int multiple) {
+        const int w = width / info->widthMultiple * info->widthMultiple;
+        const int h = height / info->heightMultiple * info->heightMultiple;
+        std::string text = "The " + info->name + " video compressor needs a frame " + side +
+                           " that is a multiple of " + std::to_string(multiple) + ", and " +
+                           std::to_string(width) + " x " + std::to_string(height) + " is not";
+        if (w > 0 && h > 0)
+            text += "; " + std::to_string(w) + " x " + std::to_string(h) + " would do";
+        return Status::failure(text + ".");
+    };
+    if (width % info->widthMultiple != 0)
+        return rule("width", info->widthMultiple);
+    if (height % info->heightMultiple != 0)
+        return rule("height", info->heightMultiple);
+    return {};
 }
 
 bool videoCompressorHasConfiguration(uint32_t) {
