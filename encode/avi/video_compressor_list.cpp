@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <set>
 #include <strings.h>
 
@@ -17,6 +18,8 @@ namespace {
 
 // The size every encoder is first tested at: a multiple of every size rule probed.
 constexpr int kProbeSide = 128;
+// A second, smaller size the rule found is checked at.
+constexpr int kSmallSide = 64;
 // The size rules probed: a frame side must be a multiple of one of these.
 constexpr int kSideMultiples[] = {1, 2, 4, 8, 16, 32, 64};
 
@@ -52,6 +55,32 @@ int sideMultiple(const AVCodec* codec, bool width) {
     return 0;
 }
 
+// Finds the multiples of width and height the encoder needs, each side on its own, then
+// checks the two together (an encoder can need more when both sides are odd multiples):
+// while they fail, both are doubled. False when no rule up to the largest probed works.
+bool findSizeRule(const AVCodec* codec, VideoCompressorInfo& info) {
+    int width = sideMultiple(codec, true);
+    int height = sideMultiple(codec, false);
+    constexpr int kLargest = kSideMultiples[std::size(kSideMultiples) - 1];
+    while (width != 0 && height != 0 &&
+           !libav::roundTripTestPicture(codec, kProbeSide + width, kProbeSide + height)) {
+        if (width == kLargest && height == kLargest)
+            return false;
+        width = std::min(width * 2, kLargest);
+        height = std::min(height * 2, kLargest);
+    }
+    if (width == 0 || height == 0)
+        return false;
+    // The rule must hold at a smaller size too: an encoder whose pictures depend on the
+    // size in ways beyond a rule of multiples (VC-2 at some sizes turns every picture grey)
+    // cannot be offered for every size.
+    if (!libav::roundTripTestPicture(codec, kSmallSide + width, kSmallSide + height))
+        return false;
+    info.widthMultiple = width;
+    info.heightMultiple = height;
+    return true;
+}
+
 std::vector<VideoCompressorInfo> probeCompressors() {
     QuietLibavLog quiet;
     std::vector<VideoCompressorInfo> found;
@@ -82,9 +111,7 @@ std::vector<VideoCompressorInfo> probeCompressors() {
         if (!libav::roundTripTestPicture(codec, kProbeSide, kProbeSide))
             continue;
         VideoCompressorInfo info{codec->name, fourCC, codec->name};
-        info.widthMultiple = sideMultiple(codec, true);
-        info.heightMultiple = sideMultiple(codec, false);
-        if (info.widthMultiple == 0 || info.heightMultiple == 0)
+        if (!findSizeRule(codec, info))
             continue;
         info.hasQuality = libav::qualityScaleOf(codec) != libav::QualityScale::None;
         taken.insert(tableFourCC);
