@@ -89,10 +89,17 @@ void applyChosenQuality(AVCodecContext* c, const AVCodec* codec, int quality) {
     case QualityScale::RateFactor:
         // x264 and x265 rate factors run from 51 to 0 (lossless), libvpx's and libaom's
         // from 63 to 0 (VP8: 4).
-        if (name == "libx264" || name == "libx264rgb" || name == "libx265")
+        if (name == "libx264" || name == "libx264rgb" || name == "libx265") {
             setOption(c, "crf", scaled(quality, 51, 0));
-        else
-            setOption(c, "crf", scaled(quality, 63, name == "libvpx" ? 4 : 0));
+        } else if (name == "libvpx") {
+            // VP8 under its bit-rate cap keeps to its quantiser range rather than the rate
+            // factor: the range is narrowed to the factor itself.
+            const int factor = scaled(quality, 63, 4);
+            setOption(c, "crf", factor);
+            c->qmin = c->qmax = factor;
+        } else {
+            setOption(c, "crf", scaled(quality, 63, 0));
+        }
         break;
     case QualityScale::Theora:
         c->flags |= AV_CODEC_FLAG_QSCALE;
@@ -177,8 +184,8 @@ QualityScale qualityScaleOf(const AVCodec* codec) {
         return QualityScale::BitRate;
     switch (codec->id) {
     // libavcodec's MPEG-family encoders (and ASV, Snow) follow a fixed quantiser.
+    // (AMV is left out: its encoder keeps one quantiser whatever it is given.)
     case AV_CODEC_ID_MJPEG:
-    case AV_CODEC_ID_AMV:
     case AV_CODEC_ID_MPEG1VIDEO:
     case AV_CODEC_ID_MPEG2VIDEO:
     case AV_CODEC_ID_MPEG4:
@@ -247,7 +254,8 @@ namespace {
 
 // The test picture's quarters, B,G,R: red, green, blue and light grey at mid intensities,
 // so that a range or channel mix-up shows.
-constexpr uint8_t kTestColors[4][3] = {{30, 30, 200}, {30, 200, 30}, {200, 30, 30}, {220, 220, 220}};
+constexpr uint8_t kTestColors[4][3] = {
+    {30, 30, 200}, {30, 200, 30}, {200, 30, 30}, {220, 220, 220}};
 // How far a colour may come back from a lossy coder of a tiny picture.
 constexpr int kTestTolerance = 40;
 
@@ -260,8 +268,8 @@ bool convertPicture(const AVFrame* from, AVFrame* to) {
     clib::SwsContextHandle scaler(sws_getContext(
         from->width, from->height, AVPixelFormat(from->format), to->width, to->height,
         AVPixelFormat(to->format), SWS_POINT, nullptr, nullptr, nullptr));
-    return scaler && sws_scale(scaler.get(), from->data, from->linesize, 0, from->height,
-                               to->data, to->linesize) > 0;
+    return scaler && sws_scale(scaler.get(), from->data, from->linesize, 0, from->height, to->data,
+                               to->linesize) > 0;
 }
 
 clib::AvFrame allocatedFrame(AVPixelFormat format, int width, int height) {
@@ -308,7 +316,8 @@ Status roundTripTestPicture(const AVCodec* codec, int width, int height) {
             first.assign(p.data, p.data + p.size);
         return true;
     };
-    const clib::EncodeStatus sent = clib::encodeFrame(encoder, input.get(), packet.get(), keepFirst);
+    const clib::EncodeStatus sent =
+        clib::encodeFrame(encoder, input.get(), packet.get(), keepFirst);
     const clib::EncodeStatus ended = clib::encodeFrame(encoder, nullptr, packet.get(), keepFirst);
     if (!sent || !ended)
         return Status::failure("The " + name + " encoder failed: " + (sent ? ended : sent).text);
@@ -319,7 +328,8 @@ Status roundTripTestPicture(const AVCodec* codec, int width, int height) {
     // FourCC as ("LJPG" is read as MJPEG, which libavcodec decodes lossless JPEG with).
     const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
     const AVCodecID readAs = av_codec_get_id(tables, encoder->codec_tag);
-    const AVCodec* decoderCodec = avcodec_find_decoder(readAs != AV_CODEC_ID_NONE ? readAs : codec->id);
+    const AVCodec* decoderCodec =
+        avcodec_find_decoder(readAs != AV_CODEC_ID_NONE ? readAs : codec->id);
     if (!decoderCodec)
         return Status::failure("libavcodec has no decoder for " + name + ".");
     clib::AvCodecContext decoder(avcodec_alloc_context3(decoderCodec));
@@ -339,7 +349,8 @@ Status roundTripTestPicture(const AVCodec* codec, int width, int height) {
         decoder->extradata_size = encoder->extradata_size;
     }
     if (const int rc = avcodec_open2(decoder.get(), decoderCodec, nullptr); rc < 0)
-        return Status::failure("Cannot open the " + name + " decoder: " + clib::ffmpegErrorText(rc));
+        return Status::failure("Cannot open the " + name +
+                               " decoder: " + clib::ffmpegErrorText(rc));
     packet->data = first.data();
     packet->size = int(first.size());
     packet->flags |= AV_PKT_FLAG_KEY;
@@ -347,8 +358,8 @@ Status roundTripTestPicture(const AVCodec* codec, int width, int height) {
     packet->data = nullptr;
     packet->size = 0;
     if (rc < 0)
-        return Status::failure("The " + name + " decoder refuses its picture: " +
-                               clib::ffmpegErrorText(rc));
+        return Status::failure("The " + name +
+                               " decoder refuses its picture: " + clib::ffmpegErrorText(rc));
     (void)avcodec_send_packet(decoder.get(), nullptr);
     clib::AvFrame output(av_frame_alloc());
     if (!output || avcodec_receive_frame(decoder.get(), output.get()) < 0)

@@ -134,9 +134,9 @@ private:
 
 } // namespace
 
-Result<std::unique_ptr<VideoCompressor>>
-VideoCompressor::create(uint32_t fourCC, int width, int height, uint32_t scale, uint32_t rate,
-                        int quality) {
+Result<std::unique_ptr<VideoCompressor>> VideoCompressor::create(uint32_t fourCC, int width,
+                                                                 int height, uint32_t scale,
+                                                                 uint32_t rate, int quality) {
     using R = Result<std::unique_ptr<VideoCompressor>>;
     if (fourCC == 0)
         return std::unique_ptr<VideoCompressor>(std::make_unique<StoredFrames>(width, height));

@@ -49,7 +49,8 @@ private:
 int sideMultiple(const AVCodec* codec, bool width) {
     for (int multiple : kSideMultiples) {
         const int side = kProbeSide + multiple; // an odd multiple of `multiple`
-        if (libav::roundTripTestPicture(codec, width ? side : kProbeSide, width ? kProbeSide : side))
+        if (libav::roundTripTestPicture(codec, width ? side : kProbeSide,
+                                        width ? kProbeSide : side))
             return multiple;
     }
     return 0;
