@@ -49,6 +49,11 @@ public:
         if (!context)
             return Status::failure(context.message());
         m_context = std::move(*context);
+        // The list may come from a cache file of an earlier run: what it says is checked.
+        if (m_context->codec_tag != info.fourCC)
+            return Status::failure("The " + info.name + " encoder writes FourCC " +
+                                   fourCcText(m_context->codec_tag) + ", not " +
+                                   fourCcText(info.fourCC) + ".");
         m_frame.reset(av_frame_alloc());
         m_packet.reset(av_packet_alloc());
         if (!m_frame || !m_packet)

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <strings.h>
 
 #include "encode/avi/libav_video_encoder.h"
+#include "encode/avi/video_compressor_cache.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -119,17 +122,64 @@ std::vector<VideoCompressorInfo> probeCompressors() {
         taken.insert(fourCC);
         found.push_back(std::move(info));
     }
-    std::sort(found.begin(), found.end(),
-              [](const auto& a, const auto& b) { return a.name < b.name; });
-    found.insert(found.begin(), VideoCompressorInfo{"Uncompressed", 0, {}});
     return found;
+}
+
+// What the probe's outcome depends on: the cache format, libavcodec's version and build.
+// The number after "compressors" changes whenever the probe or the file's lines change.
+std::string cacheKey() {
+    // FNV-1a, the same in every build, of the library's configuration (its external
+    // encoders).
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char* p = avcodec_configuration(); p && *p; ++p)
+        hash = (hash ^ uint8_t(*p)) * 0x100000001b3ull;
+    return "swivio video compressors 1 libavcodec " + std::to_string(avcodec_version()) + " " +
+           std::to_string(hash);
+}
+
+bool isProbedMultiple(int multiple) {
+    return std::find(std::begin(kSideMultiples), std::end(kSideMultiples), multiple) !=
+           std::end(kSideMultiples);
+}
+
+// A cached entry stands only for an encoder this process has, of the kind the probe takes,
+// with a rule the probe can find.
+bool acceptCached(VideoCompressorInfo& info) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(info.encoderName.c_str());
+    if (!codec || codec->type != AVMEDIA_TYPE_VIDEO ||
+        (codec->capabilities & AV_CODEC_CAP_HARDWARE) || libav::aviFourCcOf(codec->id) == 0 ||
+        isIndeo5(info.fourCC) || !isProbedMultiple(info.widthMultiple) ||
+        !isProbedMultiple(info.heightMultiple))
+        return false;
+    info.hasQuality = libav::qualityScaleOf(codec) != libav::QualityScale::None;
+    return true;
+}
+
+// The cached list when the cache file is sound, else the probe's (then cached).
+std::vector<VideoCompressorInfo> loadOrProbeCompressors() {
+    const std::string path = videoCompressorCachePath();
+    const std::string key = cacheKey();
+    std::optional<std::vector<VideoCompressorInfo>> list;
+    if (!path.empty()) {
+        if (std::optional<std::string> text = readVideoCompressorCache(path))
+            list = parseVideoCompressorCache(*text, key, acceptCached);
+    }
+    if (!list) {
+        list = probeCompressors();
+        if (!path.empty()) // a cache that cannot be written is only a slower next start
+            (void)writeVideoCompressorCache(path, videoCompressorCacheText(*list, key));
+    }
+    std::sort(list->begin(), list->end(),
+              [](const auto& a, const auto& b) { return a.name < b.name; });
+    list->insert(list->begin(), VideoCompressorInfo{"Uncompressed", 0, {}});
+    return std::move(*list);
 }
 
 } // namespace
 
 const std::vector<VideoCompressorInfo>& videoCompressors() {
     // A function-local static is initialised once, also when several threads ask at once.
-    static const std::vector<VideoCompressorInfo> list = probeCompressors();
+    static const std::vector<VideoCompressorInfo> list = loadOrProbeCompressors();
     return list;
 }
 

@@ -29,8 +29,9 @@ struct VideoCompressorInfo {
 // is found the same way, with widths and heights that are multiples of 1, 2, 4... 64 only;
 // an encoder with a rule beyond that is left out.
 //
-// The first call probes every encoder, which can take a moment; the list is kept for the
-// life of the process. Thread safe.
+// The first call probes every encoder, which can take a moment, unless the cache file of an
+// earlier run (video_compressor_cache.h) holds the list for this libavcodec; the list is
+// kept for the life of the process. Thread safe.
 const std::vector<VideoCompressorInfo>& videoCompressors();
 
 // The list entry of a FourCC; nullptr when no compressor has it.
