@@ -159,6 +159,7 @@ void BM_EncodersDirect(benchmark::State& state) {
                 const int stride[1] = {-int(f.stride())};
                 sws_scale(scaler.get(), src, stride, 0, kHeight, picture->data, picture->linesize);
                 picture->pts = pts++;
+                picture->quality = context->global_quality; // as the AVI writer gives it
                 avcodec_send_frame(context.get(), picture.get());
                 while (avcodec_receive_packet(context.get(), packet.get()) >= 0)
                     av_packet_unref(packet.get());

@@ -50,6 +50,8 @@ TaskResult ConversionTask::run() {
         return failed(output.message());
     if (Status sound = checkImportedSound(m_settings); !sound)
         return failed(sound.message());
+    if (Status fits = checkVideoCompressorForOutput(m_settings); !fits)
+        return failed(fits.message());
     if (!m_watermark && m_settings.watermarkEnabled && !m_settings.watermarkFile.empty()) {
         WatermarkPictureResult picture = loadWatermarkPicture(m_settings.watermarkFile);
         if (!picture)

@@ -45,8 +45,9 @@ struct TaskResult : ConversionResult {
 
 // One whole frame-by-frame conversion, as the command line and the windows run it: checks
 // what must hold before recording (the movie, the output as checkConversionOutput does, the
-// imported sound, the watermark picture), records every movie frame into temporary frame
-// files, encodes them into the output, and deletes the temporary files whatever happens.
+// imported sound, the watermark picture, the video compressor's size rule), records every
+// movie frame into temporary frame files, encodes them into the output, and deletes the
+// temporary files whatever happens.
 class ConversionTask {
 public:
     // `settings` are complete (applySettingsRules has run); `source` is the movie they were

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "capture/conversion_task.h"
 #include "cli/commands.h"
@@ -47,9 +48,21 @@ private:
     std::array<struct sigaction, kSignals.size()> m_previous = {};
 };
 
+// One line per compressor: the FourCC and the name --codec takes, then what it offers.
 int listCodecs() {
-    for (const auto& c : videoCompressors())
-        std::printf("%-6s %s\n", c.fourCC ? fourCcText(c.fourCC).c_str() : "0", c.name.c_str());
+    for (const auto& c : videoCompressors()) {
+        std::string notes;
+        if (c.widthMultiple > 1 || c.heightMultiple > 1)
+            notes += "  width a multiple of " + std::to_string(c.widthMultiple) +
+                     ", height of " + std::to_string(c.heightMultiple);
+        if (c.hasQuality)
+            notes += notes.empty() ? "  --quality" : "; --quality";
+        if (notes.empty())
+            std::printf("%-6s %s\n", videoCompressorKey(c).c_str(), c.name.c_str());
+        else
+            std::printf("%-6s %-12s%s\n", videoCompressorKey(c).c_str(), c.name.c_str(),
+                        notes.c_str());
+    }
     return 0;
 }
 

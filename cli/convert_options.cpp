@@ -67,6 +67,9 @@ std::array<const char*, N> namesOf(const std::array<AviAudioOption, N>& table) {
 std::optional<int> parseQuality(const std::string& v) {
     return parseInteger(v, kJpegQualityMin, kJpegQualityMax);
 }
+std::optional<int> parseVideoQuality(const std::string& v) {
+    return parseInteger(v, 1, kAviQualityMax);
+}
 std::optional<int> parseOpacity(const std::string& v) { return parseInteger(v, 0, 255); }
 std::optional<std::array<int, 4>> parseMarkRect(const std::string& v) {
     auto r = parseRect(v);
@@ -114,6 +117,7 @@ const std::map<std::string, OptionSetter>& valueOptions() {
         {"--crop", parsed(&O::crop, parseRect, "X,Y,WIDTH,HEIGHT")},
         {"--jpeg-quality", parsed(&O::jpegQuality, parseQuality, "1 to 100")},
         {"--gif-palette", named(&O::gifPalette, kGifPalettes, "standard or adaptive")},
+        {"--quality", parsed(&O::quality, parseVideoQuality, "1 to 100")},
         {"--audio-format", named(&O::audioFormat, kFormats, "mp3 or pcm")},
         {"--audio-channels", named(&O::audioChannels, kChannels, "mono or stereo")},
         {"--audio-rate", named(&O::audioRate, kRates, "11025, 22050 or 44100")},
@@ -181,6 +185,8 @@ const char* convertUsage() {
            "  --codec FOURCC|NAME|uncompressed\n"
            "                          AVI video compressor (default uncompressed)\n"
            "  --list-codecs           list the AVI video compressors and exit\n"
+           "  --quality N             AVI video quality, 1 (smallest) to 100 (best), on the\n"
+           "                          compressor's own scale (default: its usual setting)\n"
            "  --size WxH              frame size (default: the crop's size)\n"
            "  --keep-aspect           with --size: the height follows the width by the crop's\n"
            "                          aspect ratio\n"
@@ -306,6 +312,10 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
     if (o.codec) {
         if (Status st = setVideoCompressor(s, *o.codec); !st)
             return Status::failure(st.message() + " (see swivio-cli convert --list-codecs)");
+    }
+    if (o.quality) {
+        if (Status st = setVideoQuality(s, *o.quality); !st)
+            return st;
     }
     if (o.crop) {
         const auto& c = *o.crop;

@@ -28,6 +28,7 @@ struct ConvertOptions {
     std::optional<std::string> output;
     std::optional<OutputType> type;
     std::optional<std::string> codec;
+    std::optional<int> quality; // AVI video quality, 1 to 100
     std::optional<std::array<int, 2>> size;
     bool keepAspect = false;
     std::optional<float> rate;

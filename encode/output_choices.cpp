@@ -5,6 +5,7 @@
 #include <strings.h>
 #include <system_error>
 
+#include "crop/frame_geometry.h"
 #include "encode/audio/mp3_file_reader.h"
 #include "encode/audio/wav_reader.h"
 #include "encode/avi/video_compressor_list.h"
@@ -13,8 +14,6 @@
 namespace swivio {
 
 namespace {
-
-bool equalsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 bool endsWithNoCase(const std::string& s, const char* suffix) {
     const std::size_t n = std::strlen(suffix);
@@ -26,18 +25,33 @@ bool endsWithNoCase(const std::string& s, const char* suffix) {
 Status setVideoCompressor(ConversionSettings& s, const std::string& name) {
     if (s.convertType != OutputType::Avi)
         return Status::failure("A video compressor applies to AVI output only.");
-    const auto& list = videoCompressors();
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const VideoCompressorInfo& c = list[i];
-        if ((c.fourCC == 0 && equalsNoCase(name, "uncompressed")) ||
-            (c.fourCC != 0 && equalsNoCase(name, fourCcText(c.fourCC).c_str())) ||
-            equalsNoCase(name, c.name.c_str())) {
-            s.aviCodecIndex = int32_t(i);
-            s.aviFourCC = c.fourCC;
-            return {};
-        }
-    }
-    return Status::failure("No video compressor called '" + name + "'.");
+    const VideoCompressorInfo* found = findVideoCompressorByName(name);
+    if (!found)
+        return Status::failure("No video compressor called '" + name + "'.");
+    s.aviCodecIndex = int32_t(found - videoCompressors().data());
+    s.aviFourCC = found->fourCC;
+    return {};
+}
+
+Status setVideoQuality(ConversionSettings& s, int quality) {
+    if (s.convertType != OutputType::Avi)
+        return Status::failure("A video quality applies to AVI output only.");
+    if (quality < 0 || quality > kAviQualityMax)
+        return Status::failure("The video quality must be 1 to " + std::to_string(kAviQualityMax) +
+                               ".");
+    const VideoCompressorInfo* info = findVideoCompressor(s.aviFourCC);
+    if (quality != 0 && !(info && info->hasQuality))
+        return Status::failure("The " + (info ? info->name : fourCcText(s.aviFourCC)) +
+                               " video compressor has no quality setting.");
+    s.aviQuality = quality;
+    return {};
+}
+
+Status checkVideoCompressorForOutput(const ConversionSettings& s) {
+    if (s.convertType != OutputType::Avi || s.aviFourCC == 0)
+        return {};
+    const FrameGeometry geometry = computeFrameGeometry(s);
+    return checkVideoCompressorSize(s.aviFourCC, geometry.outputWidth, geometry.outputHeight);
 }
 
 Status setImportedSound(ConversionSettings& s, const std::string& file) {

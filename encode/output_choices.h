@@ -10,10 +10,18 @@ namespace swivio {
 // Choices of a conversion that need to know the writers, shared by the settings sheet and
 // the command line.
 
-// Chooses the AVI video compressor named `name`: its FourCC ("MJPG", without regard to
-// case), its short name as listed, or "uncompressed". Fails for another output type or a
-// name that no listed compressor has.
+// Chooses the AVI video compressor named `name` as the compressor list shows it: its FourCC
+// ("MJPG", "0" for uncompressed; without regard to case), its short name, or
+// "uncompressed". Fails for another output type or a name that no listed compressor has.
 Status setVideoCompressor(ConversionSettings& settings, const std::string& name);
+
+// Sets the AVI quality, 1 to 100 (0: the compressor's usual setting). Fails for another
+// output type, a value out of range, or a chosen compressor that has no quality setting.
+Status setVideoQuality(ConversionSettings& settings, int quality);
+
+// The check made before an AVI conversion starts: the chosen compressor takes frames of the
+// output size (checkVideoCompressorSize). Passes for other outputs.
+Status checkVideoCompressorForOutput(const ConversionSettings& settings);
 
 // Chooses the sound: "none" (or an empty name) for no sound, otherwise a WAV or MP3 file to
 // import, checked with checkImportedSound.

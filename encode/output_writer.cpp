@@ -59,8 +59,9 @@ Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) 
             sound.path = job.audioPath;
             sound.mode = hasWavExtension(job.audioPath) ? AviSoundMode::Pcm : AviSoundMode::Mp3Copy;
         }
-        auto opened = openAviOutput(s.outputFile, job.geometry.outputWidth,
-                                    job.geometry.outputHeight, s.aviFrameRate, s.aviFourCC, sound);
+        auto opened =
+            openAviOutput(s.outputFile, job.geometry.outputWidth, job.geometry.outputHeight,
+                          s.aviFrameRate, s.aviFourCC, sound, s.aviQuality);
         // The video goes on without the sound, but the conversion must say it has none.
         R result = opened ? R(std::move(*opened)) : R::failure(opened.message());
         for (const std::string& soundError : opened.warnings())

@@ -49,6 +49,7 @@ struct ConversionSettings {
 
     int32_t aviCodecIndex = 0;
     uint32_t aviFourCC = 0; // 0: uncompressed
+    int32_t aviQuality = 0; // 1 (smallest) to 100 (best) on the compressor's scale; 0: its usual
     bool aviKeepOriginalSize = true;
     bool aviKeepAspectRatio = true;
     int32_t aviWidth = 0;
@@ -148,6 +149,9 @@ struct AviAudioOption {
     const char* text;
     int32_t value; // format: 0 MP3, 1 PCM; channels: count; sample rate: Hz; bit rate: kbps
 };
+// The AVI quality's highest value (ConversionSettings::aviQuality).
+inline constexpr int32_t kAviQualityMax = 100;
+
 inline constexpr int32_t kAviAudioFormatMp3 = 0;
 inline constexpr int32_t kAviAudioFormatPcm = 1;
 inline constexpr std::array<AviAudioOption, 2> kAviAudioFormats = {{{"MP3", 0}, {"PCM", 1}}};

@@ -64,6 +64,8 @@ void loadSettings(ConversionSettings& s, SettingsStore& store) {
                    d.aviAudioSampleRate);
     s.aviAudioBitRate = readRanged(store, kAvi, "Audio Bit Rate", 0,
                                    int32_t(kAviAudioBitRates.size()) - 1, d.aviAudioBitRate);
+    // Newer than the values above: read last, so older files simply lack it.
+    s.aviQuality = readRanged(store, kAvi, "Quality", 0, kAviQualityMax, d.aviQuality);
 
     s.mpegType = readEnum(store, kMpeg, "Type", MpegPresetTable.size(), d.mpegType);
 
@@ -91,6 +93,7 @@ void saveSettings(const ConversionSettings& s, SettingsStore& store) {
     store.writeInt(kAvi, "Audio Channel", s.aviAudioChannels);
     store.writeInt(kAvi, "Audio Sample Rate", s.aviAudioSampleRate);
     store.writeInt(kAvi, "Audio Bit Rate", s.aviAudioBitRate);
+    store.writeInt(kAvi, "Quality", s.aviQuality);
 
     store.writeInt(kMpeg, "Type", int32_t(s.mpegType));
 

@@ -49,7 +49,7 @@ std::string messageOf(const AviWriter& writer) {
 
 Result<std::unique_ptr<FrameWriter>> openAviOutput(const std::string& path, int width, int height,
                                                    double frameRate, uint32_t fourCC,
-                                                   const AviSoundOptions& sound) {
+                                                   const AviSoundOptions& sound, int quality) {
     using R = Result<std::unique_ptr<FrameWriter>>;
     // The file is written beside `path` and renamed over it by finish(): what is at `path`
     // stays untouched until the output is complete.
@@ -57,7 +57,8 @@ Result<std::unique_ptr<FrameWriter>> openAviOutput(const std::string& path, int 
     if (!file)
         return R::failure(std::string(kAviCreateFailed) + " " + file.message());
     auto output = std::make_unique<AviFrameWriter>(std::move(*file));
-    if (!output->writer().open(output->output().path(), width, height, frameRate, fourCC))
+    if (!output->writer().open(output->output().path(), width, height, frameRate, fourCC,
+                               quality))
         return R::failure(output->output().named(messageOf(output->writer())));
     std::string soundError;
     if (!sound.path.empty() && !output->writer().addAudio(sound.path, sound.mode, sound.bitRate))

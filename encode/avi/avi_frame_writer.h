@@ -19,10 +19,11 @@ struct AviSoundOptions {
 
 // Opens an AVI output for the conversion driver (the AVI writer behind the FrameWriter
 // interface) for width x height frames at frameRate with the compressor of fourCC
-// (0 = uncompressed), then adds the sound. The file is written beside `path` (an OutputFile)
-// and renamed over it by a successful finish(); until then a file at `path` is untouched,
-// and abandon() or a failed finish() leaves it so. A `path` that is not a regular file (a
-// folder, a device, a FIFO) is refused; a symbolic link's target file gets the output.
+// (0 = uncompressed) at `quality` (1 to 100; 0: the compressor's usual setting), then adds
+// the sound. The file is written beside `path` (an OutputFile) and renamed over it by a
+// successful finish(); until then a file at `path` is untouched, and abandon() or a failed
+// finish() leaves it so. A `path` that is not a regular file (a folder, a device, a FIFO) is
+// refused; a symbolic link's target file gets the output.
 //
 // Fails when the file cannot be opened, with the message for the user (one of the writer's
 // texts, or a description when the failure has no text of its own; a destination that
@@ -34,6 +35,6 @@ struct AviSoundOptions {
 // writeFrame ignores the index (frames arrive in order); finish() completes the file.
 Result<std::unique_ptr<FrameWriter>> openAviOutput(const std::string& path, int width, int height,
                                                    double frameRate, uint32_t fourCC,
-                                                   const AviSoundOptions& sound);
+                                                   const AviSoundOptions& sound, int quality = 0);
 
 } // namespace swivio

@@ -30,7 +30,7 @@ bool AviWriter::fail(std::string error, std::string userMessage) {
 }
 
 bool AviWriter::open(const std::string& path, int width, int height, double frameRate,
-                     uint32_t fourCC) {
+                     uint32_t fourCC, int quality) {
     if (m_opened || m_finished)
         return fail("The AVI writer is already in use.");
     m_path = path;
@@ -47,7 +47,7 @@ bool AviWriter::open(const std::string& path, int width, int height, double fram
 
     const auto rate = uint32_t(frameRate * 100 + 0.5);
     Result<std::unique_ptr<VideoCompressor>> compressor =
-        VideoCompressor::create(fourCC, width, height, 100, rate);
+        VideoCompressor::create(fourCC, width, height, 100, rate, quality);
     if (!compressor) {
         // Nothing was written: take the empty file away again rather than leave a broken one.
         m_file.abandon();

@@ -40,10 +40,11 @@ public:
     void setRiffLimit(uint64_t bytes) { m_riffLimit = bytes; }
 
     // Creates the file (replacing one that exists) for width x height frames at frameRate
-    // frames per second (rate = frameRate x 100 + 0.5 over a scale of 100). On failure the
-    // file is closed and removed.
+    // frames per second (rate = frameRate x 100 + 0.5 over a scale of 100), compressed at
+    // `quality` (1 to 100; 0: the compressor's usual setting). On failure the file is
+    // closed and removed.
     [[nodiscard]] bool open(const std::string& path, int width, int height, double frameRate,
-                            uint32_t fourCC);
+                            uint32_t fourCC, int quality = 0);
     // Adds the sound stream. isWav/isPcm choose the mode: WAV copied as PCM (true, true),
     // WAV encoded to MP3 at bitRate bits per second (true, false), MP3 file copied
     // (false, false). Only after a successful open and before the first frame.

@@ -39,16 +39,21 @@ public:
     }
 
     Status open(const VideoCompressorInfo& info, int width, int height, uint32_t scale,
-                uint32_t rate) {
+                uint32_t rate, int quality) {
         m_fourCC = info.fourCC;
         const AVCodec* codec = avcodec_find_encoder_by_name(info.encoderName.c_str());
         if (!codec)
             return Status::failure("The " + info.name + " encoder is missing.");
         Result<clib::AvCodecContext> context =
-            libav::openVideoEncoder(codec, width, height, scale, rate);
+            libav::openVideoEncoder(codec, width, height, scale, rate, quality);
         if (!context)
             return Status::failure(context.message());
         m_context = std::move(*context);
+        // The list may come from a cache file of an earlier run: what it says is checked.
+        if (m_context->codec_tag != info.fourCC)
+            return Status::failure("The " + info.name + " encoder writes FourCC " +
+                                   fourCcText(m_context->codec_tag) + ", not " +
+                                   fourCcText(info.fourCC) + ".");
         m_frame.reset(av_frame_alloc());
         m_packet.reset(av_packet_alloc());
         if (!m_frame || !m_packet)
@@ -88,6 +93,9 @@ public:
                   m_frame->linesize);
         m_frame->pts = m_nextPts++;
         m_frame->pict_type = AV_PICTURE_TYPE_I;
+        // libavcodec's fixed-quantiser encoders take the quantiser from each frame, not from
+        // the context: without this they all code at their finest.
+        m_frame->quality = m_context->global_quality;
         return send(m_frame.get(), out);
     }
 
@@ -131,8 +139,9 @@ private:
 
 } // namespace
 
-Result<std::unique_ptr<VideoCompressor>>
-VideoCompressor::create(uint32_t fourCC, int width, int height, uint32_t scale, uint32_t rate) {
+Result<std::unique_ptr<VideoCompressor>> VideoCompressor::create(uint32_t fourCC, int width,
+                                                                 int height, uint32_t scale,
+                                                                 uint32_t rate, int quality) {
     using R = Result<std::unique_ptr<VideoCompressor>>;
     if (fourCC == 0)
         return std::unique_ptr<VideoCompressor>(std::make_unique<StoredFrames>(width, height));
@@ -140,8 +149,11 @@ VideoCompressor::create(uint32_t fourCC, int width, int height, uint32_t scale, 
     if (!info)
         return R::failure("No video compressor with FourCC " + fourCcText(fourCC) +
                           " is installed.");
+    // Frames of a size the encoder cannot take would be written as pictures nobody decodes.
+    if (Status fits = checkVideoCompressorSize(fourCC, width, height); !fits)
+        return fits;
     auto compressor = std::make_unique<LibavCompressor>();
-    if (Status opened = compressor->open(*info, width, height, scale, rate); !opened)
+    if (Status opened = compressor->open(*info, width, height, scale, rate, quality); !opened)
         return opened;
     return std::unique_ptr<VideoCompressor>(std::move(compressor));
 }

@@ -24,10 +24,12 @@ public:
     virtual ~VideoCompressor() = default;
 
     // Makes the compressor for frames of width x height at `rate` / `scale` frames per
-    // second; never null on success. Fails with the reason when no encoder of that FourCC
-    // exists or it will not open.
-    static Result<std::unique_ptr<VideoCompressor>> create(uint32_t fourCC, int width, int height,
-                                                           uint32_t scale, uint32_t rate);
+    // second, at `quality` (1 to 100, 0: the compressor's usual setting; see
+    // libav::openVideoEncoder); never null on success. Fails with the reason when no
+    // encoder of that FourCC exists, the size breaks its rule (checkVideoCompressorSize) or
+    // it will not open.
+    static Result<std::unique_ptr<VideoCompressor>>
+    create(uint32_t fourCC, int width, int height, uint32_t scale, uint32_t rate, int quality = 0);
 
     // The "strf" body of the stream: a 40-byte bitmap header, followed by the encoder's
     // private data when it has any (decoders of such formats need it).

@@ -5,6 +5,7 @@
 
 #include "capture/conversion_task.h"
 #include "capture/recording_session.h"
+#include "encode/avi/video_compressor_list.h"
 #include "settings/settings_rules.h"
 #include "tests/support/picture_files.h"
 #include "tests/support/sound_files.h"
@@ -170,6 +171,35 @@ TEST(ConversionTask, WhatCannotWorkIsRefusedBeforeRecording) {
     EXPECT_NE(mark.message.find("The file format is not correct!"), std::string::npos);
     EXPECT_EQ(mark.framesRecorded, 0);
     EXPECT_FALSE(std::filesystem::exists(s.outputFile));
+}
+
+// A frame size the chosen compressor cannot take is refused before recording, with the rule,
+// for every compressor that has a rule.
+TEST(ConversionTask, SizeTheCompressorCannotTakeIsRefusedBeforeRecording) {
+    int checked = 0;
+    for (const VideoCompressorInfo& info : videoCompressors()) {
+        if (info.widthMultiple <= 4 && info.heightMultiple <= 2)
+            continue; // output frames are always a multiple of 4 wide and 2 high
+        testkit::TempDir dir;
+        auto source = std::make_unique<FakeSource>(3);
+        ConversionSettings s = settingsFor(*source, dir, OutputType::Avi);
+        s.aviFourCC = info.fourCC;
+        s.aviKeepOriginalSize = false;
+        // 4 more than a multiple of 64 wide, 2 more high: outside every rule above 4 x 2.
+        s.aviWidth = 68;
+        s.aviHeight = 66;
+        ConversionTask task(s, std::move(source));
+        const TaskResult result = task.run();
+        EXPECT_EQ(result.outcome, Outcome::Failed) << info.name;
+        EXPECT_EQ(result.framesRecorded, 0) << info.name;
+        EXPECT_NE(result.message.find(info.name), std::string::npos) << result.message;
+        EXPECT_NE(result.message.find("that is a multiple of"), std::string::npos)
+            << result.message;
+        EXPECT_FALSE(std::filesystem::exists(s.outputFile)) << info.name;
+        EXPECT_EQ(leftoverFrameFiles(dir), 0) << info.name;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0) << "no compressor with a size rule is installed";
 }
 
 // A sound the AVI writer cannot add leaves the file without sound; the conversion must say

@@ -235,6 +235,36 @@ TEST(ConvertCommand, GifPaletteChoosesTheColours) {
     }
 }
 
+// Compressors chosen by the FourCC the list prints ("0" for uncompressed, "tga" for the
+// Targa FourCC "tga "), with and without a quality, write files that decode in full.
+TEST(ConvertCommand, CodecsListedAreAcceptedAndDecode) {
+    TempDir dir;
+    const std::string movie = writeSquareMovie(dir);
+    const CliRun list = runCli(dir, {"convert", "--list-codecs"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    struct Case {
+        std::vector<std::string> codec;
+        std::string listed; // the start of its line in --list-codecs
+        std::string decodedAs;
+    };
+    const Case cases[] = {
+        {{"--codec", "0"}, "0      Uncompressed", "rawvideo"},
+        {{"--codec", "tga"}, "tga    targa", "targa"},
+        {{"--codec", "MJPG", "--quality", "20"}, "MJPG   mjpeg", "mjpeg"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NE(("\n" + list.out).find("\n" + c.listed), std::string::npos) << c.listed;
+        std::vector<std::string> args = {"convert", movie, "-o", dir.file("c.avi"), "-y"};
+        args.insert(args.end(), c.codec.begin(), c.codec.end());
+        const CliRun run = runCli(dir, args);
+        ASSERT_EQ(run.exitCode, 0) << c.codec[1] << ": " << run.err;
+        const MediaInfo info = probeMedia(dir.file("c.avi"));
+        ASSERT_TRUE(info.opened) << c.codec[1];
+        EXPECT_EQ(info.videoCodec, c.decodedAs);
+        EXPECT_EQ(info.decodedFrames, 4) << c.codec[1];
+    }
+}
+
 TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
     TempDir dir;
     const std::string movie = writeSquareMovie(dir, 2);
@@ -269,6 +299,9 @@ TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
          "There's no audio for image series!"},
         {{"convert", movie, "--watermark", dir.file("junk.swf")}, "Unsupported file type!"},
         {{"convert", movie, "--codec", "no-such-codec"}, "No video compressor"},
+        {{"convert", movie, "--quality", "0"}, "--quality"},
+        {{"convert", movie, "--quality", "101"}, "--quality"},
+        {{"convert", movie, "--codec", "0", "--quality", "50"}, "has no quality setting"},
     };
     for (const Case& c : cases) {
         const CliRun run = runCli(dir, c.args);

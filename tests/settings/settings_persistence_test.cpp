@@ -23,7 +23,8 @@ const std::vector<Access> kAviOrder = {{"AVI", "Codec"},
                                        {"AVI", "Audio Format"},
                                        {"AVI", "Audio Channel"},
                                        {"AVI", "Audio Sample Rate"},
-                                       {"AVI", "Audio Bit Rate"}};
+                                       {"AVI", "Audio Bit Rate"},
+                                       {"AVI", "Quality"}};
 const std::vector<Access> kImageOrder = {{"Image", "Type"},
                                          {"Image", "JPEG Quality"},
                                          {"Image", "GIF Dither"},
@@ -51,6 +52,7 @@ ConversionSettings nonDefaultSettings() {
     s.aviAudioChannels = 0;
     s.aviAudioSampleRate = 0;
     s.aviAudioBitRate = 5;
+    s.aviQuality = 37;
     s.mpegType = MpegType::VcdPal;
     s.audioSource = AudioSource::ImportFile;
     s.audioFile = "/home/u/sound, track \u00e9 @x.mp3"; // a comma, UTF-8 and an @ survive the INI
@@ -74,6 +76,7 @@ void expectPersistedEqual(const ConversionSettings& a, const ConversionSettings&
     EXPECT_EQ(a.aviAudioChannels, b.aviAudioChannels);
     EXPECT_EQ(a.aviAudioSampleRate, b.aviAudioSampleRate);
     EXPECT_EQ(a.aviAudioBitRate, b.aviAudioBitRate);
+    EXPECT_EQ(a.aviQuality, b.aviQuality);
     EXPECT_EQ(a.mpegType, b.mpegType);
     EXPECT_EQ(a.audioSource, b.audioSource);
     EXPECT_EQ(a.audioFile, b.audioFile);
@@ -89,6 +92,7 @@ TEST(SettingsPersistenceTest, FirstRunGivesDefaults) {
     loadSettings(s, store);
     EXPECT_EQ(s.convertType, OutputType::Avi);
     EXPECT_EQ(s.aviFourCC, 0u);
+    EXPECT_EQ(s.aviQuality, 0); // the compressor's usual setting
     EXPECT_EQ(s.audioSource, AudioSource::RecordFromMovie);
     EXPECT_EQ(s.aviAudioFormat, 0);  // MP3
     EXPECT_EQ(s.aviAudioBitRate, 4); // 128 kbps
@@ -202,6 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
                     OutOfRangeCase{"AVI", "Audio Sample Rate", 3, FIELD(aviAudioSampleRate), 2},
                     OutOfRangeCase{"AVI", "Audio Bit Rate", 6, FIELD(aviAudioBitRate), 4},
                     OutOfRangeCase{"AVI", "Audio Bit Rate", -1, FIELD(aviAudioBitRate), 4},
+                    OutOfRangeCase{"AVI", "Quality", 101, FIELD(aviQuality), 0},
+                    OutOfRangeCase{"AVI", "Quality", -1, FIELD(aviQuality), 0},
                     OutOfRangeCase{"MPEG", "Type", 6, FIELD(mpegType), 0},
                     OutOfRangeCase{"MPEG", "Type", -2, FIELD(mpegType), 0},
                     OutOfRangeCase{"Common Audio", "Source", 3, FIELD(audioSource), 1},
@@ -216,6 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OutOfRangeCase{"MPEG", "Type", 5, FIELD(mpegType), 5},
                     OutOfRangeCase{"Image", "JPEG Quality", 100, FIELD(jpegQuality), 100},
                     OutOfRangeCase{"Image", "GIF Palette", 0, FIELD(gifPalette), 0},
+                    OutOfRangeCase{"AVI", "Quality", 100, FIELD(aviQuality), 100},
                     OutOfRangeCase{"AVI", "Codec", 250, FIELD(aviCodecIndex), 250}));
 #undef FIELD
 
