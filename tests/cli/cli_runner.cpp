@@ -1,10 +1,18 @@
 #include "tests/cli/cli_runner.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
 #include <fstream>
 #include <sstream>
+
+extern char** environ;
 
 namespace swivio::testkit {
 
@@ -39,6 +47,34 @@ CliRun runCli(const TempDir& dir, const std::vector<std::string>& args) {
         run.exitCode = WEXITSTATUS(status);
     run.out = slurp(outPath);
     run.err = slurp(errPath);
+    return run;
+}
+
+InterruptedRun interruptWhileRecording(const std::vector<std::string>& args,
+                                       const std::string& folder, int signal) {
+    std::vector<std::string> words = {SWIVIO_CLI_PATH};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, SWIVIO_CLI_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    InterruptedRun run;
+    if (spawned != 0)
+        return run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::filesystem::is_empty(folder) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    run.started = !std::filesystem::is_empty(folder);
+    kill(pid, signal);
+    int status = 0;
+    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
     return run;
 }
 

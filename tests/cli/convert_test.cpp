@@ -1,8 +1,6 @@
 // End-to-end conversions through the command line, checked with libavformat/libavcodec.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,7 +19,6 @@
 #include "tests/support/swf_writer.h"
 #include "tests/support/temp_dir.h"
 
-extern char** environ;
 
 namespace swivio::testkit {
 namespace {
@@ -318,28 +315,10 @@ TEST(ConvertCommand, InterruptDuringRecordingLeavesNoTemporaryFile) {
     const std::string movie = writeSquareMovie(dir, 20000, 12, "long.swf");
     std::filesystem::create_directory(dir.path() / "work");
     const std::string work = (dir.path() / "work").string();
-    std::vector<std::string> args = {SWIVIO_CLI_PATH, "convert", movie, "-o",
-                                     dir.file("long.avi"), "--work-dir", work};
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, SWIVIO_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    // Wait for the first frame file, then interrupt.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::filesystem::is_empty(work) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(std::filesystem::is_empty(work));
-    kill(pid, SIGINT);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const InterruptedRun run = interruptWhileRecording(
+        {"convert", movie, "-o", dir.file("long.avi"), "--work-dir", work}, work, SIGINT);
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(run.exitCode, 130);
     EXPECT_TRUE(std::filesystem::is_empty(work));
 }
 

@@ -2,9 +2,7 @@
 // files a conversion reads, never a device, a FIFO, a folder or a link itself.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,7 +21,6 @@
 #include "tests/support/swf_writer.h"
 #include "tests/support/temp_dir.h"
 
-extern char** environ;
 
 namespace swivio::testkit {
 namespace {
@@ -295,28 +292,12 @@ TEST_P(StopSignals, LeaveNoTemporaryFile) {
     // Long enough that the recording is still running when the signal comes.
     writeMovie(dir.file("long.swf"), 20000);
     fs::create_directory(dir.file("out"));
-    std::vector<std::string> args = {SWIVIO_CLI_PATH, "convert", dir.file("long.swf"), "-o",
-                                     dir.file("out/long.avi")};
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, SWIVIO_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    // Without --work-dir the frame files go beside the output: wait for the first.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (fs::is_empty(dir.file("out")) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(fs::is_empty(dir.file("out")));
-    kill(pid, GetParam());
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal";
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    // Without --work-dir the frame files go beside the output.
+    const InterruptedRun run = interruptWhileRecording(
+        {"convert", dir.file("long.swf"), "-o", dir.file("out/long.avi")}, dir.file("out"),
+        GetParam());
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(run.exitCode, 130) << "killed by the signal";
     EXPECT_TRUE(fs::is_empty(dir.file("out")));
 }
 
