@@ -54,7 +54,8 @@ FrameMaker squareOver(std::function<uint32_t(int, int)> background, int side,
                       std::function<std::array<int, 2>(int)> place,
                       std::function<uint32_t(int)> color) {
     return [=](int index) {
-        const auto [left, top] = place(index);
+        const std::array<int, 2> corner = place(index);
+        const int left = corner[0], top = corner[1];
         return makeFrame(160, 120, [&](int x, int y) {
             const bool inside = x >= left && x < left + side && y >= top && y < top + side;
             return inside ? color(index) : background(x, y);
