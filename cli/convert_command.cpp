@@ -134,14 +134,16 @@ int runConvert(int argc, char** argv) {
     for (const std::string& warning : result.warnings())
         std::fprintf(stderr, "swivio-cli convert: warning: %s\n", warning.c_str());
     switch (result.outcome) {
-    case ConversionResult::Outcome::Completed:
-        if (settings.convertType == OutputType::ImageSeries)
+    case ConversionResult::Outcome::Completed: {
+        // One file (AVI, MPEG, animated GIF) is named; a picture series by its folder.
+        const std::string file = conversionOutputFile(settings);
+        if (file.empty())
             std::printf("Wrote %d frames into %s\n", result.framesWritten,
                         settings.outputFolder.c_str());
         else
-            std::printf("Wrote %s (%d frames)\n", settings.outputFile.c_str(),
-                        result.framesWritten);
+            std::printf("Wrote %s (%d frames)\n", file.c_str(), result.framesWritten);
         return 0;
+    }
     case ConversionResult::Outcome::Cancelled:
         if (result.phase == ConversionPhase::Recording)
             std::fputs("swivio-cli convert: cancelled while recording; nothing was written.\n",
