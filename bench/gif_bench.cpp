@@ -10,6 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "demo_frames.h"
+
 #include "base/frame.h"
 #include "capture/frame_store_reader.h"
 #include "capture/recording_session.h"
@@ -124,41 +126,7 @@ void BM_AnimatedGifFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_AnimatedGifFrame)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
-// The demo movie recorded frame by frame at 640 x 480, as `swivio-cli convert demo.swf
-// --size 640x480` records it, held in memory. Empty when the recording fails.
-const std::vector<Frame>& demoFrames() {
-    static const std::vector<Frame> frames = [] {
-        std::vector<Frame> pictures;
-        swivio::testkit::TempDir dir;
-        const std::string movie = dir.file("demo.swf");
-        if (!swivio::testkit::writeBytes(movie, swivio::testkit::demoMovie()))
-            return pictures;
-        swivio::ConversionSettings s;
-        swivio::MovieProperties props;
-        props.width = 550;
-        props.height = 400;
-        props.frameRate = 24;
-        props.length = swivio::testkit::kDemoFrames;
-        swivio::resetForMovie(s, movie, props);
-        s.conversionMode = swivio::ConversionMode::FrameByFrame;
-        s.audioSource = swivio::AudioSource::None;
-        s.aviKeepOriginalSize = false;
-        s.aviWidth = kWidth;
-        s.aviHeight = kHeight;
-        s.outputFile = dir.file("demo.avi");
-        s.tempPath = dir.path().string();
-        swivio::RecordingSession recording(s);
-        if (!recording.open() || !recording.runFrameByFrame() || !recording.finish())
-            return pictures;
-        swivio::FrameStoreReader reader(recording.fileList(), kWidth, kHeight);
-        Frame frame;
-        while (reader.advance() && reader.decodeInto(frame))
-            pictures.push_back(frame);
-        recording.discardFrames();
-        return pictures;
-    }();
-    return frames;
-}
+using swivio::bench::demoFrames;
 
 // PSNR in dB of the pictures a viewer shows against the frames, over all of them together,
 // and the lowest of one frame; -1 when the file does not hold one picture per frame.

@@ -10,6 +10,8 @@ extern "C" {
 
 #include <benchmark/benchmark.h>
 
+#include "demo_frames.h"
+
 #include "capture/conversion_task.h"
 #include "capture/frame_store_reader.h"
 #include "capture/recording_session.h"
@@ -29,37 +31,7 @@ using swivio::Frame;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 
-// The demo recorded at 640 x 480, held in memory.
-const std::vector<Frame>& demoFrames() {
-    static const std::vector<Frame> frames = [] {
-        std::vector<Frame> pictures;
-        swivio::testkit::TempDir dir;
-        const std::string movie = dir.file("demo.swf");
-        if (!swivio::testkit::writeBytes(movie, swivio::testkit::demoMovie()))
-            return pictures;
-        auto source = swivio::openMovieSource(movie);
-        if (!source)
-            return pictures;
-        swivio::ConversionSettings s;
-        swivio::resetForMovie(s, movie, swivio::movieProperties(**source));
-        s.conversionMode = swivio::ConversionMode::FrameByFrame;
-        s.audioSource = swivio::AudioSource::None;
-        s.aviKeepOriginalSize = false;
-        s.aviWidth = kWidth;
-        s.aviHeight = kHeight;
-        s.tempPath = dir.path().string();
-        swivio::RecordingSession recording(s, std::move(*source));
-        if (!recording.open() || !recording.runFrameByFrame() || !recording.finish())
-            return pictures;
-        swivio::FrameStoreReader reader(recording.fileList(), kWidth, kHeight);
-        Frame frame;
-        while (reader.advance() && reader.decodeInto(frame))
-            pictures.push_back(frame);
-        recording.discardFrames();
-        return pictures;
-    }();
-    return frames;
-}
+using swivio::bench::demoFrames;
 
 void BM_SeriesPng(benchmark::State& state) {
     const auto& frames = demoFrames();

@@ -210,9 +210,9 @@ TEST(ConversionTask, AviSoundThatCannotBeAddedIsReported) {
     ConversionSettings s = settingsFor(*source, dir, OutputType::Avi);
     s.audioSource = AudioSource::ImportFile;
     s.audioFile = dir.file("broken.wav");
-    testkit::WavSpec spec;
-    spec.channels = 0; // no channels: not a sound the AVI can carry
-    testkit::writeFileBytes(s.audioFile, testkit::makeWav(spec, std::vector<uint8_t>(400, 0)));
+    testkit::WavSpec layout;
+    layout.channels = 0; // no channels: not a sound the AVI can carry
+    testkit::writeFileBytes(s.audioFile, testkit::makeWav(layout, std::vector<uint8_t>(400, 0)));
     ConversionTask task(s, std::move(source));
     const TaskResult result = task.run();
     ASSERT_EQ(result.outcome, Outcome::Completed) << result.message;
