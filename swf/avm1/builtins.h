@@ -1,0 +1,26 @@
+#pragma once
+
+#include <span>
+
+#include "swf/avm1/interpreter.h"
+
+// Each file of built-ins installs its classes and functions on the interpreter's global
+// object; the interpreter calls them in this order when it starts.
+namespace swivio::swf::avm1 {
+
+void installObjectBuiltins(Interpreter& vm);   // Object, Function, ASSetPropFlags
+void installGlobalFunctions(Interpreter& vm);  // parseInt, isNaN, escape, ASnative...
+void installArrayBuiltins(Interpreter& vm);
+void installStringBuiltins(Interpreter& vm);
+void installNumberBuiltins(Interpreter& vm);   // Number and Boolean
+void installMathBuiltins(Interpreter& vm);
+void installDateBuiltins(Interpreter& vm);
+void installErrorBuiltins(Interpreter& vm);
+
+// An argument, or undefined past the end.
+inline const Value& argAt(std::span<const Value> args, std::size_t index) {
+    static const Value undefinedValue;
+    return index < args.size() ? args[index] : undefinedValue;
+}
+
+} // namespace swivio::swf::avm1

@@ -1,0 +1,539 @@
+#include "swf/avm1/interpreter.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "swf/avm1/activation.h"
+#include "swf/avm1/builtins.h"
+#include "swf/avm1/number_conversion.h"
+
+namespace swivio::swf::avm1 {
+
+namespace {
+
+constexpr int kMaxProtoDepth = 256;
+
+bool isFunction(const Value& value) {
+    return value.isObject() && value.object()->kind() == ObjectKind::Function;
+}
+
+} // namespace
+
+Interpreter::Interpreter(ScriptHost& host, int movieVersion, ScriptLimits limits)
+    : m_host(host), m_limits(limits), m_movieVersion(movieVersion), m_version(movieVersion) {
+    installBuiltins();
+}
+
+Interpreter::~Interpreter() = default;
+
+void Interpreter::installBuiltins() {
+    m_builtins.objectProto = m_heap.make<Object>(nullptr);
+    m_builtins.functionProto = m_heap.make<Object>(m_builtins.objectProto);
+    m_global = m_heap.make<Object>(m_builtins.objectProto);
+    installObjectBuiltins(*this);
+    installGlobalFunctions(*this);
+    installArrayBuiltins(*this);
+    installStringBuiltins(*this);
+    installNumberBuiltins(*this);
+    installMathBuiltins(*this);
+    installDateBuiltins(*this);
+    installErrorBuiltins(*this);
+}
+
+bool Interpreter::namesEqual(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size())
+        return false;
+    if (caseSensitive())
+        return a == b;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = char(x + 32);
+        if (y >= 'A' && y <= 'Z')
+            y = char(y + 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+void Interpreter::markOwnRoots(Tracer& tracer) {
+    tracer.mark(m_global);
+    for (Object* o : {m_builtins.objectProto, m_builtins.functionProto, m_builtins.arrayProto,
+                      m_builtins.stringProto, m_builtins.numberProto, m_builtins.booleanProto,
+                      m_builtins.errorProto, m_builtins.clipProto, m_builtins.buttonProto,
+                      m_builtins.textFieldProto})
+        tracer.mark(o);
+    tracer.mark(m_builtins.objectCtor);
+    tracer.mark(m_builtins.functionCtor);
+    tracer.mark(m_builtins.arrayCtor);
+    for (const Value& v : m_globalRegisters)
+        tracer.mark(v);
+    for (const Value& v : m_stack)
+        tracer.mark(v);
+}
+
+void Interpreter::checkCells() {
+    if (m_heap.cellCount() > m_limits.maxCells)
+        abortScript("a script made more than " + std::to_string(m_limits.maxCells) + " objects");
+}
+
+void Interpreter::checkStringLength(std::size_t length) {
+    if (length > m_limits.maxStringLength)
+        abortScript("a script made a string longer than " +
+                    std::to_string(m_limits.maxStringLength) + " bytes");
+}
+
+void Interpreter::throwValue(Value value) { throw ScriptThrow{std::move(value)}; }
+
+void Interpreter::abortScript(std::string reason) { throw ScriptAbort{std::move(reason)}; }
+
+double Interpreter::random() {
+    // xorshift64*: small, fast, and the same sequence on every machine.
+    m_randomState ^= m_randomState >> 12;
+    m_randomState ^= m_randomState << 25;
+    m_randomState ^= m_randomState >> 27;
+    return double((m_randomState * 0x2545F4914F6CDD1Dull) >> 11) / 9007199254740992.0;
+}
+
+Object* Interpreter::currentTarget() const { return m_activation ? m_activation->target : nullptr; }
+
+Object* Interpreter::currentCallee() const { return m_activation ? m_activation->callee : nullptr; }
+
+// ---- Making things ----
+
+Object* Interpreter::makeObject(Object* proto) {
+    checkCells();
+    return m_heap.make<Object>(proto ? proto : m_builtins.objectProto);
+}
+
+ArrayObject* Interpreter::makeArray(std::span<const Value> elements) {
+    checkCells();
+    auto* array = m_heap.make<ArrayObject>(m_builtins.arrayProto);
+    for (const Value& v : elements)
+        array->push(v);
+    return array;
+}
+
+FunctionObject* Interpreter::makeNative(NativeFunction native, Allocator allocator) {
+    checkCells();
+    return m_heap.make<FunctionObject>(m_builtins.functionProto, native, allocator);
+}
+
+FunctionObject* Interpreter::defineMethod(Object* object, std::string_view name,
+                                          NativeFunction native, uint16_t flags) {
+    FunctionObject* function = makeNative(native);
+    object->define(name, function, flags);
+    return function;
+}
+
+FunctionObject* Interpreter::defineClass(std::string_view name, NativeFunction native,
+                                         Object* prototype, Allocator allocator) {
+    FunctionObject* ctor = makeNative(native, allocator);
+    ctor->define("prototype", prototype, kDontEnum | kDontDelete);
+    prototype->define("constructor", ctor, kDontEnum);
+    if (!name.empty())
+        m_global->define(name, ctor, kDontEnum);
+    return ctor;
+}
+
+Value Interpreter::makeError(std::string_view message) {
+    Object* error = makeObject(m_builtins.errorProto);
+    error->define("message", std::string(message), 0);
+    return error;
+}
+
+// ---- Conversions ----
+
+double Interpreter::toNumber(const Value& value) {
+    switch (value.type()) {
+    case ValueType::Undefined:
+    case ValueType::Null: return m_version >= 7 ? NAN : 0.0;
+    case ValueType::Boolean: return value.boolean() ? 1.0 : 0.0;
+    case ValueType::Number: return value.number();
+    case ValueType::String: return stringToNumber(value.string(), m_version);
+    case ValueType::Object: {
+        Value primitive = toPrimitive(value);
+        if (primitive.isObject())
+            return NAN;
+        return toNumber(primitive);
+    }
+    }
+    return NAN;
+}
+
+std::string Interpreter::toString(const Value& value) {
+    switch (value.type()) {
+    case ValueType::Undefined: return m_version >= 7 ? "undefined" : "";
+    case ValueType::Null: return "null";
+    case ValueType::Boolean: return value.boolean() ? "true" : "false";
+    case ValueType::Number: return numberToString(value.number());
+    case ValueType::String: return value.string();
+    case ValueType::Object: {
+        Object* object = value.object();
+        if (object->kind() == ObjectKind::Clip)
+            return m_host.targetPath(object, true);
+        Value method = getMember(value, "toString");
+        if (isFunction(method)) {
+            Value result = call(method, value, {});
+            if (result.isString())
+                return result.string();
+            if (!result.isObject() && !result.isUndefined())
+                return toString(result);
+        }
+        return object->kind() == ObjectKind::Function ? "[type Function]" : "[type Object]";
+    }
+    }
+    return {};
+}
+
+bool Interpreter::toBoolean(const Value& value) {
+    switch (value.type()) {
+    case ValueType::Undefined:
+    case ValueType::Null: return false;
+    case ValueType::Boolean: return value.boolean();
+    case ValueType::Number: return !std::isnan(value.number()) && value.number() != 0;
+    case ValueType::String: {
+        if (m_version >= 7)
+            return !value.string().empty();
+        double n = stringToNumber(value.string(), m_version);
+        return !std::isnan(n) && n != 0;
+    }
+    case ValueType::Object: return true;
+    }
+    return false;
+}
+
+Value Interpreter::toPrimitive(const Value& value, bool preferString) {
+    if (!value.isObject())
+        return value;
+    Object* object = value.object();
+    if (object->kind() == ObjectKind::Clip)
+        return toString(value);
+    const bool stringFirst = preferString || object->kind() == ObjectKind::Date;
+    Value method = getMember(value, stringFirst ? "toString" : "valueOf");
+    if (isFunction(method)) {
+        Value result = call(method, value, {});
+        if (!result.isObject())
+            return result;
+    }
+    return value;
+}
+
+Object* Interpreter::toObject(const Value& value) {
+    switch (value.type()) {
+    case ValueType::Undefined:
+    case ValueType::Null: return nullptr;
+    case ValueType::Object: return value.object();
+    case ValueType::Boolean:
+        checkCells();
+        return m_heap.make<PrimitiveObject>(m_builtins.booleanProto, value, ObjectKind::Boolean);
+    case ValueType::Number:
+        checkCells();
+        return m_heap.make<PrimitiveObject>(m_builtins.numberProto, value, ObjectKind::Number);
+    case ValueType::String:
+        checkCells();
+        return m_heap.make<PrimitiveObject>(m_builtins.stringProto, value, ObjectKind::String);
+    }
+    return nullptr;
+}
+
+double Interpreter::toInteger(const Value& value) {
+    double n = toNumber(value);
+    if (std::isnan(n))
+        return 0;
+    return std::trunc(n);
+}
+
+int32_t Interpreter::toInt32(const Value& value) { return avm1::toInt32(toNumber(value)); }
+
+std::string Interpreter::typeOf(const Value& value) {
+    switch (value.type()) {
+    case ValueType::Undefined: return "undefined";
+    case ValueType::Null: return "null";
+    case ValueType::Boolean: return "boolean";
+    case ValueType::Number: return "number";
+    case ValueType::String: return "string";
+    case ValueType::Object:
+        switch (value.object()->kind()) {
+        case ObjectKind::Function: return "function";
+        case ObjectKind::Clip: return "movieclip";
+        default: return "object";
+        }
+    }
+    return "undefined";
+}
+
+bool Interpreter::looseEquals(const Value& a, const Value& b) {
+    if (a.type() == b.type()) {
+        if (a.isObject())
+            return a.object() == b.object();
+        return a.strictlyEquals(b);
+    }
+    if (a.isNullish() && b.isNullish())
+        return true;
+    if (a.isNullish() || b.isNullish())
+        return false;
+    if (a.isNumber() && b.isString())
+        return a.number() == toNumber(b);
+    if (a.isString() && b.isNumber())
+        return toNumber(a) == b.number();
+    if (a.isBoolean())
+        return looseEquals(Value(a.boolean() ? 1.0 : 0.0), b);
+    if (b.isBoolean())
+        return looseEquals(a, Value(b.boolean() ? 1.0 : 0.0));
+    if (a.isObject() && !b.isObject()) {
+        Value p = toPrimitive(a);
+        return p.isObject() ? false : looseEquals(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        Value p = toPrimitive(b);
+        return p.isObject() ? false : looseEquals(a, p);
+    }
+    return false;
+}
+
+Value Interpreter::lessThan(const Value& a, const Value& b) {
+    Value pa = toPrimitive(a);
+    Value pb = toPrimitive(b);
+    if (pa.isString() && pb.isString())
+        return pa.string() < pb.string();
+    double x = toNumber(pa), y = toNumber(pb);
+    if (std::isnan(x) || std::isnan(y))
+        return Value();
+    return x < y;
+}
+
+bool Interpreter::instanceOf(Object* object, Object* constructor) {
+    if (!object || !constructor)
+        return false;
+    Value protoValue;
+    getOwnOrInherited(constructor, constructor, "prototype", protoValue);
+    Object* proto = protoValue.object();
+    if (!proto)
+        return false;
+    int depth = 0;
+    for (Object* p = object->proto(); p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
+        if (p == proto)
+            return true;
+        // Interfaces a class implements (ImplementsOp) count too.
+        if (const Property* list = p->properties().find(kInterfacesName, true))
+            if (auto* interfaces = dynamic_cast<ArrayObject*>(list->value.object()))
+                for (uint32_t i = 0; i < interfaces->length(); ++i) {
+                    Object* iface = interfaces->at(i).object();
+                    if (iface == constructor)
+                        return true;
+                    if (iface && iface != p && depth < 32) {
+                        Value ip;
+                        getOwnOrInherited(iface, iface, "prototype", ip);
+                        if (ip.object() == proto)
+                            return true;
+                    }
+                }
+    }
+    return false;
+}
+
+// ---- Members ----
+
+bool Interpreter::getOwnOrInherited(Object* holder, Object* thisObject, std::string_view name,
+                                    Value& out) {
+    int depth = 0;
+    for (Object* p = holder; p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
+        if (p->getSpecial(*this, name, out))
+            return true;
+        Property* property = p->properties().find(name, caseSensitive());
+        if (!property || !visibleToVersion(property->flags, m_version))
+            continue;
+        if (property->isAccessor()) {
+            Object* getter = property->getter;
+            out = call(getter, thisObject, {});
+            return true;
+        }
+        out = property->value;
+        return true;
+    }
+    return false;
+}
+
+Value Interpreter::getMember(const Value& objectValue, std::string_view name) {
+    Object* object = objectValue.isObject() ? objectValue.object() : toObject(objectValue);
+    if (!object)
+        return Value();
+    if (namesEqual(name, "__proto__"))
+        return object->protoValue();
+    Value out;
+    if (getOwnOrInherited(object, object, name, out))
+        return out;
+    if (!namesEqual(name, "__resolve")) {
+        Value resolver;
+        if (getOwnOrInherited(object, object, "__resolve", resolver) && isFunction(resolver)) {
+            Value arg = std::string(name);
+            return call(resolver, object, std::span<const Value>(&arg, 1));
+        }
+    }
+    return Value();
+}
+
+void Interpreter::setMember(const Value& objectValue, std::string_view name, const Value& value) {
+    Object* object = objectValue.object();
+    if (!object)
+        return;
+    if (namesEqual(name, "__proto__")) {
+        object->setProto(value);
+        return;
+    }
+    Value stored = value;
+    if (!object->watchers().empty()) {
+        for (std::size_t i = 0; i < object->watchers().size(); ++i) {
+            Object::Watcher watcher = object->watchers()[i];
+            if (!namesEqual(watcher.name.str(), name))
+                continue;
+            Value old;
+            getOwnOrInherited(object, object, name, old);
+            Value args[] = {std::string(name), old, stored, watcher.userData};
+            stored = call(watcher.callback, object, args);
+            break;
+        }
+    }
+    if (object->setSpecial(*this, name, stored))
+        return;
+    Property* property = object->properties().find(name, caseSensitive());
+    if (property && visibleToVersion(property->flags, m_version)) {
+        if (property->isAccessor()) {
+            if (Object* setter = property->setter) {
+                Value arg = stored;
+                call(setter, object, std::span<const Value>(&arg, 1));
+            }
+            return;
+        }
+        if (!(property->flags & kReadOnly))
+            property->value = stored;
+        return;
+    }
+    int depth = 0;
+    for (Object* p = object->proto(); p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
+        Property* inherited = p->properties().find(name, caseSensitive());
+        if (!inherited || !visibleToVersion(inherited->flags, m_version))
+            continue;
+        if (inherited->isAccessor()) {
+            if (Object* setter = inherited->setter) {
+                Value arg = stored;
+                call(setter, object, std::span<const Value>(&arg, 1));
+            }
+            return;
+        }
+        break;
+    }
+    if (property) {
+        *property = Property{property->name, stored, nullptr, nullptr, 0, false};
+        return;
+    }
+    object->properties().add(SharedString(std::string(name))).value = stored;
+}
+
+bool Interpreter::deleteMember(Object* object, std::string_view name) {
+    if (!object)
+        return false;
+    if (object->deleteSpecial(*this, name))
+        return true;
+    Property* property = object->properties().find(name, caseSensitive());
+    if (!property || (property->flags & kDontDelete))
+        return false;
+    return object->properties().remove(property->name.str(), true);
+}
+
+bool Interpreter::hasOwnProperty(Object* object, std::string_view name) {
+    if (!object)
+        return false;
+    Value ignored;
+    if (object->getSpecial(*this, name, ignored))
+        return true;
+    const Property* property = object->properties().find(name, caseSensitive());
+    return property && visibleToVersion(property->flags, m_version);
+}
+
+bool Interpreter::hasProperty(Object* object, std::string_view name) {
+    int depth = 0;
+    for (Object* p = object; p && depth < kMaxProtoDepth; p = p->proto(), ++depth)
+        if (hasOwnProperty(p, name))
+            return true;
+    return false;
+}
+
+std::vector<SharedString> Interpreter::enumerate(Object* object) {
+    std::vector<SharedString> names;
+    auto seen = [&](const std::string& name) {
+        return std::any_of(names.begin(), names.end(),
+                           [&](const SharedString& n) { return namesEqual(n.str(), name); });
+    };
+    int depth = 0;
+    for (Object* p = object; p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
+        std::vector<SharedString> special;
+        p->specialKeys(*this, special);
+        for (auto& name : special)
+            if (!seen(name.str()))
+                names.push_back(std::move(name));
+        std::vector<const Property*> own;
+        p->properties().forEach([&](const Property& property) { own.push_back(&property); });
+        for (auto it = own.rbegin(); it != own.rend(); ++it) {
+            const Property& property = **it;
+            if (!(property.flags & kDontEnum) && visibleToVersion(property.flags, m_version) &&
+                !seen(property.name.str()))
+                names.push_back(property.name);
+        }
+    }
+    return names;
+}
+
+// ---- Calls ----
+
+Value Interpreter::call(const Value& function, const Value& thisValue,
+                        std::span<const Value> args) {
+    if (!isFunction(function))
+        return Value();
+    return callFunction(*static_cast<FunctionObject*>(function.object()), thisValue, args,
+                        nullptr, false);
+}
+
+Value Interpreter::callMethod(const Value& thisValue, std::string_view name,
+                              std::span<const Value> args) {
+    return call(getMember(thisValue, name), thisValue, args);
+}
+
+Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue,
+                                std::span<const Value> args, Object* home, bool) {
+    if (m_depth >= m_limits.maxCallDepth)
+        abortScript("256 levels of recursion were exceeded in one action list");
+    struct DepthGuard {
+        int& depth;
+        explicit DepthGuard(int& d) : depth(d) { ++depth; }
+        ~DepthGuard() { --depth; }
+    } guard(m_depth);
+    if (function.native)
+        return function.native(*this, thisValue, args);
+    if (!function.code)
+        return Value();
+    return runFunction(function, thisValue, args, home);
+}
+
+Value Interpreter::construct(const Value& constructor, std::span<const Value> args) {
+    if (!isFunction(constructor))
+        return Value();
+    auto* function = static_cast<FunctionObject*>(constructor.object());
+    Value protoValue = getMember(constructor, "prototype");
+    Object* proto = protoValue.object() ? protoValue.object() : m_builtins.objectProto;
+    checkCells();
+    Object* object = function->allocator ? function->allocator(*this, proto)
+                                         : m_heap.make<Object>(proto);
+    object->define("__constructor__", constructor, kDontEnum);
+    if (m_version < 7)
+        object->define("constructor", constructor, kDontEnum);
+    Value result = callFunction(*function, object, args, proto, true);
+    // Native constructors of built-in kinds may answer with the object they made.
+    if (function->native && result.isObject())
+        return result;
+    return object;
+}
+
+} // namespace swivio::swf::avm1
