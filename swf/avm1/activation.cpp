@@ -1352,6 +1352,12 @@ void Interpreter::runScript(const ActionBlock& block, Object* target) {
     });
 }
 
+Value Interpreter::getMemberFromHost(const Value& object, std::string_view name) {
+    Value result;
+    runGuarded([&] { result = getMember(object, name); });
+    return result;
+}
+
 Value Interpreter::callFromHost(const Value& function, const Value& thisValue,
                                 std::span<const Value> args) {
     Value result;

@@ -149,6 +149,8 @@ public:
     // The same from outside any script (events, timers): reports errors, returns undefined.
     Value callFromHost(const Value& function, const Value& thisValue,
                        std::span<const Value> args);
+    // getMember() from outside any script: a getter's error is reported, not thrown.
+    Value getMemberFromHost(const Value& object, std::string_view name);
     // this[name](args); undefined when there is no such function.
     Value callMethod(const Value& thisValue, std::string_view name, std::span<const Value> args);
     // new constructor(args).

@@ -1,0 +1,312 @@
+// MovieClip's methods, and Object.registerClass.
+#include <cmath>
+
+#include "swf/avm1/builtins.h"
+#include "swf/avm1/display_bounds.h"
+#include "swf/avm1/movie_runtime.h"
+#include "swf/format/character.h"
+
+namespace swivio::swf::avm1 {
+
+namespace {
+
+ScriptRuntime& runtimeOf(Interpreter& vm) { return static_cast<ScriptRuntime&>(vm.host()); }
+
+ClipObject* clipOf(const Value& thisValue) {
+    auto* clip = dynamic_cast<ClipObject*>(thisValue.object());
+    return clip ? clip->live() : nullptr;
+}
+
+DisplayObject* displayOf(const Value& thisValue) {
+    ClipObject* clip = clipOf(thisValue);
+    return clip ? clip->display() : nullptr;
+}
+
+Value play(Interpreter& vm, const Value& self, std::span<const Value>) {
+    runtimeOf(vm).play(clipOf(self), true);
+    return Value();
+}
+
+Value stop(Interpreter& vm, const Value& self, std::span<const Value>) {
+    runtimeOf(vm).play(clipOf(self), false);
+    return Value();
+}
+
+Value gotoFrame(Interpreter& vm, const Value& self, std::span<const Value> args, bool play) {
+    ClipObject* clip = clipOf(self);
+    if (!clip || args.empty())
+        return Value();
+    const Value& frame = args[0];
+    if (frame.isString()) {
+        double n = vm.toNumber(frame);
+        if (std::isfinite(n))
+            runtimeOf(vm).gotoFrame(clip, int(n) - 1, play);
+        else
+            runtimeOf(vm).gotoLabel(clip, frame.string(), play);
+        return Value();
+    }
+    double n = vm.toNumber(frame);
+    if (std::isfinite(n))
+        runtimeOf(vm).gotoFrame(clip, int(n) - 1, play);
+    return Value();
+}
+
+Value gotoAndPlay(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    return gotoFrame(vm, self, args, true);
+}
+
+Value gotoAndStop(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    return gotoFrame(vm, self, args, false);
+}
+
+Value nextFrame(Interpreter& vm, const Value& self, std::span<const Value>) {
+    runtimeOf(vm).nextFrame(clipOf(self));
+    return Value();
+}
+
+Value prevFrame(Interpreter& vm, const Value& self, std::span<const Value>) {
+    runtimeOf(vm).prevFrame(clipOf(self));
+    return Value();
+}
+
+Value getDepth(Interpreter&, const Value& self, std::span<const Value>) {
+    DisplayObject* d = displayOf(self);
+    if (!d)
+        return Value();
+    return double(d->isRoot() ? -ScriptRuntime::kDepthOffset : d->depth - ScriptRuntime::kDepthOffset);
+}
+
+Value getNextHighestDepth(Interpreter&, const Value& self, std::span<const Value>) {
+    DisplayObject* d = displayOf(self);
+    if (!d)
+        return Value();
+    int highest = -1;
+    for (auto& [depth, child] : d->children()) {
+        (void)child;
+        highest = std::max(highest, depth - ScriptRuntime::kDepthOffset);
+    }
+    return double(highest + 1);
+}
+
+Value getInstanceAtDepth(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = displayOf(self);
+    if (!d || args.empty())
+        return Value();
+    DisplayObject* child =
+        d->childAtDepth(int(vm.toInteger(args[0])) + ScriptRuntime::kDepthOffset);
+    return child ? Value(runtimeOf(vm).clipFor(*child)) : Value();
+}
+
+Value swapDepths(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = displayOf(self);
+    if (!d || d->isRoot() || args.empty())
+        return Value();
+    int depth;
+    if (auto* other = dynamic_cast<ClipObject*>(args[0].object())) {
+        DisplayObject* o = other->display();
+        if (!o || o->parent() != d->parent())
+            return Value();
+        depth = o->depth;
+    } else {
+        double n = vm.toNumber(args[0]);
+        if (!std::isfinite(n))
+            return Value();
+        depth = int(n) + ScriptRuntime::kDepthOffset;
+    }
+    runtimeOf(vm).player().swapDepths(*d, depth);
+    return Value();
+}
+
+// Copies the properties of an init object onto a new clip.
+void applyInitObject(Interpreter& vm, Object* clip, const Value& init) {
+    Object* source = init.object();
+    if (!source || !clip)
+        return;
+    for (const SharedString& name : vm.enumerate(source))
+        vm.setMember(Value(clip), name.str(), vm.getMember(Value(source), name.str()));
+}
+
+Value attachMovie(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = displayOf(self);
+    if (!d || !d->isClip() || args.size() < 3)
+        return Value();
+    ScriptRuntime& runtime = runtimeOf(vm);
+    std::string linkage = vm.toString(args[0]);
+    std::string name = vm.toString(args[1]);
+    double depth = vm.toNumber(args[2]);
+    if (!std::isfinite(depth))
+        return Value();
+    const Character* character =
+        runtime.player().movie().exportedCharacter(linkage, vm.caseSensitive());
+    if (!character || character->type != CharacterType::Sprite)
+        return Value();
+    DisplayObject* placed =
+        runtime.player().placeByScript(*d, character->id, int(depth) + ScriptRuntime::kDepthOffset);
+    if (!placed)
+        return Value();
+    placed->name = name;
+    ClipObject* clip = runtime.clipFor(*placed);
+    runtime.renamed(*placed);
+    runtime.constructClip(*placed, linkage, argAt(args, 3));
+    return clip;
+}
+
+Value duplicateMovieClip(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = displayOf(self);
+    if (!d || d->isRoot() || args.size() < 2)
+        return Value();
+    ScriptRuntime& runtime = runtimeOf(vm);
+    double depth = vm.toNumber(args[1]);
+    if (!std::isfinite(depth))
+        return Value();
+    DisplayObject* copy = runtime.player().duplicateByScript(
+        *d, vm.toString(args[0]), int(depth) + ScriptRuntime::kDepthOffset);
+    if (!copy)
+        return Value();
+    ClipObject* clip = runtime.clipFor(*copy);
+    if (ClipObject* source = clipOf(self))
+        clip->clipEvents = source->clipEvents;
+    applyInitObject(vm, clip, argAt(args, 2));
+    return clip;
+}
+
+Value createEmptyMovieClip(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = displayOf(self);
+    if (!d || !d->isClip() || args.size() < 2)
+        return Value();
+    ScriptRuntime& runtime = runtimeOf(vm);
+    double depth = vm.toNumber(args[1]);
+    if (!std::isfinite(depth))
+        return Value();
+    DisplayObject* clip = runtime.player().createEmptyClip(
+        *d, vm.toString(args[0]), int(depth) + ScriptRuntime::kDepthOffset);
+    return clip ? Value(runtime.clipFor(*clip)) : Value();
+}
+
+Value removeMovieClip(Interpreter& vm, const Value& self, std::span<const Value>) {
+    runtimeOf(vm).removeClip(clipOf(self));
+    return Value();
+}
+
+Value bytesTotal(Interpreter& vm, const Value& self, std::span<const Value>) {
+    if (!displayOf(self))
+        return Value();
+    return double(runtimeOf(vm).player().movie().file.body.size() + 8);
+}
+
+Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = displayOf(self);
+    if (!d)
+        return Value();
+    Matrix toSpace = stageMatrix(*d);
+    if (!args.empty()) {
+        auto* other = dynamic_cast<ClipObject*>(args[0].object());
+        DisplayObject* o = other ? other->display() : nullptr;
+        if (!o)
+            return Value();
+        toSpace = inverted(stageMatrix(*o)) * toSpace;
+    }
+    Bounds b = displayBounds(*d, toSpace);
+    Object* out = vm.makeObject();
+    if (b.empty)
+        b = Bounds{6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, false};
+    vm.setMember(Value(out), "xMin", b.xMin / 20);
+    vm.setMember(Value(out), "xMax", b.xMax / 20);
+    vm.setMember(Value(out), "yMin", b.yMin / 20);
+    vm.setMember(Value(out), "yMax", b.yMax / 20);
+    return out;
+}
+
+Value convertPoint(Interpreter& vm, const Value& self, std::span<const Value> args, bool toGlobal) {
+    DisplayObject* d = displayOf(self);
+    Object* point = argAt(args, 0).object();
+    if (!d || !point)
+        return Value();
+    double x = vm.toNumber(vm.getMember(Value(point), "x")) * 20;
+    double y = vm.toNumber(vm.getMember(Value(point), "y")) * 20;
+    Matrix m = stageMatrix(*d);
+    if (!toGlobal)
+        m = inverted(m);
+    vm.setMember(Value(point), "x", m.mapX(x, y) / 20);
+    vm.setMember(Value(point), "y", m.mapY(x, y) / 20);
+    return Value();
+}
+
+Value localToGlobal(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    return convertPoint(vm, self, args, true);
+}
+
+Value globalToLocal(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    return convertPoint(vm, self, args, false);
+}
+
+Value hitTest(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = displayOf(self);
+    if (!d || args.empty())
+        return false;
+    Bounds mine = displayBounds(*d, stageMatrix(*d));
+    if (mine.empty)
+        return false;
+    if (args.size() >= 2) {
+        double x = vm.toNumber(args[0]) * 20, y = vm.toNumber(args[1]) * 20;
+        return x >= mine.xMin && x <= mine.xMax && y >= mine.yMin && y <= mine.yMax;
+    }
+    auto* other = dynamic_cast<ClipObject*>(args[0].object());
+    DisplayObject* o = other ? other->display() : nullptr;
+    if (!o)
+        return false;
+    Bounds theirs = displayBounds(*o, stageMatrix(*o));
+    return !theirs.empty && mine.xMin <= theirs.xMax && theirs.xMin <= mine.xMax &&
+           mine.yMin <= theirs.yMax && theirs.yMin <= mine.yMax;
+}
+
+Value ignore(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
+
+Value registerClass(Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (args.size() < 2)
+        return false;
+    return runtimeOf(vm).registerClass(vm.toString(args[0]), args[1]);
+}
+
+Value clipConstructor(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
+
+} // namespace
+
+void installClipMethods(ScriptRuntime& runtime) {
+    Interpreter& vm = runtime.interpreter();
+    Builtins& b = vm.builtins();
+    b.clipProto = vm.makeObject();
+    vm.defineClass("MovieClip", clipConstructor, b.clipProto);
+    Object* p = b.clipProto;
+    vm.defineMethod(p, "play", play);
+    vm.defineMethod(p, "stop", stop);
+    vm.defineMethod(p, "gotoAndPlay", gotoAndPlay);
+    vm.defineMethod(p, "gotoAndStop", gotoAndStop);
+    vm.defineMethod(p, "nextFrame", nextFrame);
+    vm.defineMethod(p, "prevFrame", prevFrame);
+    vm.defineMethod(p, "getDepth", getDepth);
+    vm.defineMethod(p, "getNextHighestDepth", getNextHighestDepth, kDontEnum | kVersion7);
+    vm.defineMethod(p, "getInstanceAtDepth", getInstanceAtDepth, kDontEnum | kVersion7);
+    vm.defineMethod(p, "swapDepths", swapDepths);
+    vm.defineMethod(p, "attachMovie", attachMovie);
+    vm.defineMethod(p, "duplicateMovieClip", duplicateMovieClip);
+    vm.defineMethod(p, "createEmptyMovieClip", createEmptyMovieClip, kDontEnum | kVersion6);
+    vm.defineMethod(p, "removeMovieClip", removeMovieClip);
+    vm.defineMethod(p, "getBytesLoaded", bytesTotal);
+    vm.defineMethod(p, "getBytesTotal", bytesTotal);
+    vm.defineMethod(p, "getBounds", boundsIn);
+    vm.defineMethod(p, "getRect", boundsIn, kDontEnum | kVersion8);
+    vm.defineMethod(p, "localToGlobal", localToGlobal);
+    vm.defineMethod(p, "globalToLocal", globalToLocal);
+    vm.defineMethod(p, "hitTest", hitTest);
+    vm.defineMethod(p, "startDrag", ignore);
+    vm.defineMethod(p, "stopDrag", ignore);
+    vm.defineMethod(p, "setMask", ignore, kDontEnum | kVersion6);
+    b.buttonProto = vm.makeObject();
+    vm.defineClass("Button", clipConstructor, b.buttonProto);
+    Value objectCtor = vm.getMember(Value(vm.global()), "Object");
+    if (Object* ctor = objectCtor.object())
+        vm.defineMethod(ctor, "registerClass", registerClass);
+}
+
+} // namespace swivio::swf::avm1

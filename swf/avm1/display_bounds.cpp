@@ -1,0 +1,92 @@
+#include "swf/avm1/display_bounds.h"
+
+#include <algorithm>
+
+#include "swf/format/character.h"
+
+namespace swivio::swf::avm1 {
+
+void Bounds::add(double x, double y) {
+    if (empty) {
+        xMin = xMax = x;
+        yMin = yMax = y;
+        empty = false;
+        return;
+    }
+    xMin = std::min(xMin, x);
+    xMax = std::max(xMax, x);
+    yMin = std::min(yMin, y);
+    yMax = std::max(yMax, y);
+}
+
+void Bounds::add(const Bounds& other) {
+    if (other.empty)
+        return;
+    add(other.xMin, other.yMin);
+    add(other.xMax, other.yMax);
+}
+
+namespace {
+
+void addRect(Bounds& out, const Rect& r, const Matrix& m) {
+    const double xs[] = {double(r.xMin), double(r.xMax)};
+    const double ys[] = {double(r.yMin), double(r.yMax)};
+    for (double x : xs)
+        for (double y : ys)
+            out.add(m.mapX(x, y), m.mapY(x, y));
+}
+
+} // namespace
+
+Bounds displayBounds(const DisplayObject& object, const Matrix& transform) {
+    Bounds out;
+    if (const Character* character = object.character()) {
+        switch (character->type) {
+        case CharacterType::Shape:
+            if (character->shape)
+                addRect(out, character->shape->bounds, transform);
+            break;
+        case CharacterType::MorphShape:
+            if (object.morphShape)
+                addRect(out, object.morphShape->bounds, transform);
+            else if (character->morph)
+                addRect(out, character->morph->startBounds, transform);
+            break;
+        case CharacterType::Text:
+            if (character->text)
+                addRect(out, character->text->bounds, transform);
+            break;
+        default: break;
+        }
+    }
+    for (const auto& [depth, child] : object.children()) {
+        (void)depth;
+        if (child->clipDepth)
+            continue;
+        out.add(displayBounds(*child, transform * child->matrix));
+    }
+    return out;
+}
+
+Matrix stageMatrix(const DisplayObject& object) {
+    Matrix m = object.matrix;
+    for (const DisplayObject* p = object.parent(); p; p = p->parent())
+        m = p->matrix * m;
+    return m;
+}
+
+Matrix inverted(const Matrix& m) {
+    const double det = m.a * m.d - m.b * m.c;
+    if (det == 0)
+        return Matrix{1, 0, 0, 1, -m.tx, -m.ty};
+    Matrix r;
+    r.a = m.d / det;
+    r.b = -m.b / det;
+    r.c = -m.c / det;
+    r.d = m.a / det;
+    r.tx = -(r.a * m.tx + r.c * m.ty);
+    r.ty = -(r.b * m.tx + r.d * m.ty);
+    return r;
+}
+
+} // namespace swivio::swf::avm1

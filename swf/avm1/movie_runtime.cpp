@@ -1,0 +1,642 @@
+#include "swf/avm1/movie_runtime.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "swf/avm1/number_conversion.h"
+#include "swf/format/character.h"
+
+namespace swivio::swf::avm1 {
+
+void installClipMethods(ScriptRuntime& runtime);
+void installRuntimeGlobals(ScriptRuntime& runtime);
+
+namespace {
+
+// How many queued scripts one tick may run before the rest is dropped (a movie whose
+// scripts queue more scripts without end).
+constexpr std::size_t kMaxQueuedPerTick = 200000;
+
+bool namesMatch(std::string_view a, std::string_view b, bool caseSensitive) {
+    if (a.size() != b.size())
+        return false;
+    if (caseSensitive)
+        return a == b;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = char(x + 32);
+        if (y >= 'A' && y <= 'Z')
+            y = char(y + 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ScriptRuntime::ScriptRuntime(std::shared_ptr<const MovieDefinition> movie, std::string moviePath)
+    : m_movie(std::move(movie)), m_moviePath(std::move(moviePath)),
+      m_version(m_movie->file.version) {
+    ScriptLimits limits;
+    if (m_movie->scriptLimits && m_movie->scriptLimits->maxRecursionDepth)
+        limits.maxCallDepth = std::min<int>(m_movie->scriptLimits->maxRecursionDepth, 256);
+    m_vm = std::make_unique<Interpreter>(*this, m_version, limits);
+}
+
+ScriptRuntime::~ScriptRuntime() = default;
+
+void ScriptRuntime::attach(TimelinePlayer& player) {
+    m_player = &player;
+    installClipMethods(*this);
+    installRuntimeGlobals(*this);
+    // The prototype may have been set before the clip prototype existed.
+    for (auto& [id, clip] : m_clips) {
+        (void)id;
+        if (!clip->proto())
+            if (DisplayObject* display = clip->display())
+                clip->setProto(clipPrototypeFor(*display));
+    }
+}
+
+// ---- Clip objects ----
+
+Object* ScriptRuntime::clipPrototypeFor(DisplayObject& display) {
+    const Builtins& b = m_vm->builtins();
+    if (display.character() && display.character()->type == CharacterType::Button)
+        return b.buttonProto ? b.buttonProto : b.objectProto;
+    return b.clipProto;
+}
+
+std::string ScriptRuntime::childPath(DisplayObject& display) {
+    if (display.isRoot())
+        return "_level0";
+    std::string parentPath = display.parent() ? childPath(*display.parent()) : "_level0";
+    return parentPath + "." + display.name;
+}
+
+ClipObject* ScriptRuntime::clipFor(DisplayObject& display) {
+    auto it = m_clips.find(display.handle().id);
+    if (it != m_clips.end())
+        return it->second;
+    if (m_vm->running())
+        m_vm->checkCells();
+    auto* clip = m_vm->heap().make<ClipObject>(clipPrototypeFor(display), *this, display);
+    clip->setPath(childPath(display));
+    clip->version = m_version;
+    m_clips.emplace(display.handle().id, clip);
+    return clip;
+}
+
+ClipObject* ScriptRuntime::rootClip() { return m_player ? clipFor(m_player->root()) : nullptr; }
+
+void ScriptRuntime::renamed(DisplayObject& display) {
+    auto it = m_clips.find(display.handle().id);
+    if (it != m_clips.end())
+        it->second->setPath(childPath(display));
+}
+
+DisplayObject* ScriptRuntime::childNamed(DisplayObject& parent, std::string_view name) {
+    const bool caseSensitive = m_vm->caseSensitive();
+    // The lowest depth wins among objects of the same name.
+    for (auto& [depth, child] : parent.children()) {
+        (void)depth;
+        if (namesMatch(child->name, name, caseSensitive))
+            return child.get();
+    }
+    return nullptr;
+}
+
+DisplayObject* ScriptRuntime::displayAtPath(std::string_view path) {
+    if (!m_player || path.empty())
+        return nullptr;
+    std::size_t start = 0;
+    DisplayObject* at = nullptr;
+    while (start <= path.size()) {
+        std::size_t dot = path.find('.', start);
+        if (dot == std::string_view::npos)
+            dot = path.size();
+        std::string_view segment = path.substr(start, dot - start);
+        if (!at) {
+            if (segment != "_level0")
+                return nullptr;
+            at = &m_player->root();
+        } else {
+            at = childNamed(*at, segment);
+            if (!at)
+                return nullptr;
+        }
+        start = dot + 1;
+    }
+    return at;
+}
+
+Object* ScriptRuntime::resolveTarget(Object* base, std::string_view path) {
+    if (!m_player)
+        return nullptr;
+    auto* baseClip = dynamic_cast<ClipObject*>(base);
+    DisplayObject* at = baseClip ? baseClip->display() : nullptr;
+    if (!at)
+        at = &m_player->root();
+    if (path.empty())
+        return clipFor(*at);
+    const bool slash = path.find('/') != std::string_view::npos || path == ".." ||
+                       path.substr(0, 3) == "../";
+    const char separator = slash ? '/' : '.';
+    std::size_t start = 0;
+    if (slash && path[0] == '/') {
+        at = &m_player->root();
+        start = 1;
+    }
+    while (start < path.size()) {
+        std::size_t end = path.find(separator, start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        std::string_view segment = path.substr(start, end - start);
+        start = end + 1;
+        if (segment.empty() || segment == ".")
+            continue;
+        if (segment == ".." || namesMatch(segment, "_parent", false)) {
+            at = at->parent();
+        } else if (namesMatch(segment, "_root", false) || namesMatch(segment, "_level0", false)) {
+            at = &m_player->root();
+        } else if (namesMatch(segment, "this", false)) {
+            // stays
+        } else if (DisplayObject* child = childNamed(*at, segment)) {
+            at = child;
+        } else {
+            // A variable holding a clip.
+            Value v = m_vm->getMember(Value(clipFor(*at)), segment);
+            auto* held = dynamic_cast<ClipObject*>(v.object());
+            at = held ? held->display() : nullptr;
+        }
+        if (!at)
+            return nullptr;
+    }
+    return clipFor(*at);
+}
+
+std::string ScriptRuntime::targetPath(Object* clip, bool dotSyntax) {
+    auto* c = dynamic_cast<ClipObject*>(clip);
+    if (!c)
+        return {};
+    DisplayObject* display = c->display();
+    std::string dotPath = display ? childPath(*display) : c->path();
+    if (dotSyntax)
+        return dotPath;
+    if (dotPath == "_level0")
+        return "/";
+    std::string slash = dotPath.substr(std::string("_level0").size());
+    std::replace(slash.begin(), slash.end(), '.', '/');
+    return slash;
+}
+
+// ---- Timeline control from scripts ----
+
+namespace {
+
+DisplayObject* clipDisplay(Object* clip) {
+    auto* c = dynamic_cast<ClipObject*>(clip);
+    DisplayObject* d = c ? c->display() : nullptr;
+    return d && d->isClip() ? d : nullptr;
+}
+
+} // namespace
+
+bool ScriptRuntime::gotoFrame(Object* clip, int frame, bool play) {
+    DisplayObject* d = clipDisplay(clip);
+    if (!d || !m_player)
+        return false;
+    if (frame < 0)
+        frame = 0;
+    if (frame >= d->timeline()->frameCount())
+        frame = d->timeline()->frameCount() - 1;
+    if (frame != d->currentFrame)
+        m_player->gotoFrame(*d, frame);
+    if (play)
+        m_player->play(*d);
+    else
+        m_player->stop(*d);
+    return true;
+}
+
+int ScriptRuntime::frameOfLabel(const DisplayObject& clip, std::string_view label) const {
+    if (!clip.timeline())
+        return -1;
+    const auto& frames = clip.timeline()->frames;
+    for (int i = 0; i < int(frames.size()); ++i)
+        for (const std::string& l : frames[i].labels)
+            if (namesMatch(l, label, m_version >= 7 && false))
+                return i;
+    return -1;
+}
+
+bool ScriptRuntime::gotoLabel(Object* clip, std::string_view label, bool play) {
+    DisplayObject* d = clipDisplay(clip);
+    if (!d)
+        return false;
+    int frame = frameOfLabel(*d, label);
+    if (frame < 0)
+        return false;
+    return gotoFrame(clip, frame, play);
+}
+
+void ScriptRuntime::play(Object* clip, bool playing) {
+    if (DisplayObject* d = clipDisplay(clip)) {
+        if (playing)
+            m_player->play(*d);
+        else
+            m_player->stop(*d);
+    }
+}
+
+void ScriptRuntime::nextFrame(Object* clip) {
+    if (DisplayObject* d = clipDisplay(clip))
+        gotoFrame(clip, std::min(d->currentFrame + 1, d->timeline()->frameCount() - 1), false);
+}
+
+void ScriptRuntime::prevFrame(Object* clip) {
+    if (DisplayObject* d = clipDisplay(clip))
+        gotoFrame(clip, std::max(d->currentFrame - 1, 0), false);
+}
+
+void ScriptRuntime::cloneClip(Object* clip, std::string_view name, int depth) {
+    auto* c = dynamic_cast<ClipObject*>(clip);
+    DisplayObject* d = c ? c->display() : nullptr;
+    if (!d || d->isRoot() || !m_player)
+        return;
+    if (depth < -kDepthOffset || depth > 2130690045)
+        return;
+    m_player->duplicateByScript(*d, std::string(name), depth + kDepthOffset);
+}
+
+void ScriptRuntime::removeClip(Object* clip) {
+    auto* c = dynamic_cast<ClipObject*>(clip);
+    DisplayObject* d = c ? c->display() : nullptr;
+    if (!d || d->isRoot() || !m_player)
+        return;
+    // Only objects at script depths may be removed by a script.
+    if (d->depth < kDepthOffset)
+        return;
+    m_player->removeByScript(*d);
+}
+
+void ScriptRuntime::getUrl(Object*, std::string_view url, std::string_view target, int,
+                           bool, bool) {
+    scriptError("getURL(\"" + std::string(url) + "\", \"" + std::string(target) +
+                "\") ignored: movies do not open pages or run commands here");
+}
+
+void ScriptRuntime::callFrame(Object* clip, const Value& frame) {
+    auto* c = dynamic_cast<ClipObject*>(clip);
+    DisplayObject* d = c ? c->display() : nullptr;
+    std::string spec = m_vm->toString(frame);
+    std::size_t colon = spec.rfind(':');
+    if (colon != std::string::npos) {
+        auto* other = dynamic_cast<ClipObject*>(resolveTarget(clip, spec.substr(0, colon)));
+        c = other;
+        d = other ? other->display() : nullptr;
+        spec = spec.substr(colon + 1);
+    }
+    if (!d || !d->isClip())
+        return;
+    int index = frameOfLabel(*d, spec);
+    if (index < 0) {
+        double n = stringToNumber(spec, 7);
+        if (!std::isfinite(n))
+            return;
+        index = int(n) - 1;
+    }
+    if (index < 0 || index >= d->timeline()->frameCount())
+        return;
+    for (const auto& actions : d->timeline()->frames[index].actions)
+        m_vm->runScript(ActionBlock{actions, m_version, m_movie}, c);
+}
+
+// ---- Output ----
+
+void ScriptRuntime::traceLine(std::string_view line) {
+    if (m_traceSink)
+        m_traceSink(line);
+}
+
+void ScriptRuntime::scriptError(std::string_view message) {
+    if (m_errorSink)
+        m_errorSink(message);
+}
+
+// ---- What the timeline reports ----
+
+void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place) {
+    if (object.isRoot())
+        return;
+    if (object.name.empty() && object.isClip())
+        object.name = "instance" + std::to_string(m_nextInstance++);
+    const bool hasEvents = place && !place->clipEvents.empty();
+    if (!object.isClip() && !hasEvents)
+        return;
+    ClipObject* clip = clipFor(object);
+    clip->removed = false;
+    clip->setPath(childPath(object));
+    if (hasEvents)
+        clip->clipEvents = place->clipEvents;
+    m_justPlaced.insert(object.handle().id);
+    // initialize and construct come before the clip's first frame; load after it.
+    auto& waiting = m_waitingForParent[object.parent() ? object.parent()->handle().id : 0];
+    queueEvent(clip, kClipEventInitialize, nullptr, &waiting);
+    queueEvent(clip, kClipEventConstruct, nullptr, &waiting);
+    if (object.character()) {
+        auto registered = m_classes.find(object.character()->id);
+        if (registered != m_classes.end()) {
+            Value proto = m_vm->getMemberFromHost(registered->second, "prototype");
+            if (proto.isObject())
+                clip->setProto(proto);
+            Queued q;
+            q.kind = Queued::Kind::Construct;
+            q.clip = clip;
+            q.constructor = registered->second;
+            waiting.push_back(q);
+        }
+    }
+}
+
+bool ScriptRuntime::registerClass(const std::string& linkage, const Value& constructor) {
+    const Character* character = m_movie->exportedCharacter(linkage, m_version >= 7);
+    if (!character)
+        return false;
+    if (constructor.isObject())
+        m_classes[character->id] = constructor;
+    else
+        m_classes.erase(character->id);
+    return true;
+}
+
+void ScriptRuntime::constructClip(DisplayObject& display, const std::string&, const Value& init) {
+    ClipObject* clip = clipFor(display);
+    Value constructor;
+    if (display.character()) {
+        auto registered = m_classes.find(display.character()->id);
+        if (registered != m_classes.end()) {
+            constructor = registered->second;
+            Value proto = m_vm->getMember(constructor, "prototype");
+            if (proto.isObject())
+                clip->setProto(proto);
+        }
+    }
+    if (Object* source = init.object())
+        for (const SharedString& name : m_vm->enumerate(source))
+            m_vm->setMember(Value(clip), name.str(), m_vm->getMember(Value(source), name.str()));
+    if (constructor.isObject())
+        m_vm->call(constructor, Value(clip), {});
+}
+
+void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, std::deque<Queued>& into) {
+    if (!clip.timeline() || frame < 0 || frame >= clip.timeline()->frameCount())
+        return;
+    const TimelineFrame& f = clip.timeline()->frames[frame];
+    ClipObject* object = clipFor(clip);
+    for (const InitAction& init : f.initActions) {
+        if (!m_initActionsRun.insert(init.spriteId).second)
+            continue;
+        Queued q;
+        q.block = ActionBlock{init.actions, m_version, m_movie};
+        q.clip = object;
+        // Init actions run before anything else the frame queued.
+        into.push_front(q);
+    }
+    for (const auto& actions : f.actions) {
+        Queued q;
+        q.block = ActionBlock{actions, m_version, m_movie};
+        q.clip = object;
+        into.push_back(q);
+    }
+}
+
+void ScriptRuntime::frameEntered(DisplayObject& clip, int frame, bool) {
+    const uint64_t id = clip.handle().id;
+    const bool firstFrame = m_justPlaced.erase(id) > 0;
+    std::deque<Queued> own;
+    queueFrameScripts(clip, frame, own);
+    // What the clip's own children queued waits for the clip's own scripts.
+    auto children = m_waitingForParent.find(id);
+    if (children != m_waitingForParent.end()) {
+        for (auto& q : children->second)
+            own.push_back(std::move(q));
+        m_waitingForParent.erase(children);
+    }
+    if (firstFrame && !clip.isRoot()) {
+        ClipObject* object = clipFor(clip);
+        queueEvent(object, kClipEventLoad, "onLoad", &own);
+        auto& waiting = m_waitingForParent[clip.parent() ? clip.parent()->handle().id : 0];
+        for (auto& q : own)
+            waiting.push_back(std::move(q));
+        return;
+    }
+    for (auto& q : own)
+        m_queue.push_back(std::move(q));
+}
+
+void ScriptRuntime::objectRemoving(DisplayObject& object) {
+    auto it = m_clips.find(object.handle().id);
+    if (it == m_clips.end())
+        return;
+    ClipObject* clip = it->second;
+    clip->removed = true;
+    queueEvent(clip, kClipEventUnload, "onUnload");
+    m_clips.erase(it);
+    m_justPlaced.erase(object.handle().id);
+}
+
+void ScriptRuntime::queueEvent(ClipObject* clip, uint32_t event, const char* method,
+                               std::deque<Queued>* into) {
+    Queued q;
+    q.kind = Queued::Kind::Event;
+    q.clip = clip;
+    q.event = event;
+    q.method = method;
+    (into ? *into : m_queue).push_back(q);
+}
+
+// ---- Running ----
+
+void ScriptRuntime::runEvent(const Queued& item) {
+    ClipObject* clip = item.clip;
+    for (const ClipEventHandler& handler : clip->clipEvents)
+        if (handler.events & item.event)
+            m_vm->runScript(ActionBlock{handler.actions, clip->version, m_movie}, clip);
+    if (item.method) {
+        // onUnload runs on the clip that left; the others only while it is on the list.
+        if (item.event != kClipEventUnload && !clip->alive())
+            return;
+        Value handler = m_vm->getMemberFromHost(Value(clip), item.method);
+        if (handler.isObject() && handler.object()->kind() == ObjectKind::Function)
+            m_vm->callFromHost(handler, Value(clip), {});
+    }
+}
+
+void ScriptRuntime::runOne(const Queued& item) {
+    if (item.kind == Queued::Kind::Event) {
+        runEvent(item);
+        return;
+    }
+    if (item.kind == Queued::Kind::Construct) {
+        m_vm->callFromHost(item.constructor, Value(item.clip), {});
+        return;
+    }
+    // A clip removed before its turn runs nothing more.
+    if (item.clip && !item.clip->alive() && item.clip->removed)
+        return;
+    m_vm->runScript(item.block, item.clip);
+}
+
+void ScriptRuntime::runQueued() {
+    // Children placed by a script wait for no parent frame: they run now.
+    for (auto& [parent, waiting] : m_waitingForParent) {
+        (void)parent;
+        for (auto& q : waiting)
+            m_queue.push_back(std::move(q));
+    }
+    m_waitingForParent.clear();
+    std::size_t ran = 0;
+    while (!m_queue.empty()) {
+        Queued item = std::move(m_queue.front());
+        m_queue.pop_front();
+        if (++ran > kMaxQueuedPerTick) {
+            scriptError("too many scripts queued in one frame; the rest were dropped");
+            m_queue.clear();
+            break;
+        }
+        runOne(item);
+        if (m_queue.empty() && !m_waitingForParent.empty()) {
+            for (auto& [parent, waiting] : m_waitingForParent) {
+                (void)parent;
+                for (auto& q : waiting)
+                    m_queue.push_back(std::move(q));
+            }
+            m_waitingForParent.clear();
+        }
+    }
+    m_justPlaced.clear();
+}
+
+void ScriptRuntime::queueEnterFrames(DisplayObject& object) {
+    // Children first, the newest (highest depth) first, as Flash Player runs them.
+    for (auto it = object.children().rbegin(); it != object.children().rend(); ++it)
+        if (it->second->isClip())
+            queueEnterFrames(*it->second);
+    if (!object.isClip())
+        return;
+    auto found = m_clips.find(object.handle().id);
+    if (found == m_clips.end())
+        return;
+    queueEvent(found->second, kClipEventEnterFrame, "onEnterFrame");
+}
+
+void ScriptRuntime::tick() {
+    if (!m_player)
+        return;
+    queueEnterFrames(m_player->root());
+    m_player->advance();
+    runQueued();
+    m_timeMs += 1000.0 / std::max(1.0f, m_movie->file.frameRate > 0 ? m_movie->file.frameRate : 12.0f);
+    fireTimers();
+    runQueued();
+    collectIfNeeded();
+}
+
+void ScriptRuntime::gotoFrame(int frame) {
+    if (!m_player)
+        return;
+    m_player->gotoFrame(frame);
+    runQueued();
+    collectIfNeeded();
+}
+
+// ---- Timers ----
+
+int ScriptRuntime::addTimer(Value function, Value thisValue, std::string method,
+                            std::vector<Value> args, double intervalMs, bool repeat) {
+    if (m_timers.size() >= 10000)
+        return 0;
+    Timer t;
+    t.id = m_nextTimerId++;
+    t.function = std::move(function);
+    t.thisValue = std::move(thisValue);
+    t.method = std::move(method);
+    t.args = std::move(args);
+    t.intervalMs = std::isfinite(intervalMs) && intervalMs > 0 ? intervalMs : 0;
+    t.dueMs = m_timeMs + t.intervalMs;
+    t.repeat = repeat;
+    m_timers.push_back(std::move(t));
+    return m_timers.back().id;
+}
+
+bool ScriptRuntime::removeTimer(int id) {
+    auto it = std::find_if(m_timers.begin(), m_timers.end(),
+                           [&](const Timer& t) { return t.id == id; });
+    if (it == m_timers.end())
+        return false;
+    m_timers.erase(it);
+    return true;
+}
+
+void ScriptRuntime::fireTimers() {
+    // Timers due by now fire once each this frame, in the order they were made.
+    std::vector<int> due;
+    for (const Timer& t : m_timers)
+        if (t.dueMs <= m_timeMs)
+            due.push_back(t.id);
+    for (int id : due) {
+        auto it = std::find_if(m_timers.begin(), m_timers.end(),
+                               [&](const Timer& t) { return t.id == id; });
+        if (it == m_timers.end())
+            continue;
+        Timer t = *it;
+        if (t.repeat)
+            it->dueMs = std::max(it->dueMs + std::max(t.intervalMs, 1.0), m_timeMs);
+        else
+            m_timers.erase(it);
+        Value function = t.function;
+        if (!t.method.empty())
+            function = m_vm->getMemberFromHost(t.thisValue, t.method);
+        m_vm->callFromHost(function, t.thisValue, t.args);
+        runQueued();
+    }
+}
+
+void ScriptRuntime::collectIfNeeded() {
+    Heap& heap = m_vm->heap();
+    if (heap.cellCount() < 2 * m_cellsAfterLastCollection + 50000)
+        return;
+    m_vm->collectGarbage([&](Tracer& tracer) {
+        for (auto& [id, clip] : m_clips) {
+            (void)id;
+            tracer.mark(clip);
+        }
+        for (const Queued& q : m_queue) {
+            tracer.mark(q.clip);
+            tracer.mark(q.constructor);
+        }
+        for (auto& [id, waiting] : m_waitingForParent) {
+            (void)id;
+            for (const Queued& q : waiting) {
+                tracer.mark(q.clip);
+                tracer.mark(q.constructor);
+            }
+        }
+        for (auto& [id, constructor] : m_classes) {
+            (void)id;
+            tracer.mark(constructor);
+        }
+        for (const Timer& t : m_timers) {
+            tracer.mark(t.function);
+            tracer.mark(t.thisValue);
+            for (const Value& v : t.args)
+                tracer.mark(v);
+        }
+    });
+    m_cellsAfterLastCollection = heap.cellCount();
+}
+
+} // namespace swivio::swf::avm1

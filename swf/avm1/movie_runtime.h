@@ -1,0 +1,159 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/interpreter.h"
+#include "swf/format/movie_definition.h"
+#include "swf/player/timeline_player.h"
+
+namespace swivio::swf::avm1 {
+
+// Runs a movie's ActionScript beside its timelines: frame scripts, init actions, clip events
+// and timers, in Flash Player's order, with the display list the scripts control.
+//
+// The timeline player reports to it as a script hook (pass the runtime to the player's
+// constructor so the first frame is heard, then attach()); the runtime queues what the
+// reports call for and runs it once the player's own work is done.
+class ScriptRuntime final : public ScriptHook, public ScriptHost {
+public:
+    // moviePath: the movie's file, whose folder bounds what scripts may load; may be empty.
+    ScriptRuntime(std::shared_ptr<const MovieDefinition> movie, std::string moviePath = {});
+    ~ScriptRuntime() override;
+    ScriptRuntime(const ScriptRuntime&) = delete;
+    ScriptRuntime& operator=(const ScriptRuntime&) = delete;
+
+    void attach(TimelinePlayer& player);
+    // Runs what has been queued (after loading: the first frame's scripts).
+    void runQueued();
+    // One frame of the movie: enterFrame events, every timeline advances, then the entered
+    // frames' scripts, clip events and due timers run.
+    void tick();
+    // A seek of the root from outside the scripts, with the target frame's scripts run.
+    void gotoFrame(int frame);
+
+    Interpreter& interpreter() { return *m_vm; }
+    TimelinePlayer& player() { return *m_player; }
+    void setTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
+    void setErrorSink(std::function<void(std::string_view)> sink) { m_errorSink = std::move(sink); }
+    // Milliseconds of movie time passed (frames played at the movie's rate).
+    double movieTime() const { return m_timeMs; }
+
+    // The clip object of a display object, made the first time it is asked for.
+    ClipObject* clipFor(DisplayObject& display);
+    ClipObject* rootClip();
+    // The display object at a dot path ("_level0.a.b"), or null.
+    DisplayObject* displayAtPath(std::string_view path);
+    int version() const { return m_version; }
+    const std::string& moviePath() const { return m_moviePath; }
+    // The pointer's place on the stage in pixels (input arrives with a later change).
+    double mouseX() const { return m_mouseX; }
+    double mouseY() const { return m_mouseY; }
+    // A display object's name changed: its clip object's path follows.
+    void renamed(DisplayObject& display);
+
+    // Script depths are the tags' depths less this.
+    static constexpr int kDepthOffset = kFirstScriptDepth;
+
+    // ScriptHook.
+    void objectPlaced(DisplayObject& object, const PlaceObject* place) override;
+    void frameEntered(DisplayObject& clip, int frame, bool bySeek) override;
+    void objectRemoving(DisplayObject& object) override;
+
+    // ScriptHost.
+    void traceLine(std::string_view line) override;
+    void scriptError(std::string_view message) override;
+    double timer() override { return m_timeMs; }
+    Object* resolveTarget(Object* base, std::string_view path) override;
+    std::string targetPath(Object* clip, bool dotSyntax) override;
+    bool gotoFrame(Object* clip, int frame, bool play) override;
+    bool gotoLabel(Object* clip, std::string_view label, bool play) override;
+    void play(Object* clip, bool playing) override;
+    void nextFrame(Object* clip) override;
+    void prevFrame(Object* clip) override;
+    void cloneClip(Object* clip, std::string_view name, int depth) override;
+    void removeClip(Object* clip) override;
+    void getUrl(Object* clip, std::string_view url, std::string_view target, int method,
+                bool loadTarget, bool loadVariables) override;
+    void callFrame(Object* clip, const Value& frame) override;
+
+    // Timers (setInterval, setTimeout), on the movie's clock.
+    int addTimer(Value function, Value thisValue, std::string method, std::vector<Value> args,
+                 double intervalMs, bool repeat);
+    bool removeTimer(int id);
+
+    // Object.registerClass: instances of the exported sprite get the class's prototype and
+    // constructor. False for a linkage name the movie does not export.
+    bool registerClass(const std::string& linkage, const Value& constructor);
+    // Gives a clip placed from an export its registered class, copies an init object onto
+    // it and runs the constructor.
+    void constructClip(DisplayObject& display, const std::string& linkage, const Value& init);
+
+    // A clip's frame index (0-based) for a label, or -1.
+    int frameOfLabel(const DisplayObject& clip, std::string_view label) const;
+
+private:
+    struct Queued {
+        enum class Kind { Actions, Event, Construct } kind = Kind::Actions;
+        ActionBlock block;
+        ClipObject* clip = nullptr;
+        uint32_t event = 0;           // Event: the clip event bit
+        const char* method = nullptr; // Event: the handler method (onLoad...), or null
+        Value constructor;            // Construct: the registered class
+    };
+    struct Timer {
+        int id = 0;
+        Value function;
+        Value thisValue;
+        std::string method;
+        std::vector<Value> args;
+        double intervalMs = 0;
+        double dueMs = 0;
+        bool repeat = true;
+    };
+
+    void queueFrameScripts(DisplayObject& clip, int frame, std::deque<Queued>& into);
+    void queueEvent(ClipObject* clip, uint32_t event, const char* method,
+                    std::deque<Queued>* into = nullptr);
+    void runOne(const Queued& item);
+    void runEvent(const Queued& item);
+    void queueEnterFrames(DisplayObject& object);
+    void fireTimers();
+    void collectIfNeeded();
+    Object* clipPrototypeFor(DisplayObject& display);
+    void installRuntimeBuiltins();
+    std::string childPath(DisplayObject& display);
+    DisplayObject* childNamed(DisplayObject& parent, std::string_view name);
+
+    std::shared_ptr<const MovieDefinition> m_movie;
+    std::string m_moviePath;
+    int m_version;
+    std::unique_ptr<Interpreter> m_vm;
+    TimelinePlayer* m_player = nullptr;
+    std::function<void(std::string_view)> m_traceSink;
+    std::function<void(std::string_view)> m_errorSink;
+
+    std::unordered_map<uint64_t, ClipObject*> m_clips;
+    std::deque<Queued> m_queue;
+    // First-frame scripts of clips placed during a parent's frame wait for the parent's own.
+    std::unordered_map<uint64_t, std::deque<Queued>> m_waitingForParent;
+    std::unordered_set<uint64_t> m_justPlaced;
+    std::unordered_set<uint16_t> m_initActionsRun;
+    std::vector<Timer> m_timers;
+    // Registered classes by exported character id.
+    std::unordered_map<uint16_t, Value> m_classes;
+    int m_nextTimerId = 1;
+    int m_nextInstance = 1;
+    double m_timeMs = 0;
+    double m_mouseX = 0, m_mouseY = 0;
+    std::size_t m_cellsAfterLastCollection = 0;
+};
+
+} // namespace swivio::swf::avm1
