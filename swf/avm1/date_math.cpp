@@ -28,15 +28,23 @@ double floorMod(double a, double b) {
     return r < 0 ? r + b : r;
 }
 
-double monthStart(int month, bool leap) { return kMonthStart[month] + (leap && month >= 2); }
+double monthStart(int month, bool leap) {
+    return kMonthStart[month] + (leap && month >= 2);
+}
 
-double dayWithinYear(double t) { return day(t) - dayFromYear(yearFromTime(t)); }
+double dayWithinYear(double t) {
+    return day(t) - dayFromYear(yearFromTime(t));
+}
 
 } // namespace
 
-double day(double t) { return std::isfinite(t) ? std::floor(t / kMsPerDay) : kNaN; }
+double day(double t) {
+    return std::isfinite(t) ? std::floor(t / kMsPerDay) : kNaN;
+}
 
-double timeWithinDay(double t) { return std::isfinite(t) ? floorMod(t, kMsPerDay) : kNaN; }
+double timeWithinDay(double t) {
+    return std::isfinite(t) ? floorMod(t, kMsPerDay) : kNaN;
+}
 
 double daysInYear(double year) {
     if (!std::isfinite(year))
@@ -53,7 +61,9 @@ double dayFromYear(double year) {
            std::floor((year - 1601) / 400);
 }
 
-double timeFromYear(double year) { return kMsPerDay * dayFromYear(year); }
+double timeFromYear(double year) {
+    return kMsPerDay * dayFromYear(year);
+}
 
 double yearFromTime(double t) {
     if (!std::isfinite(t))
@@ -68,7 +78,9 @@ double yearFromTime(double t) {
     return year;
 }
 
-bool inLeapYear(double t) { return daysInYear(yearFromTime(t)) == 366; }
+bool inLeapYear(double t) {
+    return daysInYear(yearFromTime(t)) == 366;
+}
 
 double monthFromTime(double t) {
     if (!std::isfinite(t))
@@ -88,7 +100,9 @@ double dateFromTime(double t) {
     return dayWithinYear(t) - monthStart(month, inLeapYear(t)) + 1;
 }
 
-double weekDay(double t) { return std::isfinite(t) ? floorMod(day(t) + 4, 7) : kNaN; }
+double weekDay(double t) {
+    return std::isfinite(t) ? floorMod(day(t) + 4, 7) : kNaN;
+}
 
 double hourFromTime(double t) {
     return std::isfinite(t) ? floorMod(std::floor(t / kMsPerHour), 24) : kNaN;
@@ -142,8 +156,8 @@ double localOffsetMs(double utcMs) {
         return kNaN;
     // Pick up a TZ set since the last call.
     tzset();
-    const double seconds = std::clamp(std::floor(utcMs / 1000), -kMaxLibrarySeconds,
-                                      kMaxLibrarySeconds);
+    const double seconds =
+        std::clamp(std::floor(utcMs / 1000), -kMaxLibrarySeconds, kMaxLibrarySeconds);
     const time_t when = static_cast<time_t>(seconds);
     struct tm local {};
     if (!localtime_r(&when, &local))
@@ -151,7 +165,9 @@ double localOffsetMs(double utcMs) {
     return static_cast<double>(local.tm_gmtoff) * 1000.0;
 }
 
-double localTime(double utcMs) { return utcMs + localOffsetMs(utcMs); }
+double localTime(double utcMs) {
+    return utcMs + localOffsetMs(utcMs);
+}
 
 double utcFromLocal(double localMs) {
     if (!std::isfinite(localMs))
@@ -183,8 +199,7 @@ std::string dateToString(double utcMs) {
                   kDays[static_cast<int>(weekDay(t))], kMonths[static_cast<int>(monthFromTime(t))],
                   dateFromTime(t), static_cast<int>(hourFromTime(t)),
                   static_cast<int>(minFromTime(t)), static_cast<int>(secFromTime(t)),
-                  offsetMinutes < 0 ? '-' : '+', absMinutes / 60, absMinutes % 60,
-                  yearFromTime(t));
+                  offsetMinutes < 0 ? '-' : '+', absMinutes / 60, absMinutes % 60, yearFromTime(t));
     return text;
 }
 

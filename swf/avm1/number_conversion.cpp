@@ -21,7 +21,9 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDecimalDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The value of c as a digit of any radix up to 36, or 36 when it is none.
 int digitValue(char c) {
@@ -38,7 +40,9 @@ bool startsWithHexPrefix(std::string_view s) {
     return s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
 }
 
-bool isSign(char c) { return c == '+' || c == '-'; }
+bool isSign(char c) {
+    return c == '+' || c == '-';
+}
 
 std::string_view skipSpaces(std::string_view s) {
     size_t i = 0;
@@ -212,7 +216,7 @@ std::string numberToString(double v) {
     d.pointExponent = exponent;
     int next = 0;
     for (int i = 0; i <= kSignificantDigits; ++i) {
-        const int digit = std::clamp(static_cast<int>(mantissa), 0, 9);
+        const int digit = static_cast<int>(std::clamp(mantissa, 0.0, 9.0));
         mantissa = (mantissa - digit) * 10.0;
         if (i < kSignificantDigits)
             d.digits += static_cast<char>('0' + digit);
@@ -322,7 +326,9 @@ double parseIntValue(std::string_view s, int radix, int /*swfVersion*/) {
     return negative ? -result : result;
 }
 
-double parseFloatValue(std::string_view s) { return parseDecimal(s, false); }
+double parseFloatValue(std::string_view s) {
+    return parseDecimal(s, false);
+}
 
 uint32_t toUint32(double v) {
     if (!std::isfinite(v))
@@ -333,11 +339,17 @@ uint32_t toUint32(double v) {
     return static_cast<uint32_t>(m);
 }
 
-int32_t toInt32(double v) { return static_cast<int32_t>(toUint32(v)); }
+int32_t toInt32(double v) {
+    return static_cast<int32_t>(toUint32(v));
+}
 
-double toIntegerAction(double v) { return toInt32(v); }
+double toIntegerAction(double v) {
+    return toInt32(v);
+}
 
-int shiftCount(double v) { return static_cast<int>(toUint32(v) & 31u); }
+int shiftCount(double v) {
+    return static_cast<int>(toUint32(v) & 31u);
+}
 
 double unsignedShiftResult(uint32_t shifted, int swfVersion) {
     if (swfVersion == 8 || swfVersion == 9)

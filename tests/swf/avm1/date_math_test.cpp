@@ -5,6 +5,7 @@
 #include <ctime>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include <time.h>
 
@@ -21,42 +22,25 @@ constexpr const char* kNepal = "NPT-5:45";
 constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
 constexpr const char* kPacific = "PST8PDT,M3.2.0,M11.1.0";
 
-// Sets the process's zone for one test and restores the previous one after it.
-class ZoneScope {
-public:
-    explicit ZoneScope(const char* zone) {
-        if (const char* old = std::getenv("TZ")) {
-            m_old = old;
-            m_hadOld = true;
-        }
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneScope() {
-        if (m_hadOld)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string m_old;
-    bool m_hadOld = false;
-};
+// The zone of the process for the test that calls it; the tests that need one set their own.
+void useZone(const char* zone) {
+    setenv("TZ", zone, 1);
+    tzset();
+}
 
 // The Date constructor with local components, as the interpreter composes it.
-double localDate(double year, double month, double date, double h = 0, double m = 0,
-                 double s = 0, double ms = 0) {
+double localDate(double year, double month, double date, double h = 0, double m = 0, double s = 0,
+                 double ms = 0) {
     return utcFromLocal(makeDate(makeDay(year, month, date), makeTime(h, m, s, ms)));
 }
 
 TEST(DateMath, TextInAZoneAheadOfGreenwich) {
-    ZoneScope zone(kNepal);
+    useZone(kNepal);
     const struct {
         double time;
         const char* text;
     } cases[] = {
+        // clang-format off
         {0, "Thu Jan 1 05:45:00 GMT+0545 1970"},
         {-500, "Thu Jan 1 05:44:59 GMT+0545 1970"},
         {1594844387653, "Thu Jul 16 02:04:47 GMT+0545 2020"},
@@ -67,6 +51,7 @@ TEST(DateMath, TextInAZoneAheadOfGreenwich) {
         {kNaN, "Invalid Date"},
         {kInf, "Invalid Date"},
         {-kInf, "Invalid Date"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -75,7 +60,7 @@ TEST(DateMath, TextInAZoneAheadOfGreenwich) {
 }
 
 TEST(DateMath, LocalComponentsMakeTheRecordedTimes) {
-    ZoneScope zone(kNepal);
+    useZone(kNepal);
     EXPECT_EQ(978286499999, localDate(2000, 11, 31, 23, 59, 59, 999));
     EXPECT_EQ(-2172375900000, localDate(1901, 2, 1));
     EXPECT_EQ(-2209095900000, localDate(1900, 0, 0));
@@ -92,6 +77,7 @@ TEST(DateMath, UtcComponents) {
         double time;
         double year, month, date, weekDay, hour, minute, second, ms;
     } cases[] = {
+        // clang-format off
         {-500, 1969, 11, 31, 3, 23, 59, 59, 500},
         {5.5, 1970, 0, 1, 4, 0, 0, 0, 5},
         {1594844387653, 2020, 6, 15, 3, 20, 19, 47, 653},
@@ -99,17 +85,15 @@ TEST(DateMath, UtcComponents) {
         {8.64e15, 275760, 8, 13, 6, 0, 0, 0, 0},
         {-8.64e15, -271821, 3, 20, 2, 0, 0, 0, 0},
         {951782400000, 2000, 1, 29, 2, 0, 0, 0, 0}, // leap day of a 400th year
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.time));
-        EXPECT_EQ(c.year, yearFromTime(c.time));
-        EXPECT_EQ(c.month, monthFromTime(c.time));
-        EXPECT_EQ(c.date, dateFromTime(c.time));
-        EXPECT_EQ(c.weekDay, weekDay(c.time));
-        EXPECT_EQ(c.hour, hourFromTime(c.time));
-        EXPECT_EQ(c.minute, minFromTime(c.time));
-        EXPECT_EQ(c.second, secFromTime(c.time));
-        EXPECT_EQ(c.ms, msFromTime(c.time));
+        const double t = c.time;
+        EXPECT_EQ(
+            (std::vector{c.year, c.month, c.date, c.weekDay, c.hour, c.minute, c.second, c.ms}),
+            (std::vector{yearFromTime(t), monthFromTime(t), dateFromTime(t), weekDay(t),
+                         hourFromTime(t), minFromTime(t), secFromTime(t), msFromTime(t)}));
     }
     EXPECT_TRUE(std::isnan(yearFromTime(kNaN)));
     EXPECT_TRUE(std::isnan(monthFromTime(kInf)));
@@ -118,9 +102,7 @@ TEST(DateMath, UtcComponents) {
 TEST(DateMath, CalendarRules) {
     EXPECT_EQ(365, daysInYear(1900));
     EXPECT_EQ(366, daysInYear(2000));
-    EXPECT_EQ(366, daysInYear(2024));
-    EXPECT_EQ(365, daysInYear(2023));
-    EXPECT_TRUE(inLeapYear(951782400000));   // 2000-02-29
+    EXPECT_TRUE(inLeapYear(951782400000));    // 2000-02-29
     EXPECT_FALSE(inLeapYear(-2203891200000)); // 1900-03-01
     EXPECT_EQ(-1, day(-1));
     EXPECT_EQ(kMsPerDay - 1, timeWithinDay(-1));
@@ -132,7 +114,7 @@ TEST(DateMath, CalendarRules) {
 }
 
 TEST(DateMath, DaylightSavingFollowsTheZoneRules) {
-    ZoneScope zone(kCentralEurope);
+    useZone(kCentralEurope);
     const double winter = 1768435200000; // 2026-01-15 00:00 UTC
     const double summer = 1784073600000; // 2026-07-15 00:00 UTC
     EXPECT_EQ(3600000, localOffsetMs(winter));
@@ -146,7 +128,7 @@ TEST(DateMath, DaylightSavingFollowsTheZoneRules) {
 }
 
 TEST(DateMath, ZoneBehindGreenwich) {
-    ZoneScope zone(kPacific);
+    useZone(kPacific);
     EXPECT_EQ("Sat Apr 4 00:00:00 GMT-0700 2020", dateToString(localDate(2020, 3, 4)));
     EXPECT_EQ(1585983600000, localDate(2020, 3, 4));
 }
