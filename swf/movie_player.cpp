@@ -4,8 +4,8 @@
 
 namespace swivio::swf {
 
-MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie)
-    : m_movie(std::move(movie)), m_timeline(m_movie->definition()),
+MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, ScriptHook* scriptHook)
+    : m_movie(std::move(movie)), m_timeline(m_movie->definition(), nullptr, scriptHook),
       m_emitter(m_movie->definition(), m_movie->bitmaps()) {}
 
 MoviePlayer::~MoviePlayer() = default;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "base/frame.h"
 #include "swf/movie.h"
@@ -17,7 +18,8 @@ namespace swivio::swf {
 // Loading shows the first frame (currentFrame() 0), the root timeline playing.
 class MoviePlayer {
 public:
-    explicit MoviePlayer(std::shared_ptr<const Movie> movie);
+    // A script hook given here also hears of the first frame (see ScriptHook).
+    explicit MoviePlayer(std::shared_ptr<const Movie> movie, ScriptHook* scriptHook = nullptr);
     ~MoviePlayer();
     MoviePlayer(const MoviePlayer&) = delete;
     MoviePlayer& operator=(const MoviePlayer&) = delete;
@@ -58,7 +60,19 @@ public:
     DisplayObject* placeByScript(DisplayObject& parent, uint16_t characterId, int depth) {
         return m_timeline.placeByScript(parent, characterId, depth);
     }
+    // Scripts' changes to the display list; see TimelinePlayer.
+    bool removeByScript(DisplayObject& object) { return m_timeline.removeByScript(object); }
+    bool swapDepths(DisplayObject& object, int depth) {
+        return m_timeline.swapDepths(object, depth);
+    }
+    DisplayObject* duplicateByScript(DisplayObject& object, const std::string& name, int depth) {
+        return m_timeline.duplicateByScript(object, name, depth);
+    }
+    DisplayObject* createEmptyClip(DisplayObject& parent, const std::string& name, int depth) {
+        return m_timeline.createEmptyClip(parent, name, depth);
+    }
     void setSoundHook(SoundHook* hook) { m_timeline.setSoundHook(hook); }
+    void setScriptHook(ScriptHook* hook) { m_timeline.setScriptHook(hook); }
 
     // The commands that draw the current frame (valid until the next call).
     const RenderCommandList& commands();

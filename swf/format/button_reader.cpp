@@ -4,6 +4,31 @@
 
 namespace swivio::swf {
 
+namespace {
+
+// BUTTONCONDACTIONs; the reason a record is damaged, or empty.
+std::string readConditions(std::span<const uint8_t> data, std::vector<ButtonAction>& out) {
+    ByteReader in(data);
+    while (!in.atEnd()) {
+        const std::size_t start = in.offset();
+        // The size counts from the record's start to the next record; 0 marks the last.
+        const uint16_t size = in.u16();
+        const uint16_t conditions = in.u16();
+        if (!in.ok())
+            return "button condition cut short";
+        if (size != 0 && (size < 4 || start + size > data.size()))
+            return "button condition size " + std::to_string(size) + " out of the tag";
+        const std::size_t end = size ? start + size : data.size();
+        out.push_back({conditions, data.subspan(in.offset(), end - in.offset())});
+        if (size == 0)
+            break;
+        in.seek(end);
+    }
+    return {};
+}
+
+} // namespace
+
 Result<ButtonDefinition> parseDefineButton(uint16_t tagCode, std::span<const uint8_t> body) {
     ByteReader in(body);
     const bool second = tagCode == 34;
@@ -40,11 +65,20 @@ Result<ButtonDefinition> parseDefineButton(uint16_t tagCode, std::span<const uin
     }
     if (!in.ok())
         return Result<ButtonDefinition>::failure("button records cut short or damaged");
-    if (!second)
+    std::string damage;
+    if (!second) {
         button.actions = in.bytes(in.remaining());
-    else if (actionsAt > 0 && actionsAt <= body.size())
+        button.conditions.push_back({kButtonOverDownToOverUp, button.actions});
+    } else if (actionsAt > body.size()) {
+        damage = "button actions start past the tag";
+    } else if (actionsAt > 0) {
         button.actions = body.subspan(actionsAt);
-    return button;
+        damage = readConditions(button.actions, button.conditions);
+    }
+    Result<ButtonDefinition> result(std::move(button));
+    if (!damage.empty())
+        result.warn(damage);
+    return result;
 }
 
 Result<ColorTransform> parseButtonCxform(std::span<const uint8_t> body) {

@@ -26,13 +26,22 @@ struct DisplayTag {
     RemoveObject remove; // Kind::Remove
 };
 
+// A DoInitAction: actions that run once, before the first frame that uses the sprite.
+struct InitAction {
+    uint16_t spriteId = 0;
+    std::span<const uint8_t> actions;
+};
+
 // What one frame of a timeline holds: the tags up to and including its ShowFrame.
 struct TimelineFrame {
     std::vector<DisplayTag> displayTags;
     std::optional<Rgba> backgroundColor; // SetBackgroundColor (root timeline only)
-    std::string label;                   // FrameLabel, empty if none
+    std::string label;                   // the first FrameLabel, empty if none
+    std::vector<std::string> labels;     // every FrameLabel of the frame, in order
     // DoAction bodies, for the script interpreter.
     std::vector<std::span<const uint8_t>> actions;
+    // DoInitAction bodies, in the order of their tags.
+    std::vector<InitAction> initActions;
     // StartSound, StartSound2, SoundStreamHead/Head2 and SoundStreamBlock tags, in order.
     std::vector<TagRecord> soundTags;
     // VideoFrame tags, for embedded video.
@@ -61,12 +70,36 @@ struct ButtonRecord {
     std::vector<Filter> filters;
 };
 
+// BUTTONCONDACTION's condition bits, as the 16-bit field stores them read little-endian: the
+// state transitions that run the actions, and a key code in the top seven bits.
+inline constexpr uint16_t kButtonIdleToOverUp = 1u << 0;
+inline constexpr uint16_t kButtonOverUpToIdle = 1u << 1;
+inline constexpr uint16_t kButtonOverUpToOverDown = 1u << 2;
+inline constexpr uint16_t kButtonOverDownToOverUp = 1u << 3; // a release inside
+inline constexpr uint16_t kButtonOverDownToOutDown = 1u << 4;
+inline constexpr uint16_t kButtonOutDownToOverDown = 1u << 5;
+inline constexpr uint16_t kButtonOutDownToIdle = 1u << 6;
+inline constexpr uint16_t kButtonIdleToOverDown = 1u << 7;
+inline constexpr uint16_t kButtonOverDownToIdle = 1u << 8;
+inline constexpr int kButtonKeyCodeShift = 9;
+
+struct ButtonAction {
+    uint16_t conditions = 0;
+    std::span<const uint8_t> actions; // a view into the movie's body
+
+    // The key that runs the actions (SWF 4 key codes or ASCII), 0 for none.
+    uint8_t keyCode() const { return uint8_t(conditions >> kButtonKeyCodeShift); }
+};
+
 struct ButtonDefinition {
     std::vector<ButtonRecord> records;
     bool trackAsMenu = false;
     // Action bytes as stored: DefineButton's ACTIONRECORDs or DefineButton2's
     // BUTTONCONDACTIONs.
     std::span<const uint8_t> actions;
+    // The same, read: DefineButton's single list runs on release (kButtonOverDownToOverUp).
+    // A damaged record ends the list with a warning; the records before it stay.
+    std::vector<ButtonAction> conditions;
 };
 
 struct VideoStreamDefinition {

@@ -4,7 +4,49 @@
 
 namespace swivio::swf {
 
-Result<PlaceObject> parsePlaceObject(uint16_t tagCode, std::span<const uint8_t> body) {
+Result<std::vector<ClipEventHandler>> parseClipActions(std::span<const uint8_t> data,
+                                                       int swfVersion) {
+    ByteReader in(data);
+    const bool wide = swfVersion >= 6;
+    auto flags = [&] { return wide ? in.u32() : uint32_t(in.u16()); };
+    in.u16(); // reserved
+    flags();  // every record's events together: nothing the records do not say
+    std::vector<ClipEventHandler> handlers;
+    std::string damage;
+    while (true) {
+        const uint32_t events = flags();
+        if (!in.ok()) {
+            damage = "clip actions end without their end flag";
+            break;
+        }
+        if (events == 0)
+            break;
+        const uint32_t size = in.u32();
+        if (!in.ok() || size > in.remaining()) {
+            damage = "clip action record runs past the tag";
+            break;
+        }
+        ByteReader record = in.sub(size);
+        ClipEventHandler h;
+        h.events = events & kClipEventAll;
+        // The key code counts in the record's size.
+        if (h.events & kClipEventKeyPress)
+            h.keyCode = record.u8();
+        if (!record.ok()) {
+            damage = "key press record without its key";
+            break;
+        }
+        h.actions = record.bytes(record.remaining());
+        handlers.push_back(h);
+    }
+    Result<std::vector<ClipEventHandler>> result(std::move(handlers));
+    if (!damage.empty())
+        result.warn(damage);
+    return result;
+}
+
+Result<PlaceObject> parsePlaceObject(uint16_t tagCode, std::span<const uint8_t> body,
+                                     int swfVersion) {
     ByteReader in(body);
     PlaceObject p;
     if (tagCode == 4) {
@@ -52,7 +94,16 @@ Result<PlaceObject> parsePlaceObject(uint16_t tagCode, std::span<const uint8_t> 
         p.clipActions = in.bytes(in.remaining());
     if (!in.ok())
         return Result<PlaceObject>::failure("PlaceObject cut short or damaged");
-    return p;
+    std::vector<std::string> warnings;
+    if (flags & 0x80) {
+        auto events = parseClipActions(p.clipActions, swfVersion);
+        p.clipEvents = std::move(*events);
+        warnings = events.warnings();
+    }
+    Result<PlaceObject> result(std::move(p));
+    for (std::string& w : warnings)
+        result.warn(std::move(w));
+    return result;
 }
 
 Result<RemoveObject> parseRemoveObject(uint16_t tagCode, std::span<const uint8_t> body) {

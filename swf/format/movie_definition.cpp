@@ -1,5 +1,6 @@
 #include "swf/format/movie_definition.h"
 
+#include <algorithm>
 #include <map>
 
 #include "swf/format/button_reader.h"
@@ -44,9 +45,11 @@ enum Tag : uint16_t {
     kSoundStreamHead2 = 45,
     kDefineMorphShape = 46,
     kDefineFont2 = 48,
+    kExportAssets = 56,
     kDoInitAction = 59,
     kDefineVideoStream = 60,
     kVideoFrame = 61,
+    kScriptLimits = 65,
     kFileAttributes = 69,
     kPlaceObject3 = 70,
     kDefineFont3 = 75,
@@ -94,11 +97,13 @@ private:
             case kPlaceObject:
             case kPlaceObject2:
             case kPlaceObject3: {
-                auto place = parsePlaceObject(tag.code, tag.body);
+                auto place = parsePlaceObject(tag.code, tag.body, m_movie.file.version);
                 if (!place) {
                     warn(tag, place.message());
                     break;
                 }
+                for (const std::string& w : place.warnings())
+                    warn(tag, w);
                 DisplayTag d;
                 d.kind = DisplayTag::Kind::Place;
                 d.place = std::move(*place);
@@ -127,12 +132,22 @@ private:
                     frame.backgroundColor = Rgba{tag.body[0], tag.body[1], tag.body[2], 255};
                 break;
             case kFrameLabel: {
+                // SWF 6's named anchor flag may follow the name.
                 ByteReader in(tag.body);
-                frame.label = in.cstring();
+                frame.labels.push_back(in.cstring());
+                if (frame.labels.size() == 1)
+                    frame.label = frame.labels.front();
                 break;
             }
             case kDoAction:
                 frame.actions.push_back(tag.body);
+                break;
+            case kDoInitAction:
+                if (tag.body.size() < 2) {
+                    warn(tag, "DoInitAction without its sprite id");
+                    break;
+                }
+                frame.initActions.push_back({loadLe16(tag.body.data()), tag.body.subspan(2)});
                 break;
             case kStartSound:
             case kStartSound2:
@@ -182,9 +197,16 @@ private:
             if (tag.body.size() >= 4)
                 m_movie.fileAttributes = loadLe32(tag.body.data());
             return;
-        case kDoInitAction:
-            if (tag.body.size() >= 2)
-                m_movie.initActions.emplace_back(loadLe16(tag.body.data()), tag.body.subspan(2));
+        case kExportAssets:
+            readExports(tag);
+            return;
+        case kScriptLimits:
+            if (tag.body.size() < 4) {
+                warn(tag, "ScriptLimits cut short");
+                return;
+            }
+            m_movie.scriptLimits =
+                ScriptLimits{loadLe16(tag.body.data()), loadLe16(tag.body.data() + 2)};
             return;
         case kDefineButtonCxform:
             if (tag.body.size() >= 2) {
@@ -287,6 +309,8 @@ private:
                 warn(tag, button.message());
                 return;
             }
+            for (const std::string& w : button.warnings())
+                warn(tag, w);
             c.button = std::make_shared<const ButtonDefinition>(std::move(*button));
             break;
         }
@@ -313,6 +337,23 @@ private:
             break;
         }
         addCharacter(tag, *type, std::move(c));
+    }
+
+    void readExports(const TagRecord& tag) {
+        ByteReader in(tag.body);
+        const uint16_t count = in.u16();
+        for (uint16_t i = 0; i < count; ++i) {
+            const uint16_t id = in.u16();
+            const std::span<const uint8_t> rest =
+                in.data().subspan(std::min(in.offset(), in.size()));
+            const auto nul = std::find(rest.begin(), rest.end(), uint8_t(0));
+            if (!in.ok() || nul == rest.end()) {
+                warn(tag, "export " + std::to_string(i) + " cut short");
+                return;
+            }
+            std::string name = in.cstring();
+            m_movie.exports.emplace(std::move(name), id);
+        }
     }
 
     static std::optional<CharacterType> characterType(uint16_t code) {
@@ -377,7 +418,25 @@ private:
     std::map<uint16_t, ColorTransform> m_buttonCxforms;
 };
 
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
 } // namespace
+
+const Character* MovieDefinition::exportedCharacter(std::string_view name,
+                                                    bool caseSensitive) const {
+    auto it = exports.find(std::string(name));
+    if (it != exports.end())
+        return character(it->second);
+    if (caseSensitive)
+        return nullptr;
+    for (const auto& [exported, id] : exports)
+        if (std::equal(exported.begin(), exported.end(), name.begin(), name.end(),
+                       [](char a, char b) { return asciiLower(a) == asciiLower(b); }))
+            return character(id);
+    return nullptr;
+}
 
 Result<std::shared_ptr<const MovieDefinition>> readMovieDefinition(std::span<const uint8_t> file) {
     auto movieFile = readMovieFile(file);

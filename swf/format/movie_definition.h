@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -17,6 +20,12 @@ namespace swivio::swf {
 // damaged shapes cannot use memory without end either (32 bytes an edge: 128 MiB).
 constexpr std::size_t kMaxMovieEdges = 4u << 20;
 
+// ScriptLimits: the bounds the movie asks its scripts to keep.
+struct ScriptLimits {
+    uint16_t maxRecursionDepth = 0;
+    uint16_t scriptTimeoutSeconds = 0;
+};
+
 // A movie read into plain data: header fields, the dictionary of characters and the root
 // timeline. Immutable once read; characters keep views into the shared body.
 struct MovieDefinition {
@@ -25,8 +34,9 @@ struct MovieDefinition {
     Timeline root;
     std::span<const uint8_t> jpegTables; // the JPEGTables body, empty if none
     uint32_t fileAttributes = 0;         // FileAttributes flags, 0 if absent
-    // DoInitAction bodies by sprite id, for the script interpreter.
-    std::vector<std::pair<uint16_t, std::span<const uint8_t>>> initActions;
+    // ExportAssets: linkage name to character id (the first export of a name wins).
+    std::map<std::string, uint16_t> exports;
+    std::optional<ScriptLimits> scriptLimits; // the last ScriptLimits tag, if any
     // Tags that were damaged and skipped, each "tag CODE at offset N: why".
     std::vector<std::string> warnings;
 
@@ -34,6 +44,11 @@ struct MovieDefinition {
         auto it = characters.find(id);
         return it == characters.end() ? nullptr : &it->second;
     }
+    // The character exported under a linkage name, or null. Without caseSensitive (SWF 6 and
+    // earlier) ASCII letters match either case; an exact match is preferred.
+    const Character* exportedCharacter(std::string_view name, bool caseSensitive) const;
+    // FileAttributes says the movie's scripts are ActionScript 3.
+    bool usesActionScript3() const { return fileAttributes & 0x08; }
 };
 
 // Reads every tag of a movie. A damaged tag is skipped with a warning; a damaged tag stream

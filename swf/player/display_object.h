@@ -98,11 +98,12 @@ public:
     int placedAtFrame = -1;
 
     // Set by scripts, read by the timeline. placedByScript: made by a script (attachMovie,
-    // duplicateMovieClip, createEmptyMovieClip) rather than by a PlaceObject tag; a seek
-    // backwards removes such an object from the timeline's depths but not from the scripts'
-    // depths. transformedByScript: a script has set its position, scale, rotation or colour;
-    // from then on PlaceObject tags no longer change its matrix, colour transform, ratio,
-    // blend mode, filters, bitmap caching or visibility (a name or clip depth still applies).
+    // duplicateMovieClip, createEmptyMovieClip) rather than by a PlaceObject tag, or moved by
+    // swapDepths: tags that move an object leave it alone, and a seek backwards removes it
+    // from the timeline's depths but not from the scripts' depths. transformedByScript: a script
+    // has set its position, scale, rotation or colour; from then on PlaceObject tags no longer
+    // change its matrix, colour transform, ratio, blend mode, filters, bitmap caching or visibility
+    // (a name or clip depth still applies).
     bool placedByScript = false;
     bool transformedByScript = false;
 

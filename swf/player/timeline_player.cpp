@@ -28,6 +28,7 @@ struct Placement {
     std::vector<Filter> filters;
     bool cacheAsBitmap = false;
     bool visible = true;
+    const PlaceObject* tag = nullptr; // the tag that placed it
 };
 
 // PlaceObject's properties. Display properties (all but the name and the clip depth) are
@@ -90,9 +91,15 @@ int nesting(const DisplayObject* o) {
 
 } // namespace
 
-TimelinePlayer::TimelinePlayer(std::shared_ptr<const MovieDefinition> movie, SoundHook* soundHook)
+TimelinePlayer::TimelinePlayer(std::shared_ptr<const MovieDefinition> movie, SoundHook* soundHook,
+                               ScriptHook* scriptHook)
     : m_movie(std::move(movie)), m_root(nullptr, &m_movie->root, nullptr, &m_objects),
-      m_soundHook(soundHook) {
+      m_soundHook(soundHook), m_scriptHook(scriptHook) {
+    auto empty = std::make_shared<SpriteDefinition>();
+    empty->timeline.frames.resize(1);
+    empty->timeline.declaredFrameCount = 1;
+    m_emptyClip.type = CharacterType::Sprite;
+    m_emptyClip.sprite = std::move(empty);
     enterFrame(m_root, 0, false);
 }
 
@@ -121,48 +128,127 @@ void TimelinePlayer::advanceClip(DisplayObject& clip) {
     seekBackwards(clip, 0);
     if (m_soundHook && !clip.timeline()->frames[0].soundTags.empty())
         m_soundHook->frameSounds(clip, 0, clip.timeline()->frames[0].soundTags);
+    reportFrame(clip, 0, false);
 }
 
 void TimelinePlayer::gotoFrame(DisplayObject& clip, int frame) {
-    if (!clip.isClip() || find(clip.handle()) != &clip)
+    if (!isLiveClip(clip))
         return;
     frame = std::clamp(frame, 0, clip.timeline()->frameCount() - 1);
     if (frame > clip.currentFrame) {
         for (int f = clip.currentFrame + 1; f <= frame; ++f)
-            enterFrame(clip, f, true);
+            enterFrame(clip, f, true, f < frame);
     } else if (frame < clip.currentFrame) {
         seekBackwards(clip, frame);
+        reportFrame(clip, frame, true);
     }
 }
 
 DisplayObject* TimelinePlayer::placeByScript(DisplayObject& parent, uint16_t characterId,
                                              int depth) {
     const Character* character = m_movie->character(characterId);
-    if (!character || !parent.isClip() || find(parent.handle()) != &parent)
+    if (!character || !isLiveClip(parent))
         return nullptr;
-    std::unique_ptr<DisplayObject> object = instantiate(parent, *character, false);
+    std::unique_ptr<DisplayObject> object = instantiate(parent, *character);
     if (!object)
         return nullptr;
     object->depth = depth;
     object->placedByScript = true;
-    DisplayObject* raw = object.get();
-    parent.children()[depth] = std::move(object);
-    return raw;
+    return insert(parent, std::move(object), nullptr, false);
 }
 
-void TimelinePlayer::enterFrame(DisplayObject& clip, int frame, bool bySeek) {
+bool TimelinePlayer::removeByScript(DisplayObject& object) {
+    if (!isScriptable(object))
+        return false;
+    DisplayObject& parent = *object.parent();
+    remove(parent, parent.children().find(object.depth));
+    return true;
+}
+
+bool TimelinePlayer::swapDepths(DisplayObject& object, int depth) {
+    if (!isScriptable(object))
+        return false;
+    if (depth == object.depth)
+        return true;
+    object.placedByScript = true;
+    DisplayObject::Children& children = object.parent()->children();
+    auto from = children.find(object.depth);
+    auto to = children.find(depth);
+    std::unique_ptr<DisplayObject> moving = std::move(from->second);
+    if (to != children.end()) {
+        to->second->depth = object.depth;
+        to->second->placedByScript = true;
+        from->second = std::move(to->second);
+        to->second = std::move(moving);
+    } else {
+        children.erase(from);
+        children.emplace(depth, std::move(moving));
+    }
+    object.depth = depth;
+    return true;
+}
+
+DisplayObject* TimelinePlayer::duplicateByScript(DisplayObject& object, const std::string& name,
+                                                 int depth) {
+    if (!isScriptable(object))
+        return nullptr;
+    DisplayObject& parent = *object.parent();
+    std::unique_ptr<DisplayObject> copy = instantiate(parent, *object.character());
+    if (!copy)
+        return nullptr;
+    copy->depth = depth;
+    copy->name = name;
+    copy->placedByScript = true;
+    copy->matrix = object.matrix;
+    copy->colorTransform = object.colorTransform;
+    copy->ratio = object.ratio;
+    copy->filters = object.filters;
+    copy->clipDepth = object.clipDepth;
+    copy->blendMode = object.blendMode;
+    // The copy may land on the original's depth and replace it: object is not used after.
+    return insert(parent, std::move(copy), nullptr, false);
+}
+
+DisplayObject* TimelinePlayer::createEmptyClip(DisplayObject& parent, const std::string& name,
+                                               int depth) {
+    if (!isLiveClip(parent))
+        return nullptr;
+    std::unique_ptr<DisplayObject> clip = instantiate(parent, m_emptyClip);
+    if (!clip)
+        return nullptr;
+    clip->depth = depth;
+    clip->name = name;
+    clip->placedByScript = true;
+    return insert(parent, std::move(clip), nullptr, false);
+}
+
+bool TimelinePlayer::isLiveClip(const DisplayObject& clip) const {
+    return clip.isClip() && find(clip.handle()) == &clip;
+}
+
+bool TimelinePlayer::isScriptable(const DisplayObject& object) const {
+    return !object.isRoot() && find(object.handle()) == &object && object.parent() &&
+           object.parent()->isClip();
+}
+
+void TimelinePlayer::enterFrame(DisplayObject& clip, int frame, bool bySeek, bool passedOver) {
     const TimelineFrame& f = clip.timeline()->frames[std::size_t(frame)];
     clip.currentFrame = frame;
     for (const DisplayTag& tag : f.displayTags) {
-        if (tag.kind == DisplayTag::Kind::Place)
+        if (tag.kind == DisplayTag::Kind::Place) {
             applyPlace(clip, tag.place, frame, bySeek);
-        else
-            clip.children().erase(tag.remove.depth);
+            continue;
+        }
+        auto it = clip.children().find(tag.remove.depth);
+        if (it != clip.children().end())
+            remove(clip, it);
     }
     if (clip.isRoot() && f.backgroundColor)
         m_background = *f.backgroundColor;
     if (!bySeek && m_soundHook && !f.soundTags.empty())
         m_soundHook->frameSounds(clip, frame, f.soundTags);
+    if (!passedOver)
+        reportFrame(clip, frame, bySeek);
 }
 
 void TimelinePlayer::applyPlace(DisplayObject& clip, const PlaceObject& place, int frame,
@@ -172,17 +258,18 @@ void TimelinePlayer::applyPlace(DisplayObject& clip, const PlaceObject& place, i
     if (!place.move) {
         if (!character)
             return; // nothing to place (a missing character shows nothing)
-        std::unique_ptr<DisplayObject> object = instantiate(clip, *character, bySeek);
+        std::unique_ptr<DisplayObject> object = instantiate(clip, *character);
         if (!object)
             return;
         object->depth = place.depth;
         object->placedAtFrame = frame;
         applyProperties(*object, place, true);
-        clip.children()[place.depth] = std::move(object);
+        insert(clip, std::move(object), &place, bySeek);
         return;
     }
     DisplayObject* existing = clip.childAtDepth(place.depth);
-    if (!existing)
+    // An object a script placed or moved there is not the timeline's to change.
+    if (!existing || existing->placedByScript)
         return;
     if (character && character != existing->character())
         existing = replaceCharacter(clip, *existing, *character, bySeek);
@@ -198,29 +285,62 @@ DisplayObject* TimelinePlayer::replaceCharacter(DisplayObject& clip, DisplayObje
         existing.morphRatio = -1;
         return &existing;
     }
-    std::unique_ptr<DisplayObject> object = instantiate(clip, character, bySeek);
+    std::unique_ptr<DisplayObject> object = instantiate(clip, character);
     if (!object)
         return nullptr;
     object->depth = existing.depth;
     copyProperties(existing, *object, true);
     // The new instance takes the old one's place, script changes included.
     object->transformedByScript = existing.transformedByScript;
-    DisplayObject* raw = object.get();
-    clip.children()[existing.depth] = std::move(object);
-    return raw;
+    return insert(clip, std::move(object), nullptr, bySeek);
 }
 
-std::unique_ptr<DisplayObject>
-TimelinePlayer::instantiate(DisplayObject& parent, const Character& character, bool bySeek) {
+std::unique_ptr<DisplayObject> TimelinePlayer::instantiate(DisplayObject& parent,
+                                                           const Character& character) {
     if (nesting(&parent) >= kMaxNesting || m_objects.liveCount() >= kMaxLiveObjects)
         return nullptr;
     const Timeline* timeline = character.sprite ? &character.sprite->timeline : nullptr;
-    auto object = std::make_unique<DisplayObject>(&character, timeline, &parent, &m_objects);
-    if (timeline)
-        enterFrame(*object, 0, bySeek); // a sprite shows its first frame at once
-    else if (character.button)
-        buildButtonState(*object, bySeek);
-    return object;
+    return std::make_unique<DisplayObject>(&character, timeline, &parent, &m_objects);
+}
+
+DisplayObject* TimelinePlayer::insert(DisplayObject& parent, std::unique_ptr<DisplayObject> object,
+                                      const PlaceObject* place, bool bySeek) {
+    DisplayObject::Children& children = parent.children();
+    DisplayObject* raw = object.get();
+    auto it = children.find(raw->depth);
+    if (it != children.end()) {
+        // Replaced in place: a seek backwards walks the children while it replaces them.
+        if (m_scriptHook)
+            reportRemoving(*it->second);
+        it->second = std::move(object);
+    } else {
+        children.emplace(raw->depth, std::move(object));
+    }
+    if (m_scriptHook)
+        m_scriptHook->objectPlaced(*raw, place);
+    if (raw->isClip())
+        enterFrame(*raw, 0, bySeek); // a sprite shows its first frame at once
+    else if (raw->character() && raw->character()->button)
+        buildButtonState(*raw, bySeek);
+    return raw;
+}
+
+DisplayObject::Children::iterator TimelinePlayer::remove(DisplayObject& parent,
+                                                         DisplayObject::Children::iterator it) {
+    if (m_scriptHook)
+        reportRemoving(*it->second);
+    return parent.children().erase(it);
+}
+
+void TimelinePlayer::reportRemoving(DisplayObject& object) {
+    for (auto& [depth, child] : object.children())
+        reportRemoving(*child);
+    m_scriptHook->objectRemoving(object);
+}
+
+void TimelinePlayer::reportFrame(DisplayObject& clip, int frame, bool bySeek) {
+    if (m_scriptHook)
+        m_scriptHook->frameEntered(clip, frame, bySeek);
 }
 
 void TimelinePlayer::buildButtonState(DisplayObject& button, bool bySeek) {
@@ -231,7 +351,7 @@ void TimelinePlayer::buildButtonState(DisplayObject& button, bool bySeek) {
         const Character* c = m_movie->character(r.characterId);
         if (!c)
             continue;
-        std::unique_ptr<DisplayObject> part = instantiate(button, *c, bySeek);
+        std::unique_ptr<DisplayObject> part = instantiate(button, *c);
         if (!part)
             continue;
         part->depth = r.depth;
@@ -239,7 +359,7 @@ void TimelinePlayer::buildButtonState(DisplayObject& button, bool bySeek) {
         part->colorTransform = r.colorTransform;
         part->blendMode = r.blendMode;
         part->filters = r.filters;
-        button.children()[r.depth] = std::move(part);
+        insert(button, std::move(part), nullptr, bySeek);
     }
 }
 
@@ -264,6 +384,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
                 Placement placement;
                 placement.characterId = *p.characterId;
                 placement.placedAtFrame = f;
+                placement.tag = &p;
                 applyProperties(placement, p, true);
                 wanted[p.depth] = std::move(placement);
                 continue;
@@ -293,7 +414,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
             if (it->first >= kFirstScriptDepth && w == wanted.end())
                 ++it;
             else
-                it = children.erase(it);
+                it = remove(clip, it);
             continue;
         }
         const Character* character = m_movie->character(w->second.characterId);
@@ -306,12 +427,12 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
     }
     for (auto& [depth, placement] : wanted) {
         std::unique_ptr<DisplayObject> object =
-            instantiate(clip, *m_movie->character(placement.characterId), true);
+            instantiate(clip, *m_movie->character(placement.characterId));
         if (!object)
             continue;
         object->depth = depth;
         copyProperties(placement, *object, true);
-        children[depth] = std::move(object);
+        insert(clip, std::move(object), placement.tag, true);
     }
     clip.currentFrame = target;
     if (clip.isRoot() && background)

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <span>
+#include <string>
 
 #include "swf/format/movie_definition.h"
 #include "swf/player/display_object.h"
@@ -18,14 +19,47 @@ public:
                              std::span<const TagRecord> tags) = 0;
 };
 
+// What the script interpreter hears of the display list. Every call comes from inside the
+// player's own work (construction, advance(), gotoFrame() and the script operations), so a
+// hook must not call back into the player during it: it records what it needs and acts once
+// the call into the player has returned. The player does not support re-entry.
+//
+// A placement reports objectPlaced() for the new object once it stands on its parent's
+// display list with its properties set; for a clip, its first frame follows (with the
+// objects that frame places, each reported in turn), then frameEntered(clip, 0). Button
+// parts and script placements come with a null place. A goto that runs the tags of frames
+// it passes over reports what those frames place and remove, but frameEntered() only for
+// the frame it lands on.
+class ScriptHook {
+public:
+    virtual ~ScriptHook() = default;
+    // place is the tag that made the object, null for scripts and button parts.
+    virtual void objectPlaced(DisplayObject& object, const PlaceObject* place) {
+        (void)object;
+        (void)place;
+    }
+    // The clip (the root included) shows frame (0-based) with its display changes applied.
+    // bySeek: during a goto (the clip's own, or one that placed the clip) rather than a tick.
+    virtual void frameEntered(DisplayObject& clip, int frame, bool bySeek) {
+        (void)clip;
+        (void)frame;
+        (void)bySeek;
+    }
+    // The object is about to leave the display list (a RemoveObject, a replacement, a seek
+    // backwards, a loop to the first frame, a script's removal). Its children are reported
+    // first, deepest first, each while still in place. Destroying the player reports nothing.
+    virtual void objectRemoving(DisplayObject& object) { (void)object; }
+};
+
 // Plays a movie's timelines: builds the display list from the frames' tags, advances the
 // root and every clip one frame per tick, and seeks any clip's timeline. Every object it makes
 // has a handle that resolves through find() while the object lives.
 class TimelinePlayer {
 public:
     // Shows the root's first frame (every clip on it shows its own first frame).
+    // A script hook given here also hears of the first frame.
     explicit TimelinePlayer(std::shared_ptr<const MovieDefinition> movie,
-                            SoundHook* soundHook = nullptr);
+                            SoundHook* soundHook = nullptr, ScriptHook* scriptHook = nullptr);
     ~TimelinePlayer();
     TimelinePlayer(const TimelinePlayer&) = delete;
     TimelinePlayer& operator=(const TimelinePlayer&) = delete;
@@ -67,27 +101,66 @@ public:
     // from inside advance() or gotoFrame() (the sound hook's calls included).
     DisplayObject* placeByScript(DisplayObject& parent, uint16_t characterId, int depth);
 
+    // The operations below are scripts' too, with the same rule: not from inside the player's
+    // work. Each takes objects of this player only; an object they remove is destroyed (its
+    // handle, and its children's, then find nothing).
+    //
+    // Removes an object placed at a depth of a clip (its children with it). False for the
+    // root, a button's part, or an object that is not this player's.
+    bool removeByScript(DisplayObject& object);
+    // Moves the object to another depth of its parent, swapping with the object there if any.
+    // Both leave the timeline's control, as script placements do: tags that move an object
+    // no longer touch them, and a seek backwards removes them from the timeline's depths.
+    // False for the root, a button's part, or an object that is not this player's.
+    bool swapDepths(DisplayObject& object, int depth);
+    // A copy of a placed object at depth of the same parent (replacing what is there): the
+    // same character, matrix, colour transform, ratio, filters, clip depth and blend mode, the
+    // given name, flagged placedByScript, showing its first frame. Null where removeByScript()
+    // would refuse, or past the bounds placeByScript() keeps.
+    DisplayObject* duplicateByScript(DisplayObject& object, const std::string& name, int depth);
+    // A new clip with an empty one-frame timeline (owned by the player) at depth in parent,
+    // replacing what is there, flagged placedByScript. Null as for placeByScript().
+    DisplayObject* createEmptyClip(DisplayObject& parent, const std::string& name, int depth);
+
     // The colour of the last SetBackgroundColor the root has run; white when none.
     Rgba backgroundColor() const { return m_background; }
 
     void setSoundHook(SoundHook* hook) { m_soundHook = hook; }
+    // Null (the default) for none. Set after construction, it misses the first frame.
+    void setScriptHook(ScriptHook* hook) { m_scriptHook = hook; }
 
 private:
     void advanceClip(DisplayObject& clip);
-    void enterFrame(DisplayObject& clip, int frame, bool bySeek);
+    // passedOver: a frame a goto runs on its way, not reported to the script hook.
+    void enterFrame(DisplayObject& clip, int frame, bool bySeek, bool passedOver = false);
     void applyPlace(DisplayObject& clip, const PlaceObject& place, int frame, bool bySeek);
     DisplayObject* replaceCharacter(DisplayObject& clip, DisplayObject& existing,
                                     const Character& character, bool bySeek);
     void seekBackwards(DisplayObject& clip, int target);
-    // Null when the nesting or the number of live objects would pass their bounds.
-    std::unique_ptr<DisplayObject> instantiate(DisplayObject& parent, const Character& character,
-                                               bool bySeek);
+    // Null when the nesting or the number of live objects would pass their bounds. The
+    // object shows nothing until insert() puts it in place.
+    std::unique_ptr<DisplayObject> instantiate(DisplayObject& parent, const Character& character);
+    // Puts a made object at its depth of parent (removing what is there), then shows a clip's
+    // first frame or a button's up state.
+    DisplayObject* insert(DisplayObject& parent, std::unique_ptr<DisplayObject> object,
+                          const PlaceObject* place, bool bySeek);
     void buildButtonState(DisplayObject& button, bool bySeek);
+    // Removes the child at it (reporting it to the script hook first); the next child.
+    DisplayObject::Children::iterator remove(DisplayObject& parent,
+                                             DisplayObject::Children::iterator it);
+    void reportRemoving(DisplayObject& object);
+    void reportFrame(DisplayObject& clip, int frame, bool bySeek);
+    // The object is this player's, not the root, and sits on a clip's display list.
+    bool isScriptable(const DisplayObject& object) const;
+    bool isLiveClip(const DisplayObject& clip) const;
 
     std::shared_ptr<const MovieDefinition> m_movie;
     DisplayObjectRegistry m_objects; // declared before m_root: the objects leave it as they go
     DisplayObject m_root;
     SoundHook* m_soundHook = nullptr;
+    ScriptHook* m_scriptHook = nullptr;
+    // The character of every createEmptyClip() clip: one empty frame.
+    Character m_emptyClip;
     Rgba m_background{255, 255, 255, 255};
 };
 

@@ -21,6 +21,8 @@ std::vector<uint8_t> placeBody(const Place& p, bool third) {
         flags |= 0x20;
     if (p.clipDepth)
         flags |= 0x40;
+    if (!p.clipActions.empty())
+        flags |= 0x80;
     b.u8(flags);
     if (third) {
         uint8_t flags3 = 0;
@@ -57,6 +59,7 @@ std::vector<uint8_t> placeBody(const Place& p, bool third) {
         if (p.visible)
             b.u8(*p.visible ? 1 : 0);
     }
+    b.bytes(p.clipActions);
     return b.data();
 }
 
@@ -90,6 +93,52 @@ std::vector<uint8_t> blurFilterList(double blurX, double blurY) {
     b.fixed16(blurX).fixed16(blurY);
     b.u8(1 << 3); // one pass
     return b.data();
+}
+
+std::vector<uint8_t> clipActions(const std::vector<ClipAction>& handlers, int swfVersion) {
+    SwfBits b;
+    auto flags = [&](uint32_t events) {
+        if (swfVersion >= 6)
+            b.u32(events);
+        else
+            b.u16(uint16_t(events));
+    };
+    uint32_t all = 0;
+    for (const ClipAction& h : handlers)
+        all |= h.events;
+    b.u16(0); // reserved
+    flags(all);
+    constexpr uint32_t keyPress = 1u << 17;
+    for (const ClipAction& h : handlers) {
+        flags(h.events);
+        const bool key = h.events & keyPress;
+        b.u32(uint32_t(h.actions.size() + (key ? 1 : 0)));
+        if (key)
+            b.u8(h.keyCode);
+        b.bytes(h.actions);
+    }
+    flags(0);
+    return b.data();
+}
+
+std::vector<uint8_t> doInitAction(uint16_t spriteId, const std::vector<uint8_t>& actions) {
+    return SwfBits().u16(spriteId).bytes(actions).data();
+}
+
+std::vector<uint8_t> exportAssets(const std::vector<std::pair<uint16_t, std::string>>& names) {
+    SwfBits b;
+    b.u16(uint16_t(names.size()));
+    for (const auto& [id, name] : names)
+        b.u16(id).cstring(name);
+    return b.data();
+}
+
+std::vector<uint8_t> scriptLimits(uint16_t maxRecursionDepth, uint16_t timeoutSeconds) {
+    return SwfBits().u16(maxRecursionDepth).u16(timeoutSeconds).data();
+}
+
+std::vector<uint8_t> frameLabel(const std::string& name) {
+    return SwfBits().cstring(name).data();
 }
 
 SpriteBuilder& SpriteBuilder::tag(TagCode code, const std::vector<uint8_t>& body) {

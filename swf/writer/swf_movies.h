@@ -30,6 +30,8 @@ struct Place {
     std::vector<uint8_t> filterList; // a whole FILTERLIST (count first); empty for none
     std::optional<bool> visible;
     std::optional<bool> cacheAsBitmap;
+    // A whole CLIPACTIONS (see clipActions()); empty for none.
+    std::vector<uint8_t> clipActions;
 
     Place& at(uint16_t d) {
         depth = d;
@@ -73,6 +75,23 @@ std::vector<uint8_t> removeObject2(uint16_t depth);
 std::vector<uint8_t> removeObject1(uint16_t character, uint16_t depth);
 // A blur FILTERLIST of one filter, blur in pixels.
 std::vector<uint8_t> blurFilterList(double blurX, double blurY);
+
+// One clip event handler: the events as the 32-bit CLIPEVENTFLAGS field stores them read
+// little-endian (bit 0 load ... bit 17 key press, bit 18 construct), a key code for a key
+// press, and the action bytes.
+struct ClipAction {
+    uint32_t events = 0;
+    uint8_t keyCode = 0;
+    std::vector<uint8_t> actions;
+};
+// CLIPACTIONS for PlaceObject2/3: the flags 16 bits wide up to SWF 5, 32 from SWF 6.
+std::vector<uint8_t> clipActions(const std::vector<ClipAction>& handlers, int swfVersion);
+
+// Script tags' bodies.
+std::vector<uint8_t> doInitAction(uint16_t spriteId, const std::vector<uint8_t>& actions);
+std::vector<uint8_t> exportAssets(const std::vector<std::pair<uint16_t, std::string>>& names);
+std::vector<uint8_t> scriptLimits(uint16_t maxRecursionDepth, uint16_t timeoutSeconds);
+std::vector<uint8_t> frameLabel(const std::string& name);
 
 // The control tags of a sprite (or of any timeline), frame by frame.
 class SpriteBuilder {
