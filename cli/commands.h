@@ -6,5 +6,6 @@ namespace swivio::cli {
 int runInfo(int argc, char** argv);
 int runFrame(int argc, char** argv);
 int runConvert(int argc, char** argv);
+int runTrace(int argc, char** argv);
 
 } // namespace swivio::cli

@@ -18,6 +18,8 @@ void printUsage(std::FILE* out) {
                "                                  frames (N = 1 is the first) into a picture\n"
                "  convert MOVIE [options]         convert a movie to AVI, MPEG, pictures or an\n"
                "                                  animated GIF (see convert --help)\n"
+               "  trace MOVIE [FRAMES]            play the movie with no display and print what\n"
+               "                                  its scripts trace()\n"
                "  --help                          show this text\n"
                "  --version                       show the version\n",
                out);
@@ -45,6 +47,8 @@ int main(int argc, char** argv) {
         return swivio::cli::runInfo(argc - 2, argv + 2);
     if (!std::strcmp(command, "frame"))
         return swivio::cli::runFrame(argc - 2, argv + 2);
+    if (!std::strcmp(command, "trace"))
+        return swivio::cli::runTrace(argc - 2, argv + 2);
     if (!std::strcmp(command, "convert"))
         return swivio::cli::runConvert(argc - 2, argv + 2);
     std::fprintf(stderr, "swivio-cli: unknown command '%s' (see swivio-cli --help)\n", command);

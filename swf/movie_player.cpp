@@ -2,7 +2,35 @@
 
 #include <algorithm>
 
+#include "swf/avm1/movie_runtime.h"
+
 namespace swivio::swf {
+
+namespace {
+
+std::unique_ptr<avm1::ScriptRuntime> makeScripts(const Movie& movie, const PlayerOptions& options) {
+    if (!options.runScripts || movie.definition()->usesActionScript3())
+        return nullptr;
+    return std::make_unique<avm1::ScriptRuntime>(movie.definition(), options.moviePath);
+}
+
+} // namespace
+
+MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, PlayerOptions options)
+    : MoviePlayer(std::move(movie), std::move(options), nullptr) {}
+
+MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, PlayerOptions options,
+                         const std::function<void(avm1::ScriptRuntime&)>& prepare)
+    : m_movie(std::move(movie)), m_scripts(makeScripts(*m_movie, options)),
+      m_timeline(m_movie->definition(), nullptr, m_scripts.get()),
+      m_emitter(m_movie->definition(), m_movie->bitmaps()) {
+    if (m_scripts && prepare)
+        prepare(*m_scripts);
+    if (m_scripts) {
+        m_scripts->attach(m_timeline);
+        m_scripts->runQueued();
+    }
+}
 
 MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, ScriptHook* scriptHook)
     : m_movie(std::move(movie)), m_timeline(m_movie->definition(), nullptr, scriptHook),
@@ -11,11 +39,17 @@ MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, ScriptHook* scriptH
 MoviePlayer::~MoviePlayer() = default;
 
 void MoviePlayer::advance() {
-    m_timeline.advance();
+    if (m_scripts)
+        m_scripts->tick();
+    else
+        m_timeline.advance();
 }
 
 void MoviePlayer::gotoFrame(int frame) {
-    m_timeline.gotoFrame(frame);
+    if (m_scripts)
+        m_scripts->gotoFrame(frame);
+    else
+        m_timeline.gotoFrame(frame);
 }
 
 void MoviePlayer::rewind() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,14 +13,32 @@
 
 namespace swivio::swf {
 
+namespace avm1 {
+class ScriptRuntime;
+}
+
+// How a player runs a movie.
+struct PlayerOptions {
+    // Run the movie's ActionScript 1/2 (ActionScript 3 movies play their timelines only).
+    bool runScripts = true;
+    // The movie's file: scripts may read files beside it and below (loadMovie and the like).
+    std::string moviePath;
+};
+
 // One playing instance of a movie: its display list, its position, and the painting of
 // its frames. The movie itself may be shared by several players. One thread at a time.
 //
 // Loading shows the first frame (currentFrame() 0), the root timeline playing.
 class MoviePlayer {
 public:
-    // A script hook given here also hears of the first frame (see ScriptHook).
-    explicit MoviePlayer(std::shared_ptr<const Movie> movie, ScriptHook* scriptHook = nullptr);
+    explicit MoviePlayer(std::shared_ptr<const Movie> movie, PlayerOptions options = {});
+    // The same, with prepare called on the scripts (when they run) before the first frame's
+    // run, so their output can be caught from the start.
+    MoviePlayer(std::shared_ptr<const Movie> movie, PlayerOptions options,
+                const std::function<void(avm1::ScriptRuntime&)>& prepare);
+    // Without the movie's scripts; the hook hears the display list from the first frame on
+    // (see ScriptHook).
+    MoviePlayer(std::shared_ptr<const Movie> movie, ScriptHook* scriptHook);
     ~MoviePlayer();
     MoviePlayer(const MoviePlayer&) = delete;
     MoviePlayer& operator=(const MoviePlayer&) = delete;
@@ -72,7 +91,8 @@ public:
         return m_timeline.createEmptyClip(parent, name, depth);
     }
     void setSoundHook(SoundHook* hook) { m_timeline.setSoundHook(hook); }
-    void setScriptHook(ScriptHook* hook) { m_timeline.setScriptHook(hook); }
+    // The movie's scripts, or null when they do not run.
+    avm1::ScriptRuntime* scripts() { return m_scripts.get(); }
 
     // The commands that draw the current frame (valid until the next call).
     const RenderCommandList& commands();
@@ -86,6 +106,8 @@ public:
 
 private:
     std::shared_ptr<const Movie> m_movie;
+    // Made before the timeline, which reports its first frame to it.
+    std::unique_ptr<avm1::ScriptRuntime> m_scripts;
     TimelinePlayer m_timeline;
     RenderEmitter m_emitter;
     Renderer m_renderer;

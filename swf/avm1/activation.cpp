@@ -896,7 +896,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             push(fromCharCodes(std::span<const uint32_t>(&unit, 1)));
             break;
         }
-        case kToInteger: push(vm.toInteger(pop())); break;
+        case kToInteger: push(toIntegerAction(vm.toNumber(pop()))); break;
         case kPop: pop(); break;
         case kPush: {
             std::size_t at = 0;
@@ -1083,16 +1083,18 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         case kBitLShift:
         case kBitRShift:
         case kBitURShift: {
-            int32_t b = vm.toInt32(pop());
-            int32_t a = vm.toInt32(pop());
+            const double right = vm.toNumber(pop());
+            const int32_t b = toInt32(right);
+            const int32_t a = vm.toInt32(pop());
+            const int count = shiftCount(right);
             double r = 0;
             switch (op) {
             case kBitAnd: r = a & b; break;
             case kBitOr: r = a | b; break;
             case kBitXor: r = a ^ b; break;
-            case kBitLShift: r = int32_t(uint32_t(a) << (b & 31)); break;
-            case kBitRShift: r = a >> (b & 31); break;
-            default: r = uint32_t(a) >> (b & 31); break;
+            case kBitLShift: r = int32_t(uint32_t(a) << count); break;
+            case kBitRShift: r = a >> count; break;
+            default: r = unsignedShiftResult(uint32_t(a) >> count, version); break;
             }
             push(r);
             break;

@@ -19,9 +19,7 @@ Value isFiniteFunction(Interpreter& vm, const Value&, std::span<const Value> arg
 Value parseIntFunction(Interpreter& vm, const Value&, std::span<const Value> args) {
     if (args.empty())
         return NAN;
-    const int radix = args.size() > 1 ? int(vm.toInteger(args[1])) : 0;
-    if (args.size() > 1 && (radix < 2 || radix > 36))
-        return NAN;
+    const int radix = args.size() > 1 ? parseIntRadixArgument(vm.toNumber(args[1])) : 0;
     return parseIntValue(vm.toString(args[0]), radix, vm.version());
 }
 

@@ -191,7 +191,7 @@ Value removeMovieClip(Interpreter& vm, const Value& self, std::span<const Value>
 Value bytesTotal(Interpreter& vm, const Value& self, std::span<const Value>) {
     if (!displayOf(self))
         return Value();
-    return double(runtimeOf(vm).player().movie().file.body.size() + 8);
+    return double(runtimeOf(vm).player().movie().file.body->size() + 8);
 }
 
 Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) {

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "base/result.h"
+
+namespace swivio {
+
+// Plays a movie with no display for `frames` frames (the first included), as Flash Player
+// plays it, scripts in charge, and hands each trace() line and each script error (errors,
+// refused requests, stopped scripts) to the callbacks as they happen. Fails only when the
+// file cannot be read as a movie.
+Status traceMovie(const std::string& path, int frames,
+                  const std::function<void(std::string_view)>& onTrace,
+                  const std::function<void(std::string_view)>& onError);
+
+} // namespace swivio
