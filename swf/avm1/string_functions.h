@@ -78,9 +78,10 @@ namespace swivio::swf::avm1 {
                                              std::optional<std::string_view> delimiter,
                                              std::optional<double> limit, int swfVersion);
 
-// String.toUpperCase and toLowerCase: one code unit to one code unit over the BMP (Latin-1,
-// Latin Extended, IPA, Greek, Cyrillic, Armenian, Latin Extended Additional, Greek Extended,
-// fullwidth Latin); a character whose case form is longer (ß) stays as it is.
+// String.toUpperCase and toLowerCase: one code unit to one by the player's own table (Latin-1,
+// Latin Extended, IPA, Greek, Cyrillic, Armenian, Georgian, Latin Extended Additional, Greek
+// Extended, Roman numerals, circled and fullwidth letters). It predates much of Unicode and
+// keeps its quirks: µ and ß stay, ς becomes U+03A2; characters outside the BMP never change.
 [[nodiscard]] std::string toUpperCase(std::string_view s);
 [[nodiscard]] std::string toLowerCase(std::string_view s);
 

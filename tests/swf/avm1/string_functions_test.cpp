@@ -273,9 +273,26 @@ TEST(CaseTest, MapsEachCharacter) {
     }
     EXPECT_EQ(toUpperCase("teST"), "TEST");
     EXPECT_EQ(toLowerCase("teST"), "test");
-    // ß has no one-character capital.
-    EXPECT_EQ(toUpperCase("ßa"), "ßA");
-    EXPECT_EQ(toUpperCase("ÿς"), "ŸΣ");
+}
+
+TEST(CaseTest, KeepsThePlayersQuirks) {
+    const struct {
+        const char* input;
+        const char* upper;
+        const char* lower;
+    } cases[] = {
+        {"µßa", "µßA", "µßa"},
+        {"ÿ", "Ÿ", "ÿ"},
+        {"ς", "\u03A2", "ς"},
+        {"ϲ", "Σ", "ϲ"},
+        {"İ", "İ", "i"},
+        {"ƀȼϸ", "ƀȼϸ", "ƀȼϸ"}, // letters the player's table predates
+        {"ⓐⅰ", "ⒶⅠ", "ⓐⅰ"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(toUpperCase(c.input), c.upper) << c.input;
+        EXPECT_EQ(toLowerCase(c.input), c.lower) << c.input;
+    }
 }
 
 TEST(CompareStringsTest, OrdersByCodePoint) {
@@ -310,6 +327,8 @@ TEST(EscapeTest, KeepsOnlyLettersAndDigits) {
         {" ", "%20"},
         {"Āあ", "%C4%80%E3%81%82"},
         {"\n", "%0A"},
+        {" \"#$%&+,/:;<=", "%20%22%23%24%25%26%2B%2C%2F%3A%3B%3C%3D"},
+        {"!()*-._~", "%21%28%29%2A%2D%2E%5F%7E"},
         {"😋", "%F0%9F%98%8B"},
     };
     for (const auto& c : cases) {
@@ -327,6 +346,7 @@ TEST(UnescapeTest, DecodesBytesAndDropsBrokenEscapes) {
         {"%c3%a9", "é"},
         {"a+b", "a b"},
         {"%zz", "z"},
+        {"%3a%2f%3f%3d%26%", ":/?=&"},
         {"%4g!", "!"},
         {"ab%4", "ab"},
         {"ab%", "ab"},
