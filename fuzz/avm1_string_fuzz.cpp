@@ -22,9 +22,13 @@ void require(bool condition) {
         std::abort();
 }
 
-bool isValidUtf8(std::string_view s) { return sanitizeUtf8(s) == s; }
+bool isValidUtf8(std::string_view s) {
+    return sanitizeUtf8(s) == s;
+}
 
-int sign(int value) { return (value > 0) - (value < 0); }
+int sign(int value) {
+    return (value > 0) - (value < 0);
+}
 
 double positionFrom(const uint8_t* data) {
     double value;
@@ -65,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     const std::string cleanSearch = sanitizeUtf8(search);
     const int searchLength = utf16Length(search);
-    for (int found : {indexOf(s, search, first), lastIndexOf(s, search, first),
-                      indexOf(s, search), lastIndexOf(s, search)}) {
+    for (int found : {indexOf(s, search, first), lastIndexOf(s, search, first), indexOf(s, search),
+                      lastIndexOf(s, search)}) {
         require(found == -1 || (found >= 0 && found + searchLength <= length));
         if (found >= 0)
             require(substring(s, found, found + searchLength) == cleanSearch);

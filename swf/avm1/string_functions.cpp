@@ -28,12 +28,12 @@ char32_t decodeAt(std::string_view s, std::size_t& pos) {
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         need = 2;
         cp = lead & 0x0F;
-        low = lead == 0xE0 ? 0xA0 : 0x80; // overlong
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // overlong
         high = lead == 0xED ? 0x9F : 0xBF; // encoded surrogates
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         need = 3;
         cp = lead & 0x07;
-        low = lead == 0xF0 ? 0x90 : 0x80; // overlong
+        low = lead == 0xF0 ? 0x90 : 0x80;  // overlong
         high = lead == 0xF4 ? 0x8F : 0xBF; // past U+10FFFF
     } else {
         return kReplacement;
@@ -85,8 +85,12 @@ std::u16string toUtf16(std::string_view s) {
     return units;
 }
 
-bool isHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool isHighSurrogate(char32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLowSurrogate(char32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 // UTF-8 cannot hold a lone surrogate; it becomes U+FFFD, still one code unit.
 std::string toUtf8(std::u16string_view units) {
@@ -107,7 +111,9 @@ std::string toUtf8(std::u16string_view units) {
 }
 
 // ASCII is already one byte per code unit, so it is worked on in place.
-std::string toUtf8(std::string_view ascii) { return std::string(ascii); }
+std::string toUtf8(std::string_view ascii) {
+    return std::string(ascii);
+}
 
 // Runs f on the string's code units: its own bytes when it is ASCII, UTF-16 otherwise.
 template <typename F> auto withUnits(std::string_view s, F&& f) {
@@ -417,13 +423,18 @@ std::vector<std::string> split(std::string_view s, std::optional<std::string_vie
         if (s.empty() && !delimiter->empty())
             return {std::string()};
     }
-    return withUnits(s, delimiter.value_or(","),
-                     [&](auto units, auto separator) { return splitUnits(units, separator, count); });
+    return withUnits(s, delimiter.value_or(","), [&](auto units, auto separator) {
+        return splitUnits(units, separator, count);
+    });
 }
 
-std::string toUpperCase(std::string_view s) { return convertCase(s, kUpperRanges, 'a', 'z', -32); }
+std::string toUpperCase(std::string_view s) {
+    return convertCase(s, kUpperRanges, 'a', 'z', -32);
+}
 
-std::string toLowerCase(std::string_view s) { return convertCase(s, kLowerRanges, 'A', 'Z', 32); }
+std::string toLowerCase(std::string_view s) {
+    return convertCase(s, kLowerRanges, 'A', 'Z', 32);
+}
 
 int compareStrings(std::string_view a, std::string_view b) {
     std::size_t i = 0;
