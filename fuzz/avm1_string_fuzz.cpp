@@ -113,6 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     const std::string legacy = decodeLegacyString(s);
     require(isValidUtf8(legacy) && utf16Length(legacy) == int(s.size()));
+    require(unescape(escape(legacy, 5), 5) == legacy);
+    require(isValidUtf8(escape(s, 5)) && isValidUtf8(unescape(s, 5)));
 
     std::vector<uint32_t> codes;
     for (std::size_t i = 0; i + 1 < s.size(); i += 2)

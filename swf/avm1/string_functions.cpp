@@ -300,6 +300,25 @@ constexpr char16_t kWindows1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// The Windows-1252 bytes of a string, as SWF 5 movies hold it; a character the code page lacks
+// becomes '?', as the system's conversion makes it.
+std::string encodeLegacy(std::string_view s) {
+    std::string bytes;
+    bytes.reserve(s.size());
+    for (std::size_t pos = 0; pos < s.size();) {
+        const char32_t cp = decodeAt(s, pos);
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            bytes += char(cp);
+            continue;
+        }
+        const auto* found = std::find(std::begin(kWindows1252High), std::end(kWindows1252High), cp);
+        bytes += found == std::end(kWindows1252High)
+                     ? '?'
+                     : char(0x80 + (found - std::begin(kWindows1252High)));
+    }
+    return bytes;
+}
+
 } // namespace
 
 int32_t toInt32(double value) {
@@ -455,9 +474,9 @@ int compareStrings(std::string_view a, std::string_view b) {
     return j < b.size() ? -1 : 0;
 }
 
-std::string escape(std::string_view s) {
+std::string escape(std::string_view s, int swfVersion) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    const std::string bytes = sanitizeUtf8(s);
+    const std::string bytes = swfVersion <= 5 ? encodeLegacy(s) : sanitizeUtf8(s);
     std::string out;
     out.reserve(bytes.size());
     for (char c : bytes) {
@@ -473,7 +492,12 @@ std::string escape(std::string_view s) {
     return out;
 }
 
-std::string unescape(std::string_view s) {
+std::string unescape(std::string_view s, int swfVersion) {
+    // SWF 5 works on code page bytes, one byte a character.
+    const bool legacy = swfVersion <= 5;
+    const std::string legacyBytes = legacy ? encodeLegacy(s) : std::string();
+    if (legacy)
+        s = legacyBytes;
     std::string bytes;
     bytes.reserve(s.size());
     bool pending = false; // a '%' was read
@@ -481,7 +505,7 @@ std::string unescape(std::string_view s) {
     int value = 0;
     for (std::size_t pos = 0; pos < s.size();) {
         const std::size_t at = pos;
-        const char32_t c = decodeAt(s, pos);
+        const char32_t c = legacy ? uint8_t(s[pos++]) : decodeAt(s, pos);
         if (c == '%') {
             pending = true;
             digits = 0;
@@ -504,7 +528,7 @@ std::string unescape(std::string_view s) {
             bytes.append(s.substr(at, pos - at));
         }
     }
-    return sanitizeUtf8(bytes);
+    return legacy ? decodeLegacyString(bytes) : sanitizeUtf8(bytes);
 }
 
 std::string decodeLegacyString(std::string_view bytes) {

@@ -90,16 +90,19 @@ namespace swivio::swf::avm1 {
 // smaller); for valid UTF-8 that is the order of the bytes.
 [[nodiscard]] int compareStrings(std::string_view a, std::string_view b);
 
-// The global escape: ASCII letters and digits stay, every other byte of the UTF-8 form becomes
-// %XX with upper-case hex digits (so "@*_+-./" are escaped too).
-[[nodiscard]] std::string escape(std::string_view s);
+// The global escape: ASCII letters and digits stay, every other byte becomes %XX with
+// upper-case hex digits (so "@*_+-./" are escaped too). The bytes are the UTF-8 form from
+// SWF 6 on, the Windows-1252 form in SWF 5 and earlier ("é" gives %C3%A9 or %E9; a character
+// Windows-1252 lacks gives '?').
+[[nodiscard]] std::string escape(std::string_view s, int swfVersion = 6);
 
 // The global unescape: %XX gives that byte, '+' gives a space. A '%' followed by a character
 // that is not a hex digit drops the '%', the digits read so far and that character; a '%' cut
 // off by the end is dropped. There is no %uXXXX form: "%u0041" gives "0041". The bytes
-// produced are read as UTF-8, an invalid sequence as U+FFFD. unescape(escape(s)) == s for
-// valid UTF-8.
-[[nodiscard]] std::string unescape(std::string_view s);
+// produced are read as UTF-8 (an invalid sequence as U+FFFD), or as Windows-1252 in SWF 5 and
+// earlier. unescape(escape(s, v), v) == s for valid UTF-8 (in SWF 5, for what Windows-1252
+// can hold).
+[[nodiscard]] std::string unescape(std::string_view s, int swfVersion = 6);
 
 // A string from the action bytes of a SWF 5 or earlier movie, in the author's code page, read
 // as Windows-1252 and given back as UTF-8. Every byte is decoded, even when the whole happens to

@@ -350,6 +350,23 @@ TEST(UnescapeTest, DecodesBytesAndDropsBrokenEscapes) {
         EXPECT_EQ(unescape(c.escaped), c.plain) << c.escaped;
 }
 
+TEST(EscapeTest, Swf5UsesCodePageBytes) {
+    const struct {
+        const char* plain;
+        const char* escaped;
+    } cases[] = {
+        {"café", "caf%E9"},
+        {"€ ÿ", "%80%20%FF"},
+        {"a+b", "a%2Bb"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(escape(c.plain, 5), c.escaped);
+        EXPECT_EQ(unescape(c.escaped, 5), c.plain);
+    }
+    EXPECT_EQ(escape("あ", 5), "%3F");
+    EXPECT_EQ(unescape("é%41%zz", 5), "éAz");
+}
+
 TEST(DecodeLegacyStringTest, ReadsEveryByteAsWindows1252) {
     EXPECT_EQ(decodeLegacyString("abc"), "abc");
     EXPECT_EQ(decodeLegacyString("caf\xE9"), "café");
