@@ -18,8 +18,11 @@
 //
 // Numeric arguments are the script's numbers before any integer conversion: each function
 // applies ToInt32 itself (NaN and infinities give 0, larger values wrap modulo 2^32), so
-// 4294967297 reads as 1. An argument the script left out, or passed as undefined where the
-// player treats that as missing, is std::nullopt.
+// 4294967297 reads as 1. An optional argument the script left out or passed as undefined is
+// std::nullopt: the player treats undefined as missing there (substr(3, undefined) is the rest of
+// the string, lastIndexOf("a", undefined) searches the whole). Where a call with no arguments
+// gives undefined (indexOf and lastIndexOf without a search; slice, substr and substring without
+// a start), the caller answers it before calling in.
 namespace swivio::swf::avm1 {
 
 // ECMAScript's ToInt32: truncate toward zero, wrap modulo 2^32; NaN and infinities give 0.
@@ -36,7 +39,7 @@ namespace swivio::swf::avm1 {
 [[nodiscard]] std::string charAt(std::string_view s, double index);
 
 // String.fromCharCode: each number is taken modulo 65536 (callers pass ToUint32 of the
-// script's number, so -65456 arrives as 80 and NaN as 0); a 0 ends the string there. A high
+// script's number, so -65456 gives 80, and NaN or "BAD" 0); a 0 ends the string there. A high
 // surrogate followed by a low one makes one character; any other surrogate becomes U+FFFD.
 [[nodiscard]] std::string fromCharCodes(std::span<const uint32_t> codes);
 
