@@ -172,7 +172,7 @@ std::string swf4Substring(const std::string& s, double index, double count) {
     const int length = utf16Length(s);
     int begin = index < 1 ? 0 : index > length ? length : int(index) - 1;
     int end = count < 0 || begin + count > length ? length : begin + int(count);
-    return utf16Slice(s, begin, end);
+    return substring(s, begin, double(end));
 }
 
 } // namespace
