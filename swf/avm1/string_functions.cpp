@@ -1,4 +1,6 @@
-#include "string_functions.h"
+#include "swf/avm1/string_functions.h"
+
+#include "swf/avm1/number_conversion.h"
 
 #include <algorithm>
 #include <cmath>
