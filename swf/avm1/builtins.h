@@ -16,6 +16,8 @@ void installNumberBuiltins(Interpreter& vm);   // Number and Boolean
 void installMathBuiltins(Interpreter& vm);
 void installDateBuiltins(Interpreter& vm);
 void installErrorBuiltins(Interpreter& vm);
+void installBroadcasterBuiltins(Interpreter& vm); // AsBroadcaster
+void installGeomBuiltins(Interpreter& vm);        // flash.geom, Color, flash.filters
 
 // An argument, or undefined past the end.
 inline const Value& argAt(std::span<const Value> args, std::size_t index) {

@@ -26,6 +26,4 @@ void installErrorBuiltins(Interpreter& vm) {
     vm.defineMethod(b.errorProto, "toString", errorToString);
 }
 
-void installDateBuiltins(Interpreter&) {}
-
 } // namespace swivio::swf::avm1

@@ -38,6 +38,8 @@ void Interpreter::installBuiltins() {
     installMathBuiltins(*this);
     installDateBuiltins(*this);
     installErrorBuiltins(*this);
+    installBroadcasterBuiltins(*this);
+    installGeomBuiltins(*this);
 }
 
 bool Interpreter::namesEqual(std::string_view a, std::string_view b) const {

@@ -10,6 +10,7 @@ namespace swivio::swf::avm1 {
 
 void installClipMethods(ScriptRuntime& runtime);
 void installRuntimeGlobals(ScriptRuntime& runtime);
+void installStageBuiltins(ScriptRuntime& runtime);
 
 namespace {
 
@@ -51,6 +52,7 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     m_player = &player;
     installClipMethods(*this);
     installRuntimeGlobals(*this);
+    installStageBuiltins(*this);
     // The prototype may have been set before the clip prototype existed.
     for (auto& [id, clip] : m_clips) {
         (void)id;
