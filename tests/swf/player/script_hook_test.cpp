@@ -161,13 +161,20 @@ TEST(TimelinePlayer, SwapDepthsExchangesObjectsAndFreesThemFromTheTimeline) {
     EXPECT_EQ(f.player.root().childAtDepth(1), square);
     EXPECT_EQ(clip.depth, 2);
     EXPECT_EQ(square->depth, 1);
-    ASSERT_TRUE(f.player.swapDepths(clip, kFirstScriptDepth));
-    EXPECT_EQ(f.player.root().childAtDepth(2), nullptr);
-    EXPECT_EQ(f.player.root().childAtDepth(kFirstScriptDepth), &clip);
-    // Frame 3 moves depth 1 to x = 500: the square now there is not the timeline's either.
+    ASSERT_TRUE(f.player.swapDepths(clip, 1));
+    EXPECT_EQ(f.player.root().childAtDepth(1), &clip);
+    // Frame 3 moves depth 1 to x = 500, but not a clip a script has moved.
     f.player.gotoFrame(3);
     EXPECT_DOUBLE_EQ(clip.matrix.tx, 10);
-    EXPECT_DOUBLE_EQ(square->matrix.tx, 0);
+    ASSERT_TRUE(f.player.swapDepths(clip, kFirstScriptDepth));
+    EXPECT_EQ(f.player.root().childAtDepth(1), nullptr);
+    EXPECT_EQ(f.player.root().childAtDepth(kFirstScriptDepth), &clip);
+    // A seek backwards places the timeline's own clip again and leaves the moved one be.
+    const DisplayObjectHandle moved = clip.handle();
+    f.player.gotoFrame(0);
+    EXPECT_EQ(f.player.find(moved), &clip);
+    ASSERT_NE(f.player.root().childAtDepth(1), nullptr);
+    EXPECT_NE(f.player.root().childAtDepth(1), &clip);
     EXPECT_FALSE(f.player.swapDepths(f.player.root(), 3));
 }
 
