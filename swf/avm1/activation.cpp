@@ -235,7 +235,7 @@ Value Activation::getVariable(std::string_view name) {
         Object* clip = vm.host().resolveTarget(target, name);
         return clip ? Value(clip) : Value();
     }
-    if (vm.namesEqual(name, "this"))
+    if (version >= 5 && vm.namesEqual(name, "this"))
         return thisValue;
     for (Scope* s = scope; s; s = s->parent) {
         Object* holder = s->kind == Scope::Kind::Target ? target : s->values;
@@ -245,7 +245,7 @@ Value Activation::getVariable(std::string_view name) {
         if (vm.getOwnOrInherited(holder, holder, name, out))
             return out;
     }
-    if (target && vm.namesEqual(name, "_global"))
+    if (version >= 6 && vm.namesEqual(name, "_global"))
         return vm.global();
     return Value();
 }
@@ -1113,7 +1113,12 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             Value object = pop();
             if (auto* super = dynamic_cast<SuperObject*>(object.object())) {
                 Object* holder = nullptr;
-                push(superMember(super, vm.toString(name), holder));
+                const std::string member = vm.toString(name);
+                Object* start = super->home ? super->home->proto() : nullptr;
+                if (vm.namesEqual(member, "__proto__"))
+                    push(start ? start->protoValue() : Value());
+                else
+                    push(superMember(super, member, holder));
             } else {
                 push(vm.getMember(object, vm.toString(name)));
             }
@@ -1154,6 +1159,11 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             std::vector<Value> args = popArguments();
             Value thisForCall;
             Value function = findFunction(name, thisForCall);
+            if (dynamic_cast<SuperObject*>(function.object())) {
+                // super(...) reaches here as a call of the variable "super".
+                push(callMethod(function, Value(), args));
+                break;
+            }
             if (!isFunctionValue(function)) {
                 push(Value());
                 break;

@@ -128,7 +128,21 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     if (properties().find(name, vm.caseSensitive()))
         return false;
     DisplayObject* display = self ? self->display() : nullptr;
-    const Prop prop = propOf(name);
+    Prop prop = propOf(name);
+    // The path names follow the version's case rules and are unknown to SWF 4.
+    const bool pathName = prop == Prop::Global || prop == Prop::Root || prop == Prop::Parent ||
+                          (prop == Prop::None && name.size() > 6 &&
+                           equalsIgnoringCase(name.substr(0, 6), "_level"));
+    if (pathName) {
+        if (vm.version() < 5 && prop != Prop::Parent)
+            return false;
+        std::string lower(name);
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z')
+                c = char(c + 32);
+        if (!vm.namesEqual(name, lower))
+            return false;
+    }
     if (prop == Prop::Global) {
         out = vm.global();
         return true;
@@ -136,9 +150,7 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     if (!display) {
         return false;
     }
-    if (prop == Prop::Root || (prop == Prop::None && name.size() > 6 &&
-                               equalsIgnoringCase(name.substr(0, 6), "_level") &&
-                               name.substr(6) == "0")) {
+    if (prop == Prop::Root || (pathName && prop == Prop::None && name.substr(6) == "0")) {
         out = m_runtime.rootClip();
         return true;
     }
@@ -193,7 +205,7 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     case Prop::DropTarget: out = ""; break;
     case Prop::Url: out = "file://" + m_runtime.moviePath(); break;
     case Prop::HighQuality: out = 1.0; break;
-    case Prop::FocusRect: out = Value::null(); break;
+    case Prop::FocusRect: out = vm.version() >= 6 ? Value(true) : Value(1.0); break;
     case Prop::SoundBufTime: out = 5.0; break;
     case Prop::Quality: out = "HIGH"; break;
     case Prop::XMouse:

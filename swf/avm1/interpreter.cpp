@@ -1,11 +1,13 @@
 #include "swf/avm1/interpreter.h"
 
 #include <algorithm>
+#include <ranges>
 #include <cmath>
 
 #include "swf/avm1/activation.h"
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/number_conversion.h"
+#include "swf/avm1/string_functions.h"
 
 namespace swivio::swf::avm1 {
 
@@ -29,7 +31,8 @@ Interpreter::~Interpreter() = default;
 void Interpreter::installBuiltins() {
     m_builtins.objectProto = m_heap.make<Object>(nullptr);
     m_builtins.functionProto = m_heap.make<Object>(m_builtins.objectProto);
-    m_global = m_heap.make<Object>(m_builtins.objectProto);
+    // _global inherits nothing: _global.toString is undefined.
+    m_global = m_heap.make<Object>(nullptr);
     installObjectBuiltins(*this);
     installGlobalFunctions(*this);
     installArrayBuiltins(*this);
@@ -155,7 +158,7 @@ double Interpreter::toNumber(const Value& value) {
     case ValueType::Number: return value.number();
     case ValueType::String: return stringToNumber(value.string(), m_version);
     case ValueType::Object: {
-        Value primitive = toPrimitive(value);
+        Value primitive = toPrimitive(value, Hint::Number);
         if (primitive.isObject())
             return NAN;
         return toNumber(primitive);
@@ -206,13 +209,12 @@ bool Interpreter::toBoolean(const Value& value) {
     return false;
 }
 
-Value Interpreter::toPrimitive(const Value& value, bool preferString) {
+Value Interpreter::toPrimitive(const Value& value, Hint hint) {
     if (!value.isObject())
         return value;
     Object* object = value.object();
-    if (object->kind() == ObjectKind::Clip)
-        return toString(value);
-    const bool stringFirst = preferString || object->kind() == ObjectKind::Date;
+    const bool stringFirst =
+        hint == Hint::String || (hint == Hint::None && object->kind() == ObjectKind::Date);
     Value method = getMember(value, stringFirst ? "toString" : "valueOf");
     if (isFunction(method)) {
         Value result = call(method, value, {});
@@ -296,10 +298,10 @@ bool Interpreter::looseEquals(const Value& a, const Value& b) {
 }
 
 Value Interpreter::lessThan(const Value& a, const Value& b) {
-    Value pa = toPrimitive(a);
-    Value pb = toPrimitive(b);
+    Value pa = toPrimitive(a, Hint::Number);
+    Value pb = toPrimitive(b, Hint::Number);
     if (pa.isString() && pb.isString())
-        return pa.string() < pb.string();
+        return compareStrings(pa.string(), pb.string()) < 0;
     double x = toNumber(pa), y = toNumber(pb);
     if (std::isnan(x) || std::isnan(y))
         return Value();
@@ -349,6 +351,7 @@ bool Interpreter::getOwnOrInherited(Object* holder, Object* thisObject, std::str
             continue;
         if (property->isAccessor()) {
             Object* getter = property->getter;
+            if (getenv("DBG")) fprintf(stderr, "calling getter %s\n", std::string(name).c_str());
             out = call(getter, thisObject, {});
             return true;
         }
@@ -473,7 +476,8 @@ std::vector<SharedString> Interpreter::enumerate(Object* object) {
     for (Object* p = object; p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
         std::vector<SharedString> special;
         p->specialKeys(*this, special);
-        for (auto& name : special)
+        // Elements come highest index first, like the newest properties.
+        for (auto& name : std::ranges::reverse_view(special))
             if (!seen(name.str()))
                 names.push_back(std::move(name));
         std::vector<const Property*> own;

@@ -172,8 +172,10 @@ public:
     double toNumber(const Value& value);
     std::string toString(const Value& value);
     bool toBoolean(const Value& value);
-    // Objects ask valueOf (or toString for a Date, or with preferString).
-    Value toPrimitive(const Value& value, bool preferString = false);
+    // Objects ask valueOf first, or toString first with the string hint (and, without a
+    // hint, for a Date); a result that is still an object is returned as it is.
+    enum class Hint { None, Number, String };
+    Value toPrimitive(const Value& value, Hint hint = Hint::None);
     Object* toObject(const Value& value); // null for undefined and null
     double toInteger(const Value& value); // truncated toward zero; NaN gives 0
     int32_t toInt32(const Value& value);
@@ -220,6 +222,8 @@ public:
         });
     }
     bool running() const { return m_activation != nullptr; }
+    // Empties the operand stack (between frames).
+    void clearStack() { m_stack.clear(); }
     // A number in [0, 1) from the movie's own generator (seeded the same each run, so a
     // conversion is repeatable).
     double random();

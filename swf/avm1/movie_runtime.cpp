@@ -345,7 +345,7 @@ void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place
         clip->clipEvents = place->clipEvents;
     m_justPlaced.insert(object.handle().id);
     // initialize and construct come before the clip's first frame; load after it.
-    auto& waiting = m_waitingForParent[object.parent() ? object.parent()->handle().id : 0];
+    auto& waiting = waitingGroup(object, place).items;
     queueEvent(clip, kClipEventInitialize, nullptr, &waiting);
     queueEvent(clip, kClipEventConstruct, nullptr, &waiting);
     if (object.character()) {
@@ -393,26 +393,72 @@ void ScriptRuntime::constructClip(DisplayObject& display, const std::string&, co
         m_vm->call(constructor, Value(clip), {});
 }
 
+ScriptRuntime::Waiting& ScriptRuntime::waitingGroup(DisplayObject& child, const PlaceObject* place) {
+    const uint64_t parentId = child.parent() ? child.parent()->handle().id : 0;
+    auto& groups = m_waitingForParent[parentId];
+    for (Waiting& group : groups)
+        if (group.child == child.handle().id)
+            return group;
+    Waiting group;
+    group.child = child.handle().id;
+    group.position = SIZE_MAX;
+    DisplayObject* parent = child.parent();
+    if (place && parent && parent->timeline()) {
+        const auto& frames = parent->timeline()->frames;
+        const int f = parent->currentFrame;
+        if (f >= 0 && f < int(frames.size())) {
+            const auto& tags = frames[f].displayTags;
+            for (std::size_t i = 0; i < tags.size(); ++i)
+                if (&tags[i].place == place) {
+                    group.position = i + 1;
+                    break;
+                }
+        }
+    }
+    groups.push_back(std::move(group));
+    return groups.back();
+}
+
 void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, std::deque<Queued>& into) {
     if (!clip.timeline() || frame < 0 || frame >= clip.timeline()->frameCount())
         return;
     const TimelineFrame& f = clip.timeline()->frames[frame];
     ClipObject* object = clipFor(clip);
+    // Init actions run before anything else the frame queued, in their tags' order.
+    std::deque<Queued> inits;
     for (const InitAction& init : f.initActions) {
         if (!m_initActionsRun.insert(init.spriteId).second)
             continue;
         Queued q;
         q.block = ActionBlock{init.actions, m_version, m_movie};
         q.clip = object;
-        // Init actions run before anything else the frame queued.
-        into.push_front(q);
+        inits.push_back(q);
     }
-    for (const auto& actions : f.actions) {
+    into.insert(into.begin(), inits.begin(), inits.end());
+    // Children placed by this frame run their first frame where their placement stands
+    // among the frame's actions.
+    auto waiting = m_waitingForParent.find(clip.handle().id);
+    std::vector<Waiting> groups;
+    if (waiting != m_waitingForParent.end()) {
+        groups = std::move(waiting->second);
+        m_waitingForParent.erase(waiting);
+        std::stable_sort(groups.begin(), groups.end(),
+                         [](const Waiting& a, const Waiting& b) { return a.position < b.position; });
+    }
+    std::size_t nextGroup = 0;
+    auto flushUpTo = [&](std::size_t position) {
+        for (; nextGroup < groups.size() && groups[nextGroup].position <= position; ++nextGroup)
+            for (auto& q : groups[nextGroup].items)
+                into.push_back(std::move(q));
+    };
+    for (std::size_t i = 0; i < f.actions.size(); ++i) {
+        flushUpTo(i < f.actionPositions.size() ? f.actionPositions[i] : SIZE_MAX - 1);
         Queued q;
-        q.block = ActionBlock{actions, m_version, m_movie};
+        q.block = ActionBlock{f.actions[i], m_version, m_movie};
         q.clip = object;
         into.push_back(q);
     }
+    flushUpTo(SIZE_MAX);
 }
 
 void ScriptRuntime::frameEntered(DisplayObject& clip, int frame, bool) {
@@ -420,17 +466,10 @@ void ScriptRuntime::frameEntered(DisplayObject& clip, int frame, bool) {
     const bool firstFrame = m_justPlaced.erase(id) > 0;
     std::deque<Queued> own;
     queueFrameScripts(clip, frame, own);
-    // What the clip's own children queued waits for the clip's own scripts.
-    auto children = m_waitingForParent.find(id);
-    if (children != m_waitingForParent.end()) {
-        for (auto& q : children->second)
-            own.push_back(std::move(q));
-        m_waitingForParent.erase(children);
-    }
     if (firstFrame && !clip.isRoot()) {
         ClipObject* object = clipFor(clip);
         queueEvent(object, kClipEventLoad, "onLoad", &own);
-        auto& waiting = m_waitingForParent[clip.parent() ? clip.parent()->handle().id : 0];
+        auto& waiting = waitingGroup(clip, nullptr).items;
         for (auto& q : own)
             waiting.push_back(std::move(q));
         return;
@@ -492,14 +531,19 @@ void ScriptRuntime::runOne(const Queued& item) {
     m_vm->runScript(item.block, item.clip);
 }
 
-void ScriptRuntime::runQueued() {
-    // Children placed by a script wait for no parent frame: they run now.
-    for (auto& [parent, waiting] : m_waitingForParent) {
+void ScriptRuntime::flushWaiting() {
+    for (auto& [parent, groups] : m_waitingForParent) {
         (void)parent;
-        for (auto& q : waiting)
-            m_queue.push_back(std::move(q));
+        for (auto& group : groups)
+            for (auto& q : group.items)
+                m_queue.push_back(std::move(q));
     }
     m_waitingForParent.clear();
+}
+
+void ScriptRuntime::runQueued() {
+    // Children placed by a script wait for no parent frame: they run now.
+    flushWaiting();
     std::size_t ran = 0;
     while (!m_queue.empty()) {
         Queued item = std::move(m_queue.front());
@@ -510,16 +554,12 @@ void ScriptRuntime::runQueued() {
             break;
         }
         runOne(item);
-        if (m_queue.empty() && !m_waitingForParent.empty()) {
-            for (auto& [parent, waiting] : m_waitingForParent) {
-                (void)parent;
-                for (auto& q : waiting)
-                    m_queue.push_back(std::move(q));
-            }
-            m_waitingForParent.clear();
-        }
+        if (m_queue.empty() && !m_waitingForParent.empty())
+            flushWaiting();
     }
     m_justPlaced.clear();
+    // What the frame's scripts left on the stack does not reach the next frame.
+    m_vm->clearStack();
 }
 
 void ScriptRuntime::queueEnterFrames(DisplayObject& object) {
@@ -620,12 +660,13 @@ void ScriptRuntime::collectIfNeeded() {
             tracer.mark(q.clip);
             tracer.mark(q.constructor);
         }
-        for (auto& [id, waiting] : m_waitingForParent) {
+        for (auto& [id, groups] : m_waitingForParent) {
             (void)id;
-            for (const Queued& q : waiting) {
-                tracer.mark(q.clip);
-                tracer.mark(q.constructor);
-            }
+            for (const Waiting& group : groups)
+                for (const Queued& q : group.items) {
+                    tracer.mark(q.clip);
+                    tracer.mark(q.constructor);
+                }
         }
         for (auto& [id, constructor] : m_classes) {
             (void)id;

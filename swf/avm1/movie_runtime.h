@@ -142,8 +142,16 @@ private:
 
     std::unordered_map<uint64_t, ClipObject*> m_clips;
     std::deque<Queued> m_queue;
-    // First-frame scripts of clips placed during a parent's frame wait for the parent's own.
-    std::unordered_map<uint64_t, std::deque<Queued>> m_waitingForParent;
+    // What a clip placed during its parent's frame runs (its events and first frame) waits
+    // for the parent's own scripts, to run between them where the placement stands.
+    struct Waiting {
+        std::size_t position = 0; // display tags of the parent's frame up to the placement
+        uint64_t child = 0;
+        std::deque<Queued> items;
+    };
+    std::unordered_map<uint64_t, std::vector<Waiting>> m_waitingForParent;
+    Waiting& waitingGroup(DisplayObject& child, const PlaceObject* place);
+    void flushWaiting();
     std::unordered_set<uint64_t> m_justPlaced;
     std::unordered_set<uint16_t> m_initActionsRun;
     std::vector<Timer> m_timers;

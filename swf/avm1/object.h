@@ -103,7 +103,7 @@ enum class ObjectKind : uint8_t {
 // properties of their own (arrays, movie clips) override.
 class Object : public GcCell {
 public:
-    explicit Object(Object* proto = nullptr) : m_proto(proto) {}
+    explicit Object(Object* proto = nullptr) : m_proto(proto ? Value(proto) : Value()) {}
     virtual ObjectKind kind() const { return ObjectKind::Plain; }
 
     Value protoValue() const { return m_proto; }

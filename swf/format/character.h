@@ -38,8 +38,10 @@ struct TimelineFrame {
     std::optional<Rgba> backgroundColor; // SetBackgroundColor (root timeline only)
     std::string label;                   // the first FrameLabel, empty if none
     std::vector<std::string> labels;     // every FrameLabel of the frame, in order
-    // DoAction bodies, for the script interpreter.
+    // DoAction bodies, for the script interpreter, and for each how many of displayTags come
+    // before it (a clip placed between two actions runs its first frame between them).
     std::vector<std::span<const uint8_t>> actions;
+    std::vector<uint32_t> actionPositions;
     // DoInitAction bodies, in the order of their tags.
     std::vector<InitAction> initActions;
     // StartSound, StartSound2, SoundStreamHead/Head2 and SoundStreamBlock tags, in order.

@@ -141,6 +141,7 @@ private:
             }
             case kDoAction:
                 frame.actions.push_back(tag.body);
+                frame.actionPositions.push_back(uint32_t(frame.displayTags.size()));
                 break;
             case kDoInitAction:
                 if (tag.body.size() < 2) {

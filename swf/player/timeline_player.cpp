@@ -111,9 +111,10 @@ void TimelinePlayer::advance() {
 
 void TimelinePlayer::advanceClip(DisplayObject& clip) {
     // Children first: a clip placed by its parent during this tick then shows its first
-    // frame and starts advancing at the next tick.
-    for (auto& [depth, child] : clip.children())
-        advanceClip(*child);
+    // frame and starts advancing at the next tick. The topmost child goes first, as Flash
+    // Player runs the newest objects first.
+    for (auto it = clip.children().rbegin(); it != clip.children().rend(); ++it)
+        advanceClip(*it->second);
     if (!clip.isClip() || !clip.playing)
         return;
     const int count = clip.timeline()->frameCount();
