@@ -28,8 +28,18 @@ DateObject* dateOf(const Value& thisValue) {
                                                         : nullptr;
 }
 
+// The player's double-to-integer conversion of some fields: NaN, the infinities and values
+// outside 32 bits become -2^31 rather than NaN.
+double wrappedInteger(double v) {
+    if (!std::isfinite(v) || v <= -2147483649.0 || v >= 2147483648.0)
+        return -2147483648.0;
+    return std::trunc(v);
+}
+
 // Two-digit years (and, in the constructor and Date.UTC, any below 100) mean 1900 on.
-double fullYearOf(double year) { return year < 100 ? year + 1900 : year; }
+double fullYearOf(double year) {
+    return year < 100 && year > -2147483648.0 ? year + 1900 : year;
+}
 
 // A time from its fields, each truncated toward zero. Unlike makeDay and makeTime, an infinite
 // day or time field carries through as that infinity (Date.UTC(0, 0, Infinity) is Infinity);
@@ -59,11 +69,20 @@ double numberAt(Interpreter& vm, std::span<const Value> args, std::size_t index,
     return index < args.size() ? vm.toNumber(args[index]) : missing;
 }
 
+// A number asks an object's valueOf first, so new Date(otherDate) copies the time even
+// though a Date's own primitive is its text.
+double numberOf(Interpreter& vm, const Value& value) {
+    if (value.isObject()) {
+        Value primitive = vm.callMethod(value, "valueOf", {});
+        if (!primitive.isObject())
+            return vm.toNumber(primitive);
+    }
+    return vm.toNumber(value);
+}
+
 // Date(year, month[, date[, hours[, minutes[, seconds[, ms]]]]]) read as fields.
 double timeFromFields(Interpreter& vm, std::span<const Value> args) {
-    double year = vm.toNumber(args[0]);
-    if (std::isfinite(year))
-        year = fullYearOf(std::trunc(year));
+    const double year = fullYearOf(wrappedInteger(vm.toNumber(args[0])));
     return composeTime(year, vm.toNumber(args[1]), numberAt(vm, args, 2, 1),
                        numberAt(vm, args, 3, 0), numberAt(vm, args, 4, 0),
                        numberAt(vm, args, 5, 0), numberAt(vm, args, 6, 0));
@@ -77,7 +96,7 @@ Value dateConstructor(Interpreter& vm, const Value& thisValue, std::span<const V
     if (args.empty())
         date->time = currentTimeMs();
     else if (args.size() == 1)
-        date->time = vm.toNumber(args[0]);
+        date->time = numberOf(vm, args[0]);
     else {
         const double local = timeFromFields(vm, args);
         date->time = std::isfinite(local) ? utcFromLocal(local) : local;
@@ -205,9 +224,10 @@ Value dateSetter(Interpreter& vm, const Value& thisValue, std::span<const Value>
         f.ms = field(3, f.ms);
         break;
     case Setter::Minutes:
-        f.minutes = given[0];
-        f.seconds = field(1, f.seconds);
-        f.ms = field(2, f.ms);
+        // Only this setter takes its fields through the integer conversion.
+        f.minutes = wrappedInteger(given[0]);
+        f.seconds = wrappedInteger(field(1, f.seconds));
+        f.ms = wrappedInteger(field(2, f.ms));
         break;
     case Setter::Seconds:
         f.seconds = given[0];
