@@ -64,8 +64,7 @@ double composeTime(double year, double month, double date, double hours, double 
     return makeDate(makeDay(year, month, date), makeTime(hours, minutes, seconds, ms));
 }
 
-double numberAt(Interpreter& vm, std::span<const Value> args, std::size_t index,
-                double missing) {
+double numberAt(Interpreter& vm, std::span<const Value> args, std::size_t index, double missing) {
     return index < args.size() ? vm.toNumber(args[index]) : missing;
 }
 
@@ -84,8 +83,8 @@ double numberOf(Interpreter& vm, const Value& value) {
 double timeFromFields(Interpreter& vm, std::span<const Value> args) {
     const double year = fullYearOf(wrappedInteger(vm.toNumber(args[0])));
     return composeTime(year, vm.toNumber(args[1]), numberAt(vm, args, 2, 1),
-                       numberAt(vm, args, 3, 0), numberAt(vm, args, 4, 0),
-                       numberAt(vm, args, 5, 0), numberAt(vm, args, 6, 0));
+                       numberAt(vm, args, 3, 0), numberAt(vm, args, 4, 0), numberAt(vm, args, 5, 0),
+                       numberAt(vm, args, 6, 0));
 }
 
 Value dateConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
@@ -132,15 +131,24 @@ Value dateGetter(Interpreter&, const Value& thisValue, std::span<const Value>) {
         return NAN;
     const double t = Utc ? date->time : localTime(date->time);
     switch (F) {
-    case Field::FullYear: return yearFromTime(t);
-    case Field::Year: return yearFromTime(t) - 1900;
-    case Field::Month: return monthFromTime(t);
-    case Field::Date: return dateFromTime(t);
-    case Field::Day: return weekDay(t);
-    case Field::Hours: return hourFromTime(t);
-    case Field::Minutes: return minFromTime(t);
-    case Field::Seconds: return secFromTime(t);
-    case Field::Milliseconds: return msFromTime(t);
+    case Field::FullYear:
+        return yearFromTime(t);
+    case Field::Year:
+        return yearFromTime(t) - 1900;
+    case Field::Month:
+        return monthFromTime(t);
+    case Field::Date:
+        return dateFromTime(t);
+    case Field::Day:
+        return weekDay(t);
+    case Field::Hours:
+        return hourFromTime(t);
+    case Field::Minutes:
+        return minFromTime(t);
+    case Field::Seconds:
+        return secFromTime(t);
+    case Field::Milliseconds:
+        return msFromTime(t);
     }
     return NAN;
 }
@@ -216,7 +224,9 @@ Value dateSetter(Interpreter& vm, const Value& thisValue, std::span<const Value>
         f.month = std::isnan(given[0]) ? 0 : given[0];
         f.date = field(1, f.date);
         break;
-    case Setter::Date: f.date = given[0]; break;
+    case Setter::Date:
+        f.date = given[0];
+        break;
     case Setter::Hours:
         f.hours = given[0];
         f.minutes = field(1, f.minutes);
@@ -233,7 +243,9 @@ Value dateSetter(Interpreter& vm, const Value& thisValue, std::span<const Value>
         f.seconds = given[0];
         f.ms = field(1, f.ms);
         break;
-    case Setter::Milliseconds: f.ms = given[0]; break;
+    case Setter::Milliseconds:
+        f.ms = given[0];
+        break;
     }
     double result = composeTime(f.year, f.month, f.date, f.hours, f.minutes, f.seconds, f.ms);
     if (!Utc && std::isfinite(result))

@@ -67,9 +67,8 @@ Value asNative(Interpreter& vm, const Value&, std::span<const Value> args) {
         function = vm.makeNative(mathNative(index));
         function->nativeId = index;
     } else {
-        function = vm.makeNative([](Interpreter&, const Value&, std::span<const Value>) {
-            return Value();
-        });
+        function = vm.makeNative(
+            [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
     }
     return Value(function);
 }

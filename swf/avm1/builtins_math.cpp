@@ -33,8 +33,8 @@ enum MathIndex : int {
 };
 
 constexpr std::array<const char*, kMathCount> kMathNames = {
-    "abs",   "min",    "max",   "sin",  "cos",  "atan2", "tan",  "exp",  "log",
-    "sqrt",  "round",  "random", "floor", "ceil", "atan", "asin", "acos", "pow"};
+    "abs",  "min",   "max",    "sin",   "cos",  "atan2", "tan",  "exp",  "log",
+    "sqrt", "round", "random", "floor", "ceil", "atan",  "asin", "acos", "pow"};
 
 // Every Math function converts its first two arguments, in order, whatever it uses (so a
 // valueOf of each runs, and a throw from the first stops the second). A missing one is NaN
@@ -44,7 +44,8 @@ Value mathFunction(Interpreter& vm, const Value&, std::span<const Value> args) {
     const double a = args.size() > 0 ? vm.toNumber(args[0]) : NAN;
     const double b = args.size() > 1 ? vm.toNumber(args[1]) : NAN;
     switch (Index) {
-    case kAbs: return std::fabs(a);
+    case kAbs:
+        return std::fabs(a);
     case kMin:
         if (args.empty())
             return INFINITY;
@@ -53,24 +54,40 @@ Value mathFunction(Interpreter& vm, const Value&, std::span<const Value> args) {
         if (args.empty())
             return -INFINITY;
         return std::isnan(a) || std::isnan(b) ? NAN : std::fmax(a, b);
-    case kSin: return std::sin(a);
-    case kCos: return std::cos(a);
-    case kAtan2: return std::atan2(a, b);
-    case kTan: return std::tan(a);
-    case kExp: return std::exp(a);
-    case kLog: return std::log(a);
-    case kSqrt: return std::sqrt(a);
+    case kSin:
+        return std::sin(a);
+    case kCos:
+        return std::cos(a);
+    case kAtan2:
+        return std::atan2(a, b);
+    case kTan:
+        return std::tan(a);
+    case kExp:
+        return std::exp(a);
+    case kLog:
+        return std::log(a);
+    case kSqrt:
+        return std::sqrt(a);
     // Halves go up, negative ones too: round(-12.5) is -12.
-    case kRound: return std::floor(a + 0.5);
-    case kRandom: return vm.random();
-    case kFloor: return std::floor(a);
-    case kCeil: return std::ceil(a);
-    case kAtan: return std::atan(a);
-    case kAsin: return std::asin(a);
-    case kAcos: return std::acos(a);
+    case kRound:
+        return std::floor(a + 0.5);
+    case kRandom:
+        return vm.random();
+    case kFloor:
+        return std::floor(a);
+    case kCeil:
+        return std::ceil(a);
+    case kAtan:
+        return std::atan(a);
+    case kAsin:
+        return std::asin(a);
+    case kAcos:
+        return std::acos(a);
     // The C library's pow: pow(1, NaN) and pow(x, 0) are 1.
-    case kPow: return std::pow(a, b);
-    default: return NAN;
+    case kPow:
+        return std::pow(a, b);
+    default:
+        return NAN;
     }
 }
 
