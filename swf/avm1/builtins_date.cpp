@@ -285,7 +285,6 @@ void installDateBuiltins(Interpreter& vm) {
         {"getUTCSeconds", dateGetter<Field::Seconds, true>},
         {"getUTCMilliseconds", dateGetter<Field::Milliseconds, true>},
         {"getTime", getTime},
-        {"valueOf", getTime},
         {"getTimezoneOffset", getTimezoneOffset},
         {"toString", dateToStringMethod},
         {"setTime", setTime},
@@ -307,6 +306,8 @@ void installDateBuiltins(Interpreter& vm) {
     };
     for (const Method& m : methods)
         vm.defineMethod(proto, m.name, m.function);
+    // valueOf is getTime itself, the same function object.
+    proto->define("valueOf", vm.getMember(proto, "getTime"), kDontEnum);
 }
 
 } // namespace swivio::swf::avm1

@@ -118,9 +118,8 @@ void installMathBuiltins(Interpreter& vm) {
     math->define("LOG10E", M_LOG10E, constant);
     math->define("LOG2E", M_LOG2E, constant);
     math->define("PI", M_PI, constant);
-    // One unit in the last place below the nearest doubles: these print ...309 and ...547.
-    math->define("SQRT1_2", 0.70710678118654746, constant);
-    math->define("SQRT2", 1.4142135623730949, constant);
+    math->define("SQRT1_2", M_SQRT1_2, constant);
+    math->define("SQRT2", M_SQRT2, constant);
 }
 
 } // namespace swivio::swf::avm1
