@@ -22,10 +22,39 @@ Object* allocateDate(Interpreter& vm, Object* proto) {
     return vm.heap().make<DateObject>(proto);
 }
 
-DateObject* dateOf(const Value& thisValue) {
+// Where a date's time lives: a Date made by new, or a plain object that Date's constructor
+// ran on (a script's subclass calling super()), which keeps it in a hidden property.
+constexpr std::string_view kHiddenTime = "\x01time";
+
+class DateRef {
+public:
+    DateRef() = default;
+    explicit DateRef(Object* object) : m_object(object) {}
+    explicit operator bool() const { return m_object != nullptr; }
+    double time() const {
+        if (m_object->kind() == ObjectKind::Date)
+            return static_cast<DateObject*>(m_object)->time;
+        const Property* p = m_object->properties().find(kHiddenTime, true);
+        return p ? p->value.number() : NAN;
+    }
+    void setTime(double t) {
+        if (m_object->kind() == ObjectKind::Date)
+            static_cast<DateObject*>(m_object)->time = t;
+        else
+            m_object->define(kHiddenTime, t, kDontEnum | kDontDelete);
+    }
+
+private:
+    Object* m_object = nullptr;
+};
+
+DateRef dateOf(const Value& thisValue) {
     Object* object = thisValue.object();
-    return object && object->kind() == ObjectKind::Date ? static_cast<DateObject*>(object)
-                                                        : nullptr;
+    if (!object)
+        return {};
+    if (object->kind() == ObjectKind::Date || object->properties().find(kHiddenTime, true))
+        return DateRef(object);
+    return {};
 }
 
 // The player's double-to-integer conversion of some fields: NaN, the infinities and values
@@ -88,18 +117,24 @@ double timeFromFields(Interpreter& vm, std::span<const Value> args) {
 }
 
 Value dateConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    DateObject* date = dateOf(thisValue);
-    // Called as a function: the text of now, whatever the arguments.
-    if (!date)
+    // new Date, or super() from a subclass: a plain object becomes a date. Other built-in
+    // objects cannot, and a call as a function gives the text of now, whatever the arguments.
+    Object* object = thisValue.object();
+    const bool construct =
+        object && object != vm.global() &&
+        (object->kind() == ObjectKind::Date || object->kind() == ObjectKind::Plain);
+    if (!construct)
         return dateToString(currentTimeMs());
+    double time = NAN;
     if (args.empty())
-        date->time = currentTimeMs();
+        time = currentTimeMs();
     else if (args.size() == 1)
-        date->time = numberOf(vm, args[0]);
+        time = numberOf(vm, args[0]);
     else {
         const double local = timeFromFields(vm, args);
-        date->time = std::isfinite(local) ? utcFromLocal(local) : local;
+        time = std::isfinite(local) ? utcFromLocal(local) : local;
     }
+    DateRef(object).setTime(time);
     return Value();
 }
 
@@ -124,12 +159,13 @@ enum class Field { FullYear, Year, Month, Date, Day, Hours, Minutes, Seconds, Mi
 
 template <Field F, bool Utc>
 Value dateGetter(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    DateObject* date = dateOf(thisValue);
+    DateRef date = dateOf(thisValue);
     if (!date)
         return Value();
-    if (!std::isfinite(date->time))
+    const double time = date.time();
+    if (!std::isfinite(time))
         return NAN;
-    const double t = Utc ? date->time : localTime(date->time);
+    const double t = Utc ? time : localTime(time);
     switch (F) {
     case Field::FullYear:
         return yearFromTime(t);
@@ -154,31 +190,33 @@ Value dateGetter(Interpreter&, const Value& thisValue, std::span<const Value>) {
 }
 
 Value getTime(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    DateObject* date = dateOf(thisValue);
-    return date ? Value(date->time) : Value();
+    DateRef date = dateOf(thisValue);
+    return date ? Value(date.time()) : Value();
 }
 
 Value getTimezoneOffset(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    DateObject* date = dateOf(thisValue);
+    DateRef date = dateOf(thisValue);
     if (!date)
         return Value();
-    if (!std::isfinite(date->time))
+    const double time = date.time();
+    if (!std::isfinite(time))
         return NAN;
-    return -localOffsetMs(date->time) / kMsPerMinute;
+    return -localOffsetMs(time) / kMsPerMinute;
 }
 
 Value dateToStringMethod(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    DateObject* date = dateOf(thisValue);
+    DateRef date = dateOf(thisValue);
     // Date.prototype.toString on another object gives the text of an invalid date.
-    return dateToString(date ? date->time : NAN);
+    return dateToString(date ? date.time() : NAN);
 }
 
 Value setTime(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    DateObject* date = dateOf(thisValue);
+    const double time = timeClip(numberAt(vm, args, 0, NAN));
+    DateRef date = dateOf(thisValue);
     if (!date)
         return Value();
-    date->time = timeClip(numberAt(vm, args, 0, NAN));
-    return date->time;
+    date.setTime(time);
+    return time;
 }
 
 // Setters: the first field given replaces the one named, the next ones (when given) the
@@ -188,19 +226,20 @@ enum class Setter { FullYear, Year, Month, Date, Hours, Minutes, Seconds, Millis
 
 template <Setter S, bool Utc>
 Value dateSetter(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    DateObject* date = dateOf(thisValue);
-    if (!date)
-        return Value();
     // Every argument is converted, even for an invalid date (valueOf runs).
     double given[4] = {NAN, NAN, NAN, NAN};
     const std::size_t count = std::min<std::size_t>(args.size(), 4);
     for (std::size_t i = 0; i < count; ++i)
         given[i] = vm.toNumber(args[i]);
-    if (!std::isfinite(date->time)) {
-        date->time = NAN;
-        return date->time;
+    DateRef date = dateOf(thisValue);
+    if (!date)
+        return Value();
+    const double time = date.time();
+    if (!std::isfinite(time)) {
+        date.setTime(NAN);
+        return NAN;
     }
-    const double t = Utc ? date->time : localTime(date->time);
+    const double t = Utc ? time : localTime(time);
     Fields f = fieldsOf(t);
     auto field = [&](std::size_t i, double current) { return i < count ? given[i] : current; };
     switch (S) {
@@ -250,8 +289,9 @@ Value dateSetter(Interpreter& vm, const Value& thisValue, std::span<const Value>
     double result = composeTime(f.year, f.month, f.date, f.hours, f.minutes, f.seconds, f.ms);
     if (!Utc && std::isfinite(result))
         result = utcFromLocal(result);
-    date->time = timeClip(result);
-    return date->time;
+    result = timeClip(result);
+    date.setTime(result);
+    return result;
 }
 
 } // namespace

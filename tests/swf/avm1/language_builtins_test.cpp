@@ -250,6 +250,15 @@ TEST(LanguageBuiltins, DateConstructorForms) {
     // A copy of another date, through its valueOf.
     Value copy = p.newObject("Date", {p.newObject("Date", {kJuly2020})});
     EXPECT_EQ(p.vm.callMethod(copy, "getTime", {}).number(), kJuly2020);
+    // super() from a subclass makes a plain object a date; a built-in object stays as it is.
+    Value getTime = p.vm.getMember(p.vm.getMember(p.global("Date"), "prototype"), "getTime");
+    Object* plain = p.vm.makeObject();
+    p.vm.call(p.global("Date"), plain, std::vector<Value>{1000.0});
+    EXPECT_EQ(p.vm.call(getTime, plain, {}).number(), 1000);
+    EXPECT_TRUE(p.vm.enumerate(plain).empty());
+    Value number = p.newObject("Number", {3.0});
+    p.vm.call(p.global("Date"), number, std::vector<Value>{1000.0});
+    EXPECT_TRUE(p.vm.call(getTime, number, {}).isUndefined());
     // Called as a function: the text of now.
     Value now = p.callGlobal("Date", {0.0});
     ASSERT_TRUE(now.isString());
