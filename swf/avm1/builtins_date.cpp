@@ -101,9 +101,12 @@ double numberAt(Interpreter& vm, std::span<const Value> args, std::size_t index,
 // though a Date's own primitive is its text.
 double numberOf(Interpreter& vm, const Value& value) {
     if (value.isObject()) {
-        Value primitive = vm.callMethod(value, "valueOf", {});
-        if (!primitive.isObject())
-            return vm.toNumber(primitive);
+        Value method = vm.getMember(value, "valueOf");
+        if (method.isObject() && method.object()->kind() == ObjectKind::Function) {
+            Value primitive = vm.call(method, value, {});
+            if (!primitive.isObject())
+                return vm.toNumber(primitive);
+        }
     }
     return vm.toNumber(value);
 }
