@@ -57,11 +57,11 @@ std::string show(const Value& v) {
 }
 
 // Objects whose valueOf logs its v, to see which arguments a function converts.
-std::vector<double> gValueOfLog;
+std::vector<double> valueOfLog;
 
 Value loggingValueOf(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
     Value v = vm.getMember(thisValue, "v");
-    gValueOfLog.push_back(v.number());
+    valueOfLog.push_back(v.number());
     return v;
 }
 
@@ -116,9 +116,9 @@ TEST(LanguageBuiltins, MathAnswersAsThePlayer) {
 TEST(LanguageBuiltins, MathConvertsItsFirstTwoArgumentsOnly) {
     for (const char* name : {"abs", "min", "random", "pow"}) {
         Probe p(8);
-        gValueOfLog.clear();
+        valueOfLog.clear();
         p.call("Math", name, {noisy(p, 3), noisy(p, 2), noisy(p, 1)});
-        EXPECT_EQ(gValueOfLog, (std::vector<double>{3, 2})) << name;
+        EXPECT_EQ(valueOfLog, (std::vector<double>{3, 2})) << name;
     }
 }
 
