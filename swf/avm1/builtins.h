@@ -19,6 +19,10 @@ void installErrorBuiltins(Interpreter& vm);
 void installBroadcasterBuiltins(Interpreter& vm); // AsBroadcaster
 void installGeomBuiltins(Interpreter& vm);        // flash.geom, Color, flash.filters
 
+// ASnative(200, index): the Math function of that index; an unknown index gives one that
+// converts its arguments as the others do and answers NaN.
+NativeFunction mathNative(int index);
+
 // An argument, or undefined past the end.
 inline const Value& argAt(std::span<const Value> args, std::size_t index) {
     static const Value undefinedValue{};

@@ -11,8 +11,9 @@ Value errorConstructor(Interpreter& vm, const Value& thisValue, std::span<const 
     return Value();
 }
 
+// The message as it is: an Error made with an object answers that object.
 Value errorToString(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
-    return vm.toString(vm.getMember(thisValue, "message"));
+    return vm.getMember(thisValue, "message");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Math.
+#include <array>
 #include <cmath>
 
 #include "swf/avm1/builtins.h"
@@ -7,75 +8,116 @@ namespace swivio::swf::avm1 {
 
 namespace {
 
-template <double (*F)(double)>
-Value unary(Interpreter& vm, const Value&, std::span<const Value> args) {
-    return F(args.empty() ? NAN : vm.toNumber(args[0]));
-}
+// The ASnative(200, n) numbering of the Math functions.
+enum MathIndex : int {
+    kAbs,
+    kMin,
+    kMax,
+    kSin,
+    kCos,
+    kAtan2,
+    kTan,
+    kExp,
+    kLog,
+    kSqrt,
+    kRound,
+    kRandom,
+    kFloor,
+    kCeil,
+    kAtan,
+    kAsin,
+    kAcos,
+    kPow,
+    kMathCount,
+    kInvalid = -1,
+};
 
-double roundHalfUp(double x) { return std::floor(x + 0.5); }
+constexpr std::array<const char*, kMathCount> kMathNames = {
+    "abs",  "min",   "max",    "sin",   "cos",  "atan2", "tan",  "exp",  "log",
+    "sqrt", "round", "random", "floor", "ceil", "atan",  "asin", "acos", "pow"};
 
-Value random(Interpreter& vm, const Value&, std::span<const Value>) { return vm.random(); }
-
-Value minMax(Interpreter& vm, std::span<const Value> args, bool max) {
-    if (args.empty())
-        return max ? -INFINITY : INFINITY;
-    double best = vm.toNumber(args[0]);
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        double x = vm.toNumber(args[i]);
-        if (std::isnan(x) || std::isnan(best))
-            best = NAN;
-        else if (max ? x > best : x < best)
-            best = x;
+// Every Math function converts its first two arguments, in order, whatever it uses (so a
+// valueOf of each runs, and a throw from the first stops the second). A missing one is NaN
+// in every version, not undefined's number.
+template <int Index>
+Value mathFunction(Interpreter& vm, const Value&, std::span<const Value> args) {
+    const double a = args.size() > 0 ? vm.toNumber(args[0]) : NAN;
+    const double b = args.size() > 1 ? vm.toNumber(args[1]) : NAN;
+    switch (Index) {
+    case kAbs:
+        return std::fabs(a);
+    case kMin:
+        if (args.empty())
+            return INFINITY;
+        return std::isnan(a) || std::isnan(b) ? NAN : std::fmin(a, b);
+    case kMax:
+        if (args.empty())
+            return -INFINITY;
+        return std::isnan(a) || std::isnan(b) ? NAN : std::fmax(a, b);
+    case kSin:
+        return std::sin(a);
+    case kCos:
+        return std::cos(a);
+    case kAtan2:
+        return std::atan2(a, b);
+    case kTan:
+        return std::tan(a);
+    case kExp:
+        return std::exp(a);
+    case kLog:
+        return std::log(a);
+    case kSqrt:
+        return std::sqrt(a);
+    // Halves go up, negative ones too: round(-12.5) is -12.
+    case kRound:
+        return std::floor(a + 0.5);
+    case kRandom:
+        return vm.random();
+    case kFloor:
+        return std::floor(a);
+    case kCeil:
+        return std::ceil(a);
+    case kAtan:
+        return std::atan(a);
+    case kAsin:
+        return std::asin(a);
+    case kAcos:
+        return std::acos(a);
+    // The C library's pow: pow(1, NaN) and pow(x, 0) are 1.
+    case kPow:
+        return std::pow(a, b);
+    default:
+        return NAN;
     }
-    return best;
 }
 
-Value minFunction(Interpreter& vm, const Value&, std::span<const Value> args) {
-    return minMax(vm, args, false);
+template <std::size_t... I>
+constexpr std::array<NativeFunction, sizeof...(I)> makeTable(std::index_sequence<I...>) {
+    return {mathFunction<int(I)>...};
 }
 
-Value maxFunction(Interpreter& vm, const Value&, std::span<const Value> args) {
-    return minMax(vm, args, true);
-}
-
-Value powFunction(Interpreter& vm, const Value&, std::span<const Value> args) {
-    return std::pow(vm.toNumber(argAt(args, 0)), vm.toNumber(argAt(args, 1)));
-}
-
-Value atan2Function(Interpreter& vm, const Value&, std::span<const Value> args) {
-    return std::atan2(vm.toNumber(argAt(args, 0)), vm.toNumber(argAt(args, 1)));
-}
+constexpr auto kMathFunctions = makeTable(std::make_index_sequence<kMathCount>());
 
 } // namespace
+
+NativeFunction mathNative(int index) {
+    if (index < 0 || index >= kMathCount)
+        return mathFunction<kInvalid>;
+    return kMathFunctions[std::size_t(index)];
+}
 
 void installMathBuiltins(Interpreter& vm) {
     Object* math = vm.makeObject();
     vm.global()->define("Math", math, kDontEnum);
-    vm.defineMethod(math, "abs", unary<std::fabs>);
-    vm.defineMethod(math, "floor", unary<std::floor>);
-    vm.defineMethod(math, "ceil", unary<std::ceil>);
-    vm.defineMethod(math, "round", unary<roundHalfUp>);
-    vm.defineMethod(math, "sqrt", unary<std::sqrt>);
-    vm.defineMethod(math, "sin", unary<std::sin>);
-    vm.defineMethod(math, "cos", unary<std::cos>);
-    vm.defineMethod(math, "tan", unary<std::tan>);
-    vm.defineMethod(math, "asin", unary<std::asin>);
-    vm.defineMethod(math, "acos", unary<std::acos>);
-    vm.defineMethod(math, "atan", unary<std::atan>);
-    vm.defineMethod(math, "exp", unary<std::exp>);
-    vm.defineMethod(math, "log", unary<std::log>);
-    vm.defineMethod(math, "atan2", atan2Function);
-    vm.defineMethod(math, "pow", powFunction);
-    vm.defineMethod(math, "min", minFunction);
-    vm.defineMethod(math, "max", maxFunction);
-    vm.defineMethod(math, "random", random);
+    for (int i = 0; i < kMathCount; ++i)
+        vm.defineMethod(math, kMathNames[std::size_t(i)], kMathFunctions[std::size_t(i)]);
     const uint16_t constant = kDontEnum | kDontDelete | kReadOnly;
-    math->define("PI", M_PI, constant);
     math->define("E", M_E, constant);
-    math->define("LN2", M_LN2, constant);
     math->define("LN10", M_LN10, constant);
-    math->define("LOG2E", M_LOG2E, constant);
+    math->define("LN2", M_LN2, constant);
     math->define("LOG10E", M_LOG10E, constant);
+    math->define("LOG2E", M_LOG2E, constant);
+    math->define("PI", M_PI, constant);
     math->define("SQRT1_2", M_SQRT1_2, constant);
     math->define("SQRT2", M_SQRT2, constant);
 }

@@ -16,7 +16,8 @@ Value primitiveOf(const Value& thisValue) {
 
 Value numberConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     double n = args.empty() ? 0.0 : vm.toNumber(args[0]);
-    if (auto* p = dynamic_cast<PrimitiveObject*>(thisValue.object())) {
+    if (auto* p = dynamic_cast<PrimitiveObject*>(thisValue.object());
+        p && p->kind() == ObjectKind::Number) {
         p->primitive = n;
         return Value();
     }
@@ -42,10 +43,14 @@ Value valueOfMethod(Interpreter&, const Value& thisValue, std::span<const Value>
 
 Value booleanConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     bool b = !args.empty() && vm.toBoolean(args[0]);
-    if (auto* p = dynamic_cast<PrimitiveObject*>(thisValue.object())) {
+    if (auto* p = dynamic_cast<PrimitiveObject*>(thisValue.object());
+        p && p->kind() == ObjectKind::Boolean) {
         p->primitive = b;
         return Value();
     }
+    // Boolean() as a function without an argument answers undefined, not false.
+    if (args.empty())
+        return Value();
     return b;
 }
 
