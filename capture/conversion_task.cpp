@@ -52,6 +52,8 @@ TaskResult ConversionTask::run() {
         return failed(sound.message());
     if (Status fits = checkVideoCompressorForOutput(m_settings); !fits)
         return failed(fits.message());
+    if (Status choice = checkRecordingChoice(m_settings); !choice)
+        return failed(choice.message());
     if (!m_watermark && m_settings.watermarkEnabled && !m_settings.watermarkFile.empty()) {
         WatermarkPictureResult picture = loadWatermarkPicture(m_settings.watermarkFile);
         if (!picture)
@@ -63,7 +65,7 @@ TaskResult ConversionTask::run() {
     for (const std::string& warning : m_source->warnings())
         result.warn(warning);
 
-    // Recording: every movie frame into the frame store.
+    // Recording: the movie's frames, as the recording mode chooses them, into the frame store.
     RecordingSession recording(m_settings, std::move(m_source));
     if (!recording.open())
         return failed(recording.errorString());
