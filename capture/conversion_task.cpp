@@ -75,6 +75,10 @@ TaskResult ConversionTask::run() {
     const bool recorded = !m_cancel.load() && recording.runFrameByFrame();
     const bool closed = recording.finish();
     result.framesRecorded = recording.recordCount();
+    if (recording.reachedPlayBound())
+        result.warn("The movie never came to rest: the recording stopped after " +
+                    std::to_string(kPlayMaxSeconds / 60) +
+                    " minutes of movie time; a duration or a frame count ends it sooner.");
     if (m_cancel.load() || !recorded || !closed) {
         recording.discardFrames();
         if (m_cancel.load()) {

@@ -205,9 +205,11 @@ bool RecordingSession::recordPlay() {
     m_player->restart();
     uint64_t previous = 0;
     int still = 0;
+    m_reachedPlayBound = false;
     for (int n = 0; n < limit; ++n) {
         if (!reportProgress(n, limit))
             break;
+        m_reachedPlayBound = n + 1 == playBound(m_settings);
         if (n > 0)
             m_player->tick();
         if (!captureFrame(true))
@@ -217,8 +219,10 @@ bool RecordingSession::recordPlay() {
         const uint64_t signature = m_player->displaySignature();
         still = n > 0 && rootAtRest && signature == previous ? still + 1 : 0;
         previous = signature;
-        if (still >= restTicks)
+        if (still >= restTicks) {
+            m_reachedPlayBound = false;
             break;
+        }
     }
     return true;
 }

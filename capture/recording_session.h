@@ -100,6 +100,9 @@ public:
     int recordCount() const { return m_store ? m_store->recordCount() : 0; }
     std::vector<std::string> fileList() const;
     const std::string& errorString() const { return m_error; }
+    // True when a play recording ran to the play bound: the movie never came to rest and
+    // no smaller limit was set.
+    bool reachedPlayBound() const { return m_reachedPlayBound; }
 
     // What the encoding phase needs after a successful recording. `recordedSoundPath` is
     // the WAV file recorded from the movie, if any.
@@ -124,6 +127,7 @@ private:
     std::atomic<bool> m_stopRequested{false};
     RecordingProgressCallback m_progress;
     std::string m_error;
+    bool m_reachedPlayBound = false;
 };
 
 } // namespace swivio
