@@ -29,6 +29,7 @@ enum class Movie {
     StopOnFirst,   // four frames, stop() on the first, the clip moving
     BackToSecond,  // four frames, gotoAndPlay(2) on the fourth
     StopOnLast,    // three frames, stop() on the last
+    ClipAfterStop, // the same with the clip moving
     Loops,         // two frames, no script: loops for ever
     OneFrame,      // one frame, nothing moves
 };
@@ -48,6 +49,8 @@ MovieShape shapeOf(Movie movie) {
         return {4, 10, false, 3};
     case Movie::StopOnLast:
         return {3, 10, false, 2};
+    case Movie::ClipAfterStop:
+        return {3, 10, true, 2};
     case Movie::Loops:
         return {2, 1, false, -1};
     case Movie::OneFrame:
@@ -221,6 +224,9 @@ INSTANTIATE_TEST_SUITE_P(
                  join({0, 1}, repeat({2}, 11)), {}},
         ModeCase{"PlayEndsAtRestWithinTheLimit", M::StopOnLast, R::Play, 0, 0, 100,
                  join({0, 1}, repeat({2}, 11)), {}},
+        // A clip still moving keeps the movie from resting.
+        ModeCase{"PlayClipAfterStop", M::ClipAfterStop, R::Play, 0, 0, 20,
+                 join({0, 1}, repeat({2}, 18)), repeat({0, 1}, 20)},
         // A one-frame root rests from the start.
         ModeCase{"PlayOneFrame", M::OneFrame, R::Play, 0, 0, 0, repeat({0}, 11), {}},
         // A movie that never rests stops at the bound: 10 minutes at one frame a second.
