@@ -61,8 +61,8 @@ Status checkRecordingChoice(const ConversionSettings& s) {
     const int length = std::max(s.movieLength, 0);
     const auto bad = [length](int frame) { return frame < 0 || frame > length; };
     if (bad(s.firstRecordedFrame) || bad(s.lastRecordedFrame)) {
-        return Status::failure("The frames to record must lie within the movie's " +
-                               std::to_string(length) + " frames.");
+        return Status::failure("The frames to record must lie within the movie's frames (1 to " +
+                               std::to_string(length) + ").");
     }
     const TimelineRange range = timelineRange(s);
     if (length > 0 && range.first > range.last) {

@@ -332,7 +332,7 @@ TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
         {{"convert", movie, "--codec", "0", "--quality", "50"}, "has no quality setting"},
         {{"convert", movie, "--frames", "2-1"}, "--frames"},
         {{"convert", movie, "--frames", "1-x"}, "--frames"},
-        {{"convert", movie, "--frames", "1-3"}, "within the movie's 2 frames"},
+        {{"convert", movie, "--frames", "1-3"}, "within the movie's frames (1 to 2)"},
         {{"convert", movie, "--frames", "2"}, "Without --play"},
         {{"convert", movie, "--play", "--frames", "1-2"}, "not a range"},
         {{"convert", movie, "--duration", "1"}, "--duration needs --play"},
