@@ -182,9 +182,9 @@ bool RecordingSession::recordTimeline() {
     m_player->restart();
     for (int i = 0; i <= range.last; ++i) {
         const bool recorded = i >= range.first;
-        if (recorded && !reportProgress(i - range.first, count))
-            break;
-        if (!recorded && m_stopRequested.load())
+        // The frames played before the range report as the wait for the first record, so a
+        // long run-up can still be cancelled.
+        if (!reportProgress(std::max(i - range.first, 0), count))
             break;
         // Every output frame is one tick of the whole movie, so scripts run and nested
         // clips play; the root is put back where its scripts would take it off frame i.

@@ -35,7 +35,8 @@ Status checkRecordingChoice(const ConversionSettings& settings);
 // play limit within the play bound (kPlayMaxSeconds at the movie's rate).
 int plannedRecordCount(const ConversionSettings& settings);
 
-// One report of the frame-by-frame loop, before record `frameIndex` is made.
+// One report of the frame-by-frame loop, before record `frameIndex` is made (repeated for
+// each frame a timeline range plays before its first record).
 struct RecordingProgress {
     int frameIndex = 0;  // 0-based, counting records
     int frameCount = 0;  // plannedRecordCount (play mode may end sooner)
