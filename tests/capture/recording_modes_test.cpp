@@ -226,8 +226,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Halted on the last frame: one more second (10 ticks) of the still picture.
         ModeCase{"PlayEndsAtRest", M::StopOnLast, R::Play, 0, 0, 0,
                  join({0, 1}, repeat({2}, 11)), {}},
-        ModeCase{"PlayEndsAtRestWithinTheLimit", M::StopOnLast, R::Play, 0, 0, 100,
-                 join({0, 1}, repeat({2}, 11)), {}},
         // A clip still moving keeps the movie from resting.
         ModeCase{"PlayClipAfterStop", M::ClipAfterStop, R::Play, 0, 0, 20,
                  join({0, 1}, repeat({2}, 18)), repeat({0, 1}, 20)},
