@@ -52,6 +52,8 @@ TaskResult ConversionTask::run() {
         return failed(sound.message());
     if (Status fits = checkVideoCompressorForOutput(m_settings); !fits)
         return failed(fits.message());
+    if (Status choice = checkRecordingChoice(m_settings); !choice)
+        return failed(choice.message());
     if (!m_watermark && m_settings.watermarkEnabled && !m_settings.watermarkFile.empty()) {
         WatermarkPictureResult picture = loadWatermarkPicture(m_settings.watermarkFile);
         if (!picture)
@@ -63,7 +65,7 @@ TaskResult ConversionTask::run() {
     for (const std::string& warning : m_source->warnings())
         result.warn(warning);
 
-    // Recording: every movie frame into the frame store.
+    // Recording: the movie's frames, as the recording mode chooses them, into the frame store.
     RecordingSession recording(m_settings, std::move(m_source));
     if (!recording.open())
         return failed(recording.errorString());
@@ -73,6 +75,10 @@ TaskResult ConversionTask::run() {
     const bool recorded = !m_cancel.load() && recording.runFrameByFrame();
     const bool closed = recording.finish();
     result.framesRecorded = recording.recordCount();
+    if (recording.reachedPlayBound())
+        result.warn("The movie never came to rest: the recording stopped after " +
+                    std::to_string(kPlayMaxSeconds / 60) +
+                    " minutes of movie time; a duration or a frame count ends it sooner.");
     if (m_cancel.load() || !recorded || !closed) {
         recording.discardFrames();
         if (m_cancel.load()) {

@@ -21,7 +21,7 @@ MovieProperties movieProperties(const MovieSource& source);
 enum class ConversionPhase { Recording, Encoding };
 
 // One report of a running conversion: before record `index` of the recording (index from
-// 0, of `count` movie frames), or after output frame `index` of the encoding (of `count`
+// 0, of `count` planned records; a play recording may end sooner), or after output frame `index` of the encoding (of `count`
 // output frames).
 struct TaskProgress {
     ConversionPhase phase = ConversionPhase::Recording;
@@ -45,9 +45,9 @@ struct TaskResult : ConversionResult {
 
 // One whole frame-by-frame conversion, as the command line and the windows run it: checks
 // what must hold before recording (the movie, the output as checkConversionOutput does, the
-// imported sound, the watermark picture, the video compressor's size rule), records every
-// movie frame into temporary frame files, encodes them into the output, and deletes the
-// temporary files whatever happens.
+// imported sound, the watermark picture, the video compressor's size rule, the recording
+// choice), records the movie as its recording mode says into temporary frame files, encodes
+// them into the output, and deletes the temporary files whatever happens.
 class ConversionTask {
 public:
     // `settings` are complete (applySettingsRules has run); `source` is the movie they were

@@ -1,5 +1,7 @@
 #include "capture/recording_session.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +28,60 @@ Result<std::string> frameFileFolder(const ConversionSettings& settings) {
             first = Status::failure(probe.message());
     }
     return Result<std::string>(first);
+}
+
+namespace {
+
+// The timeline range as 0-based root frames, inclusive.
+struct TimelineRange {
+    int first = 0;
+    int last = -1;
+};
+
+TimelineRange timelineRange(const ConversionSettings& s) {
+    TimelineRange range;
+    range.first = s.firstRecordedFrame > 0 ? s.firstRecordedFrame - 1 : 0;
+    range.last = s.lastRecordedFrame > 0 ? s.lastRecordedFrame - 1 : s.movieLength - 1;
+    return range;
+}
+
+int playBound(const ConversionSettings& s) {
+    const double rate = s.movieFrameRate > 0 ? s.movieFrameRate : 12.0;
+    return std::max(1, int(std::ceil(rate * kPlayMaxSeconds)));
+}
+
+} // namespace
+
+Status checkRecordingChoice(const ConversionSettings& s) {
+    if (s.recordingMode == RecordingMode::Play) {
+        if (s.playFrameLimit < 0)
+            return Status::failure("The number of frames to record cannot be negative.");
+        return {};
+    }
+    const int length = std::max(s.movieLength, 0);
+    const auto bad = [length](int frame) { return frame < 0 || frame > length; };
+    if (bad(s.firstRecordedFrame) || bad(s.lastRecordedFrame)) {
+        return Status::failure("The frames to record must lie within the movie's frames (1 to " +
+                               std::to_string(length) + ").");
+    }
+    const TimelineRange range = timelineRange(s);
+    if (length > 0 && range.first > range.last) {
+        return Status::failure("The first frame to record (" + std::to_string(range.first + 1) +
+                               ") comes after the last (" + std::to_string(range.last + 1) +
+                               ").");
+    }
+    return {};
+}
+
+int plannedRecordCount(const ConversionSettings& s) {
+    if (s.movieLength <= 0)
+        return 0;
+    if (s.recordingMode == RecordingMode::Play) {
+        const int bound = playBound(s);
+        return s.playFrameLimit > 0 ? std::min(s.playFrameLimit, bound) : bound;
+    }
+    const TimelineRange range = timelineRange(s);
+    return std::max(range.last - range.first + 1, 0);
 }
 
 RecordingSession::RecordingSession(ConversionSettings settings,
@@ -92,33 +148,81 @@ bool RecordingSession::captureFrame(bool isNewPicture) {
     return true;
 }
 
+bool RecordingSession::reportProgress(int index, int count) {
+    if (m_stopRequested.load())
+        return false;
+    if (!m_progress)
+        return true;
+    RecordingProgress progress;
+    progress.frameIndex = index;
+    progress.frameCount = count;
+    char text[64];
+    std::snprintf(text, sizeof text, "%d/%d frames", index + 1, count);
+    progress.text = text;
+    if (m_progress(progress))
+        return true;
+    m_stopRequested.store(true);
+    return false;
+}
+
 bool RecordingSession::runFrameByFrame() {
     m_stopRequested.store(false);
+    if (Status fits = checkRecordingChoice(m_settings); !fits)
+        return fail(fits.message());
     if (!start())
         return false;
-    const int length = m_settings.movieLength;
-    for (int i = 0; i < length && !m_stopRequested.load(); ++i) {
-        if (m_progress) {
-            RecordingProgress progress;
-            progress.frameIndex = i;
-            progress.frameCount = length;
-            char text[64];
-            std::snprintf(text, sizeof text, "%d/%d frames", i + 1, length);
-            progress.text = text;
-            if (!m_progress(progress)) {
-                m_stopRequested.store(true);
-                break;
-            }
-        }
-        // Seeking alone would leave nested clips frozen on the frame they showed when
-        // placed, which is not what the movie looks like when it plays. So the first frame
-        // is a seek and every later one a full tick of the movie (every clip advances,
-        // the root stays halted) followed by the seek of the root to frame i.
+    if (m_settings.movieLength <= 0)
+        return true;
+    return m_settings.recordingMode == RecordingMode::Play ? recordPlay() : recordTimeline();
+}
+
+bool RecordingSession::recordTimeline() {
+    const TimelineRange range = timelineRange(m_settings);
+    const int count = range.last - range.first + 1;
+    m_player->restart();
+    for (int i = 0; i <= range.last; ++i) {
+        const bool recorded = i >= range.first;
+        // The frames played before the range report as the wait for the first record, so a
+        // long run-up can still be cancelled.
+        if (!reportProgress(std::max(i - range.first, 0), count))
+            break;
+        // Every output frame is one tick of the whole movie, so scripts run and nested
+        // clips play; the root is put back where its scripts would take it off frame i.
         if (i > 0)
             m_player->tick();
-        m_player->gotoFrame(i);
+        m_player->forceFrame(i);
+        if (recorded && !captureFrame(true))
+            return false;
+    }
+    return true;
+}
+
+bool RecordingSession::recordPlay() {
+    const int limit = plannedRecordCount(m_settings);
+    const float rate = m_settings.movieFrameRate > 0 ? m_settings.movieFrameRate : 12.0f;
+    // One second of movie time, in ticks.
+    const int restTicks = std::max(1, int(std::ceil(rate)));
+    m_player->restart();
+    uint64_t previous = 0;
+    int still = 0;
+    m_reachedPlayBound = false;
+    for (int n = 0; n < limit; ++n) {
+        if (!reportProgress(n, limit))
+            break;
+        m_reachedPlayBound = n + 1 == playBound(m_settings);
+        if (n > 0)
+            m_player->tick();
         if (!captureFrame(true))
             return false;
+        // A one-frame root never moves on by itself, playing or not.
+        const bool rootAtRest = m_player->atEnd() || m_player->movieLength() <= 1;
+        const uint64_t signature = m_player->displaySignature();
+        still = n > 0 && rootAtRest && signature == previous ? still + 1 : 0;
+        previous = signature;
+        if (still >= restTicks) {
+            m_reachedPlayBound = false;
+            break;
+        }
     }
     return true;
 }

@@ -23,10 +23,23 @@ namespace swivio {
 // does not. Fails, naming the folder and the cause, when no folder can take a file.
 Result<std::string> frameFileFolder(const ConversionSettings& settings);
 
-// One report of the frame-by-frame loop, before frame `frameIndex` is recorded.
+// The longest play-mode recording, in seconds of movie time: a movie that never comes to
+// rest stops there.
+inline constexpr int kPlayMaxSeconds = 600;
+
+// Whether the settings' recording choice fits their movie: a timeline range inside the
+// movie's frames, first before last; a play limit not negative. Fails saying what is wrong.
+Status checkRecordingChoice(const ConversionSettings& settings);
+
+// How many output frames the recording makes at most: the timeline range's length, or the
+// play limit within the play bound (kPlayMaxSeconds at the movie's rate).
+int plannedRecordCount(const ConversionSettings& settings);
+
+// One report of the frame-by-frame loop, before record `frameIndex` is made (repeated for
+// each frame a timeline range plays before its first record).
 struct RecordingProgress {
-    int frameIndex = 0;  // 0-based
-    int frameCount = 0;  // movieLength
+    int frameIndex = 0;  // 0-based, counting records
+    int frameCount = 0;  // plannedRecordCount (play mode may end sooner)
     std::string text;    // "%d/%d frames" with frameIndex + 1 and the frame count
 };
 
@@ -61,10 +74,14 @@ public:
     // store cannot write (errorString()).
     bool captureFrame(bool isNewPicture);
 
-    // Frame by frame: records every frame of the movie in order, as it looks when the
-    // movie plays to that frame (nested clips animating). A movie length of 0 records
-    // nothing. Ends early, successfully, when a stop is requested; fails when the frame
-    // store fails.
+    // Frame by frame, as settings.recordingMode says (see RecordingMode). Timeline: the
+    // movie restarts and every tick of it up to the range's last root frame is played,
+    // those in the range recorded, each showing its own root frame. Play: the movie
+    // restarts and plays, a record per tick, until the play limit, the play bound, or one
+    // second of movie time at rest (the root halted on its last frame, or a one-frame root,
+    // and the picture unchanged). A movie length of 0 records nothing. Ends early,
+    // successfully, when a stop is requested; fails when the frame store fails or the
+    // recording choice does not fit the movie.
     bool runFrameByFrame();
 
     // May be called from any thread; the loop stops before its next frame.
@@ -84,6 +101,9 @@ public:
     int recordCount() const { return m_store ? m_store->recordCount() : 0; }
     std::vector<std::string> fileList() const;
     const std::string& errorString() const { return m_error; }
+    // True when a play recording ran to the play bound: the movie never came to rest and
+    // no smaller limit was set.
+    bool reachedPlayBound() const { return m_reachedPlayBound; }
 
     // What the encoding phase needs after a successful recording. `recordedSoundPath` is
     // the WAV file recorded from the movie, if any.
@@ -94,6 +114,10 @@ public:
 
 private:
     bool fail(std::string message);
+    // False when the loop should stop before record `index` of `count`.
+    bool reportProgress(int index, int count);
+    bool recordTimeline();
+    bool recordPlay();
 
     ConversionSettings m_settings;
     FrameGeometry m_geometry;
@@ -104,6 +128,7 @@ private:
     std::atomic<bool> m_stopRequested{false};
     RecordingProgressCallback m_progress;
     std::string m_error;
+    bool m_reachedPlayBound = false;
 };
 
 } // namespace swivio

@@ -115,7 +115,10 @@ int runConvert(int argc, char** argv) {
     task.setWatermarkPicture(watermark);
     std::optional<ProgressBar> bar;
     ConversionPhase shown = ConversionPhase::Recording;
+    int planned = 0;
     task.setProgressCallback([&](const TaskProgress& p) {
+        if (p.phase == ConversionPhase::Recording)
+            planned = p.count;
         if (!bar || p.phase != shown) {
             if (bar)
                 bar->finish();
@@ -128,7 +131,7 @@ int runConvert(int argc, char** argv) {
     const TaskResult result = task.run();
     if (bar) {
         if (result.phase == ConversionPhase::Recording)
-            bar->update(result.framesRecorded, settings.movieLength);
+            bar->update(result.framesRecorded, planned);
         bar->finish();
     }
     for (const std::string& warning : result.warnings())

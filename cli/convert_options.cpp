@@ -1,10 +1,12 @@
 #include "cli/convert_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <map>
 
+#include "capture/recording_session.h"
 #include "cli/arguments.h"
 #include "crop/watermark_rules.h"
 #include "encode/output_choices.h"
@@ -88,6 +90,35 @@ Status parseRate(Options& o, const std::string&, const std::string& v) {
     return {};
 }
 
+// --frames: "A-B" (a range of root frames, 1-based) or "N" (a number of output frames).
+Status parseFrames(Options& o, const std::string& option, const std::string& v) {
+    constexpr int kMost = 100000000;
+    const auto dash = v.find('-');
+    if (dash == std::string::npos) {
+        o.frameLimit = parseInteger(v, 1, kMost);
+        o.frameRange.reset();
+        if (!o.frameLimit)
+            return badValue(option, v, "A-B or N, frames counted from 1");
+        return {};
+    }
+    const auto first = parseInteger(v.substr(0, dash), 1, kMost);
+    const auto last = parseInteger(v.substr(dash + 1), 1, kMost);
+    if (!first || !last || *first > *last)
+        return badValue(option, v, "A-B with 1 <= A <= B, or N");
+    o.frameRange = std::array<int, 2>{*first, *last};
+    o.frameLimit.reset();
+    return {};
+}
+
+Status parseDuration(Options& o, const std::string& option, const std::string& v) {
+    char* end = nullptr;
+    const double seconds = std::strtod(v.c_str(), &end);
+    if (v.empty() || *end != '\0' || !(seconds > 0) || !std::isfinite(seconds))
+        return badValue(option, v, "a number of seconds above 0");
+    o.duration = seconds;
+    return {};
+}
+
 // The options that take a value, each with what it does with it.
 const std::map<std::string, OptionSetter>& valueOptions() {
     static const std::array<const char*, 3> kTypes = {"avi", "mpeg", "images"};
@@ -114,6 +145,8 @@ const std::map<std::string, OptionSetter>& valueOptions() {
                               "dvd-ntsc, dvd-pal, svcd-ntsc, svcd-pal, vcd-ntsc or vcd-pal")},
         {"--size", parsed(&O::size, parseSize, "WIDTHxHEIGHT, each 1 to 8192")},
         {"--rate", parseRate},
+        {"--frames", parseFrames},
+        {"--duration", parseDuration},
         {"--crop", parsed(&O::crop, parseRect, "X,Y,WIDTH,HEIGHT")},
         {"--jpeg-quality", parsed(&O::jpegQuality, parseQuality, "1 to 100")},
         {"--gif-palette", named(&O::gifPalette, kGifPalettes, "standard or adaptive")},
@@ -165,6 +198,38 @@ Status notApplying(const ConvertOptions& o, const ConversionSettings& s) {
     return result;
 }
 
+// The recording mode and its limits, checked against the movie.
+Status setRecordingMode(const ConvertOptions& o, ConversionSettings& s) {
+    s.recordingMode = o.play ? RecordingMode::Play : RecordingMode::Timeline;
+    s.firstRecordedFrame = 0;
+    s.lastRecordedFrame = 0;
+    s.playFrameLimit = 0;
+    if (o.play) {
+        if (o.frameRange)
+            return Status::failure("With --play, --frames takes a number of output frames, "
+                                   "not a range.");
+        const double rate = s.movieFrameRate > 0 ? s.movieFrameRate : 12.0;
+        // The bound keeps the product in range; the recording applies its own anyway.
+        const double most = double(kPlayMaxSeconds) * rate;
+        int limit = o.frameLimit.value_or(0);
+        if (o.duration) {
+            const int frames = int(std::ceil(std::min(*o.duration * rate, most)));
+            limit = limit > 0 ? std::min(limit, frames) : frames;
+        }
+        s.playFrameLimit = std::max(limit, 0);
+    } else {
+        if (o.duration)
+            return Status::failure("--duration needs --play.");
+        if (o.frameLimit)
+            return Status::failure("Without --play, --frames takes a range A-B of frames.");
+        if (o.frameRange) {
+            s.firstRecordedFrame = (*o.frameRange)[0];
+            s.lastRecordedFrame = (*o.frameRange)[1];
+        }
+    }
+    return checkRecordingChoice(s);
+}
+
 } // namespace
 
 const char* convertUsage() {
@@ -173,6 +238,25 @@ const char* convertUsage() {
            "\n"
            "Records MOVIE frame by frame and writes an AVI file, an MPEG file, a series of\n"
            "pictures or an animated GIF.\n"
+           "\n"
+           "Recording modes (the movie's ActionScript runs in both):\n"
+           "  timeline (default)      output frame i shows the movie's main timeline on frame i;\n"
+           "                          every output frame is one tick of the whole movie, so\n"
+           "                          scripts run and nested clips play, but where a script\n"
+           "                          would stop the main timeline or send it elsewhere it is\n"
+           "                          put back on frame i. Records every frame, or:\n"
+           "  --frames A-B            main-timeline frames A to B only (from 1, inclusive); the\n"
+           "                          frames before A still play, unrecorded\n"
+           "  --play                  play mode: the movie plays as a viewer sees it, scripts in\n"
+           "                          charge, never seeked (movies driven by scripts, such as\n"
+           "                          one-frame movies animated in onEnterFrame, need this). It\n"
+           "                          ends when the main timeline is halted on its last frame\n"
+           "                          (or has one frame) and the picture has not changed for one\n"
+           "                          second of movie time, or after:\n"
+           "  --duration SECONDS      seconds of movie time (with --play)\n"
+           "  --frames N              N output frames (with --play)\n"
+           "                          whichever comes first, and never after 10 minutes of\n"
+           "                          movie time\n"
            "\n"
            "  -o PATH                 output file (AVI, MPEG, animated GIF) or folder (pictures);\n"
            "                          by default beside the movie. A name ending in .avi, .mpg,\n"
@@ -228,6 +312,8 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
             o.help = true;
         } else if (arg == "--list-codecs") {
             o.listCodecs = true;
+        } else if (arg == "--play") {
+            o.play = true;
         } else if (arg == "--keep-aspect") {
             o.keepAspect = true;
         } else if (arg == "--dither" || arg == "--no-dither") {
@@ -330,6 +416,8 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
     if (Status st = setFrameRate(s, o.rate, o.rateOriginal); !st)
         return st;
     if (Status st = checkMovieForConversion(s); !st)
+        return st;
+    if (Status st = setRecordingMode(o, s); !st)
         return st;
     if (o.audio) {
         if (Status st = setImportedSound(s, *o.audio); !st)

@@ -49,6 +49,10 @@ struct ConvertOptions {
     std::optional<uint32_t> watermarkKey; // 0x00BBGGRR
     std::optional<int> watermarkOpacity;  // 0..255
     std::optional<std::string> workDir;
+    bool play = false;                            // --play: record as the movie plays
+    std::optional<std::array<int, 2>> frameRange; // --frames A-B: root frames, 1-based
+    std::optional<int> frameLimit;                // --frames N: output frames (--play)
+    std::optional<double> duration;               // --duration SECONDS (--play)
 };
 
 // Parses the arguments after "convert". Fails with a message naming the bad argument.

@@ -19,6 +19,11 @@ enum class MpegType : int32_t {
     VcdPal = 5,
 };
 enum class ImageType : int32_t { Bmp = 0, Png = 1, Jpeg = 2, Gif = 3, AnimatedGif = 4 };
+// How the recording plays the movie. Timeline: output frame i shows root frame i, every
+// output frame one tick of the whole movie (scripts run, nested clips play) with the root put
+// back on frame i where its scripts would move it. Play: the movie plays as a viewer sees
+// it, scripts in charge, never seeked; it ends by a frame limit or when it comes to rest.
+enum class RecordingMode : int32_t { Timeline = 0, Play = 1 };
 // The colours of GIF pictures: the fixed 256-colour palette, or one fitted to each picture.
 enum class GifPalette : int32_t { Standard = 0, Adaptive = 1 };
 
@@ -39,6 +44,14 @@ struct ConversionSettings {
     // The animated GIF's own file name when one was chosen; empty: "<outputFolder>/<movie
     // title>.gif". Not persisted.
     std::string animatedGifFile;
+    // How the movie is recorded; not persisted (each conversion chooses).
+    RecordingMode recordingMode = RecordingMode::Timeline;
+    // Timeline: the root frames recorded, 1-based and inclusive; 0 means the first (or the
+    // last) frame. The frames before the first still play, unrecorded.
+    int32_t firstRecordedFrame = 0;
+    int32_t lastRecordedFrame = 0;
+    // Play: at most this many output frames; 0 leaves only the recording's own bound.
+    int32_t playFrameLimit = 0;
     int32_t tempPathIndex = 0; // 0: working folder = folder of the output file; 1: tempPath
     std::string tempPath;
     ConversionMode conversionMode = ConversionMode::Interactive;

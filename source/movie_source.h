@@ -62,6 +62,19 @@ public:
     // True on the last frame while halted there: nothing more will change without a seek.
     virtual bool atEnd() const = 0;
 
+    // Recording. restart() opens the movie afresh as a viewer would see it start: its scripts
+    // run anew from the first frame, and the movie plays unless those scripts halt it. Then
+    // tick() plays it on without ever forcing the root.
+    virtual void restart() = 0;
+    // Puts the root on `frame` (0-based, clamped) whatever its scripts do: nothing when it is
+    // there already, else a seek that runs the frame's scripts, and when those move the root
+    // away again, a seek that shows the frame and leaves its scripts for the next tick.
+    // Whether the root plays is unchanged.
+    virtual void forceFrame(int frame) = 0;
+    // A cheap fingerprint of what paint() would draw now: equal values mean the same picture
+    // (the converse is likely but not promised).
+    virtual uint64_t displaySignature() = 0;
+
     // The colour behind the movie, 0x00BBGGRR.
     virtual uint32_t backgroundColor() const = 0;
     // Paints what the movie shows now into `frame`: the background colour, then the

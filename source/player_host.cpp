@@ -1,5 +1,6 @@
 #include "source/player_host.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "source/swf_movie_file.h"
@@ -44,11 +45,13 @@ void PlayerHost::takeProperties(const SwfMovieFile& file) {
 
 PlayerHost::~PlayerHost() = default;
 
-void PlayerHost::show(std::shared_ptr<const swf::Movie> movie) {
+void PlayerHost::show(std::shared_ptr<const swf::Movie> movie, bool playing) {
     m_movie = std::move(movie);
-    m_player = m_movie ? std::make_unique<swf::MoviePlayer>(m_movie) : nullptr;
+    swf::PlayerOptions options;
+    options.moviePath = m_moviePath;
+    m_player = m_movie ? std::make_unique<swf::MoviePlayer>(m_movie, options) : nullptr;
     // A freshly loaded movie waits on its first frame until asked to play.
-    if (m_player)
+    if (m_player && !playing)
         m_player->stop();
     m_isFlv = false;
 }
@@ -68,12 +71,14 @@ bool PlayerHost::load(const std::string& path) {
         m_error = file.message();
         return false;
     }
+    m_moviePath = path;
     show(file->movie);
     takeProperties(*file);
     return true;
 }
 
 void PlayerHost::setMovie(const std::string& path) {
+    m_moviePath = path;
     if (path.empty()) {
         show(nullptr);
         return;
@@ -129,6 +134,60 @@ bool PlayerHost::atEnd() const {
            (!m_player->isPlaying() && m_player->currentFrame() + 1 >= m_player->frameCount());
 }
 
+void PlayerHost::restart() {
+    // A new player: the scripts' state and the first frame's scripts start over, and
+    // whether the root plays is theirs to say.
+    if (m_movie)
+        show(m_movie, true);
+}
+
+void PlayerHost::forceFrame(int frame) {
+    if (!m_player)
+        return;
+    frame = std::clamp(frame, 0, std::max(m_player->frameCount() - 1, 0));
+    if (m_player->currentFrame() == frame)
+        return;
+    m_player->gotoFrame(frame);
+    // The frame's own scripts sent the root elsewhere (a gotoAndPlay back to the start):
+    // running them again would do the same, so the timeline alone is seeked.
+    if (m_player->currentFrame() != frame)
+        m_player->gotoFrame(m_player->root(), frame);
+}
+
+uint64_t PlayerHost::displaySignature() {
+    if (!m_player)
+        return 0;
+    // FNV-1a over the fields that decide the picture. Shapes are shared, never rebuilt for
+    // a frame, so their addresses stand for their contents.
+    uint64_t hash = 14695981039346656037ull;
+    auto mix = [&hash](const void* data, std::size_t size) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        for (std::size_t i = 0; i < size; ++i)
+            hash = (hash ^ bytes[i]) * 1099511628211ull;
+    };
+    auto mixValue = [&mix](const auto& value) { mix(&value, sizeof value); };
+    mixValue(m_player->backgroundColor());
+    for (const swf::RenderCommand& c : m_player->commands()) {
+        mixValue(c.kind);
+        mixValue(c.shape.get());
+        const swf::Matrix& m = c.matrix;
+        for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty})
+            mixValue(v);
+        const swf::ColorTransform& t = c.colorTransform;
+        for (float v : {t.mr, t.mg, t.mb, t.ma, t.ar, t.ag, t.ab, t.aa})
+            mixValue(v);
+        mixValue(c.blendMode);
+        mixValue(c.filters.size());
+        for (const swf::Filter& f : c.filters) {
+            mixValue(f.type);
+            mixValue(f.color);
+            for (float v : {f.blurX, f.blurY, f.angle, f.distance, f.strength})
+                mixValue(v);
+        }
+    }
+    return hash;
+}
+
 uint32_t PlayerHost::backgroundColor() const {
     return m_player ? m_player->backgroundColor() : makeColor(255, 255, 255);
 }
@@ -151,6 +210,7 @@ void PlayerHost::paint(Frame& frame, const SourceViewport& viewport) {
 
 std::unique_ptr<MovieSource> PlayerHost::openAnother() const {
     auto other = std::make_unique<PlayerHost>();
+    other->m_moviePath = m_moviePath;
     other->show(m_movie);
     other->m_movieWidth = m_movieWidth;
     other->m_movieHeight = m_movieHeight;

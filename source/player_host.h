@@ -63,18 +63,25 @@ public:
     void gotoFrame(int frame) override;
     int currentFrame() const override;
     bool atEnd() const override;
+    void restart() override;
+    void forceFrame(int frame) override;
+    // Hashes the draw commands of the current frame and the background colour.
+    uint64_t displaySignature() override;
     // White when the movie sets none.
     uint32_t backgroundColor() const override;
     void paint(Frame& frame, const SourceViewport& viewport) override;
     std::unique_ptr<MovieSource> openAnother() const override;
 
 private:
-    void show(std::shared_ptr<const swf::Movie> movie);
+    // A new player of `movie` (null: none), halted on its first frame unless `playing`.
+    void show(std::shared_ptr<const swf::Movie> movie, bool playing = false);
     void takeProperties(const SwfMovieFile& file);
 
     std::shared_ptr<const swf::Movie> m_movie;
     std::unique_ptr<swf::MoviePlayer> m_player;
     std::vector<std::string> m_warnings;
+    // The movie's file, for scripts that read files beside it; empty when not known.
+    std::string m_moviePath;
     bool m_isFlv = false;
     int32_t m_movieWidth = 0;
     int32_t m_movieHeight = 0;

@@ -42,6 +42,9 @@ public:
     void gotoFrame(int frame) override { m_frame = std::clamp(frame, 0, m_frames - 1); }
     int currentFrame() const override { return m_frame; }
     bool atEnd() const override { return !m_playing && m_frame == m_frames - 1; }
+    void restart() override { m_playing = true, m_frame = 0; }
+    void forceFrame(int frame) override { gotoFrame(frame); }
+    uint64_t displaySignature() override { return uint64_t(m_frame); }
     uint32_t backgroundColor() const override { return makeColor(0, 0, 0); }
     void paint(Frame& frame, const SourceViewport& v) override {
         for (int y = v.clipY; y < v.clipY + v.clipHeight; ++y)

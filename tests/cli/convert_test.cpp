@@ -111,6 +111,37 @@ TEST(ConvertCommand, OutputRateKeepsTheMovieLength) {
     }
 }
 
+// How many frames each recording choice writes from a four-frame movie at 12 frames a
+// second that loops for ever.
+TEST(ConvertCommand, RecordingModesWriteTheFramesAskedFor) {
+    struct Case {
+        std::vector<std::string> options;
+        int outputFrames;
+    };
+    const Case cases[] = {
+        {{}, 4},
+        {{"--frames", "2-3"}, 2},
+        {{"--frames=4-4"}, 1},
+        {{"--play", "--frames", "9"}, 9},
+        {{"--play", "--duration", "0.5"}, 6},
+        {{"--play", "--duration", "2", "--frames", "5"}, 5},
+    };
+    TempDir dir;
+    const std::string movie = writeSquareMovie(dir);
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"convert", movie, "--size", "80x60", "-y"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliRun run = runCli(dir, args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const MediaInfo info = probeMedia(dir.file("square.avi"));
+        ASSERT_TRUE(info.opened);
+        EXPECT_EQ(info.decodedFrames, c.outputFrames) << args.back();
+    }
+    const CliRun help = runCli(dir, {"convert", "--help"});
+    for (const char* option : {"--play", "--frames A-B", "--frames N", "--duration", "10 minutes"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+}
+
 TEST(ConvertCommand, WatermarkLandsBesideTheBarsAtItsScaledPlace) {
     TempDir dir;
     const std::string movie = writeSquareMovie(dir, 2);
@@ -299,6 +330,13 @@ TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
         {{"convert", movie, "--quality", "0"}, "--quality"},
         {{"convert", movie, "--quality", "101"}, "--quality"},
         {{"convert", movie, "--codec", "0", "--quality", "50"}, "has no quality setting"},
+        {{"convert", movie, "--frames", "2-1"}, "--frames"},
+        {{"convert", movie, "--frames", "1-x"}, "--frames"},
+        {{"convert", movie, "--frames", "1-3"}, "within the movie's frames (1 to 2)"},
+        {{"convert", movie, "--frames", "2"}, "Without --play"},
+        {{"convert", movie, "--play", "--frames", "1-2"}, "not a range"},
+        {{"convert", movie, "--duration", "1"}, "--duration needs --play"},
+        {{"convert", movie, "--play", "--duration", "-1"}, "--duration"},
     };
     for (const Case& c : cases) {
         const CliRun run = runCli(dir, c.args);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "source/player_host.h"
+#include "tests/support/action_assembler.h"
 #include "tests/support/swf_movies.h"
 #include "tests/support/swf_shapes.h"
 #include "tests/support/swf_writer.h"
@@ -24,6 +25,35 @@ std::string writeMovie(const TempDir& dir, const std::string& name, int frames =
     const std::string path = dir.file(name);
     EXPECT_TRUE(w.writeFile(path));
     return path;
+}
+
+// A two-frame movie whose first frame goes to the second and stops there when _url names
+// its own file, and stops on the first otherwise.
+std::string writeUrlMovie(const TempDir& dir) {
+    const std::string path = dir.file("url.swf");
+    SwfWriter w;
+    w.frameCount = 2;
+    ActionAssembler a;
+    a.push("").push(15).op(ActionCode::GetProperty); // _url
+    a.push("file://" + path).op(ActionCode::StringEquals).branchIfTrue("own");
+    a.op(ActionCode::Stop).jump("end");
+    a.label("own").gotoFrame(1).op(ActionCode::Stop).label("end");
+    w.tag(TagCode::DoAction, a.build());
+    w.showFrame().showFrame().end();
+    EXPECT_TRUE(w.writeFile(path));
+    return path;
+}
+
+TEST(PlayerHost, ScriptsSeeTheMovieFileFromEveryStart) {
+    TempDir dir;
+    PlayerHost host;
+    ASSERT_TRUE(host.load(writeUrlMovie(dir)));
+    EXPECT_EQ(host.currentFrame(), 1);
+    host.stop();
+    host.restart();
+    EXPECT_EQ(host.currentFrame(), 1);
+    EXPECT_FALSE(host.isPlaying());
+    EXPECT_EQ(host.openAnother()->currentFrame(), 1);
 }
 
 TEST(PlayerHost, LoadsByTheLastFourCharactersOnly) {
