@@ -20,8 +20,7 @@ namespace {
 std::optional<std::string> importPath(const std::string& dir, const std::string& url) {
     // A scheme (http:, file:) or a drive letter has a colon; Windows separators and
     // absolute paths could leave the folder.
-    if (url.empty() || url.front() == '/' ||
-        url.find_first_of(":\\") != std::string::npos)
+    if (url.empty() || url.front() == '/' || url.find_first_of(":\\") != std::string::npos)
         return std::nullopt;
     std::string path = dir;
     std::size_t start = 0;

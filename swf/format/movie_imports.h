@@ -14,8 +14,9 @@ namespace swivio::swf {
 // above the movie's own; the copies' ids inside their parsed data are rewritten to match,
 // and the export is stored under the id the import gives it and exported under its name.
 // The source's root init actions for copied sprites are added to the importing frame.
-// Sources whose characters are copied are kept alive in movie.importedMovies. Names that
-// cannot be imported are skipped with a warning.
+// Every source given is kept alive in movie.importedMovies, as the copies view its body.
+// Names that cannot be imported (not exported there, or an id this movie already defines)
+// are skipped with a warning.
 void linkImports(MovieDefinition& movie,
                  std::span<const std::shared_ptr<const MovieDefinition>> sources);
 
