@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -18,12 +20,31 @@ namespace swivio::swf {
 // Fails with a message naming the file and the cause.
 Result<std::vector<uint8_t>> readMovieBytes(const std::string& path);
 
+// Bounds on what a movie's ImportAssets tags may read, nested imports included.
+constexpr int kMaxImportDepth = 4;  // a movie imports, that one imports, ... this deep
+constexpr int kMaxImportFiles = 32; // distinct files read for one movie
+constexpr std::size_t kMaxImportBytes = std::size_t(256) << 20; // their bodies together
+
+// Reads the file an ImportAssets tag names, given as a path relative to the folder of the
+// movie first loaded: '/'-separated, without "." or ".." parts, never absolute.
+using ImportReader = std::function<Result<std::vector<uint8_t>>(const std::string& relativePath)>;
+
+// Reads imported movies from a folder and below, and nothing outside it (symbolic links
+// leading out of it are refused too).
+ImportReader importsFromFolder(const std::filesystem::path& folder);
+
 class Movie {
 public:
     // Reads a whole movie from memory. Fails only when the bytes are not a movie (wrong
     // signature, a body that does not decompress, a header cut short); damaged tags after
     // the header are skipped and listed in warnings().
-    static Result<std::shared_ptr<const Movie>> load(std::span<const uint8_t> bytes);
+    // Without a reader, ImportAssets tags are ignored. With one, each tag's movie is read
+    // through it and its characters copied in (see linkImports); a file that is missing,
+    // not a movie, out of bounds or named by a URL other than a plain relative path is a
+    // warning, and the rest of the movie plays.
+    static Result<std::shared_ptr<const Movie>> load(std::span<const uint8_t> bytes,
+                                                     const ImportReader& imports = {});
+    // Reads the movie and, from its folder and below, the movies it imports from.
     static Result<std::shared_ptr<const Movie>> loadFile(const std::string& path);
 
     int version() const { return m_definition->file.version; }

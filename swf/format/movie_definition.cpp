@@ -46,6 +46,7 @@ enum Tag : uint16_t {
     kDefineMorphShape = 46,
     kDefineFont2 = 48,
     kExportAssets = 56,
+    kImportAssets = 57,
     kDoInitAction = 59,
     kDefineVideoStream = 60,
     kVideoFrame = 61,
@@ -53,6 +54,7 @@ enum Tag : uint16_t {
     kFileAttributes = 69,
     kPlaceObject3 = 70,
     kDefineFont3 = 75,
+    kImportAssets2 = 71,
     kDefineShape4 = 83,
     kDefineMorphShape2 = 84,
     kDefineBinaryData = 87,
@@ -160,6 +162,11 @@ private:
             case kVideoFrame:
                 frame.videoFrames.push_back(tag);
                 break;
+            case kImportAssets:
+            case kImportAssets2:
+                if (root)
+                    readImports(tag, int(timeline.frames.size()));
+                continue; // like a definition, it does not make a frame
             default:
                 if (root)
                     readDefinition(tag, bodyOffset);
@@ -355,6 +362,42 @@ private:
             std::string name = in.cstring();
             m_movie.exports.emplace(std::move(name), id);
         }
+    }
+
+    void readImports(const TagRecord& tag, int frame) {
+        ByteReader in(tag.body);
+        ImportAssets import;
+        import.frame = frame;
+        if (!readCString(in, import.url)) {
+            warn(tag, "import URL cut short");
+            return;
+        }
+        if (tag.code == kImportAssets2)
+            in.skip(2); // reserved
+        const uint16_t count = in.u16();
+        if (!in.ok()) {
+            warn(tag, "import count cut short");
+            return;
+        }
+        for (uint16_t i = 0; i < count; ++i) {
+            ImportedName name;
+            name.id = in.u16();
+            if (!in.ok() || !readCString(in, name.name)) {
+                warn(tag, "import " + std::to_string(i) + " cut short");
+                break; // the names before it still import
+            }
+            import.names.push_back(std::move(name));
+        }
+        m_movie.imports.push_back(std::move(import));
+    }
+
+    // A NUL-terminated string; false (and nothing taken) when no NUL comes before the end.
+    static bool readCString(ByteReader& in, std::string& out) {
+        const std::span<const uint8_t> rest = in.data().subspan(std::min(in.offset(), in.size()));
+        if (!in.ok() || std::find(rest.begin(), rest.end(), uint8_t(0)) == rest.end())
+            return false;
+        out = in.cstring();
+        return true;
     }
 
     static std::optional<CharacterType> characterType(uint16_t code) {

@@ -26,6 +26,19 @@ struct ScriptLimits {
     uint16_t scriptTimeoutSeconds = 0;
 };
 
+// One name an ImportAssets tag takes from another movie, and the id it goes by here.
+struct ImportedName {
+    uint16_t id = 0;
+    std::string name;
+};
+
+// ImportAssets or ImportAssets2: characters exported by the movie at url, by name.
+struct ImportAssets {
+    std::string url;
+    std::vector<ImportedName> names;
+    int frame = 0; // the root frame the tag stands in (its init actions run there)
+};
+
 // A movie read into plain data: header fields, the dictionary of characters and the root
 // timeline. Immutable once read; characters keep views into the shared body.
 struct MovieDefinition {
@@ -37,6 +50,11 @@ struct MovieDefinition {
     // ExportAssets: linkage name to character id (the first export of a name wins).
     std::map<std::string, uint16_t> exports;
     std::optional<ScriptLimits> scriptLimits; // the last ScriptLimits tag, if any
+    std::vector<ImportAssets> imports;        // in the order of their tags
+    // Movies whose characters were copied in by linkImports: the copies view their bodies.
+    std::vector<std::shared_ptr<const MovieDefinition>> importedMovies;
+    // Bodies rewritten for copied characters (a font or sound id changed), owned here.
+    std::vector<std::shared_ptr<const std::vector<uint8_t>>> ownedBodies;
     // Tags that were damaged and skipped, each "tag CODE at offset N: why".
     std::vector<std::string> warnings;
 

@@ -133,6 +133,19 @@ std::vector<uint8_t> exportAssets(const std::vector<std::pair<uint16_t, std::str
     return b.data();
 }
 
+std::vector<uint8_t> importAssets(const std::string& url,
+                                  const std::vector<std::pair<uint16_t, std::string>>& names,
+                                  bool version2) {
+    SwfBits b;
+    b.cstring(url);
+    if (version2)
+        b.u8(1).u8(0);
+    b.u16(uint16_t(names.size()));
+    for (const auto& [id, name] : names)
+        b.u16(id).cstring(name);
+    return b.data();
+}
+
 std::vector<uint8_t> scriptLimits(uint16_t maxRecursionDepth, uint16_t timeoutSeconds) {
     return SwfBits().u16(maxRecursionDepth).u16(timeoutSeconds).data();
 }

@@ -90,6 +90,13 @@ std::vector<uint8_t> clipActions(const std::vector<ClipAction>& handlers, int sw
 // Script tags' bodies.
 std::vector<uint8_t> doInitAction(uint16_t spriteId, const std::vector<uint8_t>& actions);
 std::vector<uint8_t> exportAssets(const std::vector<std::pair<uint16_t, std::string>>& names);
+// ImportAssets (or, with version2, ImportAssets2 and its two reserved bytes): the URL of the
+// movie, then the ids here and the names exported there.
+std::vector<uint8_t> importAssets(const std::string& url,
+                                  const std::vector<std::pair<uint16_t, std::string>>& names,
+                                  bool version2 = false);
+constexpr uint16_t kImportAssetsCode = 57;
+constexpr uint16_t kImportAssets2Code = 71;
 std::vector<uint8_t> scriptLimits(uint16_t maxRecursionDepth, uint16_t timeoutSeconds);
 std::vector<uint8_t> frameLabel(const std::string& name);
 
