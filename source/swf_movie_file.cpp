@@ -1,5 +1,7 @@
 #include "source/swf_movie_file.h"
 
+#include <filesystem>
+
 #include "source/movie_source.h"
 #include "swf/movie.h"
 
@@ -16,7 +18,9 @@ Result<SwfMovieFile> loadSwfMovieFile(const std::string& path) {
     SwfMovieFile file;
     if (!file.header.read(bytes->data(), bytes->size()))
         return refused(path + ": the header or the compressed body is not an SWF movie's");
-    auto movie = swf::Movie::load(*bytes);
+    // Characters a movie imports come from files beside it.
+    auto movie = swf::Movie::load(*bytes, swf::importsFromFolder(
+                                              std::filesystem::path(path).parent_path()));
     if (!movie)
         return refused(path + ": " + movie.message());
     file.movie = std::move(*movie);

@@ -66,7 +66,6 @@ Value addProperty(Interpreter& vm, const Value& thisValue, std::span<const Value
     std::string name = vm.toString(args[0]);
     const Value& getter = args[1];
     const Value& setter = argAt(args, 2);
-    if (getenv("DBG")) fprintf(stderr, "addProperty %s getter type %d callable %d\n", name.c_str(), int(getter.type()), isCallable(getter));
     if (name.empty() || !isCallable(getter))
         return false;
     if (!setter.isNull() && !isCallable(setter) && args.size() > 2)
@@ -192,7 +191,6 @@ void installObjectBuiltins(Interpreter& vm) {
     vm.defineMethod(b.functionProto, "valueOf", objectValueOf);
 
     vm.defineMethod(global, "ASSetPropFlags", setPropFlags);
-    global->define("_global", Value(global), kDontEnum);
 }
 
 } // namespace swivio::swf::avm1

@@ -351,7 +351,6 @@ bool Interpreter::getOwnOrInherited(Object* holder, Object* thisObject, std::str
             continue;
         if (property->isAccessor()) {
             Object* getter = property->getter;
-            if (getenv("DBG")) fprintf(stderr, "calling getter %s\n", std::string(name).c_str());
             out = call(getter, thisObject, {});
             return true;
         }
