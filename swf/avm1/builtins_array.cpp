@@ -227,13 +227,17 @@ Value unshift(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
     const uint64_t newLength = length + args.size();
     if (newLength > kMaxArrayLength)
         tooLong(vm);
+    // Every element is written again, so the holes it moves become undefined elements.
     if (ArrayObject* array = asArray(object)) {
         auto& storage = array->elements();
+        for (auto& element : storage)
+            if (!element)
+                element = Value();
         storage.insert(storage.begin(), args.begin(), args.end());
         return double(newLength);
     }
     for (uint64_t i = length; i-- > 0;)
-        elements.move(uint32_t(i), i + args.size());
+        elements.set(i + args.size(), elements.get(uint32_t(i)));
     for (std::size_t i = 0; i < args.size(); ++i)
         elements.set(i, args[i]);
     return double(newLength);
@@ -283,7 +287,9 @@ Value slice(Interpreter& vm, const Value& thisValue, std::span<const Value> args
 
 Value splice(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     Object* object = thisValue.object();
-    if (!object || args.empty())
+    // An undefined start or count (even one passed explicitly) does nothing.
+    if (!object || args.empty() || args[0].isUndefined() ||
+        (args.size() > 1 && args[1].isUndefined()))
         return Value();
     Elements elements(vm, object);
     const uint32_t length = elements.length();
@@ -359,6 +365,7 @@ struct SortKey {
 
 struct SortItem {
     uint32_t index;
+    bool hole;
     Value value;
     SortKey self;
     std::vector<SortKey> fields; // sortOn: one per field name, when value is an object
@@ -442,7 +449,7 @@ public:
             const SortItem pivot = items[lo];
             std::size_t left = lo + 1, right = hi - 1;
             for (;;) {
-                while (left < hi - 1 && compare(pivot, items[left]) > 0)
+                while (left < right && compare(pivot, items[left]) > 0)
                     ++left;
                 while (right > lo && compare(pivot, items[right]) <= 0)
                     --right;
@@ -495,7 +502,7 @@ Value sortElements(Interpreter& vm, Object* object, const Value& compareFunction
     std::vector<SortItem> items;
     items.reserve(length);
     for (uint32_t i = 0; i < length; ++i) {
-        SortItem item{i, elements.get(i), {}, {}};
+        SortItem item{i, !elements.has(i), elements.get(i), {}, {}};
         if (!compareFunction.isObject() || (flags & kUniqueSort))
             item.self = makeKey(vm, item.value, keyFlags);
         if (!fields.empty() && item.value.isObject())
@@ -522,8 +529,17 @@ Value sortElements(Interpreter& vm, Object* object, const Value& compareFunction
             indices.emplace_back(double(item.index));
         return newArray(vm, std::move(indices));
     }
-    for (uint32_t i = 0; i < items.size(); ++i)
-        elements.set(i, items[i].value);
+    // Only moved elements are written: a hole lands as undefined where an element was and
+    // stays a hole elsewhere, and what a compare function removed is not brought back.
+    for (uint32_t i = 0; i < items.size(); ++i) {
+        const SortItem& item = items[i];
+        if (item.index == i)
+            continue;
+        if (!item.hole)
+            elements.set(i, item.value);
+        else if (elements.has(i))
+            elements.set(i, Value());
+    }
     return object;
 }
 
