@@ -48,8 +48,10 @@ Object* allocateString(Interpreter& vm, Object* proto) {
 }
 
 // A primitive's length: "abc".length reads through the prototype, since boxing a primitive
-// gives an object without properties of its own.
+// gives an object without properties of its own. Other objects have none.
 Value lengthGetter(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
+    if (!thisValue.isString() && !(thisValue.object() && thisValue.object()->kind() == ObjectKind::String))
+        return Value();
     return double(utf16Length(thisString(vm, thisValue)));
 }
 
@@ -164,7 +166,7 @@ void installStringBuiltins(Interpreter& vm) {
         {"toUpperCase", toUpperCaseMethod},
     };
     for (const Method& m : kMethods)
-        vm.defineMethod(b.stringProto, m.name, m.function);
+        vm.defineMethod(b.stringProto, m.name, m.function, kDontEnum | kDontDelete);
     b.stringProto->defineAccessor("length", vm.makeNative(lengthGetter), nullptr, kDontEnum);
 }
 
