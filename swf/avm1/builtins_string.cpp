@@ -36,7 +36,7 @@ Value stringConstructor(Interpreter& vm, const Value& thisValue, std::span<const
         p && p->kind() == ObjectKind::String && p->primitive.string().empty() &&
         !p->properties().find("length", false)) {
         p->primitive = text;
-        p->define("length", double(utf16Length(text.string())), kDontEnum);
+        p->define("length", double(utf16Length(text.string())), kDontEnum | kDontDelete);
         return Value();
     }
     return text;
