@@ -221,6 +221,33 @@ TEST(ArrayBuiltinsTest, CompareFunctionsSeeThePlayersCalls) {
     EXPECT_EQ(p.text(list), "2,3,4,1");
 }
 
+// Answers -1, 0 or 1 from a fixed xorshift sequence, as the recorded movie's compare function
+// does; the order it leaves depends on every comparison the sort makes.
+int32_t gRandomState = 0;
+
+Value randomOrder(Interpreter&, const Value&, std::span<const Value>) {
+    uint32_t x = uint32_t(gRandomState);
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    gRandomState = int32_t(x);
+    if (gRandomState % 8 == 0)
+        return 0;
+    return gRandomState > 0 ? 1 : -1;
+}
+
+TEST(ArrayBuiltinsTest, EqualAndContradictoryAnswersGiveThePlayersOrder) {
+    ArrayProbe p;
+    std::vector<Value> numbers;
+    for (int i = 0; i < 50; ++i)
+        numbers.emplace_back(i);
+    Value a = p.array(numbers);
+    gRandomState = 0x12345678;
+    p.call(a, "sort", {p.vm().makeNative(randomOrder)});
+    EXPECT_EQ(p.text(a), "26,7,13,40,17,9,4,18,28,10,6,35,12,8,49,0,2,22,21,23,25,34,41,24,44,"
+                         "30,27,5,16,38,1,15,32,20,37,11,48,3,42,39,14,43,46,29,33,45,31,36,19,47");
+}
+
 TEST(ArrayBuiltinsTest, ThrowingCompareFunctionLeavesTheArray) {
     ArrayProbe p;
     Value a = p.array({5, 4, 3, 2, 1});
