@@ -98,6 +98,13 @@ private:
     ArrayObject* m_array;
 };
 
+// Methods that rewrite every element (unshift, splice, reverse) leave no holes behind.
+void fillHoles(ArrayObject& array) {
+    for (auto& element : array.elements())
+        if (!element)
+            element = Value();
+}
+
 ArrayObject* newArray(Interpreter& vm, std::vector<Value> values) {
     if (values.size() > kMaxArrayLength)
         tooLong(vm);
@@ -227,12 +234,9 @@ Value unshift(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
     const uint64_t newLength = length + args.size();
     if (newLength > kMaxArrayLength)
         tooLong(vm);
-    // Every element is written again, so the holes it moves become undefined elements.
     if (ArrayObject* array = asArray(object)) {
+        fillHoles(*array);
         auto& storage = array->elements();
-        for (auto& element : storage)
-            if (!element)
-                element = Value();
         storage.insert(storage.begin(), args.begin(), args.end());
         return double(newLength);
     }
@@ -248,6 +252,7 @@ Value reverse(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
     if (!object)
         return Value();
     if (ArrayObject* array = asArray(object)) {
+        fillHoles(*array);
         std::reverse(array->elements().begin(), array->elements().end());
         return thisValue;
     }
@@ -255,17 +260,10 @@ Value reverse(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
     const uint32_t length = elements.length();
     for (uint32_t low = 0; low < length / 2; ++low) {
         const uint32_t high = length - 1 - low;
-        const bool hasLow = elements.has(low), hasHigh = elements.has(high);
-        Value lowValue = hasLow ? elements.get(low) : Value();
-        Value highValue = hasHigh ? elements.get(high) : Value();
-        if (hasHigh)
-            elements.set(low, highValue);
-        else
-            elements.remove(low);
-        if (hasLow)
-            elements.set(high, lowValue);
-        else
-            elements.remove(high);
+        Value lowValue = elements.get(low);
+        Value highValue = elements.get(high);
+        elements.set(low, highValue);
+        elements.set(high, lowValue);
     }
     return thisValue;
 }
@@ -312,6 +310,7 @@ Value splice(Interpreter& vm, const Value& thisValue, std::span<const Value> arg
     ArrayObject* result = newArray(vm, std::move(removed));
 
     if (ArrayObject* array = asArray(object)) {
+        fillHoles(*array);
         auto& storage = array->elements();
         auto first = storage.begin() + start;
         storage.erase(first, first + deleteCount);
@@ -322,10 +321,10 @@ Value splice(Interpreter& vm, const Value& thisValue, std::span<const Value> arg
     const uint64_t tail = start + deleteCount;
     if (items.size() > deleteCount) {
         for (uint64_t i = length; i-- > tail;)
-            elements.move(uint32_t(i), i - deleteCount + items.size());
+            elements.set(i - deleteCount + items.size(), elements.get(uint32_t(i)));
     } else {
         for (uint64_t i = tail; i < length; ++i)
-            elements.move(uint32_t(i), i - deleteCount + items.size());
+            elements.set(i - deleteCount + items.size(), elements.get(uint32_t(i)));
     }
     for (std::size_t i = 0; i < items.size(); ++i)
         elements.set(start + i, items[i]);

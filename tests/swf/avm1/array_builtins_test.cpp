@@ -248,6 +248,44 @@ TEST(ArrayBuiltinsTest, EqualAndContradictoryAnswersGiveThePlayersOrder) {
                          "30,27,5,16,38,1,15,32,20,37,11,48,3,42,39,14,43,46,29,33,45,31,36,19,47");
 }
 
+TEST(ArrayBuiltinsTest, CompareFunctionWithFlags) {
+    ArrayProbe p;
+    auto lengths = [&](const Value& list) {
+        std::string out;
+        for (uint32_t i = 0; i < p.length(list); ++i)
+            out += p.text(p.vm().getMember(p.vm().getMember(list, std::to_string(i)), "length"));
+        return out;
+    };
+    Value byLengthFn = p.vm().makeNative(byLength);
+    // UNIQUESORT does not stop a sort by a compare function that finds equal elements.
+    Value a = p.array({"vi", "nano", "emacs", "ed", "Jedit", ""});
+    p.call(a, "sort", {byLengthFn, 4});
+    EXPECT_EQ(p.text(a), ",vi,ed,nano,emacs,Jedit");
+    p.call(a, "sort", {byLengthFn, 2});
+    EXPECT_EQ(lengths(a), "554220");
+    p.call(a, "sort", {byLengthFn, 1 + 16}); // string flags do not apply
+    EXPECT_EQ(lengths(a), "022455");
+    EXPECT_EQ(p.text(p.call(a, "sort", {byLengthFn, 8})), "0,1,2,3,4,5");
+    EXPECT_EQ(p.text(p.call(a, "sort", {byLengthFn, 8 + 2})), "5,4,3,2,1,0");
+    Value b = p.array({"", "ED", "Jedit", "ed", "emacs", "nano", "vi"});
+    Value r = p.call(b, "sort", {byLengthFn, 4 + 1});
+    EXPECT_EQ(r.object(), b.object());
+    EXPECT_EQ(lengths(b), "0222455");
+}
+
+TEST(ArrayBuiltinsTest, RewritingMethodsFillHoles) {
+    ArrayProbe p;
+    for (const char* method : {"reverse", "splice"}) {
+        auto* a = static_cast<ArrayObject*>(p.array({}).object());
+        a->set(2, 2);
+        a->set(7, 7);
+        p.call(a, method, {3, 0});
+        EXPECT_EQ(a->length(), 8u) << method;
+        for (uint32_t i = 0; i < a->length(); ++i)
+            EXPECT_TRUE(a->has(i)) << method << " " << i;
+    }
+}
+
 TEST(ArrayBuiltinsTest, ThrowingCompareFunctionLeavesTheArray) {
     ArrayProbe p;
     Value a = p.array({5, 4, 3, 2, 1});
