@@ -494,7 +494,6 @@ Value sortElements(Interpreter& vm, Object* object, const Value& compareFunction
                    std::vector<SortField> fields, int32_t flags, bool isSortOn) {
     Elements elements(vm, object);
     const uint32_t length = elements.length();
-    vm.checkCells();
     // sort reverses its ascending result; sortOn compares descending field by field.
     const bool reverseAfter = !isSortOn && (flags & kDescending);
     const int32_t keyFlags = isSortOn ? flags : (flags & ~kDescending);
