@@ -609,11 +609,12 @@ void installArrayBuiltins(Interpreter& vm) {
         const char* name;
         NativeFunction function;
     };
+    // In the player's order (for..in lists the newest first once they are unhidden).
     static constexpr Method kMethods[] = {
-        {"push", push},       {"unshift", unshift}, {"shift", shift},
-        {"pop", pop},         {"reverse", reverse}, {"join", join},
-        {"slice", slice},     {"splice", splice},   {"concat", concat},
-        {"toString", toStringMethod}, {"sort", sortMethod}, {"sortOn", sortOn},
+        {"push", push},       {"pop", pop},       {"concat", concat},
+        {"shift", shift},     {"unshift", unshift}, {"slice", slice},
+        {"join", join},       {"splice", splice}, {"toString", toStringMethod},
+        {"sort", sortMethod}, {"reverse", reverse}, {"sortOn", sortOn},
     };
     for (const Method& m : kMethods)
         vm.defineMethod(b.arrayProto, m.name, m.function, kDontEnum | kDontDelete);
@@ -627,7 +628,7 @@ void installArrayBuiltins(Interpreter& vm) {
         {"NUMERIC", kNumeric},
     };
     for (const Constant& c : kConstants)
-        b.arrayCtor->define(c.name, double(c.value), kDontEnum | kDontDelete | kReadOnly);
+        b.arrayCtor->define(c.name, double(c.value), 0); // plain, enumerable values
 }
 
 } // namespace swivio::swf::avm1

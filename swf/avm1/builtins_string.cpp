@@ -156,14 +156,15 @@ void installStringBuiltins(Interpreter& vm) {
         const char* name;
         NativeFunction function;
     };
+    // In the player's order (for..in lists the newest first once they are unhidden).
     static constexpr Method kMethods[] = {
-        {"toString", toStringMethod},       {"valueOf", toStringMethod},
+        {"valueOf", toStringMethod},        {"toString", toStringMethod},
+        {"toUpperCase", toUpperCaseMethod}, {"toLowerCase", toLowerCaseMethod},
         {"charAt", charAtMethod},           {"charCodeAt", charCodeAtMethod},
         {"concat", concatMethod},           {"indexOf", indexOfMethod},
         {"lastIndexOf", lastIndexOfMethod}, {"slice", sliceMethod},
-        {"split", splitMethod},             {"substr", substrMethod},
-        {"substring", substringMethod},     {"toLowerCase", toLowerCaseMethod},
-        {"toUpperCase", toUpperCaseMethod},
+        {"substring", substringMethod},     {"split", splitMethod},
+        {"substr", substrMethod},
     };
     for (const Method& m : kMethods)
         vm.defineMethod(b.stringProto, m.name, m.function, kDontEnum | kDontDelete);
