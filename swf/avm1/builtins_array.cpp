@@ -25,7 +25,7 @@ enum SortFlag : int32_t {
 
 // Past this many comparisons a sort finishes with a merge sort: the player's quicksort is
 // quadratic on sorted or equal elements, and a large array of them must not hang.
-constexpr uint64_t kMaxQuicksortComparisons = 1u << 24;
+constexpr uint64_t kMaxQuicksortComparisons = 1u << 22;
 
 [[noreturn]] void tooLong(Interpreter& vm) {
     vm.abortScript("an array grew past " + std::to_string(kMaxArrayLength) + " elements");
@@ -355,8 +355,9 @@ Value concat(Interpreter& vm, const Value& thisValue, std::span<const Value> arg
 
 // ---- sort and sortOn ----
 
-// What a comparison sees of one value: the value, and its string when a default comparison
-// needs one (made once, not once a comparison).
+// What a comparison sees of one value: the value, and the string of a primitive, made once.
+// An object's string is asked for at each comparison, as the player does (its toString may
+// be a script that sees every call).
 struct SortKey {
     Value value;
     std::string text;
@@ -375,27 +376,35 @@ struct SortField {
     int32_t flags;
 };
 
+std::string sortText(Interpreter& vm, const Value& value, int32_t flags) {
+    std::string text = vm.toString(value);
+    return (flags & kCaseInsensitive) ? toLowerCase(text) : text;
+}
+
+SortKey makeKey(Interpreter& vm, Value value, int32_t flags) {
+    SortKey key{std::move(value), {}};
+    if (!key.value.isObject() && !((flags & kNumeric) && key.value.isNumber()))
+        key.text = sortText(vm, key.value, flags);
+    return key;
+}
+
 // The default comparison: numbers by value with NUMERIC, everything else by string.
-int compareKeys(const SortKey& a, const SortKey& b, int32_t flags) {
+int compareKeys(Interpreter& vm, const SortKey& a, const SortKey& b, int32_t flags) {
     int result;
     if ((flags & kNumeric) && a.value.isNumber() && b.value.isNumber()) {
         const double x = a.value.number(), y = b.value.number();
         result = x < y ? -1 : (x > y ? 1 : 0); // NaN is equal to everything
     } else {
-        result = compareStrings(a.text, b.text);
+        std::string objectA, objectB;
+        if (a.value.isObject())
+            objectA = sortText(vm, a.value, flags);
+        if (b.value.isObject())
+            objectB = sortText(vm, b.value, flags);
+        result = compareStrings(a.value.isObject() ? objectA : a.text,
+                                b.value.isObject() ? objectB : b.text);
         result = result < 0 ? -1 : (result > 0 ? 1 : 0);
     }
     return (flags & kDescending) ? -result : result;
-}
-
-SortKey makeKey(Interpreter& vm, Value value, int32_t flags) {
-    SortKey key{std::move(value), {}};
-    if (!((flags & kNumeric) && key.value.isNumber())) {
-        key.text = vm.toString(key.value);
-        if (flags & kCaseInsensitive)
-            key.text = toLowerCase(key.text);
-    }
-    return key;
 }
 
 class Sorter {
@@ -416,14 +425,14 @@ public:
     }
 
     // Without a compare function: by fields for two objects in sortOn, else by value.
-    int compareDefault(const SortItem& a, const SortItem& b) const {
+    int compareDefault(const SortItem& a, const SortItem& b) {
         if (!m_fields.empty() && !a.fields.empty() && !b.fields.empty()) {
             for (std::size_t i = 0; i < m_fields.size(); ++i)
-                if (int r = compareKeys(a.fields[i], b.fields[i], m_fields[i].flags))
+                if (int r = compareKeys(m_vm, a.fields[i], b.fields[i], m_fields[i].flags))
                     return r;
             return 0;
         }
-        return compareKeys(a.self, b.self, m_flags);
+        return compareKeys(m_vm, a.self, b.self, m_flags);
     }
 
     // The player's quicksort: the first element is the pivot, the rest is split from both
