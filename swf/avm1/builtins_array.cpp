@@ -76,12 +76,12 @@ public:
         else
             m_vm.deleteMember(m_object, std::to_string(index));
     }
-    // Moves element from to to, a hole staying a hole.
-    void move(uint32_t from, uint64_t to) {
-        if (has(from))
-            set(to, get(from));
-        else if (to < kMaxArrayLength)
-            remove(uint32_t(to));
+    // Writes an element anew: on an object that is no Array the old property goes first, so
+    // the new one enumerates as the newest (as shift, unshift, reverse and sort leave them).
+    void replace(uint64_t index, const Value& value) {
+        if (!m_array && index < kMaxArrayLength)
+            remove(uint32_t(index));
+        set(index, value);
     }
     void setLength(uint64_t length) {
         if (length > kMaxArrayLength)
@@ -219,9 +219,13 @@ Value shift(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
         storage.erase(storage.begin());
         return first;
     }
-    for (uint32_t i = 1; i < length; ++i)
-        elements.move(i, i - 1);
-    elements.remove(length - 1);
+    // Another object keeps its last element and its length.
+    for (uint32_t i = 1; i < length; ++i) {
+        if (elements.has(i))
+            elements.replace(i - 1, elements.get(i));
+        else
+            elements.remove(i - 1);
+    }
     return first;
 }
 
@@ -240,10 +244,11 @@ Value unshift(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
         storage.insert(storage.begin(), args.begin(), args.end());
         return double(newLength);
     }
+    // Another object keeps its length.
     for (uint64_t i = length; i-- > 0;)
-        elements.set(i + args.size(), elements.get(uint32_t(i)));
+        elements.replace(i + args.size(), elements.get(uint32_t(i)));
     for (std::size_t i = 0; i < args.size(); ++i)
-        elements.set(i, args[i]);
+        elements.replace(i, args[i]);
     return double(newLength);
 }
 
@@ -262,8 +267,8 @@ Value reverse(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
         const uint32_t high = length - 1 - low;
         Value lowValue = elements.get(low);
         Value highValue = elements.get(high);
-        elements.set(low, highValue);
-        elements.set(high, lowValue);
+        elements.replace(low, highValue);
+        elements.replace(high, lowValue);
     }
     return thisValue;
 }
@@ -317,19 +322,17 @@ Value splice(Interpreter& vm, const Value& thisValue, std::span<const Value> arg
         storage.insert(storage.begin() + start, items.begin(), items.end());
         return result;
     }
-    // The tail moves by the difference, from the far end when it grows.
-    const uint64_t tail = start + deleteCount;
-    if (items.size() > deleteCount) {
-        for (uint64_t i = length; i-- > tail;)
-            elements.set(i - deleteCount + items.size(), elements.get(uint32_t(i)));
-    } else {
-        for (uint64_t i = tail; i < length; ++i)
-            elements.set(i - deleteCount + items.size(), elements.get(uint32_t(i)));
-    }
-    for (std::size_t i = 0; i < items.size(); ++i)
-        elements.set(start + i, items[i]);
-    for (uint64_t i = newLength; i < length; ++i)
-        elements.remove(uint32_t(i));
+    // Another object gets every index up to the new length written in place, in order (the
+    // ones past it stay).
+    std::vector<Value> values;
+    values.reserve(newLength);
+    for (uint32_t i = 0; i < start; ++i)
+        values.push_back(elements.get(i));
+    values.insert(values.end(), items.begin(), items.end());
+    for (uint32_t i = start + deleteCount; i < length; ++i)
+        values.push_back(elements.get(i));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        elements.set(i, values[i]);
     elements.setLength(newLength);
     return result;
 }
@@ -543,9 +546,9 @@ Value sortElements(Interpreter& vm, Object* object, const Value& compareFunction
         if (item.index == i)
             continue;
         if (!item.hole)
-            elements.set(i, item.value);
+            elements.replace(i, item.value);
         else if (elements.has(i))
-            elements.set(i, Value());
+            elements.replace(i, Value());
     }
     return object;
 }
