@@ -221,6 +221,37 @@ TEST(ArrayBuiltinsTest, CompareFunctionsSeeThePlayersCalls) {
     EXPECT_EQ(p.text(list), "2,3,4,1");
 }
 
+// The order for..in lists an object's properties in after a method rewrote its elements:
+// the player deletes and makes again what it moves, newest first.
+TEST(ArrayBuiltinsTest, MethodsOnObjectsLeaveThePlayersPropertyOrder) {
+    const struct {
+        const char* method;
+        double length;
+        std::vector<Value> args;
+        const char* order;
+    } cases[] = {
+        {"shift", 6, {}, "4,3,2,1,0,shift,length,7,6,5,"},
+        {"unshift", 6, {"x"}, "0,1,2,3,4,5,6,unshift,length,7,"},
+        {"pop", 6, {}, "pop,length,7,6,4,3,2,1,"},
+        {"reverse", 6, {}, "3,2,4,1,5,0,reverse,length,7,6,"},
+        {"reverse", 5, {}, "3,1,4,0,reverse,length,7,6,5,2,"},
+    };
+    for (const auto& c : cases) {
+        ArrayProbe p;
+        Object* o = p.vm().makeObject();
+        for (int i = 1; i <= 7; ++i)
+            o->define(std::to_string(i), i, 0);
+        o->define("length", c.length, 0);
+        o->define(c.method, p.vm().getMember(p.vm().builtins().arrayProto, c.method), 0);
+        p.call(o, c.method, c.args);
+        std::string order;
+        for (const SharedString& name : p.vm().enumerate(o))
+            order += name.str() + ",";
+        EXPECT_EQ(order, c.order) << c.method;
+        EXPECT_EQ(p.length(o), c.length) << c.method; // only a real array's length follows
+    }
+}
+
 // Answers -1, 0 or 1 from a fixed xorshift sequence, as the recorded movie's compare function
 // does; the order it leaves depends on every comparison the sort makes.
 int32_t gRandomState = 0;
