@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "swf/avm1/builtins.h"
+#include "swf/avm1/clip_object.h"
 
 namespace swivio::swf::avm1 {
 
@@ -37,11 +38,12 @@ double listLength(Interpreter& vm, const Value& listeners) {
     return std::min(vm.toInteger(vm.getMember(listeners, "length")), double(kMaxArrayLength));
 }
 
-// removeListener(x): takes the last listener equal to x (==) out of this._listeners.
+// removeListener(x): takes the first listener equal to x (==) out of this._listeners.
 Value removeListener(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     Value listeners = vm.getMember(thisValue, "_listeners");
     const Value& wanted = argAt(args, 0);
-    for (int i = int(listLength(vm, listeners)) - 1; i >= 0; --i) {
+    const int length = int(listLength(vm, listeners));
+    for (int i = 0; i < length; ++i) {
         if (vm.looseEquals(vm.getMember(listeners, std::to_string(i)), wanted)) {
             takeOut(vm, listeners, uint32_t(i));
             return true;
@@ -88,6 +90,9 @@ Value broadcastMessage(Interpreter& vm, const Value& thisValue, std::span<const 
 // initialize(o): the methods come from AsBroadcaster as it is now, so a script may swap them.
 Value initialize(Interpreter& vm, const Value&, std::span<const Value> args) {
     Object* target = argAt(args, 0).object();
+    // A reference to a removed clip answers for the clip now at its path, if any.
+    if (auto* clip = dynamic_cast<ClipObject*>(target))
+        target = clip->live();
     if (!target)
         return Value();
     Value broadcaster = vm.getMember(vm.global(), "AsBroadcaster");

@@ -62,12 +62,12 @@ Value makePoint(Interpreter& vm, Value x, Value y) {
     return geom::makeInstance(vm, "Point", args);
 }
 
-// a < b and a >= b as the actions give them: undefined when either side is NaN.
+// a < b as Less2 gives it (undefined when either side is NaN), and a >= b as compiled code
+// computes it, the negation of Less2: true for NaN.
 Value lessValue(Interpreter& vm, const Value& a, const Value& b) { return vm.lessThan(a, b); }
 
 Value notLessValue(Interpreter& vm, const Value& a, const Value& b) {
-    Value less = vm.lessThan(a, b);
-    return less.isUndefined() ? less : Value(!less.boolean());
+    return !vm.toBoolean(vm.lessThan(a, b));
 }
 
 // ---- Point ----
@@ -272,10 +272,9 @@ Value rectSetEmpty(Interpreter& vm, const Value& self, std::span<const Value>) {
     return Value();
 }
 
-// x >= left && x < right && y >= top && y < bottom, stopping at the first answer that is not
-// true (false, or undefined for NaN) as && does.
+// x >= left && x < right && y >= top && y < bottom, answering the first test that fails
+// (false, or undefined for NaN) as && does.
 Value containsValues(Interpreter& vm, const Value& self, const Value& x, const Value& y) {
-    Value tests[4];
     auto step = [&](int i) -> Value {
         switch (i) {
         case 0: return notLessValue(vm, x, get(vm, self, "x"));
@@ -285,9 +284,9 @@ Value containsValues(Interpreter& vm, const Value& self, const Value& x, const V
         }
     };
     for (int i = 0; i < 4; ++i) {
-        tests[i] = step(i);
-        if (!(tests[i].isBoolean() && tests[i].boolean()))
-            return tests[i];
+        Value test = step(i);
+        if (!vm.toBoolean(test))
+            return test;
     }
     return true;
 }

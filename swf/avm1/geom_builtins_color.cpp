@@ -13,13 +13,12 @@ namespace swivio::swf::avm1 {
 
 namespace {
 
+// A clip answers for itself; anything else is read as a path, through its toString.
 DisplayObject* targetDisplay(Interpreter& vm, const Value& self) {
     Value target = vm.getMember(self, "target");
-    Object* clip = nullptr;
-    if (target.isString())
-        clip = vm.host().resolveTarget(vm.currentTarget(), target.string());
-    else
-        clip = target.object();
+    Object* clip = dynamic_cast<ClipObject*>(target.object());
+    if (!clip && !target.isNullish())
+        clip = vm.host().resolveTarget(vm.currentTarget(), vm.toString(target));
     auto* clipObject = dynamic_cast<ClipObject*>(clip);
     return clipObject ? clipObject->display() : nullptr;
 }

@@ -78,7 +78,11 @@ Value matrixConcat(Interpreter& vm, const Value& self, std::span<const Value> ar
     return Value();
 }
 
+bool isMatrix(Interpreter& vm, const Value& self) { return geom::isInstance(vm, self, "Matrix"); }
+
 Value matrixRotate(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    if (!isMatrix(vm, self))
+        return Value();
     const double angle = vm.toNumber(argAt(args, 0));
     const double cosine = std::cos(angle), sine = std::sin(angle);
     writeMatrix(vm, self, multiply(readMatrix(vm, self), {cosine, sine, -sine, cosine, 0, 0}));
@@ -86,6 +90,8 @@ Value matrixRotate(Interpreter& vm, const Value& self, std::span<const Value> ar
 }
 
 Value matrixScale(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    if (!isMatrix(vm, self))
+        return Value();
     const double sx = vm.toNumber(argAt(args, 0)), sy = vm.toNumber(argAt(args, 1));
     writeMatrix(vm, self, multiply(readMatrix(vm, self), {sx, 0, 0, sy, 0, 0}));
     return Value();
@@ -108,8 +114,13 @@ Value matrixInvert(Interpreter& vm, const Value& self, std::span<const Value>) {
         return Value();
     }
     Affine inverse{m.d / det, -m.b / det, -m.c / det, m.a / det, 0, 0};
-    inverse.tx = -(inverse.a * m.tx + inverse.c * m.ty);
-    inverse.ty = -(inverse.b * m.tx + inverse.d * m.ty);
+    if (isMatrix(vm, self)) {
+        inverse.tx = -(inverse.a * m.tx + inverse.c * m.ty);
+        inverse.ty = -(inverse.b * m.tx + inverse.d * m.ty);
+    } else {
+        // Another object gets the scale part only; its translation reads as undefined.
+        inverse.tx = inverse.ty = vm.toNumber(Value());
+    }
     writeMatrix(vm, self, inverse);
     return Value();
 }
@@ -131,33 +142,43 @@ Value matrixDeltaTransformPoint(Interpreter& vm, const Value& self, std::span<co
     return transformPoint(vm, self, args, false);
 }
 
-// createBox(scaleX, scaleY, rotation = 0, tx = 0, ty = 0).
-Affine boxMatrix(Interpreter& vm, std::span<const Value> args, double sx, double sy) {
+// The scale and rotation part of createBox; a rotation of 0 leaves the scales alone, so a
+// scale that is not a number spoils only its own diagonal entry.
+void writeBox(Interpreter& vm, const Value& self, std::span<const Value> args, double sx,
+              double sy) {
     const double angle = args.size() > 2 ? vm.toNumber(args[2]) : 0;
-    const double cosine = std::cos(angle), sine = std::sin(angle);
-    return {cosine * sx, sine * sy, -sine * sx, cosine * sy, 0, 0};
+    Affine m{sx, 0, 0, sy, 0, 0};
+    if (angle != 0) {
+        const double cosine = std::cos(angle), sine = std::sin(angle);
+        m = {cosine * sx, sine * sy, -sine * sx, cosine * sy, 0, 0};
+    }
+    const double values[] = {m.a, m.b, m.c, m.d};
+    for (std::size_t i = 0; i < 4; ++i)
+        vm.setMember(self, kMatrixFields[i], values[i]);
 }
 
-double optionalNumber(Interpreter& vm, std::span<const Value> args, std::size_t i) {
-    return args.size() > i ? vm.toNumber(args[i]) : 0;
-}
-
+// createBox(scaleX, scaleY, rotation = 0, tx = 0, ty = 0): the translation is stored as given.
+// Only a Matrix gets the scale and rotation.
 Value matrixCreateBox(Interpreter& vm, const Value& self, std::span<const Value> args) {
-    Affine m = boxMatrix(vm, args, vm.toNumber(argAt(args, 0)), vm.toNumber(argAt(args, 1)));
-    m.tx = optionalNumber(vm, args, 3);
-    m.ty = optionalNumber(vm, args, 4);
-    writeMatrix(vm, self, m);
+    if (isMatrix(vm, self))
+        writeBox(vm, self, args, vm.toNumber(argAt(args, 0)), vm.toNumber(argAt(args, 1)));
+    vm.setMember(self, "tx", args.size() > 3 ? args[3] : Value(0));
+    vm.setMember(self, "ty", args.size() > 4 ? args[4] : Value(0));
     return Value();
 }
 
-// A gradient's square is 1638.4 pixels (32768 twips) wide; the box is centred on it.
+// A gradient's square is 1638.4 pixels (32768 twips) wide; the box is centred on it, the half
+// sizes added to the translation given (a string translation is joined, as + does).
 Value matrixCreateGradientBox(Interpreter& vm, const Value& self, std::span<const Value> args) {
     constexpr double kGradientSize = 1638.4;
+    if (!isMatrix(vm, self))
+        return Value();
     const double width = vm.toNumber(argAt(args, 0)), height = vm.toNumber(argAt(args, 1));
-    Affine m = boxMatrix(vm, args, width / kGradientSize, height / kGradientSize);
-    m.tx = optionalNumber(vm, args, 3) + width / 2;
-    m.ty = optionalNumber(vm, args, 4) + height / 2;
-    writeMatrix(vm, self, m);
+    writeBox(vm, self, args, width / kGradientSize, height / kGradientSize);
+    vm.setMember(self, "tx", args.size() > 3 ? geom::addValues(vm, args[3], width / 2)
+                                             : Value(width / 2));
+    vm.setMember(self, "ty", args.size() > 4 ? geom::addValues(vm, args[4], height / 2)
+                                             : Value(height / 2));
     return Value();
 }
 
