@@ -280,6 +280,12 @@ void installMouse(Interpreter& vm) {
     vm.defineMethod(mouse, "hide", mouseHide);
 }
 
+// setFocus(target): nothing takes focus without input, but clearing it (a lone null or
+// undefined) always succeeds.
+Value selectionSetFocus(Interpreter&, const Value&, std::span<const Value> args) {
+    return args.size() == 1 && args[0].isNullish();
+}
+
 void installSelection(Interpreter& vm) {
     Object* selection = vm.makeObject();
     vm.global()->define("Selection", selection, kDontEnum);
@@ -288,7 +294,7 @@ void installSelection(Interpreter& vm) {
     vm.defineMethod(selection, "getEndIndex", returnMinusOne);
     vm.defineMethod(selection, "getCaretIndex", returnMinusOne);
     vm.defineMethod(selection, "getFocus", returnNull);
-    vm.defineMethod(selection, "setFocus", returnFalse);
+    vm.defineMethod(selection, "setFocus", selectionSetFocus);
     vm.defineMethod(selection, "setSelection", returnNothing);
 }
 
