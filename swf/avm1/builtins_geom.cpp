@@ -64,7 +64,9 @@ Value makePoint(Interpreter& vm, Value x, Value y) {
 
 // a < b as Less2 gives it (undefined when either side is NaN), and a >= b as compiled code
 // computes it, the negation of Less2: true for NaN.
-Value lessValue(Interpreter& vm, const Value& a, const Value& b) { return vm.lessThan(a, b); }
+Value lessValue(Interpreter& vm, const Value& a, const Value& b) {
+    return vm.lessThan(a, b);
+}
 
 Value notLessValue(Interpreter& vm, const Value& a, const Value& b) {
     return !vm.toBoolean(vm.lessThan(a, b));
@@ -277,10 +279,14 @@ Value rectSetEmpty(Interpreter& vm, const Value& self, std::span<const Value>) {
 Value containsValues(Interpreter& vm, const Value& self, const Value& x, const Value& y) {
     auto step = [&](int i) -> Value {
         switch (i) {
-        case 0: return notLessValue(vm, x, get(vm, self, "x"));
-        case 1: return lessValue(vm, x, rectRight(vm, self, {}));
-        case 2: return notLessValue(vm, y, get(vm, self, "y"));
-        default: return lessValue(vm, y, rectBottom(vm, self, {}));
+        case 0:
+            return notLessValue(vm, x, get(vm, self, "x"));
+        case 1:
+            return lessValue(vm, x, rectRight(vm, self, {}));
+        case 2:
+            return notLessValue(vm, y, get(vm, self, "y"));
+        default:
+            return lessValue(vm, y, rectBottom(vm, self, {}));
         }
     };
     for (int i = 0; i < 4; ++i) {
@@ -364,8 +370,8 @@ Value boxRectangle(Interpreter& vm, const Box& box) {
 
 Value rectIntersection(Interpreter& vm, const Value& self, std::span<const Value> args) {
     const Box a = boxOf(vm, self), b = boxOf(vm, argAt(args, 0));
-    const Box overlap{std::max(a.left, b.left), std::max(a.top, b.top),
-                      std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    const Box overlap{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                      std::min(a.bottom, b.bottom)};
     if (!(overlap.right > overlap.left && overlap.bottom > overlap.top))
         return makeRectangle(vm, 0, 0, 0, 0);
     return boxRectangle(vm, overlap);

@@ -31,7 +31,9 @@ double toInt16(double x) {
 }
 
 // A percentage as an 8.8 fixed-point multiplier.
-float multiplierOf(double percent) { return float(toInt16(percent * 2.56) / 256.0); }
+float multiplierOf(double percent) {
+    return float(toInt16(percent * 2.56) / 256.0);
+}
 
 Value colorConstructor(Interpreter& vm, const Value& self, std::span<const Value> args) {
     vm.setMember(self, "target", argAt(args, 0));
@@ -70,10 +72,10 @@ struct TransformField {
 };
 
 constexpr TransformField kFields[] = {
-    {"ra", &ColorTransform::mr, true},  {"rb", &ColorTransform::ar, false},
-    {"ga", &ColorTransform::mg, true},  {"gb", &ColorTransform::ag, false},
-    {"ba", &ColorTransform::mb, true},  {"bb", &ColorTransform::ab, false},
-    {"aa", &ColorTransform::ma, true},  {"ab", &ColorTransform::aa, false},
+    {"ra", &ColorTransform::mr, true}, {"rb", &ColorTransform::ar, false},
+    {"ga", &ColorTransform::mg, true}, {"gb", &ColorTransform::ag, false},
+    {"ba", &ColorTransform::mb, true}, {"bb", &ColorTransform::ab, false},
+    {"aa", &ColorTransform::ma, true}, {"ab", &ColorTransform::aa, false},
 };
 
 Value colorGetTransform(Interpreter& vm, const Value& self, std::span<const Value>) {
@@ -83,8 +85,8 @@ Value colorGetTransform(Interpreter& vm, const Value& self, std::span<const Valu
     Object* result = vm.makeObject();
     for (const TransformField& field : kFields) {
         const double value = display->colorTransform.*field.member;
-        result->define(field.name,
-                       field.multiplier ? toInt16(value * 256) / 2.56 : toInt16(value), 0);
+        result->define(field.name, field.multiplier ? toInt16(value * 256) / 2.56 : toInt16(value),
+                       0);
     }
     return result;
 }

@@ -19,8 +19,8 @@ struct Affine {
 };
 
 Affine readMatrix(Interpreter& vm, const Value& self) {
-    return {numberOf(vm, self, "a"),  numberOf(vm, self, "b"), numberOf(vm, self, "c"),
-            numberOf(vm, self, "d"),  numberOf(vm, self, "tx"), numberOf(vm, self, "ty")};
+    return {numberOf(vm, self, "a"), numberOf(vm, self, "b"),  numberOf(vm, self, "c"),
+            numberOf(vm, self, "d"), numberOf(vm, self, "tx"), numberOf(vm, self, "ty")};
 }
 
 void writeMatrix(Interpreter& vm, const Value& self, const Affine& m) {
@@ -78,7 +78,9 @@ Value matrixConcat(Interpreter& vm, const Value& self, std::span<const Value> ar
     return Value();
 }
 
-bool isMatrix(Interpreter& vm, const Value& self) { return geom::isInstance(vm, self, "Matrix"); }
+bool isMatrix(Interpreter& vm, const Value& self) {
+    return geom::isInstance(vm, self, "Matrix");
+}
 
 Value matrixRotate(Interpreter& vm, const Value& self, std::span<const Value> args) {
     if (!isMatrix(vm, self))
@@ -175,10 +177,10 @@ Value matrixCreateGradientBox(Interpreter& vm, const Value& self, std::span<cons
         return Value();
     const double width = vm.toNumber(argAt(args, 0)), height = vm.toNumber(argAt(args, 1));
     writeBox(vm, self, args, width / kGradientSize, height / kGradientSize);
-    vm.setMember(self, "tx", args.size() > 3 ? geom::addValues(vm, args[3], width / 2)
-                                             : Value(width / 2));
-    vm.setMember(self, "ty", args.size() > 4 ? geom::addValues(vm, args[4], height / 2)
-                                             : Value(height / 2));
+    vm.setMember(self, "tx",
+                 args.size() > 3 ? geom::addValues(vm, args[3], width / 2) : Value(width / 2));
+    vm.setMember(self, "ty",
+                 args.size() > 4 ? geom::addValues(vm, args[4], height / 2) : Value(height / 2));
     return Value();
 }
 
@@ -264,7 +266,8 @@ Value colorTransformConcat(Interpreter& vm, const Value& self, std::span<const V
         return Value();
     for (int i = 0; i < 4; ++i) {
         const double multiplier = channelOf(vm, self, i);
-        setChannel(self, i + 4, channelOf(vm, other, i + 4) * multiplier + channelOf(vm, self, i + 4));
+        setChannel(self, i + 4,
+                   channelOf(vm, other, i + 4) * multiplier + channelOf(vm, self, i + 4));
         setChannel(self, i, multiplier * channelOf(vm, other, i));
     }
     return Value();
@@ -315,7 +318,8 @@ void installMatrix(Interpreter& vm, Object* package) {
 
 void installColorTransform(Interpreter& vm, Object* package) {
     Object* proto = vm.makeObject();
-    FunctionObject* ctor = vm.defineClass({}, colorTransformConstructor, proto, allocateColorTransform);
+    FunctionObject* ctor =
+        vm.defineClass({}, colorTransformConstructor, proto, allocateColorTransform);
     package->define("ColorTransform", ctor, 0);
     accessor(vm, proto, "alphaMultiplier", getChannel<3>, putChannel<3>);
     accessor(vm, proto, "redMultiplier", getChannel<0>, putChannel<0>);

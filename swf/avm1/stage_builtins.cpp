@@ -19,7 +19,9 @@ constexpr const char* kPlayerVersion = "LNX 9,0,124,0";
 constexpr int kScreenWidth = 1536;
 constexpr int kScreenHeight = 864;
 
-ScriptRuntime& runtimeOf(Interpreter& vm) { return static_cast<ScriptRuntime&>(vm.host()); }
+ScriptRuntime& runtimeOf(Interpreter& vm) {
+    return static_cast<ScriptRuntime&>(vm.host());
+}
 
 // The state behind Stage's and Mouse's accessors.
 class WorldObject : public Object {
@@ -32,7 +34,9 @@ public:
     bool pointerVisible = true;
 };
 
-WorldObject* worldOf(const Value& v) { return dynamic_cast<WorldObject*>(v.object()); }
+WorldObject* worldOf(const Value& v) {
+    return dynamic_cast<WorldObject*>(v.object());
+}
 
 void makeBroadcaster(Interpreter& vm, Object* object) {
     Value args[] = {Value(object)};
@@ -136,8 +140,8 @@ void installStage(Interpreter& vm) {
     vm.global()->define("Stage", stage, kDontEnum);
     makeBroadcaster(vm, stage);
     auto accessor = [&](std::string_view name, NativeFunction getter, NativeFunction setter) {
-        stage->defineAccessor(name, vm.makeNative(getter),
-                              setter ? vm.makeNative(setter) : nullptr, kDontEnum | kDontDelete);
+        stage->defineAccessor(name, vm.makeNative(getter), setter ? vm.makeNative(setter) : nullptr,
+                              kDontEnum | kDontDelete);
     };
     accessor("width", stageWidth, nullptr);
     accessor("height", stageHeight, nullptr);
@@ -149,12 +153,24 @@ void installStage(Interpreter& vm) {
 
 // ---- System ----
 
-Value returnTrue(Interpreter&, const Value&, std::span<const Value>) { return true; }
-Value returnFalse(Interpreter&, const Value&, std::span<const Value>) { return false; }
-Value returnNothing(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
-Value returnZero(Interpreter&, const Value&, std::span<const Value>) { return 0; }
-Value returnMinusOne(Interpreter&, const Value&, std::span<const Value>) { return -1; }
-Value returnNull(Interpreter&, const Value&, std::span<const Value>) { return Value::null(); }
+Value returnTrue(Interpreter&, const Value&, std::span<const Value>) {
+    return true;
+}
+Value returnFalse(Interpreter&, const Value&, std::span<const Value>) {
+    return false;
+}
+Value returnNothing(Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+}
+Value returnZero(Interpreter&, const Value&, std::span<const Value>) {
+    return 0;
+}
+Value returnMinusOne(Interpreter&, const Value&, std::span<const Value>) {
+    return -1;
+}
+Value returnNull(Interpreter&, const Value&, std::span<const Value>) {
+    return Value::null();
+}
 
 // allowDomain(domains...): nothing is loaded from elsewhere, so any domain is fine; only a
 // call without one is refused.
@@ -235,10 +251,10 @@ struct KeyConstant {
 };
 
 constexpr KeyConstant kKeys[] = {
-    {"BACKSPACE", 8}, {"TAB", 9},       {"ENTER", 13},  {"SHIFT", 16},  {"CONTROL", 17},
-    {"CAPSLOCK", 20}, {"ESCAPE", 27},   {"SPACE", 32},  {"PGUP", 33},   {"PGDN", 34},
-    {"END", 35},      {"HOME", 36},     {"LEFT", 37},   {"UP", 38},     {"RIGHT", 39},
-    {"DOWN", 40},     {"INSERT", 45},   {"DELETEKEY", 46},
+    {"BACKSPACE", 8}, {"TAB", 9},     {"ENTER", 13},     {"SHIFT", 16}, {"CONTROL", 17},
+    {"CAPSLOCK", 20}, {"ESCAPE", 27}, {"SPACE", 32},     {"PGUP", 33},  {"PGDN", 34},
+    {"END", 35},      {"HOME", 36},   {"LEFT", 37},      {"UP", 38},    {"RIGHT", 39},
+    {"DOWN", 40},     {"INSERT", 45}, {"DELETEKEY", 46},
 };
 
 void installKey(Interpreter& vm) {
