@@ -473,6 +473,7 @@ void installGeomBuiltins(Interpreter& vm) {
     geom::installRectangle(vm, package);
     geom::installMatrix(vm, package);
     geom::installColorTransform(vm, package);
+    geom::installTransform(vm, package);
     geom::installColor(vm);
 }
 

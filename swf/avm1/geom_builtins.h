@@ -24,6 +24,7 @@ void installPoint(Interpreter& vm, Object* package);
 void installRectangle(Interpreter& vm, Object* package);
 void installMatrix(Interpreter& vm, Object* package);
 void installColorTransform(Interpreter& vm, Object* package);
+void installTransform(Interpreter& vm, Object* package);
 void installColor(Interpreter& vm);
 
 } // namespace swivio::swf::avm1::geom

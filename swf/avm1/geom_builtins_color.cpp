@@ -1,4 +1,5 @@
-// Color: reads and changes the colour transform of the clip it was made for.
+// Color and flash.geom.Transform: read and change the colour transform (and, for Transform,
+// the matrix) of the clip they were made for.
 //
 // The clip is looked up again at each call from the `target` member (a clip or a path), so a
 // Color made for a clip that is later placed again follows the new one. Flash Player keeps a
@@ -23,11 +24,13 @@ DisplayObject* targetDisplay(Interpreter& vm, const Value& self) {
     return clipObject ? clipObject->display() : nullptr;
 }
 
-// A script number as the 16-bit whole number Flash stores (out-of-range values wrap).
+// A script number as the 16-bit whole number Flash stores: one out of range (or not a number)
+// becomes -32768, as the player's conversion leaves it.
 double toInt16(double x) {
-    if (!std::isfinite(x))
-        return 0;
-    return double(int16_t(uint16_t(int64_t(std::fmod(std::trunc(x), 65536.0)))));
+    const double whole = std::trunc(x);
+    if (!(whole >= -32768 && whole <= 32767))
+        return std::isnan(x) ? 0 : -32768;
+    return whole;
 }
 
 // A percentage as an 8.8 fixed-point multiplier.
@@ -108,7 +111,108 @@ Value colorSetTransform(Interpreter& vm, const Value& self, std::span<const Valu
     return Value();
 }
 
+// ---- Transform ----
+
+class TransformObject : public Object {
+public:
+    using Object::Object;
+    ClipObject* clip = nullptr;
+    void trace(Tracer& tracer) const override {
+        Object::trace(tracer);
+        tracer.mark(clip);
+    }
+};
+
+Object* allocateTransform(Interpreter& vm, Object* proto) {
+    return vm.heap().make<TransformObject>(proto);
+}
+
+DisplayObject* transformDisplay(const Value& self) {
+    auto* transform = dynamic_cast<TransformObject*>(self.object());
+    return transform && transform->clip ? transform->clip->display() : nullptr;
+}
+
+Value transformConstructor(Interpreter&, const Value& self, std::span<const Value> args) {
+    if (auto* transform = dynamic_cast<TransformObject*>(self.object()))
+        transform->clip = dynamic_cast<ClipObject*>(argAt(args, 0).object());
+    return Value();
+}
+
+// matrix: a copy in pixels, made with flash.geom.Matrix as it is now.
+Value transformMatrix(Interpreter& vm, const Value& self, std::span<const Value>) {
+    DisplayObject* display = transformDisplay(self);
+    if (!display)
+        return Value();
+    const Matrix& m = display->matrix;
+    Value args[] = {m.a, m.b, m.c, m.d, m.tx / 20, m.ty / 20};
+    return geom::makeInstance(vm, "Matrix", args);
+}
+
+Value setTransformMatrix(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* display = transformDisplay(self);
+    const Value& source = argAt(args, 0);
+    if (!display || !geom::isInstance(vm, source, "Matrix"))
+        return Value();
+    Matrix m;
+    m.a = geom::numberOf(vm, source, "a");
+    m.b = geom::numberOf(vm, source, "b");
+    m.c = geom::numberOf(vm, source, "c");
+    m.d = geom::numberOf(vm, source, "d");
+    m.tx = std::round(geom::numberOf(vm, source, "tx") * 20);
+    m.ty = std::round(geom::numberOf(vm, source, "ty") * 20);
+    const double values[] = {m.a, m.b, m.c, m.d, m.tx, m.ty};
+    for (double v : values)
+        if (!std::isfinite(v))
+            return Value();
+    display->matrix = m;
+    display->transformedByScript = true;
+    return Value();
+}
+
+const char* const kColorTransformFields[] = {"redMultiplier",   "greenMultiplier", "blueMultiplier",
+                                             "alphaMultiplier", "redOffset",       "greenOffset",
+                                             "blueOffset",      "alphaOffset"};
+
+float ColorTransform::*const kColorTransformMembers[] = {
+    &ColorTransform::mr, &ColorTransform::mg, &ColorTransform::mb, &ColorTransform::ma,
+    &ColorTransform::ar, &ColorTransform::ag, &ColorTransform::ab, &ColorTransform::aa};
+
+Value transformColorTransform(Interpreter& vm, const Value& self, std::span<const Value>) {
+    DisplayObject* display = transformDisplay(self);
+    if (!display)
+        return Value();
+    Value args[8];
+    for (int i = 0; i < 8; ++i)
+        args[i] = double(display->colorTransform.*kColorTransformMembers[i]);
+    return geom::makeInstance(vm, "ColorTransform", args);
+}
+
+// The multipliers are kept as 8.8 fixed point and the offsets as whole numbers.
+Value setTransformColorTransform(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* display = transformDisplay(self);
+    const Value& source = argAt(args, 0);
+    if (!display || !geom::isInstance(vm, source, "ColorTransform"))
+        return Value();
+    for (int i = 0; i < 8; ++i) {
+        const double value = geom::numberOf(vm, source, kColorTransformFields[i]);
+        display->colorTransform.*kColorTransformMembers[i] =
+            i < 4 ? float(toInt16(value * 256) / 256) : float(toInt16(value));
+    }
+    display->transformedByScript = true;
+    return Value();
+}
+
 } // namespace
+
+void geom::installTransform(Interpreter& vm, Object* package) {
+    Object* proto = vm.makeObject();
+    FunctionObject* ctor = vm.defineClass({}, transformConstructor, proto, allocateTransform);
+    package->define("Transform", ctor, 0);
+    proto->defineAccessor("matrix", vm.makeNative(transformMatrix),
+                          vm.makeNative(setTransformMatrix), 0);
+    proto->defineAccessor("colorTransform", vm.makeNative(transformColorTransform),
+                          vm.makeNative(setTransformColorTransform), 0);
+}
 
 void geom::installColor(Interpreter& vm) {
     Object* proto = vm.makeObject();

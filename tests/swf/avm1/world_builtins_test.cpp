@@ -573,5 +573,19 @@ TEST_F(MovieTest, ColorChangesTheClipsColourTransform) {
     EXPECT_TRUE(p.call(lost, "getRGB").isUndefined());
 }
 
+TEST_F(MovieTest, TransformStoresWhatTheClipCanHold) {
+    Probe p = probe();
+    Value transform = p.make("Transform", {runtime->rootClip()});
+    EXPECT_EQ(p.text(p.get(transform, "matrix")), "(a=1, b=0, c=0, d=1, tx=0, ty=0)");
+    vm().setMember(transform, "matrix", p.make("Matrix", {2, 0, 0, 2, 10, 11}));
+    EXPECT_EQ(p.text(p.get(transform, "matrix")), "(a=2, b=0, c=0, d=2, tx=10, ty=11)");
+    vm().setMember(transform, "colorTransform",
+                   p.make("ColorTransform", {5e-67, 2342341, 11234112, -287394874978.0, 1222222,
+                                             2342343434.0, 255, 4e5}));
+    EXPECT_EQ(p.text(p.get(transform, "colorTransform")),
+              "(redMultiplier=0, greenMultiplier=-128, blueMultiplier=-128, alphaMultiplier=-128, "
+              "redOffset=-32768, greenOffset=-32768, blueOffset=255, alphaOffset=-32768)");
+}
+
 } // namespace
 } // namespace swivio::swf::avm1
