@@ -171,6 +171,9 @@ Value returnMinusOne(Interpreter&, const Value&, std::span<const Value>) {
 Value returnNull(Interpreter&, const Value&, std::span<const Value>) {
     return Value::null();
 }
+Value returnUnknownMode(Interpreter&, const Value&, std::span<const Value>) {
+    return "UNKNOWN";
+}
 
 // allowDomain(domains...): nothing is loaded from elsewhere, so any domain is fine; only a
 // call without one is refused.
@@ -237,6 +240,21 @@ void installSystem(ScriptRuntime& runtime) {
     system->define("Product", product, kDontEnum);
     vm.defineMethod(productProto, "launch", returnFalse);
     vm.defineMethod(productProto, "download", returnFalse);
+
+    // No input method editor runs during a conversion.
+    Object* ime = vm.makeObject();
+    system->define("IME", ime, kDontEnum);
+    makeBroadcaster(vm, ime);
+    vm.defineMethod(ime, "getEnabled", returnFalse);
+    vm.defineMethod(ime, "setEnabled", returnFalse);
+    vm.defineMethod(ime, "getConversionMode", returnUnknownMode);
+    vm.defineMethod(ime, "setConversionMode", returnFalse);
+    vm.defineMethod(ime, "setCompositionString", returnFalse);
+    vm.defineMethod(ime, "doConversion", returnFalse);
+    for (const char* mode :
+         {"ALPHANUMERIC_FULL", "ALPHANUMERIC_HALF", "CHINESE", "JAPANESE_HIRAGANA",
+          "JAPANESE_KATAKANA_FULL", "JAPANESE_KATAKANA_HALF", "KOREAN", "UNKNOWN"})
+        ime->define(mode, mode, kConstant);
 
     // $version lives on the root timeline, not on _global.
     if (ClipObject* root = runtime.rootClip())
