@@ -34,8 +34,15 @@ void takeOut(Interpreter& vm, const Value& listeners, uint32_t index) {
     }
 }
 
+// How many entries of a listener list are looked at: all of a real array, and for another
+// object (whose length a script sets freely) no more than a list could sensibly hold.
+constexpr double kMaxForeignListeners = 1 << 16;
+
 double listLength(Interpreter& vm, const Value& listeners) {
-    return std::min(vm.toInteger(vm.getMember(listeners, "length")), double(kMaxArrayLength));
+    const double length = vm.toInteger(vm.getMember(listeners, "length"));
+    if (auto* array = dynamic_cast<ArrayObject*>(listeners.object()))
+        return std::min(length, double(array->length()));
+    return std::min(length, kMaxForeignListeners);
 }
 
 // removeListener(x): takes the first listener equal to x (==) out of this._listeners.

@@ -143,6 +143,18 @@ TEST_F(BroadcasterTest, ListenerRemovedDuringBroadcastStillHearsThisRound) {
     EXPECT_EQ(p.length(p.get(b, "_listeners")), 1);
 }
 
+TEST_F(BroadcasterTest, HugeLengthOfAForeignListWorksThroughABoundedPart) {
+    Value b = broadcaster();
+    Object* list = vm.makeObject();
+    list->define("length", 1e9, 0);
+    list->define("0", listener("a"), 0);
+    vm.setMember(b, "_listeners", list);
+    gCalls.clear();
+    EXPECT_TRUE(p.call(b, "broadcastMessage", {"onEvent"}).boolean());
+    EXPECT_EQ(gCalls, (std::vector<std::string>{"a()"}));
+    EXPECT_FALSE(p.call(b, "removeListener", {5}).boolean());
+}
+
 TEST_F(BroadcasterTest, InitializeHidesItsMembers) {
     Value b = broadcaster();
     EXPECT_TRUE(vm.enumerate(b.object()).empty());
