@@ -11,7 +11,9 @@ namespace swivio::swf::avm1 {
 
 namespace {
 
-constexpr uint16_t kHiddenMember = kDontEnum | kDontDelete;
+// What initialize gives the members: hidden from for..in and delete, and from movies before
+// version 6, which had no listeners.
+constexpr uint16_t kHiddenMember = kDontEnum | kDontDelete | kVersion6;
 
 Value broadcasterConstructor(Interpreter&, const Value&, std::span<const Value>) {
     return Value();
@@ -102,7 +104,10 @@ Value initialize(Interpreter& vm, const Value&, std::span<const Value> args) {
         target = clip->live();
     if (!target)
         return Value();
-    Value broadcaster = vm.getMember(vm.global(), "AsBroadcaster");
+    // Read past the version flags: the player's own objects of a version 5 movie are made
+    // broadcasters too.
+    const Property* own = vm.global()->properties().find("AsBroadcaster", true);
+    Value broadcaster = own ? own->value : Value();
     for (const char* name : {"broadcastMessage", "addListener", "removeListener"}) {
         Value method = vm.getMember(broadcaster, name);
         target->properties().remove(name, vm.caseSensitive());

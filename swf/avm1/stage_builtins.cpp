@@ -38,9 +38,15 @@ WorldObject* worldOf(const Value& v) {
     return dynamic_cast<WorldObject*>(v.object());
 }
 
+// AsBroadcaster.initialize(object), whatever the movie's version hides.
 void makeBroadcaster(Interpreter& vm, Object* object) {
+    const Property* broadcaster = vm.global()->properties().find("AsBroadcaster", true);
+    Object* ctor = broadcaster ? broadcaster->value.object() : nullptr;
+    const Property* initialize = ctor ? ctor->properties().find("initialize", true) : nullptr;
+    if (!initialize)
+        return;
     Value args[] = {Value(object)};
-    vm.callMethod(vm.getMember(vm.global(), "AsBroadcaster"), "initialize", args);
+    vm.call(initialize->value, Value(ctor), args);
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
