@@ -1,5 +1,5 @@
-// flash.geom (Point and Rectangle here; Matrix and ColorTransform in geom_builtins_matrix.cpp)
-// and Color (geom_builtins_color.cpp).
+// flash.geom (Point and Rectangle here; Matrix and ColorTransform in geom_builtins_matrix.cpp;
+// Transform beside Color in geom_builtins_color.cpp).
 //
 // Flash Player 8 ships these classes as ActionScript, so they keep its looseness: fields hold
 // whatever a script stored, sums join strings the way Add2 does, and a comparison with NaN
@@ -28,8 +28,11 @@ double numberOf(Interpreter& vm, const Value& object, std::string_view name) {
     return vm.toNumber(vm.getMember(object, name));
 }
 
+// The package is read past its version flags: a movie too old to name it still gets the
+// objects its Color, Transform and clips hand out.
 Value geomClass(Interpreter& vm, std::string_view name) {
-    Value flash = vm.getMember(vm.global(), "flash");
+    const Property* own = vm.global()->properties().find("flash", true);
+    Value flash = own && !own->isAccessor() ? own->value : vm.getMember(vm.global(), "flash");
     return vm.getMember(vm.getMember(flash, "geom"), name);
 }
 
