@@ -181,6 +181,10 @@ Value returnUnknownMode(Interpreter&, const Value&, std::span<const Value>) {
     return "UNKNOWN";
 }
 
+Value playerVersion(Interpreter&, const Value&, std::span<const Value>) {
+    return kPlayerVersion;
+}
+
 // allowDomain(domains...): nothing is loaded from elsewhere, so any domain is fine; only a
 // call without one is refused.
 Value allowDomain(Interpreter&, const Value&, std::span<const Value> args) {
@@ -262,6 +266,7 @@ void installSystem(ScriptRuntime& runtime) {
           "JAPANESE_KATAKANA_FULL", "JAPANESE_KATAKANA_HALF", "KOREAN", "UNKNOWN"})
         ime->define(mode, mode, kConstant);
 
+    vm.defineMethod(vm.global(), "getVersion", playerVersion);
     // $version lives on the root timeline, not on _global.
     if (ClipObject* root = runtime.rootClip())
         root->define("$version", kPlayerVersion, kDontEnum);
