@@ -1,7 +1,6 @@
 #include "swf/avm1/interpreter.h"
 
 #include <algorithm>
-#include <ranges>
 #include <cmath>
 
 #include "swf/avm1/activation.h"
@@ -350,8 +349,8 @@ bool Interpreter::getOwnOrInherited(Object* holder, Object* thisObject, std::str
         if (!property || !visibleToVersion(property->flags, m_version))
             continue;
         if (property->isAccessor()) {
-            Object* getter = property->getter;
-            out = call(getter, thisObject, {});
+            // The accessor's super starts above the object that holds it.
+            out = callAccessor(property->getter, thisObject, nullptr, p);
             return true;
         }
         out = property->value;
@@ -405,10 +404,7 @@ void Interpreter::setMember(const Value& objectValue, std::string_view name, con
     Property* property = object->properties().find(name, caseSensitive());
     if (property && visibleToVersion(property->flags, m_version)) {
         if (property->isAccessor()) {
-            if (Object* setter = property->setter) {
-                Value arg = stored;
-                call(setter, object, std::span<const Value>(&arg, 1));
-            }
+            callAccessor(property->setter, object, &stored, object);
             return;
         }
         if (!(property->flags & kReadOnly))
@@ -421,10 +417,7 @@ void Interpreter::setMember(const Value& objectValue, std::string_view name, con
         if (!inherited || !visibleToVersion(inherited->flags, m_version))
             continue;
         if (inherited->isAccessor()) {
-            if (Object* setter = inherited->setter) {
-                Value arg = stored;
-                call(setter, object, std::span<const Value>(&arg, 1));
-            }
+            callAccessor(inherited->setter, object, &stored, p);
             return;
         }
         break;
@@ -476,9 +469,9 @@ std::vector<SharedString> Interpreter::enumerate(Object* object) {
         std::vector<SharedString> special;
         p->specialKeys(*this, special);
         // Elements come highest index first, like the newest properties.
-        for (auto& name : std::ranges::reverse_view(special))
-            if (!seen(name.str()))
-                names.push_back(std::move(name));
+        for (auto it = special.rbegin(); it != special.rend(); ++it)
+            if (!seen(it->str()))
+                names.push_back(std::move(*it));
         std::vector<const Property*> own;
         p->properties().forEach([&](const Property& property) { own.push_back(&property); });
         for (auto it = own.rbegin(); it != own.rend(); ++it) {
@@ -503,7 +496,29 @@ Value Interpreter::call(const Value& function, const Value& thisValue,
 
 Value Interpreter::callMethod(const Value& thisValue, std::string_view name,
                               std::span<const Value> args) {
-    return call(getMember(thisValue, name), thisValue, args);
+    Value method = getMember(thisValue, name);
+    if (!isFunction(method))
+        return Value();
+    // The method's super starts above the object that holds it.
+    Object* home = nullptr;
+    int depth = 0;
+    for (Object* p = thisValue.object(); p && depth < kMaxProtoDepth; p = p->proto(), ++depth)
+        if (hasOwnProperty(p, name)) {
+            home = p;
+            break;
+        }
+    return callFunction(*static_cast<FunctionObject*>(method.object()), thisValue, args, home,
+                        false);
+}
+
+Value Interpreter::callAccessor(Object* accessor, Object* thisObject, const Value* argument,
+                                Object* home) {
+    if (!accessor || accessor->kind() != ObjectKind::Function)
+        return Value();
+    std::span<const Value> args;
+    if (argument)
+        args = std::span<const Value>(argument, 1);
+    return callFunction(*static_cast<FunctionObject*>(accessor), thisObject, args, home, false);
 }
 
 Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue,

@@ -240,6 +240,8 @@ private:
                       std::span<const Value> args, Object* superObject);
     bool getOwnOrInherited(Object* holder, Object* thisObject, std::string_view name,
                            Value& out);
+    // A getter (argument null) or setter call; home is the object holding the property.
+    Value callAccessor(Object* accessor, Object* thisObject, const Value* argument, Object* home);
     void installBuiltins();
     // Runs f, reporting a throw nobody caught; a broken limit is reported by the outermost
     // run only (it stops every script of it).
