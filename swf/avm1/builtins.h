@@ -21,7 +21,7 @@ void installGeomBuiltins(Interpreter& vm);        // flash.geom, Color, flash.fi
 
 // An argument, or undefined past the end.
 inline const Value& argAt(std::span<const Value> args, std::size_t index) {
-    static const Value undefinedValue;
+    static const Value undefinedValue{};
     return index < args.size() ? args[index] : undefinedValue;
 }
 
