@@ -551,7 +551,7 @@ Activation::Flow Activation::runTry(std::span<const uint8_t> payload, std::size_
         return Flow::End;
     }
     const uint8_t flags = payload[0];
-    const bool catchInRegister = flags & 1, hasFinally = flags & 2, hasCatch = flags & 4;
+    const bool hasCatch = flags & 1, hasFinally = flags & 2, catchInRegister = flags & 4;
     const std::size_t trySize = le16(&payload[1]), catchSize = le16(&payload[3]),
                       finallySize = le16(&payload[5]);
     std::size_t at = 7;
