@@ -603,6 +603,18 @@ TEST(InterpreterLimitTest, DISABLED_NestedBlocksInRecursionAreStopped) {
     EXPECT_EQ(probe.run(next), "next");
 }
 
+// Cells are counted but not their size: a few arrays of the longest length hold gigabytes.
+TEST(InterpreterLimitTest, DISABLED_LongArraysCountTowardTheMemoryBound) {
+    ActionAssembler a;
+    for (const char* name : {"a0", "a1", "a2", "a3", "a4", "a5", "a6", "a7"}) {
+        newObject(a, name, "Array", 0);
+        get(a, name).push("length").push(double(kMaxArrayLength)).op(Op::SetMember);
+    }
+    ScriptProbe probe(6);
+    probe.run(a);
+    EXPECT_EQ(probe.errors().size(), 1u);
+}
+
 TEST(InterpreterControlTest, ABranchOutsideTheBlockEndsIt) {
     ScriptProbe probe(6);
     ActionAssembler a;
