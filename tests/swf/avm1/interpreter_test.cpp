@@ -622,5 +622,31 @@ TEST(InterpreterControlTest, ABranchOutsideTheBlockEndsIt) {
     EXPECT_EQ(probe.run(a), "before");
 }
 
+// A jump from inside a try or with block to past its end, as break compiles: the block is
+// left and the code goes on at the target, not at the block's end.
+TEST(InterpreterControlTest, DISABLED_ABranchOutOfABlockGoesToItsTarget) {
+    ActionAssembler skipped;
+    skipped.push("skipped").trace();
+    const std::size_t skip = skipped.buildBody().size();
+    const auto jumpBy = [](std::size_t offset) {
+        return std::vector<uint8_t>{0x99, 0x02, 0x00, uint8_t(offset), uint8_t(offset >> 8)};
+    };
+    ActionAssembler caught;
+    caught.push("caught").trace();
+    const std::size_t catchSize = caught.buildBody().size();
+
+    ActionAssembler fromTry;
+    fromTry.tryBlock([&](ActionAssembler& b) { b.raw(jumpBy(catchSize + skip)); }, "e",
+                     [](ActionAssembler& b) { b.push("caught").trace(); });
+    fromTry.raw(skipped.buildBody()).push("landed").trace();
+    ActionAssembler fromWith;
+    fromWith.pushUndefined().with([&](ActionAssembler& b) { b.raw(jumpBy(skip)); });
+    fromWith.raw(skipped.buildBody()).push("landed").trace();
+    for (const ActionAssembler* a : {&fromTry, &fromWith}) {
+        ScriptProbe probe(7);
+        EXPECT_EQ(probe.run(*a), "landed");
+    }
+}
+
 } // namespace
 } // namespace swivio::swf::avm1
