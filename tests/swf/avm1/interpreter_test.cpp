@@ -622,6 +622,18 @@ TEST(InterpreterControlTest, ABranchOutsideTheBlockEndsIt) {
     EXPECT_EQ(probe.run(a), "before");
 }
 
+// A dotted name is resolved part by part; its length is the script's to choose.
+TEST(InterpreterLimitTest, LongDottedNamesAreResolvedWithoutExhaustingTheMachineStack) {
+    std::string name = "a";
+    for (int i = 0; i < 30000; ++i)
+        name += ".a";
+    ActionAssembler a;
+    a.push(name).push(1).op(Op::SetVariable);
+    get(a, name.c_str()).trace();
+    ScriptProbe probe(6);
+    EXPECT_EQ(probe.run(a), "undefined");
+}
+
 // A jump from inside a try or with block to past its end, as break compiles: the block is
 // left and the code goes on at the target, not at the block's end.
 TEST(InterpreterControlTest, DISABLED_ABranchOutOfABlockGoesToItsTarget) {
