@@ -231,7 +231,10 @@ void BM_ScriptedClipsFrame(benchmark::State& state) {
     state.counters["fps"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_ScriptedClipsFrame)->Arg(500)->ArgName("clips")->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_ScriptedClipsFrame)
+    ->Arg(500)
+    ->ArgName("clips")
+    ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 } // namespace

@@ -35,7 +35,9 @@ public:
         m_out.insert(m_out.end(), s.begin(), s.end());
         u8(0);
     }
-    void append(std::span<const uint8_t> data) { m_out.insert(m_out.end(), data.begin(), data.end()); }
+    void append(std::span<const uint8_t> data) {
+        m_out.insert(m_out.end(), data.begin(), data.end());
+    }
     // A tag record, always in long form (any body length).
     void tag(uint16_t code, std::span<const uint8_t> body) {
         u16(uint32_t(code) << 6 | 0x3F);

@@ -254,18 +254,18 @@ TEST(InterpreterFunctionTest, ArgumentsRegistersAndResults) {
          [](ActionAssembler& a) {
              newObject(a, "o", "Object", 0);
              get(a, "o").push("name").push("obj").op(Op::SetMember);
-             const uint16_t flags = kPreloadThis | kPreloadArguments | kPreloadGlobal |
-                                    kSuppressSuper;
-             get(a, "o").push("m").defineFunction2("", {{"p", 4}, {"q", 0}}, 5, flags,
-                                                   [](ActionAssembler& b) {
-                 b.pushRegister(1).push("name").op(Op::GetMember).trace();
-                 b.pushRegister(2).push("length").op(Op::GetMember).trace();
-                 b.pushRegister(3);
-                 get(b, "_global").op(Op::StrictEquals).trace();
-                 b.pushRegister(4).trace();
-                 get(b, "p").op(Op::TypeOf).trace();
-                 get(b, "q").trace();
-             });
+             const uint16_t flags =
+                 kPreloadThis | kPreloadArguments | kPreloadGlobal | kSuppressSuper;
+             get(a, "o").push("m").defineFunction2(
+                 "", {{"p", 4}, {"q", 0}}, 5, flags, [](ActionAssembler& b) {
+                     b.pushRegister(1).push("name").op(Op::GetMember).trace();
+                     b.pushRegister(2).push("length").op(Op::GetMember).trace();
+                     b.pushRegister(3);
+                     get(b, "_global").op(Op::StrictEquals).trace();
+                     b.pushRegister(4).trace();
+                     get(b, "p").op(Op::TypeOf).trace();
+                     get(b, "q").trace();
+                 });
              a.op(Op::SetMember);
              a.push("b").push(7);
              callMethod(a, "o", "m", 2).op(Op::Pop);
@@ -457,9 +457,8 @@ TEST(InterpreterExceptionTest, TryCatchFinallyAcrossCalls) {
              thrower(a);
              a.tryBlock(
                  [](ActionAssembler& b) {
-                     b.tryBlock(
-                         [](ActionAssembler& c) { callFunction(c.push("in"), "t", 1); }, "e",
-                         {}, [](ActionAssembler& c) { c.push("inner finally").trace(); });
+                     b.tryBlock([](ActionAssembler& c) { callFunction(c.push("in"), "t", 1); }, "e",
+                                {}, [](ActionAssembler& c) { c.push("inner finally").trace(); });
                  },
                  1, [](ActionAssembler& b) { b.pushRegister(1).trace(); });
          },
@@ -525,13 +524,17 @@ TEST(InterpreterLimitTest, RunawayScriptsAreStoppedAndTheNextOneRuns) {
     };
     const LimitCase cases[] = {
         {"an endless loop", {.actionBudget = 100'000}, forever([](ActionAssembler&) {}), "0"},
-        {"endless objects", {.maxCells = 20'000}, forever([](ActionAssembler& a) {
+        {"endless objects",
+         {.maxCells = 20'000},
+         forever([](ActionAssembler& a) {
              a.push("n");
              get(a, "n").op(Op::Increment).op(Op::SetVariable);
              a.push(0).push("Object").op(Op::NewObject).op(Op::Pop);
          }),
          nullptr},
-        {"an endless string", {.maxStringLength = 1u << 20}, forever([](ActionAssembler& a) {
+        {"an endless string",
+         {.maxStringLength = 1u << 20},
+         forever([](ActionAssembler& a) {
              a.push("s");
              get(a, "s");
              get(a, "s").op(Op::Add2).op(Op::SetVariable);
@@ -571,8 +574,8 @@ TEST(InterpreterLimitTest, RunawayScriptsAreStoppedAndTheNextOneRuns) {
 std::vector<uint8_t> nestedWith(int depth, std::vector<uint8_t> inner) {
     for (int i = 0; i < depth; ++i) {
         const std::size_t size = inner.size();
-        std::vector<uint8_t> outer = {0x96, 0x01, 0x00, 0x03, 0x94, 0x02, 0x00, uint8_t(size),
-                                      uint8_t(size >> 8)};
+        std::vector<uint8_t> outer = {
+            0x96, 0x01, 0x00, 0x03, 0x94, 0x02, 0x00, uint8_t(size), uint8_t(size >> 8)};
         outer.insert(outer.end(), inner.begin(), inner.end());
         inner = std::move(outer);
     }
@@ -595,7 +598,8 @@ TEST(InterpreterLimitTest, DISABLED_NestedBlocksInRecursionAreStopped) {
     ActionAssembler call;
     callFunction(call, "f", 0);
     ActionAssembler a;
-    a.defineFunction("f", {}, [&](ActionAssembler& b) { b.raw(nestedWith(5000, call.buildBody())); });
+    a.defineFunction("f", {},
+                     [&](ActionAssembler& b) { b.raw(nestedWith(5000, call.buildBody())); });
     callFunction(a, "f", 0);
     ActionAssembler next;
     next.push("next").trace();
