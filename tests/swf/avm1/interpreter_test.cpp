@@ -1,5 +1,6 @@
 // The action loop run on assembled blocks: what a script traces is what it computed.
 // Expected values are Flash Player's, as ActionScript 1/2 documents them.
+#include <chrono>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -639,6 +640,23 @@ TEST(InterpreterLimitTest, LongDottedNamesAreResolvedWithoutExhaustingTheMachine
     get(a, name.c_str()).trace();
     ScriptProbe probe(6);
     EXPECT_EQ(probe.run(a), "undefined");
+}
+
+// One for..in is one action: its cost must not grow with the square of the names. Disabled:
+// each name is checked against every earlier one.
+TEST(InterpreterLimitTest, DISABLED_EnumeratingManyNamesIsQuick) {
+    ActionAssembler a;
+    newObject(a, "o", "Object", 0);
+    a.push("i").push(0).op(Op::SetVariable).label("add");
+    get(a, "o").push("p");
+    get(a, "i").op(Op::Add2).push(1).op(Op::SetMember).push("i");
+    get(a, "i").op(Op::Increment).op(Op::SetVariable);
+    get(a, "i").push(60'000).op(Op::Less2).branchIfTrue("add");
+    get(a, "o").op(Op::Enumerate2).push("p0").op(Op::Equals2).trace();
+    ScriptProbe probe(7);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(probe.run(a), "false");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 // A jump from inside a try or with block to past its end, as break compiles: the block is
