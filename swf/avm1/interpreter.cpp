@@ -506,7 +506,8 @@ Value Interpreter::callMethod(const Value& thisValue, std::string_view name,
 Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue,
                                 std::span<const Value> args, Object* home, bool) {
     if (m_depth >= m_limits.maxCallDepth)
-        abortScript("256 levels of recursion were exceeded in one action list");
+        abortScript(std::to_string(m_limits.maxCallDepth) +
+                    " levels of recursion were exceeded in one action list");
     struct DepthGuard {
         int& depth;
         explicit DepthGuard(int& d) : depth(d) { ++depth; }
