@@ -2,6 +2,7 @@
 // Expected values are Flash Player's, as ActionScript 1/2 documents them.
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -657,6 +658,31 @@ TEST(InterpreterLimitTest, DISABLED_EnumeratingManyNamesIsQuick) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(probe.run(a), "false");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// A frame's actions run by Call are a level of their own: a frame that calls itself is
+// stopped like a recursion. Disabled: a script run from inside a script counts no depth, so
+// the machine stack overflows.
+TEST(InterpreterLimitTest, DISABLED_AFrameCallingItselfIsStopped) {
+    class CallingHost : public TraceHost {
+    public:
+        void callFrame(Object* clip, const Value&) override {
+            vm->runScript({*code, 6, code}, clip);
+        }
+        Interpreter* vm = nullptr;
+        std::shared_ptr<const std::vector<uint8_t>> code;
+    } host;
+    ActionAssembler frame;
+    frame.push("n");
+    get(frame, "n").op(Op::Increment).op(Op::SetVariable);
+    frame.push(1).op(Op::Call);
+    host.code = std::make_shared<const std::vector<uint8_t>>(frame.build());
+    Interpreter vm(host, 6);
+    host.vm = &vm;
+    Object* timeline = vm.makeObject();
+    vm.runScript({*host.code, 6, host.code}, timeline);
+    EXPECT_FALSE(host.errors.empty());
+    EXPECT_LE(vm.getMember(timeline, "n").number(), vm.limits().maxCallDepth + 1);
 }
 
 // A jump from inside a try or with block to past its end, as break compiles: the block is
