@@ -332,7 +332,8 @@ void Activation::gotoFrameValue(const Value& frame, bool play, int bias) {
     if (frame.isNumber() || frame.isBoolean() || frame.isNullish()) {
         double n = vm.toNumber(frame);
         if (std::isfinite(n))
-            vm.host().gotoFrame(target, int(std::trunc(n)) - 1 + bias, play);
+            vm.host().gotoFrame(target,
+                                int(std::min(std::max(std::trunc(n), -1e9), 1e9)) - 1 + bias, play);
         return;
     }
     std::string text = vm.toString(frame);
@@ -349,7 +350,8 @@ void Activation::gotoFrameValue(const Value& frame, bool play, int bias) {
     }
     double n = stringToNumber(spec, 7);
     if (std::isfinite(n) && !spec.empty())
-        vm.host().gotoFrame(clip, int(std::trunc(n)) - 1 + bias, play);
+        vm.host().gotoFrame(clip, int(std::min(std::max(std::trunc(n), -1e9), 1e9)) - 1 + bias,
+                            play);
     else
         vm.host().gotoLabel(clip, spec, play);
 }
@@ -551,7 +553,7 @@ Activation::Flow Activation::runTry(std::span<const uint8_t> payload, std::size_
         return Flow::End;
     }
     const uint8_t flags = payload[0];
-    const bool catchInRegister = flags & 1, hasFinally = flags & 2, hasCatch = flags & 4;
+    const bool hasCatch = flags & 1, hasFinally = flags & 2, catchInRegister = flags & 4;
     const std::size_t trySize = le16(&payload[1]), catchSize = le16(&payload[3]),
                       finallySize = le16(&payload[5]);
     std::size_t at = 7;
@@ -765,7 +767,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             } else {
                 if (payload.size() < 1)
                     break;
-                frame = int(vm.toInteger(pop())) - 1;
+                frame = int(std::min(std::max(vm.toInteger(pop()), -1e9), 1e9)) - 1;
             }
             int skip = payload[skipAt];
             if (target && !vm.host().frameLoaded(target, frame)) {
@@ -933,20 +935,20 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             break;
         }
         case kGetProperty: {
-            int index = int(vm.toInteger(pop()));
+            int index = vm.toInt32(pop());
             Object* clip = resolveTarget(pop());
             push(getProperty(clip, index));
             break;
         }
         case kSetProperty: {
             Value value = pop();
-            int index = int(vm.toInteger(pop()));
+            int index = vm.toInt32(pop());
             Object* clip = resolveTarget(pop());
             setProperty(clip, index, value);
             break;
         }
         case kCloneSprite: {
-            int depth = int(vm.toInteger(pop()));
+            int depth = vm.toInt32(pop());
             std::string name = vm.toString(pop());
             Object* clip = resolveTarget(pop());
             if (clip)

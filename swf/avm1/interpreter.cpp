@@ -524,7 +524,8 @@ Value Interpreter::callAccessor(Object* accessor, Object* thisObject, const Valu
 Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue,
                                 std::span<const Value> args, Object* home, bool) {
     if (m_depth >= m_limits.maxCallDepth)
-        abortScript("256 levels of recursion were exceeded in one action list");
+        abortScript(std::to_string(m_limits.maxCallDepth) +
+                    " levels of recursion were exceeded in one action list");
     struct DepthGuard {
         int& depth;
         explicit DepthGuard(int& d) : depth(d) { ++depth; }
