@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "swf/avm1/number_conversion.h"
 #include "swf/avm1/string_functions.h"
@@ -194,16 +195,13 @@ Activation::~Activation() {
 
 std::vector<Value> Activation::popArguments() {
     double count = vm.toNumber(pop());
-    std::size_t n = count > 0 ? std::size_t(std::min(count, double(kMaxStack))) : 0;
+    // More arguments than the stack holds are not made up: the missing ones read as
+    // undefined anyway, and padding would let one action do unbounded work.
+    std::size_t n = count > 0 ? std::size_t(std::min(count, double(vm.m_stack.size()))) : 0;
     std::vector<Value> args;
-    args.reserve(std::min<std::size_t>(n, vm.m_stack.size() + 1));
-    for (std::size_t i = 0; i < n; ++i) {
-        if (vm.m_stack.empty()) {
-            args.resize(n);
-            break;
-        }
+    args.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
         args.push_back(pop());
-    }
     return args;
 }
 
@@ -598,10 +596,12 @@ Activation::Flow Activation::runTry(std::span<const uint8_t> payload, std::size_
     }
     if (hasFinally) {
         Value savedReturn = returnValue;
+        const std::size_t savedJump = jumpTarget;
         Flow finallyFlow = run(catchEnd, finallyEnd);
-        if (finallyFlow == Flow::Return)
-            return Flow::Return;
+        if (finallyFlow == Flow::Return || finallyFlow == Flow::Jump)
+            return finallyFlow;
         returnValue = savedReturn;
+        jumpTarget = savedJump;
     }
     if (pending)
         throw *pending;
@@ -697,8 +697,11 @@ Value Activation::readPushValue(std::span<const uint8_t> p, std::size_t& at, boo
 Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
     std::size_t pc = begin;
     while (pc < end) {
-        if (vm.m_budget == 0)
-            vm.abortScript("a script ran too long and was stopped");
+        if (vm.m_budget == 0) {
+            const bool reported = std::exchange(vm.m_budgetReported, true);
+            vm.abortScript(reported ? std::string()
+                                    : "a script ran too long and was stopped; the frame goes on");
+        }
         --vm.m_budget;
         const uint8_t op = code[pc];
         std::span<const uint8_t> payload;
@@ -918,8 +921,13 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             if (op == kIf && !vm.toBoolean(pop()))
                 break;
             const long long destination = (long long)next + offset;
-            if (destination < (long long)begin || destination > (long long)end)
-                return Flow::End;
+            if (destination < (long long)begin || destination > (long long)end) {
+                // Out of a with or try block (a break): the enclosing block takes it.
+                if (destination < 0 || destination > (long long)code.size())
+                    return Flow::End;
+                jumpTarget = std::size_t(destination);
+                return Flow::Jump;
+            }
             next = std::size_t(destination);
             break;
         }
@@ -1257,15 +1265,21 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             }
             Flow flow = Flow::Next;
             try {
+                Interpreter::NestingGuard nesting(vm);
                 flow = run(next, bodyEnd);
             } catch (...) {
                 scope = saved;
                 throw;
             }
             scope = saved;
-            if (flow == Flow::Return)
+            if (flow == Flow::Return || flow == Flow::End)
                 return flow;
             next = bodyEnd;
+            if (flow == Flow::Jump) {
+                if (jumpTarget < begin || jumpTarget > end)
+                    return flow;
+                next = jumpTarget;
+            }
             break;
         }
 
@@ -1302,11 +1316,17 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         }
         case kThrow: vm.throwValue(pop());
         case kTry: {
+            Interpreter::NestingGuard nesting(vm);
             std::size_t after = next;
             Flow flow = runTry(payload, next, after);
-            if (flow == Flow::Return)
+            if (flow == Flow::Return || flow == Flow::End)
                 return flow;
             next = after;
+            if (flow == Flow::Jump) {
+                if (jumpTarget < begin || jumpTarget > end)
+                    return flow;
+                next = jumpTarget;
+            }
             break;
         }
         default:
@@ -1322,7 +1342,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
 
 template <typename F> void Interpreter::runGuarded(F&& f) {
     const bool outermost = m_activation == nullptr;
-    if (outermost)
+    if (outermost && !m_frameBudget)
         m_budget = m_limits.actionBudget;
     const std::size_t stackSize = m_stack.size();
     try {
@@ -1340,7 +1360,8 @@ template <typename F> void Interpreter::runGuarded(F&& f) {
         if (!outermost)
             throw;
         m_stack.clear();
-        m_host.scriptError(abort.reason);
+        if (!abort.reason.empty())
+            m_host.scriptError(abort.reason);
     }
 }
 
@@ -1356,6 +1377,7 @@ void Interpreter::push(Value value) { m_stack.push_back(std::move(value)); }
 
 void Interpreter::runScript(const ActionBlock& block, Object* target) {
     runGuarded([&] {
+        NestingGuard nesting(*this);
         Activation act(*this, block.code, block.version, block.owner);
         act.target = act.baseTarget = target;
         act.thisValue = target;

@@ -26,7 +26,8 @@ public:
 // One running block of actions: frame code, or one call of a script function.
 class Activation {
 public:
-    enum class Flow { Next, Return, End };
+    // Jump: a branch left the running block for jumpTarget, which an enclosing block may hold.
+    enum class Flow { Next, Return, End, Jump };
 
     Activation(Interpreter& interpreter, std::span<const uint8_t> actions, int codeVersion,
                std::shared_ptr<const void> codeOwner);
@@ -53,6 +54,7 @@ public:
     std::vector<Value> ownRegisters;
     std::span<Value> registers;
     Value returnValue;
+    std::size_t jumpTarget = 0;
     int savedVersion = 0;
 
 private:

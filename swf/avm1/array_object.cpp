@@ -25,13 +25,24 @@ bool ArrayObject::setLength(double length) {
         length = 0;
     if (length > kMaxArrayLength)
         return false;
+    if (std::size_t(length) > m_elements.size())
+        charge(std::size_t(length) - m_elements.size(), Value());
     m_elements.resize(std::size_t(length));
     return true;
+}
+
+std::size_t ArrayObject::footprint() const {
+    std::size_t bytes = Object::footprint() + m_elements.size() * sizeof(m_elements[0]);
+    for (const auto& element : m_elements)
+        if (element && element->isString())
+            bytes += element->string().size();
+    return bytes;
 }
 
 bool ArrayObject::set(uint32_t index, Value value) {
     if (index >= kMaxArrayLength)
         return false;
+    charge(index >= m_elements.size() ? index + 1 - m_elements.size() : 0, value);
     if (index >= m_elements.size())
         m_elements.resize(index + 1);
     m_elements[index] = std::move(value);
@@ -54,11 +65,13 @@ bool ArrayObject::setSpecial(Interpreter& vm, std::string_view name, const Value
     if (vm.namesEqual(name, "length")) {
         if (!setLength(vm.toInteger(value)))
             vm.abortScript("an array grew past " + std::to_string(kMaxArrayLength) + " elements");
+        vm.checkCells();
         return true;
     }
-    if (auto index = arrayIndexOf(name)) {
-        if (!set(*index, value))
-            vm.abortScript("an array grew past " + std::to_string(kMaxArrayLength) + " elements");
+    // An index past the elements' bound is kept as an ordinary property.
+    if (auto index = arrayIndexOf(name); index && *index < kMaxArrayLength) {
+        set(*index, value);
+        vm.checkCells();
         return true;
     }
     return false;

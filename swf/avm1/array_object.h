@@ -14,7 +14,8 @@ inline constexpr uint32_t kMaxArrayLength = 1u << 24;
 // is a hole: it reads as undefined and is not enumerated.
 class ArrayObject : public Object {
 public:
-    explicit ArrayObject(Object* proto) : Object(proto) {}
+    // heap, when given, hears of the elements' growth (for the interpreter's memory bound).
+    explicit ArrayObject(Object* proto, Heap* heap = nullptr) : Object(proto), m_heap(heap) {}
     ObjectKind kind() const override { return ObjectKind::Array; }
 
     uint32_t length() const { return uint32_t(m_elements.size()); }
@@ -26,7 +27,10 @@ public:
     bool has(uint32_t index) const { return index < m_elements.size() && m_elements[index]; }
     // False past kMaxArrayLength.
     bool set(uint32_t index, Value value);
-    void push(Value value) { m_elements.emplace_back(std::move(value)); }
+    void push(Value value) {
+        charge(1, value);
+        m_elements.emplace_back(std::move(value));
+    }
     void erase(uint32_t index) {
         if (index < m_elements.size())
             m_elements[index].reset();
@@ -38,12 +42,16 @@ public:
     bool deleteSpecial(Interpreter&, std::string_view name) override;
     void specialKeys(Interpreter&, std::vector<SharedString>& out) override;
     void trace(Tracer& tracer) const override;
-    std::size_t footprint() const override {
-        return Object::footprint() + m_elements.size() * sizeof(m_elements[0]);
-    }
+    std::size_t footprint() const override;
 
 private:
+    void charge(std::size_t elements, const Value& value) {
+        if (m_heap)
+            m_heap->addBytes(elements * sizeof(m_elements[0]) +
+                             (value.isString() ? value.string().size() : 0));
+    }
     std::vector<std::optional<Value>> m_elements;
+    Heap* m_heap = nullptr;
 };
 
 // The array index a property name stands for ("0", "17"; not "01" or "-1").

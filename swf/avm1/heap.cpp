@@ -28,9 +28,11 @@ void Heap::sweep(Tracer& tracer) {
         cell->trace(tracer);
     }
     std::size_t kept = 0;
+    m_bytes = 0;
     for (GcCell* cell : m_cells) {
         if (cell->m_marked) {
             cell->m_marked = false;
+            m_bytes += cell->footprint();
             m_cells[kept++] = cell;
         } else {
             delete cell;

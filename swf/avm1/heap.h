@@ -50,9 +50,14 @@ public:
     template <typename T, typename... Args> T* make(Args&&... args) {
         auto* cell = new T(std::forward<Args>(args)...);
         m_cells.push_back(cell);
+        m_bytes += 64;
         return cell;
     }
     std::size_t cellCount() const { return m_cells.size(); }
+    // A rough count of the memory the cells hold: what collections found alive, plus what
+    // has been made or grown since (arrays and strings report their growth).
+    std::size_t bytes() const { return m_bytes; }
+    void addBytes(std::size_t bytes) { m_bytes += bytes; }
     // Cells made since the last collection.
     std::size_t newCells() const { return m_cells.size() - m_survivors; }
 
@@ -68,6 +73,7 @@ private:
 
     std::vector<GcCell*> m_cells;
     std::size_t m_survivors = 0;
+    std::size_t m_bytes = 0;
 };
 
 } // namespace swivio::swf::avm1

@@ -1,6 +1,7 @@
 #include "swf/avm1/interpreter.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <cmath>
 
 #include "swf/avm1/activation.h"
@@ -80,17 +81,37 @@ void Interpreter::markOwnRoots(Tracer& tracer) {
 void Interpreter::checkCells() {
     if (m_heap.cellCount() > m_limits.maxCells)
         abortScript("a script made more than " + std::to_string(m_limits.maxCells) + " objects");
+    if (m_heap.bytes() > m_limits.maxBytes)
+        abortScript("scripts used more than " + std::to_string(m_limits.maxBytes >> 20) +
+                    " MiB");
 }
 
 void Interpreter::checkStringLength(std::size_t length) {
     if (length > m_limits.maxStringLength)
         abortScript("a script made a string longer than " +
                     std::to_string(m_limits.maxStringLength) + " bytes");
+    m_heap.addBytes(length);
+    checkCells();
 }
 
 void Interpreter::throwValue(Value value) { throw ScriptThrow{std::move(value)}; }
 
 void Interpreter::abortScript(std::string reason) { throw ScriptAbort{std::move(reason)}; }
+
+// Calls, nested blocks and nested scripts together; deep enough for 256 levels of calls.
+constexpr int kMaxNesting = 320;
+
+Interpreter::NestingGuard::NestingGuard(Interpreter& vm) : m_vm(vm) {
+    if (m_vm.m_nesting >= kMaxNesting)
+        m_vm.abortScript("scripts nested too deeply were stopped");
+    ++m_vm.m_nesting;
+}
+
+void Interpreter::beginFrame() {
+    m_budget = m_limits.actionBudget;
+    m_frameBudget = true;
+    m_budgetReported = false;
+}
 
 double Interpreter::random() {
     // xorshift64*: small, fast, and the same sequence on every machine.
@@ -113,7 +134,7 @@ Object* Interpreter::makeObject(Object* proto) {
 
 ArrayObject* Interpreter::makeArray(std::span<const Value> elements) {
     checkCells();
-    auto* array = m_heap.make<ArrayObject>(m_builtins.arrayProto);
+    auto* array = m_heap.make<ArrayObject>(m_builtins.arrayProto, &m_heap);
     for (const Value& v : elements)
         array->push(v);
     return array;
@@ -460,9 +481,16 @@ bool Interpreter::hasProperty(Object* object, std::string_view name) {
 
 std::vector<SharedString> Interpreter::enumerate(Object* object) {
     std::vector<SharedString> names;
+    std::unordered_set<std::string> taken;
+    const bool exact = caseSensitive();
+    // True when the name was listed already (a shadowed inherited name); lists it otherwise.
     auto seen = [&](const std::string& name) {
-        return std::any_of(names.begin(), names.end(),
-                           [&](const SharedString& n) { return namesEqual(n.str(), name); });
+        std::string key = name;
+        if (!exact)
+            for (char& c : key)
+                if (c >= 'A' && c <= 'Z')
+                    c = char(c + 32);
+        return !taken.insert(std::move(key)).second;
     };
     int depth = 0;
     for (Object* p = object; p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
@@ -531,6 +559,7 @@ Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue
         explicit DepthGuard(int& d) : depth(d) { ++depth; }
         ~DepthGuard() { --depth; }
     } guard(m_depth);
+    NestingGuard nesting(*this);
     if (function.native)
         return function.native(*this, thisValue, args);
     if (!function.code)

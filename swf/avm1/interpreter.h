@@ -80,6 +80,8 @@ struct ScriptLimits {
     // Actions one runScript() may execute before it is stopped.
     uint64_t actionBudget = 20'000'000;
     std::size_t maxCells = 4'000'000;
+    // Roughly what the objects, arrays and strings scripts keep may take.
+    std::size_t maxBytes = std::size_t(768) << 20;
     std::size_t maxStringLength = 16u << 20;
 };
 
@@ -222,6 +224,22 @@ public:
         });
     }
     bool running() const { return m_activation != nullptr; }
+    // Starts a frame: every script until the next call shares one action budget, so a
+    // frame's work is bounded however many scripts it queues.
+    void beginFrame();
+    // Counts one level of the interpreter's own recursion (a call, a nested block, a script
+    // started from a script); stops the script past the bound, so no movie can exhaust the
+    // machine's stack.
+    class NestingGuard {
+    public:
+        explicit NestingGuard(Interpreter& vm);
+        ~NestingGuard() { --m_vm.m_nesting; }
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+
+    private:
+        Interpreter& m_vm;
+    };
     // Empties the operand stack (between frames).
     void clearStack() { m_stack.clear(); }
     // A number in [0, 1) from the movie's own generator (seeded the same each run, so a
@@ -257,7 +275,10 @@ private:
     Object* m_global = nullptr;
     Builtins m_builtins;
     int m_depth = 0;
+    int m_nesting = 0;
     uint64_t m_budget = 0;
+    bool m_frameBudget = false;
+    bool m_budgetReported = false;
     Activation* m_activation = nullptr;
     // The four registers frame code shares (DefineFunction2 gives each call its own).
     Value m_globalRegisters[4];

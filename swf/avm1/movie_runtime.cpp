@@ -16,7 +16,7 @@ namespace {
 
 // How many queued scripts one tick may run before the rest is dropped (a movie whose
 // scripts queue more scripts without end).
-constexpr std::size_t kMaxQueuedPerTick = 200000;
+constexpr std::size_t kMaxQueuedPerTick = 20000;
 
 bool namesMatch(std::string_view a, std::string_view b, bool caseSensitive) {
     if (a.size() != b.size())
@@ -50,6 +50,7 @@ ScriptRuntime::~ScriptRuntime() = default;
 
 void ScriptRuntime::attach(TimelinePlayer& player) {
     m_player = &player;
+    m_vm->beginFrame();
     installClipMethods(*this);
     installRuntimeGlobals(*this);
     installStageBuiltins(*this);
@@ -578,6 +579,7 @@ void ScriptRuntime::queueEnterFrames(DisplayObject& object) {
 void ScriptRuntime::tick() {
     if (!m_player)
         return;
+    m_vm->beginFrame();
     queueEnterFrames(m_player->root());
     m_player->advance();
     runQueued();
@@ -590,6 +592,7 @@ void ScriptRuntime::tick() {
 void ScriptRuntime::gotoFrame(int frame) {
     if (!m_player)
         return;
+    m_vm->beginFrame();
     m_player->gotoFrame(frame);
     runQueued();
     collectIfNeeded();

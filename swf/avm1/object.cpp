@@ -147,6 +147,15 @@ void Object::trace(Tracer& tracer) const {
     }
 }
 
+std::size_t Object::footprint() const {
+    std::size_t bytes = 64 + m_properties.size() * sizeof(Property);
+    m_properties.forEach([&](const Property& p) {
+        if (p.value.isString())
+            bytes += p.value.string().size();
+    });
+    return bytes;
+}
+
 void FunctionObject::trace(Tracer& tracer) const {
     Object::trace(tracer);
     tracer.mark(scope);

@@ -135,7 +135,7 @@ public:
     std::vector<Watcher>& watchers() { return m_watchers; }
 
     void trace(Tracer& tracer) const override;
-    std::size_t footprint() const override { return 64 + m_properties.size() * 48; }
+    std::size_t footprint() const override;
 
 private:
     Value m_proto;

