@@ -594,6 +594,10 @@ Activation::Flow Activation::runTry(std::span<const uint8_t> payload, std::size_
             pending = thrown;
         }
     }
+    // A jump into this statement's own blocks (compilers jump to the finally block) is no
+    // jump out of it: the finally block runs once, below.
+    if (flow == Flow::Jump && jumpTarget >= start && jumpTarget <= finallyEnd)
+        flow = Flow::Next;
     if (hasFinally) {
         Value savedReturn = returnValue;
         const std::size_t savedJump = jumpTarget;
