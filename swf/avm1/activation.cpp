@@ -185,7 +185,9 @@ Activation::Activation(Interpreter& interpreter, std::span<const uint8_t> action
     savedVersion = vm.m_version;
     vm.m_version = version;
     vm.m_activation = this;
-    registers = std::span<Value>(vm.m_globalRegisters, 4);
+    // Frame code and SWF 5 functions get four registers of their own.
+    ownRegisters.resize(4);
+    registers = ownRegisters;
 }
 
 Activation::~Activation() {
@@ -393,7 +395,8 @@ Value Activation::makeFunction(std::span<const uint8_t> payload, bool function2,
     bodyEnd = std::min(code.size(), bodyStart + size);
     fn->body = code.subspan(bodyStart, bodyEnd - bodyStart);
     fn->owner = owner;
-    fn->version = version;
+    // Functions are SWF 5 code even in a SWF 4 movie.
+    fn->version = std::max(version, 5);
     fn->isFunction2 = function2;
     fn->constantPool = pool;
     name = fn->name;
@@ -947,9 +950,10 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             break;
         }
         case kGetProperty: {
-            int index = vm.toInt32(pop());
+            // A property number that is not a number names no property.
+            const double number = vm.toNumber(pop());
             Object* clip = resolveTarget(pop());
-            push(getProperty(clip, index));
+            push(std::isfinite(number) ? getProperty(clip, toInt32(number)) : Value());
             break;
         }
         case kSetProperty: {
@@ -1216,6 +1220,11 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         }
         case kInitObject: {
             double count = vm.toNumber(pop());
+            if (!(count >= 0)) {
+                // A negative count makes no object and takes nothing from the stack.
+                push(Value());
+                break;
+            }
             Object* object = vm.makeObject();
             std::size_t n = count > 0 ? std::size_t(std::min(count, double(kMaxStack))) : 0;
             for (std::size_t i = 0; i < n && !vm.m_stack.empty(); ++i) {

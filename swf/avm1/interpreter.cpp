@@ -72,8 +72,6 @@ void Interpreter::markOwnRoots(Tracer& tracer) {
     tracer.mark(m_builtins.objectCtor);
     tracer.mark(m_builtins.functionCtor);
     tracer.mark(m_builtins.arrayCtor);
-    for (const Value& v : m_globalRegisters)
-        tracer.mark(v);
     for (const Value& v : m_stack)
         tracer.mark(v);
 }
@@ -191,7 +189,11 @@ std::string Interpreter::toString(const Value& value) {
     switch (value.type()) {
     case ValueType::Undefined: return m_version >= 7 ? "undefined" : "";
     case ValueType::Null: return "null";
-    case ValueType::Boolean: return value.boolean() ? "true" : "false";
+    case ValueType::Boolean:
+        // SWF 4 had no booleans: its comparisons gave 1 and 0.
+        if (m_version < 5)
+            return value.boolean() ? "1" : "0";
+        return value.boolean() ? "true" : "false";
     case ValueType::Number: return numberToString(value.number());
     case ValueType::String: return value.string();
     case ValueType::Object: {

@@ -280,8 +280,6 @@ private:
     bool m_frameBudget = false;
     bool m_budgetReported = false;
     Activation* m_activation = nullptr;
-    // The four registers frame code shares (DefineFunction2 gives each call its own).
-    Value m_globalRegisters[4];
     // One operand stack for every action block: values a block leaves are seen by the next.
     std::vector<Value> m_stack;
     uint64_t m_randomState = 0x9E3779B97F4A7C15ull;

@@ -16,6 +16,10 @@ bool isFunctionValue(const Value& v) {
 Value addTimer(Interpreter& vm, std::span<const Value> args, bool repeat) {
     if (args.size() < 2)
         return Value();
+    // An interval left undefined makes no timer (null counts as 0).
+    const Value& interval = isFunctionValue(args[0]) ? args[1] : argAt(args, 2);
+    if (interval.isUndefined())
+        return Value();
     if (isFunctionValue(args[0])) {
         std::vector<Value> rest(args.begin() + 2, args.end());
         int id = runtimeOf(vm).addTimer(args[0], Value(), {}, std::move(rest),
