@@ -302,7 +302,8 @@ Value Activation::findFunction(std::string_view name, Value& thisOut) {
             continue;
         Value out;
         if (vm.getOwnOrInherited(holder, holder, name, out)) {
-            if (s->kind == Scope::Kind::With)
+            // A function found on a with object or the timeline runs on it.
+            if (s->kind == Scope::Kind::With || s->kind == Scope::Kind::Target)
                 thisOut = holder;
             return out;
         }
