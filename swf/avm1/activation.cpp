@@ -406,7 +406,9 @@ Value Activation::makeFunction(std::span<const uint8_t> payload, bool function2,
                                                      std::move(fn), scope, baseTarget);
     Object* prototype = vm.makeObject();
     prototype->define("constructor", Value(function), kDontEnum);
-    function->define("prototype", prototype, kDontEnum);
+    function->define("prototype", prototype, kDontEnum | kDontDelete);
+    if (FunctionObject* functionClass = vm.builtins().functionCtor)
+        function->define("constructor", Value(functionClass), kDontEnum);
     return function;
 }
 

@@ -466,6 +466,9 @@ bool Interpreter::deleteMember(Object* object, std::string_view name) {
 bool Interpreter::hasOwnProperty(Object* object, std::string_view name) {
     if (!object)
         return false;
+    // __proto__ is an own property of every object that has a prototype.
+    if (namesEqual(name, "__proto__"))
+        return !object->protoValue().isUndefined();
     Value ignored;
     if (object->getSpecial(*this, name, ignored))
         return true;
