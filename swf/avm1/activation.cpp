@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/number_conversion.h"
 #include "swf/avm1/string_functions.h"
 
@@ -725,7 +726,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             payload = code.subspan(pc + 3, length);
             next = pc + 3 + length;
         }
-        if (op == kEnd)
+        if (op == kEnd || (baseRemoved && *baseRemoved))
             return Flow::End;
         if (vm.m_stack.size() > kMaxStack)
             vm.abortScript("a script's stack grew past its bound");
@@ -1396,6 +1397,8 @@ void Interpreter::runScript(const ActionBlock& block, Object* target) {
         NestingGuard nesting(*this);
         Activation act(*this, block.code, block.version, block.owner);
         act.target = act.baseTarget = target;
+        if (auto* clip = dynamic_cast<ClipObject*>(target); clip && block.stopsWithClip)
+            act.baseRemoved = &clip->removed;
         act.thisValue = target;
         checkCells();
         act.scope = m_heap.make<Scope>(Scope::Kind::Target, nullptr,

@@ -47,6 +47,8 @@ public:
     Scope* scope = nullptr;
     Object* target = nullptr;     // the timeline variables go to (tellTarget changes it)
     Object* baseTarget = nullptr; // the one the block started with
+    // Frame code stops once the clip it runs on has left the display list.
+    const bool* baseRemoved = nullptr;
     Value thisValue;
     Object* callee = nullptr;
     Object* home = nullptr; // for super

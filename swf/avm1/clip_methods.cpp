@@ -4,6 +4,7 @@
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/display_bounds.h"
 #include "swf/avm1/movie_runtime.h"
+#include "swf/avm1/number_conversion.h"
 #include "swf/format/character.h"
 
 namespace swivio::swf::avm1 {
@@ -32,6 +33,15 @@ Value stop(Interpreter& vm, const Value& self, std::span<const Value>) {
     return Value();
 }
 
+// Frame numbers wrap as unsigned 32-bit numbers; 0 goes nowhere, past the end goes to the
+// last frame.
+void gotoFrameNumber(Interpreter& vm, ClipObject* clip, double n, bool play) {
+    const uint32_t frame = toUint32(n);
+    if (frame == 0)
+        return;
+    runtimeOf(vm).gotoFrame(clip, int(std::min<uint32_t>(frame, 1u << 30)) - 1, play);
+}
+
 Value gotoFrame(Interpreter& vm, const Value& self, std::span<const Value> args, bool play) {
     ClipObject* clip = clipOf(self);
     if (!clip || args.empty())
@@ -40,14 +50,12 @@ Value gotoFrame(Interpreter& vm, const Value& self, std::span<const Value> args,
     if (frame.isString()) {
         double n = vm.toNumber(frame);
         if (std::isfinite(n))
-            runtimeOf(vm).gotoFrame(clip, int(n) - 1, play);
+            gotoFrameNumber(vm, clip, n, play);
         else
             runtimeOf(vm).gotoLabel(clip, frame.string(), play);
         return Value();
     }
-    double n = vm.toNumber(frame);
-    if (std::isfinite(n))
-        runtimeOf(vm).gotoFrame(clip, int(n) - 1, play);
+    gotoFrameNumber(vm, clip, vm.toNumber(frame), play);
     return Value();
 }
 

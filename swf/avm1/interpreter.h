@@ -108,6 +108,8 @@ struct ActionBlock {
     int version = 0;
     // Keeps the bytes alive as long as a function defined in them exists.
     std::shared_ptr<const void> owner;
+    // Frame code stops when its clip leaves the display list (not so an unload handler).
+    bool stopsWithClip = true;
 };
 
 // Thrown through native code by throwValue() and abortScript(); runScript() catches both, so

@@ -402,13 +402,16 @@ ScriptRuntime::Waiting& ScriptRuntime::waitingGroup(DisplayObject& child, const 
             return group;
     Waiting group;
     group.child = child.handle().id;
-    group.position = SIZE_MAX;
+    // A script's placement runs after the frame's scripts; a tag's, where it stands (a tag
+    // of a frame a goto passed over, before the frame it landed on).
+    group.position = place ? 0 : SIZE_MAX;
     DisplayObject* parent = child.parent();
     if (place && parent && parent->timeline()) {
         const auto& frames = parent->timeline()->frames;
         const int f = parent->currentFrame;
         if (f >= 0 && f < int(frames.size())) {
             const auto& tags = frames[f].displayTags;
+            group.frame = f;
             for (std::size_t i = 0; i < tags.size(); ++i)
                 if (&tags[i].place == place) {
                     group.position = i + 1;
@@ -420,7 +423,8 @@ ScriptRuntime::Waiting& ScriptRuntime::waitingGroup(DisplayObject& child, const 
     return groups.back();
 }
 
-void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, std::deque<Queued>& into) {
+void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, bool bySeek,
+                                      std::deque<Queued>& into) {
     if (!clip.timeline() || frame < 0 || frame >= clip.timeline()->frameCount())
         return;
     const TimelineFrame& f = clip.timeline()->frames[frame];
@@ -447,6 +451,12 @@ void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, std::deque
                          [](const Waiting& a, const Waiting& b) { return a.position < b.position; });
     }
     std::size_t nextGroup = 0;
+    // Clips placed by frames a goto passed over run their first frames before the scripts
+    // of the frame it landed on.
+    for (Waiting& group : groups)
+        if (group.frame != frame && group.position != SIZE_MAX)
+            group.position = 0;
+    (void)bySeek;
     auto flushUpTo = [&](std::size_t position) {
         for (; nextGroup < groups.size() && groups[nextGroup].position <= position; ++nextGroup)
             for (auto& q : groups[nextGroup].items)
@@ -462,11 +472,11 @@ void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, std::deque
     flushUpTo(SIZE_MAX);
 }
 
-void ScriptRuntime::frameEntered(DisplayObject& clip, int frame, bool) {
+void ScriptRuntime::frameEntered(DisplayObject& clip, int frame, bool bySeek) {
     const uint64_t id = clip.handle().id;
     const bool firstFrame = m_justPlaced.erase(id) > 0;
     std::deque<Queued> own;
-    queueFrameScripts(clip, frame, own);
+    queueFrameScripts(clip, frame, bySeek, own);
     if (firstFrame && !clip.isRoot()) {
         ClipObject* object = clipFor(clip);
         queueEvent(object, kClipEventLoad, "onLoad", &own);
@@ -505,8 +515,12 @@ void ScriptRuntime::queueEvent(ClipObject* clip, uint32_t event, const char* met
 void ScriptRuntime::runEvent(const Queued& item) {
     ClipObject* clip = item.clip;
     for (const ClipEventHandler& handler : clip->clipEvents)
-        if (handler.events & item.event)
-            m_vm->runScript(ActionBlock{handler.actions, clip->version, m_movie}, clip);
+        if (handler.events & item.event) {
+            ActionBlock block{handler.actions, clip->version, m_movie};
+            // onClipEvent(unload) runs on the clip that has left.
+            block.stopsWithClip = item.event != kClipEventUnload;
+            m_vm->runScript(block, clip);
+        }
     if (item.method) {
         // onUnload runs on the clip that left; the others only while it is on the list.
         if (item.event != kClipEventUnload && !clip->alive())

@@ -119,7 +119,7 @@ private:
         bool repeat = true;
     };
 
-    void queueFrameScripts(DisplayObject& clip, int frame, std::deque<Queued>& into);
+    void queueFrameScripts(DisplayObject& clip, int frame, bool bySeek, std::deque<Queued>& into);
     void queueEvent(ClipObject* clip, uint32_t event, const char* method,
                     std::deque<Queued>* into = nullptr);
     void runOne(const Queued& item);
@@ -146,6 +146,7 @@ private:
     // for the parent's own scripts, to run between them where the placement stands.
     struct Waiting {
         std::size_t position = 0; // display tags of the parent's frame up to the placement
+        int frame = -1;           // the parent's frame whose tag placed it
         uint64_t child = 0;
         std::deque<Queued> items;
     };
