@@ -309,8 +309,20 @@ Value Activation::findFunction(std::string_view name, Value& thisOut) {
             return out;
         }
     }
-    if (name.find_first_of(":./") != std::string_view::npos)
+    if (name.find_first_of(":./") != std::string_view::npos) {
+        // "a.b.method": the method runs on what the path names.
+        std::size_t split = pathSplit(name);
+        if (split != std::string_view::npos && split > 0) {
+            std::string_view path = name.substr(0, split);
+            Object* clip = vm.host().resolveTarget(target, path);
+            Value holder = clip ? Value(clip) : getVariable(path);
+            if (holder.isObject()) {
+                thisOut = holder;
+                return vm.getMember(holder, name.substr(split + 1));
+            }
+        }
         return getVariable(name);
+    }
     return Value();
 }
 
