@@ -47,26 +47,29 @@ int runInfo(int argc, char** argv) {
     const MovieHeader& h = file->header;
     const double duration = h.frameRate > 0 ? h.frameCount / double(h.frameRate) : 0.0;
     const std::vector<std::string> warnings = movieFileWarnings(*file);
+    const std::string scripts = movieScripts(*file);
     if (json) {
         std::string list;
         for (const std::string& w : warnings)
             list += (list.empty() ? "" : ", ") + jsonString(w);
         std::printf("{\"signature\": %s, \"version\": %d, \"width\": %d, \"height\": %d, "
                     "\"frameRate\": %.2f, \"frames\": %d, \"duration\": %.3f, "
-                    "\"compressed\": %s, \"damaged\": %s, \"warnings\": [%s]}\n",
+                    "\"compressed\": %s, \"scripts\": %s, \"damaged\": %s, "
+                    "\"warnings\": [%s]}\n",
                     jsonString(h.signature).c_str(), h.version, int(h.width), int(h.height),
                     double(h.frameRate), int(h.frameCount), duration,
-                    h.signature == "FWS" ? "false" : "true", warnings.empty() ? "false" : "true",
-                    list.c_str());
+                    h.signature == "FWS" ? "false" : "true", jsonString(scripts).c_str(),
+                    warnings.empty() ? "false" : "true", list.c_str());
     } else {
         std::printf("signature: %s\n"
                     "version: %d\n"
                     "size: %d x %d pixels\n"
                     "frame rate: %.2f\n"
                     "frame count: %d\n"
-                    "duration: %.2f s\n",
+                    "duration: %.2f s\n"
+                    "scripts: %s\n",
                     h.signature.c_str(), h.version, int(h.width), int(h.height),
-                    double(h.frameRate), int(h.frameCount), duration);
+                    double(h.frameRate), int(h.frameCount), duration, scripts.c_str());
         if (!warnings.empty())
             std::printf("damaged: %s\n", warnings.front().c_str());
         for (std::size_t i = 1; i < warnings.size(); ++i)

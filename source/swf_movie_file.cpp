@@ -27,6 +27,40 @@ Result<SwfMovieFile> loadSwfMovieFile(const std::string& path) {
     return file;
 }
 
+namespace {
+
+bool timelineHasScripts(const swf::Timeline& timeline) {
+    for (const swf::TimelineFrame& frame : timeline.frames) {
+        if (!frame.actions.empty() || !frame.initActions.empty())
+            return true;
+        for (const swf::DisplayTag& tag : frame.displayTags)
+            if (tag.kind == swf::DisplayTag::Kind::Place && !tag.place.clipEvents.empty())
+                return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::string movieScripts(const SwfMovieFile& file) {
+    if (!file.movie)
+        return "none";
+    const swf::MovieDefinition& definition = *file.movie->definition();
+    if (definition.usesActionScript3())
+        return "ActionScript 3 (not run)";
+    bool scripts = timelineHasScripts(definition.root);
+    for (const auto& [id, character] : definition.characters) {
+        (void)id;
+        if (scripts)
+            break;
+        if (character.sprite)
+            scripts = timelineHasScripts(character.sprite->timeline);
+        else if (character.button)
+            scripts = !character.button->conditions.empty();
+    }
+    return scripts ? "ActionScript 1/2" : "none";
+}
+
 std::vector<std::string> movieFileWarnings(const SwfMovieFile& file) {
     std::vector<std::string> warnings;
     // A movie is damaged when its reading had to skip or stop; a whole movie that merely

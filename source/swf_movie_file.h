@@ -25,6 +25,10 @@ struct SwfMovieFile {
 // movie's warnings list them). Fails with kInvalidMovieMessage, then the file and the cause.
 Result<SwfMovieFile> loadSwfMovieFile(const std::string& path);
 
+// What scripts the movie holds, as info shows it: "ActionScript 3 (not run)",
+// "ActionScript 1/2" or "none".
+std::string movieScripts(const SwfMovieFile& file);
+
 // What is damaged in a movie that was accepted (its reading skipped tags or stopped early),
 // in words for the user: how many of the declared frames could be read when fewer could,
 // then the engine's own findings. Empty for a whole movie.

@@ -37,8 +37,33 @@ TEST(InfoCommandTest, PrintsHeaderFacts) {
                        "size: 320 x 240 pixels\n"
                        "frame rate: 29.50\n"
                        "frame count: 240\n"
-                       "duration: 8.14 s\n");
+                       "duration: 8.14 s\n"
+                       "scripts: none\n");
     EXPECT_EQ(run.err, "");
+}
+
+TEST(InfoCommandTest, SaysWhichScriptsTheMovieHolds) {
+    struct Case {
+        std::vector<std::pair<uint16_t, std::vector<uint8_t>>> tags;
+        const char* line;
+    };
+    const std::vector<uint8_t> trace = {0x96, 0x03, 0x00, 0x00, 'a', 0x00, 0x26, 0x00};
+    const Case cases[] = {
+        {{}, "scripts: none\n"},
+        {{{12, trace}}, "scripts: ActionScript 1/2\n"},
+        {{{69, {0x08, 0, 0, 0}}}, "scripts: ActionScript 3 (not run)\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        SwfWriter w;
+        for (const auto& [code, body] : c.tags)
+            w.tag(code, body);
+        w.showFrame().end();
+        const std::string movie = dir.file("m.swf");
+        ASSERT_TRUE(w.writeFile(movie));
+        const CliRun run = runCli(dir, {"info", movie});
+        EXPECT_NE(run.out.find(c.line), std::string::npos) << run.out;
+    }
 }
 
 TEST(InfoCommandTest, InvalidMovieIsReportedOnStandardError) {
