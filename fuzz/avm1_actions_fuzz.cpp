@@ -139,7 +139,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (verbose)
             std::fprintf(stderr, "%.*s\n", int(line.size()), line.data());
     };
-    swf::MoviePlayer player(*movie, swf::PlayerOptions{}, [&](swf::avm1::ScriptRuntime& runtime) {
+    // A small budget keeps each input quick; the bound itself is what is being tried.
+    swf::PlayerOptions options;
+    options.actionBudget = 200000;
+    swf::MoviePlayer player(*movie, options, [&](swf::avm1::ScriptRuntime& runtime) {
         runtime.setTraceSink(sink);
         runtime.setErrorSink(sink);
     });

@@ -11,7 +11,8 @@ namespace {
 std::unique_ptr<avm1::ScriptRuntime> makeScripts(const Movie& movie, const PlayerOptions& options) {
     if (!options.runScripts || movie.definition()->usesActionScript3())
         return nullptr;
-    return std::make_unique<avm1::ScriptRuntime>(movie.definition(), options.moviePath);
+    return std::make_unique<avm1::ScriptRuntime>(movie.definition(), options.moviePath,
+                                                 options.actionBudget);
 }
 
 } // namespace

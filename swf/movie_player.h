@@ -23,6 +23,8 @@ struct PlayerOptions {
     bool runScripts = true;
     // The movie's file: scripts may read files beside it and below (loadMovie and the like).
     std::string moviePath;
+    // The actions one frame's scripts may run together; 0 for the interpreter's default.
+    uint64_t actionBudget = 0;
 };
 
 // One playing instance of a movie: its display list, its position, and the painting of

@@ -37,10 +37,13 @@ bool namesMatch(std::string_view a, std::string_view b, bool caseSensitive) {
 
 } // namespace
 
-ScriptRuntime::ScriptRuntime(std::shared_ptr<const MovieDefinition> movie, std::string moviePath)
+ScriptRuntime::ScriptRuntime(std::shared_ptr<const MovieDefinition> movie, std::string moviePath,
+                             uint64_t actionBudget)
     : m_movie(std::move(movie)), m_moviePath(std::move(moviePath)),
       m_version(m_movie->file.version) {
     ScriptLimits limits;
+    if (actionBudget)
+        limits.actionBudget = actionBudget;
     if (m_movie->scriptLimits && m_movie->scriptLimits->maxRecursionDepth)
         limits.maxCallDepth = std::min<int>(m_movie->scriptLimits->maxRecursionDepth, 256);
     m_vm = std::make_unique<Interpreter>(*this, m_version, limits);

@@ -25,7 +25,9 @@ namespace swivio::swf::avm1 {
 class ScriptRuntime final : public ScriptHook, public ScriptHost {
 public:
     // moviePath: the movie's file, whose folder bounds what scripts may load; may be empty.
-    ScriptRuntime(std::shared_ptr<const MovieDefinition> movie, std::string moviePath = {});
+    // actionBudget: the actions one frame's scripts may run together (0: the default).
+    ScriptRuntime(std::shared_ptr<const MovieDefinition> movie, std::string moviePath = {},
+                  uint64_t actionBudget = 0);
     ~ScriptRuntime() override;
     ScriptRuntime(const ScriptRuntime&) = delete;
     ScriptRuntime& operator=(const ScriptRuntime&) = delete;
