@@ -1,0 +1,191 @@
+// The classes for devices and connections: Camera, Microphone, NetConnection, NetStream,
+// XMLSocket, LocalConnection, FileReference and FileReferenceList. This player runs offline
+// with no camera, microphone, network or file dialog, so each answers as Flash Player does on
+// such a machine: nothing to get, every connection refused, every dialog declined.
+#include "swf/avm1/builtins.h"
+
+namespace swivio::swf::avm1 {
+
+namespace {
+
+constexpr uint16_t kHiddenBefore6 = kDontEnum | kVersion6;
+
+Value returnNothing(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
+Value returnFalse(Interpreter&, const Value&, std::span<const Value>) { return false; }
+Value returnNull(Interpreter&, const Value&, std::span<const Value>) { return Value::null(); }
+Value returnEmptyArray(Interpreter& vm, const Value&, std::span<const Value>) {
+    return vm.makeArray();
+}
+
+// A class on _global whose prototype methods all do nothing that a script can see.
+Object* defineQuietClass(Interpreter& vm, std::string_view name, uint16_t flags,
+                         NativeFunction ctorFn, std::initializer_list<const char*> methods,
+                         NativeFunction method = returnNothing) {
+    Object* proto = vm.makeObject();
+    FunctionObject* ctor = vm.defineClass(name, ctorFn, proto);
+    vm.global()->define(name, ctor, flags);
+    for (const char* methodName : methods)
+        vm.defineMethod(proto, methodName, method);
+    return proto;
+}
+
+Object* constructorOf(Object* proto) {
+    const Property* ctor = proto->properties().find("constructor", true);
+    return ctor ? ctor->value.object() : nullptr;
+}
+
+// Camera.get() and Microphone.get(): there is no device; names lists none.
+void installDevice(Interpreter& vm, std::string_view name,
+                   std::initializer_list<const char*> methods) {
+    Object* proto = defineQuietClass(vm, name, kDontEnum, returnNothing, methods);
+    Object* ctor = constructorOf(proto);
+    vm.defineMethod(ctor, "get", returnNull);
+    FunctionObject* names = vm.makeNative(returnEmptyArray);
+    ctor->defineAccessor("names", names, nullptr, kDontEnum);
+}
+
+// ---- NetConnection ----
+
+// Only connect(null), which Flash Player allows for playing local video files, succeeds;
+// any server is out of reach.
+Value netConnect(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    Object* self = thisValue.object();
+    if (!self)
+        return Value();
+    const Value& url = argAt(args, 0);
+    const bool local = url.isNull();
+    self->define("isConnected", local, kDontEnum);
+    self->define("uri", local ? Value("null") : Value(vm.toString(url)), kDontEnum);
+    if (!local)
+        vm.host().scriptError("NetConnection.connect: no network, cannot reach " +
+                              vm.toString(url));
+    return local;
+}
+
+Value netClose(Interpreter&, const Value& thisValue, std::span<const Value>) {
+    if (Object* self = thisValue.object())
+        self->define("isConnected", false, kDontEnum);
+    return Value();
+}
+
+// ---- NetStream ----
+
+Value setBufferTime(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    vm.setMember(thisValue, "bufferTime", vm.toNumber(argAt(args, 0)));
+    return Value();
+}
+
+// There is no file to stream: the stream says so through its onStatus handler.
+Value streamPlay(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
+    if (!thisValue.isObject())
+        return Value();
+    Object* info = vm.makeObject();
+    info->define("level", "error", 0);
+    info->define("code", "NetStream.Play.StreamNotFound", 0);
+    Value one[] = {Value(info)};
+    vm.callMethod(thisValue, "onStatus", one);
+    return Value();
+}
+
+// ---- XMLSocket ----
+
+// onData(source) turns the text into an XML document for onXML, as the player's own does.
+Value socketOnData(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    Value xmlClass = vm.getMember(vm.global(), "XML");
+    Value one[] = {argAt(args, 0)};
+    Value document = vm.construct(xmlClass, one);
+    Value doc[] = {document};
+    vm.callMethod(thisValue, "onXML", doc);
+    return Value();
+}
+
+// ---- LocalConnection ----
+
+Value localDomain(Interpreter&, const Value&, std::span<const Value>) { return "localhost"; }
+
+// ---- FileReference, FileReferenceList ----
+
+// Each is its own broadcaster with itself as the first listener, as Flash Player makes them.
+void makeBroadcaster(Interpreter& vm, const Value& self) {
+    const Property* own = vm.global()->properties().find("AsBroadcaster", true);
+    if (!own)
+        return;
+    Value one[] = {self};
+    vm.callMethod(own->value, "initialize", one);
+    vm.callMethod(self, "addListener", one);
+}
+
+Value fileReferenceConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
+    makeBroadcaster(vm, thisValue);
+    return Value();
+}
+
+Value fileListConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
+    makeBroadcaster(vm, thisValue);
+    vm.setMember(thisValue, "fileList", vm.makeArray());
+    return Value();
+}
+
+Object* netPackage(Interpreter& vm) {
+    const Property* own = vm.global()->properties().find("flash", true);
+    Object* flash = own ? own->value.object() : nullptr;
+    if (!flash) {
+        flash = vm.makeObject();
+        vm.global()->define("flash", flash, kDontEnum | kVersion6 | kVersion7 | kVersion8);
+    }
+    const Property* existing = flash->properties().find("net", true);
+    if (existing && existing->value.object())
+        return existing->value.object();
+    Object* package = vm.makeObject();
+    flash->define("net", package, 0);
+    return package;
+}
+
+void installFileClass(Interpreter& vm, Object* package, std::string_view name,
+                      NativeFunction ctorFn, std::initializer_list<const char*> methods) {
+    Object* proto = vm.makeObject();
+    FunctionObject* ctor = vm.defineClass({}, ctorFn, proto);
+    package->define(name, ctor, 0);
+    // No file dialog and no network: nothing is ever chosen, sent or fetched.
+    for (const char* method : methods)
+        vm.defineMethod(proto, method, returnFalse);
+}
+
+} // namespace
+
+void installDeviceBuiltins(Interpreter& vm) {
+    installDevice(vm, "Camera",
+                  {"setMode", "setQuality", "setKeyFrameInterval", "setMotionLevel",
+                   "setLoopback", "setCursor"});
+    installDevice(vm, "Microphone",
+                  {"setSilenceLevel", "setRate", "setGain", "setUseEchoSuppression"});
+
+    Object* connection = defineQuietClass(vm, "NetConnection", kHiddenBefore6, returnNothing,
+                                          {"addHeader", "call"});
+    vm.defineMethod(connection, "connect", netConnect);
+    vm.defineMethod(connection, "close", netClose);
+
+    Object* stream = defineQuietClass(vm, "NetStream", kHiddenBefore6, returnNothing,
+                                      {"close", "pause", "seek", "attachAudio", "attachVideo",
+                                       "publish", "receiveAudio", "receiveVideo", "send"});
+    vm.defineMethod(stream, "play", streamPlay);
+    vm.defineMethod(stream, "setBufferTime", setBufferTime);
+
+    Object* socket = defineQuietClass(vm, "XMLSocket", kDontEnum, returnNothing, {"close"});
+    vm.defineMethod(socket, "connect", returnFalse);
+    vm.defineMethod(socket, "send", returnNothing);
+    vm.defineMethod(socket, "onData", socketOnData);
+
+    Object* local = defineQuietClass(vm, "LocalConnection", kHiddenBefore6, returnNothing,
+                                     {"close"});
+    vm.defineMethod(local, "connect", returnFalse);
+    vm.defineMethod(local, "send", returnFalse);
+    vm.defineMethod(local, "domain", localDomain);
+
+    Object* net = netPackage(vm);
+    installFileClass(vm, net, "FileReference", fileReferenceConstructor,
+                     {"browse", "upload", "download", "cancel"});
+    installFileClass(vm, net, "FileReferenceList", fileListConstructor, {"browse"});
+}
+
+} // namespace swivio::swf::avm1
