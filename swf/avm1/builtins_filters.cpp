@@ -76,36 +76,48 @@ struct FilterClass {
     const char* name;
     // The constructor's parameters, in order.
     std::initializer_list<Field> parameters;
+    // The accessors in the order the prototype has them (for..in lists them newest first).
+    std::initializer_list<Field> properties;
 };
 
 using enum Field;
 const FilterClass kFilterClasses[] = {
     {"BevelFilter",
      {Distance, Angle, HighlightColor, HighlightAlpha, ShadowColor, ShadowAlpha, BlurX, BlurY,
-      Strength, Quality, Type, Knockout}},
-    {"BlurFilter", {BlurX, BlurY, Quality}},
-    {"ColorMatrixFilter", {Matrix}},
+      Strength, Quality, Type, Knockout},
+     {Distance, Angle, HighlightColor, HighlightAlpha, ShadowColor, ShadowAlpha, Quality,
+      Strength, Knockout, BlurX, BlurY, Type}},
+    {"BlurFilter", {BlurX, BlurY, Quality}, {BlurX, BlurY, Quality}},
+    {"ColorMatrixFilter", {Matrix}, {Matrix}},
     {"ConvolutionFilter",
+     {MatrixX, MatrixY, Matrix, Divisor, Bias, PreserveAlpha, Clamp, Color, Alpha},
      {MatrixX, MatrixY, Matrix, Divisor, Bias, PreserveAlpha, Clamp, Color, Alpha}},
     {"DisplacementMapFilter",
+     {MapBitmap, MapPoint, ComponentX, ComponentY, ScaleX, ScaleY, Mode, Color, Alpha},
      {MapBitmap, MapPoint, ComponentX, ComponentY, ScaleX, ScaleY, Mode, Color, Alpha}},
     {"DropShadowFilter",
      {Distance, Angle, Color, Alpha, BlurX, BlurY, Strength, Quality, Inner, Knockout,
+      HideObject},
+     {Distance, Angle, Color, Alpha, Quality, Inner, Knockout, BlurX, BlurY, Strength,
       HideObject}},
-    {"GlowFilter", {Color, Alpha, BlurX, BlurY, Strength, Quality, Inner, Knockout}},
+    {"GlowFilter", {Color, Alpha, BlurX, BlurY, Strength, Quality, Inner, Knockout},
+     {Color, Alpha, Quality, Inner, Knockout, BlurX, BlurY, Strength}},
     {"GradientBevelFilter",
-     {Distance, Angle, Colors, Alphas, Ratios, BlurX, BlurY, Strength, Quality, Type, Knockout}},
+     {Distance, Angle, Colors, Alphas, Ratios, BlurX, BlurY, Strength, Quality, Type, Knockout},
+     {Distance, Angle, Colors, Alphas, Ratios, BlurX, BlurY, Quality, Strength, Knockout, Type}},
     {"GradientGlowFilter",
-     {Distance, Angle, Colors, Alphas, Ratios, BlurX, BlurY, Strength, Quality, Type, Knockout}},
+     {Distance, Angle, Colors, Alphas, Ratios, BlurX, BlurY, Strength, Quality, Type, Knockout},
+     {Distance, Angle, Colors, Alphas, Ratios, BlurX, BlurY, Quality, Strength, Knockout, Type}},
 };
 constexpr std::size_t kFilterCount = std::size(kFilterClasses);
 
 // The player's default angle is 45 degrees held in radians to nine places, which is why a new
 // filter reads back a hair under 45.
 const double kDefaultAngle = 0.785398163 * 180 / M_PI;
-constexpr std::size_t kMaxGradientEntries = 16;
 constexpr int kMaxMatrixSide = 15;
 constexpr std::size_t kColorMatrixSize = 20;
+
+constexpr std::size_t kMaxGradientEntries = 16;
 
 class FilterObject : public Object {
 public:
@@ -119,9 +131,12 @@ public:
     FilterKind filter;
     std::array<Value, kFieldCount> fields;
     std::vector<double> matrix;
-    std::vector<double> colors;
-    std::vector<double> alphas;
-    std::vector<double> ratios;
+    // Gradient entries: the first gradientCount are in use; the rest keep what they held, and
+    // show again when the count grows.
+    std::array<double, kMaxGradientEntries> colors{};
+    std::array<double, kMaxGradientEntries> alphas{};
+    std::array<double, kMaxGradientEntries> ratios{};
+    std::size_t gradientCount = 0;
     Object* mapBitmap = nullptr;
     double mapX = 0;
     double mapY = 0;
@@ -190,13 +205,6 @@ double element(Interpreter& vm, const Value& list, std::size_t index) {
 
 double colorOf(Interpreter& vm, const Value& value) {
     return double(uint32_t(vm.toInt32(value)) & 0xFFFFFF);
-}
-
-// Gradient lists share one length: colours set it, ratios may shorten it, alphas follow it.
-void resizeGradient(FilterObject& f, std::size_t count) {
-    f.colors.resize(count, 0);
-    f.alphas.resize(count, 0);
-    f.ratios.resize(count, 0);
 }
 
 void growConvolution(FilterObject& f) {
@@ -279,9 +287,9 @@ void setField(Interpreter& vm, FilterObject& f, Field field, const Value& value)
     case Colors: {
         if (value.isNullish())
             break;
-        const std::size_t count = listLength(vm, value, kMaxGradientEntries);
-        resizeGradient(f, count);
-        for (std::size_t i = 0; i < count; ++i)
+        // The colours set how many entries there are; ratios may lower it; alphas follow it.
+        f.gradientCount = listLength(vm, value, kMaxGradientEntries);
+        for (std::size_t i = 0; i < f.gradientCount; ++i)
             f.colors[i] = colorOf(vm, vm.getMember(value, std::to_string(i)));
         break;
     }
@@ -289,7 +297,7 @@ void setField(Interpreter& vm, FilterObject& f, Field field, const Value& value)
     case Alphas:
         if (value.isNullish())
             break;
-        for (std::size_t i = 0; i < f.alphas.size(); ++i) {
+        for (std::size_t i = 0; i < f.gradientCount; ++i) {
             const double alpha = element(vm, value, i);
             f.alphas[i] = std::isnan(alpha) ? 1 : std::round(std::clamp(alpha, 0.0, 1.0) * 255) / 255;
         }
@@ -297,15 +305,15 @@ void setField(Interpreter& vm, FilterObject& f, Field field, const Value& value)
     case Ratios: {
         if (value.isNullish())
             break;
-        resizeGradient(f, std::min(f.ratios.size(), listLength(vm, value, kMaxGradientEntries)));
-        for (std::size_t i = 0; i < f.ratios.size(); ++i)
+        f.gradientCount = std::min(f.gradientCount, listLength(vm, value, kMaxGradientEntries));
+        for (std::size_t i = 0; i < f.gradientCount; ++i)
             f.ratios[i] = clampNumber(std::trunc(element(vm, value, i)), 0, 255);
         break;
     }
     }
 }
 
-Value listValue(Interpreter& vm, const std::vector<double>& list) {
+Value listValue(Interpreter& vm, std::span<const double> list) {
     std::vector<Value> values(list.begin(), list.end());
     return vm.makeArray(values);
 }
@@ -314,9 +322,9 @@ Value listValue(Interpreter& vm, const std::vector<double>& list) {
 Value getField(Interpreter& vm, FilterObject& f, Field field) {
     switch (field) {
     case Matrix: return listValue(vm, f.matrix);
-    case Colors: return listValue(vm, f.colors);
-    case Alphas: return listValue(vm, f.alphas);
-    case Ratios: return listValue(vm, f.ratios);
+    case Colors: return listValue(vm, std::span(f.colors).first(f.gradientCount));
+    case Alphas: return listValue(vm, std::span(f.alphas).first(f.gradientCount));
+    case Ratios: return listValue(vm, std::span(f.ratios).first(f.gradientCount));
     case MapBitmap: return f.mapBitmap ? Value(f.mapBitmap) : Value();
     case MapPoint: {
         const Property* own = vm.global()->properties().find("flash", true);
@@ -388,6 +396,7 @@ Value cloneFilter(Interpreter& vm, const Value& thisValue, std::span<const Value
     copy->colors = f->colors;
     copy->alphas = f->alphas;
     copy->ratios = f->ratios;
+    copy->gradientCount = f->gradientCount;
     copy->mapBitmap = f->mapBitmap;
     copy->mapX = f->mapX;
     copy->mapY = f->mapY;
@@ -418,17 +427,18 @@ void installFilterBuiltins(Interpreter& vm) {
     // BitmapFilter is the base: its own clone gives nothing.
     Object* baseProto = vm.makeObject();
     package->define("BitmapFilter", vm.defineClass({}, returnNothing, baseProto), 0);
-    vm.defineMethod(baseProto, "clone", returnNothing);
+    vm.defineMethod(baseProto, "clone", returnNothing, 0);
     for (std::size_t k = 0; k < kFilterCount; ++k) {
         Object* proto = vm.makeObject(baseProto);
         const auto& [ctorFn, allocator] = kConstructors[k];
         package->define(kFilterClasses[k].name, vm.defineClass({}, ctorFn, proto, allocator), 0);
-        vm.defineMethod(proto, "clone", cloneFilter);
-        for (Field field : kFilterClasses[k].parameters) {
+        // Written in ActionScript in the player, so its members are enumerable.
+        for (Field field : kFilterClasses[k].properties) {
             const auto& [getter, setter] = kAccessors[size_t(field)];
             proto->defineAccessor(kFieldNames[size_t(field)], vm.makeNative(getter),
-                                  vm.makeNative(setter), kDontEnum);
+                                  vm.makeNative(setter), 0);
         }
+        vm.defineMethod(proto, "clone", cloneFilter, 0);
     }
 }
 
