@@ -101,6 +101,75 @@ Value socketOnData(Interpreter& vm, const Value& thisValue, std::span<const Valu
 
 // ---- LocalConnection ----
 
+// LocalConnection talks between movies of this one player, so it needs no network: names
+// are taken from a table of this interpreter, kept hidden on _global.
+constexpr std::string_view kConnectionTable = "\x01localConnections";
+constexpr std::string_view kConnectionName = "\x01connectionName";
+
+Object* connectionTable(Interpreter& vm) {
+    const Property* own = vm.global()->properties().find(kConnectionTable, true);
+    if (own && own->value.object())
+        return own->value.object();
+    Object* table = vm.makeObject();
+    vm.global()->define(kConnectionTable, table, kDontEnum | kDontDelete);
+    return table;
+}
+
+// A name is a non-empty string without a colon (a colon names another domain's movie).
+bool validName(const Value& name) {
+    return name.isString() && !name.string().empty() &&
+           name.string().find(':') == std::string::npos;
+}
+
+std::string tableKey(const std::string& name) {
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return key;
+}
+
+// connect(name): false for a bad name, a connection already open, or a name in use.
+Value localConnect(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    Object* self = thisValue.object();
+    const Value& name = argAt(args, 0);
+    if (!self || !validName(name) || self->properties().find(kConnectionName, true))
+        return false;
+    Object* table = connectionTable(vm);
+    const std::string key = tableKey(name.string());
+    if (table->properties().find(key, true))
+        return false;
+    table->define(key, self, kDontEnum);
+    self->define(kConnectionName, key, kDontEnum);
+    return true;
+}
+
+Value localClose(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
+    Object* self = thisValue.object();
+    const Property* own = self ? self->properties().find(kConnectionName, true) : nullptr;
+    if (!own)
+        return Value();
+    const std::string key = own->value.string();
+    connectionTable(vm)->properties().remove(key, true);
+    self->properties().remove(kConnectionName, true);
+    return Value();
+}
+
+// send(name, method, ...): accepted when both are usable strings and the method is not one
+// of LocalConnection's own, in any case.
+Value localSend(Interpreter&, const Value&, std::span<const Value> args) {
+    const Value& name = argAt(args, 0);
+    const Value& method = argAt(args, 1);
+    if (!name.isString() || name.string().empty() || !method.isString() ||
+        method.string().empty())
+        return false;
+    for (const char* reserved :
+         {"send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain"})
+        if (tableKey(method.string()) == tableKey(reserved))
+            return false;
+    return true;
+}
+
 Value localDomain(Interpreter&, const Value&, std::span<const Value>) { return "localhost"; }
 
 // ---- FileReference, FileReferenceList ----
@@ -176,10 +245,10 @@ void installDeviceBuiltins(Interpreter& vm) {
     vm.defineMethod(socket, "send", returnNothing);
     vm.defineMethod(socket, "onData", socketOnData);
 
-    Object* local = defineQuietClass(vm, "LocalConnection", kHiddenBefore6, returnNothing,
-                                     {"close"});
-    vm.defineMethod(local, "connect", returnFalse);
-    vm.defineMethod(local, "send", returnFalse);
+    Object* local = defineQuietClass(vm, "LocalConnection", kHiddenBefore6, returnNothing, {});
+    vm.defineMethod(local, "connect", localConnect);
+    vm.defineMethod(local, "send", localSend);
+    vm.defineMethod(local, "close", localClose);
     vm.defineMethod(local, "domain", localDomain);
 
     Object* net = netPackage(vm);
