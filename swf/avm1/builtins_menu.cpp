@@ -1,5 +1,5 @@
 // ContextMenu, ContextMenuItem, PrintJob, Accessibility, flash.external.ExternalInterface,
-// TextSnapshot and Video. A converted movie has no menu to open, printer, screen reader or
+// flash.text.TextRenderer, TextSnapshot and Video. A converted movie has no menu to open, printer, screen reader or
 // browser page around it, so these keep their shape and answer that nothing is there.
 #include "swf/avm1/builtins.h"
 
@@ -121,25 +121,25 @@ Value snapshotHit(Interpreter&, const Value& thisValue, std::span<const Value>) 
 
 // ---- ExternalInterface ----
 
-Object* externalPackage(Interpreter& vm) {
+Object* flashPackage(Interpreter& vm, std::string_view name) {
     const Property* own = vm.global()->properties().find("flash", true);
     Object* flash = own ? own->value.object() : nullptr;
     if (!flash) {
         flash = vm.makeObject();
         vm.global()->define("flash", flash, kDontEnum | kVersion6 | kVersion7 | kVersion8);
     }
-    const Property* existing = flash->properties().find("external", true);
+    const Property* existing = flash->properties().find(name, true);
     if (existing && existing->value.object())
         return existing->value.object();
     Object* package = vm.makeObject();
-    flash->define("external", package, 0);
+    flash->define(name, package, 0);
     return package;
 }
 
 void installExternalInterface(Interpreter& vm) {
     Object* proto = vm.makeObject();
     FunctionObject* ctor = vm.defineClass({}, returnNothing, proto);
-    externalPackage(vm)->define("ExternalInterface", ctor, 0);
+    flashPackage(vm, "external")->define("ExternalInterface", ctor, 0);
     // No page hosts the movie: nothing can be called out to or in from.
     ctor->define("available", false, kDontEnum);
     vm.defineMethod(ctor, "addCallback", returnFalse);
@@ -151,6 +151,17 @@ void installExternalInterface(Interpreter& vm) {
           "_objectID", "_objectToAS", "_objectToJS", "_objectToXML", "_toAS", "_toJS", "_toXML",
           "_unescapeXML"})
         vm.defineMethod(ctor, name, returnNothing);
+}
+
+// flash.text.TextRenderer: the anti-aliasing settings for device text. They are kept as a
+// script sets them; maxLevel counts the cached levels the player keeps.
+void installTextRenderer(Interpreter& vm) {
+    Object* proto = vm.makeObject();
+    FunctionObject* ctor = vm.defineClass({}, returnNothing, proto);
+    flashPackage(vm, "text")->define("TextRenderer", ctor, 0);
+    ctor->define("maxLevel", 4, kDontEnum);
+    ctor->define("displayMode", "default", kDontEnum);
+    vm.defineMethod(ctor, "setAdvancedAntialiasingTable", returnNothing);
 }
 
 } // namespace
@@ -194,6 +205,7 @@ void installMenuBuiltins(Interpreter& vm) {
     vm.defineMethod(video, "clear", returnNothing);
 
     installExternalInterface(vm);
+    installTextRenderer(vm);
 }
 
 } // namespace swivio::swf::avm1
