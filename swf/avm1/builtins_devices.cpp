@@ -174,14 +174,13 @@ Value localDomain(Interpreter&, const Value&, std::span<const Value>) { return "
 
 // ---- FileReference, FileReferenceList ----
 
-// Each is its own broadcaster with itself as the first listener, as Flash Player makes them.
+// Each is a broadcaster whose listeners hear of the dialogs and transfers (none here).
 void makeBroadcaster(Interpreter& vm, const Value& self) {
     const Property* own = vm.global()->properties().find("AsBroadcaster", true);
     if (!own)
         return;
     Value one[] = {self};
     vm.callMethod(own->value, "initialize", one);
-    vm.callMethod(self, "addListener", one);
 }
 
 Value fileReferenceConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value>) {

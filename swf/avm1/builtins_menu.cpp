@@ -9,6 +9,7 @@ namespace {
 
 Value returnNothing(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
 Value returnFalse(Interpreter&, const Value&, std::span<const Value>) { return false; }
+Value returnZero(Interpreter&, const Value&, std::span<const Value>) { return 0; }
 Value returnNull(Interpreter&, const Value&, std::span<const Value>) { return Value::null(); }
 
 Object* defineGlobalClass(Interpreter& vm, std::string_view name, uint16_t flags,
@@ -177,10 +178,13 @@ void installMenuBuiltins(Interpreter& vm) {
     vm.defineMethod(item, "copy", menuItemCopy);
 
     // No printer: a print job never starts, so its pages are never added or sent.
-    Object* print = defineGlobalClass(vm, "PrintJob", kHiddenBefore7, returnNothing);
+    Object* print = defineGlobalClass(vm, "PrintJob", kHiddenBefore6, returnNothing);
     vm.defineMethod(print, "start", returnFalse);
     vm.defineMethod(print, "addPage", returnFalse);
     vm.defineMethod(print, "send", returnNothing);
+    // The page and paper sizes are those of no printer, and a script cannot change them.
+    for (const char* name : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"})
+        print->defineAccessor(name, vm.makeNative(returnZero), vm.makeNative(returnNothing), 0);
 
     // No screen reader is listening.
     Object* accessibility = vm.makeObject();
