@@ -188,12 +188,6 @@ Value fileReferenceConstructor(Interpreter& vm, const Value& thisValue, std::spa
     return Value();
 }
 
-Value fileListConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
-    makeBroadcaster(vm, thisValue);
-    vm.setMember(thisValue, "fileList", vm.makeArray());
-    return Value();
-}
-
 Object* netPackage(Interpreter& vm) {
     const Property* own = vm.global()->properties().find("flash", true);
     Object* flash = own ? own->value.object() : nullptr;
@@ -253,7 +247,8 @@ void installDeviceBuiltins(Interpreter& vm) {
     Object* net = netPackage(vm);
     installFileClass(vm, net, "FileReference", fileReferenceConstructor,
                      {"browse", "upload", "download", "cancel"});
-    installFileClass(vm, net, "FileReferenceList", fileListConstructor, {"browse"});
+    // fileList stays undefined: nothing is ever chosen.
+    installFileClass(vm, net, "FileReferenceList", fileReferenceConstructor, {"browse"});
 }
 
 } // namespace swivio::swf::avm1
