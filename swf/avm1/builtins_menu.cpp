@@ -1,6 +1,9 @@
 // ContextMenu, ContextMenuItem, PrintJob, Accessibility, flash.external.ExternalInterface,
 // flash.text.TextRenderer, TextSnapshot and Video. A converted movie has no menu to open, printer, screen reader or
 // browser page around it, so these keep their shape and answer that nothing is there.
+#include <algorithm>
+#include <string>
+
 #include "swf/avm1/builtins.h"
 
 namespace swivio::swf::avm1 {
@@ -137,6 +140,144 @@ Object* flashPackage(Interpreter& vm, std::string_view name) {
     return package;
 }
 
+// The XML that calls out of the movie are written in: a value, an array's elements, an
+// object's enumerable members, and a call's arguments after the function name. The empty
+// string is written as null, as the player does.
+constexpr int kMaxXmlDepth = 64;
+
+const std::pair<std::string_view, std::string_view> kXmlEntities[] = {
+    {"&", "&amp;"}, {"<", "&lt;"}, {">", "&gt;"}, {"\"", "&quot;"}, {"'", "&apos;"}};
+
+std::string escapeXml(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        std::string_view plain(&c, 1);
+        auto entity = std::find_if(std::begin(kXmlEntities), std::end(kXmlEntities),
+                                   [&](const auto& e) { return e.first == plain; });
+        if (entity != std::end(kXmlEntities))
+            out += entity->second;
+        else
+            out += c;
+    }
+    return out;
+}
+
+// Entities are matched exactly (case included), in one pass, so "&amp;lt;" becomes "&lt;".
+std::string unescapeXml(std::string_view text) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        auto entity = std::find_if(std::begin(kXmlEntities), std::end(kXmlEntities),
+                                   [&](const auto& e) { return text.substr(i).starts_with(e.second); });
+        if (entity != std::end(kXmlEntities)) {
+            out += entity->first;
+            i += entity->second.size();
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
+}
+
+// The text argument of the escaping helpers: none, or an empty string, gives null.
+bool textArgument(Interpreter& vm, std::span<const Value> args, std::string& text) {
+    if (args.empty())
+        return false;
+    text = vm.toString(args[0]);
+    return !text.empty();
+}
+
+Value escapeXmlNative(Interpreter& vm, const Value&, std::span<const Value> args) {
+    std::string text;
+    return textArgument(vm, args, text) ? Value(escapeXml(text)) : Value::null();
+}
+
+Value unescapeXmlNative(Interpreter& vm, const Value&, std::span<const Value> args) {
+    std::string text;
+    return textArgument(vm, args, text) ? Value(unescapeXml(text)) : Value::null();
+}
+
+class XmlWriter {
+public:
+    explicit XmlWriter(Interpreter& vm) : m_vm(vm) {}
+
+    std::string value(const Value& v, int depth) {
+        switch (v.type()) {
+        case ValueType::Undefined: return "<undefined/>";
+        case ValueType::Null: return "<null/>";
+        case ValueType::Boolean: return v.boolean() ? "<true/>" : "<false/>";
+        case ValueType::Number: return "<number>" + m_vm.toString(v) + "</number>";
+        case ValueType::String: {
+            const std::string& text = v.string();
+            return "<string>" + (text.empty() ? std::string("null") : escapeXml(text)) +
+                   "</string>";
+        }
+        case ValueType::Object: break;
+        }
+        Object* object = v.object();
+        if (object->kind() == ObjectKind::Function || depth >= kMaxXmlDepth)
+            return "<null/>";
+        if (object->kind() == ObjectKind::Array)
+            return array(v, depth);
+        return members(v, depth);
+    }
+
+    std::string array(const Value& v, int depth) {
+        std::string out = "<array>";
+        const uint32_t count = length(v);
+        for (uint32_t i = 0; i < count; ++i) {
+            const std::string id = std::to_string(i);
+            append(out, "<property id=\"" + id + "\">" +
+                            value(m_vm.getMember(v, id), depth + 1) + "</property>");
+        }
+        return out + "</array>";
+    }
+
+    std::string members(const Value& v, int depth) {
+        std::string out = "<object>";
+        if (Object* object = v.object()) {
+            for (const SharedString& name : m_vm.enumerate(object))
+                append(out, "<property id=\"" + name.str() + "\">" +
+                                value(m_vm.getMember(v, name.str()), depth + 1) + "</property>");
+        }
+        return out + "</object>";
+    }
+
+    std::string arguments(const Value& v) {
+        std::string out = "<arguments>";
+        const uint32_t count = length(v);
+        for (uint32_t i = 1; i < count; ++i)
+            append(out, value(m_vm.getMember(v, std::to_string(i)), 1));
+        return out + "</arguments>";
+    }
+
+private:
+    // Lists are read by their length, whatever they are (a string's counts too); the output's
+    // length bound stops a script's huge number.
+    uint32_t length(const Value& v) {
+        const double n = m_vm.toInteger(m_vm.getMember(v, "length"));
+        return n > 0 ? uint32_t(std::min(n, double(kMaxArrayLength))) : 0;
+    }
+    void append(std::string& out, const std::string& part) {
+        m_vm.checkStringLength(out.size() + part.size());
+        out += part;
+    }
+    Interpreter& m_vm;
+};
+
+Value toXmlNative(Interpreter& vm, const Value&, std::span<const Value> args) {
+    return XmlWriter(vm).value(argAt(args, 0), 0);
+}
+Value arrayToXmlNative(Interpreter& vm, const Value&, std::span<const Value> args) {
+    return XmlWriter(vm).array(argAt(args, 0), 0);
+}
+Value objectToXmlNative(Interpreter& vm, const Value&, std::span<const Value> args) {
+    return XmlWriter(vm).members(argAt(args, 0), 0);
+}
+Value argumentsToXmlNative(Interpreter& vm, const Value&, std::span<const Value> args) {
+    return XmlWriter(vm).arguments(argAt(args, 0));
+}
+
 void installExternalInterface(Interpreter& vm) {
     Object* proto = vm.makeObject();
     FunctionObject* ctor = vm.defineClass({}, returnNothing, proto);
@@ -146,12 +287,29 @@ void installExternalInterface(Interpreter& vm) {
     vm.defineMethod(ctor, "addCallback", returnFalse);
     vm.defineMethod(ctor, "call", returnNull);
     // The helpers the player's own ActionScript uses to marshal calls.
-    for (const char* name :
-         {"_argumentsToAS", "_argumentsToXML", "_arrayToAS", "_arrayToJS", "_arrayToXML",
-          "_callIn", "_callOut", "_escapeXML", "_evalJS", "_initJS", "_jsQuoteString",
-          "_objectID", "_objectToAS", "_objectToJS", "_objectToXML", "_toAS", "_toJS", "_toXML",
-          "_unescapeXML"})
-        vm.defineMethod(ctor, name, returnNothing);
+    const std::pair<const char*, NativeFunction> helpers[] = {
+        {"_argumentsToAS", returnNothing},
+        {"_argumentsToXML", argumentsToXmlNative},
+        {"_arrayToAS", returnNothing},
+        {"_arrayToJS", returnNothing},
+        {"_arrayToXML", arrayToXmlNative},
+        {"_callIn", returnNothing},
+        {"_callOut", returnNothing},
+        {"_escapeXML", escapeXmlNative},
+        {"_evalJS", returnNothing},
+        {"_initJS", returnNothing},
+        {"_jsQuoteString", returnNothing},
+        {"_objectID", returnNothing},
+        {"_objectToAS", returnNothing},
+        {"_objectToJS", returnNothing},
+        {"_objectToXML", objectToXmlNative},
+        {"_toAS", returnNothing},
+        {"_toJS", returnNothing},
+        {"_toXML", toXmlNative},
+        {"_unescapeXML", unescapeXmlNative},
+    };
+    for (const auto& [name, fn] : helpers)
+        vm.defineMethod(ctor, name, fn);
 }
 
 // flash.text.TextRenderer: the anti-aliasing settings for device text. They are kept as a

@@ -126,6 +126,44 @@ TEST_F(LibraryTest, FileReferenceListBroadcastsToItsListeners) {
     EXPECT_TRUE(get(list, "fileList").isUndefined());
 }
 
+TEST_F(LibraryTest, ExternalInterfaceWritesValuesAsXml) {
+    Value ei = global("flash.external.ExternalInterface");
+    Value object = vm.makeObject();
+    vm.setMember(object, "k", "<a&'\">");
+    Value nested = vm.makeArray(std::vector<Value>{true, Value(), ""});
+    struct Case {
+        const char* helper;
+        Value input;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"_toXML", 5.5, "<number>5.5</number>"},
+        {"_toXML", Value::null(), "<null/>"},
+        {"_toXML", "", "<string>null</string>"},
+        {"_toXML", object,
+         "<object><property id=\"k\"><string>&lt;a&amp;&apos;&quot;&gt;</string></property>"
+         "</object>"},
+        {"_toXML", nested,
+         "<array><property id=\"0\"><true/></property><property id=\"1\"><undefined/>"
+         "</property><property id=\"2\"><string>null</string></property></array>"},
+        {"_argumentsToXML", nested, "<arguments><undefined/><string>null</string></arguments>"},
+        {"_arrayToXML", "ab", "<array><property id=\"0\"><undefined/></property>"
+                              "<property id=\"1\"><undefined/></property></array>"},
+        {"_unescapeXML", "&amp;lt;&LT;&quot;", "&lt;&LT;\""},
+        {"_escapeXML", "", "null"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(text(call(ei, c.helper, {c.input})), c.expected) << c.helper;
+}
+
+TEST_F(LibraryTest, ExternalInterfaceStopsAtACycle) {
+    Value object = vm.makeObject();
+    vm.setMember(object, "self", object);
+    const std::string xml =
+        text(call(global("flash.external.ExternalInterface"), "_toXML", {object}));
+    EXPECT_NE(xml.find("<null/>"), std::string::npos);
+}
+
 // ---- Version hiding ----
 
 struct VersionCase {
