@@ -117,9 +117,12 @@ Value getRectangle(Interpreter& vm, const Value& thisValue, std::span<const Valu
     BitmapDataObject* bitmap = liveBitmap(thisValue);
     if (!bitmap)
         return -1;
+    // Made with flash.geom.Rectangle as a script left it; -1 when that is no function.
     const Property* own = vm.global()->properties().find("flash", true);
     Value flash = own ? own->value : Value();
     Value rectangle = vm.getMember(vm.getMember(flash, "geom"), "Rectangle");
+    if (!rectangle.isObject() || rectangle.object()->kind() != ObjectKind::Function)
+        return -1;
     Value args[] = {Value(0), Value(0), Value(bitmap->width), Value(bitmap->height)};
     return vm.construct(rectangle, args);
 }
@@ -214,7 +217,8 @@ Value floodFill(Interpreter& vm, const Value& thisValue, std::span<const Value> 
 }
 
 // copyPixels(source, sourceRect, destPoint): the source's pixels replace the destination's
-// (the alpha bitmap and merging arguments are not taken into account).
+// (the alpha bitmap and merging arguments are not taken into account). Where the rectangle
+// starts above or left of the source, the destination point moves by as much.
 Value copyPixels(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     BitmapDataObject* bitmap = liveBitmap(thisValue);
     BitmapDataObject* source = liveBitmap(argAt(args, 0));
@@ -223,7 +227,9 @@ Value copyPixels(Interpreter& vm, const Value& thisValue, std::span<const Value>
     const Area from = areaOf(vm, args[1], source->width, source->height);
     const double dx = std::floor(vm.toNumber(vm.getMember(argAt(args, 2), "x")));
     const double dy = std::floor(vm.toNumber(vm.getMember(argAt(args, 2), "y")));
-    if (std::isnan(dx) || std::isnan(dy))
+    const double rx = std::floor(vm.toNumber(vm.getMember(args[1], "x")));
+    const double ry = std::floor(vm.toNumber(vm.getMember(args[1], "y")));
+    if (std::isnan(dx) || std::isnan(dy) || std::isnan(rx) || std::isnan(ry))
         return Value();
     // Read the whole area first: source and destination may be the same bitmap.
     std::vector<uint32_t> copied;
@@ -234,8 +240,8 @@ Value copyPixels(Interpreter& vm, const Value& thisValue, std::span<const Value>
     std::size_t index = 0;
     for (int y = from.y0; y < from.y1; ++y) {
         for (int x = from.x0; x < from.x1; ++x, ++index) {
-            const double tx = dx + (x - from.x0);
-            const double ty = dy + (y - from.y0);
+            const double tx = dx + (x - rx);
+            const double ty = dy + (y - ry);
             if (tx >= 0 && ty >= 0 && tx < bitmap->width && ty < bitmap->height)
                 bitmap->at(int(tx), int(ty)) = bitmap->opaqueIfNeeded(copied[index]);
         }

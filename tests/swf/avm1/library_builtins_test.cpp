@@ -342,6 +342,13 @@ TEST_F(LibraryTest, BitmapFillsCopiesAndFloods) {
     EXPECT_EQ(text(call(target, "getPixel", {2, 2})), std::to_string(0xFF0000));
     EXPECT_EQ(text(call(target, "getPixel", {1, 1})), "0");
 
+    // A rectangle reaching above and left of the source shifts the copy by as much.
+    Value shifted = make("flash.display.BitmapData", {4, 4, false, 0});
+    call(shifted, "copyPixels",
+         {bitmap, make("flash.geom.Rectangle", {-1, -1, 5, 5}), make("flash.geom.Point", {0, 0})});
+    EXPECT_EQ(text(call(shifted, "getPixel", {0, 0})), "0");
+    EXPECT_EQ(text(call(shifted, "getPixel", {1, 1})), std::to_string(0x00FF00));
+
     Value copy = call(bitmap, "clone");
     call(bitmap, "dispose");
     EXPECT_EQ(text(get(bitmap, "width")) + text(get(bitmap, "rectangle")), "-1-1");
