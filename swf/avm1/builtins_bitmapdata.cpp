@@ -280,7 +280,11 @@ Value noise(Interpreter& vm, const Value& thisValue, std::span<const Value> args
     BitmapDataObject* bitmap = liveBitmap(thisValue);
     if (!bitmap)
         return Value();
-    uint32_t seed = uint32_t(vm.toInt32(argAt(args, 0))) % 2147483647u;
+    // A seed of zero or below counts as its negation plus one.
+    int64_t start = vm.toInt32(argAt(args, 0));
+    if (start <= 0)
+        start = 1 - start;
+    uint32_t seed = uint32_t(start % 2147483647);
     if (seed == 0)
         seed = 1;
     const int low = std::clamp(args.size() > 1 ? vm.toInt32(args[1]) : 0, 0, 255);

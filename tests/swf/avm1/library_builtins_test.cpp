@@ -368,6 +368,14 @@ TEST_F(LibraryTest, NoiseIsRepeatableAndKeepsToItsChannels) {
         anyRed = anyRed || pa != 0;
     }
     EXPECT_TRUE(anyRed);
+
+    // The player's generator: seed 1 starts 0xA7, 0xF1, 0xD9; a seed of -1 runs as 2.
+    Value gray = make("flash.display.BitmapData", {3, 1, false, 0});
+    call(gray, "noise", {1, 0, 255, 7, true});
+    EXPECT_EQ(text(call(gray, "getPixel", {1, 0})), std::to_string(0xF1F1F1));
+    Value c = make("flash.display.BitmapData", {1, 1, false, 0});
+    call(c, "noise", {-1});
+    EXPECT_EQ(text(call(c, "getPixel", {0, 0})), std::to_string(0x4EE2B3));
 }
 
 } // namespace
