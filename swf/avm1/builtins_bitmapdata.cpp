@@ -1,5 +1,5 @@
 // flash.display.BitmapData: a picture a script makes and edits pixel by pixel. Pixels are
-// kept as 32-bit ARGB, not premultiplied; a bitmap made opaque keeps every alpha at 255.
+// kept as 32-bit ARGB; a bitmap made opaque keeps every alpha at 255.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -23,8 +23,21 @@ public:
     bool valid() const { return width > 0; }
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
     uint32_t& at(int x, int y) { return pixels[std::size_t(y) * std::size_t(width) + x]; }
-    uint32_t opaqueIfNeeded(uint32_t argb) const {
-        return transparent ? argb : argb | 0xFF000000u;
+    // The pixel as this bitmap keeps it: opaque, or with its colour as precise as the
+    // player's premultiplied storage leaves it.
+    uint32_t stored(uint32_t argb) const {
+        if (!transparent)
+            return argb | 0xFF000000u;
+        const uint32_t alpha = argb >> 24;
+        if (alpha == 0)
+            return 0;
+        uint32_t out = argb & 0xFF000000u;
+        for (int shift : {16, 8, 0}) {
+            const uint32_t premultiplied = (((argb >> shift) & 0xFF) * alpha + 127) / 255;
+            const uint32_t channel = (premultiplied * 255 + alpha * 2 / 5) / alpha;
+            out |= std::min(channel, 255u) << shift;
+        }
+        return out;
     }
 
     int width = 0;
@@ -48,6 +61,13 @@ BitmapDataObject* bitmapOf(const Value& value) {
 BitmapDataObject* liveBitmap(const Value& value) {
     BitmapDataObject* bitmap = bitmapOf(value);
     return bitmap && bitmap->valid() ? bitmap : nullptr;
+}
+
+// A method works on a live bitmap given at least the arguments it needs; otherwise it answers
+// -1 and changes nothing.
+BitmapDataObject* usable(const Value& thisValue, std::span<const Value> args, std::size_t needed) {
+    BitmapDataObject* bitmap = liveBitmap(thisValue);
+    return bitmap && args.size() >= needed ? bitmap : nullptr;
 }
 
 uint32_t colorArgument(Interpreter& vm, const Value& value) {
@@ -94,7 +114,7 @@ Value bitmapConstructor(Interpreter& vm, const Value& thisValue, std::span<const
     bitmap->height = int(height);
     vm.checkCells();
     bitmap->pixels.assign(std::size_t(bitmap->width) * std::size_t(bitmap->height),
-                          bitmap->opaqueIfNeeded(fill));
+                          bitmap->stored(fill));
     return Value();
 }
 
@@ -142,47 +162,57 @@ bool pixelArguments(Interpreter& vm, std::span<const Value> args, BitmapDataObje
 }
 
 Value getPixel(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = liveBitmap(thisValue);
+    BitmapDataObject* bitmap = usable(thisValue, args, 2);
+    if (!bitmap)
+        return -1;
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
-        return bitmap ? Value(0) : Value(-1);
+        return 0;
     return double(readable(bitmap->at(x, y)) & 0xFFFFFF);
 }
 
 Value getPixel32(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = liveBitmap(thisValue);
+    BitmapDataObject* bitmap = usable(thisValue, args, 2);
+    if (!bitmap)
+        return -1;
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
-        return bitmap ? Value(0) : Value(-1);
+        return 0;
     return double(int32_t(readable(bitmap->at(x, y))));
 }
 
 // setPixel keeps the pixel's alpha; setPixel32 sets it too (when the bitmap has one).
 Value setPixel(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = liveBitmap(thisValue);
+    BitmapDataObject* bitmap = usable(thisValue, args, 3);
+    if (!bitmap)
+        return -1;
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
         return Value();
     uint32_t& pixel = bitmap->at(x, y);
-    pixel = (pixel & 0xFF000000u) | (colorArgument(vm, argAt(args, 2)) & 0xFFFFFF);
+    pixel = bitmap->stored((pixel & 0xFF000000u) | (colorArgument(vm, argAt(args, 2)) & 0xFFFFFF));
     return Value();
 }
 
 Value setPixel32(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = liveBitmap(thisValue);
+    BitmapDataObject* bitmap = usable(thisValue, args, 3);
+    if (!bitmap)
+        return -1;
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
         return Value();
-    bitmap->at(x, y) = bitmap->opaqueIfNeeded(colorArgument(vm, argAt(args, 2)));
+    bitmap->at(x, y) = bitmap->stored(colorArgument(vm, argAt(args, 2)));
     return Value();
 }
 
 Value fillRect(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = liveBitmap(thisValue);
-    if (!bitmap || !argAt(args, 0).isObject())
+    BitmapDataObject* bitmap = usable(thisValue, args, 2);
+    if (!bitmap)
+        return -1;
+    if (!args[0].isObject())
         return Value();
     const Area area = areaOf(vm, args[0], bitmap->width, bitmap->height);
-    const uint32_t color = bitmap->opaqueIfNeeded(colorArgument(vm, argAt(args, 1)));
+    const uint32_t color = bitmap->stored(colorArgument(vm, argAt(args, 1)));
     for (int y = area.y0; y < area.y1; ++y)
         for (int x = area.x0; x < area.x1; ++x)
             bitmap->at(x, y) = color;
@@ -191,11 +221,13 @@ Value fillRect(Interpreter& vm, const Value& thisValue, std::span<const Value> a
 
 // floodFill(x, y, color): the 4-connected region of the start pixel's exact colour.
 Value floodFill(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = liveBitmap(thisValue);
+    BitmapDataObject* bitmap = usable(thisValue, args, 3);
+    if (!bitmap)
+        return -1;
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
         return Value();
-    const uint32_t color = bitmap->opaqueIfNeeded(colorArgument(vm, argAt(args, 2)));
+    const uint32_t color = bitmap->stored(colorArgument(vm, argAt(args, 2)));
     const uint32_t target = bitmap->at(x, y);
     if (target == color)
         return Value();
@@ -220,9 +252,11 @@ Value floodFill(Interpreter& vm, const Value& thisValue, std::span<const Value> 
 // (the alpha bitmap and merging arguments are not taken into account). Where the rectangle
 // starts above or left of the source, the destination point moves by as much.
 Value copyPixels(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = liveBitmap(thisValue);
-    BitmapDataObject* source = liveBitmap(argAt(args, 0));
-    if (!bitmap || !source || !argAt(args, 1).isObject())
+    BitmapDataObject* bitmap = usable(thisValue, args, 3);
+    if (!bitmap)
+        return -1;
+    BitmapDataObject* source = liveBitmap(args[0]);
+    if (!source || !args[1].isObject())
         return Value();
     const Area from = areaOf(vm, args[1], source->width, source->height);
     const double dx = std::floor(vm.toNumber(vm.getMember(argAt(args, 2), "x")));
@@ -243,7 +277,7 @@ Value copyPixels(Interpreter& vm, const Value& thisValue, std::span<const Value>
             const double tx = dx + (x - rx);
             const double ty = dy + (y - ry);
             if (tx >= 0 && ty >= 0 && tx < bitmap->width && ty < bitmap->height)
-                bitmap->at(int(tx), int(ty)) = bitmap->opaqueIfNeeded(copied[index]);
+                bitmap->at(int(tx), int(ty)) = bitmap->stored(copied[index]);
         }
     }
     return Value();
@@ -277,9 +311,9 @@ Value dispose(Interpreter&, const Value& thisValue, std::span<const Value>) {
 // value in [low, high] from a Park-Miller generator seeded by the script, so the same seed
 // gives the same picture; channels not chosen are 0, and alpha 255 when it is not chosen.
 Value noise(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = liveBitmap(thisValue);
+    BitmapDataObject* bitmap = usable(thisValue, args, 1);
     if (!bitmap)
-        return Value();
+        return -1;
     // A seed of zero or below counts as its negation plus one.
     int64_t start = vm.toInt32(argAt(args, 0));
     if (start <= 0)
@@ -307,7 +341,7 @@ Value noise(Interpreter& vm, const Value& thisValue, std::span<const Value> args
                     argb |= next() << shift;
         }
         argb |= (channels & 8) ? next() << 24 : 0xFF000000u;
-        pixel = bitmap->opaqueIfNeeded(argb);
+        pixel = bitmap->stored(argb);
     }
     return Value();
 }

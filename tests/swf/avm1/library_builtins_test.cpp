@@ -318,6 +318,14 @@ TEST_F(LibraryTest, BitmapPixelsReadBackAsSetAndOutsideReadsZero) {
     EXPECT_EQ(text(call(clear, "getPixel32", {-1, 0})), "0");
     EXPECT_EQ(text(get(clear, "rectangle")), "(x=0, y=0, w=4, h=3)");
 
+    // A transparent pixel's colour keeps only what premultiplying by its alpha leaves.
+    call(clear, "setPixel32", {0, 0, int32_t(0xAABBCCDD)});
+    EXPECT_EQ(text(call(clear, "getPixel32", {0, 0})), std::to_string(int32_t(0xAABBCCDC)));
+    // Too few arguments, or a disposed bitmap: -1 and no change.
+    EXPECT_EQ(text(call(clear, "setPixel32", {0, 0})), "-1");
+    EXPECT_EQ(text(call(clear, "getPixel32", {0})), "-1");
+    EXPECT_EQ(text(call(clear, "getPixel32", {0, 0})), std::to_string(int32_t(0xAABBCCDC)));
+
     Value opaque = make("flash.display.BitmapData", {2, 2, false, 0x00112233});
     EXPECT_EQ(text(call(opaque, "getPixel32", {0, 0})), std::to_string(int32_t(0xFF112233)));
     call(opaque, "setPixel32", {0, 0, 0x10ABCDEF});
