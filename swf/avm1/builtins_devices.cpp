@@ -70,11 +70,6 @@ Value netClose(Interpreter&, const Value& thisValue, std::span<const Value>) {
 
 // ---- NetStream ----
 
-Value setBufferTime(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    vm.setMember(thisValue, "bufferTime", vm.toNumber(argAt(args, 0)));
-    return Value();
-}
-
 // There is no file to stream: the stream says so through its onStatus handler.
 Value streamPlay(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
     if (!thisValue.isObject())
@@ -231,7 +226,8 @@ void installDeviceBuiltins(Interpreter& vm) {
                                       {"close", "pause", "seek", "attachAudio", "attachVideo",
                                        "publish", "receiveAudio", "receiveVideo", "send"});
     vm.defineMethod(stream, "play", streamPlay);
-    vm.defineMethod(stream, "setBufferTime", setBufferTime);
+    // A stream with nothing to play keeps no buffer: setBufferTime leaves bufferTime unset.
+    vm.defineMethod(stream, "setBufferTime", returnNothing);
 
     Object* socket = defineQuietClass(vm, "XMLSocket", kDontEnum, returnNothing, {"close"});
     vm.defineMethod(socket, "connect", returnFalse);
