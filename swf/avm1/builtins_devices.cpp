@@ -70,6 +70,35 @@ Value netClose(Interpreter&, const Value& thisValue, std::span<const Value>) {
 
 // ---- NetStream ----
 
+Value streamZero(Interpreter&, const Value&, std::span<const Value>) { return 0; }
+Value streamBufferTime(Interpreter&, const Value&, std::span<const Value>) { return 0.1; }
+
+Value classOf(Interpreter& vm, std::string_view name) {
+    const Property* own = vm.global()->properties().find(name, true);
+    return own ? own->value : Value();
+}
+
+// The first stream made on an open connection gives NetStream.prototype its read-only state
+// (again, if a script deleted it): nothing plays, so all is zero but the default buffer.
+Value streamConstructor(Interpreter& vm, const Value&, std::span<const Value> args) {
+    Object* connection = argAt(args, 0).object();
+    Object* connectionClass = classOf(vm, "NetConnection").object();
+    Object* proto = vm.getMember(classOf(vm, "NetStream"), "prototype").object();
+    if (!connection || !connectionClass || !proto || !vm.instanceOf(connection, connectionClass) ||
+        !vm.toBoolean(vm.getMember(connection, "isConnected")))
+        return Value();
+    for (const char* name :
+         {"currentFps", "bufferLength", "bufferTime", "liveDelay", "time", "bytesLoaded",
+          "bytesTotal"}) {
+        if (proto->properties().find(name, true))
+            continue;
+        const bool buffer = std::string_view(name) == "bufferTime";
+        proto->defineAccessor(name, vm.makeNative(buffer ? streamBufferTime : streamZero),
+                              nullptr, kDontEnum);
+    }
+    return Value();
+}
+
 // There is no file to stream: the stream says so through its onStatus handler.
 Value streamPlay(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
     if (!thisValue.isObject())
@@ -222,7 +251,7 @@ void installDeviceBuiltins(Interpreter& vm) {
     vm.defineMethod(connection, "connect", netConnect);
     vm.defineMethod(connection, "close", netClose);
 
-    Object* stream = defineQuietClass(vm, "NetStream", kHiddenBefore6, returnNothing,
+    Object* stream = defineQuietClass(vm, "NetStream", kHiddenBefore6, streamConstructor,
                                       {"close", "pause", "seek", "attachAudio", "attachVideo",
                                        "publish", "receiveAudio", "receiveVideo", "send"});
     vm.defineMethod(stream, "play", streamPlay);

@@ -101,6 +101,17 @@ TEST_F(LibraryTest, NetStreamReportsAMissingFileThroughOnStatus) {
     EXPECT_EQ(text(seen), "NetStream.Play.StreamNotFound");
 }
 
+TEST_F(LibraryTest, StreamOnAnOpenConnectionGivesThePrototypeItsState) {
+    Object* proto = global("NetStream.prototype").object();
+    make("NetStream", {make("NetConnection")}); // not connected
+    EXPECT_FALSE(vm.hasOwnProperty(proto, "currentFps"));
+    Value connection = make("NetConnection");
+    call(connection, "connect", {Value::null()});
+    Value stream = make("NetStream", {connection});
+    EXPECT_TRUE(vm.hasOwnProperty(proto, "currentFps"));
+    EXPECT_EQ(text(get(stream, "time")) + "," + text(get(stream, "bufferTime")), "0,0.1");
+}
+
 TEST_F(LibraryTest, LocalConnectionNamesAreTakenOnceAndReservedMethodsRefused) {
     Value a = make("LocalConnection");
     Value b = make("LocalConnection");
