@@ -90,37 +90,44 @@ Value menuItemCopy(Interpreter& vm, const Value& thisValue, std::span<const Valu
 // ---- TextSnapshot ----
 
 // The snapshot of a clip's static text. Static text is drawn, not kept as characters a script
-// can search, so a snapshot of a clip holds none; one made of anything else answers nothing.
+// can search, so a snapshot of a clip holds none. Only new TextSnapshot(clip), with nothing
+// more, makes one; any other is empty of everything and its methods answer undefined.
 constexpr std::string_view kSnapshotClip = "\x01snapshotClip";
 
 Value textSnapshotConstructor(Interpreter&, const Value& thisValue,
                               std::span<const Value> args) {
     Object* self = thisValue.object();
     Object* clip = argAt(args, 0).object();
-    if (self && clip && clip->kind() == ObjectKind::Clip)
+    if (self && clip && clip->kind() == ObjectKind::Clip && args.size() == 1)
         self->define(kSnapshotClip, true, kDontEnum);
     return Value();
 }
 
-bool hasClip(const Value& thisValue) {
+// Each method answers only when called with the number of arguments it takes.
+Value snapshotAnswer(const Value& thisValue, std::span<const Value> args, std::size_t fewest,
+                     std::size_t most, Value answer) {
     Object* self = thisValue.object();
-    return self && self->properties().find(kSnapshotClip, true);
+    const bool valid = self && self->properties().find(kSnapshotClip, true);
+    return valid && args.size() >= fewest && args.size() <= most ? answer : Value();
 }
 
-Value snapshotCount(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    return hasClip(thisValue) ? Value(0) : Value();
+Value snapshotCount(Interpreter&, const Value& thisValue, std::span<const Value> args) {
+    return snapshotAnswer(thisValue, args, 0, 0, 0);
 }
-Value snapshotFind(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    return hasClip(thisValue) ? Value(-1) : Value();
+Value snapshotFind(Interpreter&, const Value& thisValue, std::span<const Value> args) {
+    return snapshotAnswer(thisValue, args, 3, 3, -1);
 }
-Value snapshotText(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    return hasClip(thisValue) ? Value("") : Value();
+Value snapshotSelected(Interpreter&, const Value& thisValue, std::span<const Value> args) {
+    return snapshotAnswer(thisValue, args, 2, 2, false);
 }
-Value snapshotSelected(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    return hasClip(thisValue) ? Value(false) : Value();
+Value snapshotSelectedText(Interpreter&, const Value& thisValue, std::span<const Value> args) {
+    return snapshotAnswer(thisValue, args, 0, 1, "");
 }
-Value snapshotHit(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    return hasClip(thisValue) ? Value(-1) : Value();
+Value snapshotText(Interpreter&, const Value& thisValue, std::span<const Value> args) {
+    return snapshotAnswer(thisValue, args, 2, 3, "");
+}
+Value snapshotHit(Interpreter&, const Value& thisValue, std::span<const Value> args) {
+    return snapshotAnswer(thisValue, args, 2, 3, -1);
 }
 
 // ---- ExternalInterface ----
@@ -355,7 +362,7 @@ void installMenuBuiltins(Interpreter& vm) {
     vm.defineMethod(snapshot, "getCount", snapshotCount);
     vm.defineMethod(snapshot, "findText", snapshotFind);
     vm.defineMethod(snapshot, "getText", snapshotText);
-    vm.defineMethod(snapshot, "getSelectedText", snapshotText);
+    vm.defineMethod(snapshot, "getSelectedText", snapshotSelectedText);
     vm.defineMethod(snapshot, "getSelected", snapshotSelected);
     vm.defineMethod(snapshot, "hitTestTextNearPos", snapshotHit);
     vm.defineMethod(snapshot, "setSelectColor", returnNothing);
