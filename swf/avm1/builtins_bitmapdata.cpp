@@ -1,6 +1,7 @@
 // flash.display.BitmapData: a picture a script makes and edits pixel by pixel. Pixels are
 // kept as 32-bit ARGB; a bitmap made opaque keeps every alpha at 255.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -13,9 +14,39 @@ namespace {
 // The largest side Flash Player 8 accepts.
 constexpr int kMaxSide = 2880;
 
+// Pixels held by every live bitmap of the process, and the most scripts may make them hold
+// (256 MiB of ARGB, eight bitmaps of the largest size). Garbage is only collected between
+// frames, so a loop making bitmaps would otherwise grow without bound within one.
+std::atomic<std::size_t> gLivePixels{0};
+constexpr std::size_t kMaxLivePixels = std::size_t(1) << 26;
+
 class BitmapDataObject : public Object {
 public:
     using Object::Object;
+    ~BitmapDataObject() override { release(); }
+    BitmapDataObject(const BitmapDataObject&) = delete;
+    BitmapDataObject& operator=(const BitmapDataObject&) = delete;
+
+    // Takes room for width x height pixels of colour fill, or stops the script when every
+    // bitmap together would pass the bound.
+    void allocate(Interpreter& vm, int w, int h, uint32_t fill) {
+        const std::size_t count = std::size_t(w) * std::size_t(h);
+        if (gLivePixels.fetch_add(count) + count > kMaxLivePixels) {
+            gLivePixels.fetch_sub(count);
+            vm.abortScript("bitmaps of this movie would hold more than " +
+                           std::to_string(kMaxLivePixels) + " pixels");
+        }
+        release();
+        width = w;
+        height = h;
+        pixels.assign(count, fill);
+    }
+    void release() {
+        gLivePixels.fetch_sub(pixels.size());
+        pixels.clear();
+        pixels.shrink_to_fit();
+        width = height = 0;
+    }
     ObjectKind kind() const override { return ObjectKind::BitmapData; }
     std::size_t footprint() const override {
         return Object::footprint() + pixels.size() * sizeof(uint32_t);
@@ -110,11 +141,7 @@ Value bitmapConstructor(Interpreter& vm, const Value& thisValue, std::span<const
         return Value();
     bitmap->transparent = args.size() < 3 || vm.toBoolean(args[2]);
     const uint32_t fill = args.size() < 4 ? 0xFFFFFFFFu : colorArgument(vm, args[3]);
-    bitmap->width = int(width);
-    bitmap->height = int(height);
-    vm.checkCells();
-    bitmap->pixels.assign(std::size_t(bitmap->width) * std::size_t(bitmap->height),
-                          bitmap->stored(fill));
+    bitmap->allocate(vm, int(width), int(height), bitmap->stored(fill));
     return Value();
 }
 
@@ -291,19 +318,17 @@ Value cloneBitmap(Interpreter& vm, const Value& thisValue, std::span<const Value
     vm.checkCells();
     auto* copy = vm.heap().make<BitmapDataObject>(
         proto.object() ? proto.object() : bitmap->proto());
-    copy->width = bitmap->width;
-    copy->height = bitmap->height;
     copy->transparent = bitmap->transparent;
-    copy->pixels = bitmap->pixels;
+    if (bitmap->valid()) {
+        copy->allocate(vm, bitmap->width, bitmap->height, 0);
+        copy->pixels = bitmap->pixels;
+    }
     return copy;
 }
 
 Value dispose(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    if (BitmapDataObject* bitmap = bitmapOf(thisValue)) {
-        bitmap->width = bitmap->height = 0;
-        bitmap->pixels.clear();
-        bitmap->pixels.shrink_to_fit();
-    }
+    if (BitmapDataObject* bitmap = bitmapOf(thisValue))
+        bitmap->release();
     return Value();
 }
 

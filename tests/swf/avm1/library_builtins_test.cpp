@@ -375,6 +375,17 @@ TEST_F(LibraryTest, BitmapFillsCopiesAndFloods) {
     EXPECT_EQ(text(call(copy, "getPixel", {4, 4})), std::to_string(0xFF0000));
 }
 
+TEST_F(LibraryTest, BitmapsTogetherStopAtTheirPixelBound) {
+    // Eight of the largest fit; a ninth, while the others live, stops the script.
+    std::vector<Value> kept;
+    for (int i = 0; i < 8; ++i)
+        kept.push_back(make("flash.display.BitmapData", {2880, 2880}));
+    EXPECT_THROW(make("flash.display.BitmapData", {2880, 2880}), ScriptAbort);
+    // Disposing gives the room back.
+    call(kept[0], "dispose");
+    EXPECT_EQ(text(get(make("flash.display.BitmapData", {2880, 2880}), "width")), "2880");
+}
+
 TEST_F(LibraryTest, NoiseIsRepeatableAndKeepsToItsChannels) {
     Value a = make("flash.display.BitmapData", {8, 8, false, 0});
     Value b = make("flash.display.BitmapData", {8, 8, false, 0});
