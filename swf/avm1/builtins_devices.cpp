@@ -1,7 +1,8 @@
 // The classes for devices and connections: Camera, Microphone, NetConnection, NetStream,
 // XMLSocket, LocalConnection, FileReference and FileReferenceList. This player runs offline
 // with no camera, microphone, network or file dialog, so each answers as Flash Player does on
-// such a machine: nothing to get, every connection refused, every dialog declined.
+// such a machine: nothing to get, every network connection refused, every dialog declined.
+// LocalConnection needs none of these and names its connections as the player does.
 #include "swf/avm1/builtins.h"
 
 namespace swivio::swf::avm1 {
@@ -17,15 +18,14 @@ Value returnEmptyArray(Interpreter& vm, const Value&, std::span<const Value>) {
     return vm.makeArray();
 }
 
-// A class on _global whose prototype methods all do nothing that a script can see.
+// A class on _global with prototype methods that do nothing a script can see.
 Object* defineQuietClass(Interpreter& vm, std::string_view name, uint16_t flags,
-                         NativeFunction ctorFn, std::initializer_list<const char*> methods,
-                         NativeFunction method = returnNothing) {
+                         NativeFunction ctorFn, std::initializer_list<const char*> methods) {
     Object* proto = vm.makeObject();
     FunctionObject* ctor = vm.defineClass(name, ctorFn, proto);
     vm.global()->define(name, ctor, flags);
     for (const char* methodName : methods)
-        vm.defineMethod(proto, methodName, method);
+        vm.defineMethod(proto, methodName, returnNothing);
     return proto;
 }
 
@@ -235,6 +235,7 @@ void installFileClass(Interpreter& vm, Object* package, std::string_view name,
     // No file dialog and no network: nothing is ever chosen, sent or fetched.
     for (const char* method : methods)
         vm.defineMethod(proto, method, returnFalse);
+    vm.defineMethod(proto, "cancel", returnNothing);
 }
 
 } // namespace
@@ -271,7 +272,7 @@ void installDeviceBuiltins(Interpreter& vm) {
 
     Object* net = netPackage(vm);
     installFileClass(vm, net, "FileReference", fileReferenceConstructor,
-                     {"browse", "upload", "download", "cancel"});
+                     {"browse", "upload", "download"});
     // fileList stays undefined: nothing is ever chosen.
     installFileClass(vm, net, "FileReferenceList", fileReferenceConstructor, {"browse"});
 }
