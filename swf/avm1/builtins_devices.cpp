@@ -227,15 +227,15 @@ Object* netPackage(Interpreter& vm) {
     return package;
 }
 
-void installFileClass(Interpreter& vm, Object* package, std::string_view name,
-                      NativeFunction ctorFn, std::initializer_list<const char*> methods) {
+Object* installFileClass(Interpreter& vm, Object* package, std::string_view name,
+                         NativeFunction ctorFn, std::initializer_list<const char*> methods) {
     Object* proto = vm.makeObject();
     FunctionObject* ctor = vm.defineClass({}, ctorFn, proto);
     package->define(name, ctor, 0);
     // No file dialog and no network: nothing is ever chosen, sent or fetched.
     for (const char* method : methods)
         vm.defineMethod(proto, method, returnFalse);
-    vm.defineMethod(proto, "cancel", returnNothing);
+    return proto;
 }
 
 } // namespace
@@ -271,8 +271,9 @@ void installDeviceBuiltins(Interpreter& vm) {
     vm.defineMethod(local, "domain", localDomain);
 
     Object* net = netPackage(vm);
-    installFileClass(vm, net, "FileReference", fileReferenceConstructor,
-                     {"browse", "upload", "download"});
+    Object* file = installFileClass(vm, net, "FileReference", fileReferenceConstructor,
+                                    {"browse", "upload", "download"});
+    vm.defineMethod(file, "cancel", returnNothing);
     // fileList stays undefined: nothing is ever chosen.
     installFileClass(vm, net, "FileReferenceList", fileReferenceConstructor, {"browse"});
 }
