@@ -175,10 +175,12 @@ Value getRectangle(Interpreter& vm, const Value& thisValue, std::span<const Valu
 }
 
 // A pixel of no alpha has no colour left to read.
-uint32_t readable(uint32_t argb) { return (argb >> 24) == 0 ? 0 : argb; }
+uint32_t readable(uint32_t argb) {
+    return (argb >> 24) == 0 ? 0 : argb;
+}
 
-bool pixelArguments(Interpreter& vm, std::span<const Value> args, BitmapDataObject* bitmap,
-                    int& x, int& y) {
+bool pixelArguments(Interpreter& vm, std::span<const Value> args, BitmapDataObject* bitmap, int& x,
+                    int& y) {
     const double px = vm.toInteger(argAt(args, 0));
     const double py = vm.toInteger(argAt(args, 1));
     if (!bitmap || !(px >= 0 && py >= 0 && px < bitmap->width && py < bitmap->height))
@@ -316,8 +318,8 @@ Value cloneBitmap(Interpreter& vm, const Value& thisValue, std::span<const Value
         return Value();
     Value proto = vm.getMember(vm.getMember(thisValue, "__constructor__"), "prototype");
     vm.checkCells();
-    auto* copy = vm.heap().make<BitmapDataObject>(
-        proto.object() ? proto.object() : bitmap->proto());
+    auto* copy =
+        vm.heap().make<BitmapDataObject>(proto.object() ? proto.object() : bitmap->proto());
     copy->transparent = bitmap->transparent;
     if (bitmap->valid()) {
         copy->allocate(vm, bitmap->width, bitmap->height, 0);
@@ -371,7 +373,9 @@ Value noise(Interpreter& vm, const Value& thisValue, std::span<const Value> args
     return Value();
 }
 
-Value returnNothing(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
+Value returnNothing(Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+}
 
 Object* displayPackage(Interpreter& vm) {
     const Property* own = vm.global()->properties().find("flash", true);
@@ -411,10 +415,9 @@ void installBitmapDataBuiltins(Interpreter& vm) {
     for (const auto& [name, fn] : methods)
         vm.defineMethod(proto, name, fn);
     // Present so movies find them; they leave the picture as it is.
-    for (const char* name :
-         {"applyFilter", "colorTransform", "copyChannel", "draw", "generateFilterRect",
-          "getColorBoundsRect", "hitTest", "merge", "paletteMap", "perlinNoise",
-          "pixelDissolve", "scroll", "threshold"})
+    for (const char* name : {"applyFilter", "colorTransform", "copyChannel", "draw",
+                             "generateFilterRect", "getColorBoundsRect", "hitTest", "merge",
+                             "paletteMap", "perlinNoise", "pixelDissolve", "scroll", "threshold"})
         vm.defineMethod(proto, name, returnNothing);
     const std::pair<const char*, int> channels[] = {
         {"RED_CHANNEL", 1}, {"GREEN_CHANNEL", 2}, {"BLUE_CHANNEL", 4}, {"ALPHA_CHANNEL", 8}};

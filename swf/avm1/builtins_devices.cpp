@@ -11,9 +11,15 @@ namespace {
 
 constexpr uint16_t kHiddenBefore6 = kDontEnum | kVersion6;
 
-Value returnNothing(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
-Value returnFalse(Interpreter&, const Value&, std::span<const Value>) { return false; }
-Value returnNull(Interpreter&, const Value&, std::span<const Value>) { return Value::null(); }
+Value returnNothing(Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+}
+Value returnFalse(Interpreter&, const Value&, std::span<const Value>) {
+    return false;
+}
+Value returnNull(Interpreter&, const Value&, std::span<const Value>) {
+    return Value::null();
+}
 Value returnEmptyArray(Interpreter& vm, const Value&, std::span<const Value>) {
     return vm.makeArray();
 }
@@ -70,8 +76,12 @@ Value netClose(Interpreter&, const Value& thisValue, std::span<const Value>) {
 
 // ---- NetStream ----
 
-Value streamZero(Interpreter&, const Value&, std::span<const Value>) { return 0; }
-Value streamBufferTime(Interpreter&, const Value&, std::span<const Value>) { return 0.1; }
+Value streamZero(Interpreter&, const Value&, std::span<const Value>) {
+    return 0;
+}
+Value streamBufferTime(Interpreter&, const Value&, std::span<const Value>) {
+    return 0.1;
+}
 
 Value classOf(Interpreter& vm, std::string_view name) {
     const Property* own = vm.global()->properties().find(name, true);
@@ -87,14 +97,13 @@ Value streamConstructor(Interpreter& vm, const Value&, std::span<const Value> ar
     if (!connection || !connectionClass || !proto || !vm.instanceOf(connection, connectionClass) ||
         !vm.toBoolean(vm.getMember(connection, "isConnected")))
         return Value();
-    for (const char* name :
-         {"currentFps", "bufferLength", "bufferTime", "liveDelay", "time", "bytesLoaded",
-          "bytesTotal"}) {
+    for (const char* name : {"currentFps", "bufferLength", "bufferTime", "liveDelay", "time",
+                             "bytesLoaded", "bytesTotal"}) {
         if (proto->properties().find(name, true))
             continue;
         const bool buffer = std::string_view(name) == "bufferTime";
-        proto->defineAccessor(name, vm.makeNative(buffer ? streamBufferTime : streamZero),
-                              nullptr, kDontEnum);
+        proto->defineAccessor(name, vm.makeNative(buffer ? streamBufferTime : streamZero), nullptr,
+                              kDontEnum);
     }
     return Value();
 }
@@ -184,8 +193,7 @@ Value localClose(Interpreter& vm, const Value& thisValue, std::span<const Value>
 Value localSend(Interpreter&, const Value&, std::span<const Value> args) {
     const Value& name = argAt(args, 0);
     const Value& method = argAt(args, 1);
-    if (!name.isString() || name.string().empty() || !method.isString() ||
-        method.string().empty())
+    if (!name.isString() || name.string().empty() || !method.isString() || method.string().empty())
         return false;
     for (const char* reserved :
          {"send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain"})
@@ -194,7 +202,9 @@ Value localSend(Interpreter&, const Value&, std::span<const Value> args) {
     return true;
 }
 
-Value localDomain(Interpreter&, const Value&, std::span<const Value>) { return "localhost"; }
+Value localDomain(Interpreter&, const Value&, std::span<const Value>) {
+    return "localhost";
+}
 
 // ---- FileReference, FileReferenceList ----
 
@@ -242,13 +252,13 @@ Object* installFileClass(Interpreter& vm, Object* package, std::string_view name
 
 void installDeviceBuiltins(Interpreter& vm) {
     installDevice(vm, "Camera",
-                  {"setMode", "setQuality", "setKeyFrameInterval", "setMotionLevel",
-                   "setLoopback", "setCursor"});
+                  {"setMode", "setQuality", "setKeyFrameInterval", "setMotionLevel", "setLoopback",
+                   "setCursor"});
     installDevice(vm, "Microphone",
                   {"setSilenceLevel", "setRate", "setGain", "setUseEchoSuppression"});
 
-    Object* connection = defineQuietClass(vm, "NetConnection", kHiddenBefore6, returnNothing,
-                                          {"addHeader", "call"});
+    Object* connection =
+        defineQuietClass(vm, "NetConnection", kHiddenBefore6, returnNothing, {"addHeader", "call"});
     vm.defineMethod(connection, "connect", netConnect);
     vm.defineMethod(connection, "close", netClose);
 

@@ -52,12 +52,12 @@ enum class Field : uint8_t {
 constexpr std::size_t kFieldCount = std::size_t(Field::Ratios) + 1;
 
 constexpr const char* kFieldNames[kFieldCount] = {
-    "distance",  "angle",   "highlightColor", "highlightAlpha", "shadowColor", "shadowAlpha",
-    "color",     "alpha",   "blurX",          "blurY",          "strength",    "quality",
-    "type",      "knockout", "inner",         "hideObject",     "matrix",      "matrixX",
-    "matrixY",   "divisor", "bias",           "preserveAlpha",  "clamp",       "mapBitmap",
-    "mapPoint",  "componentX", "componentY",  "scaleX",         "scaleY",      "mode",
-    "colors",    "alphas",  "ratios",
+    "distance", "angle",      "highlightColor", "highlightAlpha", "shadowColor", "shadowAlpha",
+    "color",    "alpha",      "blurX",          "blurY",          "strength",    "quality",
+    "type",     "knockout",   "inner",          "hideObject",     "matrix",      "matrixX",
+    "matrixY",  "divisor",    "bias",           "preserveAlpha",  "clamp",       "mapBitmap",
+    "mapPoint", "componentX", "componentY",     "scaleX",         "scaleY",      "mode",
+    "colors",   "alphas",     "ratios",
 };
 
 enum class FilterKind : uint8_t {
@@ -85,8 +85,8 @@ const FilterClass kFilterClasses[] = {
     {"BevelFilter",
      {Distance, Angle, HighlightColor, HighlightAlpha, ShadowColor, ShadowAlpha, BlurX, BlurY,
       Strength, Quality, Type, Knockout},
-     {Distance, Angle, HighlightColor, HighlightAlpha, ShadowColor, ShadowAlpha, Quality,
-      Strength, Knockout, BlurX, BlurY, Type}},
+     {Distance, Angle, HighlightColor, HighlightAlpha, ShadowColor, ShadowAlpha, Quality, Strength,
+      Knockout, BlurX, BlurY, Type}},
     {"BlurFilter", {BlurX, BlurY, Quality}, {BlurX, BlurY, Quality}},
     {"ColorMatrixFilter", {Matrix}, {Matrix}},
     {"ConvolutionFilter",
@@ -96,11 +96,10 @@ const FilterClass kFilterClasses[] = {
      {MapBitmap, MapPoint, ComponentX, ComponentY, ScaleX, ScaleY, Mode, Color, Alpha},
      {MapBitmap, MapPoint, ComponentX, ComponentY, ScaleX, ScaleY, Mode, Color, Alpha}},
     {"DropShadowFilter",
-     {Distance, Angle, Color, Alpha, BlurX, BlurY, Strength, Quality, Inner, Knockout,
-      HideObject},
-     {Distance, Angle, Color, Alpha, Quality, Inner, Knockout, BlurX, BlurY, Strength,
-      HideObject}},
-    {"GlowFilter", {Color, Alpha, BlurX, BlurY, Strength, Quality, Inner, Knockout},
+     {Distance, Angle, Color, Alpha, BlurX, BlurY, Strength, Quality, Inner, Knockout, HideObject},
+     {Distance, Angle, Color, Alpha, Quality, Inner, Knockout, BlurX, BlurY, Strength, HideObject}},
+    {"GlowFilter",
+     {Color, Alpha, BlurX, BlurY, Strength, Quality, Inner, Knockout},
      {Color, Alpha, Quality, Inner, Knockout, BlurX, BlurY, Strength}},
     {"GradientBevelFilter",
      {Distance, Angle, Colors, Alphas, Ratios, BlurX, BlurY, Strength, Quality, Type, Knockout},
@@ -142,7 +141,9 @@ public:
     double mapY = 0;
 };
 
-FilterObject* filterOf(const Value& value) { return dynamic_cast<FilterObject*>(value.object()); }
+FilterObject* filterOf(const Value& value) {
+    return dynamic_cast<FilterObject*>(value.object());
+}
 
 void setDefaults(FilterObject& f) {
     auto& v = f.fields;
@@ -183,8 +184,11 @@ void setDefaults(FilterObject& f) {
             f.matrix[i] = 1;
         break;
     case FilterKind::Convolution:
-    case FilterKind::DisplacementMap: v[size_t(Alpha)] = 0; break;
-    default: break;
+    case FilterKind::DisplacementMap:
+        v[size_t(Alpha)] = 0;
+        break;
+    default:
+        break;
     }
 }
 
@@ -219,24 +223,38 @@ void setField(Interpreter& vm, FilterObject& f, Field field, const Value& value)
     switch (field) {
     case Distance:
     case Divisor:
-    case Bias: slot = vm.toNumber(value); break;
-    case Angle: slot = std::fmod(vm.toNumber(value), 360.0); break;
+    case Bias:
+        slot = vm.toNumber(value);
+        break;
+    case Angle:
+        slot = std::fmod(vm.toNumber(value), 360.0);
+        break;
     case HighlightColor:
     case ShadowColor:
-    case Color: slot = colorOf(vm, value); break;
+    case Color:
+        slot = colorOf(vm, value);
+        break;
     // One byte of alpha, dropping the fraction.
     case HighlightAlpha:
     case ShadowAlpha:
-    case Alpha: slot = std::floor(clampNumber(vm.toNumber(value), 0, 1) * 255) / 255; break;
+    case Alpha:
+        slot = std::floor(clampNumber(vm.toNumber(value), 0, 1) * 255) / 255;
+        break;
     case BlurX:
     case BlurY:
-    case Strength: slot = clampNumber(vm.toNumber(value), 0, 255); break;
-    case Quality: slot = clampNumber(vm.toInteger(value), 0, 15); break;
+    case Strength:
+        slot = clampNumber(vm.toNumber(value), 0, 255);
+        break;
+    case Quality:
+        slot = clampNumber(vm.toInteger(value), 0, 15);
+        break;
     case Knockout:
     case Inner:
     case HideObject:
     case PreserveAlpha:
-    case Clamp: slot = vm.toBoolean(value); break;
+    case Clamp:
+        slot = vm.toBoolean(value);
+        break;
     case Type: {
         const std::string type = vm.toString(value);
         slot = type == "inner" || type == "outer" ? type : std::string("full");
@@ -248,9 +266,13 @@ void setField(Interpreter& vm, FilterObject& f, Field field, const Value& value)
         break;
     }
     case ComponentX:
-    case ComponentY: slot = double(vm.toInt32(value)); break;
+    case ComponentY:
+        slot = double(vm.toInt32(value));
+        break;
     case ScaleX:
-    case ScaleY: slot = clampNumber(vm.toNumber(value), -65535, 65535); break;
+    case ScaleY:
+        slot = clampNumber(vm.toNumber(value), -65535, 65535);
+        break;
     case MatrixX:
     case MatrixY:
         slot = clampNumber(vm.toInteger(value), 0, kMaxMatrixSide);
@@ -299,7 +321,8 @@ void setField(Interpreter& vm, FilterObject& f, Field field, const Value& value)
             break;
         for (std::size_t i = 0; i < f.gradientCount; ++i) {
             const double alpha = element(vm, value, i);
-            f.alphas[i] = std::isnan(alpha) ? 1 : std::round(std::clamp(alpha, 0.0, 1.0) * 255) / 255;
+            f.alphas[i] =
+                std::isnan(alpha) ? 1 : std::round(std::clamp(alpha, 0.0, 1.0) * 255) / 255;
         }
         break;
     case Ratios: {
@@ -321,18 +344,24 @@ Value listValue(Interpreter& vm, std::span<const double> list) {
 // Lists and the point are handed out as fresh copies: changing one changes nothing here.
 Value getField(Interpreter& vm, FilterObject& f, Field field) {
     switch (field) {
-    case Matrix: return listValue(vm, f.matrix);
-    case Colors: return listValue(vm, std::span(f.colors).first(f.gradientCount));
-    case Alphas: return listValue(vm, std::span(f.alphas).first(f.gradientCount));
-    case Ratios: return listValue(vm, std::span(f.ratios).first(f.gradientCount));
-    case MapBitmap: return f.mapBitmap ? Value(f.mapBitmap) : Value();
+    case Matrix:
+        return listValue(vm, f.matrix);
+    case Colors:
+        return listValue(vm, std::span(f.colors).first(f.gradientCount));
+    case Alphas:
+        return listValue(vm, std::span(f.alphas).first(f.gradientCount));
+    case Ratios:
+        return listValue(vm, std::span(f.ratios).first(f.gradientCount));
+    case MapBitmap:
+        return f.mapBitmap ? Value(f.mapBitmap) : Value();
     case MapPoint: {
         const Property* own = vm.global()->properties().find("flash", true);
         Value point = vm.getMember(vm.getMember(own ? own->value : Value(), "geom"), "Point");
         Value args[] = {Value(f.mapX), Value(f.mapY)};
         return vm.construct(point, args);
     }
-    default: return f.fields[size_t(field)];
+    default:
+        return f.fields[size_t(field)];
     }
 }
 
@@ -403,7 +432,9 @@ Value cloneFilter(Interpreter& vm, const Value& thisValue, std::span<const Value
     return copy;
 }
 
-Value returnNothing(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
+Value returnNothing(Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+}
 
 Object* filtersPackage(Interpreter& vm) {
     const Property* own = vm.global()->properties().find("flash", true);

@@ -1,6 +1,7 @@
 // ContextMenu, ContextMenuItem, PrintJob, Accessibility, flash.external.ExternalInterface,
-// flash.text.TextRenderer, TextSnapshot and Video. A converted movie has no menu to open, printer, screen reader or
-// browser page around it, so these keep their shape and answer that nothing is there.
+// flash.text.TextRenderer, TextSnapshot and Video. A converted movie has no menu to open,
+// printer, screen reader or browser page around it, so these keep their shape and answer that
+// nothing is there.
 #include <algorithm>
 #include <string>
 
@@ -10,10 +11,18 @@ namespace swivio::swf::avm1 {
 
 namespace {
 
-Value returnNothing(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
-Value returnFalse(Interpreter&, const Value&, std::span<const Value>) { return false; }
-Value returnZero(Interpreter&, const Value&, std::span<const Value>) { return 0; }
-Value returnNull(Interpreter&, const Value&, std::span<const Value>) { return Value::null(); }
+Value returnNothing(Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+}
+Value returnFalse(Interpreter&, const Value&, std::span<const Value>) {
+    return false;
+}
+Value returnZero(Interpreter&, const Value&, std::span<const Value>) {
+    return 0;
+}
+Value returnNull(Interpreter&, const Value&, std::span<const Value>) {
+    return Value::null();
+}
 
 Object* defineGlobalClass(Interpreter& vm, std::string_view name, uint16_t flags,
                           NativeFunction ctorFn) {
@@ -30,8 +39,7 @@ Object* defineGlobalClass(Interpreter& vm, std::string_view name, uint16_t flags
 constexpr const char* kBuiltInItems[] = {"print", "forward_back", "rewind", "loop",
                                          "play",  "quality",      "zoom",   "save"};
 
-Value contextMenuConstructor(Interpreter& vm, const Value& thisValue,
-                             std::span<const Value> args) {
+Value contextMenuConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     vm.setMember(thisValue, "onSelect", argAt(args, 0));
     Object* items = vm.makeObject();
     for (const char* name : kBuiltInItems)
@@ -82,8 +90,8 @@ Value menuItemConstructor(Interpreter& vm, const Value& thisValue, std::span<con
 
 Value menuItemCopy(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
     Value args[] = {vm.getMember(thisValue, "caption"), vm.getMember(thisValue, "onSelect"),
-                    vm.getMember(thisValue, "separatorBefore"),
-                    vm.getMember(thisValue, "enabled"), vm.getMember(thisValue, "visible")};
+                    vm.getMember(thisValue, "separatorBefore"), vm.getMember(thisValue, "enabled"),
+                    vm.getMember(thisValue, "visible")};
     return vm.construct(vm.getMember(vm.global(), "ContextMenuItem"), args);
 }
 
@@ -94,8 +102,7 @@ Value menuItemCopy(Interpreter& vm, const Value& thisValue, std::span<const Valu
 // more, makes one; any other is empty of everything and its methods answer undefined.
 constexpr std::string_view kSnapshotClip = "\x01snapshotClip";
 
-Value textSnapshotConstructor(Interpreter&, const Value& thisValue,
-                              std::span<const Value> args) {
+Value textSnapshotConstructor(Interpreter&, const Value& thisValue, std::span<const Value> args) {
     Object* self = thisValue.object();
     Object* clip = argAt(args, 0).object();
     if (self && clip && clip->kind() == ObjectKind::Clip && args.size() == 1)
@@ -174,8 +181,9 @@ std::string unescapeXml(std::string_view text) {
     std::string out;
     std::size_t i = 0;
     while (i < text.size()) {
-        auto entity = std::find_if(std::begin(kXmlEntities), std::end(kXmlEntities),
-                                   [&](const auto& e) { return text.substr(i).starts_with(e.second); });
+        auto entity =
+            std::find_if(std::begin(kXmlEntities), std::end(kXmlEntities),
+                         [&](const auto& e) { return text.substr(i).starts_with(e.second); });
         if (entity != std::end(kXmlEntities)) {
             out += entity->first;
             i += entity->second.size();
@@ -210,16 +218,21 @@ public:
 
     std::string value(const Value& v, int depth) {
         switch (v.type()) {
-        case ValueType::Undefined: return "<undefined/>";
-        case ValueType::Null: return "<null/>";
-        case ValueType::Boolean: return v.boolean() ? "<true/>" : "<false/>";
-        case ValueType::Number: return "<number>" + m_vm.toString(v) + "</number>";
+        case ValueType::Undefined:
+            return "<undefined/>";
+        case ValueType::Null:
+            return "<null/>";
+        case ValueType::Boolean:
+            return v.boolean() ? "<true/>" : "<false/>";
+        case ValueType::Number:
+            return "<number>" + m_vm.toString(v) + "</number>";
         case ValueType::String: {
             const std::string& text = v.string();
             return "<string>" + (text.empty() ? std::string("null") : escapeXml(text)) +
                    "</string>";
         }
-        case ValueType::Object: break;
+        case ValueType::Object:
+            break;
         }
         Object* object = v.object();
         if (object->kind() == ObjectKind::Function || depth >= kMaxXmlDepth)
@@ -234,8 +247,8 @@ public:
         const uint32_t count = length(v);
         for (uint32_t i = 0; i < count; ++i) {
             const std::string id = std::to_string(i);
-            append(out, "<property id=\"" + id + "\">" +
-                            value(m_vm.getMember(v, id), depth + 1) + "</property>");
+            append(out, "<property id=\"" + id + "\">" + value(m_vm.getMember(v, id), depth + 1) +
+                            "</property>");
         }
         return out + "</array>";
     }

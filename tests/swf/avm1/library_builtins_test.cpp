@@ -92,12 +92,12 @@ TEST_F(LibraryTest, NetStreamReportsAMissingFileThroughOnStatus) {
     Value stream = make("NetStream", {make("NetConnection")});
     Value seen = vm.makeArray();
     vm.setMember(stream, "seen", seen);
-    vm.setMember(stream, "onStatus", vm.makeNative([](Interpreter& v, const Value& self,
-                                                      std::span<const Value> args) {
-        Value code[] = {v.getMember(args[0], "code")};
-        v.callMethod(v.getMember(self, "seen"), "push", code);
-        return Value();
-    }));
+    vm.setMember(stream, "onStatus",
+                 vm.makeNative([](Interpreter& v, const Value& self, std::span<const Value> args) {
+                     Value code[] = {v.getMember(args[0], "code")};
+                     v.callMethod(v.getMember(self, "seen"), "push", code);
+                     return Value();
+                 }));
     call(stream, "play", {"movie.flv"});
     EXPECT_EQ(text(seen), "NetStream.Play.StreamNotFound");
 }
@@ -159,8 +159,9 @@ TEST_F(LibraryTest, ExternalInterfaceWritesValuesAsXml) {
          "<array><property id=\"0\"><true/></property><property id=\"1\"><undefined/>"
          "</property><property id=\"2\"><string>null</string></property></array>"},
         {"_argumentsToXML", nested, "<arguments><undefined/><string>null</string></arguments>"},
-        {"_arrayToXML", "ab", "<array><property id=\"0\"><undefined/></property>"
-                              "<property id=\"1\"><undefined/></property></array>"},
+        {"_arrayToXML", "ab",
+         "<array><property id=\"0\"><undefined/></property>"
+         "<property id=\"1\"><undefined/></property></array>"},
         {"_unescapeXML", "&amp;lt;&LT;&quot;", "&lt;&LT;\""},
         {"_escapeXML", "", "null"},
     };
@@ -220,8 +221,8 @@ TEST_F(LibraryTest, ContextMenuHidesAndCopiesItsItems) {
     call(menu, "hideBuiltInItems");
     Value copy = call(menu, "copy");
     EXPECT_FALSE(copy.strictlyEquals(menu));
-    for (const char* name : {"print", "forward_back", "rewind", "loop", "play", "quality",
-                             "zoom", "save"})
+    for (const char* name :
+         {"print", "forward_back", "rewind", "loop", "play", "quality", "zoom", "save"})
         EXPECT_EQ(text(get(copy, std::string("builtInItems.") + name)), "false") << name;
     Value copiedItem = get(copy, "customItems.0");
     EXPECT_FALSE(copiedItem.strictlyEquals(item));
@@ -270,8 +271,7 @@ TEST_F(LibraryTest, FiltersStartWithThePlayersDefaults) {
     EXPECT_EQ(text(get(make("flash.filters.DropShadowFilter"), "angle")), "44.9999999772279");
     EXPECT_EQ(text(get(make("flash.filters.ConvolutionFilter"), "alpha")), "0");
     EXPECT_EQ(text(get(make("flash.filters.BevelFilter", {10, 30}), "angle")), "30");
-    EXPECT_EQ(text(get(make("flash.filters.DisplacementMapFilter"), "mapPoint")),
-              "(x=0, y=0)");
+    EXPECT_EQ(text(get(make("flash.filters.DisplacementMapFilter"), "mapPoint")), "(x=0, y=0)");
 }
 
 TEST_F(LibraryTest, CloneCopiesSettingsIntoAnIndependentFilter) {
@@ -311,8 +311,8 @@ TEST_F(LibraryTest, BitmapSizeIsLimitedTo2880) {
         int width, height;
         int expectedWidth;
     };
-    const Case cases[] = {{2880, 2880, 2880}, {2881, 1, -1}, {1, 2881, -1}, {0, 5, -1},
-                          {-3, 5, -1},        {1, 1, 1}};
+    const Case cases[] = {{2880, 2880, 2880}, {2881, 1, -1}, {1, 2881, -1},
+                          {0, 5, -1},         {-3, 5, -1},   {1, 1, 1}};
     for (const Case& c : cases) {
         Value bitmap = make("flash.display.BitmapData", {c.width, c.height});
         EXPECT_EQ(text(get(bitmap, "width")), std::to_string(c.expectedWidth))
