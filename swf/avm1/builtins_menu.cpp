@@ -301,7 +301,8 @@ Value argumentsToXmlNative(Interpreter& vm, const Value&, std::span<const Value>
 void installExternalInterface(Interpreter& vm) {
     Object* proto = vm.makeObject();
     FunctionObject* ctor = vm.defineClass({}, returnNothing, proto);
-    flashPackage(vm, "external")->define("ExternalInterface", ctor, 0);
+    // Hidden from version 5 movies even when they uncover the flash package.
+    flashPackage(vm, "external")->define("ExternalInterface", ctor, kVersion6);
     // No page hosts the movie: nothing can be called out to or in from.
     ctor->define("available", false, kDontEnum);
     vm.defineMethod(ctor, "addCallback", returnFalse);

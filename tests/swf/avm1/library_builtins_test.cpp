@@ -202,6 +202,17 @@ INSTANTIATE_TEST_SUITE_P(Classes, VersionTest,
                                            VersionCase{"ContextMenu", 7},
                                            VersionCase{"PrintJob", 6}));
 
+TEST(LibraryVersionTest, UncoveredPackageShowsExternalInterfaceFromVersion6) {
+    NullHost host;
+    for (int version : {5, 6}) {
+        Interpreter vm(host, version);
+        // As ASSetPropFlags(_global, "flash", 0, ...) leaves it.
+        vm.global()->properties().find("flash", true)->flags = kDontEnum;
+        Value external = vm.getMember(vm.getMember(vm.global(), "flash"), "external");
+        EXPECT_EQ(vm.getMember(external, "ExternalInterface").isUndefined(), version == 5);
+    }
+}
+
 TEST_F(LibraryTest, ClassMethodsAreHiddenFromEnumeration) {
     for (const char* proto : {"Camera.prototype", "NetStream.prototype", "ContextMenu.prototype",
                               "flash.display.BitmapData.prototype"})
