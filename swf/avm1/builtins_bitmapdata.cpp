@@ -228,10 +228,9 @@ Value setPixel32(Interpreter& vm, const Value& thisValue, std::span<const Value>
     if (!bitmap)
         return -1;
     int x = 0, y = 0;
-    if (!pixelArguments(vm, args, bitmap, x, y))
-        return Value();
-    bitmap->at(x, y) = bitmap->stored(colorArgument(vm, argAt(args, 2)));
-    return Value();
+    if (pixelArguments(vm, args, bitmap, x, y))
+        bitmap->at(x, y) = bitmap->stored(colorArgument(vm, argAt(args, 2)));
+    return 0;
 }
 
 Value fillRect(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
@@ -248,18 +247,19 @@ Value fillRect(Interpreter& vm, const Value& thisValue, std::span<const Value> a
     return Value();
 }
 
-// floodFill(x, y, color): the 4-connected region of the start pixel's exact colour.
+// floodFill(x, y, color): the 4-connected region of the start pixel's exact colour. Answers
+// 1 when it painted, 0 when the start is outside or already of that colour.
 Value floodFill(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     BitmapDataObject* bitmap = usable(thisValue, args, 3);
     if (!bitmap)
         return -1;
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
-        return Value();
+        return 0;
     const uint32_t color = bitmap->stored(colorArgument(vm, argAt(args, 2)));
     const uint32_t target = bitmap->at(x, y);
     if (target == color)
-        return Value();
+        return 0;
     // Each pixel is pushed at most once, as it is recoloured when pushed.
     std::vector<std::pair<int, int>> pending{{x, y}};
     bitmap->at(x, y) = color;
@@ -274,7 +274,7 @@ Value floodFill(Interpreter& vm, const Value& thisValue, std::span<const Value> 
             }
         }
     }
-    return Value();
+    return 1;
 }
 
 // copyPixels(source, sourceRect, destPoint): the source's pixels replace the destination's

@@ -363,7 +363,8 @@ TEST_F(LibraryTest, BitmapFillsCopiesAndFloods) {
     EXPECT_EQ(text(call(bitmap, "getPixel", {2, 2})), "0");
 
     // The flood stops at the red square and fills the rest of the black.
-    call(bitmap, "floodFill", {0, 0, 0x00FF00});
+    EXPECT_EQ(text(call(bitmap, "floodFill", {0, 0, 0x00FF00})), "1");
+    EXPECT_EQ(text(call(bitmap, "floodFill", {0, 0, 0x00FF00})), "0"); // nothing to paint
     EXPECT_EQ(text(call(bitmap, "getPixel", {4, 0})), std::to_string(0x00FF00));
     EXPECT_EQ(text(call(bitmap, "getPixel", {3, 3})), std::to_string(0xFF0000));
 
