@@ -335,8 +335,9 @@ Value dispose(Interpreter&, const Value& thisValue, std::span<const Value>) {
 }
 
 // noise(seed, low = 0, high = 255, channels = 7, grayScale = false): each chosen channel a
-// value in [low, high] from a Park-Miller generator seeded by the script, so the same seed
-// gives the same picture; channels not chosen are 0, and alpha 255 when it is not chosen.
+// value in [low, high] from the player's Park-Miller generator seeded by the script, so the
+// same seed gives the same picture; channels not chosen are 0, and alpha 255 when it is not
+// chosen. Answers 0.
 Value noise(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     BitmapDataObject* bitmap = usable(thisValue, args, 1);
     if (!bitmap)
@@ -370,7 +371,7 @@ Value noise(Interpreter& vm, const Value& thisValue, std::span<const Value> args
         argb |= (channels & 8) ? next() << 24 : 0xFF000000u;
         pixel = bitmap->stored(argb);
     }
-    return Value();
+    return 0;
 }
 
 Value returnNothing(Interpreter&, const Value&, std::span<const Value>) {
