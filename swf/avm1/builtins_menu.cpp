@@ -358,9 +358,10 @@ void installMenuBuiltins(Interpreter& vm) {
 
     // No printer: a print job never starts, so its pages are never added or sent.
     Object* print = defineGlobalClass(vm, "PrintJob", kHiddenBefore6, returnNothing);
-    vm.defineMethod(print, "start", returnFalse);
-    vm.defineMethod(print, "addPage", returnFalse);
-    vm.defineMethod(print, "send", returnNothing);
+    // The class is there for version 6 movies, its methods only from version 7.
+    vm.defineMethod(print, "start", returnFalse, kHiddenBefore7);
+    vm.defineMethod(print, "addPage", returnFalse, kHiddenBefore7);
+    vm.defineMethod(print, "send", returnNothing, kHiddenBefore7);
     // The page and paper sizes are those of no printer, and a script cannot change them.
     for (const char* name : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"})
         print->defineAccessor(name, vm.makeNative(returnZero), vm.makeNative(returnNothing), 0);

@@ -213,6 +213,16 @@ TEST(LibraryVersionTest, UncoveredPackageShowsExternalInterfaceFromVersion6) {
     }
 }
 
+TEST(LibraryVersionTest, PrintJobMethodsAppearInVersion7) {
+    NullHost host;
+    for (int version : {6, 7}) {
+        Interpreter vm(host, version);
+        Value job = vm.construct(vm.getMember(vm.global(), "PrintJob"), {});
+        EXPECT_EQ(vm.getMember(job, "start").isUndefined(), version == 6);
+        EXPECT_EQ(vm.toString(vm.getMember(job, "pageWidth")), "0");
+    }
+}
+
 TEST_F(LibraryTest, ClassMethodsAreHiddenFromEnumeration) {
     for (const char* proto : {"Camera.prototype", "NetStream.prototype", "ContextMenu.prototype",
                               "flash.display.BitmapData.prototype"})
