@@ -124,8 +124,9 @@ Area areaOf(Interpreter& vm, const Value& rect, int width, int height) {
     Area area;
     area.x0 = clampCoordinate(x, width);
     area.y0 = clampCoordinate(y, height);
-    area.x1 = clampCoordinate(x + w, width);
-    area.y1 = clampCoordinate(y + h, height);
+    // A negative size covers nothing.
+    area.x1 = std::max(area.x0, clampCoordinate(x + w, width));
+    area.y1 = std::max(area.y0, clampCoordinate(y + h, height));
     return area;
 }
 
@@ -296,7 +297,7 @@ Value copyPixels(Interpreter& vm, const Value& thisValue, std::span<const Value>
         return Value();
     // Read the whole area first: source and destination may be the same bitmap.
     std::vector<uint32_t> copied;
-    copied.reserve(std::size_t(from.x1 - from.x0) * std::size_t(std::max(0, from.y1 - from.y0)));
+    copied.reserve(std::size_t(from.x1 - from.x0) * std::size_t(from.y1 - from.y0));
     for (int y = from.y0; y < from.y1; ++y)
         for (int x = from.x0; x < from.x1; ++x)
             copied.push_back(source->at(x, y));

@@ -391,6 +391,12 @@ TEST_F(LibraryTest, BitmapFillsCopiesAndFloods) {
     EXPECT_EQ(text(call(shifted, "getPixel", {0, 0})), "0");
     EXPECT_EQ(text(call(shifted, "getPixel", {1, 1})), std::to_string(0x00FF00));
 
+    // A rectangle of negative size copies and fills nothing.
+    Value backwards = make("flash.geom.Rectangle", {4, 0, -3, 3});
+    call(target, "copyPixels", {bitmap, backwards, make("flash.geom.Point", {0, 0})});
+    call(target, "fillRect", {backwards, 0xFFFFFF});
+    EXPECT_EQ(text(call(target, "getPixel", {1, 1})), "0");
+
     Value copy = call(bitmap, "clone");
     call(bitmap, "dispose");
     EXPECT_EQ(text(get(bitmap, "width")) + text(get(bitmap, "rectangle")), "-1-1");
