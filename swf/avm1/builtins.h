@@ -17,7 +17,11 @@ void installMathBuiltins(Interpreter& vm);
 void installDateBuiltins(Interpreter& vm);
 void installErrorBuiltins(Interpreter& vm);
 void installBroadcasterBuiltins(Interpreter& vm); // AsBroadcaster
-void installGeomBuiltins(Interpreter& vm);        // flash.geom, Color, flash.filters
+void installGeomBuiltins(Interpreter& vm);        // flash.geom, Color
+void installDeviceBuiltins(Interpreter& vm);      // Camera, NetConnection, flash.net...
+void installMenuBuiltins(Interpreter& vm);        // ContextMenu, PrintJob, Video...
+void installFilterBuiltins(Interpreter& vm);      // flash.filters
+void installBitmapDataBuiltins(Interpreter& vm);  // flash.display.BitmapData
 
 // ASnative(200, index): the Math function of that index; an unknown index gives one that
 // converts its arguments as the others do and answers NaN.

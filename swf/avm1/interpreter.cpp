@@ -43,6 +43,10 @@ void Interpreter::installBuiltins() {
     installErrorBuiltins(*this);
     installBroadcasterBuiltins(*this);
     installGeomBuiltins(*this);
+    installDeviceBuiltins(*this);
+    installMenuBuiltins(*this);
+    installFilterBuiltins(*this);
+    installBitmapDataBuiltins(*this);
 }
 
 bool Interpreter::namesEqual(std::string_view a, std::string_view b) const {
