@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 #include "swf/avm1/interpreter.h"
 
@@ -18,6 +19,11 @@ void installDateBuiltins(Interpreter& vm);
 void installErrorBuiltins(Interpreter& vm);
 void installBroadcasterBuiltins(Interpreter& vm); // AsBroadcaster
 void installGeomBuiltins(Interpreter& vm);        // flash.geom, Color, flash.filters
+void installXmlBuiltins(Interpreter& vm);         // XMLNode, XML
+void installLoadVarsBuiltins(Interpreter& vm);    // LoadVars
+
+// Sets target's variables from a url-encoded query string ("a=1&b=two%20words").
+void decodeVariables(Interpreter& vm, const Value& target, std::string_view query);
 
 // ASnative(200, index): the Math function of that index; an unknown index gives one that
 // converts its arguments as the others do and answers NaN.

@@ -42,6 +42,8 @@ void Interpreter::installBuiltins() {
     installErrorBuiltins(*this);
     installBroadcasterBuiltins(*this);
     installGeomBuiltins(*this);
+    installXmlBuiltins(*this);
+    installLoadVarsBuiltins(*this);
 }
 
 bool Interpreter::namesEqual(std::string_view a, std::string_view b) const {
