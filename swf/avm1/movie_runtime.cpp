@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/avm1/loading.h"
 #include "swf/avm1/number_conversion.h"
 #include "swf/format/character.h"
 
@@ -53,6 +54,7 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     installClipMethods(*this);
     installRuntimeGlobals(*this);
     installStageBuiltins(*this);
+    installLoadingBuiltins(*this);
     // The prototype may have been set before the clip prototype existed.
     for (auto& [id, clip] : m_clips) {
         (void)id;
@@ -284,8 +286,10 @@ void ScriptRuntime::removeClip(Object* clip) {
     m_player->removeByScript(*d);
 }
 
-void ScriptRuntime::getUrl(Object*, std::string_view url, std::string_view target, int,
-                           bool, bool) {
+void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view target, int,
+                           bool, bool loadVariables) {
+    if (loadVariables)
+        return loadVariablesInto(*this, clip, url, target);
     scriptError("getURL(\"" + std::string(url) + "\", \"" + std::string(target) +
                 "\") ignored: movies do not open pages or run commands here");
 }
@@ -581,6 +585,7 @@ void ScriptRuntime::tick() {
     queueEnterFrames(m_player->root());
     m_player->advance();
     runQueued();
+    deliverLoads(*this);
     m_timeMs += 1000.0 / std::max(1.0f, m_movie->file.frameRate > 0 ? m_movie->file.frameRate : 12.0f);
     fireTimers();
     runQueued();
