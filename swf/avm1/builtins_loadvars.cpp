@@ -10,17 +10,26 @@ Value loadVarsConstructor(Interpreter&, const Value&, std::span<const Value>) {
     return Value();
 }
 
+// The global escape as the script sees it now: a movie that replaces it is heard.
+std::string escapeWith(Interpreter& vm, const Value& escapeFn, const std::string& text) {
+    if (!escapeFn.isObject() || escapeFn.object()->kind() != ObjectKind::Function)
+        return escape(text, vm.version());
+    Value one[] = {Value(text)};
+    return vm.toString(vm.call(escapeFn, Value(), one));
+}
+
 // toString: name=value pairs of what for..in sees, joined by &, both sides escaped.
 Value loadVarsToString(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
     Object* self = thisValue.object();
     if (!self)
         return Value("");
     std::string out;
+    const Value escapeFn = vm.getMember(vm.global(), "escape");
     for (const SharedString& name : vm.enumerate(self)) {
         const std::string value = vm.toString(vm.getMember(thisValue, name.str()));
         if (!out.empty())
             out += '&';
-        out += escape(name.str(), vm.version()) + "=" + escape(value, vm.version());
+        out += escapeWith(vm, escapeFn, name.str()) + "=" + escapeWith(vm, escapeFn, value);
         vm.checkStringLength(out.size());
     }
     return Value(std::move(out));

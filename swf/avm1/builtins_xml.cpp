@@ -87,11 +87,12 @@ Value insertBefore(Interpreter&, const Value& thisValue, std::span<const Value> 
     XmlNodeObject* node = nodeOf(thisValue);
     XmlNodeObject* child = nodeOf(argAt(args, 0));
     XmlNodeObject* before = nodeOf(argAt(args, 1));
-    if (!node || !child || !before || before->parent != node || child == before ||
-        child->isSelfOrAncestor(node))
+    if (!node || !child || child == before || child->isSelfOrAncestor(node))
         return Value();
     child->detach();
-    node->insertChild(child, indexOf(*node, before));
+    // A reference that is not a child of this node puts the new one last.
+    const bool ours = before && before->parent == node;
+    node->insertChild(child, ours ? indexOf(*node, before) : node->children.size());
     return Value();
 }
 
@@ -320,10 +321,12 @@ void parseXmlInto(Interpreter& vm, XmlNodeObject& document, std::string_view tex
             makeNode(vm, int(from->type), from->type == xml::NodeType::Element
                                               ? Value(from->name)
                                               : Value(from->value));
-        for (const auto& [key, value] : from->attributes) {
-            node->attributes->define(key, Value(value), 0);
-            if (idMap && key == "id")
-                idMap->define(value, Value(static_cast<Object*>(node)), 0);
+        // Attributes are stored last first: for..in, which lists the newest first, then
+        // gives them in document order.
+        for (auto it = from->attributes.rbegin(); it != from->attributes.rend(); ++it) {
+            node->attributes->define(it->first, Value(it->second), 0);
+            if (idMap && it->first == "id")
+                idMap->define(it->second, Value(static_cast<Object*>(node)), 0);
         }
         parent->insertChild(node, parent->children.size());
         for (auto it = from->children.rbegin(); it != from->children.rend(); ++it)
@@ -376,9 +379,10 @@ std::string serializeXml(Interpreter& vm, XmlNodeObject& root) {
                     if (!(p.flags & kDontEnum) && !p.isAccessor())
                         attributes.emplace_back(p.name.str(), p.value);
                 });
-                for (const auto& attribute : attributes)
-                    out += " " + attribute.first + "=\"" +
-                           xml::escapeText(vm.toString(attribute.second)) + "\"";
+                // Newest first, as for..in lists them.
+                for (auto it = attributes.rbegin(); it != attributes.rend(); ++it)
+                    out += " " + it->first + "=\"" + xml::escapeText(vm.toString(it->second)) +
+                           "\"";
             }
             if (node.children.empty()) {
                 out += " />";

@@ -16,6 +16,10 @@ constexpr std::string_view kPendingSlot = "\x01pendingLoads";
 
 enum class LoadKind { Data = 1, Variables = 2, ClipError = 3 };
 
+bool isClip(const Value& v) {
+    return v.isObject() && v.object()->kind() == ObjectKind::Clip;
+}
+
 ScriptRuntime& runtimeOf(Interpreter& vm) {
     return static_cast<ScriptRuntime&>(vm.host());
 }
@@ -73,6 +77,13 @@ std::optional<std::string> readFile(const std::string& path, std::size_t limit) 
     return text;
 }
 
+// A UTF-8 byte order mark is not part of the text (the byte counts still include it).
+std::string withoutByteOrderMark(std::string text) {
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
+    return text;
+}
+
 // Marks target as waiting for data, as load() leaves it until the answer comes.
 void startLoading(Interpreter& vm, const Value& target) {
     vm.setMember(target, "loaded", false);
@@ -108,11 +119,15 @@ Value send(Interpreter& vm, const Value&, std::span<const Value> args) {
     return false;
 }
 
-// ---- MovieClipLoader ----
-
-bool isClip(const Value& v) {
-    return v.isObject() && v.object()->kind() == ObjectKind::Clip;
+// clip.loadVariables(url, method): the variables land on the clip itself.
+Value clipLoadVariables(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    if (!isClip(thisValue) || args.empty())
+        return Value();
+    loadVariablesInto(runtimeOf(vm), thisValue.object(), vm.toString(args[0]), "");
+    return Value();
 }
+
+// ---- MovieClipLoader ----
 
 // A loadClip/getProgress target: a clip, a path, or a level number. Undefined when the
 // value cannot name one; an unknown path or level gives a string so the caller can tell.
@@ -157,7 +172,6 @@ Value loadClip(Interpreter& vm, const Value& thisValue, std::span<const Value> a
     if (!path)
         return false;
     vm.host().scriptError("loadClip(\"" + url + "\"): loading a movie into a clip is not supported");
-    Value listeners = thisValue;
     return queue(vm, LoadKind::ClipError, thisValue, *path, target);
 }
 
@@ -205,6 +219,8 @@ Value deliverOne(Interpreter& vm, const Value& request, std::span<const Value>) 
     std::optional<std::string> text = readFile(field("path").string(), vm.limits().maxStringLength);
     if (kind == LoadKind::Variables) {
         if (text)
+            text = withoutByteOrderMark(std::move(*text));
+        if (text)
             decodeVariables(vm, target, *text);
         return Value();
     }
@@ -212,7 +228,10 @@ Value deliverOne(Interpreter& vm, const Value& request, std::span<const Value>) 
         vm.setMember(target, "_bytesLoaded", double(text->size()));
         vm.setMember(target, "_bytesTotal", double(text->size()));
     }
-    Value one[] = {text ? Value(std::move(*text)) : Value()};
+    // An empty answer counts as none.
+    if (text && text->empty())
+        text.reset();
+    Value one[] = {text ? Value(withoutByteOrderMark(std::move(*text))) : Value()};
     vm.callMethod(target, "onData", one);
     return Value();
 }
@@ -273,6 +292,8 @@ void installLoadingBuiltins(ScriptRuntime& runtime) {
         vm.defineMethod(proto, "sendAndLoad", sendAndLoad);
         vm.defineMethod(proto, "send", send);
     }
+    if (Object* clipProto = vm.builtins().clipProto)
+        vm.defineMethod(clipProto, "loadVariables", clipLoadVariables);
     Object* proto = vm.makeObject();
     FunctionObject* ctor = vm.defineClass("MovieClipLoader", loaderConstructor, proto);
     vm.global()->define("MovieClipLoader", ctor, kDontEnum | kVersion7);

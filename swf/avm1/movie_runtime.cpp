@@ -582,10 +582,10 @@ void ScriptRuntime::queueEnterFrames(DisplayObject& object) {
 void ScriptRuntime::tick() {
     if (!m_player)
         return;
+    deliverLoads(*this);
     queueEnterFrames(m_player->root());
     m_player->advance();
     runQueued();
-    deliverLoads(*this);
     m_timeMs += 1000.0 / std::max(1.0f, m_movie->file.frameRate > 0 ? m_movie->file.frameRate : 12.0f);
     fireTimers();
     runQueued();
