@@ -36,7 +36,9 @@ Value loadVarsToString(Interpreter& vm, const Value& thisValue, std::span<const 
 }
 
 Value loadVarsDecode(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    if (!thisValue.isObject() || args.empty())
+    if (args.empty())
+        return false;
+    if (!thisValue.isObject())
         return Value();
     decodeVariables(vm, thisValue, vm.toString(args[0]));
     return Value();

@@ -87,12 +87,11 @@ Value insertBefore(Interpreter&, const Value& thisValue, std::span<const Value> 
     XmlNodeObject* node = nodeOf(thisValue);
     XmlNodeObject* child = nodeOf(argAt(args, 0));
     XmlNodeObject* before = nodeOf(argAt(args, 1));
-    if (!node || !child || child == before || child->isSelfOrAncestor(node))
+    // The reference must be a child here; a node that already is one does not move.
+    if (!node || !child || !before || before->parent != node || child->parent == node ||
+        child->isSelfOrAncestor(node))
         return Value();
-    child->detach();
-    // A reference that is not a child of this node puts the new one last.
-    const bool ours = before && before->parent == node;
-    node->insertChild(child, ours ? indexOf(*node, before) : node->children.size());
+    node->insertChild(child, indexOf(*node, before));
     return Value();
 }
 
@@ -197,6 +196,17 @@ Value xmlOnData(Interpreter& vm, const Value& thisValue, std::span<const Value> 
     return Value();
 }
 
+Value getLoaded(Interpreter&, const Value& thisValue, std::span<const Value>) {
+    XmlNodeObject* node = nodeOf(thisValue);
+    return node ? node->loaded : Value();
+}
+
+Value setLoaded(Interpreter&, const Value& thisValue, std::span<const Value> args) {
+    if (XmlNodeObject* node = nodeOf(thisValue))
+        node->loaded = argAt(args, 0);
+    return Value();
+}
+
 Value nothing(Interpreter&, const Value&, std::span<const Value>) {
     return Value();
 }
@@ -288,6 +298,7 @@ void XmlNodeObject::trace(Tracer& tracer) const {
     Object::trace(tracer);
     tracer.mark(nodeName);
     tracer.mark(nodeValue);
+    tracer.mark(loaded);
     tracer.mark(attributes);
     tracer.mark(parent);
     for (XmlNodeObject* child : children)
@@ -423,7 +434,8 @@ void installXmlBuiltins(Interpreter& vm) {
     vm.defineMethod(xmlProto, "send", refuseLoad);
     xmlProto->define("contentType", Value(kContentType));
     xmlProto->define("ignoreWhite", false);
-    xmlProto->define("loaded", Value());
+    xmlProto->defineAccessor("loaded", vm.makeNative(getLoaded), vm.makeNative(setLoaded),
+                             kDontEnum);
 }
 
 } // namespace swivio::swf::avm1

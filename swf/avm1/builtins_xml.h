@@ -20,6 +20,8 @@ public:
     Object* attributes = nullptr;
     XmlNodeObject* parent = nullptr;
     std::vector<XmlNodeObject*> children;
+    // XML.loaded, kept here so that a load leaves no own property behind.
+    Value loaded;
 
     // Whether node is this one or one of its ancestors (adding it here would make a loop).
     bool isSelfOrAncestor(const XmlNodeObject* node) const;
