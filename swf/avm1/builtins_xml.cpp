@@ -30,7 +30,15 @@ Object* allocateNode(Interpreter& vm, Object* proto) {
     return node;
 }
 
+// New nodes take XMLNode.prototype as it is now (a movie may replace it); the original when
+// XMLNode itself is gone.
 Object* nodeProto(Interpreter& vm) {
+    const Property* ctor = vm.global()->properties().find("XMLNode", true);
+    if (ctor && ctor->value.isObject() && !ctor->isAccessor()) {
+        const Property* proto = ctor->value.object()->properties().find("prototype", true);
+        if (proto && !proto->isAccessor() && proto->value.isObject())
+            return proto->value.object();
+    }
     const Property* slot = vm.global()->properties().find(kNodeProtoSlot, true);
     return slot ? slot->value.object() : nullptr;
 }
