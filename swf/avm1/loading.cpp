@@ -171,7 +171,8 @@ Value loadClip(Interpreter& vm, const Value& thisValue, std::span<const Value> a
     auto path = allowedPath(vm, url);
     if (!path)
         return false;
-    vm.host().scriptError("loadClip(\"" + url + "\"): loading a movie into a clip is not supported");
+    vm.host().scriptError("loadClip(\"" + url +
+                          "\"): loading a movie into a clip is not supported");
     return queue(vm, LoadKind::ClipError, thisValue, *path, target);
 }
 
@@ -265,7 +266,8 @@ std::optional<std::filesystem::path> localLoadPath(std::string_view moviePath,
         start = end + 1;
     }
     std::error_code ec;
-    const fs::path folder = fs::weakly_canonical(fs::absolute(fs::path(moviePath), ec).parent_path(), ec);
+    const fs::path movie = fs::absolute(fs::path(moviePath), ec);
+    const fs::path folder = fs::weakly_canonical(movie.parent_path(), ec);
     const fs::path file = fs::weakly_canonical(folder / fs::path(url), ec);
     if (ec) {
         why = ec.message();
