@@ -53,6 +53,10 @@ XmlNodeObject* makeNode(Interpreter& vm, int type, const Value& text) {
     return node;
 }
 
+Value nothingSet(Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+}
+
 std::size_t indexOf(const XmlNodeObject& parent, const XmlNodeObject* child) {
     for (std::size_t i = 0; i < parent.children.size(); ++i)
         if (parent.children[i] == child)
@@ -160,7 +164,6 @@ Value xmlConstructor(Interpreter& vm, const Value& thisValue, std::span<const Va
     if (!node)
         return Value();
     node->nodeType = 1;
-    node->define("status", 0, 0);
     if (!args.empty() && !args[0].isNullish())
         parseXmlInto(vm, *node, vm.toString(args[0]));
     return Value();
@@ -204,15 +207,154 @@ Value xmlOnData(Interpreter& vm, const Value& thisValue, std::span<const Value> 
     return Value();
 }
 
-Value getLoaded(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    XmlNodeObject* node = nodeOf(thisValue);
-    return node ? node->loaded : Value();
+// ---- Properties: accessors on the prototypes ----
+
+enum class Field {
+    Attributes,
+    ChildNodes,
+    FirstChild,
+    LastChild,
+    NextSibling,
+    NodeName,
+    NodeType,
+    NodeValue,
+    ParentNode,
+    PreviousSibling,
+    Prefix,
+    LocalName,
+    NamespaceUri,
+    DocTypeDecl,
+    IgnoreWhite,
+    Loaded,
+    Status,
+    XmlDecl,
+};
+
+// "p:name" splits at the first colon; a name without one has an empty prefix.
+std::pair<std::string, std::string> splitName(Interpreter& vm, const XmlNodeObject& node) {
+    const std::string name = vm.toString(node.nodeName);
+    const std::size_t colon = name.find(':');
+    if (colon == std::string::npos)
+        return {std::string(), name};
+    return {name.substr(0, colon), name.substr(colon + 1)};
 }
 
-Value setLoaded(Interpreter&, const Value& thisValue, std::span<const Value> args) {
-    if (XmlNodeObject* node = nodeOf(thisValue))
-        node->loaded = argAt(args, 0);
+// The URI an xmlns attribute of the node or an ancestor gives prefix ("" for the default
+// namespace); null when none does.
+Value namespaceFor(Interpreter& vm, const XmlNodeObject& node, const std::string& prefix) {
+    const std::string attribute = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
+    for (const XmlNodeObject* n = &node; n; n = n->parent) {
+        if (!n->attributes)
+            continue;
+        const Property* p = n->attributes->properties().find(attribute, true);
+        if (p && !p->isAccessor())
+            return Value(vm.toString(p->value));
+    }
+    return Value::null();
+}
+
+Value readField(Interpreter& vm, XmlNodeObject& node, Field field) {
+    switch (field) {
+    case Field::Attributes: return node.attributes ? Value(node.attributes) : Value();
+    case Field::ChildNodes: {
+        vm.checkCells();
+        ArrayObject* list = vm.makeArray();
+        for (XmlNodeObject* child : node.children)
+            list->push(Value(static_cast<Object*>(child)));
+        return list;
+    }
+    case Field::FirstChild: return orNull(node.children.empty() ? nullptr : node.children.front());
+    case Field::LastChild: return orNull(node.children.empty() ? nullptr : node.children.back());
+    case Field::NextSibling: return orNull(sibling(node, 1));
+    case Field::PreviousSibling: return orNull(sibling(node, -1));
+    case Field::ParentNode: return orNull(node.parent);
+    case Field::NodeName: return node.nodeName;
+    case Field::NodeType: return node.nodeType;
+    case Field::NodeValue: return node.nodeValue;
+    case Field::Prefix:
+    case Field::LocalName:
+    case Field::NamespaceUri: {
+        if (node.nodeType != 1 || node.nodeName.isNullish())
+            return Value::null();
+        auto [prefix, local] = splitName(vm, node);
+        if (field == Field::Prefix)
+            return Value(prefix);
+        if (field == Field::LocalName)
+            return Value(local);
+        Value uri = namespaceFor(vm, node, prefix);
+        return uri.isNull() ? Value("") : uri;
+    }
+    case Field::DocTypeDecl: return node.docTypeDecl;
+    case Field::IgnoreWhite: return node.ignoreWhite;
+    case Field::Loaded: return node.loaded;
+    case Field::Status: return node.status;
+    case Field::XmlDecl: return node.xmlDecl;
+    }
     return Value();
+}
+
+void writeField(Interpreter& vm, XmlNodeObject& node, Field field, const Value& v) {
+    switch (field) {
+    case Field::NodeName: node.nodeName = v.isNullish() ? Value::null() : Value(vm.toString(v)); break;
+    case Field::NodeValue: node.nodeValue = v.isNullish() ? Value::null() : Value(vm.toString(v)); break;
+    case Field::DocTypeDecl: node.docTypeDecl = v; break;
+    case Field::XmlDecl: node.xmlDecl = v; break;
+    case Field::IgnoreWhite: node.ignoreWhite = vm.toBoolean(v); break;
+    case Field::Loaded: node.loaded = v; break;
+    case Field::Status: node.status = vm.toNumber(v); break;
+    default: break; // the tree's links are read-only
+    }
+}
+
+template <Field F> Value getField(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
+    XmlNodeObject* node = nodeOf(thisValue);
+    return node ? readField(vm, *node, F) : Value();
+}
+
+template <Field F>
+Value setField(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    if (XmlNodeObject* node = nodeOf(thisValue))
+        writeField(vm, *node, F, argAt(args, 0));
+    return Value();
+}
+
+template <Field F>
+void defineField(Interpreter& vm, Object* proto, std::string_view name, bool writable) {
+    proto->defineAccessor(name, vm.makeNative(getField<F>),
+                          writable ? vm.makeNative(setField<F>) : vm.makeNative(nothingSet),
+                          kDontEnum | kDontDelete | (writable ? 0 : kReadOnly));
+}
+
+Value getNamespaceForPrefix(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    XmlNodeObject* node = nodeOf(thisValue);
+    if (!node || args.empty())
+        return Value();
+    return namespaceFor(vm, *node, vm.toString(args[0]));
+}
+
+// The prefix of the nearest xmlns attribute giving the URI: "" for the default namespace.
+Value getPrefixForNamespace(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    XmlNodeObject* node = nodeOf(thisValue);
+    if (!node || args.empty())
+        return Value();
+    const std::string uri = vm.toString(args[0]);
+    for (const XmlNodeObject* n = node; n; n = n->parent) {
+        if (!n->attributes)
+            continue;
+        Value found;
+        n->attributes->properties().forEach([&](const Property& p) {
+            const std::string& name = p.name.str();
+            if (!found.isUndefined() || p.isAccessor() || vm.toString(p.value) != uri)
+                return;
+            if (name == "xmlns")
+                found = Value("");
+            else if (name.starts_with("xmlns:"))
+                found = Value(name.substr(6));
+        });
+        if (!found.isUndefined())
+            return found;
+    }
+    return Value::null();
 }
 
 Value nothing(Interpreter&, const Value&, std::span<const Value>) {
@@ -253,60 +395,14 @@ void XmlNodeObject::insertChild(XmlNodeObject* child, std::size_t index) {
     child->parent = this;
 }
 
-bool XmlNodeObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) {
-    if (vm.namesEqual(name, "nodeType"))
-        out = nodeType;
-    else if (vm.namesEqual(name, "nodeName"))
-        out = nodeName;
-    else if (vm.namesEqual(name, "nodeValue"))
-        out = nodeValue;
-    else if (vm.namesEqual(name, "attributes"))
-        out = attributes ? Value(attributes) : Value();
-    else if (vm.namesEqual(name, "parentNode"))
-        out = orNull(parent);
-    else if (vm.namesEqual(name, "firstChild"))
-        out = orNull(children.empty() ? nullptr : children.front());
-    else if (vm.namesEqual(name, "lastChild"))
-        out = orNull(children.empty() ? nullptr : children.back());
-    else if (vm.namesEqual(name, "nextSibling"))
-        out = orNull(sibling(*this, 1));
-    else if (vm.namesEqual(name, "previousSibling"))
-        out = orNull(sibling(*this, -1));
-    else if (vm.namesEqual(name, "childNodes")) {
-        vm.checkCells();
-        ArrayObject* list = vm.makeArray();
-        for (XmlNodeObject* child : children)
-            list->push(Value(static_cast<Object*>(child)));
-        out = list;
-    } else
-        return false;
-    return true;
-}
-
-bool XmlNodeObject::setSpecial(Interpreter& vm, std::string_view name, const Value& value) {
-    if (vm.namesEqual(name, "nodeName")) {
-        nodeName = value.isNullish() ? Value::null() : Value(vm.toString(value));
-    } else if (vm.namesEqual(name, "nodeValue")) {
-        nodeValue = value.isNullish() ? Value::null() : Value(vm.toString(value));
-    } else if (vm.namesEqual(name, "attributes")) {
-        if (value.isObject())
-            attributes = value.object();
-    } else {
-        // The tree links are read-only.
-        for (std::string_view fixed : {"nodeType", "parentNode", "firstChild", "lastChild",
-                                       "nextSibling", "previousSibling", "childNodes"})
-            if (vm.namesEqual(name, fixed))
-                return true;
-        return false;
-    }
-    return true;
-}
-
 void XmlNodeObject::trace(Tracer& tracer) const {
     Object::trace(tracer);
     tracer.mark(nodeName);
     tracer.mark(nodeValue);
     tracer.mark(loaded);
+    tracer.mark(status);
+    tracer.mark(xmlDecl);
+    tracer.mark(docTypeDecl);
     tracer.mark(attributes);
     tracer.mark(parent);
     for (XmlNodeObject* child : children)
@@ -316,8 +412,7 @@ void XmlNodeObject::trace(Tracer& tracer) const {
 // ---- Parsing and writing ----
 
 void parseXmlInto(Interpreter& vm, XmlNodeObject& document, std::string_view text) {
-    const bool ignoreWhite = vm.toBoolean(vm.getMember(Value(&document), "ignoreWhite"));
-    xml::ParseResult parsed = xml::parse(text, ignoreWhite);
+    xml::ParseResult parsed = xml::parse(text, document.ignoreWhite);
     while (!document.children.empty())
         document.children.back()->detach();
     Object* idMap = nullptr;
@@ -325,7 +420,7 @@ void parseXmlInto(Interpreter& vm, XmlNodeObject& document, std::string_view tex
         idMap = vm.getMember(Value(&document), "idMap").object();
         if (!idMap) {
             idMap = vm.makeObject();
-            document.define("idMap", idMap, 0);
+            document.define("idMap", idMap, kDontEnum);
         }
     }
     // Built by an explicit list, so deep documents cannot exhaust the stack.
@@ -351,22 +446,20 @@ void parseXmlInto(Interpreter& vm, XmlNodeObject& document, std::string_view tex
         for (auto it = from->children.rbegin(); it != from->children.rend(); ++it)
             pending.emplace_back(&*it, node);
     }
-    document.define("status", parsed.status, 0);
+    document.status = parsed.status;
     if (parsed.hasXmlDecl)
-        document.define("xmlDecl", Value(parsed.xmlDecl), 0);
+        document.xmlDecl = Value(parsed.xmlDecl);
     if (parsed.hasDocType)
-        document.define("docTypeDecl", Value(parsed.docTypeDecl), 0);
+        document.docTypeDecl = Value(parsed.docTypeDecl);
 }
 
 std::string serializeXml(Interpreter& vm, XmlNodeObject& root) {
     std::string out;
-    // A document (an element without a name that carries a declaration) writes them first.
+    // A document (an element without a name) writes its declarations first.
     if (root.nodeType == 1 && root.nodeName.isNullish()) {
-        for (std::string_view slot : {"xmlDecl", "docTypeDecl"}) {
-            const Property* p = root.properties().find(slot, vm.caseSensitive());
-            if (p && !p->isAccessor() && !p->value.isNullish())
-                out += vm.toString(p->value);
-        }
+        for (const Value* slot : {&root.xmlDecl, &root.docTypeDecl})
+            if (!slot->isNullish())
+                out += vm.toString(*slot);
     }
     // Explicit stack: entering a node writes its start, leaving it writes its end.
     struct Step {
@@ -417,33 +510,53 @@ std::string serializeXml(Interpreter& vm, XmlNodeObject& root) {
 }
 
 void installXmlBuiltins(Interpreter& vm) {
+    constexpr uint16_t kMethod = kDontEnum | kDontDelete;
     Object* nodeProtoObject = vm.makeObject();
     vm.global()->define(kNodeProtoSlot, nodeProtoObject, kDontEnum | kDontDelete);
     vm.defineClass("XMLNode", nodeConstructor, nodeProtoObject, allocateNode);
-    vm.defineMethod(nodeProtoObject, "appendChild", appendChild);
-    vm.defineMethod(nodeProtoObject, "insertBefore", insertBefore);
-    vm.defineMethod(nodeProtoObject, "removeNode", removeNode);
-    vm.defineMethod(nodeProtoObject, "cloneNode", cloneNode);
-    vm.defineMethod(nodeProtoObject, "hasChildNodes", hasChildNodes);
-    vm.defineMethod(nodeProtoObject, "toString", nodeToString);
+    vm.defineMethod(nodeProtoObject, "cloneNode", cloneNode, kMethod);
+    vm.defineMethod(nodeProtoObject, "removeNode", removeNode, kMethod);
+    vm.defineMethod(nodeProtoObject, "insertBefore", insertBefore, kMethod);
+    vm.defineMethod(nodeProtoObject, "appendChild", appendChild, kMethod);
+    vm.defineMethod(nodeProtoObject, "hasChildNodes", hasChildNodes, kMethod);
+    vm.defineMethod(nodeProtoObject, "toString", nodeToString, kMethod);
+    vm.defineMethod(nodeProtoObject, "getNamespaceForPrefix", getNamespaceForPrefix,
+                    kMethod | kVersion8);
+    vm.defineMethod(nodeProtoObject, "getPrefixForNamespace", getPrefixForNamespace,
+                    kMethod | kVersion8);
+    defineField<Field::Attributes>(vm, nodeProtoObject, "attributes", false);
+    defineField<Field::ChildNodes>(vm, nodeProtoObject, "childNodes", false);
+    defineField<Field::FirstChild>(vm, nodeProtoObject, "firstChild", false);
+    defineField<Field::LastChild>(vm, nodeProtoObject, "lastChild", false);
+    defineField<Field::NextSibling>(vm, nodeProtoObject, "nextSibling", false);
+    defineField<Field::NodeName>(vm, nodeProtoObject, "nodeName", true);
+    defineField<Field::NodeType>(vm, nodeProtoObject, "nodeType", false);
+    defineField<Field::NodeValue>(vm, nodeProtoObject, "nodeValue", true);
+    defineField<Field::ParentNode>(vm, nodeProtoObject, "parentNode", false);
+    defineField<Field::PreviousSibling>(vm, nodeProtoObject, "previousSibling", false);
+    defineField<Field::Prefix>(vm, nodeProtoObject, "prefix", false);
+    defineField<Field::LocalName>(vm, nodeProtoObject, "localName", false);
+    defineField<Field::NamespaceUri>(vm, nodeProtoObject, "namespaceURI", false);
 
     Object* xmlProto = vm.makeObject(nodeProtoObject);
     vm.defineClass("XML", xmlConstructor, xmlProto, allocateNode);
-    vm.defineMethod(xmlProto, "createElement", createElement);
-    vm.defineMethod(xmlProto, "createTextNode", createTextNode);
-    vm.defineMethod(xmlProto, "parseXML", parseXml);
-    vm.defineMethod(xmlProto, "getBytesLoaded", bytesLoaded);
-    vm.defineMethod(xmlProto, "getBytesTotal", bytesTotal);
-    vm.defineMethod(xmlProto, "onData", xmlOnData);
-    vm.defineMethod(xmlProto, "onLoad", nothing);
-    vm.defineMethod(xmlProto, "addRequestHeader", nothing);
-    vm.defineMethod(xmlProto, "load", refuseLoad);
-    vm.defineMethod(xmlProto, "sendAndLoad", refuseLoad);
-    vm.defineMethod(xmlProto, "send", refuseLoad);
-    xmlProto->define("contentType", Value(kContentType));
-    xmlProto->define("ignoreWhite", false);
-    xmlProto->defineAccessor("loaded", vm.makeNative(getLoaded), vm.makeNative(setLoaded),
-                             kDontEnum);
+    vm.defineMethod(xmlProto, "createElement", createElement, kMethod);
+    vm.defineMethod(xmlProto, "createTextNode", createTextNode, kMethod);
+    vm.defineMethod(xmlProto, "parseXML", parseXml, kMethod);
+    vm.defineMethod(xmlProto, "load", refuseLoad, kMethod);
+    vm.defineMethod(xmlProto, "send", refuseLoad, kMethod);
+    vm.defineMethod(xmlProto, "sendAndLoad", refuseLoad, kMethod);
+    vm.defineMethod(xmlProto, "onLoad", nothing, kMethod);
+    vm.defineMethod(xmlProto, "onData", xmlOnData, kMethod);
+    vm.defineMethod(xmlProto, "getBytesLoaded", bytesLoaded, kMethod);
+    vm.defineMethod(xmlProto, "getBytesTotal", bytesTotal, kMethod);
+    vm.defineMethod(xmlProto, "addRequestHeader", nothing, kMethod);
+    xmlProto->define("contentType", Value(kContentType), kMethod);
+    defineField<Field::DocTypeDecl>(vm, xmlProto, "docTypeDecl", true);
+    defineField<Field::IgnoreWhite>(vm, xmlProto, "ignoreWhite", true);
+    defineField<Field::Loaded>(vm, xmlProto, "loaded", true);
+    defineField<Field::Status>(vm, xmlProto, "status", true);
+    defineField<Field::XmlDecl>(vm, xmlProto, "xmlDecl", true);
 }
 
 } // namespace swivio::swf::avm1

@@ -20,8 +20,13 @@ public:
     Object* attributes = nullptr;
     XmlNodeObject* parent = nullptr;
     std::vector<XmlNodeObject*> children;
-    // XML.loaded, kept here so that a load leaves no own property behind.
+    // The document's state, read through accessors on XML.prototype as Flash keeps it, so
+    // a document has no own properties a for..in would list.
     Value loaded;
+    Value status = 0;
+    Value xmlDecl;
+    Value docTypeDecl;
+    bool ignoreWhite = false;
 
     // Whether node is this one or one of its ancestors (adding it here would make a loop).
     bool isSelfOrAncestor(const XmlNodeObject* node) const;
@@ -29,8 +34,6 @@ public:
     // Puts child at index (end when past it), taking it from its old parent first.
     void insertChild(XmlNodeObject* child, std::size_t index);
 
-    bool getSpecial(Interpreter& vm, std::string_view name, Value& out) override;
-    bool setSpecial(Interpreter& vm, std::string_view name, const Value& value) override;
     void trace(Tracer& tracer) const override;
     std::size_t footprint() const override {
         return Object::footprint() + children.size() * sizeof(void*);
