@@ -415,19 +415,23 @@ void parseXmlInto(Interpreter& vm, XmlNodeObject& document, std::string_view tex
     xml::ParseResult parsed = xml::parse(text, document.ignoreWhite);
     while (!document.children.empty())
         document.children.back()->detach();
+    // Elements with an id attribute are also listed in idMap (version 8), made when the
+    // first one is met and kept across parses.
     Object* idMap = nullptr;
-    if (vm.version() >= 8) {
-        idMap = vm.getMember(Value(&document), "idMap").object();
+    auto addToIdMap = [&](const std::string& id, XmlNodeObject* node) {
         if (!idMap) {
-            idMap = vm.makeObject();
-            document.define("idMap", idMap, kDontEnum);
+            idMap = vm.getMember(Value(&document), "idMap").object();
+            if (!idMap) {
+                idMap = vm.makeObject();
+                document.define("idMap", idMap, kDontEnum);
+            }
         }
-    }
+        idMap->define(id, Value(static_cast<Object*>(node)), 0);
+    };
     // Built by an explicit list, so deep documents cannot exhaust the stack.
     std::vector<std::pair<const xml::ParsedNode*, XmlNodeObject*>> pending;
     for (auto it = parsed.nodes.rbegin(); it != parsed.nodes.rend(); ++it)
         pending.emplace_back(&*it, &document);
-    std::vector<XmlNodeObject*> order;
     while (!pending.empty()) {
         auto [from, parent] = pending.back();
         pending.pop_back();
@@ -439,8 +443,8 @@ void parseXmlInto(Interpreter& vm, XmlNodeObject& document, std::string_view tex
         // gives them in document order.
         for (auto it = from->attributes.rbegin(); it != from->attributes.rend(); ++it) {
             node->attributes->define(it->first, Value(it->second), 0);
-            if (idMap && it->first == "id")
-                idMap->define(it->second, Value(static_cast<Object*>(node)), 0);
+            if (it->first == "id" && vm.version() >= 8)
+                addToIdMap(it->second, node);
         }
         parent->insertChild(node, parent->children.size());
         for (auto it = from->children.rbegin(); it != from->children.rend(); ++it)

@@ -158,6 +158,26 @@ TEST_F(XmlTest, NavigationFollowsTheTree) {
         EXPECT_EQ(p.text(value), expected);
 }
 
+TEST_F(XmlTest, NodesHoldNoPropertiesOfTheirOwn) {
+    Value doc = p.xml("<?xml version=\"1.0\"?><p:r xmlns:p=\"urn:x\"><a/></p:r>");
+    EXPECT_TRUE(vm.enumerate(doc.object()).empty());
+    Value r = p.get(doc, "firstChild");
+    p.set(r, "firstChild", Value(5)); // read-only: neither taken nor shadowed
+    EXPECT_EQ(p.text(p.get(p.get(r, "firstChild"), "nodeName")), "a");
+    p.set(r, "nodeName", Value("p:s"));
+    const std::pair<Value, const char*> cases[] = {
+        {p.get(r, "prefix"), "p"},
+        {p.get(r, "localName"), "s"},
+        {p.get(r, "namespaceURI"), "urn:x"},
+        {p.get(p.get(r, "firstChild"), "namespaceURI"), ""},
+        {p.call(p.get(r, "firstChild"), "getNamespaceForPrefix", {Value("p")}), "urn:x"},
+        {p.call(r, "getPrefixForNamespace", {Value("urn:x")}), "p"},
+        {p.get(doc, "xmlDecl"), "<?xml version=\"1.0\"?>"},
+    };
+    for (const auto& [value, expected] : cases)
+        EXPECT_EQ(p.text(value), expected);
+}
+
 TEST_F(XmlTest, EditsMoveNodesAndRefuseLoops) {
     Value doc = p.xml("<r><a/><b/></r>");
     Value r = p.get(doc, "firstChild");
@@ -199,6 +219,7 @@ TEST_F(XmlTest, IdMapCollectsElementsById) {
     p.call(doc, "parseXML", {Value("<c id=\"z\"/>")});
     EXPECT_EQ(p.text(p.get(p.get(map, "z"), "nodeName")), "c");
     EXPECT_TRUE(p.get(map, "x").isObject()); // kept across parses
+    EXPECT_TRUE(p.get(p.xml("<a/>"), "idMap").isUndefined());
 }
 
 class XmlVersion7Test : public XmlTest {
