@@ -6,6 +6,18 @@ namespace swivio::swf::avm1 {
 
 namespace {
 
+// A LoadVars is an object of the player's own kind: it cannot be made into a Date or the like.
+class LoadVarsObject : public Object {
+public:
+    using Object::Object;
+    ObjectKind kind() const override { return ObjectKind::Other; }
+};
+
+Object* allocateLoadVars(Interpreter& vm, Object* proto) {
+    vm.checkCells();
+    return vm.heap().make<LoadVarsObject>(proto);
+}
+
 Value loadVarsConstructor(Interpreter&, const Value&, std::span<const Value>) {
     return Value();
 }
@@ -100,8 +112,7 @@ void decodeVariables(Interpreter& vm, const Value& target, std::string_view quer
 
 void installLoadVarsBuiltins(Interpreter& vm) {
     Object* proto = vm.makeObject();
-    FunctionObject* ctor = vm.defineClass("LoadVars", loadVarsConstructor, proto);
-    vm.global()->define("LoadVars", ctor, kDontEnum | kVersion6);
+    vm.defineClass("LoadVars", loadVarsConstructor, proto, allocateLoadVars);
     vm.defineMethod(proto, "toString", loadVarsToString);
     vm.defineMethod(proto, "decode", loadVarsDecode);
     vm.defineMethod(proto, "onData", loadVarsOnData);

@@ -148,6 +148,18 @@ Value targetClip(Interpreter& vm, const Value& target) {
     return Value(path);
 }
 
+// A MovieClipLoader is an object of the player's own kind, as LoadVars is.
+class LoaderObject : public Object {
+public:
+    using Object::Object;
+    ObjectKind kind() const override { return ObjectKind::Other; }
+};
+
+Object* allocateLoader(Interpreter& vm, Object* proto) {
+    vm.checkCells();
+    return vm.heap().make<LoaderObject>(proto);
+}
+
 Value loaderConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
     const Property* own = vm.global()->properties().find("AsBroadcaster", true);
     if (own) {
@@ -297,8 +309,7 @@ void installLoadingBuiltins(ScriptRuntime& runtime) {
     if (Object* clipProto = vm.builtins().clipProto)
         vm.defineMethod(clipProto, "loadVariables", clipLoadVariables);
     Object* proto = vm.makeObject();
-    FunctionObject* ctor = vm.defineClass("MovieClipLoader", loaderConstructor, proto);
-    vm.global()->define("MovieClipLoader", ctor, kDontEnum | kVersion7);
+    vm.defineClass("MovieClipLoader", loaderConstructor, proto, allocateLoader);
     vm.defineMethod(proto, "loadClip", loadClip);
     vm.defineMethod(proto, "unloadClip", unloadClip);
     vm.defineMethod(proto, "getProgress", getProgress);
