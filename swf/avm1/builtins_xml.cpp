@@ -257,11 +257,18 @@ Value readField(Interpreter& vm, XmlNodeObject& node, Field field) {
     switch (field) {
     case Field::Attributes: return node.attributes ? Value(node.attributes) : Value();
     case Field::ChildNodes: {
-        vm.checkCells();
-        ArrayObject* list = vm.makeArray();
-        for (XmlNodeObject* child : node.children)
-            list->push(Value(static_cast<Object*>(child)));
-        return list;
+        if (!node.childArray) {
+            vm.checkCells();
+            node.childArray = vm.makeArray();
+        }
+        if (node.childArrayStale) {
+            auto& elements = node.childArray->elements();
+            elements.clear();
+            for (XmlNodeObject* child : node.children)
+                elements.emplace_back(Value(static_cast<Object*>(child)));
+            node.childArrayStale = false;
+        }
+        return node.childArray;
     }
     case Field::FirstChild: return orNull(node.children.empty() ? nullptr : node.children.front());
     case Field::LastChild: return orNull(node.children.empty() ? nullptr : node.children.back());
@@ -385,6 +392,7 @@ void XmlNodeObject::detach() {
     const std::size_t i = indexOf(*parent, this);
     if (i < list.size())
         list.erase(list.begin() + std::ptrdiff_t(i));
+    parent->childArrayStale = true;
     parent = nullptr;
 }
 
@@ -393,6 +401,7 @@ void XmlNodeObject::insertChild(XmlNodeObject* child, std::size_t index) {
     index = std::min(index, children.size());
     children.insert(children.begin() + std::ptrdiff_t(index), child);
     child->parent = this;
+    childArrayStale = true;
 }
 
 void XmlNodeObject::trace(Tracer& tracer) const {
@@ -404,6 +413,7 @@ void XmlNodeObject::trace(Tracer& tracer) const {
     tracer.mark(xmlDecl);
     tracer.mark(docTypeDecl);
     tracer.mark(attributes);
+    tracer.mark(childArray);
     tracer.mark(parent);
     for (XmlNodeObject* child : children)
         tracer.mark(child);

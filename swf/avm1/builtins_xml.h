@@ -20,6 +20,10 @@ public:
     Object* attributes = nullptr;
     XmlNodeObject* parent = nullptr;
     std::vector<XmlNodeObject*> children;
+    // The childNodes array: one object per node, brought up to date when read after the
+    // children changed (so reading it in a loop costs nothing new).
+    ArrayObject* childArray = nullptr;
+    bool childArrayStale = true;
     // The document's state, read through accessors on XML.prototype as Flash keeps it, so
     // a document has no own properties a for..in would list.
     Value loaded;

@@ -192,8 +192,12 @@ TEST_F(XmlTest, EditsMoveNodesAndRefuseLoops) {
     EXPECT_EQ(p.text(doc), "<r><a /><b /></r>");
     p.call(r, "insertBefore", {b, a}); // already a child here: stays where it is
     EXPECT_EQ(p.text(doc), "<r><a /><b /></r>");
+    Value before = p.get(r, "childNodes");
     p.call(a, "removeNode");
     EXPECT_EQ(p.text(doc), "<r><b /></r>");
+    // The same array, following the change.
+    EXPECT_TRUE(before.strictlyEquals(p.get(r, "childNodes")));
+    EXPECT_EQ(p.text(p.get(before, "length")), "1");
     EXPECT_EQ(p.text(p.get(a, "parentNode")), "null");
     Value made = p.call(doc, "createElement", {Value("n")});
     p.call(made, "appendChild", {p.call(doc, "createTextNode", {Value("<&>")})});
