@@ -274,11 +274,28 @@ TEST(LoadPathTest, OnlyFilesInTheMovieFolderOrBelow) {
     EXPECT_FALSE(localLoadPath("", "data.txt", why));
 }
 
+// Bytes of a clip named "mc" at depth 1 whose onClipEvent(data) sets got = "yes".
+std::vector<uint8_t> clipWithDataHandler() {
+    const std::vector<uint8_t> actions = {0x96, 10, 0,  0,   'g', 'o', 't', 0,   0,
+                                          'y',  'e', 's', 0, 0x1D, 0};
+    std::vector<uint8_t> place = {0xA2, 1, 0, 1, 0, 'm', 'c', 0, 0, 0, 0, 1, 0, 0};
+    place.insert(place.end(), {0, 1, 0, 0, uint8_t(actions.size()), 0, 0, 0});
+    place.insert(place.end(), actions.begin(), actions.end());
+    place.insert(place.end(), {0, 0, 0, 0});
+    return place;
+}
+
 class LoadingTest : public ::testing::Test {
 protected:
     LoadingTest() {
         testkit::SwfWriter writer;
         writer.version = 8;
+        std::vector<uint8_t> sprite = {1, 0, 1, 0};
+        for (uint16_t code : {1, 0}) {
+            auto record = testkit::SwfWriter::tagRecord(code, {});
+            sprite.insert(sprite.end(), record.begin(), record.end());
+        }
+        writer.tag(39, sprite).tag(26, clipWithDataHandler());
         writer.showFrame().showFrame().showFrame().end();
         auto movie = readMovieDefinition(writer.build());
         EXPECT_TRUE(movie.ok());
@@ -361,6 +378,18 @@ TEST_F(LoadingTest, LoadVariablesSetsTheClipsVariablesLater) {
     runtime->tick();
     EXPECT_EQ(p.text(p.get(root, "greeting")), "hello there");
     EXPECT_EQ(p.text(p.get(root, "log")), "undefined[undefined]");
+}
+
+TEST_F(LoadingTest, LoadVariablesIntoAClipRunsItsDataEvent) {
+    write("v.txt", "a=1");
+    Probe p{vm()};
+    Value mc = p.get(Value(static_cast<Object*>(runtime->rootClip())), "mc");
+    ASSERT_TRUE(mc.isObject());
+    p.call(mc, "loadVariables", {Value("v.txt")});
+    EXPECT_TRUE(p.get(mc, "got").isUndefined());
+    runtime->tick();
+    EXPECT_EQ(p.text(p.get(mc, "a")), "1");
+    EXPECT_EQ(p.text(p.get(mc, "got")), "yes");
 }
 
 TEST_F(LoadingTest, MovieClipLoaderReportsWhatItCannotLoad) {
