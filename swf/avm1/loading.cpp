@@ -160,13 +160,13 @@ Object* allocateLoader(Interpreter& vm, Object* proto) {
     return vm.heap().make<LoaderObject>(proto);
 }
 
+// The loader is its own first listener, so handlers set on it are called.
 Value loaderConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
-    const Property* own = vm.global()->properties().find("AsBroadcaster", true);
-    if (own) {
-        Value one[] = {thisValue};
-        vm.callMethod(own->value, "initialize", one);
-        vm.callMethod(thisValue, "addListener", one);
-    }
+    Object* self = thisValue.object();
+    if (!self)
+        return Value();
+    Value first[] = {thisValue};
+    self->define("_listeners", vm.makeArray(first), kDontEnum);
     return Value();
 }
 
@@ -191,7 +191,7 @@ Value loadClip(Interpreter& vm, const Value& thisValue, std::span<const Value> a
 Value unloadClip(Interpreter& vm, const Value&, std::span<const Value> args) {
     Value target = targetClip(vm, argAt(args, 0));
     if (!isClip(target))
-        return false;
+        return Value();
     vm.callMethod(target, "unloadMovie", {});
     return true;
 }
@@ -201,7 +201,9 @@ Value getProgress(Interpreter& vm, const Value&, std::span<const Value> args) {
     if (!isClip(arg) && !arg.isString() && !arg.isNumber())
         return Value();
     Value target = targetClip(vm, arg);
-    Object* result = vm.makeObject();
+    // A bare object: nothing inherited, only the two counts.
+    vm.checkCells();
+    Object* result = vm.heap().make<Object>(nullptr);
     Value loaded, total;
     if (isClip(target)) {
         loaded = vm.callMethod(target, "getBytesLoaded", {});
@@ -225,7 +227,7 @@ Value deliverOne(Interpreter& vm, const Value& request, std::span<const Value>) 
     const auto kind = LoadKind(int(field("kind").number()));
     const Value target = field("target");
     if (kind == LoadKind::ClipError) {
-        Value args[] = {Value("onLoadError"), field("extra"), Value("URLNotFound")};
+        Value args[] = {Value("onLoadError"), field("extra"), Value("URLNotFound"), Value(0)};
         vm.callMethod(target, "broadcastMessage", args);
         return Value();
     }
@@ -313,6 +315,10 @@ void installLoadingBuiltins(ScriptRuntime& runtime) {
     vm.defineMethod(proto, "loadClip", loadClip);
     vm.defineMethod(proto, "unloadClip", unloadClip);
     vm.defineMethod(proto, "getProgress", getProgress);
+    // The listener methods live on the prototype, taken from AsBroadcaster.
+    if (const Property* broadcaster = vm.global()->properties().find("AsBroadcaster", true))
+        for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
+            proto->define(name, vm.getMember(broadcaster->value, name));
 }
 
 void loadVariablesInto(ScriptRuntime& runtime, Object* base, std::string_view url,

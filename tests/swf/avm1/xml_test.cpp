@@ -396,6 +396,8 @@ TEST_F(LoadingTest, MovieClipLoaderReportsWhatItCannotLoad) {
     write("child.swf", "FWS");
     Probe p{vm()};
     Value loader = p.make("MovieClipLoader");
+    EXPECT_TRUE(p.get(p.get(loader, "_listeners"), "0").strictlyEquals(loader));
+    EXPECT_FALSE(vm().hasOwnProperty(loader.object(), "addListener"));
     Value listener = vm().makeObject();
     p.set(listener, "onLoadError", vm().makeNative(logCall));
     p.call(loader, "addListener", {listener});
@@ -409,6 +411,8 @@ TEST_F(LoadingTest, MovieClipLoaderReportsWhatItCannotLoad) {
     EXPECT_EQ(p.text(p.get(listener, "log")), "undefined[_level0]");
     Value progress = p.call(loader, "getProgress", {root});
     EXPECT_TRUE(progress.isObject());
+    EXPECT_TRUE(p.get(progress, "__proto__").isUndefined());
+    EXPECT_EQ(vm().enumerate(progress.object()).size(), 2u);
     EXPECT_TRUE(p.call(loader, "getProgress", {Value(vm().makeObject())}).isUndefined());
 }
 
