@@ -35,6 +35,7 @@ ArrayObject* pendingList(Interpreter& vm) {
 
 // The request list is bounded: a script calling load in a loop cannot grow it without end.
 constexpr uint32_t kMaxPending = 10000;
+constexpr std::uintmax_t kBytesPerFrame = 64u << 20;
 
 bool queue(Interpreter& vm, LoadKind kind, const Value& target, const std::string& path,
            const Value& extra = Value()) {
@@ -261,7 +262,7 @@ std::optional<std::filesystem::path> localLoadPath(std::string_view moviePath,
         why = "the movie has no folder";
         return std::nullopt;
     }
-    if (url.empty()) {
+    if (url.empty() || url.find('\0') != std::string_view::npos) {
         why = "no file named";
         return std::nullopt;
     }
@@ -348,7 +349,19 @@ void deliverLoads(ScriptRuntime& runtime) {
         requests.push_back(list->at(i));
     list->setLength(0);
     FunctionObject* deliver = vm.makeNative(deliverOne);
+    // Files are read up to a budget per frame; what is left waits, so a movie asking for
+    // thousands of big files slows down instead of stalling.
+    std::vector<Value> deferred;
+    std::uintmax_t bytesRead = 0;
     for (const Value& request : requests) {
+        const Property* path = request.object()->properties().find("path", true);
+        std::error_code ec;
+        const std::uintmax_t size = path ? std::filesystem::file_size(path->value.string(), ec) : 0;
+        if (!ec && bytesRead > 0 && bytesRead + size > kBytesPerFrame) {
+            deferred.push_back(request);
+            continue;
+        }
+        bytesRead += ec ? 0 : size;
         vm.callFromHost(Value(deliver), request, {});
         const Property* kind = request.object()->properties().find("kind", true);
         if (!kind || LoadKind(int(kind->value.number())) != LoadKind::Variables)
@@ -365,6 +378,14 @@ void deliverLoads(ScriptRuntime& runtime) {
         if (onData.isObject() && onData.object()->kind() == ObjectKind::Function)
             vm.callFromHost(onData, Value(clip), {});
     }
+    if (deferred.empty())
+        return;
+    ArrayObject* pending = pendingList(vm);
+    for (uint32_t i = 0; i < pending->length(); ++i)
+        deferred.push_back(pending->at(i));
+    pending->setLength(0);
+    for (Value& request : deferred)
+        pending->push(std::move(request));
 }
 
 } // namespace swivio::swf::avm1
