@@ -255,7 +255,8 @@ Value namespaceFor(Interpreter& vm, const XmlNodeObject& node, const std::string
 
 Value readField(Interpreter& vm, XmlNodeObject& node, Field field) {
     switch (field) {
-    case Field::Attributes: return node.attributes ? Value(node.attributes) : Value();
+    case Field::Attributes:
+        return node.attributes ? Value(node.attributes) : Value();
     case Field::ChildNodes: {
         if (!node.childArray) {
             vm.checkCells();
@@ -270,14 +271,22 @@ Value readField(Interpreter& vm, XmlNodeObject& node, Field field) {
         }
         return node.childArray;
     }
-    case Field::FirstChild: return orNull(node.children.empty() ? nullptr : node.children.front());
-    case Field::LastChild: return orNull(node.children.empty() ? nullptr : node.children.back());
-    case Field::NextSibling: return orNull(sibling(node, 1));
-    case Field::PreviousSibling: return orNull(sibling(node, -1));
-    case Field::ParentNode: return orNull(node.parent);
-    case Field::NodeName: return node.nodeName;
-    case Field::NodeType: return node.nodeType;
-    case Field::NodeValue: return node.nodeValue;
+    case Field::FirstChild:
+        return orNull(node.children.empty() ? nullptr : node.children.front());
+    case Field::LastChild:
+        return orNull(node.children.empty() ? nullptr : node.children.back());
+    case Field::NextSibling:
+        return orNull(sibling(node, 1));
+    case Field::PreviousSibling:
+        return orNull(sibling(node, -1));
+    case Field::ParentNode:
+        return orNull(node.parent);
+    case Field::NodeName:
+        return node.nodeName;
+    case Field::NodeType:
+        return node.nodeType;
+    case Field::NodeValue:
+        return node.nodeValue;
     case Field::Prefix:
     case Field::LocalName:
     case Field::NamespaceUri: {
@@ -291,25 +300,45 @@ Value readField(Interpreter& vm, XmlNodeObject& node, Field field) {
         Value uri = namespaceFor(vm, node, prefix);
         return uri.isNull() ? Value("") : uri;
     }
-    case Field::DocTypeDecl: return node.docTypeDecl;
-    case Field::IgnoreWhite: return node.ignoreWhite;
-    case Field::Loaded: return node.loaded;
-    case Field::Status: return node.status;
-    case Field::XmlDecl: return node.xmlDecl;
+    case Field::DocTypeDecl:
+        return node.docTypeDecl;
+    case Field::IgnoreWhite:
+        return node.ignoreWhite;
+    case Field::Loaded:
+        return node.loaded;
+    case Field::Status:
+        return node.status;
+    case Field::XmlDecl:
+        return node.xmlDecl;
     }
     return Value();
 }
 
 void writeField(Interpreter& vm, XmlNodeObject& node, Field field, const Value& v) {
     switch (field) {
-    case Field::NodeName: node.nodeName = v.isNullish() ? Value::null() : Value(vm.toString(v)); break;
-    case Field::NodeValue: node.nodeValue = v.isNullish() ? Value::null() : Value(vm.toString(v)); break;
-    case Field::DocTypeDecl: node.docTypeDecl = v; break;
-    case Field::XmlDecl: node.xmlDecl = v; break;
-    case Field::IgnoreWhite: node.ignoreWhite = vm.toBoolean(v); break;
-    case Field::Loaded: node.loaded = v; break;
-    case Field::Status: node.status = vm.toNumber(v); break;
-    default: break; // the tree's links are read-only
+    case Field::NodeName:
+        node.nodeName = v.isNullish() ? Value::null() : Value(vm.toString(v));
+        break;
+    case Field::NodeValue:
+        node.nodeValue = v.isNullish() ? Value::null() : Value(vm.toString(v));
+        break;
+    case Field::DocTypeDecl:
+        node.docTypeDecl = v;
+        break;
+    case Field::XmlDecl:
+        node.xmlDecl = v;
+        break;
+    case Field::IgnoreWhite:
+        node.ignoreWhite = vm.toBoolean(v);
+        break;
+    case Field::Loaded:
+        node.loaded = v;
+        break;
+    case Field::Status:
+        node.status = vm.toNumber(v);
+        break;
+    default:
+        break; // the tree's links are read-only
     }
 }
 
@@ -446,9 +475,8 @@ void parseXmlInto(Interpreter& vm, XmlNodeObject& document, std::string_view tex
         auto [from, parent] = pending.back();
         pending.pop_back();
         XmlNodeObject* node =
-            makeNode(vm, int(from->type), from->type == xml::NodeType::Element
-                                              ? Value(from->name)
-                                              : Value(from->value));
+            makeNode(vm, int(from->type),
+                     from->type == xml::NodeType::Element ? Value(from->name) : Value(from->value));
         // Attributes are stored last first: for..in, which lists the newest first, then
         // gives them in document order.
         for (auto it = from->attributes.rbegin(); it != from->attributes.rend(); ++it) {
@@ -507,8 +535,8 @@ std::string serializeXml(Interpreter& vm, XmlNodeObject& root) {
                 });
                 // Newest first, as for..in lists them.
                 for (auto it = attributes.rbegin(); it != attributes.rend(); ++it)
-                    out += " " + it->first + "=\"" + xml::escapeText(vm.toString(it->second)) +
-                           "\"";
+                    out +=
+                        " " + it->first + "=\"" + xml::escapeText(vm.toString(it->second)) + "\"";
             }
             if (node.children.empty()) {
                 out += " />";

@@ -254,8 +254,8 @@ Value deliverOne(Interpreter& vm, const Value& request, std::span<const Value>) 
 
 } // namespace
 
-std::optional<std::filesystem::path> localLoadPath(std::string_view moviePath,
-                                                   std::string_view url, std::string& why) {
+std::optional<std::filesystem::path> localLoadPath(std::string_view moviePath, std::string_view url,
+                                                   std::string& why) {
     namespace fs = std::filesystem;
     url = url.substr(0, std::min(url.find('?'), url.find('#')));
     if (moviePath.empty()) {

@@ -13,8 +13,8 @@ class ScriptRuntime;
 // The file a script's url names, when it lies in the movie's folder or below: relative,
 // no "..", no scheme or drive, no backslash. A query ("?a=1") or fragment is dropped.
 // Otherwise nullopt with the reason in why.
-std::optional<std::filesystem::path> localLoadPath(std::string_view moviePath,
-                                                   std::string_view url, std::string& why);
+std::optional<std::filesystem::path> localLoadPath(std::string_view moviePath, std::string_view url,
+                                                   std::string& why);
 
 // XML.load, XML.sendAndLoad, LoadVars.load/sendAndLoad/send and MovieClipLoader, bound to
 // the movie's folder (installed by ScriptRuntime::attach).

@@ -28,8 +28,8 @@ enum ParseStatus : int {
 
 struct ParsedNode {
     NodeType type = NodeType::Element;
-    std::string name;  // elements
-    std::string value; // text (entities decoded)
+    std::string name;                                            // elements
+    std::string value;                                           // text (entities decoded)
     std::vector<std::pair<std::string, std::string>> attributes; // in document order
     std::vector<ParsedNode> children;
 };

@@ -39,9 +39,7 @@ struct Probe {
         return vm.callMethod(object, method, args);
     }
     Value get(const Value& object, std::string_view name) { return vm.getMember(object, name); }
-    void set(const Value& object, std::string_view name, Value v) {
-        vm.setMember(object, name, v);
-    }
+    void set(const Value& object, std::string_view name, Value v) { vm.setMember(object, name, v); }
     std::string text(const Value& v) { return vm.toString(v); }
 };
 
@@ -93,10 +91,9 @@ struct StatusCase {
 
 TEST_F(XmlTest, MalformedInputSetsTheStatusAndKeepsWhatCameBefore) {
     const StatusCase cases[] = {
-        {"<a><b/></a>", 0},          {"<a><![CDATA[x", -2},   {"<?xml version", -3},
-        {"<!DOCTYPE x", -4},         {"<a><!-- x", -5},       {"<a b=1/>", -6},
-        {"<a b", -6},                {"<a b=\"1/>", -8},      {"<a><b>", -9},
-        {"</a>", -10},               {"<a></b>", -10},
+        {"<a><b/></a>", 0}, {"<a><![CDATA[x", -2}, {"<?xml version", -3}, {"<!DOCTYPE x", -4},
+        {"<a><!-- x", -5},  {"<a b=1/>", -6},      {"<a b", -6},          {"<a b=\"1/>", -8},
+        {"<a><b>", -9},     {"</a>", -10},         {"<a></b>", -10},
     };
     for (const StatusCase& c : cases)
         EXPECT_EQ(p.text(p.get(p.xml(c.input), "status")), std::to_string(c.status)) << c.input;
@@ -260,11 +257,11 @@ TEST(LoadPathTest, OnlyFilesInTheMovieFolderOrBelow) {
     std::filesystem::create_directory(dir.path() / "sub");
     std::filesystem::create_symlink("/etc", dir.path() / "out");
     const std::pair<const char*, bool> cases[] = {
-        {"data.txt", true},         {"sub/data.txt", true},   {"data.txt?x=1", true},
-        {"./data.txt", true},       {"../data.txt", false},   {"sub/../../x", false},
-        {"/etc/passwd", false},     {"http://host/x", false}, {"file:///etc/passwd", false},
-        {"C:\\x.txt", false},       {"sub\\x.txt", false},    {"", false},
-        {"out/passwd", false},      {"?only", false},
+        {"data.txt", true},     {"sub/data.txt", true},   {"data.txt?x=1", true},
+        {"./data.txt", true},   {"../data.txt", false},   {"sub/../../x", false},
+        {"/etc/passwd", false}, {"http://host/x", false}, {"file:///etc/passwd", false},
+        {"C:\\x.txt", false},   {"sub\\x.txt", false},    {"", false},
+        {"out/passwd", false},  {"?only", false},
     };
     for (const auto& [url, allowed] : cases) {
         std::string why;
@@ -276,8 +273,8 @@ TEST(LoadPathTest, OnlyFilesInTheMovieFolderOrBelow) {
 
 // Bytes of a clip named "mc" at depth 1 whose onClipEvent(data) sets got = "yes".
 std::vector<uint8_t> clipWithDataHandler() {
-    const std::vector<uint8_t> actions = {0x96, 10, 0,  0,   'g', 'o', 't', 0,   0,
-                                          'y',  'e', 's', 0, 0x1D, 0};
+    const std::vector<uint8_t> actions = {0x96, 10,  0,   0,   'g', 'o',  't', 0,
+                                          0,    'y', 'e', 's', 0,   0x1D, 0};
     std::vector<uint8_t> place = {0xA2, 1, 0, 1, 0, 'm', 'c', 0, 0, 0, 0, 1, 0, 0};
     place.insert(place.end(), {0, 1, 0, 0, uint8_t(actions.size()), 0, 0, 0});
     place.insert(place.end(), actions.begin(), actions.end());
@@ -402,8 +399,7 @@ TEST_F(LoadingTest, MovieClipLoaderReportsWhatItCannotLoad) {
     p.set(listener, "onLoadError", vm().makeNative(logCall));
     p.call(loader, "addListener", {listener});
     Value root(static_cast<Object*>(runtime->rootClip()));
-    EXPECT_EQ(p.text(p.call(loader, "loadClip", {Value("child.swf"), Value("nowhere")})),
-              "false");
+    EXPECT_EQ(p.text(p.call(loader, "loadClip", {Value("child.swf"), Value("nowhere")})), "false");
     EXPECT_EQ(p.text(p.call(loader, "loadClip", {Value("/abs.swf"), root})), "false");
     EXPECT_EQ(p.text(p.call(loader, "loadClip", {Value("child.swf"), root})), "true");
     EXPECT_TRUE(p.get(listener, "log").isUndefined());
