@@ -11,7 +11,10 @@ namespace swivio::swf::avm1 {
 namespace {
 
 constexpr std::string_view kContentType = "application/x-www-form-urlencoded";
-// Hidden slot of _global keeping XMLNode.prototype, for nodes made by createElement.
+// Hidden slots of _global: never listed, and out of reach of the movies' own names (the
+// version flag keeps them from every movie version that runs ActionScript 1 and 2 here).
+constexpr uint16_t kHiddenSlot = kDontEnum | kDontDelete | kVersion10;
+// The slot keeping XMLNode.prototype, for nodes made while XMLNode is gone.
 constexpr std::string_view kNodeProtoSlot = "\x01XMLNode.prototype";
 
 XmlNodeObject* nodeOf(const Value& v) {
@@ -554,7 +557,7 @@ std::string serializeXml(Interpreter& vm, XmlNodeObject& root) {
 void installXmlBuiltins(Interpreter& vm) {
     constexpr uint16_t kMethod = kDontEnum | kDontDelete;
     Object* nodeProtoObject = vm.makeObject();
-    vm.global()->define(kNodeProtoSlot, nodeProtoObject, kDontEnum | kDontDelete);
+    vm.global()->define(kNodeProtoSlot, nodeProtoObject, kHiddenSlot);
     vm.defineClass("XMLNode", nodeConstructor, nodeProtoObject, allocateNode);
     vm.defineMethod(nodeProtoObject, "cloneNode", cloneNode, kMethod);
     vm.defineMethod(nodeProtoObject, "removeNode", removeNode, kMethod);

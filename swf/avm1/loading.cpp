@@ -12,6 +12,9 @@ namespace swivio::swf::avm1 {
 
 namespace {
 
+// Hidden slots of _global: never listed, and out of reach of the movies' own names (the
+// version flag keeps them from every movie version that runs ActionScript 1 and 2 here).
+constexpr uint16_t kHiddenSlot = kDontEnum | kDontDelete | kVersion10;
 constexpr std::string_view kPendingSlot = "\x01pendingLoads";
 
 enum class LoadKind { Data = 1, Variables = 2, ClipError = 3 };
@@ -29,7 +32,7 @@ ArrayObject* pendingList(Interpreter& vm) {
     if (slot && slot->value.object() && slot->value.object()->kind() == ObjectKind::Array)
         return static_cast<ArrayObject*>(slot->value.object());
     ArrayObject* list = vm.makeArray();
-    vm.global()->define(kPendingSlot, list, kDontEnum | kDontDelete);
+    vm.global()->define(kPendingSlot, list, kHiddenSlot);
     return list;
 }
 
