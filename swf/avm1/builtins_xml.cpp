@@ -11,8 +11,8 @@ namespace swivio::swf::avm1 {
 namespace {
 
 constexpr std::string_view kContentType = "application/x-www-form-urlencoded";
-// Hidden slots of _global: never listed, and out of reach of the movies' own names (the
-// version flag keeps them from every movie version that runs ActionScript 1 and 2 here).
+// Hidden slots of _global: never listed, and out of sight of movies before version 10 even
+// when a script clears the other flags.
 constexpr uint16_t kHiddenSlot = kDontEnum | kDontDelete | kVersion10;
 // The slot keeping XMLNode.prototype, for nodes made while XMLNode is gone.
 constexpr std::string_view kNodeProtoSlot = "\x01XMLNode.prototype";
