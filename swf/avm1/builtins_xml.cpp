@@ -60,17 +60,10 @@ Value nothingSet(Interpreter&, const Value&, std::span<const Value>) {
     return Value();
 }
 
-std::size_t indexOf(const XmlNodeObject& parent, const XmlNodeObject* child) {
-    for (std::size_t i = 0; i < parent.children.size(); ++i)
-        if (parent.children[i] == child)
-            return i;
-    return parent.children.size();
-}
-
 XmlNodeObject* sibling(XmlNodeObject& node, int step) {
     if (!node.parent)
         return nullptr;
-    const std::size_t i = indexOf(*node.parent, &node);
+    const std::size_t i = node.parent->indexOfChild(&node);
     const std::size_t j = i + std::size_t(step);
     return j < node.parent->children.size() ? node.parent->children[j] : nullptr;
 }
@@ -106,7 +99,7 @@ Value insertBefore(Interpreter&, const Value& thisValue, std::span<const Value> 
     if (!node || !child || !before || before->parent != node || child->parent == node ||
         child->isSelfOrAncestor(node))
         return Value();
-    node->insertChild(child, indexOf(*node, before));
+    node->insertChild(child, node->indexOfChild(before));
     return Value();
 }
 
@@ -411,28 +404,45 @@ Value refuseLoad(Interpreter& vm, const Value&, std::span<const Value>) {
 // ---- XmlNodeObject ----
 
 bool XmlNodeObject::isSelfOrAncestor(const XmlNodeObject* node) const {
+    int depth = 0;
     for (const XmlNodeObject* n = node; n; n = n->parent)
-        if (n == this)
+        if (n == this || ++depth > kMaxTreeDepth)
             return true;
     return false;
+}
+
+std::size_t XmlNodeObject::indexOfChild(const XmlNodeObject* child) {
+    if (!child || child->parent != this)
+        return children.size();
+    if (childIndexesStale) {
+        for (std::size_t i = 0; i < children.size(); ++i)
+            children[i]->indexInParent = i;
+        childIndexesStale = false;
+    }
+    return child->indexInParent;
 }
 
 void XmlNodeObject::detach() {
     if (!parent)
         return;
     auto& list = parent->children;
-    const std::size_t i = indexOf(*parent, this);
+    const std::size_t i = parent->indexOfChild(this);
     if (i < list.size())
         list.erase(list.begin() + std::ptrdiff_t(i));
     parent->childArrayStale = true;
+    parent->childIndexesStale = true;
     parent = nullptr;
 }
 
 void XmlNodeObject::insertChild(XmlNodeObject* child, std::size_t index) {
     child->detach();
     index = std::min(index, children.size());
+    // Appending keeps the others' numbers; inserting shifts them.
+    if (index < children.size())
+        childIndexesStale = true;
     children.insert(children.begin() + std::ptrdiff_t(index), child);
     child->parent = this;
+    child->indexInParent = index;
     childArrayStale = true;
 }
 

@@ -9,6 +9,9 @@ namespace swivio::swf::avm1 {
 
 // An XMLNode (and an XML document, which is an element node without a name). The tree
 // links live here; childNodes, firstChild and the others are read from them.
+// How deep a script may nest nodes it builds (a parsed document stops sooner).
+inline constexpr int kMaxTreeDepth = 4096;
+
 class XmlNodeObject : public Object {
 public:
     explicit XmlNodeObject(Object* proto) : Object(proto) {}
@@ -32,8 +35,15 @@ public:
     Value docTypeDecl;
     bool ignoreWhite = false;
 
+    // This node's place among its parent's children, renumbered when read after a change.
+    std::size_t indexInParent = 0;
+    bool childIndexesStale = false;
+
     // Whether node is this one or one of its ancestors (adding it here would make a loop).
+    // Also true past kMaxTreeDepth ancestors, so the walk stays short.
     bool isSelfOrAncestor(const XmlNodeObject* node) const;
+    // The index of child among the children, or their count when it is not one.
+    std::size_t indexOfChild(const XmlNodeObject* child);
     void detach();
     // Puts child at index (end when past it), taking it from its old parent first.
     void insertChild(XmlNodeObject* child, std::size_t index);

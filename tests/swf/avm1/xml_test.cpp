@@ -10,6 +10,7 @@
 #include "tests/support/swf_writer.h"
 #include "tests/support/temp_dir.h"
 #include "swf/avm1/builtins.h"
+#include "swf/avm1/builtins_xml.h"
 #include "swf/avm1/loading.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/avm1/xml_parser.h"
@@ -200,6 +201,23 @@ TEST_F(XmlTest, EditsMoveNodesAndRefuseLoops) {
     p.call(made, "appendChild", {p.call(doc, "createTextNode", {Value("<&>")})});
     p.call(r, "appendChild", {made});
     EXPECT_EQ(p.text(doc), "<r><b /><n>&lt;&amp;&gt;</n></r>");
+}
+
+TEST_F(XmlTest, ScriptBuiltNestingStopsAtItsBound) {
+    Value doc = p.make("XML");
+    Value deepest = doc;
+    int depth = 0;
+    for (; depth < kMaxTreeDepth + 10; ++depth) {
+        Value child = p.call(doc, "createElement", {Value("n")});
+        p.call(deepest, "appendChild", {child});
+        if (!p.get(child, "parentNode").isObject())
+            break;
+        deepest = child;
+    }
+    EXPECT_EQ(depth, kMaxTreeDepth);
+    // Serialising the deep tree does not recurse on the machine's stack: "<n>" and "</n>"
+    // around every node but the innermost "<n />".
+    EXPECT_EQ(p.text(doc).size(), std::size_t(kMaxTreeDepth - 1) * 7 + 5);
 }
 
 TEST_F(XmlTest, ClonesAreIndependentAndDeepOnlyWhenAsked) {
