@@ -54,6 +54,9 @@ public:
     }
 };
 
+// A node of type (1 element: text is its name; 3 text: text is its value) with
+// XMLNode.prototype as the movie has it now.
+XmlNodeObject* makeXmlNode(Interpreter& vm, int type, const Value& text);
 // Replaces the document's children with what text parses to, setting status, xmlDecl,
 // docTypeDecl and (version 8) idMap.
 void parseXmlInto(Interpreter& vm, XmlNodeObject& document, std::string_view text);
