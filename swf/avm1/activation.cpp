@@ -1026,7 +1026,8 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             const uint8_t flags = payload[0];
             std::string window = vm.toString(pop());
             std::string url = vm.toString(pop());
-            vm.host().getUrl(target, url, window, flags >> 6, flags & 2, flags & 1);
+            // Bit 7 loads variables, bit 6 targets a clip, the low bits are the method.
+            vm.host().getUrl(target, url, window, flags & 3, flags & 0x40, flags & 0x80);
             break;
         }
         case kGotoFrame2: {

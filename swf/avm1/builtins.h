@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 #include "swf/avm1/interpreter.h"
 
@@ -22,6 +23,11 @@ void installDeviceBuiltins(Interpreter& vm);      // Camera, NetConnection, flas
 void installMenuBuiltins(Interpreter& vm);        // ContextMenu, PrintJob, Video...
 void installFilterBuiltins(Interpreter& vm);      // flash.filters
 void installBitmapDataBuiltins(Interpreter& vm);  // flash.display.BitmapData
+void installXmlBuiltins(Interpreter& vm);         // XMLNode, XML
+void installLoadVarsBuiltins(Interpreter& vm);    // LoadVars
+
+// Sets target's variables from a url-encoded query string ("a=1&b=two%20words").
+void decodeVariables(Interpreter& vm, const Value& target, std::string_view query);
 
 // ASnative(200, index): the Math function of that index; an unknown index gives one that
 // converts its arguments as the others do and answers NaN.

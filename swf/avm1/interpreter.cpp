@@ -47,6 +47,8 @@ void Interpreter::installBuiltins() {
     installMenuBuiltins(*this);
     installFilterBuiltins(*this);
     installBitmapDataBuiltins(*this);
+    installXmlBuiltins(*this);
+    installLoadVarsBuiltins(*this);
 }
 
 bool Interpreter::namesEqual(std::string_view a, std::string_view b) const {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/avm1/loading.h"
 #include "swf/avm1/number_conversion.h"
 #include "swf/format/character.h"
 
@@ -57,6 +58,7 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     installClipMethods(*this);
     installRuntimeGlobals(*this);
     installStageBuiltins(*this);
+    installLoadingBuiltins(*this);
     // The prototype may have been set before the clip prototype existed.
     for (auto& [id, clip] : m_clips) {
         (void)id;
@@ -288,8 +290,10 @@ void ScriptRuntime::removeClip(Object* clip) {
     m_player->removeByScript(*d);
 }
 
-void ScriptRuntime::getUrl(Object*, std::string_view url, std::string_view target, int,
-                           bool, bool) {
+void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view target, int,
+                           bool, bool loadVariables) {
+    if (loadVariables)
+        return loadVariablesInto(*this, clip, url, target);
     scriptError("getURL(\"" + std::string(url) + "\", \"" + std::string(target) +
                 "\") ignored: movies do not open pages or run commands here");
 }
@@ -597,6 +601,7 @@ void ScriptRuntime::tick() {
     if (!m_player)
         return;
     m_vm->beginFrame();
+    deliverLoads(*this);
     queueEnterFrames(m_player->root());
     m_player->advance();
     runQueued();
