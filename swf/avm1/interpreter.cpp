@@ -54,18 +54,7 @@ void Interpreter::installBuiltins() {
 bool Interpreter::namesEqual(std::string_view a, std::string_view b) const {
     if (a.size() != b.size())
         return false;
-    if (caseSensitive())
-        return a == b;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x + 32);
-        if (y >= 'A' && y <= 'Z')
-            y = char(y + 32);
-        if (x != y)
-            return false;
-    }
-    return true;
+    return caseSensitive() ? a == b : equalsIgnoringAsciiCase(a, b);
 }
 
 void Interpreter::markOwnRoots(Tracer& tracer) {

@@ -28,6 +28,8 @@ std::string folded(std::string_view name) {
 
 } // namespace
 
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) { return equalsFolded(a, b); }
+
 bool visibleToVersion(uint16_t flags, int version) {
     if ((flags & kVersion6) && version < 6)
         return false;

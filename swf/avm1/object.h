@@ -29,6 +29,10 @@ enum PropertyFlag : uint16_t {
     kVersion10 = 1 << 14,
 };
 
+// Names compared as scripts of movies before version 7 compare them: ASCII letters in either
+// case match.
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // Whether a property with these flags is seen by code of this movie version.
 bool visibleToVersion(uint16_t flags, int version);
 
