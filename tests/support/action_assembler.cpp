@@ -227,12 +227,12 @@ ActionAssembler& ActionAssembler::storeRegister(uint8_t n) {
 std::vector<uint8_t> ActionAssembler::buildBody() const {
     std::vector<uint8_t> out = m_bytes;
     for (const auto& [target, field] : m_branches) {
-        const auto* found = [&]() -> const std::pair<std::string, std::size_t>* {
-            for (const auto& l : m_labels)
-                if (l.first == target)
-                    return &l;
-            return nullptr;
-        }();
+        const std::pair<std::string, std::size_t>* found = nullptr;
+        for (const auto& l : m_labels)
+            if (l.first == target) {
+                found = &l;
+                break;
+            }
         if (!found)
             fault("no label " + target);
         // The offset counts from the end of the branch action.
