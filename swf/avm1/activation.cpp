@@ -219,6 +219,34 @@ Object* Activation::resolveTarget(const Value& path) {
     return vm.host().resolveTarget(target, text);
 }
 
+Value Activation::objectAtPath(std::string_view path) {
+    // Walked segment by segment, so a long path costs no machine stack.
+    std::size_t start = 0;
+    Value at;
+    bool first = true;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of(".:", start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        std::string_view segment = path.substr(start, end - start);
+        if (first) {
+            if (segment.find('/') != std::string_view::npos) {
+                Object* clip = vm.host().resolveTarget(target, segment);
+                at = clip ? Value(clip) : Value();
+            } else {
+                at = getVariable(segment);
+            }
+            first = false;
+        } else {
+            if (!at.isObject())
+                return Value();
+            at = vm.getMember(at, segment);
+        }
+        start = end + 1;
+    }
+    return at;
+}
+
 Value Activation::getVariable(std::string_view name) {
     std::size_t split = pathSplit(name);
     if (split != std::string_view::npos && name.find_first_of(":./") != std::string_view::npos) {
@@ -227,7 +255,7 @@ Value Activation::getVariable(std::string_view name) {
         Object* clip = path.empty() ? target : vm.host().resolveTarget(target, path);
         if (!clip) {
             // "a.b" may be an object path rather than a clip path.
-            Value holder = getVariable(path);
+            Value holder = objectAtPath(path);
             return holder.isObject() ? vm.getMember(holder, variable) : Value();
         }
         return vm.getMember(clip, variable);
@@ -258,7 +286,7 @@ void Activation::setVariable(std::string_view name, const Value& value) {
         std::string_view variable = name.substr(split + 1);
         Object* clip = path.empty() ? target : vm.host().resolveTarget(target, path);
         if (!clip) {
-            Value holder = getVariable(path);
+            Value holder = objectAtPath(path);
             if (holder.isObject())
                 vm.setMember(holder, variable, value);
             return;
@@ -1374,6 +1402,9 @@ template <typename F> void Interpreter::runGuarded(F&& f) {
     const bool outermost = m_activation == nullptr;
     if (outermost && !m_frameBudget)
         m_budget = m_limits.actionBudget;
+    const char here = 0;
+    if (outermost)
+        m_stackBase = reinterpret_cast<uintptr_t>(&here);
     const std::size_t stackSize = m_stack.size();
     try {
         f();

@@ -63,6 +63,8 @@ private:
     Value pop() { return vm.pop(); }
     void push(Value value) { vm.push(std::move(value)); }
     Value getVariable(std::string_view name);
+    // The object a dot path ("a.b.c") names through variables and members.
+    Value objectAtPath(std::string_view path);
     void setVariable(std::string_view name, const Value& value);
     void defineLocal(std::string_view name, const Value& value);
     bool deleteVariable(std::string_view name);

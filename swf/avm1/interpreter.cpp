@@ -94,8 +94,15 @@ void Interpreter::abortScript(std::string reason) { throw ScriptAbort{std::move(
 // Calls, nested blocks and nested scripts together; deep enough for 256 levels of calls.
 constexpr int kMaxNesting = 320;
 
+// The machine stack scripts may use, whatever a level takes (much more in checking builds).
+constexpr uintptr_t kMaxStackUse = uintptr_t(3) << 20;
+
 Interpreter::NestingGuard::NestingGuard(Interpreter& vm) : m_vm(vm) {
-    if (m_vm.m_nesting >= kMaxNesting)
+    const char here = 0;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(&here);
+    const bool stackFull = m_vm.m_stackBase && m_vm.m_stackBase > at &&
+                           m_vm.m_stackBase - at > kMaxStackUse;
+    if (m_vm.m_nesting >= kMaxNesting || stackFull)
         m_vm.abortScript("scripts nested too deeply were stopped");
     ++m_vm.m_nesting;
 }

@@ -278,6 +278,8 @@ private:
     Builtins m_builtins;
     int m_depth = 0;
     int m_nesting = 0;
+    // Where the machine stack stood when the outermost script started.
+    uintptr_t m_stackBase = 0;
     uint64_t m_budget = 0;
     bool m_frameBudget = false;
     bool m_budgetReported = false;
