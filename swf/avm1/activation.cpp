@@ -380,22 +380,22 @@ void Activation::gotoFrameValue(const Value& frame, bool play, int bias) {
     }
     std::string text = vm.toString(frame);
     Object* clip = target;
-    std::string_view spec = text;
+    std::string_view frameName = text;
     std::size_t colon = text.rfind(':');
     if (colon == std::string::npos && !text.empty() && text[0] == '/')
         colon = std::string::npos;
     if (colon != std::string::npos) {
         clip = vm.host().resolveTarget(target, std::string_view(text).substr(0, colon));
-        spec = std::string_view(text).substr(colon + 1);
+        frameName = std::string_view(text).substr(colon + 1);
         if (!clip)
             return;
     }
-    double n = stringToNumber(spec, 7);
-    if (std::isfinite(n) && !spec.empty())
+    double n = stringToNumber(frameName, 7);
+    if (std::isfinite(n) && !frameName.empty())
         vm.host().gotoFrame(clip, int(std::min(std::max(std::trunc(n), -1e9), 1e9)) - 1 + bias,
                             play);
     else
-        vm.host().gotoLabel(clip, spec, play);
+        vm.host().gotoLabel(clip, frameName, play);
 }
 
 // ---- Functions ----

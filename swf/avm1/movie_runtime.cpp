@@ -288,19 +288,19 @@ void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view 
 void ScriptRuntime::callFrame(Object* clip, const Value& frame) {
     auto* c = dynamic_cast<ClipObject*>(clip);
     DisplayObject* d = c ? c->display() : nullptr;
-    std::string spec = m_vm->toString(frame);
-    std::size_t colon = spec.rfind(':');
+    std::string frameName = m_vm->toString(frame);
+    std::size_t colon = frameName.rfind(':');
     if (colon != std::string::npos) {
-        auto* other = dynamic_cast<ClipObject*>(resolveTarget(clip, spec.substr(0, colon)));
+        auto* other = dynamic_cast<ClipObject*>(resolveTarget(clip, frameName.substr(0, colon)));
         c = other;
         d = other ? other->display() : nullptr;
-        spec = spec.substr(colon + 1);
+        frameName = frameName.substr(colon + 1);
     }
     if (!d || !d->isClip())
         return;
-    int index = frameOfLabel(*d, spec);
+    int index = frameOfLabel(*d, frameName);
     if (index < 0) {
-        double n = stringToNumber(spec, 7);
+        double n = stringToNumber(frameName, 7);
         if (!std::isfinite(n))
             return;
         index = int(n) - 1;
