@@ -504,8 +504,12 @@ Value Interpreter::runFunction(FunctionObject& function, const Value& thisValue,
             act.locals->define("super", makeSuper(), 0);
         if (fn.flags & kPreloadRoot)
             preload(getMember(function.base ? Value(function.base) : Value(), "_root"));
-        if (fn.flags & kPreloadParent)
-            preload(getMember(function.base ? Value(function.base) : Value(), "_parent"));
+        if (fn.flags & kPreloadParent) {
+            // A clip without a parent takes no register: _global moves down into its place.
+            Value parent = getMember(function.base ? Value(function.base) : Value(), "_parent");
+            if (!parent.isUndefined())
+                preload(std::move(parent));
+        }
         if (fn.flags & kPreloadGlobal)
             preload(m_global);
     } else {
@@ -856,7 +860,10 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         case kSetTarget2: {
             Value path = pop();
             if (path.isObject() && path.object()->kind() == ObjectKind::Clip) {
-                target = path.object();
+                // A clip is found again by its path: of two clips with one name, the first wins.
+                std::string where = vm.host().targetPath(path.object(), false);
+                Object* found = where.empty() ? nullptr : vm.host().resolveTarget(baseTarget, where);
+                target = found ? found : path.object();
             } else {
                 std::string text = vm.toString(path);
                 target = text.empty() ? baseTarget : vm.host().resolveTarget(baseTarget, text);

@@ -37,6 +37,8 @@ public:
     int version = 0;
     // Set once the clip has left the display list.
     bool removed = false;
+    // Set while its unload handlers run: until they end, the clip still answers to its path.
+    bool unloading = false;
 
     bool getSpecial(Interpreter& vm, std::string_view name, Value& out) override;
     bool setSpecial(Interpreter& vm, std::string_view name, const Value& value) override;

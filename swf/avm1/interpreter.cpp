@@ -474,15 +474,22 @@ bool Interpreter::hasOwnProperty(Object* object, std::string_view name) {
     Value ignored;
     if (object->getSpecial(*this, name, ignored))
         return true;
-    const Property* property = object->properties().find(name, caseSensitive());
-    return property && visibleToVersion(property->flags, m_version);
+    // A property hidden from this version still exists: only reading it gives undefined.
+    return object->properties().find(name, caseSensitive()) != nullptr;
 }
 
 bool Interpreter::hasProperty(Object* object, std::string_view name) {
     int depth = 0;
-    for (Object* p = object; p && depth < kMaxProtoDepth; p = p->proto(), ++depth)
-        if (hasOwnProperty(p, name))
+    for (Object* p = object; p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
+        if (namesEqual(name, "__proto__") && !p->protoValue().isUndefined())
             return true;
+        Value ignored;
+        if (p->getSpecial(*this, name, ignored))
+            return true;
+        const Property* property = p->properties().find(name, caseSensitive());
+        if (property && visibleToVersion(property->flags, m_version))
+            return true;
+    }
     return false;
 }
 
@@ -511,8 +518,7 @@ std::vector<SharedString> Interpreter::enumerate(Object* object) {
         p->properties().forEach([&](const Property& property) { own.push_back(&property); });
         for (auto it = own.rbegin(); it != own.rend(); ++it) {
             const Property& property = **it;
-            if (!(property.flags & kDontEnum) && visibleToVersion(property.flags, m_version) &&
-                !seen(property.name.str()))
+            if (!(property.flags & kDontEnum) && !seen(property.name.str()))
                 names.push_back(property.name);
         }
     }

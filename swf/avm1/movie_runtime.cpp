@@ -177,6 +177,9 @@ std::string ScriptRuntime::targetPath(Object* clip, bool dotSyntax) {
     if (!c)
         return {};
     DisplayObject* display = c->display();
+    // A reference to a clip that is gone, with nothing at its path, names nothing.
+    if (!display && !c->unloading)
+        return {};
     std::string dotPath = display ? childPath(*display) : c->path();
     if (dotSyntax)
         return dotPath;
@@ -508,6 +511,13 @@ void ScriptRuntime::queueEvent(ClipObject* clip, uint32_t event, const char* met
 
 void ScriptRuntime::runEvent(const Queued& item) {
     ClipObject* clip = item.clip;
+    struct UnloadingScope {
+        ClipObject* clip;
+        bool was;
+        ~UnloadingScope() { clip->unloading = was; }
+    } unloadingScope{clip, clip->unloading};
+    if (item.event == kClipEventUnload)
+        clip->unloading = true;
     for (const ClipEventHandler& handler : clip->clipEvents)
         if (handler.events & item.event) {
             ActionBlock block{handler.actions, clip->version, m_movie};

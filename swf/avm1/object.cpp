@@ -33,6 +33,8 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) { return eq
 bool visibleToVersion(uint16_t flags, int version) {
     if ((flags & kVersion6) && version < 6)
         return false;
+    if ((flags & kNotVersion6) && version == 6)
+        return false;
     if ((flags & kVersion7) && version < 7)
         return false;
     if ((flags & kVersion8) && version < 8)

@@ -23,6 +23,7 @@ enum PropertyFlag : uint16_t {
     kReadOnly = 1 << 2,
     // Hidden from movies older than a version.
     kVersion6 = 1 << 7,
+    kNotVersion6 = 1 << 8, // hidden from movies of version 6 only
     kVersion7 = 1 << 10,
     kVersion8 = 1 << 12,
     kVersion9 = 1 << 13,
