@@ -1140,7 +1140,10 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         }
         case kStrictEquals: {
             Value b = pop(), a = pop();
-            push(a.strictlyEquals(b));
+            // Strict equality holds for NaN and NaN, where == does not.
+            const bool bothNaN = a.isNumber() && b.isNumber() && std::isnan(a.number()) &&
+                                 std::isnan(b.number());
+            push(bothNaN || a.strictlyEquals(b));
             break;
         }
         case kToNumber: push(vm.toNumber(pop())); break;
@@ -1172,7 +1175,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         case kTypeOf: push(vm.typeOf(pop())); break;
         case kTargetPath: {
             Value v = pop();
-            if (v.isObject() && v.object()->kind() == ObjectKind::Clip)
+            if (v.isObject() && isDisplayKind(v.object()->kind()))
                 push(vm.host().targetPath(v.object(), true));
             else
                 push(Value());

@@ -180,7 +180,7 @@ double Interpreter::toNumber(const Value& value) {
     case ValueType::Object: {
         Value primitive = toPrimitive(value, Hint::Number);
         if (primitive.isObject())
-            return NAN;
+            return m_version < 5 ? 0.0 : NAN; // SWF 4 knew no NaN from objects
         return toNumber(primitive);
     }
     }
@@ -200,7 +200,7 @@ std::string Interpreter::toString(const Value& value) {
     case ValueType::String: return value.string();
     case ValueType::Object: {
         Object* object = value.object();
-        if (object->kind() == ObjectKind::Clip)
+        if (isDisplayKind(object->kind()))
             return m_host.targetPath(object, true);
         Value method = getMember(value, "toString");
         if (isFunction(method)) {
@@ -340,24 +340,33 @@ bool Interpreter::instanceOf(Object* object, Object* constructor) {
     Object* proto = protoValue.object();
     if (!proto)
         return false;
-    int depth = 0;
-    for (Object* p = object->proto(); p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
-        if (p == proto)
-            return true;
-        // Interfaces a class implements (ImplementsOp) count too.
-        if (const Property* list = p->properties().find(kInterfacesName, true))
-            if (auto* interfaces = dynamic_cast<ArrayObject*>(list->value.object()))
-                for (uint32_t i = 0; i < interfaces->length(); ++i) {
-                    Object* iface = interfaces->at(i).object();
-                    if (iface == constructor)
-                        return true;
-                    if (iface && iface != p && depth < 32) {
-                        Value ip;
-                        getOwnOrInherited(iface, iface, "prototype", ip);
-                        if (ip.object() == proto)
-                            return true;
-                    }
-                }
+    // The prototype chain, and the interfaces each prototype implements (ImplementsOp), with
+    // the interfaces those extend; bounded, since scripts can make the graph cyclic.
+    std::vector<Object*> pending{object->proto()};
+    std::unordered_set<Object*> visited;
+    while (!pending.empty() && visited.size() < 1024) {
+        Object* p = pending.back();
+        pending.pop_back();
+        int depth = 0;
+        for (; p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
+            if (p == proto)
+                return true;
+            if (!visited.insert(p).second)
+                break;
+            const Property* list = p->properties().find(kInterfacesName, true);
+            auto* interfaces = list ? dynamic_cast<ArrayObject*>(list->value.object()) : nullptr;
+            for (uint32_t i = 0; interfaces && i < interfaces->length(); ++i) {
+                Object* iface = interfaces->at(i).object();
+                if (iface == constructor)
+                    return true;
+                if (!iface)
+                    continue;
+                Value ip;
+                getOwnOrInherited(iface, iface, "prototype", ip);
+                if (ip.object())
+                    pending.push_back(ip.object());
+            }
+        }
     }
     return false;
 }

@@ -104,6 +104,11 @@ enum class ObjectKind : uint8_t {
     Other,
 };
 
+// Objects that stand for something on the display list: they convert to their target path.
+inline bool isDisplayKind(ObjectKind kind) {
+    return kind == ObjectKind::Clip || kind == ObjectKind::Button || kind == ObjectKind::TextField;
+}
+
 // A script object: own properties, a prototype (__proto__), and the hooks built-ins with
 // properties of their own (arrays, movie clips) override.
 class Object : public GcCell {
