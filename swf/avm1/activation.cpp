@@ -161,13 +161,11 @@ bool isFunctionValue(const Value& v) {
 
 // Where the variable part of a path starts ("a.b:c" -> the ':'; "a.b.c" -> the last '.');
 // npos for a plain name.
-std::size_t pathSplit(std::string_view name) {
-    std::size_t colon = name.rfind(':');
-    if (colon != std::string_view::npos)
-        return colon;
-    std::size_t dot = name.rfind('.');
-    return dot;
-}
+// Where a variable path splits into the holder's path and the name: at its last ':' or '.'.
+std::size_t pathSplit(std::string_view name) { return name.find_last_of(":."); }
+
+constexpr std::string_view kPrimitiveTargetMessage =
+    "Parameters of primitive types are no longer coerced into the required type - Object.";
 
 // SWF 4's substring: index counts from 1; a count below 0 takes the rest.
 std::string swf4Substring(const std::string& s, double index, double count) {
@@ -211,12 +209,32 @@ std::vector<Value> Activation::popArguments() {
 // ---- Variables ----
 
 Object* Activation::resolveTarget(const Value& path) {
-    if (path.isObject() && path.object()->kind() == ObjectKind::Clip)
+    if (path.isObject() && isDisplayKind(path.object()->kind()))
         return path.object();
     std::string text = vm.toString(path);
     if (text.empty())
         return target;
-    return vm.host().resolveTarget(target, text);
+    return targetObject(target, text);
+}
+
+Object* Activation::targetObject(Object* base, std::string_view path) {
+    Value v = vm.host().resolvePath(base, path);
+    if (v.isObject())
+        return v.object();
+    if (!v.isUndefined() && !v.isNull())
+        vm.host().traceLine(kPrimitiveTargetMessage);
+    return nullptr;
+}
+
+Value Activation::pathHolder(std::string_view path) {
+    Value v = vm.host().resolvePath(target, path);
+    if (v.isUndefined())
+        v = objectAtPath(path);
+    if (v.isObject())
+        return v;
+    if (!v.isUndefined() && !v.isNull())
+        vm.host().traceLine(kPrimitiveTargetMessage);
+    return Value();
 }
 
 Value Activation::objectAtPath(std::string_view path) {
@@ -248,21 +266,15 @@ Value Activation::objectAtPath(std::string_view path) {
 }
 
 Value Activation::getVariable(std::string_view name) {
-    std::size_t split = pathSplit(name);
-    if (split != std::string_view::npos && name.find_first_of(":./") != std::string_view::npos) {
+    if (name.find_first_of(":./") != std::string_view::npos) {
+        const std::size_t split = pathSplit(name);
+        if (split == std::string_view::npos)
+            return vm.host().resolvePath(target, name); // "/a/b": the clip itself
         std::string_view path = name.substr(0, split);
-        std::string_view variable = name.substr(split + 1);
-        Object* clip = path.empty() ? target : vm.host().resolveTarget(target, path);
-        if (!clip) {
-            // "a.b" may be an object path rather than a clip path.
-            Value holder = objectAtPath(path);
-            return holder.isObject() ? vm.getMember(holder, variable) : Value();
-        }
-        return vm.getMember(clip, variable);
-    }
-    if (!name.empty() && name[0] == '/') {
-        Object* clip = vm.host().resolveTarget(target, name);
-        return clip ? Value(clip) : Value();
+        if (path.empty())
+            return Value();
+        Value holder = pathHolder(path);
+        return holder.isObject() ? vm.getMember(holder, name.substr(split + 1)) : Value();
     }
     if (version >= 5 && vm.namesEqual(name, "this"))
         return thisValue;
@@ -280,18 +292,12 @@ Value Activation::getVariable(std::string_view name) {
 }
 
 void Activation::setVariable(std::string_view name, const Value& value) {
-    std::size_t split = pathSplit(name);
-    if (split != std::string_view::npos && name.find_first_of(":./") != std::string_view::npos) {
+    const std::size_t split = pathSplit(name);
+    if (split != std::string_view::npos) {
         std::string_view path = name.substr(0, split);
-        std::string_view variable = name.substr(split + 1);
-        Object* clip = path.empty() ? target : vm.host().resolveTarget(target, path);
-        if (!clip) {
-            Value holder = objectAtPath(path);
-            if (holder.isObject())
-                vm.setMember(holder, variable, value);
-            return;
-        }
-        vm.setMember(clip, variable, value);
+        Value holder = path.empty() ? Value(target) : pathHolder(path);
+        if (holder.isObject())
+            vm.setMember(holder, name.substr(split + 1), value);
         return;
     }
     for (Scope* s = scope; s; s = s->parent) {
@@ -308,7 +314,8 @@ void Activation::setVariable(std::string_view name, const Value& value) {
 
 void Activation::defineLocal(std::string_view name, const Value& value) {
     if (locals) {
-        locals->define(name, value, 0);
+        // A function's var cannot be deleted.
+        locals->define(name, value, kDontDelete);
         return;
     }
     if (target)
@@ -316,6 +323,12 @@ void Activation::defineLocal(std::string_view name, const Value& value) {
 }
 
 bool Activation::deleteVariable(std::string_view name) {
+    const std::size_t split = pathSplit(name);
+    if (split != std::string_view::npos) {
+        std::string_view path = name.substr(0, split);
+        Value holder = path.empty() ? Value(target) : pathHolder(path);
+        return holder.isObject() && vm.deleteMember(holder.object(), name.substr(split + 1));
+    }
     for (Scope* s = scope; s; s = s->parent) {
         Object* holder = s->kind == Scope::Kind::Target ? target : s->values;
         if (holder && vm.hasOwnProperty(holder, name))
@@ -850,7 +863,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             if (path.empty()) {
                 target = baseTarget;
             } else {
-                Object* clip = vm.host().resolveTarget(baseTarget, path);
+                Object* clip = targetObject(baseTarget, path);
                 target = clip;
                 if (!clip)
                     vm.host().scriptError("tellTarget: no clip at \"" + std::string(path) + "\"");
@@ -866,7 +879,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
                 target = found ? found : path.object();
             } else {
                 std::string text = vm.toString(path);
-                target = text.empty() ? baseTarget : vm.host().resolveTarget(baseTarget, text);
+                target = text.empty() ? baseTarget : targetObject(baseTarget, text);
             }
             break;
         }
@@ -1207,7 +1220,11 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         case kDelete: {
             std::string name = vm.toString(pop());
             Value object = pop();
-            push(vm.deleteMember(object.object(), name));
+            // Before version 7, a delete with no object deletes the variable (or path) named.
+            if (object.isUndefined() && version < 7)
+                push(deleteVariable(name));
+            else
+                push(vm.deleteMember(object.object(), name));
             break;
         }
         case kDelete2: push(deleteVariable(vm.toString(pop()))); break;

@@ -71,6 +71,12 @@ private:
     // Finds a function by name for CallFunction; thisOut is the object that holds it.
     Value findFunction(std::string_view name, Value& thisOut);
     Object* resolveTarget(const Value& path);
+    // The object a target path names; a path that ends on a number or string is reported as
+    // Flash Player reports it, and names nothing.
+    Object* targetObject(Object* base, std::string_view path);
+    // The object holding a variable of a path ("a/b:x", "obj.inner.x"): found by target path,
+    // else walked from the scope chain. Undefined when there is none.
+    Value pathHolder(std::string_view path);
     Value getProperty(Object* clip, int index);
     void setProperty(Object* clip, int index, const Value& value);
     void gotoFrameValue(const Value& frame, bool play, int bias);

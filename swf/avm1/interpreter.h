@@ -26,11 +26,16 @@ public:
     virtual double timer() { return 0; }
 
     // Movie clips. clip is a clip object this host made (ObjectKind::Clip).
-    // The clip a target path names, from base ("_root.a", "/a/b", "../c", "_level0", "a.b");
-    // null when there is none.
-    virtual Object* resolveTarget(Object* base, std::string_view path) {
+    // What a target path names, from base ("_root.a", "/a/b", "../c", "_level0", "a:b"): a
+    // clip, or whatever value the path ends on; undefined when it names nothing.
+    virtual Value resolvePath(Object* base, std::string_view path) {
         (void)base, (void)path;
-        return nullptr;
+        return Value();
+    }
+    // The object a target path names, or null.
+    Object* resolveTarget(Object* base, std::string_view path) {
+        Value v = resolvePath(base, path);
+        return v.isObject() ? v.object() : nullptr;
     }
     // The clip's path in slash syntax ("/", "/a/b") or dot syntax ("_level0.a.b").
     virtual std::string targetPath(Object* clip, bool dotSyntax) {

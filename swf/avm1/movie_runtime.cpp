@@ -127,49 +127,123 @@ DisplayObject* ScriptRuntime::displayAtPath(std::string_view path) {
     return at;
 }
 
-Object* ScriptRuntime::resolveTarget(Object* base, std::string_view path) {
+namespace {
+
+// "_level3" or "_flash3" (any case): the level's number, else -1. SWF 4 ignores what follows
+// the digits.
+int levelNumber(std::string_view name, bool prefixOnly) {
+    if (name.size() < 7 || !(equalsIgnoringAsciiCase(name.substr(0, 6), "_level") ||
+                             equalsIgnoringAsciiCase(name.substr(0, 6), "_flash")))
+        return -1;
+    std::size_t i = 6;
+    int number = 0;
+    while (i < name.size() && name[i] >= '0' && name[i] <= '9' && number < 100000)
+        number = number * 10 + (name[i++] - '0');
+    if (i == 6 || (!prefixOnly && i != name.size()))
+        return -1;
+    return number;
+}
+
+} // namespace
+
+Value ScriptRuntime::resolvePath(Object* base, std::string_view path) {
     if (!m_player)
-        return nullptr;
+        return Value();
     auto* baseClip = dynamic_cast<ClipObject*>(base);
-    DisplayObject* at = baseClip ? baseClip->display() : nullptr;
-    if (!at)
-        at = &m_player->root();
+    DisplayObject* start = baseClip ? baseClip->display() : nullptr;
+    if (!start)
+        start = &m_player->root();
     if (path.empty())
-        return clipFor(*at);
-    const bool slash = path.find('/') != std::string_view::npos || path == ".." ||
-                       path.substr(0, 3) == "../";
-    const char separator = slash ? '/' : '.';
-    std::size_t start = 0;
-    if (slash && path[0] == '/') {
+        return Value(clipFor(*start));
+    return m_vm->version() < 5 ? resolveSwf4Path(*start, path) : resolveDottedPath(*start, path);
+}
+
+// SWF 4 knew slashes only: "/a/b", "../c", "_level0/a". A level name is read up to its
+// digits, and only at the start.
+Value ScriptRuntime::resolveSwf4Path(DisplayObject& start, std::string_view path) {
+    DisplayObject* at = &start;
+    bool first = true;
+    if (path[0] == '/') {
         at = &m_player->root();
-        start = 1;
+        path.remove_prefix(1);
+        if (!path.empty() && path[0] == '/')
+            return Value();
+        first = false;
     }
-    while (start < path.size()) {
-        std::size_t end = path.find(separator, start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        std::string_view segment = path.substr(start, end - start);
-        start = end + 1;
-        if (segment.empty() || segment == ".")
-            continue;
-        if (segment == ".." || namesMatch(segment, "_parent", false)) {
-            at = at->parent();
-        } else if (namesMatch(segment, "_root", false) || namesMatch(segment, "_level0", false)) {
+    while (!path.empty()) {
+        std::size_t end = path.find('/');
+        std::string_view token = path.substr(0, end);
+        path = end == std::string_view::npos ? std::string_view() : path.substr(end + 1);
+        if (first && levelNumber(token, true) >= 0) {
+            if (levelNumber(token, true) != 0)
+                return Value();
             at = &m_player->root();
-        } else if (namesMatch(segment, "this", false)) {
-            // stays
-        } else if (DisplayObject* child = childNamed(*at, segment)) {
-            at = child;
-        } else {
-            // A variable holding a clip.
-            Value v = m_vm->getMember(Value(clipFor(*at)), segment);
-            auto* held = dynamic_cast<ClipObject*>(v.object());
-            at = held ? held->display() : nullptr;
+        } else if (token == "..") {
+            at = at->parent();
+        } else if (!token.empty()) {
+            at = childNamed(*at, token);
         }
+        first = false;
         if (!at)
-            return nullptr;
+            return Value();
     }
-    return clipFor(*at);
+    return Value(clipFor(*at));
+}
+
+// From SWF 5 on, ":" and "." separate names too ("." only until the first "/"), ".." is the
+// parent in slash paths, and a name may be a variable: "a:count" ends on a number. A child
+// of that name comes before a variable of it.
+Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view path) {
+    Value at(clipFor(start));
+    bool slash = false;
+    if (path[0] == '/') {
+        at = Value(rootClip());
+        path.remove_prefix(1);
+        slash = true;
+        if (!path.empty() && path[0] == '/')
+            return Value();
+    }
+    while (!path.empty()) {
+        while (!path.empty() && path[0] == ':')
+            path.remove_prefix(1);
+        if (path.empty())
+            break;
+        auto* clip = dynamic_cast<ClipObject*>(at.object());
+        DisplayObject* display = clip ? clip->display() : nullptr;
+        if (slash && path.substr(0, 2) == ".." &&
+            (path.size() == 2 || path[2] == '/' || path[2] == ':')) {
+            DisplayObject* parent = display ? display->parent() : nullptr;
+            if (!parent)
+                return Value();
+            at = Value(clipFor(*parent));
+            path.remove_prefix(std::min<std::size_t>(3, path.size()));
+            continue;
+        }
+        std::size_t end = 0;
+        while (end < path.size() && path[end] != ':' && path[end] != '/' &&
+               (slash || path[end] != '.'))
+            ++end;
+        if (end < path.size() && path[end] == '/')
+            slash = true;
+        std::string_view name = path.substr(0, end);
+        path = end < path.size() ? path.substr(end + 1) : std::string_view();
+        if (name.empty())
+            continue;
+        if (!at.isObject())
+            return Value();
+        if (DisplayObject* child = display ? childNamed(*display, name) : nullptr) {
+            at = Value(clipFor(*child));
+        } else if (const int level = levelNumber(name, false); level >= 0) {
+            if (level != 0)
+                return Value();
+            at = Value(rootClip());
+        } else {
+            at = m_vm->getMember(at, name);
+        }
+        if (at.isUndefined())
+            return Value();
+    }
+    return at;
 }
 
 std::string ScriptRuntime::targetPath(Object* clip, bool dotSyntax) {

@@ -73,7 +73,7 @@ public:
     void traceLine(std::string_view line) override;
     void scriptError(std::string_view message) override;
     double timer() override { return m_timeMs; }
-    Object* resolveTarget(Object* base, std::string_view path) override;
+    Value resolvePath(Object* base, std::string_view path) override;
     std::string targetPath(Object* clip, bool dotSyntax) override;
     bool gotoFrame(Object* clip, int frame, bool play) override;
     bool gotoLabel(Object* clip, std::string_view label, bool play) override;
@@ -102,6 +102,8 @@ public:
     int frameOfLabel(const DisplayObject& clip, std::string_view label) const;
 
 private:
+    Value resolveSwf4Path(DisplayObject& start, std::string_view path);
+    Value resolveDottedPath(DisplayObject& start, std::string_view path);
     struct Queued {
         enum class Kind { Actions, Event, Construct } kind = Kind::Actions;
         ActionBlock block;
