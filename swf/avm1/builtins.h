@@ -9,6 +9,8 @@
 // object; the interpreter calls them in this order when it starts.
 namespace swivio::swf::avm1 {
 
+class ScriptRuntime;
+
 void installObjectBuiltins(Interpreter& vm);   // Object, Function, ASSetPropFlags
 void installGlobalFunctions(Interpreter& vm);  // parseInt, isNaN, escape, ASnative...
 void installArrayBuiltins(Interpreter& vm);
@@ -25,6 +27,12 @@ void installFilterBuiltins(Interpreter& vm);      // flash.filters
 void installBitmapDataBuiltins(Interpreter& vm);  // flash.display.BitmapData
 void installXmlBuiltins(Interpreter& vm);         // XMLNode, XML
 void installLoadVarsBuiltins(Interpreter& vm);    // LoadVars
+
+// Sound and stopAllSounds, for a movie (builtins_sound.cpp). advanceSounds runs once a frame
+// after the clock moves: sounds that ended hear onSoundComplete, loads report.
+void installSoundBuiltins(ScriptRuntime& runtime);
+void advanceSounds(ScriptRuntime& runtime);
+void stopAllSounds(ScriptRuntime& runtime);
 
 // Sets target's variables from a url-encoded query string ("a=1&b=two%20words").
 void decodeVariables(Interpreter& vm, const Value& target, std::string_view query);

@@ -43,13 +43,19 @@ bool readSoundInfo(ByteReader& in, SoundInfo& info) {
 uint32_t SoundDefinition::durationMs() const {
     if (rate == 0)
         return 0;
-    return uint32_t(uint64_t(sampleCount) * 1000 / rate);
+    return uint32_t((uint64_t(sampleCount) * 1000 + rate / 2) / rate);
 }
 
 Result<SoundDefinition> parseDefineSound(std::span<const uint8_t> body) {
+    if (body.size() < 2)
+        return Result<SoundDefinition>::failure("DefineSound cut short at offset 0");
+    return parseSoundCharacter(uint16_t(body[0] | body[1] << 8), body.subspan(2));
+}
+
+Result<SoundDefinition> parseSoundCharacter(uint16_t id, std::span<const uint8_t> body) {
     ByteReader in(body);
     SoundDefinition sound;
-    sound.id = in.u16();
+    sound.id = id;
     const uint8_t flags = in.u8();
     sound.sampleCount = in.u32();
     if (!in.ok())

@@ -35,7 +35,7 @@ struct SoundDefinition {
     std::span<const uint8_t> data;
 
     SoundFormat format() const { return SoundFormat(formatCode); }
-    // The length in whole milliseconds the sample count gives at the sound's rate.
+    // The length the sample count gives at the sound's rate, to the nearest millisecond.
     uint32_t durationMs() const;
 };
 
@@ -65,6 +65,8 @@ struct StartSound {
 
 // The body of DefineSound (tag 14), bounded to the tag.
 Result<SoundDefinition> parseDefineSound(std::span<const uint8_t> body);
+// The same after the character id, as the dictionary keeps a character's body.
+Result<SoundDefinition> parseSoundCharacter(uint16_t id, std::span<const uint8_t> body);
 // The body of StartSound (tag 15) or StartSound2 (tag 89).
 Result<StartSound> parseStartSound(uint16_t tagCode, std::span<const uint8_t> body);
 // A SOUNDINFO record alone.

@@ -54,7 +54,7 @@ uint32_t Mp3Scan::durationMs(int seekSamples) const {
     if (sampleRate == 0)
         return 0;
     const int64_t played = int64_t(samples) - (seekSamples > 0 ? seekSamples : 0);
-    return played > 0 ? uint32_t(uint64_t(played) * 1000 / sampleRate) : 0;
+    return played > 0 ? uint32_t((uint64_t(played) * 1000 + sampleRate / 2) / sampleRate) : 0;
 }
 
 Mp3Scan scanMp3Frames(std::span<const uint8_t> bytes) {

@@ -26,7 +26,7 @@ struct Mp3Scan {
     uint32_t sampleRate = 0; // of the first frame
     int channels = 0;
     std::size_t firstFrame = 0; // offset of the first frame
-    // The stream's length in whole milliseconds, less seekSamples from its start.
+    // The stream's length to the nearest millisecond, less seekSamples from its start.
     uint32_t durationMs(int seekSamples = 0) const;
 };
 

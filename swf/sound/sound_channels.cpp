@@ -38,6 +38,10 @@ uint64_t SoundChannels::start(uint64_t owner, uint16_t soundId, double nowMs, do
     return channel.id;
 }
 
+bool SoundChannels::stop(uint64_t id) {
+    return std::erase_if(m_channels, [id](const VirtualChannel& c) { return c.id == id; }) > 0;
+}
+
 std::size_t SoundChannels::stopOwner(uint64_t owner) {
     return std::erase_if(m_channels, [owner](const VirtualChannel& c) { return c.owner == owner; });
 }

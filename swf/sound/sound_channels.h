@@ -35,7 +35,8 @@ public:
     // id, or 0 when refused.
     uint64_t start(uint64_t owner, uint16_t soundId, double nowMs, double durationMs,
                    double offsetMs, int loops);
-    // Stops channels (those of owner, of a sound, or all); returns how many.
+    // Stops channels (one, those of owner, of a sound, or all); returns how many.
+    bool stop(uint64_t id);
     std::size_t stopOwner(uint64_t owner);
     std::size_t stopSound(uint16_t soundId);
     void stopAll() { m_channels.clear(); }

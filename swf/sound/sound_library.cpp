@@ -36,11 +36,10 @@ SoundLibrary::SoundLibrary(std::shared_ptr<const MovieDefinition> movie)
     for (const auto& [id, character] : m_movie->characters) {
         if (character.type != CharacterType::Sound)
             continue;
-        auto parsed = parseDefineSound(character.body);
+        auto parsed = parseSoundCharacter(id, character.body);
         if (!parsed)
             continue;
         LibrarySound sound{*parsed, 0};
-        sound.definition.id = id; // an imported copy keeps the id it was given here
         sound.durationMs = soundDurationMs(sound.definition);
         m_sounds.emplace(id, sound);
     }
