@@ -7,6 +7,10 @@
 
 // Each file of built-ins installs its classes and functions on the interpreter's global
 // object; the interpreter calls them in this order when it starts.
+namespace swivio::swf {
+class DisplayObject;
+} // namespace swivio::swf
+
 namespace swivio::swf::avm1 {
 
 class ScriptRuntime;
@@ -33,6 +37,10 @@ void installLoadVarsBuiltins(Interpreter& vm);    // LoadVars
 void installSoundBuiltins(ScriptRuntime& runtime);
 void advanceSounds(ScriptRuntime& runtime);
 void stopAllSounds(ScriptRuntime& runtime);
+// The level a sound started under clip plays at (1 = full): the volumes that Sound objects
+// set on the clip and each of its parents, and the movie's, multiplied; not clamped. A null
+// clip gives the movie's alone.
+double soundLevelFor(ScriptRuntime& runtime, const DisplayObject* clip);
 
 // Sets target's variables from a url-encoded query string ("a=1&b=two%20words").
 void decodeVariables(Interpreter& vm, const Value& target, std::string_view query);

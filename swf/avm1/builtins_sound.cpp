@@ -37,7 +37,13 @@ class SoundObject;
 struct LoadedSound {
     std::vector<uint8_t> bytes;
     uint32_t durationMs = 0;
+    sound::Id3Tags tags;
 };
+// Files held by Sound objects together; past this a load fails, so a script loading big
+// files into many objects cannot take the machine's memory.
+constexpr std::size_t kMaxLoadedBytesInAll = 256u << 20;
+// Reports waiting for the next frame.
+constexpr std::size_t kMaxPending = 10000;
 
 class SoundObject : public Object {
 public:
@@ -87,6 +93,8 @@ public:
     std::unordered_map<uint64_t, SoundTransform> clips; // by display handle
     std::vector<Pending> pending;
     uint64_t nextSerial = 1;
+    // Files read, by path, while some Sound holds them: one read serves every object.
+    std::unordered_map<std::string, std::weak_ptr<const LoadedSound>> files;
 
     void trace(Tracer& tracer) const override {
         Object::trace(tracer);
@@ -213,6 +221,38 @@ void startChannel(Interpreter& vm, SoundState& state, SoundObject& sound, double
     state.channelInfo[id] = SoundState::ChannelInfo{&sound, scopeOf(vm, sound)};
     sound.lastChannel = id;
     sound.lastPositionMs = offsetMs;
+}
+
+// The MP3 file at path, read whole and measured, or null when it cannot be read, holds no
+// MP3 frames or would pass the bound on what is held.
+std::shared_ptr<const LoadedSound> readSoundFile(SoundState& state, const std::filesystem::path& path) {
+    std::size_t held = 0;
+    for (auto it = state.files.begin(); it != state.files.end();) {
+        if (auto alive = it->second.lock()) {
+            if (it->first == path.string())
+                return alive;
+            held += alive->bytes.size();
+            ++it;
+        } else {
+            it = state.files.erase(it);
+        }
+    }
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxLoadedSoundBytes || held + size > kMaxLoadedBytesInAll)
+        return nullptr;
+    auto loaded = std::make_shared<LoadedSound>();
+    loaded->bytes.resize(std::size_t(size));
+    std::ifstream in(path, std::ios::binary);
+    if (!in || !in.read(reinterpret_cast<char*>(loaded->bytes.data()), std::streamsize(size)))
+        return nullptr;
+    const sound::Mp3Scan scan = sound::scanMp3Frames(loaded->bytes);
+    if (scan.frames == 0)
+        return nullptr;
+    loaded->durationMs = scan.durationMs();
+    loaded->tags = sound::readId3Tags(loaded->bytes);
+    state.files[path.string()] = loaded;
+    return loaded;
 }
 
 // ---- The constructor and methods ----
@@ -432,32 +472,21 @@ Value soundLoadSound(Interpreter& vm, const Value& self, std::span<const Value> 
 
     std::string why;
     auto path = localLoadPath(runtimeOf(vm).moviePath(), url, why);
-    auto loaded = std::make_shared<LoadedSound>();
-    bool ok = false;
-    if (path) {
-        std::error_code ec;
-        const std::uintmax_t size = std::filesystem::file_size(*path, ec);
-        if (!ec && size <= kMaxLoadedSoundBytes) {
-            std::ifstream in(*path, std::ios::binary);
-            loaded->bytes.resize(std::size_t(size));
-            ok = in && in.read(reinterpret_cast<char*>(loaded->bytes.data()),
-                               std::streamsize(size));
-        }
-    } else {
+    if (!path)
         vm.host().scriptError("loadSound: " + url + ": " + why);
-    }
-    const sound::Mp3Scan scan = ok ? sound::scanMp3Frames(loaded->bytes) : sound::Mp3Scan{};
-    if (!ok || scan.frames == 0) {
-        state->pending.push_back({sound, SoundState::Event::LoadFailed});
+    std::shared_ptr<const LoadedSound> loaded = path ? readSoundFile(*state, *path) : nullptr;
+    if (!loaded) {
+        if (state->pending.size() < kMaxPending)
+            state->pending.push_back({sound, SoundState::Event::LoadFailed});
         return Value();
     }
-    loaded->durationMs = scan.durationMs();
-    const sound::Id3Tags tags = sound::readId3Tags(loaded->bytes);
+    const sound::Id3Tags& tags = loaded->tags;
     sound->bytesTotal = double(loaded->bytes.size());
-    sound->loaded = std::move(loaded);
+    sound->loaded = loaded;
     if (!tags.empty()) {
         sound->define("id3", id3Object(vm, tags), 0);
-        state->pending.push_back({sound, SoundState::Event::Id3});
+        if (state->pending.size() < kMaxPending)
+            state->pending.push_back({sound, SoundState::Event::Id3});
     }
     if (streaming)
         startChannel(vm, *state, *sound, 0, 1);
@@ -516,6 +545,19 @@ void installSoundBuiltins(ScriptRuntime& runtime) {
                           kDontEnum | kDontDelete | kVersion6);
     vm.defineClass("Sound", soundConstructor, proto, allocateSound);
     vm.defineMethod(vm.global(), "stopAllSounds", stopAllSoundsNative);
+}
+
+double soundLevelFor(ScriptRuntime& runtime, const DisplayObject* clip) {
+    SoundState* state = stateOf(runtime.interpreter());
+    if (!state)
+        return 1;
+    double level = state->global.volume / 100.0;
+    for (const DisplayObject* at = clip; at; at = at->parent()) {
+        auto it = state->clips.find(at->handle().id);
+        if (it != state->clips.end())
+            level *= it->second.volume / 100.0;
+    }
+    return level;
 }
 
 void stopAllSounds(ScriptRuntime& runtime) {

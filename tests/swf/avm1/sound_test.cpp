@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "swf/avm1/builtins.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/format/movie_definition.h"
 #include "swf/player/timeline_player.h"
@@ -149,6 +150,21 @@ TEST_F(SoundTest, VolumeBelongsToTheClipAndIsLookedUpByPath) {
     EXPECT_TRUE(call(a, "getVolume").isUndefined());
     clip("mc", 2);
     EXPECT_EQ(text(call(a, "getVolume")), "100");
+}
+
+TEST_F(SoundTest, AClipsVolumeReachesTheSoundsOfItsChildren) {
+    Value mc = clip("mc", 1);
+    Value args[] = {Value("inner"), Value(1)};
+    Value inner = vm().callMethod(mc, "createEmptyMovieClip", args);
+    call(make(), "setVolume", {50});
+    call(make({mc}), "setVolume", {40});
+    auto display = [](const Value& v) { return dynamic_cast<ClipObject*>(v.object())->display(); };
+    EXPECT_DOUBLE_EQ(soundLevelFor(*runtime, display(inner)), 0.2);
+    EXPECT_DOUBLE_EQ(soundLevelFor(*runtime, display(mc)), 0.2);
+    EXPECT_DOUBLE_EQ(soundLevelFor(*runtime, nullptr), 0.5);
+    call(make({inner}), "setVolume", {50});
+    EXPECT_DOUBLE_EQ(soundLevelFor(*runtime, display(inner)), 0.1);
+    EXPECT_DOUBLE_EQ(soundLevelFor(*runtime, display(mc)), 0.2);
 }
 
 TEST_F(SoundTest, GettersAnswerUndefinedUntilASoundIsThere) {
