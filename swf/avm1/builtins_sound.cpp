@@ -7,6 +7,7 @@
 // the same name gets the new clip's settings. Volume and pan live with the clip: every Sound
 // made for it sees them. Playing is modelled on the movie's clock (swf/sound/): a started
 // sound ends, and its object hears onSoundComplete, on the first frame at or past its end.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,8 @@ struct LoadedSound {
 // Files held by Sound objects together; past this a load fails, so a script loading big
 // files into many objects cannot take the machine's memory.
 constexpr std::size_t kMaxLoadedBytesInAll = 256u << 20;
+// Clip settings kept before those of removed clips are looked for.
+constexpr std::size_t kPruneClipsAt = 4096;
 // Reports waiting for the next frame.
 constexpr std::size_t kMaxPending = 10000;
 
@@ -91,6 +94,7 @@ public:
     std::unordered_map<uint64_t, ChannelInfo> channelInfo;
     SoundTransform global;
     std::unordered_map<uint64_t, SoundTransform> clips; // by display handle
+    std::size_t pruneAt = kPruneClipsAt;
     std::vector<Pending> pending;
     uint64_t nextSerial = 1;
     // Files read, by path, while some Sound holds them: one read serves every object.
@@ -155,10 +159,15 @@ SoundTransform* transformOf(Interpreter& vm, const Value& self) {
     auto it = state->clips.find(display->handle().id);
     if (it != state->clips.end())
         return &it->second;
-    // Clips that never had a setting share the default; one is kept per clip changed, and
-    // the table is bounded for movies that make clips without end.
-    if (state->clips.size() >= 65536)
-        state->clips.clear();
+    // One entry per clip a Sound has touched; those of clips that are gone are dropped now
+    // and then, so movies that make clips without end do not grow the table without end.
+    if (state->clips.size() >= state->pruneAt) {
+        TimelinePlayer& player = runtimeOf(vm).player();
+        std::erase_if(state->clips, [&player](const auto& entry) {
+            return !player.find(DisplayObjectHandle{entry.first});
+        });
+        state->pruneAt = std::max<std::size_t>(kPruneClipsAt, 2 * state->clips.size());
+    }
     return &state->clips[display->handle().id];
 }
 

@@ -167,6 +167,17 @@ TEST_F(SoundTest, AClipsVolumeReachesTheSoundsOfItsChildren) {
     EXPECT_DOUBLE_EQ(soundLevelFor(*runtime, display(mc)), 0.2);
 }
 
+TEST_F(SoundTest, ManyPassingClipsDoNotCostALivingClipItsVolume) {
+    Value kept = make({clip("kept", 1)});
+    call(kept, "setVolume", {30});
+    for (int i = 0; i < 5000; ++i) {
+        Value passing = clip("passing", 2);
+        call(make({passing}), "setVolume", {10});
+        call(passing, "removeMovieClip");
+    }
+    EXPECT_EQ(text(call(kept, "getVolume")), "30");
+}
+
 TEST_F(SoundTest, GettersAnswerUndefinedUntilASoundIsThere) {
     Value sound = make();
     for (const char* getter : {"getDuration", "getPosition", "getBytesLoaded", "getBytesTotal"})
