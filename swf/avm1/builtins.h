@@ -7,7 +7,13 @@
 
 // Each file of built-ins installs its classes and functions on the interpreter's global
 // object; the interpreter calls them in this order when it starts.
+namespace swivio::swf {
+class DisplayObject;
+} // namespace swivio::swf
+
 namespace swivio::swf::avm1 {
+
+class ScriptRuntime;
 
 void installObjectBuiltins(Interpreter& vm);   // Object, Function, ASSetPropFlags
 void installGlobalFunctions(Interpreter& vm);  // parseInt, isNaN, escape, ASnative...
@@ -25,6 +31,16 @@ void installFilterBuiltins(Interpreter& vm);      // flash.filters
 void installBitmapDataBuiltins(Interpreter& vm);  // flash.display.BitmapData
 void installXmlBuiltins(Interpreter& vm);         // XMLNode, XML
 void installLoadVarsBuiltins(Interpreter& vm);    // LoadVars
+
+// Sound and stopAllSounds, for a movie (builtins_sound.cpp). advanceSounds runs once a frame
+// after the clock moves: sounds that ended hear onSoundComplete, loads report.
+void installSoundBuiltins(ScriptRuntime& runtime);
+void advanceSounds(ScriptRuntime& runtime);
+void stopAllSounds(ScriptRuntime& runtime);
+// The level a sound started under clip plays at (1 = full): the volumes that Sound objects
+// set on the clip and each of its parents, and the movie's, multiplied; not clamped. A null
+// clip gives the movie's alone.
+double soundLevelFor(ScriptRuntime& runtime, const DisplayObject* clip);
 
 // Sets target's variables from a url-encoded query string ("a=1&b=two%20words").
 void decodeVariables(Interpreter& vm, const Value& target, std::string_view query);

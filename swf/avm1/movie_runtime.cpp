@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/avm1/builtins.h"
 #include "swf/avm1/loading.h"
 #include "swf/avm1/number_conversion.h"
 #include "swf/format/character.h"
@@ -46,6 +47,7 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     installRuntimeGlobals(*this);
     installStageBuiltins(*this);
     installLoadingBuiltins(*this);
+    installSoundBuiltins(*this);
     // The prototype may have been set before the clip prototype existed.
     for (auto& [id, clip] : m_clips) {
         (void)id;
@@ -678,8 +680,13 @@ void ScriptRuntime::tick() {
     runQueued();
     m_timeMs += 1000.0 / std::max(1.0f, m_movie->file.frameRate > 0 ? m_movie->file.frameRate : 12.0f);
     fireTimers();
+    advanceSounds(*this);
     runQueued();
     collectIfNeeded();
+}
+
+void ScriptRuntime::stopSounds() {
+    stopAllSounds(*this);
 }
 
 void ScriptRuntime::gotoFrame(int frame) {

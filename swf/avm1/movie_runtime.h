@@ -85,6 +85,7 @@ public:
     void getUrl(Object* clip, std::string_view url, std::string_view target, int method,
                 bool loadTarget, bool loadVariables) override;
     void callFrame(Object* clip, const Value& frame) override;
+    void stopSounds() override;
 
     // Timers (setInterval, setTimeout), on the movie's clock.
     int addTimer(Value function, Value thisValue, std::string method, std::vector<Value> args,
