@@ -9,6 +9,9 @@
 
 namespace swivio::swf::avm1 {
 
+// clip_drawing.cpp: the drawing methods, setMask and hitTest.
+void installClipDrawing(Interpreter& vm, Object* clipProto);
+
 namespace {
 
 ScriptRuntime& runtimeOf(Interpreter& vm) { return static_cast<ScriptRuntime&>(vm.host()); }
@@ -248,26 +251,6 @@ Value globalToLocal(Interpreter& vm, const Value& self, std::span<const Value> a
     return convertPoint(vm, self, args, false);
 }
 
-Value hitTest(Interpreter& vm, const Value& self, std::span<const Value> args) {
-    DisplayObject* d = displayOf(self);
-    if (!d || args.empty())
-        return false;
-    Bounds mine = displayBounds(*d, stageMatrix(*d));
-    if (mine.empty)
-        return false;
-    if (args.size() >= 2) {
-        double x = vm.toNumber(args[0]) * 20, y = vm.toNumber(args[1]) * 20;
-        return x >= mine.xMin && x <= mine.xMax && y >= mine.yMin && y <= mine.yMax;
-    }
-    auto* other = dynamic_cast<ClipObject*>(args[0].object());
-    DisplayObject* o = other ? other->display() : nullptr;
-    if (!o)
-        return false;
-    Bounds theirs = displayBounds(*o, stageMatrix(*o));
-    return !theirs.empty && mine.xMin <= theirs.xMax && theirs.xMin <= mine.xMax &&
-           mine.yMin <= theirs.yMax && theirs.yMin <= mine.yMax;
-}
-
 Value ignore(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
 
 Value registerClass(Interpreter& vm, const Value&, std::span<const Value> args) {
@@ -306,10 +289,9 @@ void installClipMethods(ScriptRuntime& runtime) {
     vm.defineMethod(p, "getRect", boundsIn, kDontEnum | kVersion8);
     vm.defineMethod(p, "localToGlobal", localToGlobal);
     vm.defineMethod(p, "globalToLocal", globalToLocal);
-    vm.defineMethod(p, "hitTest", hitTest);
     vm.defineMethod(p, "startDrag", ignore);
     vm.defineMethod(p, "stopDrag", ignore);
-    vm.defineMethod(p, "setMask", ignore, kDontEnum | kVersion6);
+    installClipDrawing(vm, p);
     b.buttonProto = vm.makeObject();
     vm.defineClass("Button", clipConstructor, b.buttonProto);
     Value objectCtor = vm.getMember(Value(vm.global()), "Object");

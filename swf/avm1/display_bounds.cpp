@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "swf/format/character.h"
+#include "swf/player/drawing.h"
 
 namespace swivio::swf::avm1 {
 
@@ -40,6 +41,9 @@ void addRect(Bounds& out, const Rect& r, const Matrix& m) {
 
 Bounds displayBounds(const DisplayObject& object, const Matrix& transform) {
     Bounds out;
+    if (object.drawing)
+        if (std::optional<Rect> drawn = object.drawing->bounds())
+            addRect(out, *drawn, transform);
     if (const Character* character = object.character()) {
         switch (character->type) {
         case CharacterType::Shape:

@@ -1,0 +1,132 @@
+#include "swf/player/drawing.h"
+
+#include <algorithm>
+
+namespace swivio::swf {
+
+namespace {
+
+// Styles are 16-bit indices; a script making more gets its later styles ignored.
+constexpr std::size_t kMaxStyles = 0xFFFF;
+
+void include(std::optional<Rect>& bounds, int64_t x, int64_t y, int64_t pad) {
+    auto clamp = [](int64_t v) {
+        return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
+    Rect r{clamp(x - pad), clamp(x + pad), clamp(y - pad), clamp(y + pad)};
+    if (!bounds) {
+        bounds = r;
+        return;
+    }
+    bounds->xMin = std::min(bounds->xMin, r.xMin);
+    bounds->xMax = std::max(bounds->xMax, r.xMax);
+    bounds->yMin = std::min(bounds->yMin, r.yMin);
+    bounds->yMax = std::max(bounds->yMax, r.yMax);
+}
+
+} // namespace
+
+Drawing::Drawing() { m_shape.groups.emplace_back(); }
+
+void Drawing::clear() {
+    m_shape = Shape{};
+    m_shape.groups.emplace_back();
+    m_penX = m_penY = m_startX = m_startY = 0;
+    m_fill = m_line = 0;
+    m_bounds.reset();
+    changed();
+}
+
+void Drawing::lineStyle(const LineStyle& style) {
+    StyleGroup& group = m_shape.groups.front();
+    if (group.lines.size() >= kMaxStyles)
+        return;
+    group.lines.push_back(style);
+    m_line = uint16_t(group.lines.size());
+}
+
+void Drawing::lineOff() { m_line = 0; }
+
+void Drawing::beginFill(const std::optional<FillStyle>& fill) {
+    endFill();
+    StyleGroup& group = m_shape.groups.front();
+    if (!fill || group.fills.size() >= kMaxStyles)
+        return;
+    group.fills.push_back(*fill);
+    m_fill = uint16_t(group.fills.size());
+    m_startX = m_penX;
+    m_startY = m_penY;
+}
+
+void Drawing::endFill() {
+    if (!m_fill)
+        return;
+    closeFill(true);
+    m_fill = 0;
+}
+
+void Drawing::closeFill(bool stroked) {
+    if (m_penX == m_startX && m_penY == m_startY)
+        return;
+    Edge e;
+    e.x1 = m_startX;
+    e.y1 = m_startY;
+    addEdge(e, stroked);
+}
+
+void Drawing::moveTo(int32_t x, int32_t y) {
+    if (m_fill)
+        closeFill(false);
+    m_penX = m_startX = x;
+    m_penY = m_startY = y;
+}
+
+void Drawing::lineTo(int32_t x, int32_t y) {
+    Edge e;
+    e.x1 = x;
+    e.y1 = y;
+    addEdge(e, true);
+}
+
+void Drawing::curveTo(int32_t cx, int32_t cy, int32_t x, int32_t y) {
+    Edge e;
+    e.curved = true;
+    e.cx = cx;
+    e.cy = cy;
+    e.x1 = x;
+    e.y1 = y;
+    addEdge(e, true);
+}
+
+void Drawing::addEdge(Edge e, bool stroked) {
+    e.x0 = m_penX;
+    e.y0 = m_penY;
+    m_penX = e.x1;
+    m_penY = e.y1;
+    e.fill1 = m_fill;
+    e.line = stroked ? m_line : 0;
+    if (!e.fill1 && !e.line)
+        return; // a pen move that draws nothing
+    StyleGroup& group = m_shape.groups.front();
+    // Half the stroke on each side; a hairline has no width in the clip's space.
+    const int64_t pad = e.line ? group.lines[e.line - 1].width / 2 : 0;
+    include(m_bounds, e.x0, e.y0, pad);
+    include(m_bounds, e.x1, e.y1, pad);
+    if (e.curved)
+        include(m_bounds, e.cx, e.cy, pad);
+    group.edges.push_back(e);
+    m_shape.bounds = *m_bounds;
+    changed();
+}
+
+std::optional<Rect> Drawing::bounds() const { return m_bounds; }
+
+std::shared_ptr<const Shape> Drawing::shape() const {
+    if (empty())
+        return nullptr;
+    if (!m_snapshot)
+        m_snapshot = std::make_shared<const Shape>(m_shape);
+    return m_snapshot;
+}
+
+} // namespace swivio::swf
