@@ -68,10 +68,14 @@ void Drawing::endFill() {
 void Drawing::closeFill(bool stroked) {
     if (m_penX == m_startX && m_penY == m_startY)
         return;
+    // The pen stays where it is: a fill begun next starts there, not at the closed one's start.
+    const int32_t penX = m_penX, penY = m_penY;
     Edge e;
     e.x1 = m_startX;
     e.y1 = m_startY;
     addEdge(e, stroked);
+    m_penX = penX;
+    m_penY = penY;
 }
 
 void Drawing::moveTo(int32_t x, int32_t y) {
@@ -108,8 +112,8 @@ void Drawing::addEdge(Edge e, bool stroked) {
     if (!e.fill1 && !e.line)
         return; // a pen move that draws nothing
     StyleGroup& group = m_shape.groups.front();
-    // Half the stroke on each side; a hairline has no width in the clip's space.
-    const int64_t pad = e.line ? group.lines[e.line - 1].width / 2 : 0;
+    // Bounds reach a whole stroke width past each point (control points included).
+    const int64_t pad = e.line ? group.lines[e.line - 1].width : 0;
     include(m_bounds, e.x0, e.y0, pad);
     include(m_bounds, e.x1, e.y1, pad);
     if (e.curved)
@@ -124,8 +128,20 @@ std::optional<Rect> Drawing::bounds() const { return m_bounds; }
 std::shared_ptr<const Shape> Drawing::shape() const {
     if (empty())
         return nullptr;
-    if (!m_snapshot)
-        m_snapshot = std::make_shared<const Shape>(m_shape);
+    if (!m_snapshot) {
+        auto shape = std::make_shared<Shape>(m_shape);
+        // A fill still open is drawn closed.
+        if (m_fill && (m_penX != m_startX || m_penY != m_startY)) {
+            Edge e;
+            e.x0 = m_penX;
+            e.y0 = m_penY;
+            e.x1 = m_startX;
+            e.y1 = m_startY;
+            e.fill1 = m_fill;
+            shape->groups.front().edges.push_back(e);
+        }
+        m_snapshot = std::move(shape);
+    }
     return m_snapshot;
 }
 

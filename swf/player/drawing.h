@@ -15,7 +15,8 @@ namespace swivio::swf {
 // every stroke lies above every fill, as in the player the scripts were written for.
 //
 // A fill's outline is always closed: moving the pen inside a fill closes the sub-path it
-// leaves (for the fill only), and endFill or a new fill closes it with a stroked edge.
+// leaves (for the fill only), and endFill or a new fill closes it with a stroked edge. Closing
+// leaves the pen where it was.
 class Drawing {
 public:
     // Forgets everything drawn; the pen returns to (0, 0) with no line and no fill.
