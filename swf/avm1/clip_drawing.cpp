@@ -307,6 +307,9 @@ Value setMask(Interpreter& vm, const Value& self, std::span<const Value> args) {
             before->scriptMask = {};
     d->scriptMask = mask->handle();
     mask->maskedObject = d->handle();
+    // Masks set by script replace the timeline's: neither clip masks by clip depth any more.
+    d->clipDepth = 0;
+    mask->clipDepth = 0;
     return true;
 }
 
