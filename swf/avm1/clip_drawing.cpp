@@ -141,9 +141,10 @@ std::optional<Matrix> gradientMatrix(Interpreter& vm, const Value& v) {
 }
 
 // A gradient fill from the arguments of beginGradientFill or lineGradientStyle; nullopt
-// when they do not make one (unknown type, arrays missing or of different lengths).
+// when they do not make one (unknown type, too few or too many arguments, arrays missing or
+// of different lengths, a ratio outside 0..255).
 std::optional<FillStyle> gradientFill(Interpreter& vm, std::span<const Value> args) {
-    if (args.size() < 5)
+    if (args.size() < 5 || args.size() > 8)
         return std::nullopt;
     const bool radial = named(vm, args[0], "radial");
     if (!radial && !named(vm, args[0], "linear"))
@@ -168,8 +169,11 @@ std::optional<FillStyle> gradientFill(Interpreter& vm, std::span<const Value> ar
         GradientStop stop;
         stop.color = colorOf(vm, vm.getMember(Value(colors), index),
                              vm.getMember(Value(alphas), index));
-        stop.ratio =
-            uint8_t(std::lround(clamped(vm, vm.getMember(Value(ratios), index), 0, 255, 0)));
+        // Ratios are whole numbers (NaN is 0, -0.5 is 0).
+        const double ratio = std::trunc(vm.toNumber(vm.getMember(Value(ratios), index)));
+        if (ratio < 0 || ratio > 255)
+            return std::nullopt;
+        stop.ratio = std::isnan(ratio) ? 0 : uint8_t(ratio);
         fill.gradient.stops.push_back(stop);
     }
     const Value& spread = argAt(args, 5);
@@ -186,9 +190,15 @@ std::optional<FillStyle> gradientFill(Interpreter& vm, std::span<const Value> ar
     return fill;
 }
 
+// Arguments that make no gradient leave the fill as it was; an undefined type ends it.
 Value beginGradientFill(Interpreter& vm, const Value& self, std::span<const Value> args) {
-    if (Drawing* drawing = drawingOf(self))
-        drawing->beginFill(gradientFill(vm, args));
+    Drawing* drawing = drawingOf(self);
+    if (!drawing)
+        return Value();
+    if (argAt(args, 0).isUndefined())
+        drawing->beginFill(std::nullopt);
+    else if (std::optional<FillStyle> fill = gradientFill(vm, args))
+        drawing->beginFill(fill);
     return Value();
 }
 
