@@ -209,13 +209,14 @@ Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) 
     DisplayObject* d = displayOf(self);
     if (!d)
         return Value();
-    Matrix toSpace = stageMatrix(*d);
+    // Without a target space the bounds are in the clip's own.
+    Matrix toSpace;
     if (!args.empty()) {
         auto* other = dynamic_cast<ClipObject*>(args[0].object());
         DisplayObject* o = other ? other->display() : nullptr;
         if (!o)
             return Value();
-        toSpace = inverted(stageMatrix(*o)) * toSpace;
+        toSpace = inverted(stageMatrix(*o)) * stageMatrix(*d);
     }
     Bounds b = displayBounds(*d, toSpace);
     Object* out = vm.makeObject();
