@@ -346,21 +346,26 @@ bool overlap(const Bounds& a, const Bounds& b) {
            b.yMin <= a.yMax;
 }
 
-// hitTest(x, y, shapeFlag) with a stage point in pixels, or hitTest(target): whether the two
-// clips' bounds meet, both seen from the clip holding them.
+// hitTest(x, y, shapeFlag) with a point in pixels of the root clip's space (moving the root
+// moves the point with it), or hitTest(target): whether the two clips' bounds meet, both
+// seen from the clip holding them.
 Value hitTest(Interpreter& vm, const Value& self, std::span<const Value> args) {
     DisplayObject* d = displayOf(self);
     if (!d || args.empty())
         return false;
     if (args.size() >= 2) {
-        const double x = vm.toNumber(args[0]) * 20, y = vm.toNumber(args[1]) * 20;
-        if (!std::isfinite(x) || !std::isfinite(y))
+        const double rx = vm.toNumber(args[0]) * 20, ry = vm.toNumber(args[1]) * 20;
+        if (!std::isfinite(rx) || !std::isfinite(ry))
             return false;
-        const Matrix toStage = stageMatrix(*d);
+        const DisplayObject* root = d;
+        while (root->parent())
+            root = root->parent();
+        // The stage point, in whole twips.
+        const double x = std::round(root->matrix.mapX(rx, ry));
+        const double y = std::round(root->matrix.mapY(rx, ry));
         if (vm.toBoolean(argAt(args, 2)))
-            return objectContains(*d, toStage, x, y,
-                                  MovieFonts(runtimeOf(vm).player().movie()));
-        const Bounds b = displayBounds(*d, toStage);
+            return objectHit(*d, x, y, MovieFonts(runtimeOf(vm).player().movie()));
+        const Bounds b = displayBounds(*d, stageMatrix(*d));
         return !b.empty && x >= b.xMin && x <= b.xMax && y >= b.yMin && y <= b.yMax;
     }
     auto* other = dynamic_cast<ClipObject*>(args[0].object());

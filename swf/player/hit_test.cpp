@@ -16,10 +16,11 @@ struct Quad {
 };
 
 // Winding of a ray from (px, py) towards +x across a curve whose y is monotone: +1 going
-// down, -1 going up, 0 when missed. Half-open in y, so joined pieces count a vertex once.
+// down, -1 going up, 0 when missed. Half-open in y, so joined pieces count a vertex once; a
+// point on a shape's top or left edge lies outside it, one on the bottom or right inside.
 int monotoneCrossing(const Quad& q, double px, double py) {
     const bool down = q.y1 > q.y0;
-    if (down ? !(py >= q.y0 && py < q.y1) : !(py >= q.y1 && py < q.y0))
+    if (down ? !(py > q.y0 && py <= q.y1) : !(py > q.y1 && py <= q.y0))
         return 0;
     const double a = q.y0 - 2 * q.cy + q.y1, b = 2 * (q.cy - q.y0), c = q.y0 - py;
     double t;
@@ -199,6 +200,13 @@ bool contentContains(const DisplayObject& object, const Matrix& toStage, double 
     }
 }
 
+Matrix treeMatrix(const DisplayObject& object) {
+    Matrix m = object.matrix;
+    for (const DisplayObject* p = object.parent(); p; p = p->parent())
+        m = p->matrix * m;
+    return m;
+}
+
 } // namespace
 
 bool shapeContains(const Shape& shape, double x, double y, double hairlineHalfWidth) {
@@ -228,16 +236,34 @@ bool objectContains(const DisplayObject& object, const Matrix& toStage, double x
             continue;
         if (mask && !objectContains(*mask, toStage * mask->matrix, x, y, fonts))
             continue;
-        if (const DisplayObject* scriptMask = child->activeScriptMask()) {
-            Matrix maskToStage = scriptMask->matrix;
-            for (const DisplayObject* p = scriptMask->parent(); p; p = p->parent())
-                maskToStage = p->matrix * maskToStage;
-            if (!objectContains(*scriptMask, maskToStage, x, y, fonts))
+        if (const DisplayObject* scriptMask = child->activeScriptMask())
+            if (!objectContains(*scriptMask, treeMatrix(*scriptMask), x, y, fonts))
                 continue;
-        }
         return true;
     }
     return false;
+}
+
+bool objectHit(const DisplayObject& object, double x, double y, const FontLookup& fonts) {
+    if (object.isActiveScriptMask() || object.clipDepth > 0)
+        return false;
+    if (!objectContains(object, treeMatrix(object), x, y, fonts))
+        return false;
+    for (const DisplayObject* o = &object; o->parent(); o = o->parent()) {
+        if (const DisplayObject* mask = o->activeScriptMask())
+            if (!objectContains(*mask, treeMatrix(*mask), x, y, fonts))
+                return false;
+        // The clip-depth mask below it in its parent that reaches its depth, if any.
+        const DisplayObject* parent = o->parent();
+        for (auto it = parent->children().begin();
+             it != parent->children().end() && it->first < o->depth; ++it) {
+            const DisplayObject& mask = *it->second;
+            if (mask.clipDepth >= o->depth &&
+                !objectContains(mask, treeMatrix(mask), x, y, fonts))
+                return false;
+        }
+    }
+    return true;
 }
 
 } // namespace swivio::swf

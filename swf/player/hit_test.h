@@ -19,4 +19,8 @@ bool shapeContains(const Shape& shape, double x, double y, double hairlineHalfWi
 bool objectContains(const DisplayObject& object, const Matrix& toStage, double x, double y,
                     const FontLookup& fonts);
 
+// objectContains for an object where it stands in its tree: false for an object that masks
+// another, and only inside the masks (by script or by clip depth) of it and its parents.
+bool objectHit(const DisplayObject& object, double x, double y, const FontLookup& fonts);
+
 } // namespace swivio::swf
