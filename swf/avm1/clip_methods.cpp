@@ -252,7 +252,23 @@ Value globalToLocal(Interpreter& vm, const Value& self, std::span<const Value> a
     return convertPoint(vm, self, args, false);
 }
 
-Value ignore(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
+// startDrag(lockCenter, left, top, right, bottom): the rectangle only with all four.
+Value startDrag(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    ClipObject* clip = clipOf(self);
+    if (!clip)
+        return Value();
+    double bounds[4] = {};
+    const bool constrained = args.size() >= 5;
+    for (std::size_t i = 0; constrained && i < 4; ++i)
+        bounds[i] = vm.toNumber(args[i + 1]);
+    runtimeOf(vm).startDrag(clip, vm.toBoolean(argAt(args, 0)), constrained ? bounds : nullptr);
+    return Value();
+}
+
+Value stopDrag(Interpreter& vm, const Value&, std::span<const Value>) {
+    runtimeOf(vm).stopDrag();
+    return Value();
+}
 
 Value registerClass(Interpreter& vm, const Value&, std::span<const Value> args) {
     if (args.size() < 2)
@@ -290,8 +306,8 @@ void installClipMethods(ScriptRuntime& runtime) {
     vm.defineMethod(p, "getRect", boundsIn, kDontEnum | kVersion8);
     vm.defineMethod(p, "localToGlobal", localToGlobal);
     vm.defineMethod(p, "globalToLocal", globalToLocal);
-    vm.defineMethod(p, "startDrag", ignore);
-    vm.defineMethod(p, "stopDrag", ignore);
+    vm.defineMethod(p, "startDrag", startDrag);
+    vm.defineMethod(p, "stopDrag", stopDrag);
     installClipDrawing(vm, p);
     b.buttonProto = vm.makeObject();
     vm.defineClass("Button", clipConstructor, b.buttonProto);
