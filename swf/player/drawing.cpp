@@ -130,7 +130,7 @@ std::shared_ptr<const Shape> Drawing::shape() const {
         return nullptr;
     if (!m_snapshot) {
         auto shape = std::make_shared<Shape>(m_shape);
-        // A fill still open is drawn closed.
+        // A fill still open is drawn closed, stroked with the line in force.
         if (m_fill && (m_penX != m_startX || m_penY != m_startY)) {
             Edge e;
             e.x0 = m_penX;
@@ -138,6 +138,7 @@ std::shared_ptr<const Shape> Drawing::shape() const {
             e.x1 = m_startX;
             e.y1 = m_startY;
             e.fill1 = m_fill;
+            e.line = m_line;
             shape->groups.front().edges.push_back(e);
         }
         m_snapshot = std::move(shape);
