@@ -146,4 +146,21 @@ std::shared_ptr<const Shape> Drawing::shape() const {
     return m_snapshot;
 }
 
+std::shared_ptr<const Shape> Drawing::fillShape() const {
+    if (!m_fillSnapshot) {
+        std::shared_ptr<const Shape> whole = shape();
+        if (!whole)
+            return nullptr;
+        auto fills = std::make_shared<Shape>(*whole);
+        for (StyleGroup& group : fills->groups) {
+            group.lines.clear();
+            std::erase_if(group.edges, [](const Edge& e) { return e.fill0 == e.fill1; });
+            for (Edge& e : group.edges)
+                e.line = 0;
+        }
+        m_fillSnapshot = std::move(fills);
+    }
+    return m_fillSnapshot;
+}
+
 } // namespace swivio::swf

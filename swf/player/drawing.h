@@ -43,13 +43,18 @@ public:
     std::optional<Rect> bounds() const;
     // A snapshot of what is drawn, shared until the next change; null when nothing is.
     std::shared_ptr<const Shape> shape() const;
+    // The same without its strokes: what the drawing covers as a mask.
+    std::shared_ptr<const Shape> fillShape() const;
 
     Drawing();
 
 private:
     void addEdge(Edge edge, bool stroked);
     void closeFill(bool stroked);
-    void changed() { m_snapshot.reset(); }
+    void changed() {
+        m_snapshot.reset();
+        m_fillSnapshot.reset();
+    }
 
     Shape m_shape;
     int32_t m_penX = 0, m_penY = 0;
@@ -60,6 +65,7 @@ private:
     // Edges make the bounds: stroke widths are added half to each side.
     std::optional<Rect> m_bounds;
     mutable std::shared_ptr<const Shape> m_snapshot;
+    mutable std::shared_ptr<const Shape> m_fillSnapshot;
 };
 
 } // namespace swivio::swf

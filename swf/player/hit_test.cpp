@@ -165,9 +165,10 @@ bool shapeUnder(const Shape& shape, const Matrix& toStage, double x, double y) {
 }
 
 bool contentContains(const DisplayObject& object, const Matrix& toStage, double x, double y,
-                     const FontLookup& fonts) {
+                     const FontLookup& fonts, bool asMask) {
+    // A drawing masks with its fills only.
     if (object.drawing)
-        if (auto shape = object.drawing->shape())
+        if (auto shape = asMask ? object.drawing->fillShape() : object.drawing->shape())
             if (shapeUnder(*shape, toStage, x, y))
                 return true;
     const Character* c = object.character();
@@ -216,9 +217,11 @@ bool shapeContains(const Shape& shape, double x, double y, double hairlineHalfWi
     return false;
 }
 
-bool objectContains(const DisplayObject& object, const Matrix& toStage, double x, double y,
-                    const FontLookup& fonts) {
-    if (contentContains(object, toStage, x, y, fonts))
+namespace {
+
+bool contains(const DisplayObject& object, const Matrix& toStage, double x, double y,
+              const FontLookup& fonts, bool asMask) {
+    if (contentContains(object, toStage, x, y, fonts, asMask))
         return true;
     // A clip-depth mask covers the depths above it up to its clip depth.
     const DisplayObject* mask = nullptr;
@@ -232,17 +235,25 @@ bool objectContains(const DisplayObject& object, const Matrix& toStage, double x
         if (child->isActiveScriptMask())
             continue;
         const Matrix childToStage = toStage * child->matrix;
-        if (!objectContains(*child, childToStage, x, y, fonts))
+        if (!contains(*child, childToStage, x, y, fonts, asMask))
             continue;
-        if (mask && !objectContains(*mask, toStage * mask->matrix, x, y, fonts))
+        if (mask && !contains(*mask, toStage * mask->matrix, x, y, fonts, true))
             continue;
         if (const DisplayObject* scriptMask = child->activeScriptMask())
-            if (!objectContains(*scriptMask, treeMatrix(*scriptMask), x, y, fonts))
+            if (!contains(*scriptMask, treeMatrix(*scriptMask), x, y, fonts, true))
                 continue;
         return true;
     }
     return false;
 }
+
+} // namespace
+
+bool objectContains(const DisplayObject& object, const Matrix& toStage, double x, double y,
+                    const FontLookup& fonts) {
+    return contains(object, toStage, x, y, fonts, false);
+}
+
 
 bool objectHit(const DisplayObject& object, double x, double y, const FontLookup& fonts) {
     if (object.isActiveScriptMask() || object.clipDepth > 0)
@@ -251,15 +262,14 @@ bool objectHit(const DisplayObject& object, double x, double y, const FontLookup
         return false;
     for (const DisplayObject* o = &object; o->parent(); o = o->parent()) {
         if (const DisplayObject* mask = o->activeScriptMask())
-            if (!objectContains(*mask, treeMatrix(*mask), x, y, fonts))
+            if (!contains(*mask, treeMatrix(*mask), x, y, fonts, true))
                 return false;
         // The clip-depth mask below it in its parent that reaches its depth, if any.
         const DisplayObject* parent = o->parent();
         for (auto it = parent->children().begin();
              it != parent->children().end() && it->first < o->depth; ++it) {
             const DisplayObject& mask = *it->second;
-            if (mask.clipDepth >= o->depth &&
-                !objectContains(mask, treeMatrix(mask), x, y, fonts))
+            if (mask.clipDepth >= o->depth && !contains(mask, treeMatrix(mask), x, y, fonts, true))
                 return false;
         }
     }

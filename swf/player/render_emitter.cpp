@@ -170,8 +170,10 @@ void RenderEmitter::emitContent(DisplayObject& object, const Context& context,
         emitText(object, context, out);
         break;
     case CharacterType::Sprite:
+        // A drawing masks with its fills only.
         if (object.drawing)
-            drawShape(object.drawing->shape(), context, out);
+            drawShape(context.asMask ? object.drawing->fillShape() : object.drawing->shape(),
+                      context, out);
         emitChildren(object, context, out);
         break;
     case CharacterType::Button:
