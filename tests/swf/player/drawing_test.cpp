@@ -199,7 +199,8 @@ TEST(Drawing, ClearAndPenMovesDrawNothing) {
     EXPECT_TRUE(d.empty());
 }
 
-// A red drawn square with a drawn mask over its lower right quarter, on a black stage.
+// A red drawn square with a drawn mask over its lower right quarter, on a black stage
+// (20 twips a pixel).
 TEST(Drawing, ScriptMaskLimitsTheMaskedClipAndIsNotDrawn) {
     testkit::SwfWriter w;
     w.showFrame().end();
@@ -215,6 +216,7 @@ TEST(Drawing, ScriptMaskLimitsTheMaskedClipAndIsNotDrawn) {
     square(*masked->drawing, 0, 0, 800, 800);
     mask->drawing = std::make_shared<Drawing>();
     mask->drawing->beginFill(solid(0, 255, 0));
+    mask->drawing->lineStyle(line(200)); // a mask's strokes do not widen it
     square(*mask->drawing, 400, 400, 1200, 1200);
 
     auto render = [&]() {
@@ -235,6 +237,7 @@ TEST(Drawing, ScriptMaskLimitsTheMaskedClipAndIsNotDrawn) {
     mask->maskedObject = masked->handle();
     Frame withMask = render();
     EXPECT_EQ(withMask.pixel(10, 10), kBlack);  // the square outside the mask
+    EXPECT_EQ(withMask.pixel(17, 30), kBlack);  // under the mask's stroke only
     EXPECT_EQ(withMask.pixel(30, 30), kRed);    // inside both
     EXPECT_EQ(withMask.pixel(50, 50), kBlack);  // the mask alone: not drawn
 
