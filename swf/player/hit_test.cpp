@@ -156,12 +156,15 @@ bool shapeUnder(const Shape& shape, const Matrix& toStage, double x, double y) {
     const double lx = toLocal.mapX(x, y), ly = toLocal.mapY(x, y);
     const double hairline =
         10 * std::max(std::hypot(toLocal.a, toLocal.b), std::hypot(toLocal.c, toLocal.d));
-    // Strokes may reach past bounds that were recorded without them.
+    // Strokes may reach past bounds that were recorded without them. Glyphs of fonts without
+    // a layout table have no bounds.
     double pad = hairline;
     for (const StyleGroup& g : shape.groups)
         for (const LineStyle& l : g.lines)
             pad = std::max(pad, l.width / 2.0);
-    return inRect(shape.bounds, lx, ly, pad) && shapeContains(shape, lx, ly, hairline);
+    if (shape.bounds != Rect{} && !inRect(shape.bounds, lx, ly, pad))
+        return false;
+    return shapeContains(shape, lx, ly, hairline);
 }
 
 bool contentContains(const DisplayObject& object, const Matrix& toStage, double x, double y,
@@ -186,6 +189,10 @@ bool contentContains(const DisplayObject& object, const Matrix& toStage, double 
         return false;
     case CharacterType::Text: {
         if (!c->text)
+            return false;
+        bool ok;
+        const Matrix toText = invert(toStage, ok);
+        if (!ok || !inRect(c->text->bounds, toText.mapX(x, y), toText.mapY(x, y), 0))
             return false;
         for (const PositionedGlyph& g : layoutText(*c->text, fonts)) {
             const Font* font = fonts.font(g.fontId);
