@@ -20,7 +20,9 @@ constexpr double kMaxTwips = 0x7FFFFFF;
 // A gradient has at most this many stops.
 constexpr int kMaxGradientStops = 15;
 
-ScriptRuntime& runtimeOf(Interpreter& vm) { return static_cast<ScriptRuntime&>(vm.host()); }
+ScriptRuntime& runtimeOf(Interpreter& vm) {
+    return static_cast<ScriptRuntime&>(vm.host());
+}
 
 DisplayObject* displayOf(const Value& self) {
     auto* clip = dynamic_cast<ClipObject*>(self.object());
@@ -125,14 +127,14 @@ std::optional<Matrix> gradientMatrix(Interpreter& vm, const Value& v) {
         const double w = member(vm, o, "w"), h = member(vm, o, "h"), r = member(vm, o, "r");
         const double x = member(vm, o, "x"), y = member(vm, o, "y");
         m = {std::cos(r) * w / kSquare, std::sin(r) * w / kSquare, -std::sin(r) * h / kSquare,
-             std::cos(r) * h / kSquare, (x + w / 2) * 20, (y + h / 2) * 20};
+             std::cos(r) * h / kSquare, (x + w / 2) * 20,          (y + h / 2) * 20};
     } else if (!vm.getMember(v, "tx").isUndefined()) {
-        m = {member(vm, o, "a"), member(vm, o, "b"), member(vm, o, "c"), member(vm, o, "d"),
-             member(vm, o, "tx") * 20, member(vm, o, "ty") * 20};
+        m = {member(vm, o, "a"), member(vm, o, "b"),       member(vm, o, "c"),
+             member(vm, o, "d"), member(vm, o, "tx") * 20, member(vm, o, "ty") * 20};
     } else {
         m = {member(vm, o, "a") / kSquare, member(vm, o, "b") / kSquare,
              member(vm, o, "d") / kSquare, member(vm, o, "e") / kSquare,
-             member(vm, o, "g") * 20, member(vm, o, "h") * 20};
+             member(vm, o, "g") * 20,      member(vm, o, "h") * 20};
     }
     for (double* p : {&m.a, &m.b, &m.c, &m.d, &m.tx, &m.ty})
         if (!std::isfinite(*p))
@@ -167,8 +169,8 @@ std::optional<FillStyle> gradientFill(Interpreter& vm, std::span<const Value> ar
     for (int i = 0; i < stops; ++i) {
         const std::string index = std::to_string(i);
         GradientStop stop;
-        stop.color = colorOf(vm, vm.getMember(Value(colors), index),
-                             vm.getMember(Value(alphas), index));
+        stop.color =
+            colorOf(vm, vm.getMember(Value(colors), index), vm.getMember(Value(alphas), index));
         // Ratios are whole numbers (NaN is 0, -0.5 is 0).
         const double ratio = std::trunc(vm.toNumber(vm.getMember(Value(ratios), index)));
         if (ratio < 0 || ratio > 255)
@@ -183,7 +185,7 @@ std::optional<FillStyle> gradientFill(Interpreter& vm, std::span<const Value> ar
     fill.gradient.interpolation =
         named(vm, argAt(args, 6), "linearRGB") ? Interpolation::LinearRgb : Interpolation::Rgb;
     const double focal = clamped(vm, argAt(args, 7), -1, 1, 0);
-    fill.type = !radial     ? FillType::LinearGradient
+    fill.type = !radial      ? FillType::LinearGradient
                 : focal != 0 ? FillType::FocalRadialGradient
                              : FillType::RadialGradient;
     fill.gradient.focalPoint = float(focal);
@@ -234,7 +236,7 @@ Value beginBitmapFill(Interpreter& vm, const Value& self, std::span<const Value>
     fill.bitmapId = 65535;
     fill.matrix = {20, 0, 0, 20, 0, 0};
     if (Object* m = argAt(args, 1).object()) {
-        fill.matrix = {member(vm, m, "a") * 20, member(vm, m, "b") * 20, member(vm, m, "c") * 20,
+        fill.matrix = {member(vm, m, "a") * 20, member(vm, m, "b") * 20,  member(vm, m, "c") * 20,
                        member(vm, m, "d") * 20, member(vm, m, "tx") * 20, member(vm, m, "ty") * 20};
         for (double* p : {&fill.matrix.a, &fill.matrix.b, &fill.matrix.c, &fill.matrix.d,
                           &fill.matrix.tx, &fill.matrix.ty})
@@ -304,8 +306,8 @@ Value setMask(Interpreter& vm, const Value& self, std::span<const Value> args) {
         std::string path = vm.toString(arg);
         // "_level0:name" names the same clip as "_level0.name".
         std::replace(path.begin(), path.end(), ':', '.');
-        auto* found = dynamic_cast<ClipObject*>(
-            runtimeOf(vm).resolveTarget(vm.currentTarget(), path));
+        auto* found =
+            dynamic_cast<ClipObject*>(runtimeOf(vm).resolveTarget(vm.currentTarget(), path));
         mask = found ? found->display() : nullptr;
     }
     if (!mask)

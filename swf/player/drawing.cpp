@@ -10,9 +10,7 @@ namespace {
 constexpr std::size_t kMaxStyles = 0xFFFF;
 
 void include(std::optional<Rect>& bounds, int64_t x, int64_t y, int64_t pad) {
-    auto clamp = [](int64_t v) {
-        return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-    };
+    auto clamp = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
     Rect r{clamp(x - pad), clamp(x + pad), clamp(y - pad), clamp(y + pad)};
     if (!bounds) {
         bounds = r;
@@ -26,7 +24,9 @@ void include(std::optional<Rect>& bounds, int64_t x, int64_t y, int64_t pad) {
 
 } // namespace
 
-Drawing::Drawing() { m_shape.groups.emplace_back(); }
+Drawing::Drawing() {
+    m_shape.groups.emplace_back();
+}
 
 void Drawing::clear() {
     m_shape = Shape{};
@@ -45,7 +45,9 @@ void Drawing::lineStyle(const LineStyle& style) {
     m_line = uint16_t(group.lines.size());
 }
 
-void Drawing::lineOff() { m_line = 0; }
+void Drawing::lineOff() {
+    m_line = 0;
+}
 
 void Drawing::beginFill(const std::optional<FillStyle>& fill) {
     endFill();
@@ -123,7 +125,9 @@ void Drawing::addEdge(Edge e, bool stroked) {
     changed();
 }
 
-std::optional<Rect> Drawing::bounds() const { return m_bounds; }
+std::optional<Rect> Drawing::bounds() const {
+    return m_bounds;
+}
 
 std::shared_ptr<const Shape> Drawing::shape() const {
     if (empty())

@@ -178,7 +178,8 @@ bool contentContains(const DisplayObject& object, const Matrix& toStage, double 
     if (!c)
         return false;
     switch (c->type) {
-    case CharacterType::Shape: return c->shape && shapeUnder(*c->shape, toStage, x, y);
+    case CharacterType::Shape:
+        return c->shape && shapeUnder(*c->shape, toStage, x, y);
     case CharacterType::MorphShape:
         if (object.morphShape && object.morphRatio == object.ratio)
             return shapeUnder(*object.morphShape, toStage, x, y);
@@ -204,7 +205,8 @@ bool contentContains(const DisplayObject& object, const Matrix& toStage, double 
         }
         return false;
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -260,7 +262,6 @@ bool objectContains(const DisplayObject& object, const Matrix& toStage, double x
                     const FontLookup& fonts) {
     return contains(object, toStage, x, y, fonts, false);
 }
-
 
 bool objectHit(const DisplayObject& object, double x, double y, const FontLookup& fonts) {
     if (object.isActiveScriptMask() || object.clipDepth > 0)

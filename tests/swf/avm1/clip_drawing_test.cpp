@@ -97,9 +97,9 @@ TEST_F(ClipScriptTest, HitTestFollowsTheClipsMatrixAndHoles) {
     runtime->interpreter().setMember(a, "_x", 200);
     runtime->interpreter().setMember(a, "_xscale", 50);
     EXPECT_EQ(text(call(a, "hitTest", {210, 10, true})), "true");
-    EXPECT_EQ(text(call(a, "hitTest", {225, 50, true})), "false");  // in the hole
-    EXPECT_EQ(text(call(a, "hitTest", {225, 50, false})), "true");  // bounds still
-    EXPECT_EQ(text(call(a, "hitTest", {260, 50, true})), "false");  // past the scaled width
+    EXPECT_EQ(text(call(a, "hitTest", {225, 50, true})), "false"); // in the hole
+    EXPECT_EQ(text(call(a, "hitTest", {225, 50, false})), "true"); // bounds still
+    EXPECT_EQ(text(call(a, "hitTest", {260, 50, true})), "false"); // past the scaled width
 }
 
 TEST_F(ClipScriptTest, SetMaskAnswersAndLimitsHits) {

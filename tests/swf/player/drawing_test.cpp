@@ -58,7 +58,9 @@ struct HitCase {
     std::vector<std::pair<double, double>> inside, outside;
 };
 
-void PrintTo(const HitCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HitCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DrawingHits : public testing::TestWithParam<HitCase> {};
 
@@ -146,7 +148,9 @@ struct BoundsCase {
     Rect expected;
 };
 
-void PrintTo(const BoundsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BoundsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DrawingBounds : public testing::TestWithParam<BoundsCase> {};
 
@@ -157,30 +161,31 @@ TEST_P(DrawingBounds, CoverWhatIsDrawn) {
     EXPECT_EQ(*d.bounds(), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, DrawingBounds,
-    testing::Values(BoundsCase{"Square",
-                               [](Drawing& d) {
-                                   d.beginFill(solid(255, 0, 0));
-                                   square(d, 100, 200, 2100, 2200);
-                               },
-                               {100, 2100, 200, 2200}},
-                    // A stroke reaches a whole width past its points.
-                    BoundsCase{"StrokeWidth",
-                               [](Drawing& d) {
-                                   d.lineStyle(line(400));
-                                   d.moveTo(2000, 2000);
-                                   d.lineTo(4000, 4000);
-                               },
-                               {1600, 4400, 1600, 4400}},
-                    // A curve's control point counts.
-                    BoundsCase{"CurveControl",
-                               [](Drawing& d) {
-                                   d.lineStyle(line(0));
-                                   d.curveTo(-600, 1000, 0, 2000);
-                               },
-                               {-600, 0, 0, 2000}}),
-    [](const testing::TestParamInfo<BoundsCase>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Shapes, DrawingBounds,
+                         testing::Values(BoundsCase{"Square",
+                                                    [](Drawing& d) {
+                                                        d.beginFill(solid(255, 0, 0));
+                                                        square(d, 100, 200, 2100, 2200);
+                                                    },
+                                                    {100, 2100, 200, 2200}},
+                                         // A stroke reaches a whole width past its points.
+                                         BoundsCase{"StrokeWidth",
+                                                    [](Drawing& d) {
+                                                        d.lineStyle(line(400));
+                                                        d.moveTo(2000, 2000);
+                                                        d.lineTo(4000, 4000);
+                                                    },
+                                                    {1600, 4400, 1600, 4400}},
+                                         // A curve's control point counts.
+                                         BoundsCase{"CurveControl",
+                                                    [](Drawing& d) {
+                                                        d.lineStyle(line(0));
+                                                        d.curveTo(-600, 1000, 0, 2000);
+                                                    },
+                                                    {-600, 0, 0, 2000}}),
+                         [](const testing::TestParamInfo<BoundsCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 TEST(Drawing, ClearAndPenMovesDrawNothing) {
     Drawing d;
@@ -236,10 +241,10 @@ TEST(Drawing, ScriptMaskLimitsTheMaskedClipAndIsNotDrawn) {
     masked->scriptMask = mask->handle();
     mask->maskedObject = masked->handle();
     Frame withMask = render();
-    EXPECT_EQ(withMask.pixel(10, 10), kBlack);  // the square outside the mask
-    EXPECT_EQ(withMask.pixel(17, 30), kBlack);  // under the mask's stroke only
-    EXPECT_EQ(withMask.pixel(30, 30), kRed);    // inside both
-    EXPECT_EQ(withMask.pixel(50, 50), kBlack);  // the mask alone: not drawn
+    EXPECT_EQ(withMask.pixel(10, 10), kBlack); // the square outside the mask
+    EXPECT_EQ(withMask.pixel(17, 30), kBlack); // under the mask's stroke only
+    EXPECT_EQ(withMask.pixel(30, 30), kRed);   // inside both
+    EXPECT_EQ(withMask.pixel(50, 50), kBlack); // the mask alone: not drawn
 
     // Once the mask no longer names the clip, both draw as they are.
     mask->maskedObject = {};
