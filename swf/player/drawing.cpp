@@ -8,6 +8,9 @@ namespace {
 
 // Styles are 16-bit indices; a script making more gets its later styles ignored.
 constexpr std::size_t kMaxStyles = 0xFFFF;
+// Edges past this many (as many as the renderer draws of one shape) are not kept, so a
+// script drawing in a loop frame after frame cannot grow the drawing without bound.
+constexpr std::size_t kMaxEdges = std::size_t(1) << 20;
 
 void include(std::optional<Rect>& bounds, int64_t x, int64_t y, int64_t pad) {
     auto clamp = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
@@ -111,9 +114,9 @@ void Drawing::addEdge(Edge e, bool stroked) {
     m_penY = e.y1;
     e.fill1 = m_fill;
     e.line = stroked ? m_line : 0;
-    if (!e.fill1 && !e.line)
-        return; // a pen move that draws nothing
     StyleGroup& group = m_shape.groups.front();
+    if ((!e.fill1 && !e.line) || group.edges.size() >= kMaxEdges)
+        return; // a pen move that draws nothing, or an edge past the limit
     // Bounds reach a whole stroke width past each point (control points included).
     const int64_t pad = e.line ? group.lines[e.line - 1].width : 0;
     include(m_bounds, e.x0, e.y0, pad);

@@ -204,6 +204,18 @@ TEST(Drawing, ClearAndPenMovesDrawNothing) {
     EXPECT_TRUE(d.empty());
 }
 
+TEST(Drawing, StopsGrowingPastItsLimit) {
+    Drawing d;
+    d.lineStyle(line(20));
+    auto edges = [&]() { return d.shape()->groups.front().edges.size(); };
+    for (int i = 0; i < (1 << 21); ++i)
+        d.lineTo(i % 2 ? 0 : 100, i);
+    const std::size_t kept = edges();
+    EXPECT_LT(kept, std::size_t(1) << 21);
+    d.lineTo(5, 5);
+    EXPECT_EQ(edges(), kept);
+}
+
 // A red drawn square with a drawn mask over its lower right quarter, on a black stage
 // (20 twips a pixel).
 TEST(Drawing, ScriptMaskLimitsTheMaskedClipAndIsNotDrawn) {
