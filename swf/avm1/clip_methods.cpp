@@ -205,7 +205,7 @@ Value bytesTotal(Interpreter& vm, const Value& self, std::span<const Value>) {
     return double(runtimeOf(vm).player().movie().file.body->size() + 8);
 }
 
-Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) {
+Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args, bool strokes) {
     DisplayObject* d = displayOf(self);
     if (!d)
         return Value();
@@ -218,7 +218,7 @@ Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) 
             return Value();
         toSpace = inverted(stageMatrix(*o)) * stageMatrix(*d);
     }
-    Bounds b = displayBounds(*d, toSpace);
+    Bounds b = displayBounds(*d, toSpace, strokes);
     Object* out = vm.makeObject();
     if (b.empty)
         b = Bounds{6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, false};
@@ -227,6 +227,15 @@ Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) 
     vm.setMember(Value(out), "yMin", b.yMin / 20);
     vm.setMember(Value(out), "yMax", b.yMax / 20);
     return out;
+}
+
+Value getBounds(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    return boundsIn(vm, self, args, true);
+}
+
+// getRect leaves strokes out.
+Value getRect(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    return boundsIn(vm, self, args, false);
 }
 
 Value convertPoint(Interpreter& vm, const Value& self, std::span<const Value> args, bool toGlobal) {
@@ -302,8 +311,8 @@ void installClipMethods(ScriptRuntime& runtime) {
     vm.defineMethod(p, "removeMovieClip", removeMovieClip);
     vm.defineMethod(p, "getBytesLoaded", bytesTotal);
     vm.defineMethod(p, "getBytesTotal", bytesTotal);
-    vm.defineMethod(p, "getBounds", boundsIn);
-    vm.defineMethod(p, "getRect", boundsIn, kDontEnum | kVersion8);
+    vm.defineMethod(p, "getBounds", getBounds);
+    vm.defineMethod(p, "getRect", getRect, kDontEnum | kVersion8);
     vm.defineMethod(p, "localToGlobal", localToGlobal);
     vm.defineMethod(p, "globalToLocal", globalToLocal);
     vm.defineMethod(p, "startDrag", startDrag);

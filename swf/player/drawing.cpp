@@ -37,6 +37,7 @@ void Drawing::clear() {
     m_penX = m_penY = m_startX = m_startY = 0;
     m_fill = m_line = 0;
     m_bounds.reset();
+    m_outline.reset();
     changed();
 }
 
@@ -121,8 +122,12 @@ void Drawing::addEdge(Edge e, bool stroked) {
     const int64_t pad = e.line ? group.lines[e.line - 1].width : 0;
     include(m_bounds, e.x0, e.y0, pad);
     include(m_bounds, e.x1, e.y1, pad);
-    if (e.curved)
+    include(m_outline, e.x0, e.y0, 0);
+    include(m_outline, e.x1, e.y1, 0);
+    if (e.curved) {
         include(m_bounds, e.cx, e.cy, pad);
+        include(m_outline, e.cx, e.cy, 0);
+    }
     group.edges.push_back(e);
     m_shape.bounds = *m_bounds;
     changed();

@@ -41,6 +41,8 @@ public:
     bool empty() const { return m_shape.groups.front().edges.empty(); }
     // What is drawn, strokes included; nullopt when nothing is.
     std::optional<Rect> bounds() const;
+    // The same without strokes: the edges and control points alone.
+    std::optional<Rect> outlineBounds() const { return m_outline; }
     // A snapshot of what is drawn, shared until the next change; null when nothing is.
     std::shared_ptr<const Shape> shape() const;
     // The same without its strokes: what the drawing covers as a mask.
@@ -64,6 +66,7 @@ private:
     uint16_t m_line = 0; // 1-based line style in force, 0 for none
     // Edges make the bounds: stroke widths are added half to each side.
     std::optional<Rect> m_bounds;
+    std::optional<Rect> m_outline;
     mutable std::shared_ptr<const Shape> m_snapshot;
     mutable std::shared_ptr<const Shape> m_fillSnapshot;
 };

@@ -44,8 +44,8 @@ protected:
         call(c, "lineTo", {x0, y1});
         call(c, "lineTo", {x0, y0});
     }
-    std::string bounds(const Value& c) {
-        Value b = call(c, "getBounds");
+    std::string bounds(const Value& c, std::string_view method = "getBounds") {
+        Value b = call(c, method);
         return text(get(b, "xMin")) + "," + text(get(b, "yMin")) + " " + text(get(b, "xMax")) +
                "," + text(get(b, "yMax"));
     }
@@ -66,6 +66,7 @@ TEST_F(ClipScriptTest, DrawnSquareHasBoundsAndShape) {
     call(a, "moveTo", {100, 100});
     call(a, "lineTo", {120, 100});
     EXPECT_EQ(bounds(a), "20,20 124,104");
+    EXPECT_EQ(bounds(a, "getRect"), "20,20 120,100"); // without strokes
     // Lines off: the pen moves, nothing is drawn.
     call(a, "lineStyle");
     call(a, "lineTo", {300, 300});
