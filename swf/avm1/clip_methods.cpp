@@ -9,6 +9,9 @@
 
 namespace swivio::swf::avm1 {
 
+// clip_drawing.cpp: the drawing methods, setMask and hitTest.
+void installClipDrawing(Interpreter& vm, Object* clipProto);
+
 namespace {
 
 ScriptRuntime& runtimeOf(Interpreter& vm) { return static_cast<ScriptRuntime&>(vm.host()); }
@@ -202,19 +205,20 @@ Value bytesTotal(Interpreter& vm, const Value& self, std::span<const Value>) {
     return double(runtimeOf(vm).player().movie().file.body->size() + 8);
 }
 
-Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) {
+Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args, bool strokes) {
     DisplayObject* d = displayOf(self);
     if (!d)
         return Value();
-    Matrix toSpace = stageMatrix(*d);
+    // Without a target space the bounds are in the clip's own.
+    Matrix toSpace;
     if (!args.empty()) {
         auto* other = dynamic_cast<ClipObject*>(args[0].object());
         DisplayObject* o = other ? other->display() : nullptr;
         if (!o)
             return Value();
-        toSpace = inverted(stageMatrix(*o)) * toSpace;
+        toSpace = inverted(stageMatrix(*o)) * stageMatrix(*d);
     }
-    Bounds b = displayBounds(*d, toSpace);
+    Bounds b = displayBounds(*d, toSpace, strokes);
     Object* out = vm.makeObject();
     if (b.empty)
         b = Bounds{6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, false};
@@ -223,6 +227,15 @@ Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) 
     vm.setMember(Value(out), "yMin", b.yMin / 20);
     vm.setMember(Value(out), "yMax", b.yMax / 20);
     return out;
+}
+
+Value getBounds(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    return boundsIn(vm, self, args, true);
+}
+
+// getRect leaves strokes out.
+Value getRect(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    return boundsIn(vm, self, args, false);
 }
 
 Value convertPoint(Interpreter& vm, const Value& self, std::span<const Value> args, bool toGlobal) {
@@ -248,27 +261,23 @@ Value globalToLocal(Interpreter& vm, const Value& self, std::span<const Value> a
     return convertPoint(vm, self, args, false);
 }
 
-Value hitTest(Interpreter& vm, const Value& self, std::span<const Value> args) {
-    DisplayObject* d = displayOf(self);
-    if (!d || args.empty())
-        return false;
-    Bounds mine = displayBounds(*d, stageMatrix(*d));
-    if (mine.empty)
-        return false;
-    if (args.size() >= 2) {
-        double x = vm.toNumber(args[0]) * 20, y = vm.toNumber(args[1]) * 20;
-        return x >= mine.xMin && x <= mine.xMax && y >= mine.yMin && y <= mine.yMax;
-    }
-    auto* other = dynamic_cast<ClipObject*>(args[0].object());
-    DisplayObject* o = other ? other->display() : nullptr;
-    if (!o)
-        return false;
-    Bounds theirs = displayBounds(*o, stageMatrix(*o));
-    return !theirs.empty && mine.xMin <= theirs.xMax && theirs.xMin <= mine.xMax &&
-           mine.yMin <= theirs.yMax && theirs.yMin <= mine.yMax;
+// startDrag(lockCenter, left, top, right, bottom): the rectangle only with all four.
+Value startDrag(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    ClipObject* clip = clipOf(self);
+    if (!clip)
+        return Value();
+    double bounds[4] = {};
+    const bool constrained = args.size() >= 5;
+    for (std::size_t i = 0; constrained && i < 4; ++i)
+        bounds[i] = vm.toNumber(args[i + 1]);
+    runtimeOf(vm).startDrag(clip, vm.toBoolean(argAt(args, 0)), constrained ? bounds : nullptr);
+    return Value();
 }
 
-Value ignore(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
+Value stopDrag(Interpreter& vm, const Value&, std::span<const Value>) {
+    runtimeOf(vm).stopDrag();
+    return Value();
+}
 
 Value registerClass(Interpreter& vm, const Value&, std::span<const Value> args) {
     if (args.size() < 2)
@@ -302,14 +311,13 @@ void installClipMethods(ScriptRuntime& runtime) {
     vm.defineMethod(p, "removeMovieClip", removeMovieClip);
     vm.defineMethod(p, "getBytesLoaded", bytesTotal);
     vm.defineMethod(p, "getBytesTotal", bytesTotal);
-    vm.defineMethod(p, "getBounds", boundsIn);
-    vm.defineMethod(p, "getRect", boundsIn, kDontEnum | kVersion8);
+    vm.defineMethod(p, "getBounds", getBounds);
+    vm.defineMethod(p, "getRect", getRect, kDontEnum | kVersion8);
     vm.defineMethod(p, "localToGlobal", localToGlobal);
     vm.defineMethod(p, "globalToLocal", globalToLocal);
-    vm.defineMethod(p, "hitTest", hitTest);
-    vm.defineMethod(p, "startDrag", ignore);
-    vm.defineMethod(p, "stopDrag", ignore);
-    vm.defineMethod(p, "setMask", ignore, kDontEnum | kVersion6);
+    vm.defineMethod(p, "startDrag", startDrag);
+    vm.defineMethod(p, "stopDrag", stopDrag);
+    installClipDrawing(vm, p);
     b.buttonProto = vm.makeObject();
     vm.defineClass("Button", clipConstructor, b.buttonProto);
     Value objectCtor = vm.getMember(Value(vm.global()), "Object");

@@ -191,7 +191,7 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     }
     case Prop::Target: out = m_runtime.targetPath(self, false); break;
     case Prop::Name: out = display->isRoot() ? std::string() : display->name; break;
-    case Prop::DropTarget: out = ""; break;
+    case Prop::DropTarget: out = m_runtime.dropTarget(*display); break;
     case Prop::Url: out = "file://" + m_runtime.moviePath(); break;
     case Prop::HighQuality: out = 1.0; break;
     case Prop::FocusRect: out = vm.version() >= 6 ? Value(true) : Value(1.0); break;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "swf/format/character.h"
+#include "swf/player/drawing.h"
 
 namespace swivio::swf::avm1 {
 
@@ -38,8 +39,12 @@ void addRect(Bounds& out, const Rect& r, const Matrix& m) {
 
 } // namespace
 
-Bounds displayBounds(const DisplayObject& object, const Matrix& transform) {
+Bounds displayBounds(const DisplayObject& object, const Matrix& transform, bool strokes) {
     Bounds out;
+    if (object.drawing)
+        if (std::optional<Rect> drawn =
+                strokes ? object.drawing->bounds() : object.drawing->outlineBounds())
+            addRect(out, *drawn, transform);
     if (const Character* character = object.character()) {
         switch (character->type) {
         case CharacterType::Shape:
@@ -63,7 +68,7 @@ Bounds displayBounds(const DisplayObject& object, const Matrix& transform) {
         (void)depth;
         if (child->clipDepth)
             continue;
-        out.add(displayBounds(*child, transform * child->matrix));
+        out.add(displayBounds(*child, transform * child->matrix, strokes));
     }
     return out;
 }

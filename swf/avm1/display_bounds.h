@@ -17,7 +17,8 @@ struct Bounds {
 
 // What the object and its children cover, mapped through transform (their own matrices are
 // applied below it): shapes, morph shapes, texts and button up states by their bounds.
-Bounds displayBounds(const DisplayObject& object, const Matrix& transform);
+// Without strokes, drawings count their outlines only (getRect).
+Bounds displayBounds(const DisplayObject& object, const Matrix& transform, bool strokes = true);
 
 // The object's matrix times every parent's: from its space to the stage's.
 Matrix stageMatrix(const DisplayObject& object);

@@ -675,6 +675,7 @@ void ScriptRuntime::tick() {
         return;
     m_vm->beginFrame();
     deliverLoads(*this);
+    updateDrag();
     queueEnterFrames(m_player->root());
     m_player->advance();
     runQueued();

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -86,6 +87,12 @@ public:
                 bool loadTarget, bool loadVariables) override;
     void callFrame(Object* clip, const Value& frame) override;
     void stopSounds() override;
+    // Dragging (clip_drag.cpp): the clip follows the pointer each frame until stopDrag.
+    void startDrag(Object* clip, bool lockCenter, const double* bounds) override;
+    void stopDrag() override;
+    // A clip's _droptarget: the slash path of what lay under the pointer when it was last
+    // dragged, or "".
+    std::string dropTarget(const DisplayObject& display) const;
 
     // Timers (setInterval, setTimeout), on the movie's clock.
     int addTimer(Value function, Value thisValue, std::string method, std::vector<Value> args,
@@ -167,6 +174,15 @@ private:
     int m_nextInstance = 1;
     double m_timeMs = 0;
     double m_mouseX = 0, m_mouseY = 0;
+    struct Drag {
+        DisplayObjectHandle clip;
+        double offsetX = 0, offsetY = 0; // from the pointer to the clip, parent's twips
+        bool constrained = false;
+        double left = 0, top = 0, right = 0, bottom = 0; // parent's twips
+    };
+    std::optional<Drag> m_drag;
+    std::unordered_map<uint64_t, std::string> m_dropTargets;
+    void updateDrag();
     std::size_t m_cellsAfterLastCollection = 0;
 };
 

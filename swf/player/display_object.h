@@ -15,6 +15,7 @@
 namespace swivio::swf {
 
 class DisplayObject;
+class Drawing;
 
 // Depths as the tags give them. Scripts see every depth 16384 lower: the timeline's tags place
 // at 0..16383 (script depths -16384..-1), and the depths from 16384 on (script depth 0 and up,
@@ -125,6 +126,27 @@ public:
     // ratio or text costs nothing the next frame.
     std::shared_ptr<const Shape> morphShape;
     int morphRatio = -1;
+
+    // What the clip's drawing methods drew, beneath its children; null until they are used.
+    std::shared_ptr<Drawing> drawing;
+    // setMask: the object masking this one; on that mask, the object it masks. Either may be
+    // gone; a mask counts only while both name each other, and is then not drawn itself.
+    DisplayObjectHandle scriptMask;
+    DisplayObjectHandle maskedObject;
+    // The live object of a handle in this object's registry, or null.
+    DisplayObject* find(DisplayObjectHandle handle) const {
+        return m_registry && handle ? m_registry->find(handle) : nullptr;
+    }
+    // The mask set on this object by script, while it is in force.
+    DisplayObject* activeScriptMask() const {
+        DisplayObject* mask = find(scriptMask);
+        return mask && mask->maskedObject == m_handle ? mask : nullptr;
+    }
+    // Whether this object masks another by script (and so is not drawn).
+    bool isActiveScriptMask() const {
+        DisplayObject* masked = find(maskedObject);
+        return masked && masked->scriptMask == m_handle;
+    }
 
 private:
     const Character* m_character = nullptr;

@@ -4,6 +4,8 @@
 #include <map>
 #include <utility>
 
+#include "swf/player/drawing.h"
+
 namespace swivio::swf {
 
 // Glyph shapes by font and index (drawn in white and coloured by a colour transform, so one
@@ -50,6 +52,14 @@ struct RenderEmitter::TextCache : FontLookup {
 
 namespace {
 
+// The matrix from an object's space to the root's parent's, as emit() composes it.
+Matrix treeMatrix(const DisplayObject& object) {
+    Matrix m = object.matrix;
+    for (const DisplayObject* p = object.parent(); p; p = p->parent())
+        m = p->matrix * m;
+    return m;
+}
+
 RenderCommand marker(RenderCommand::Kind kind) {
     RenderCommand c;
     c.kind = kind;
@@ -70,6 +80,8 @@ void RenderEmitter::emit(DisplayObject& root, RenderCommandList& out) {
     Context context;
     context.matrix = root.matrix;
     context.colorTransform = root.colorTransform;
+    if (root.drawing)
+        drawShape(root.drawing->shape(), context, out);
     emitChildren(root, context, out);
 }
 
@@ -99,8 +111,20 @@ void RenderEmitter::emitChildren(DisplayObject& parent, const Context& context,
             maskStack[masks++] = reach;
             continue;
         }
-        if (!child->visible)
+        if (!child->visible || child->isActiveScriptMask())
             continue;
+        if (DisplayObject* mask = context.asMask ? nullptr : child->activeScriptMask()) {
+            // A mask set by script draws in its own place in the tree, wherever that is.
+            out.push_back(marker(RenderCommand::Kind::PushMask));
+            Context maskContext;
+            maskContext.asMask = true;
+            maskContext.matrix = mask->parent() ? treeMatrix(*mask->parent()) : Matrix{};
+            emitObject(*mask, maskContext, out);
+            out.push_back(marker(RenderCommand::Kind::BeginMasked));
+            emitObject(*child, context, out);
+            out.push_back(marker(RenderCommand::Kind::PopMask));
+            continue;
+        }
         emitObject(*child, context, out);
     }
     if (!context.asMask)
@@ -146,6 +170,12 @@ void RenderEmitter::emitContent(DisplayObject& object, const Context& context,
         emitText(object, context, out);
         break;
     case CharacterType::Sprite:
+        // A drawing masks with its fills only.
+        if (object.drawing)
+            drawShape(context.asMask ? object.drawing->fillShape() : object.drawing->shape(),
+                      context, out);
+        emitChildren(object, context, out);
+        break;
     case CharacterType::Button:
         emitChildren(object, context, out);
         break;
