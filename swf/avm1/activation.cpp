@@ -226,6 +226,12 @@ Object* Activation::targetObject(Object* base, std::string_view path) {
     return nullptr;
 }
 
+Object* Activation::missingTarget() const {
+    // From version 6 on, a SetTarget whose path names no clip leaves the code on its own
+    // timeline (SetTarget2 names nothing then).
+    return version >= 6 ? baseTarget : nullptr;
+}
+
 Value Activation::pathHolder(std::string_view path) {
     Value v = vm.host().resolvePath(target, path);
     if (v.isUndefined())
@@ -278,10 +284,13 @@ Value Activation::getVariable(std::string_view name) {
     }
     if (version >= 5 && vm.namesEqual(name, "this"))
         return thisValue;
+    const bool proto = vm.namesEqual(name, "__proto__");
     for (Scope* s = scope; s; s = s->parent) {
         Object* holder = s->kind == Scope::Kind::Target ? target : s->values;
         if (!holder)
             continue;
+        if (proto && s->kind != Scope::Kind::Local && !holder->protoValue().isUndefined())
+            return holder->protoValue();
         Value out;
         if (vm.getOwnOrInherited(holder, holder, name, out))
             return out;
@@ -303,8 +312,14 @@ void Activation::setVariable(std::string_view name, const Value& value) {
     for (Scope* s = scope; s; s = s->parent) {
         if (s->kind == Scope::Kind::Target || s->kind == Scope::Kind::Global)
             break;
-        if (s->values && vm.hasProperty(s->values, name)) {
-            vm.setMember(s->values, name, value);
+        // Only an own property of a with object takes the assignment: a child clip or an
+        // inherited member of that name leaves it to the timeline.
+        Object* o = s->values;
+        const bool own = o && (o->properties().find(name, vm.caseSensitive()) ||
+                               (isDisplayKind(o->kind()) ? isClipProperty(name)
+                                                         : vm.hasOwnProperty(o, name)));
+        if (own) {
+            vm.setMember(o, name, value);
             return;
         }
     }
@@ -864,7 +879,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
                 target = baseTarget;
             } else {
                 Object* clip = targetObject(baseTarget, path);
-                target = clip;
+                target = clip && isDisplayKind(clip->kind()) ? clip : missingTarget();
                 if (!clip)
                     vm.host().scriptError("tellTarget: no clip at \"" + std::string(path) + "\"");
             }
@@ -879,7 +894,8 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
                 target = found ? found : path.object();
             } else {
                 std::string text = vm.toString(path);
-                target = text.empty() ? baseTarget : targetObject(baseTarget, text);
+                Object* clip = text.empty() ? baseTarget : targetObject(baseTarget, text);
+                target = clip && isDisplayKind(clip->kind()) ? clip : nullptr;
             }
             break;
         }
@@ -1343,11 +1359,14 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             const std::size_t bodyEnd = std::min(end, next + le16(payload.data()));
             Value subject = pop();
             Object* object = subject.isObject() ? subject.object() : vm.toObject(subject);
-            Scope* saved = scope;
-            if (object) {
-                vm.checkCells();
-                scope = vm.heap().make<Scope>(Scope::Kind::With, object, scope);
+            // with(null) and with(undefined) skip their block.
+            if (!object) {
+                next = bodyEnd;
+                break;
             }
+            Scope* saved = scope;
+            vm.checkCells();
+            scope = vm.heap().make<Scope>(Scope::Kind::With, object, scope);
             Flow flow = Flow::Next;
             try {
                 Interpreter::NestingGuard nesting(vm);

@@ -67,6 +67,16 @@ Prop propOf(std::string_view name) {
     return Prop::None;
 }
 
+} // namespace
+
+bool isClipProperty(std::string_view name) {
+    const Prop prop = propOf(name);
+    return prop != Prop::None && prop != Prop::Parent && prop != Prop::Root &&
+           prop != Prop::Global;
+}
+
+namespace {
+
 double scaleX(const Matrix& m) { return std::sqrt(m.a * m.a + m.b * m.b); }
 double scaleY(const Matrix& m) { return std::sqrt(m.c * m.c + m.d * m.d); }
 double rotationOf(const Matrix& m) { return std::atan2(m.b, m.a); }

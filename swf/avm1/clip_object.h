@@ -12,6 +12,9 @@ namespace swivio::swf::avm1 {
 
 class ScriptRuntime;
 
+// Whether name is one of a clip's own display properties (_x, _alpha, _name, ...).
+bool isClipProperty(std::string_view name);
+
 // The script face of a movie clip (or of a button, shape or text placed with a name). It
 // names its display object by handle; once that object is gone, the clip is found again by
 // its path, as Flash Player's references are, so a clip removed and placed again under the

@@ -198,6 +198,8 @@ Value ScriptRuntime::resolveSwf4Path(DisplayObject& start, std::string_view path
 Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view path) {
     Value at(clipFor(start));
     bool slash = false;
+    // ".." is the parent at the start and after '/' or ':', never right after a '.'.
+    bool afterDot = false;
     if (path[0] == '/') {
         at = Value(rootClip());
         path.remove_prefix(1);
@@ -212,7 +214,7 @@ Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view pa
             break;
         auto* clip = dynamic_cast<ClipObject*>(at.object());
         DisplayObject* display = clip ? clip->display() : nullptr;
-        if (slash && path.substr(0, 2) == ".." &&
+        if (!afterDot && path.substr(0, 2) == ".." &&
             (path.size() == 2 || path[2] == '/' || path[2] == ':')) {
             DisplayObject* parent = display ? display->parent() : nullptr;
             if (!parent)
@@ -227,6 +229,7 @@ Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view pa
             ++end;
         if (end < path.size() && path[end] == '/')
             slash = true;
+        afterDot = end < path.size() && path[end] == '.';
         std::string_view name = path.substr(0, end);
         path = end < path.size() ? path.substr(end + 1) : std::string_view();
         if (name.empty())
