@@ -197,9 +197,8 @@ Value removeMovieClip(Interpreter& vm, const Value& self, std::span<const Value>
 }
 
 Value bytesTotal(Interpreter& vm, const Value& self, std::span<const Value>) {
-    if (!displayOf(self))
-        return Value();
-    return double(runtimeOf(vm).player().movie().file.body->size() + 8);
+    DisplayObject* d = displayOf(self);
+    return d ? Value(runtimeOf(vm).bytesTotalFor(*d)) : Value();
 }
 
 Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) {

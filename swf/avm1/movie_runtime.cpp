@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "swf/avm1/loading.h"
+#include "swf/avm1/movie_loader.h"
 #include "swf/avm1/number_conversion.h"
 #include "swf/format/character.h"
 
@@ -66,7 +67,7 @@ Object* ScriptRuntime::clipPrototypeFor(DisplayObject& display) {
 
 std::string ScriptRuntime::childPath(DisplayObject& display) {
     if (display.isRoot())
-        return "_level0";
+        return "_level" + std::to_string(display.depth);
     std::string parentPath = display.parent() ? childPath(*display.parent()) : "_level0";
     return parentPath + "." + display.name;
 }
@@ -79,7 +80,8 @@ ClipObject* ScriptRuntime::clipFor(DisplayObject& display) {
         m_vm->checkCells();
     auto* clip = m_vm->heap().make<ClipObject>(clipPrototypeFor(display), *this, display);
     clip->setPath(childPath(display));
-    clip->version = m_version;
+    clip->version = versionFor(display);
+    clip->owner = definitionFor(display);
     m_clips.emplace(display.handle().id, clip);
     return clip;
 }
@@ -114,9 +116,9 @@ DisplayObject* ScriptRuntime::displayAtPath(std::string_view path) {
             dot = path.size();
         std::string_view segment = path.substr(start, dot - start);
         if (!at) {
-            if (segment != "_level0")
+            at = m_player->level(levelNumber(segment));
+            if (!at)
                 return nullptr;
-            at = &m_player->root();
         } else {
             at = childNamed(*at, segment);
             if (!at)
@@ -141,7 +143,8 @@ Object* ScriptRuntime::resolveTarget(Object* base, std::string_view path) {
     const char separator = slash ? '/' : '.';
     std::size_t start = 0;
     if (slash && path[0] == '/') {
-        at = &m_player->root();
+        while (at->parent())
+            at = at->parent();
         start = 1;
     }
     while (start < path.size()) {
@@ -154,8 +157,10 @@ Object* ScriptRuntime::resolveTarget(Object* base, std::string_view path) {
             continue;
         if (segment == ".." || namesMatch(segment, "_parent", false)) {
             at = at->parent();
-        } else if (namesMatch(segment, "_root", false) || namesMatch(segment, "_level0", false)) {
-            at = &m_player->root();
+        } else if (namesMatch(segment, "_root", false)) {
+            at = rootFor(*at)->display();
+        } else if (DisplayObject* level = m_player->level(levelNumber(segment))) {
+            at = level;
         } else if (namesMatch(segment, "this", false)) {
             // stays
         } else if (DisplayObject* child = childNamed(*at, segment)) {
@@ -182,8 +187,12 @@ std::string ScriptRuntime::targetPath(Object* clip, bool dotSyntax) {
         return dotPath;
     if (dotPath == "_level0")
         return "/";
-    std::string slash = dotPath.substr(std::string("_level0").size());
+    // Other levels keep their name in front: "_level1/a".
+    const std::size_t levelEnd = std::min(dotPath.find('.'), dotPath.size());
+    std::string slash = dotPath.substr(levelEnd);
     std::replace(slash.begin(), slash.end(), '.', '/');
+    if (dotPath.compare(0, levelEnd, "_level0") != 0)
+        return dotPath.substr(0, levelEnd) + slash;
     return slash;
 }
 
@@ -278,9 +287,11 @@ void ScriptRuntime::removeClip(Object* clip) {
 }
 
 void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view target, int,
-                           bool, bool loadVariables) {
+                           bool loadTarget, bool loadVariables) {
     if (loadVariables)
         return loadVariablesInto(*this, clip, url, target);
+    if (requestLoadFromGetUrl(*this, clip, url, target, loadTarget))
+        return;
     scriptError("getURL(\"" + std::string(url) + "\", \"" + std::string(target) +
                 "\") ignored: movies do not open pages or run commands here");
 }
@@ -308,7 +319,7 @@ void ScriptRuntime::callFrame(Object* clip, const Value& frame) {
     if (index < 0 || index >= d->timeline()->frameCount())
         return;
     for (const auto& actions : d->timeline()->frames[index].actions)
-        m_vm->runScript(ActionBlock{actions, m_version, m_movie}, c);
+        m_vm->runScript(ActionBlock{actions, versionFor(*d), definitionFor(*d)}, c);
 }
 
 // ---- Output ----
@@ -423,13 +434,15 @@ void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, bool bySee
         return;
     const TimelineFrame& f = clip.timeline()->frames[frame];
     ClipObject* object = clipFor(clip);
+    const int version = versionFor(clip);
+    const std::shared_ptr<const MovieDefinition> movie = definitionFor(clip);
     // Init actions run before anything else the frame queued, in their tags' order.
     std::deque<Queued> inits;
     for (const InitAction& init : f.initActions) {
         if (!m_initActionsRun.insert(init.spriteId).second)
             continue;
         Queued q;
-        q.block = ActionBlock{init.actions, m_version, m_movie};
+        q.block = ActionBlock{init.actions, version, movie};
         q.clip = object;
         inits.push_back(q);
     }
@@ -459,7 +472,7 @@ void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, bool bySee
     for (std::size_t i = 0; i < f.actions.size(); ++i) {
         flushUpTo(i < f.actionPositions.size() ? f.actionPositions[i] : SIZE_MAX - 1);
         Queued q;
-        q.block = ActionBlock{f.actions[i], m_version, m_movie};
+        q.block = ActionBlock{f.actions[i], version, movie};
         q.clip = object;
         into.push_back(q);
     }
@@ -510,7 +523,7 @@ void ScriptRuntime::runEvent(const Queued& item) {
     ClipObject* clip = item.clip;
     for (const ClipEventHandler& handler : clip->clipEvents)
         if (handler.events & item.event) {
-            ActionBlock block{handler.actions, clip->version, m_movie};
+            ActionBlock block{handler.actions, clip->version, clip->owner};
             // onClipEvent(unload) runs on the clip that has left.
             block.stopsWithClip = item.event != kClipEventUnload;
             m_vm->runScript(block, clip);
@@ -590,8 +603,11 @@ void ScriptRuntime::tick() {
     m_vm->beginFrame();
     deliverLoads(*this);
     queueEnterFrames(m_player->root());
+    for (auto& [n, level] : m_player->levels())
+        queueEnterFrames(*level);
     m_player->advance();
     runQueued();
+    deliverMovieLoads(*this);
     m_timeMs += 1000.0 / std::max(1.0f, m_movie->file.frameRate > 0 ? m_movie->file.frameRate : 12.0f);
     fireTimers();
     runQueued();

@@ -98,6 +98,17 @@ public:
     // it and runs the constructor.
     void constructClip(DisplayObject& display, const std::string& linkage, const Value& init);
 
+    // Loaded movies (movie_loader.cpp): the dictionary and SWF version an object's content
+    // comes from, the clip _root names for it (the nearest with _lockroot set, else its
+    // level's root), level n's clip (null when there is none), its _url, and the bytes of
+    // its movie.
+    std::shared_ptr<const MovieDefinition> definitionFor(const DisplayObject& display) const;
+    int versionFor(const DisplayObject& display) const;
+    ClipObject* rootFor(DisplayObject& display);
+    ClipObject* levelClip(int n);
+    std::string urlFor(const DisplayObject& display) const;
+    double bytesTotalFor(const DisplayObject& display) const;
+
     // A clip's frame index (0-based) for a label, or -1.
     int frameOfLabel(const DisplayObject& clip, std::string_view label) const;
 
