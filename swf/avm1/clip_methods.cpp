@@ -206,17 +206,22 @@ Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) 
     if (!d)
         return Value();
     Matrix toSpace = stageMatrix(*d);
+    bool ownSpace = true;
     if (!args.empty()) {
         auto* other = dynamic_cast<ClipObject*>(args[0].object());
         DisplayObject* o = other ? other->display() : nullptr;
         if (!o)
             return Value();
         toSpace = inverted(stageMatrix(*o)) * toSpace;
+        ownSpace = o == d;
     }
     Bounds b = displayBounds(*d, toSpace);
     Object* out = vm.makeObject();
+    // An empty clip's bounds are the largest twips value; carried into another clip's space
+    // they pass through single precision and round up to 2^27 twips.
+    const double none = ownSpace ? 6710886.35 : 6710886.4;
     if (b.empty)
-        b = Bounds{6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, false};
+        b = Bounds{none * 20, none * 20, none * 20, none * 20, false};
     vm.setMember(Value(out), "xMin", b.xMin / 20);
     vm.setMember(Value(out), "xMax", b.xMax / 20);
     vm.setMember(Value(out), "yMin", b.yMin / 20);

@@ -320,8 +320,12 @@ std::string ScriptRuntime::urlFor(const DisplayObject& display) const {
 }
 
 double ScriptRuntime::bytesTotalFor(const DisplayObject& display) const {
-    const LoadedMovie* loaded = loadedMovieOf(display);
-    return loaded ? double(loaded->bytes) : double(m_movie->file.body->size() + 8);
+    if (const LoadedMovie* loaded = loadedMovieOf(display))
+        return double(loaded->bytes);
+    // The file's own size, compressed or not, as a download counts it.
+    std::error_code ec;
+    const auto size = m_moviePath.empty() ? 0 : std::filesystem::file_size(m_moviePath, ec);
+    return !ec && size > 0 ? double(size) : double(m_movie->file.body->size() + 8);
 }
 
 } // namespace swivio::swf::avm1
