@@ -217,9 +217,7 @@ Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args) 
     }
     Bounds b = displayBounds(*d, toSpace);
     Object* out = vm.makeObject();
-    // An empty clip's bounds are the largest twips value; carried into another clip's space
-    // they pass through single precision and round up to 2^27 twips.
-    const double none = ownSpace ? 6710886.35 : 6710886.4;
+    const double none = runtimeOf(vm).invalidBoundsValue(*d, ownSpace);
     if (b.empty)
         b = Bounds{none * 20, none * 20, none * 20, none * 20, false};
     vm.setMember(Value(out), "xMin", b.xMin / 20);

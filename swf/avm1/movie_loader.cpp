@@ -328,4 +328,19 @@ double ScriptRuntime::bytesTotalFor(const DisplayObject& display) const {
     return !ec && size > 0 ? double(size) : double(m_movie->file.body->size() + 8);
 }
 
+double ScriptRuntime::invalidBoundsValue(const DisplayObject& display, bool ownSpace) {
+    // Empty bounds are the largest twips value (x.35 pixels), as they are in the clip's own
+    // space. Carried into another space they round through single precision (x.4) once code
+    // of version 8 or later has asked for bounds (from then on), or when a movie the clip
+    // sits in (the first one, or one it was loaded into) is of version 8 or later.
+    if (m_vm->version() >= 8)
+        m_invalidBoundsRounded = true;
+    if (ownSpace)
+        return 6710886.35;
+    bool rounded = m_invalidBoundsRounded || m_version >= 8;
+    for (const DisplayObject* o = display.parent(); o && !rounded; o = o->parent())
+        rounded = o->loadedMovie && o->loadedMovie->definition->file.version >= 8;
+    return rounded ? 6710886.4 : 6710886.35;
+}
+
 } // namespace swivio::swf::avm1

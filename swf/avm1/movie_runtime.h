@@ -108,6 +108,9 @@ public:
     ClipObject* levelClip(int n);
     std::string urlFor(const DisplayObject& display) const;
     double bytesTotalFor(const DisplayObject& display) const;
+    // What getBounds/getRect report for each corner of display's empty bounds, called from
+    // the running code (sticky state: see movie_loader.cpp).
+    double invalidBoundsValue(const DisplayObject& display, bool ownSpace);
 
     // A clip's frame index (0-based) for a label, or -1.
     int frameOfLabel(const DisplayObject& clip, std::string_view label) const;
@@ -176,6 +179,7 @@ private:
     double m_timeMs = 0;
     double m_mouseX = 0, m_mouseY = 0;
     std::size_t m_cellsAfterLastCollection = 0;
+    bool m_invalidBoundsRounded = false;
 };
 
 } // namespace swivio::swf::avm1
