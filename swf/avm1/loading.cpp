@@ -340,6 +340,7 @@ void loadVariablesInto(ScriptRuntime& runtime, Object* base, std::string_view ur
 
 void deliverLoads(ScriptRuntime& runtime) {
     Interpreter& vm = runtime.interpreter();
+    beginMovieLoadTick(runtime);
     const Property* slot = vm.global()->properties().find(kPendingSlot, true);
     auto* list = slot ? dynamic_cast<ArrayObject*>(slot->value.object()) : nullptr;
     if (!list || list->length() == 0)

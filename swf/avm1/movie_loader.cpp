@@ -18,6 +18,8 @@ namespace {
 
 constexpr uint16_t kHiddenSlot = kDontEnum | kDontDelete | kVersion10;
 constexpr std::string_view kPendingSlot = "\x01pendingMovieLoads";
+// Counts ticks, so that a request is answered on the tick after the one that made it.
+constexpr std::string_view kTickSlot = "\x01movieLoadTick";
 constexpr uint32_t kMaxPending = 1000;
 // Files read for one frame's answers together; the rest wait for the next frame.
 constexpr std::size_t kBytesPerFrame = std::size_t(128) << 20;
@@ -29,6 +31,11 @@ ArrayObject* pendingList(Interpreter& vm) {
     ArrayObject* list = vm.makeArray();
     vm.global()->define(kPendingSlot, list, kHiddenSlot);
     return list;
+}
+
+double currentTick(Interpreter& vm) {
+    const Property* slot = vm.global()->properties().find(kTickSlot, true);
+    return slot && slot->value.isNumber() ? slot->value.number() : 0;
 }
 
 Value field(Object* request, std::string_view name) {
@@ -58,6 +65,7 @@ void queue(ScriptRuntime& runtime, const Value& target, std::string_view url,
     request->define("url", Value(std::string(url)), 0);
     request->define("path", Value(path), 0);
     request->define("loader", loader, 0);
+    request->define("tick", currentTick(vm), 0);
     list->push(request);
 }
 
@@ -231,11 +239,17 @@ void deliverMovieLoads(ScriptRuntime& runtime) {
     if (!list || list->length() == 0)
         return;
     // What the handlers ask for now waits for the next frame.
-    std::vector<Value> requests;
-    for (uint32_t i = 0; i < list->length(); ++i)
-        requests.push_back(list->at(i));
+    // Requests of this tick wait for the next.
+    std::vector<Value> requests, deferred;
+    const double tick = currentTick(vm);
+    for (uint32_t i = 0; i < list->length(); ++i) {
+        Object* r = list->at(i).object();
+        if (r && field(r, "tick").isNumber() && field(r, "tick").number() >= tick)
+            deferred.push_back(list->at(i));
+        else
+            requests.push_back(list->at(i));
+    }
     list->setLength(0);
-    std::vector<Value> deferred;
     std::vector<Loaded> loaded;
     std::size_t bytesRead = 0;
     for (const Value& request : requests) {
@@ -267,6 +281,11 @@ void deliverMovieLoads(ScriptRuntime& runtime) {
     pending->setLength(0);
     for (Value& request : deferred)
         pending->push(std::move(request));
+}
+
+void beginMovieLoadTick(ScriptRuntime& runtime) {
+    Interpreter& vm = runtime.interpreter();
+    vm.global()->define(kTickSlot, currentTick(vm) + 1, kHiddenSlot);
 }
 
 void installMovieLoading(ScriptRuntime& runtime) {

@@ -29,6 +29,8 @@ bool requestLoadFromGetUrl(ScriptRuntime& runtime, Object* base, std::string_vie
                            std::string_view target, bool loadTarget);
 // The level number a "_levelN" name gives, or -1.
 int levelNumber(std::string_view name);
+// Starts a tick: requests made from now on wait for the next one.
+void beginMovieLoadTick(ScriptRuntime& runtime);
 // Answers the requests of earlier frames (once per frame, after the frame's scripts).
 void deliverMovieLoads(ScriptRuntime& runtime);
 // loadMovie and unloadMovie on MovieClip.prototype (installed with the loading built-ins).
