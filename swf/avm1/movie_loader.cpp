@@ -23,6 +23,9 @@ constexpr std::string_view kTickSlot = "\x01movieLoadTick";
 constexpr uint32_t kMaxPending = 1000;
 // Files read for one frame's answers together; the rest wait for the next frame.
 constexpr std::size_t kBytesPerFrame = std::size_t(128) << 20;
+// Different files (or urls) loaded and alive at once: each may hold up to
+// kMaxLoadedMovieBytes and its decoded bitmaps.
+constexpr std::size_t kMaxLoadedMovies = 64;
 
 ArrayObject* pendingList(Interpreter& vm) {
     const Property* slot = vm.global()->properties().find(kPendingSlot, true);
@@ -131,17 +134,18 @@ std::optional<Loaded> deliver(ScriptRuntime& runtime, Object* request) {
             player.loadInto(*display, nullptr);
         return std::nullopt;
     }
-    auto bytes = readFile(field(request, "path").isString() ? field(request, "path").string()
-                                                            : std::string());
-    if (!bytes) {
-        runtime.scriptError("load of \"" + url + "\": no such file beside the movie");
+    const int fallback = display ? runtime.versionFor(*display) : runtime.version();
+    const Value path = field(request, "path");
+    std::string why;
+    auto movie = runtime.loadMovieFile(url, path.isString() ? path.string() : std::string(),
+                                       fallback, why);
+    if (!movie) {
+        runtime.scriptError("load of \"" + url + "\" failed: " + why);
         broadcast(vm, loader,
                   {Value("onLoadError"), display ? Value(runtime.clipFor(*display)) : Value(),
                    Value("URLNotFound"), Value(0)});
         return std::nullopt;
     }
-    const int fallback = display ? runtime.versionFor(*display) : runtime.version();
-    auto movie = makeLoadedMovie(*bytes, url, fallback);
     const double size = movie->bytes;
     if (display) {
         resetClip(runtime, *runtime.clipFor(*display));
@@ -345,6 +349,36 @@ double ScriptRuntime::bytesTotalFor(const DisplayObject& display) const {
     std::error_code ec;
     const auto size = m_moviePath.empty() ? 0 : std::filesystem::file_size(m_moviePath, ec);
     return !ec && size > 0 ? double(size) : double(m_movie->file.body->size() + 8);
+}
+
+std::shared_ptr<const LoadedMovie> ScriptRuntime::loadMovieFile(const std::string& url,
+                                                                const std::string& path,
+                                                                int fallbackVersion,
+                                                                std::string& why) {
+    // A movie loading the same file into many clips or levels holds it once.
+    std::size_t alive = 0;
+    for (auto it = m_loadedMovies.begin(); it != m_loadedMovies.end();) {
+        if (it->second.expired()) {
+            it = m_loadedMovies.erase(it);
+            continue;
+        }
+        ++alive;
+        ++it;
+    }
+    if (auto known = m_loadedMovies.find(url); known != m_loadedMovies.end())
+        return known->second.lock();
+    if (alive >= kMaxLoadedMovies) {
+        why = "too many different files loaded at once";
+        return nullptr;
+    }
+    auto bytes = readFile(path);
+    if (!bytes) {
+        why = path.empty() ? "refused" : "no such file beside the movie";
+        return nullptr;
+    }
+    auto movie = makeLoadedMovie(*bytes, url, fallbackVersion);
+    m_loadedMovies[url] = movie;
+    return movie;
 }
 
 double ScriptRuntime::invalidBoundsValue(const DisplayObject& display, bool ownSpace) {

@@ -439,7 +439,7 @@ void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, bool bySee
     // Init actions run before anything else the frame queued, in their tags' order.
     std::deque<Queued> inits;
     for (const InitAction& init : f.initActions) {
-        if (!m_initActionsRun.insert(init.spriteId).second)
+        if (!m_initActionsRun.insert({movie.get(), init.spriteId}).second)
             continue;
         Queued q;
         q.block = ActionBlock{init.actions, version, movie};

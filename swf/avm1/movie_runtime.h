@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,6 +14,10 @@
 #include "swf/avm1/interpreter.h"
 #include "swf/format/movie_definition.h"
 #include "swf/player/timeline_player.h"
+
+namespace swivio::swf {
+struct LoadedMovie;
+}
 
 namespace swivio::swf::avm1 {
 
@@ -111,6 +116,12 @@ public:
     // What getBounds/getRect report for each corner of display's empty bounds, called from
     // the running code (sticky state: see movie_loader.cpp).
     double invalidBoundsValue(const DisplayObject& display, bool ownSpace);
+    // The content of a file loaded from url (its resolved path `path`): the one already
+    // alive for the same url, else made from the file; null with the reason in why when the
+    // file cannot be read or too many different ones are alive.
+    std::shared_ptr<const LoadedMovie> loadMovieFile(const std::string& url,
+                                                     const std::string& path, int fallbackVersion,
+                                                     std::string& why);
 
     // A clip's frame index (0-based) for a label, or -1.
     int frameOfLabel(const DisplayObject& clip, std::string_view label) const;
@@ -170,7 +181,10 @@ private:
     Waiting& waitingGroup(DisplayObject& child, const PlaceObject* place);
     void flushWaiting();
     std::unordered_set<uint64_t> m_justPlaced;
-    std::unordered_set<uint16_t> m_initActionsRun;
+    // By movie (loaded movies have sprite ids of their own) and sprite id.
+    std::set<std::pair<const void*, uint16_t>> m_initActionsRun;
+    // Loaded content by url, shared while alive (see movie_loader.cpp).
+    std::unordered_map<std::string, std::weak_ptr<const LoadedMovie>> m_loadedMovies;
     std::vector<Timer> m_timers;
     // Registered classes by exported character id.
     std::unordered_map<uint16_t, Value> m_classes;
