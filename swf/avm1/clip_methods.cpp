@@ -145,7 +145,7 @@ Value attachMovie(Interpreter& vm, const Value& self, std::span<const Value> arg
     if (!std::isfinite(depth))
         return Value();
     const Character* character =
-        runtime.player().movie().exportedCharacter(linkage, vm.caseSensitive());
+        runtime.player().definitionOf(*d).exportedCharacter(linkage, vm.caseSensitive());
     if (!character || character->type != CharacterType::Sprite)
         return Value();
     DisplayObject* placed =

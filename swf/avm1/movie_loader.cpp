@@ -158,6 +158,7 @@ std::optional<Loaded> deliver(ScriptRuntime& runtime, Object* request) {
     }
     ClipObject* clip = runtime.clipFor(*display);
     clip->version = runtime.versionFor(*display);
+    clip->owner = runtime.definitionFor(*display);
     // A query's variables land on the loaded clip before its first frame runs.
     if (const std::size_t q = url.find('?'); q != std::string::npos)
         decodeVariables(vm, Value(clip), std::string_view(url).substr(q + 1));

@@ -355,7 +355,7 @@ void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place
     queueEvent(clip, kClipEventInitialize, nullptr, &waiting);
     queueEvent(clip, kClipEventConstruct, nullptr, &waiting);
     if (object.character()) {
-        auto registered = m_classes.find(object.character()->id);
+        auto registered = m_classes.find(object.character());
         if (registered != m_classes.end()) {
             Value proto = m_vm->getMemberFromHost(registered->second, "prototype");
             if (proto.isObject())
@@ -370,13 +370,17 @@ void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place
 }
 
 bool ScriptRuntime::registerClass(const std::string& linkage, const Value& constructor) {
-    const Character* character = m_movie->exportedCharacter(linkage, m_version >= 7);
+    // The export is looked up in the movie of the code's clip (a loaded one has its own).
+    auto* target = dynamic_cast<ClipObject*>(m_vm->currentTarget());
+    DisplayObject* display = target ? target->display() : nullptr;
+    const std::shared_ptr<const MovieDefinition> movie = display ? definitionFor(*display) : m_movie;
+    const Character* character = movie->exportedCharacter(linkage, m_vm->caseSensitive());
     if (!character)
         return false;
     if (constructor.isObject())
-        m_classes[character->id] = constructor;
+        m_classes[character] = constructor;
     else
-        m_classes.erase(character->id);
+        m_classes.erase(character);
     return true;
 }
 
@@ -384,7 +388,7 @@ void ScriptRuntime::constructClip(DisplayObject& display, const std::string&, co
     ClipObject* clip = clipFor(display);
     Value constructor;
     if (display.character()) {
-        auto registered = m_classes.find(display.character()->id);
+        auto registered = m_classes.find(display.character());
         if (registered != m_classes.end()) {
             constructor = registered->second;
             Value proto = m_vm->getMember(constructor, "prototype");

@@ -186,8 +186,8 @@ private:
     // Loaded content by url, shared while alive (see movie_loader.cpp).
     std::unordered_map<std::string, std::weak_ptr<const LoadedMovie>> m_loadedMovies;
     std::vector<Timer> m_timers;
-    // Registered classes by exported character id.
-    std::unordered_map<uint16_t, Value> m_classes;
+    // Registered classes by exported character (of whichever movie).
+    std::unordered_map<const Character*, Value> m_classes;
     int m_nextTimerId = 1;
     int m_nextInstance = 1;
     double m_timeMs = 0;
