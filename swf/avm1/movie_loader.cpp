@@ -332,15 +332,15 @@ ClipObject* ScriptRuntime::levelClip(int n) {
 }
 
 std::string ScriptRuntime::urlFor(const DisplayObject& display) const {
+    const std::string own = "file://" + m_moviePath;
     const LoadedMovie* loaded = loadedMovieOf(display);
     if (!loaded)
-        return "file://" + m_moviePath;
-    std::string why;
-    const std::string& url = loaded->url;
-    auto file = localLoadPath(m_moviePath, url, why);
-    const std::size_t query = url.find('?');
-    return "file://" + (file ? file->string() : url) +
-           (query == std::string::npos ? std::string() : url.substr(query));
+        return own;
+    // The url the script gave, taken relative to the first movie's folder.
+    const std::size_t slash = own.rfind('/');
+    if (slash == std::string::npos || slash < std::string_view("file://").size())
+        return "file:///" + loaded->url;
+    return own.substr(0, slash + 1) + loaded->url;
 }
 
 double ScriptRuntime::bytesTotalFor(const DisplayObject& display) const {
