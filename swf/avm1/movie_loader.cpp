@@ -55,6 +55,13 @@ void queue(ScriptRuntime& runtime, const Value& target, std::string_view url,
         runtime.scriptError("too many movie loads pending: request dropped");
         return;
     }
+    // An unload cancels the loads into the same target still waiting: their loaders hear
+    // that the load started, and nothing after.
+    if (url.empty())
+        for (uint32_t i = 0; i < list->length(); ++i)
+            if (Object* waiting = list->at(i).object();
+                waiting && field(waiting, "target").strictlyEquals(target))
+                waiting->define("cancelled", true, 0);
     std::string path;
     if (!url.empty()) {
         std::string why;
@@ -127,6 +134,10 @@ std::optional<Loaded> deliver(ScriptRuntime& runtime, Object* request) {
     DisplayObject* display = level >= 0 ? player.level(level) : targetDisplay(target);
     if (level < 0 && !display)
         return std::nullopt; // the clip has gone
+    if (field(request, "cancelled").isBoolean() && display) {
+        broadcast(vm, loader, {Value("onLoadStart"), Value(runtime.clipFor(*display))});
+        return std::nullopt;
+    }
     if (url.empty()) {
         if (level > 0)
             player.unloadLevel(level);

@@ -38,7 +38,7 @@ SwfWriter child() {
     return w.showFrame().end();
 }
 
-enum class Via { LoadMovie, LoadMovieNum, Loader };
+enum class Via { LoadMovie, LoadMovieNum, Loader, LoaderThenUnload };
 
 // A MovieClipLoader whose start, init and error events trace, loading url into "holder".
 std::vector<uint8_t> loaderActions(const std::string& url) {
@@ -86,6 +86,19 @@ SwfWriter parent(Via via, const std::string& url) {
         request = ActionAssembler().getUrl(url, "_level1").build();
     else
         request = loaderActions(url);
+    if (via == Via::LoaderThenUnload) {
+        const std::vector<uint8_t> unload = ActionAssembler()
+                                                .push("holder")
+                                                .push(1)
+                                                .push("l")
+                                                .op(ActionCode::GetVariable)
+                                                .push("unloadClip")
+                                                .op(ActionCode::CallMethod)
+                                                .op(ActionCode::Pop)
+                                                .build();
+        request.pop_back(); // the block's end
+        request.insert(request.end(), unload.begin(), unload.end());
+    }
     w.tag(TagCode::DoAction, request).showFrame();
     w.showFrame();
     w.tag(TagCode::DoAction, ActionAssembler().getUrl("", "_level1").build()).showFrame();
@@ -159,6 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "child.swf",
                  kRed,
                  {"start _level0.holder", "child:undefined", "init _level0.holder"}},
+        LoadCase{"UnloadCancelsAfterTheStart", Via::LoaderThenUnload, "child.swf", kBlue,
+                 {"start _level0.holder"}},
         LoadCase{"OutsideTheFolderRefused", Via::Loader, "../child.swf", kBlue,
                  {"error URLNotFound"}},
         LoadCase{"MissingFile", Via::Loader, "none.swf", kBlue, {"error URLNotFound"}},
