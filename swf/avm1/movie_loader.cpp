@@ -47,8 +47,7 @@ Value field(Object* request, std::string_view name) {
 }
 
 // target: a clip, or a level number.
-void queue(ScriptRuntime& runtime, const Value& target, std::string_view url,
-           const Value& loader) {
+void queue(ScriptRuntime& runtime, const Value& target, std::string_view url, const Value& loader) {
     Interpreter& vm = runtime.interpreter();
     ArrayObject* list = pendingList(vm);
     if (list->length() >= kMaxPending) {
@@ -148,8 +147,8 @@ std::optional<Loaded> deliver(ScriptRuntime& runtime, Object* request) {
     const int fallback = display ? runtime.versionFor(*display) : runtime.version();
     const Value path = field(request, "path");
     std::string why;
-    auto movie = runtime.loadMovieFile(url, path.isString() ? path.string() : std::string(),
-                                       fallback, why);
+    auto movie =
+        runtime.loadMovieFile(url, path.isString() ? path.string() : std::string(), fallback, why);
     if (!movie) {
         runtime.scriptError("load of \"" + url + "\" failed: " + why);
         broadcast(vm, loader,
@@ -274,10 +273,9 @@ void deliverMovieLoads(ScriptRuntime& runtime) {
             continue;
         const Value path = field(r, "path");
         std::error_code ec;
-        const std::size_t size =
-            path.isString() && !path.string().empty()
-                ? std::size_t(std::filesystem::file_size(path.string(), ec))
-                : 0;
+        const std::size_t size = path.isString() && !path.string().empty()
+                                     ? std::size_t(std::filesystem::file_size(path.string(), ec))
+                                     : 0;
         if (!ec && bytesRead > 0 && bytesRead + size > kBytesPerFrame) {
             deferred.push_back(request);
             continue;
@@ -314,8 +312,8 @@ void installMovieLoading(ScriptRuntime& runtime) {
 
 // ---- The runtime's view of loaded movies ----
 
-std::shared_ptr<const MovieDefinition> ScriptRuntime::definitionFor(
-    const DisplayObject& display) const {
+std::shared_ptr<const MovieDefinition>
+ScriptRuntime::definitionFor(const DisplayObject& display) const {
     const LoadedMovie* loaded = loadedMovieOf(display);
     return loaded ? loaded->definition : m_movie;
 }

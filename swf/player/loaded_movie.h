@@ -21,8 +21,8 @@ struct LoadedMovie {
     std::unique_ptr<BitmapLibrary> bitmaps;
     // The character the clip it fills shows: a sprite standing for the root timeline.
     Character character;
-    std::string url;     // as the script named it, query included
-    uint32_t bytes = 0;  // the file's size (0 for content that is neither movie nor picture)
+    std::string url;      // as the script named it, query included
+    uint32_t bytes = 0;   // the file's size (0 for content that is neither movie nor picture)
     bool picture = false; // a JPEG, PNG or GIF shown as a one-frame movie
 };
 

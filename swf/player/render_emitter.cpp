@@ -90,7 +90,8 @@ void RenderEmitter::append(DisplayObject& root, RenderCommandList& out) {
     emitChildren(root, context, out);
 }
 
-RenderEmitter::LoadedCaches& RenderEmitter::remember(const std::shared_ptr<const LoadedMovie>& movie) {
+RenderEmitter::LoadedCaches&
+RenderEmitter::remember(const std::shared_ptr<const LoadedMovie>& movie) {
     for (auto& c : m_loaded)
         if (c->movie == movie)
             return *c;
@@ -210,7 +211,7 @@ void RenderEmitter::drawShape(std::shared_ptr<const Shape> shape, const Context&
 }
 
 std::shared_ptr<const Shape> RenderEmitter::bitmapShape(const Character& character,
-                                                      const Context& context) {
+                                                        const Context& context) {
     auto* shapes = &m_bitmapShapes;
     const BitmapLookup* lookup = &m_bitmaps;
     if (context.source) {

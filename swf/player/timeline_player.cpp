@@ -156,8 +156,8 @@ DisplayObject* TimelinePlayer::loadLevel(int n, std::shared_ptr<const LoadedMovi
         return loadInto(*existing, std::move(movie)) ? existing : nullptr;
     if (m_objects.liveCount() >= kMaxLiveObjects)
         return nullptr;
-    auto made = std::make_unique<DisplayObject>(nullptr, &movie->definition->root, nullptr,
-                                                &m_objects);
+    auto made =
+        std::make_unique<DisplayObject>(nullptr, &movie->definition->root, nullptr, &m_objects);
     made->depth = n;
     made->loadedMovie = std::move(movie);
     DisplayObject* raw = made.get();

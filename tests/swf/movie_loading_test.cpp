@@ -43,7 +43,11 @@ enum class Via { LoadMovie, LoadMovieNum, Loader, LoaderThenUnload };
 // A MovieClipLoader whose start, init and error events trace, loading url into "holder".
 std::vector<uint8_t> loaderActions(const std::string& url) {
     ActionAssembler a;
-    a.push("l").push(0).push("MovieClipLoader").op(ActionCode::NewObject).op(ActionCode::SetVariable);
+    a.push("l")
+        .push(0)
+        .push("MovieClipLoader")
+        .op(ActionCode::NewObject)
+        .op(ActionCode::SetVariable);
     const std::pair<const char*, const char*> handlers[] = {
         {"onLoadStart", "start "}, {"onLoadInit", "init "}, {"onLoadError", "error "}};
     for (const auto& handler : handlers) {
@@ -172,10 +176,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "child.swf",
                  kRed,
                  {"start _level0.holder", "child:undefined", "init _level0.holder"}},
-        LoadCase{"UnloadCancelsAfterTheStart", Via::LoaderThenUnload, "child.swf", kBlue,
+        LoadCase{"UnloadCancelsAfterTheStart",
+                 Via::LoaderThenUnload,
+                 "child.swf",
+                 kBlue,
                  {"start _level0.holder"}},
-        LoadCase{"OutsideTheFolderRefused", Via::Loader, "../child.swf", kBlue,
-                 {"error URLNotFound"}},
+        LoadCase{
+            "OutsideTheFolderRefused", Via::Loader, "../child.swf", kBlue, {"error URLNotFound"}},
         LoadCase{"MissingFile", Via::Loader, "none.swf", kBlue, {"error URLNotFound"}},
         LoadCase{"LevelOutsideTheFolderRefused", Via::LoadMovieNum, "../child.swf", kBlue, {}}),
     [](const auto& p) { return std::string(p.param.name); });
