@@ -133,8 +133,9 @@ std::optional<Loaded> deliver(ScriptRuntime& runtime, Object* request) {
     DisplayObject* display = level >= 0 ? player.level(level) : targetDisplay(target);
     if (level < 0 && !display)
         return std::nullopt; // the clip has gone
-    if (field(request, "cancelled").isBoolean() && display) {
-        broadcast(vm, loader, {Value("onLoadStart"), Value(runtime.clipFor(*display))});
+    if (field(request, "cancelled").isBoolean()) {
+        if (display)
+            broadcast(vm, loader, {Value("onLoadStart"), Value(runtime.clipFor(*display))});
         return std::nullopt;
     }
     if (url.empty()) {
