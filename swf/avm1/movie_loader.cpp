@@ -101,13 +101,13 @@ void broadcast(Interpreter& vm, const Value& loader, std::initializer_list<Value
         vm.callFromHost(fn, loader, std::span<const Value>(args.begin(), args.size()));
 }
 
-// What a clip's scripts set goes with its old content; _lockroot stays.
+// What a clip's scripts set goes with its old content (handlers set as properties too);
+// _lockroot and the onClipEvent handlers of its placement stay with the instance.
 void resetClip(ScriptRuntime& runtime, ClipObject& clip) {
     std::vector<std::string> names;
     clip.properties().forEach([&](const Property& p) { names.push_back(p.name.str()); });
     for (const std::string& name : names)
         clip.properties().remove(name, true);
-    clip.clipEvents.clear();
     if (Object* proto = runtime.interpreter().builtins().clipProto)
         clip.setProto(proto);
 }
@@ -168,15 +168,17 @@ std::optional<Loaded> deliver(ScriptRuntime& runtime, Object* request) {
             return std::nullopt;
     }
     ClipObject* clip = runtime.clipFor(*display);
-    clip->version = runtime.versionFor(*display);
-    clip->owner = runtime.definitionFor(*display);
     // A query's variables land on the loaded clip before its first frame runs.
     if (const std::size_t q = url.find('?'); q != std::string::npos)
         decodeVariables(vm, Value(clip), std::string_view(url).substr(q + 1));
-    if (!loader.isObject())
-        return std::nullopt;
     broadcast(vm, loader, {Value("onLoadStart"), Value(clip)});
     broadcast(vm, loader, {Value("onLoadProgress"), Value(clip), Value(size), Value(size)});
+    // The data has arrived: the instance hears onClipEvent(data).
+    for (const ClipEventHandler& handler : std::vector<ClipEventHandler>(clip->clipEvents))
+        if ((handler.events & kClipEventData) && clip->alive())
+            vm.runScript(ActionBlock{handler.actions, clip->version, clip->owner}, clip);
+    if (!loader.isObject())
+        return std::nullopt;
     broadcast(vm, loader, {Value("onLoadComplete"), Value(clip), Value(0)});
     return Loaded{loader, Value(clip)};
 }

@@ -80,8 +80,10 @@ ClipObject* ScriptRuntime::clipFor(DisplayObject& display) {
         m_vm->checkCells();
     auto* clip = m_vm->heap().make<ClipObject>(clipPrototypeFor(display), *this, display);
     clip->setPath(childPath(display));
-    clip->version = versionFor(display);
-    clip->owner = definitionFor(display);
+    // Its onClipEvent handlers are bytes of the movie that placed it.
+    const DisplayObject& placer = display.parent() ? *display.parent() : display;
+    clip->version = versionFor(placer);
+    clip->owner = definitionFor(placer);
     m_clips.emplace(display.handle().id, clip);
     return clip;
 }

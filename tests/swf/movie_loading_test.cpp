@@ -71,6 +71,8 @@ std::vector<uint8_t> loaderActions(const std::string& url) {
         .build();
 }
 
+constexpr uint32_t kClipEventData = 1u << 8;
+
 // A blue stage with an empty clip "holder" above the blue; frame 1 asks for url by `via`,
 // frame 3 unloads level 1, frame 4 stops.
 SwfWriter parent(Via via, const std::string& url) {
@@ -82,6 +84,9 @@ SwfWriter parent(Via via, const std::string& url) {
     place(w, Place().at(1).of(1));
     Place holder = Place().at(2).of(2);
     holder.name = "holder";
+    // onClipEvent(data) stays with the instance and hears the content arrive.
+    holder.clipActions =
+        clipActions({{kClipEventData, 0, ActionAssembler().push("data").trace().build()}}, 10);
     place(w, holder);
     std::vector<uint8_t> request;
     if (via == Via::LoadMovie)
@@ -167,15 +172,19 @@ TEST_P(Loading, ArrivesTheFrameAfterTheRequest) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, Loading,
     testing::Values(
-        LoadCase{"IntoAClip", Via::LoadMovie, "child.swf", kRed, {"child:undefined"}},
-        LoadCase{"QueryBecomesVariables", Via::LoadMovie, "child.swf?who=me", kRed, {"child:me"}},
-        LoadCase{"PictureIntoAClip", Via::LoadMovie, "picture.png", kGreen, {}},
+        LoadCase{"IntoAClip", Via::LoadMovie, "child.swf", kRed, {"data", "child:undefined"}},
+        LoadCase{"QueryBecomesVariables",
+                 Via::LoadMovie,
+                 "child.swf?who=me",
+                 kRed,
+                 {"data", "child:me"}},
+        LoadCase{"PictureIntoAClip", Via::LoadMovie, "picture.png", kGreen, {"data"}},
         LoadCase{"LevelAboveTheRoot", Via::LoadMovieNum, "child.swf", kRed, {"child:undefined"}},
         LoadCase{"LoaderEvents",
                  Via::Loader,
                  "child.swf",
                  kRed,
-                 {"start _level0.holder", "child:undefined", "init _level0.holder"}},
+                 {"start _level0.holder", "data", "child:undefined", "init _level0.holder"}},
         LoadCase{"UnloadCancelsAfterTheStart",
                  Via::LoaderThenUnload,
                  "child.swf",
