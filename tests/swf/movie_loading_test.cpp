@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 constexpr uint32_t kBlue = makeColor(0, 0, 255);
 constexpr uint32_t kRed = makeColor(255, 0, 0);
 constexpr uint32_t kGreen = makeColor(0, 255, 0);
+constexpr uint32_t kWhite = makeColor(255, 255, 255);
 
 // Draws a red square over the top left 40 pixels and traces "child:" with its variable who.
 SwfWriter child() {
@@ -38,7 +39,7 @@ SwfWriter child() {
     return w.showFrame().end();
 }
 
-enum class Via { LoadMovie, LoadMovieNum, Loader, LoaderThenUnload };
+enum class Via { LoadMovie, LoadMovieNum, LoadIntoLevel0, Loader, LoaderThenUnload };
 
 // A MovieClipLoader whose start, init and error events trace, loading url into "holder".
 std::vector<uint8_t> loaderActions(const std::string& url) {
@@ -93,6 +94,8 @@ SwfWriter parent(Via via, const std::string& url) {
         request = ActionAssembler().push(url).push("holder").getUrl2(0x40).build();
     else if (via == Via::LoadMovieNum)
         request = ActionAssembler().getUrl(url, "_level1").build();
+    else if (via == Via::LoadIntoLevel0)
+        request = ActionAssembler().getUrl(url, "_level0").build();
     else
         request = loaderActions(url);
     if (via == Via::LoaderThenUnload) {
@@ -118,10 +121,10 @@ SwfWriter parent(Via via, const std::string& url) {
 struct Run {
     std::unique_ptr<MoviePlayer> player;
     std::vector<std::string> traces;
-    uint32_t pixel() {
+    uint32_t pixel(int x = 20, int y = 20) {
         Frame frame(100, 100);
         player->render(frame, player->viewport(100, 100));
-        return frame.pixel(20, 20);
+        return frame.pixel(x, y);
     }
 };
 
@@ -153,6 +156,7 @@ struct LoadCase {
     std::string url;
     uint32_t shown; // at the top left once loaded
     std::vector<std::string> traces;
+    uint32_t farCorner = kBlue; // away from the loaded content
 };
 
 class Loading : public testing::TestWithParam<LoadCase> {};
@@ -167,6 +171,7 @@ TEST_P(Loading, ArrivesTheFrameAfterTheRequest) {
     run->player->advance();
     EXPECT_EQ(run->traces, c.traces);
     EXPECT_EQ(run->pixel(), c.shown);
+    EXPECT_EQ(run->pixel(80, 80), c.farCorner);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -179,6 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
                  kRed,
                  {"data", "child:me"}},
         LoadCase{"PictureIntoAClip", Via::LoadMovie, "picture.png", kGreen, {"data"}},
+        LoadCase{
+            "ReplacesTheRoot", Via::LoadIntoLevel0, "child.swf", kRed, {"child:undefined"}, kWhite},
         LoadCase{"LevelAboveTheRoot", Via::LoadMovieNum, "child.swf", kRed, {"child:undefined"}},
         LoadCase{"LoaderEvents",
                  Via::Loader,
