@@ -65,6 +65,8 @@ uint32_t MoviePlayer::backgroundColor() const {
 
 const RenderCommandList& MoviePlayer::commands() {
     m_emitter.emit(m_timeline.root(), m_commands);
+    for (auto& [n, level] : m_timeline.levels())
+        m_emitter.append(*level, m_commands);
     return m_commands;
 }
 

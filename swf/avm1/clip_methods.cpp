@@ -148,7 +148,7 @@ Value attachMovie(Interpreter& vm, const Value& self, std::span<const Value> arg
     if (!std::isfinite(depth))
         return Value();
     const Character* character =
-        runtime.player().movie().exportedCharacter(linkage, vm.caseSensitive());
+        runtime.player().definitionOf(*d).exportedCharacter(linkage, vm.caseSensitive());
     if (!character || character->type != CharacterType::Sprite)
         return Value();
     DisplayObject* placed =
@@ -200,9 +200,8 @@ Value removeMovieClip(Interpreter& vm, const Value& self, std::span<const Value>
 }
 
 Value bytesTotal(Interpreter& vm, const Value& self, std::span<const Value>) {
-    if (!displayOf(self))
-        return Value();
-    return double(runtimeOf(vm).player().movie().file.body->size() + 8);
+    DisplayObject* d = displayOf(self);
+    return d ? Value(runtimeOf(vm).bytesTotalFor(*d)) : Value();
 }
 
 Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args, bool strokes) {
@@ -211,17 +210,20 @@ Value boundsIn(Interpreter& vm, const Value& self, std::span<const Value> args, 
         return Value();
     // Without a target space the bounds are in the clip's own.
     Matrix toSpace;
+    bool ownSpace = true;
     if (!args.empty()) {
         auto* other = dynamic_cast<ClipObject*>(args[0].object());
         DisplayObject* o = other ? other->display() : nullptr;
         if (!o)
             return Value();
         toSpace = inverted(stageMatrix(*o)) * stageMatrix(*d);
+        ownSpace = o == d;
     }
     Bounds b = displayBounds(*d, toSpace, strokes);
     Object* out = vm.makeObject();
+    const double none = runtimeOf(vm).invalidBoundsValue(*d, ownSpace);
     if (b.empty)
-        b = Bounds{6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, false};
+        b = Bounds{none * 20, none * 20, none * 20, none * 20, false};
     vm.setMember(Value(out), "xMin", b.xMin / 20);
     vm.setMember(Value(out), "xMax", b.xMax / 20);
     vm.setMember(Value(out), "yMin", b.yMin / 20);

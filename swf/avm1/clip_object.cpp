@@ -4,6 +4,7 @@
 
 #include "swf/avm1/display_bounds.h"
 #include "swf/avm1/interpreter.h"
+#include "swf/avm1/movie_loader.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/format/character.h"
 
@@ -149,10 +150,15 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     if (!display) {
         return false;
     }
-    if (prop == Prop::Root || (pathName && prop == Prop::None && name.substr(6) == "0")) {
-        out = m_runtime.rootClip();
+    if (prop == Prop::Root) {
+        out = m_runtime.rootFor(*display);
         return true;
     }
+    if (pathName && prop == Prop::None)
+        if (ClipObject* level = m_runtime.levelClip(levelNumber(name))) {
+            out = level;
+            return true;
+        }
     if (prop == Prop::Parent) {
         if (display->parent())
             out = m_runtime.clipFor(*display->parent());
@@ -202,7 +208,7 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     case Prop::Target: out = m_runtime.targetPath(self, false); break;
     case Prop::Name: out = display->isRoot() ? std::string() : display->name; break;
     case Prop::DropTarget: out = m_runtime.dropTarget(*display); break;
-    case Prop::Url: out = "file://" + m_runtime.moviePath(); break;
+    case Prop::Url: out = m_runtime.urlFor(*display); break;
     case Prop::HighQuality: out = 1.0; break;
     case Prop::FocusRect: out = vm.version() >= 6 ? Value(true) : Value(1.0); break;
     case Prop::SoundBufTime: out = 5.0; break;

@@ -38,10 +38,13 @@ public:
     // onClipEvent handlers of the placement, and the bytes' owner and version.
     std::vector<ClipEventHandler> clipEvents;
     int version = 0;
+    std::shared_ptr<const void> owner; // the movie whose bytes the handlers view
     // Set once the clip has left the display list.
     bool removed = false;
     // Set while its unload handlers run: until they end, the clip still answers to its path.
     bool unloading = false;
+    // _lockroot: the clip is _root for the movie loaded into it.
+    bool lockRoot() const { return m_lockRoot; }
 
     bool getSpecial(Interpreter& vm, std::string_view name, Value& out) override;
     bool setSpecial(Interpreter& vm, std::string_view name, const Value& value) override;

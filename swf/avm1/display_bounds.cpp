@@ -4,6 +4,7 @@
 
 #include "swf/format/character.h"
 #include "swf/player/drawing.h"
+#include "swf/player/loaded_movie.h"
 
 namespace swivio::swf::avm1 {
 
@@ -60,6 +61,13 @@ Bounds displayBounds(const DisplayObject& object, const Matrix& transform, bool 
         case CharacterType::Text:
             if (character->text)
                 addRect(out, character->text->bounds, transform);
+            break;
+        case CharacterType::Bitmap:
+            // A picture loaded into a clip: its own size, one pixel to 20 twips.
+            if (const LoadedMovie* loaded = loadedMovieOf(object))
+                if (const Bitmap* b = loaded->bitmaps->bitmap(character->id))
+                    addRect(out, Rect{0, int32_t(b->width) * 20, 0, int32_t(b->height) * 20},
+                            transform);
             break;
         default: break;
         }

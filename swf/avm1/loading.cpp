@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "swf/avm1/builtins.h"
+#include "swf/avm1/movie_loader.h"
 #include "swf/avm1/movie_runtime.h"
 
 namespace swivio::swf::avm1 {
@@ -17,7 +18,7 @@ namespace {
 constexpr uint16_t kHiddenSlot = kDontEnum | kDontDelete | kVersion10;
 constexpr std::string_view kPendingSlot = "\x01pendingLoads";
 
-enum class LoadKind { Data = 1, Variables = 2, ClipError = 3 };
+enum class LoadKind { Data = 1, Variables = 2 };
 
 bool isClip(const Value& v) {
     return v.isObject() && v.object()->kind() == ObjectKind::Clip;
@@ -184,19 +185,20 @@ Value loadClip(Interpreter& vm, const Value& thisValue, std::span<const Value> a
     if (target.isUndefined() || (target.isString() && !args[1].isNumber()))
         return false;
     const std::string url = args[0].string();
-    auto path = allowedPath(vm, url);
-    if (!path)
-        return false;
-    vm.host().scriptError("loadClip(\"" + url +
-                          "\"): loading a movie into a clip is not supported");
-    return queue(vm, LoadKind::ClipError, thisValue, *path, target);
+    if (isClip(target))
+        requestClipLoad(runtimeOf(vm), target.object(), url, thisValue);
+    else if (args[1].isNumber())
+        requestLevelLoad(runtimeOf(vm), int(args[1].number()), url, thisValue);
+    else
+        requestLevelLoad(runtimeOf(vm), levelNumber(target.string()), url, thisValue);
+    return true;
 }
 
 Value unloadClip(Interpreter& vm, const Value&, std::span<const Value> args) {
     Value target = targetClip(vm, argAt(args, 0));
     if (!isClip(target))
         return Value();
-    vm.callMethod(target, "unloadMovie", {});
+    requestClipLoad(runtimeOf(vm), target.object(), "");
     return true;
 }
 
@@ -230,11 +232,6 @@ Value deliverOne(Interpreter& vm, const Value& request, std::span<const Value>) 
     };
     const auto kind = LoadKind(int(field("kind").number()));
     const Value target = field("target");
-    if (kind == LoadKind::ClipError) {
-        Value args[] = {Value("onLoadError"), field("extra"), Value("URLNotFound"), Value(0)};
-        vm.callMethod(target, "broadcastMessage", args);
-        return Value();
-    }
     std::optional<std::string> text = readFile(field("path").string(), vm.limits().maxStringLength);
     if (kind == LoadKind::Variables) {
         if (text)
@@ -314,6 +311,7 @@ void installLoadingBuiltins(ScriptRuntime& runtime) {
     }
     if (Object* clipProto = vm.builtins().clipProto)
         vm.defineMethod(clipProto, "loadVariables", clipLoadVariables);
+    installMovieLoading(runtime);
     Object* proto = vm.makeObject();
     vm.defineClass("MovieClipLoader", loaderConstructor, proto, allocateLoader);
     vm.defineMethod(proto, "loadClip", loadClip);
@@ -342,6 +340,7 @@ void loadVariablesInto(ScriptRuntime& runtime, Object* base, std::string_view ur
 
 void deliverLoads(ScriptRuntime& runtime) {
     Interpreter& vm = runtime.interpreter();
+    beginMovieLoadTick(runtime);
     const Property* slot = vm.global()->properties().find(kPendingSlot, true);
     auto* list = slot ? dynamic_cast<ArrayObject*>(slot->value.object()) : nullptr;
     if (!list || list->length() == 0)

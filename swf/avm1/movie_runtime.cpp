@@ -5,6 +5,7 @@
 
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/loading.h"
+#include "swf/avm1/movie_loader.h"
 #include "swf/avm1/number_conversion.h"
 #include "swf/format/character.h"
 
@@ -68,7 +69,7 @@ Object* ScriptRuntime::clipPrototypeFor(DisplayObject& display) {
 
 std::string ScriptRuntime::childPath(DisplayObject& display) {
     if (display.isRoot())
-        return "_level0";
+        return "_level" + std::to_string(display.depth);
     std::string parentPath = display.parent() ? childPath(*display.parent()) : "_level0";
     return parentPath + "." + display.name;
 }
@@ -81,7 +82,10 @@ ClipObject* ScriptRuntime::clipFor(DisplayObject& display) {
         m_vm->checkCells();
     auto* clip = m_vm->heap().make<ClipObject>(clipPrototypeFor(display), *this, display);
     clip->setPath(childPath(display));
-    clip->version = m_version;
+    // Its onClipEvent handlers are bytes of the movie that placed it.
+    const DisplayObject& placer = display.parent() ? *display.parent() : display;
+    clip->version = versionFor(placer);
+    clip->owner = definitionFor(placer);
     m_clips.emplace(display.handle().id, clip);
     return clip;
 }
@@ -116,9 +120,9 @@ DisplayObject* ScriptRuntime::displayAtPath(std::string_view path) {
             dot = path.size();
         std::string_view segment = path.substr(start, dot - start);
         if (!at) {
-            if (segment != "_level0")
+            at = m_player->level(levelNumber(segment));
+            if (!at)
                 return nullptr;
-            at = &m_player->root();
         } else {
             at = childNamed(*at, segment);
             if (!at)
@@ -133,13 +137,13 @@ namespace {
 
 // "_level3" or "_flash3" (any case): the level's number, else -1. SWF 4 ignores what follows
 // the digits.
-int levelNumber(std::string_view name, bool prefixOnly) {
+int levelOfName(std::string_view name, bool prefixOnly) {
     if (name.size() < 7 || !(equalsIgnoringAsciiCase(name.substr(0, 6), "_level") ||
                              equalsIgnoringAsciiCase(name.substr(0, 6), "_flash")))
         return -1;
     std::size_t i = 6;
     int number = 0;
-    while (i < name.size() && name[i] >= '0' && name[i] <= '9' && number < 100000)
+    while (i < name.size() && name[i] >= '0' && name[i] <= '9' && number <= TimelinePlayer::kMaxLevel)
         number = number * 10 + (name[i++] - '0');
     if (i == 6 || (!prefixOnly && i != name.size()))
         return -1;
@@ -166,7 +170,8 @@ Value ScriptRuntime::resolveSwf4Path(DisplayObject& start, std::string_view path
     DisplayObject* at = &start;
     bool first = true;
     if (path[0] == '/') {
-        at = &m_player->root();
+        while (at->parent())
+            at = at->parent();
         path.remove_prefix(1);
         if (!path.empty() && path[0] == '/')
             return Value();
@@ -176,10 +181,8 @@ Value ScriptRuntime::resolveSwf4Path(DisplayObject& start, std::string_view path
         std::size_t end = path.find('/');
         std::string_view token = path.substr(0, end);
         path = end == std::string_view::npos ? std::string_view() : path.substr(end + 1);
-        if (first && levelNumber(token, true) >= 0) {
-            if (levelNumber(token, true) != 0)
-                return Value();
-            at = &m_player->root();
+        if (first && levelOfName(token, true) >= 0) {
+            at = m_player->level(levelOfName(token, true));
         } else if (token == "..") {
             at = at->parent();
         } else if (!token.empty()) {
@@ -201,7 +204,10 @@ Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view pa
     // ".." is the parent at the start and after '/' or ':', never right after a '.'.
     bool afterDot = false;
     if (path[0] == '/') {
-        at = Value(rootClip());
+        DisplayObject* levelRoot = &start;
+        while (levelRoot->parent())
+            levelRoot = levelRoot->parent();
+        at = Value(clipFor(*levelRoot));
         path.remove_prefix(1);
         slash = true;
         if (!path.empty() && path[0] == '/')
@@ -238,10 +244,11 @@ Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view pa
             return Value();
         if (DisplayObject* child = display ? childNamed(*display, name) : nullptr) {
             at = Value(clipFor(*child));
-        } else if (const int level = levelNumber(name, false); level >= 0) {
-            if (level != 0)
+        } else if (const int level = levelOfName(name, false); level >= 0) {
+            DisplayObject* levelRoot = m_player->level(level);
+            if (!levelRoot)
                 return Value();
-            at = Value(rootClip());
+            at = Value(clipFor(*levelRoot));
         } else {
             at = m_vm->getMember(at, name);
         }
@@ -264,8 +271,12 @@ std::string ScriptRuntime::targetPath(Object* clip, bool dotSyntax) {
         return dotPath;
     if (dotPath == "_level0")
         return "/";
-    std::string slash = dotPath.substr(std::string("_level0").size());
+    // Other levels keep their name in front: "_level1/a".
+    const std::size_t levelEnd = std::min(dotPath.find('.'), dotPath.size());
+    std::string slash = dotPath.substr(levelEnd);
     std::replace(slash.begin(), slash.end(), '.', '/');
+    if (dotPath.compare(0, levelEnd, "_level0") != 0)
+        return dotPath.substr(0, levelEnd) + slash;
     return slash;
 }
 
@@ -360,9 +371,11 @@ void ScriptRuntime::removeClip(Object* clip) {
 }
 
 void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view target, int,
-                           bool, bool loadVariables) {
+                           bool loadTarget, bool loadVariables) {
     if (loadVariables)
         return loadVariablesInto(*this, clip, url, target);
+    if (requestLoadFromGetUrl(*this, clip, url, target, loadTarget))
+        return;
     scriptError("getURL(\"" + std::string(url) + "\", \"" + std::string(target) +
                 "\") ignored: movies do not open pages or run commands here");
 }
@@ -390,7 +403,7 @@ void ScriptRuntime::callFrame(Object* clip, const Value& frame) {
     if (index < 0 || index >= d->timeline()->frameCount())
         return;
     for (const auto& actions : d->timeline()->frames[index].actions)
-        m_vm->runScript(ActionBlock{actions, m_version, m_movie}, c);
+        m_vm->runScript(ActionBlock{actions, versionFor(*d), definitionFor(*d)}, c);
 }
 
 // ---- Output ----
@@ -426,7 +439,7 @@ void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place
     queueEvent(clip, kClipEventInitialize, nullptr, &waiting);
     queueEvent(clip, kClipEventConstruct, nullptr, &waiting);
     if (object.character()) {
-        auto registered = m_classes.find(object.character()->id);
+        auto registered = m_classes.find(object.character());
         if (registered != m_classes.end()) {
             Value proto = m_vm->getMemberFromHost(registered->second, "prototype");
             if (proto.isObject())
@@ -441,13 +454,17 @@ void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place
 }
 
 bool ScriptRuntime::registerClass(const std::string& linkage, const Value& constructor) {
-    const Character* character = m_movie->exportedCharacter(linkage, m_version >= 7);
+    // The export is looked up in the movie of the code's clip (a loaded one has its own).
+    auto* target = dynamic_cast<ClipObject*>(m_vm->currentTarget());
+    DisplayObject* display = target ? target->display() : nullptr;
+    const std::shared_ptr<const MovieDefinition> movie = display ? definitionFor(*display) : m_movie;
+    const Character* character = movie->exportedCharacter(linkage, m_vm->caseSensitive());
     if (!character)
         return false;
     if (constructor.isObject())
-        m_classes[character->id] = constructor;
+        m_classes[character] = constructor;
     else
-        m_classes.erase(character->id);
+        m_classes.erase(character);
     return true;
 }
 
@@ -455,7 +472,7 @@ void ScriptRuntime::constructClip(DisplayObject& display, const std::string&, co
     ClipObject* clip = clipFor(display);
     Value constructor;
     if (display.character()) {
-        auto registered = m_classes.find(display.character()->id);
+        auto registered = m_classes.find(display.character());
         if (registered != m_classes.end()) {
             constructor = registered->second;
             Value proto = m_vm->getMember(constructor, "prototype");
@@ -505,13 +522,15 @@ void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, bool bySee
         return;
     const TimelineFrame& f = clip.timeline()->frames[frame];
     ClipObject* object = clipFor(clip);
+    const int version = versionFor(clip);
+    const std::shared_ptr<const MovieDefinition> movie = definitionFor(clip);
     // Init actions run before anything else the frame queued, in their tags' order.
     std::deque<Queued> inits;
     for (const InitAction& init : f.initActions) {
-        if (!m_initActionsRun.insert(init.spriteId).second)
+        if (!m_initActionsRun.insert({movie.get(), init.spriteId}).second)
             continue;
         Queued q;
-        q.block = ActionBlock{init.actions, m_version, m_movie};
+        q.block = ActionBlock{init.actions, version, movie};
         q.clip = object;
         inits.push_back(q);
     }
@@ -541,7 +560,7 @@ void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, bool bySee
     for (std::size_t i = 0; i < f.actions.size(); ++i) {
         flushUpTo(i < f.actionPositions.size() ? f.actionPositions[i] : SIZE_MAX - 1);
         Queued q;
-        q.block = ActionBlock{f.actions[i], m_version, m_movie};
+        q.block = ActionBlock{f.actions[i], version, movie};
         q.clip = object;
         into.push_back(q);
     }
@@ -599,7 +618,7 @@ void ScriptRuntime::runEvent(const Queued& item) {
         clip->unloading = true;
     for (const ClipEventHandler& handler : clip->clipEvents)
         if (handler.events & item.event) {
-            ActionBlock block{handler.actions, clip->version, m_movie};
+            ActionBlock block{handler.actions, clip->version, clip->owner};
             // onClipEvent(unload) runs on the clip that has left.
             block.stopsWithClip = item.event != kClipEventUnload;
             m_vm->runScript(block, clip);
@@ -680,8 +699,11 @@ void ScriptRuntime::tick() {
     deliverLoads(*this);
     updateDrag();
     queueEnterFrames(m_player->root());
+    for (auto& [n, level] : m_player->levels())
+        queueEnterFrames(*level);
     m_player->advance();
     runQueued();
+    deliverMovieLoads(*this);
     m_timeMs += 1000.0 / std::max(1.0f, m_movie->file.frameRate > 0 ? m_movie->file.frameRate : 12.0f);
     fireTimers();
     advanceSounds(*this);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,6 +15,10 @@
 #include "swf/avm1/interpreter.h"
 #include "swf/format/movie_definition.h"
 #include "swf/player/timeline_player.h"
+
+namespace swivio::swf {
+struct LoadedMovie;
+}
 
 namespace swivio::swf::avm1 {
 
@@ -106,6 +111,26 @@ public:
     // it and runs the constructor.
     void constructClip(DisplayObject& display, const std::string& linkage, const Value& init);
 
+    // Loaded movies (movie_loader.cpp): the dictionary and SWF version an object's content
+    // comes from, the clip _root names for it (the nearest with _lockroot set, else its
+    // level's root), level n's clip (null when there is none), its _url, and the bytes of
+    // its movie.
+    std::shared_ptr<const MovieDefinition> definitionFor(const DisplayObject& display) const;
+    int versionFor(const DisplayObject& display) const;
+    ClipObject* rootFor(DisplayObject& display);
+    ClipObject* levelClip(int n);
+    std::string urlFor(const DisplayObject& display) const;
+    double bytesTotalFor(const DisplayObject& display) const;
+    // What getBounds/getRect report for each corner of display's empty bounds, called from
+    // the running code (sticky state: see movie_loader.cpp).
+    double invalidBoundsValue(const DisplayObject& display, bool ownSpace);
+    // The content of a file loaded from url (its resolved path `path`): the one already
+    // alive for the same url, else made from the file; null with the reason in why when the
+    // file cannot be read or too many different ones are alive.
+    std::shared_ptr<const LoadedMovie> loadMovieFile(const std::string& url,
+                                                     const std::string& path, int fallbackVersion,
+                                                     std::string& why);
+
     // A clip's frame index (0-based) for a label, or -1.
     int frameOfLabel(const DisplayObject& clip, std::string_view label) const;
 
@@ -166,10 +191,13 @@ private:
     Waiting& waitingGroup(DisplayObject& child, const PlaceObject* place);
     void flushWaiting();
     std::unordered_set<uint64_t> m_justPlaced;
-    std::unordered_set<uint16_t> m_initActionsRun;
+    // By movie (loaded movies have sprite ids of their own) and sprite id.
+    std::set<std::pair<const void*, uint16_t>> m_initActionsRun;
+    // Loaded content by url, shared while alive (see movie_loader.cpp).
+    std::unordered_map<std::string, std::weak_ptr<const LoadedMovie>> m_loadedMovies;
     std::vector<Timer> m_timers;
-    // Registered classes by exported character id.
-    std::unordered_map<uint16_t, Value> m_classes;
+    // Registered classes by exported character (of whichever movie).
+    std::unordered_map<const Character*, Value> m_classes;
     int m_nextTimerId = 1;
     int m_nextInstance = 1;
     double m_timeMs = 0;
@@ -184,6 +212,7 @@ private:
     std::unordered_map<uint64_t, std::string> m_dropTargets;
     void updateDrag();
     std::size_t m_cellsAfterLastCollection = 0;
+    bool m_invalidBoundsRounded = false;
 };
 
 } // namespace swivio::swf::avm1

@@ -16,6 +16,7 @@ namespace swivio::swf {
 
 class DisplayObject;
 class Drawing;
+struct LoadedMovie;
 
 // Depths as the tags give them. Scripts see every depth 16384 lower: the timeline's tags place
 // at 0..16383 (script depths -16384..-1), and the depths from 16384 on (script depth 0 and up,
@@ -121,6 +122,16 @@ public:
 
     // Swaps the character for one of the same kind (PlaceObject2's replace).
     void setCharacter(const Character* character) { m_character = character; }
+    // Gives a clip other content (a movie loaded into it, or none): the caller empties it
+    // first.
+    void setContent(const Character* character, const Timeline* timeline) {
+        m_character = character;
+        m_timeline = timeline;
+    }
+
+    // Set on a clip or level that holds a loaded movie: the objects below it take their
+    // characters from that movie (see loadedMovieOf).
+    std::shared_ptr<const LoadedMovie> loadedMovie;
 
     // What the renderer last drew for a morph shape or a text, kept so that an unchanged
     // ratio or text costs nothing the next frame.

@@ -50,6 +50,14 @@ struct RenderEmitter::TextCache : FontLookup {
     std::map<uint16_t, std::vector<Placed>> texts;
 };
 
+struct RenderEmitter::LoadedCaches {
+    std::shared_ptr<const LoadedMovie> movie;
+    TextCache text;
+    std::unordered_map<uint16_t, std::shared_ptr<const Shape>> bitmapShapes;
+    explicit LoadedCaches(std::shared_ptr<const LoadedMovie> m)
+        : movie(std::move(m)), text(*movie->definition) {}
+};
+
 namespace {
 
 // The matrix from an object's space to the root's parent's, as emit() composes it.
@@ -77,12 +85,42 @@ RenderEmitter::~RenderEmitter() = default;
 
 void RenderEmitter::emit(DisplayObject& root, RenderCommandList& out) {
     out.clear();
+    // Caches of movies no longer loaded anywhere go.
+    std::erase_if(m_loaded, [](const auto& c) { return c->movie.use_count() == 1; });
+    append(root, out);
+}
+
+void RenderEmitter::append(DisplayObject& root, RenderCommandList& out) {
     Context context;
     context.matrix = root.matrix;
     context.colorTransform = root.colorTransform;
+    context.source = root.loadedMovie.get();
+    if (root.loadedMovie)
+        remember(root.loadedMovie);
     if (root.drawing)
         drawShape(root.drawing->shape(), context, out);
     emitChildren(root, context, out);
+}
+
+RenderEmitter::LoadedCaches&
+RenderEmitter::remember(const std::shared_ptr<const LoadedMovie>& movie) {
+    for (auto& c : m_loaded)
+        if (c->movie == movie)
+            return *c;
+    m_loaded.push_back(std::make_unique<LoadedCaches>(movie));
+    return *m_loaded.back();
+}
+
+RenderEmitter::LoadedCaches& RenderEmitter::cachesOf(const LoadedMovie& movie) {
+    // Every source in a context was remembered on the way down.
+    for (auto& c : m_loaded)
+        if (c->movie.get() == &movie)
+            return *c;
+    return *m_loaded.front();
+}
+
+RenderEmitter::TextCache& RenderEmitter::textCache(const Context& context) {
+    return context.source ? cachesOf(*context.source).text : *m_text;
 }
 
 void RenderEmitter::emitChildren(DisplayObject& parent, const Context& context,
@@ -135,6 +173,10 @@ void RenderEmitter::emitChildren(DisplayObject& parent, const Context& context,
 void RenderEmitter::emitObject(DisplayObject& object, const Context& context,
                                RenderCommandList& out) {
     Context inner = context;
+    if (object.loadedMovie) {
+        inner.source = object.loadedMovie.get();
+        remember(object.loadedMovie);
+    }
     inner.matrix = context.matrix * object.matrix;
     inner.colorTransform = context.colorTransform * object.colorTransform;
     const bool layered =
@@ -164,7 +206,7 @@ void RenderEmitter::emitContent(DisplayObject& object, const Context& context,
         drawShape(morphShape(object), context, out);
         break;
     case CharacterType::Bitmap:
-        drawShape(bitmapShape(*c), context, out);
+        drawShape(bitmapShape(*c, context), context, out);
         break;
     case CharacterType::Text:
         emitText(object, context, out);
@@ -194,15 +236,23 @@ void RenderEmitter::drawShape(std::shared_ptr<const Shape> shape, const Context&
     command.shape = std::move(shape);
     command.matrix = context.matrix;
     command.colorTransform = context.colorTransform;
+    command.bitmaps = context.source ? context.source->bitmaps.get() : nullptr;
     out.push_back(std::move(command));
 }
 
-std::shared_ptr<const Shape> RenderEmitter::bitmapShape(const Character& character) {
-    auto it = m_bitmapShapes.find(character.id);
-    if (it != m_bitmapShapes.end())
+std::shared_ptr<const Shape> RenderEmitter::bitmapShape(const Character& character,
+                                                        const Context& context) {
+    auto* shapes = &m_bitmapShapes;
+    const BitmapLookup* lookup = &m_bitmaps;
+    if (context.source) {
+        shapes = &cachesOf(*context.source).bitmapShapes;
+        lookup = context.source->bitmaps.get();
+    }
+    auto it = shapes->find(character.id);
+    if (it != shapes->end())
         return it->second;
     std::shared_ptr<const Shape> result;
-    if (const Bitmap* bitmap = m_bitmaps.bitmap(character.id)) {
+    if (const Bitmap* bitmap = lookup->bitmap(character.id)) {
         // A bitmap placed by itself is a rectangle of its own size filled with it, one
         // pixel to 20 twips.
         auto shape = std::make_shared<Shape>();
@@ -227,7 +277,7 @@ std::shared_ptr<const Shape> RenderEmitter::bitmapShape(const Character& charact
         shape->groups.push_back(std::move(group));
         result = std::move(shape);
     }
-    m_bitmapShapes.emplace(character.id, result);
+    shapes->emplace(character.id, result);
     return result;
 }
 
@@ -249,7 +299,7 @@ void RenderEmitter::emitText(DisplayObject& object, const Context& context,
     const Character* c = object.character();
     if (!c || !c->text)
         return;
-    for (const TextCache::Placed& glyph : m_text->layout(*c)) {
+    for (const TextCache::Placed& glyph : textCache(context).layout(*c)) {
         RenderCommand command;
         command.kind = RenderCommand::Kind::DrawShape;
         command.shape = glyph.shape;

@@ -8,6 +8,7 @@
 #include "swf/format/bitmap.h"
 #include "swf/format/movie_definition.h"
 #include "swf/player/display_object.h"
+#include "swf/player/loaded_movie.h"
 #include "swf/raster/render_commands.h"
 
 namespace swivio::swf {
@@ -27,12 +28,15 @@ public:
 
     // Replaces out with the commands that draw root and everything below it.
     void emit(DisplayObject& root, RenderCommandList& out);
+    // Adds the commands that draw another root (a level) after those in out.
+    void append(DisplayObject& root, RenderCommandList& out);
 
 private:
     struct Context {
         Matrix matrix;
         ColorTransform colorTransform;
         bool asMask = false; // drawing a mask: only coverage counts
+        const LoadedMovie* source = nullptr; // the loaded movie drawn, null for the first
     };
 
     void emitChildren(DisplayObject& parent, const Context& context, RenderCommandList& out);
@@ -40,7 +44,8 @@ private:
     void emitContent(DisplayObject& object, const Context& context, RenderCommandList& out);
     void drawShape(std::shared_ptr<const Shape> shape, const Context& context,
                    RenderCommandList& out);
-    std::shared_ptr<const Shape> bitmapShape(const Character& character);
+    std::shared_ptr<const Shape> bitmapShape(const Character& character, const Context& context);
+
     void emitText(DisplayObject& object, const Context& context, RenderCommandList& out);
     std::shared_ptr<const Shape> morphShape(DisplayObject& object);
 
@@ -49,7 +54,13 @@ private:
     std::unordered_map<uint16_t, std::shared_ptr<const Shape>> m_bitmapShapes;
 
     struct TextCache;
+    TextCache& textCache(const Context& context);
     std::unique_ptr<TextCache> m_text;
+    // The same for loaded movies, dropped once the movie is gone.
+    struct LoadedCaches;
+    LoadedCaches& remember(const std::shared_ptr<const LoadedMovie>& movie);
+    LoadedCaches& cachesOf(const LoadedMovie& movie);
+    std::vector<std::unique_ptr<LoadedCaches>> m_loaded;
 };
 
 } // namespace swivio::swf

@@ -103,10 +103,77 @@ TimelinePlayer::TimelinePlayer(std::shared_ptr<const MovieDefinition> movie, Sou
     enterFrame(m_root, 0, false);
 }
 
-TimelinePlayer::~TimelinePlayer() = default;
+TimelinePlayer::~TimelinePlayer() {
+    // Levels leave before the registry they are in.
+    m_levels.clear();
+}
 
 void TimelinePlayer::advance() {
     advanceClip(m_root);
+    // A level made during this tick shows its first frame until the next.
+    std::vector<DisplayObjectHandle> levels;
+    for (auto& [n, level] : m_levels)
+        levels.push_back(level->handle());
+    for (DisplayObjectHandle handle : levels)
+        if (DisplayObject* level = find(handle))
+            advanceClip(*level);
+}
+
+const MovieDefinition& TimelinePlayer::definitionOf(const DisplayObject& object) const {
+    const LoadedMovie* loaded = loadedMovieOf(object);
+    return loaded ? *loaded->definition : *m_movie;
+}
+
+bool TimelinePlayer::loadInto(DisplayObject& clip, std::shared_ptr<const LoadedMovie> movie) {
+    if (!isLiveClip(clip))
+        return false;
+    for (auto it = clip.children().begin(); it != clip.children().end();)
+        it = remove(clip, it);
+    const bool root = clip.isRoot();
+    if (movie) {
+        clip.setContent(root ? nullptr : &movie->character, &movie->definition->root);
+    } else {
+        clip.setContent(root ? nullptr : &m_emptyClip, &m_emptyClip.sprite->timeline);
+    }
+    clip.loadedMovie = std::move(movie);
+    clip.currentFrame = 0;
+    clip.playing = true;
+    enterFrame(clip, 0, false);
+    return true;
+}
+
+DisplayObject* TimelinePlayer::level(int n) {
+    if (n == 0)
+        return &m_root;
+    auto it = m_levels.find(n);
+    return it == m_levels.end() ? nullptr : it->second.get();
+}
+
+DisplayObject* TimelinePlayer::loadLevel(int n, std::shared_ptr<const LoadedMovie> movie) {
+    if (n < 0 || n > kMaxLevel || !movie)
+        return nullptr;
+    if (DisplayObject* existing = level(n))
+        return loadInto(*existing, std::move(movie)) ? existing : nullptr;
+    if (m_objects.liveCount() >= kMaxLiveObjects)
+        return nullptr;
+    auto made =
+        std::make_unique<DisplayObject>(nullptr, &movie->definition->root, nullptr, &m_objects);
+    made->depth = n;
+    made->loadedMovie = std::move(movie);
+    DisplayObject* raw = made.get();
+    m_levels.emplace(n, std::move(made));
+    enterFrame(*raw, 0, false);
+    return raw;
+}
+
+bool TimelinePlayer::unloadLevel(int n) {
+    auto it = m_levels.find(n);
+    if (it == m_levels.end())
+        return false;
+    if (m_scriptHook)
+        reportRemoving(*it->second);
+    m_levels.erase(it);
+    return true;
 }
 
 void TimelinePlayer::advanceClip(DisplayObject& clip) {
@@ -147,8 +214,10 @@ void TimelinePlayer::gotoFrame(DisplayObject& clip, int frame) {
 
 DisplayObject* TimelinePlayer::placeByScript(DisplayObject& parent, uint16_t characterId,
                                              int depth) {
-    const Character* character = m_movie->character(characterId);
-    if (!character || !isLiveClip(parent))
+    if (!isLiveClip(parent))
+        return nullptr;
+    const Character* character = definitionOf(parent).character(characterId);
+    if (!character)
         return nullptr;
     std::unique_ptr<DisplayObject> object = instantiate(parent, *character);
     if (!object)
@@ -244,7 +313,7 @@ void TimelinePlayer::enterFrame(DisplayObject& clip, int frame, bool bySeek, boo
         if (it != clip.children().end())
             remove(clip, it);
     }
-    if (clip.isRoot() && f.backgroundColor)
+    if (&clip == &m_root && f.backgroundColor)
         m_background = *f.backgroundColor;
     if (!bySeek && m_soundHook && !f.soundTags.empty())
         m_soundHook->frameSounds(clip, frame, f.soundTags);
@@ -255,7 +324,7 @@ void TimelinePlayer::enterFrame(DisplayObject& clip, int frame, bool bySeek, boo
 void TimelinePlayer::applyPlace(DisplayObject& clip, const PlaceObject& place, int frame,
                                 bool bySeek) {
     const Character* character =
-        place.characterId ? m_movie->character(*place.characterId) : nullptr;
+        place.characterId ? definitionOf(clip).character(*place.characterId) : nullptr;
     if (!place.move) {
         if (!character)
             return; // nothing to place (a missing character shows nothing)
@@ -349,7 +418,7 @@ void TimelinePlayer::buildButtonState(DisplayObject& button, bool bySeek) {
     for (const ButtonRecord& r : button.character()->button->records) {
         if (!r.up)
             continue;
-        const Character* c = m_movie->character(r.characterId);
+        const Character* c = definitionOf(button).character(r.characterId);
         if (!c)
             continue;
         std::unique_ptr<DisplayObject> part = instantiate(button, *c);
@@ -368,6 +437,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
     // Where the tags leave every depth at the target frame.
     std::map<int, Placement> wanted;
     std::optional<Rgba> background;
+    const MovieDefinition& movie = definitionOf(clip);
     const Timeline& timeline = *clip.timeline();
     for (int f = 0; f <= target; ++f) {
         const TimelineFrame& frame = timeline.frames[std::size_t(f)];
@@ -380,7 +450,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
             }
             const PlaceObject& p = tag.place;
             if (!p.move) {
-                if (!p.characterId || !m_movie->character(*p.characterId))
+                if (!p.characterId || !movie.character(*p.characterId))
                     continue;
                 Placement placement;
                 placement.characterId = *p.characterId;
@@ -393,7 +463,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
             auto it = wanted.find(p.depth);
             if (it == wanted.end())
                 continue;
-            if (p.characterId && m_movie->character(*p.characterId))
+            if (p.characterId && movie.character(*p.characterId))
                 it->second.characterId = *p.characterId;
             applyProperties(it->second, p, true);
         }
@@ -418,7 +488,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
                 it = remove(clip, it);
             continue;
         }
-        const Character* character = m_movie->character(w->second.characterId);
+        const Character* character = movie.character(w->second.characterId);
         if (character != object->character())
             object = replaceCharacter(clip, *object, *character, true);
         if (object)
@@ -428,7 +498,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
     }
     for (auto& [depth, placement] : wanted) {
         std::unique_ptr<DisplayObject> object =
-            instantiate(clip, *m_movie->character(placement.characterId));
+            instantiate(clip, *movie.character(placement.characterId));
         if (!object)
             continue;
         object->depth = depth;
@@ -436,7 +506,7 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
         insert(clip, std::move(object), placement.tag, true);
     }
     clip.currentFrame = target;
-    if (clip.isRoot() && background)
+    if (&clip == &m_root && background)
         m_background = *background;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
 
 #include "swf/format/movie_definition.h"
 #include "swf/player/display_object.h"
+#include "swf/player/loaded_movie.h"
 
 namespace swivio::swf {
 
@@ -86,7 +88,7 @@ public:
     void gotoFrame(int frame) { gotoFrame(m_root, frame); }
 
     int currentFrame() const { return m_root.currentFrame; }
-    int frameCount() const { return m_movie->root.frameCount(); }
+    int frameCount() const { return m_root.timeline()->frameCount(); }
     void play() { m_root.playing = true; }
     void stop() { m_root.playing = false; }
     bool isPlaying() const { return m_root.playing; }
@@ -121,6 +123,24 @@ public:
     // A new clip with an empty one-frame timeline (owned by the player) at depth in parent,
     // replacing what is there, flagged placedByScript. Null as for placeByScript().
     DisplayObject* createEmptyClip(DisplayObject& parent, const std::string& name, int depth);
+
+    // Loaded movies (scripts' operations too). loadInto() empties a clip of this player
+    // (removing its children as a seek would) and gives it the movie's root timeline from
+    // its first frame, playing; the clip keeps its name, depth and display properties. Null
+    // movie: the clip is left empty, one blank frame. False for an object that is not a
+    // live clip of this player.
+    bool loadInto(DisplayObject& clip, std::shared_ptr<const LoadedMovie> movie);
+    // Levels above the root (_level1 and up) hold loaded movies, drawn above the root in
+    // level order. loadLevel() fills level n (0 loads into the root), making it if needed;
+    // null past kMaxLevel. unloadLevel() removes a level above 0 with everything on it.
+    static constexpr int kMaxLevel = 65535;
+    DisplayObject* loadLevel(int n, std::shared_ptr<const LoadedMovie> movie);
+    bool unloadLevel(int n);
+    // The root for 0, the level for n > 0, or null.
+    DisplayObject* level(int n);
+    const std::map<int, std::unique_ptr<DisplayObject>>& levels() const { return m_levels; }
+    // The dictionary an object's characters come from.
+    const MovieDefinition& definitionOf(const DisplayObject& object) const;
 
     // The colour of the last SetBackgroundColor the root has run; white when none.
     Rgba backgroundColor() const { return m_background; }
@@ -162,6 +182,7 @@ private:
     // The character of every createEmptyClip() clip: one empty frame.
     Character m_emptyClip;
     Rgba m_background{255, 255, 255, 255};
+    std::map<int, std::unique_ptr<DisplayObject>> m_levels;
 };
 
 } // namespace swivio::swf

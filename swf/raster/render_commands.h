@@ -9,6 +9,8 @@
 
 namespace swivio::swf {
 
+class BitmapLookup;
+
 // What the display list asks the rasterizer to draw, in painting order. The player emits
 // it; the renderer knows nothing of timelines. Matrices map shape twips to stage twips
 // (every parent's matrix already applied); colour transforms are likewise concatenated.
@@ -32,6 +34,9 @@ struct RenderCommand {
     std::shared_ptr<const Shape> shape;
     Matrix matrix;
     ColorTransform colorTransform;
+    // The bitmaps the shape's fills name when they are not the movie's own (a shape of a
+    // movie loaded into a clip); null for the renderer's.
+    const BitmapLookup* bitmaps = nullptr;
 
     // PushLayer
     BlendMode blendMode = BlendMode::Normal;

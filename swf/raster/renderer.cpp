@@ -280,10 +280,11 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
             target.coverageOnly = levels[top].kind == LevelKind::MaskDefinition;
             target.mask = target.coverageOnly ? nullptr : activeMask(top);
             const ColorTransform ct = raster::finiteTransform(command.colorTransform);
+            const BitmapLookup& fills = command.bitmaps ? *command.bitmaps : bitmaps;
             if (pictureReuse) {
-                shapes.draw(command.shape, command.matrix, view, ct, bitmaps, target, painter);
+                shapes.draw(command.shape, command.matrix, view, ct, fills, target, painter);
             } else {
-                painter.draw(*command.shape, command.matrix, view, ct, bitmaps, target);
+                painter.draw(*command.shape, command.matrix, view, ct, fills, target);
             }
             break;
         }
