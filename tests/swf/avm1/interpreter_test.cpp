@@ -577,7 +577,8 @@ std::vector<uint8_t> nestedWith(int depth, std::vector<uint8_t> inner) {
     for (int i = 0; i < depth; ++i) {
         const std::size_t size = inner.size();
         std::vector<uint8_t> outer = {
-            0x96, 0x01, 0x00, 0x03, 0x94, 0x02, 0x00, uint8_t(size), uint8_t(size >> 8)};
+            0x96, 0x05, 0x00, 0x07, 0x00, 0x00, 0x00, 0x00, // with (0): a Number object
+            0x94, 0x02, 0x00, uint8_t(size), uint8_t(size >> 8)};
         outer.insert(outer.end(), inner.begin(), inner.end());
         inner = std::move(outer);
     }
@@ -702,7 +703,7 @@ TEST(InterpreterControlTest, ABranchOutOfABlockGoesToItsTarget) {
                      [](ActionAssembler& b) { b.push("caught").trace(); });
     fromTry.raw(skipped.buildBody()).push("landed").trace();
     ActionAssembler fromWith;
-    fromWith.pushUndefined().with([&](ActionAssembler& b) { b.raw(jumpBy(skip)); });
+    fromWith.push(1.0).with([&](ActionAssembler& b) { b.raw(jumpBy(skip)); });
     fromWith.raw(skipped.buildBody()).push("landed").trace();
     for (const ActionAssembler* a : {&fromTry, &fromWith}) {
         ScriptProbe probe(7);
