@@ -85,7 +85,8 @@ Value merge(Interpreter& vm, const Value& thisValue, std::span<const Value> args
     const auto copy = copyArguments(vm, args, failure);
     if (!copy)
         return failure;
-    const std::array<int, 4> multipliers = {vm.toInt32(argAt(args, 6)), vm.toInt32(args[3]),
+    // Without an alpha multiplier the source's alpha is taken whole.
+    const std::array<int, 4> multipliers = {args.size() > 6 ? vm.toInt32(args[6]) : 256, vm.toInt32(args[3]),
                                             vm.toInt32(args[4]), vm.toInt32(args[5])};
     image::merge(bitmap->image, copy->source->image, copy->rect, copy->destX, copy->destY,
                  multipliers);
@@ -94,7 +95,7 @@ Value merge(Interpreter& vm, const Value& thisValue, std::span<const Value> args
 
 // paletteMap(source, rect, point, redArray, greenArray, blueArray, alphaArray)
 Value paletteMap(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = usable(thisValue, args, 3);
+    BitmapDataObject* bitmap = usable(thisValue, args, 4);
     if (!bitmap)
         return -1;
     int failure = -1;
@@ -106,7 +107,8 @@ Value paletteMap(Interpreter& vm, const Value& thisValue, std::span<const Value>
     const std::size_t slots[4] = {1, 2, 3, 0};
     for (std::size_t i = 0; i < 4; ++i) {
         const Value& table = argAt(args, 3 + i);
-        if (!table.isObject() || table.object()->kind() != ObjectKind::Array)
+        // Any object is a table (missing entries count 0); anything else keeps the channel.
+        if (!table.isObject())
             continue;
         auto& entries = tables[slots[i]].emplace();
         for (std::size_t k = 0; k < entries.size(); ++k)
@@ -165,7 +167,7 @@ Value copyChannel(Interpreter& vm, const Value& thisValue, std::span<const Value
     return -1;
 }
 
-uint32_t alphaAt(const image::BitmapPixels& image, int x, int y) {
+int64_t alphaAt(const image::BitmapPixels& image, int x, int y) {
     return image.transparent ? image.at(x, y) >> 24 : 255;
 }
 
@@ -179,12 +181,15 @@ Value hitTest(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
     const auto first = strictPointArgument(vm, args[0]);
     if (!first)
         return -2;
-    const uint32_t firstThreshold = uint32_t(vm.toInt32(args[1])) & 0xFF;
+    const int64_t firstThreshold = vm.toInt32(args[1]);
     const image::BitmapPixels& self = bitmap->image;
     auto opaqueAt = [&](int x, int y) {
         return self.contains(x, y) && alphaAt(self, x, y) >= firstThreshold;
     };
     if (BitmapDataObject* other = bitmapOf(args[2])) {
+        // A bitmap is not tested against itself.
+        if (other == bitmap)
+            return -2;
         if (!other->valid())
             return -3;
         std::pair<int, int> second{0, 0};
@@ -194,8 +199,7 @@ Value hitTest(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
                 return -4;
             second = *point;
         }
-        const uint32_t secondThreshold =
-            args.size() > 4 ? uint32_t(vm.toInt32(args[4])) & 0xFF : 1;
+        const int64_t secondThreshold = args.size() > 4 ? vm.toInt32(args[4]) : 1;
         // Walk the other bitmap's pixels that overlap this one.
         const int offsetX = second.first - first->first;
         const int offsetY = second.second - first->second;
