@@ -164,7 +164,7 @@ void perlinNoise(BitmapPixels& bitmap, const PerlinOptions& options) {
     auto toByte = [&](double value) {
         const double scaled =
             options.fractalNoise ? (value * 255 + 255) * 0.5 : value * 255;
-        return uint32_t(std::isnan(scaled) ? 0 : std::clamp(scaled, 0.0, 255.0));
+        return uint32_t(std::isnan(scaled) ? 0 : std::clamp(scaled + 0.5, 0.0, 255.0));
     };
     for (int y = 0; y < bitmap.height; ++y) {
         for (int x = 0; x < bitmap.width; ++x) {
@@ -183,7 +183,8 @@ void perlinNoise(BitmapPixels& bitmap, const PerlinOptions& options) {
                         argb |= 0xFF000000u;
                 }
             }
-            bitmap.setStraight(x, y, argb);
+            // The channels are stored as they come, as if already premultiplied.
+            bitmap.at(x, y) = bitmap.transparent ? argb : (argb | 0xFF000000u);
         }
     }
 }
