@@ -127,8 +127,8 @@ double stitchedFrequency(double frequency, double size) {
 
 void perlinNoise(BitmapPixels& bitmap, const PerlinOptions& options) {
     const PerlinLattice lattice(options.seed);
-    double freqX = options.baseX == 0 ? 0 : 1 / options.baseX;
-    double freqY = options.baseY == 0 ? 0 : 1 / options.baseY;
+    double freqX = options.baseX == 0 ? 0 : 1 / std::fabs(options.baseX);
+    double freqY = options.baseY == 0 ? 0 : 1 / std::fabs(options.baseY);
     const int octaves = std::clamp(options.octaves, 0, kMaxOctaves);
     Stitch firstStitch;
     if (options.stitch) {
@@ -162,9 +162,10 @@ void perlinNoise(BitmapPixels& bitmap, const PerlinOptions& options) {
         return sum;
     };
     auto toByte = [&](double value) {
-        const double scaled =
-            options.fractalNoise ? (value * 255 + 255) * 0.5 : value * 255;
-        return uint32_t(std::isnan(scaled) ? 0 : std::clamp(scaled + 0.5, 0.0, 255.0));
+        // Rounded to the nearest step; fractal noise maps -1..1 onto 0..255 after rounding.
+        const double rounded = value * 255 + 0.5;
+        const double scaled = options.fractalNoise ? (rounded + 255) * 0.5 : rounded;
+        return uint32_t(std::isnan(scaled) ? 0 : std::clamp(std::floor(scaled), 0.0, 255.0));
     };
     for (int y = 0; y < bitmap.height; ++y) {
         for (int x = 0; x < bitmap.width; ++x) {
