@@ -37,9 +37,11 @@ uint32_t unmultiplyArgb(uint32_t stored) {
         return stored;
     if (alpha == 0)
         return 0;
+    // The player divides through a table of 255 * 256 / alpha, rounding just under half up.
+    const uint32_t reciprocal = (255u << 8) / alpha;
     uint32_t out = alpha << 24;
     for (int shift : {16, 8, 0})
-        out |= std::min((channelOf(stored, shift) * 255 + alpha * 2 / 5) / alpha, 255u) << shift;
+        out |= std::min((channelOf(stored, shift) * reciprocal + 127) >> 8, 255u) << shift;
     return out;
 }
 

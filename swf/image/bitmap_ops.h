@@ -13,7 +13,8 @@
 namespace swivio::swf::image {
 
 // Straight-alpha ARGB to the stored form (each colour times alpha / 255, rounded) and back
-// (each colour times 255 / alpha, rounded down). A pixel of no alpha keeps no colour.
+// (each colour times 255 / alpha, as the player approximates it). A pixel of no alpha
+// keeps no colour.
 uint32_t premultiplyArgb(uint32_t argb);
 uint32_t unmultiplyArgb(uint32_t stored);
 
