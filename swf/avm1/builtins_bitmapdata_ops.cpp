@@ -4,6 +4,7 @@
 // The player checks a method's arguments in order and answers -2, -3, ... for the first
 // that is unfit, counting one step per check; fewer arguments than a method needs answer -1.
 #include <cmath>
+#include <initializer_list>
 #include <string>
 #include <tuple>
 
@@ -167,6 +168,23 @@ Value copyChannel(Interpreter& vm, const Value& thisValue, std::span<const Value
     return -1;
 }
 
+// Whether value is an object with all these members of its own: hitTest does not look up
+// prototypes for its points and rectangles.
+bool hasOwn(Interpreter& vm, const Value& value, std::initializer_list<const char*> names) {
+    if (!value.isObject())
+        return false;
+    for (const char* name : names)
+        if (!vm.hasOwnProperty(value.object(), name))
+            return false;
+    return true;
+}
+
+std::optional<std::pair<int, int>> ownPoint(Interpreter& vm, const Value& value) {
+    if (!hasOwn(vm, value, {"x", "y"}))
+        return std::nullopt;
+    return pointArgument(vm, value);
+}
+
 int64_t alphaAt(const image::BitmapPixels& image, int x, int y) {
     return image.transparent ? image.at(x, y) >> 24 : 255;
 }
@@ -178,7 +196,7 @@ Value hitTest(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
     BitmapDataObject* bitmap = usable(thisValue, args, 3);
     if (!bitmap)
         return -1;
-    const auto first = strictPointArgument(vm, args[0]);
+    const auto first = ownPoint(vm, args[0]);
     if (!first)
         return -2;
     const int64_t firstThreshold = vm.toInt32(args[1]);
@@ -187,14 +205,11 @@ Value hitTest(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
         return self.contains(x, y) && alphaAt(self, x, y) >= firstThreshold;
     };
     if (BitmapDataObject* other = bitmapOf(args[2])) {
-        // A bitmap is not tested against itself.
-        if (other == bitmap)
-            return -2;
         if (!other->valid())
             return -3;
         std::pair<int, int> second{0, 0};
         if (args.size() > 3) {
-            const auto point = strictPointArgument(vm, args[3]);
+            const auto point = ownPoint(vm, args[3]);
             if (!point)
                 return -4;
             second = *point;
@@ -212,7 +227,7 @@ Value hitTest(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
         }
         return false;
     }
-    if (isGeomInstance(vm, args[2], "Rectangle")) {
+    if (hasOwn(vm, args[2], {"x", "y", "width", "height"})) {
         const auto rect = rectArgument(vm, args[2]);
         if (!rect)
             return -3;
@@ -228,7 +243,7 @@ Value hitTest(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
                     return true;
         return false;
     }
-    const auto point = strictPointArgument(vm, args[2]);
+    const auto point = ownPoint(vm, args[2]);
     if (!point)
         return -3;
     return opaqueAt(point->first - first->first, point->second - first->second);

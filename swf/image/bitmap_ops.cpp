@@ -272,7 +272,8 @@ void noise(BitmapPixels& bitmap, int32_t seed, int low, int high, int channels, 
                     if (channels & (1 << (c - 1)))
                         argb |= next() << kShifts[c];
             }
-            argb |= (channels & 8) ? next() << 24 : 0xFF000000u;
+            // An opaque bitmap draws no number for alpha.
+            argb |= (channels & 8) && bitmap.transparent ? next() << 24 : 0xFF000000u;
             bitmap.setStraight(x, y, argb);
         }
     }
