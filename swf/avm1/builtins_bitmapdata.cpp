@@ -11,8 +11,19 @@ namespace swivio::swf::avm1 {
 
 namespace {
 
-// The largest side Flash Player 8 accepts.
-constexpr int kMaxSide = 2880;
+// The largest side movies before version 10 may ask for; later ones may ask for sides up to
+// 8191 pixels as long as the whole holds fewer than 2^24 pixels.
+constexpr double kMaxSide = 2880;
+constexpr double kMaxSideSwf10 = 8191;
+constexpr double kMaxPixelsSwf10 = 16777215;
+
+bool sizeAllowed(int version, double width, double height) {
+    if (!(width >= 1 && height >= 1))
+        return false;
+    if (version < 10)
+        return width <= kMaxSide && height <= kMaxSide;
+    return width <= kMaxSideSwf10 && height <= kMaxSideSwf10 && width * height <= kMaxPixelsSwf10;
+}
 
 // Pixels held by every live bitmap of the process, and the most scripts may make them hold
 // (256 MiB of ARGB, eight bitmaps of the largest size). Garbage is only collected between
@@ -141,16 +152,18 @@ Area areaOf(Interpreter& vm, const Value& rect, int width, int height) {
     return area;
 }
 
-// new BitmapData(width, height, transparent = true, fillColor = 0xFFFFFFFF). A size outside
-// 1..2880 makes no picture: the object answers as a disposed one.
+// new BitmapData(width, height, transparent = true, fillColor = 0xFFFFFFFF). A size the
+// movie's version does not allow makes no object: new answers undefined.
 Value bitmapConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     BitmapDataObject* bitmap = bitmapOf(thisValue);
     if (!bitmap)
         return Value();
     const double width = vm.toInteger(argAt(args, 0));
     const double height = vm.toInteger(argAt(args, 1));
-    if (!(width >= 1 && width <= kMaxSide && height >= 1 && height <= kMaxSide))
+    if (!sizeAllowed(vm.version(), width, height)) {
+        vm.refuseConstruction();
         return Value();
+    }
     bitmap->image.transparent = args.size() < 3 || vm.toBoolean(args[2]);
     const uint32_t fill = args.size() < 4 ? 0xFFFFFFFFu : colorArgument(vm, args[3]);
     bitmap->allocate(vm, int(width), int(height), bitmap->image.storedForm(fill));

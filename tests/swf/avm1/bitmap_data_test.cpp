@@ -218,7 +218,7 @@ TEST_F(BitmapDataScript, UnfitArgumentsAnswerTheirStep) {
         {"merge", {disposed, rect, point, 1, 1, 1}, "-3"},
         {"merge", {source, plain, point, 1, 1, 1}, "-4"},
         {"colorTransform", {rect, plain}, "-3"},
-        {"hitTest", {point, 0, target}, "-2"},  // not against itself
+        {"hitTest", {plain, 0, target}, "-2"},  // a point needs x and y of its own
         {"hitTest", {point, 0, disposed}, "-3"},
         {"hitTest", {point, 0, source, plain}, "-4"},
         {"threshold", {source, rect, point, "equals", 0}, "0"},
