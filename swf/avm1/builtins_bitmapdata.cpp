@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "swf/avm1/builtins_bitmapdata.h"
@@ -41,12 +42,54 @@ void BitmapDataObject::allocate(Interpreter& vm, int w, int h, uint32_t fill) {
                        std::to_string(kMaxLivePixels) + " pixels");
     }
     release();
+    ++changes;
     image.width = w;
     image.height = h;
     image.pixels.assign(count, fill);
 }
 
+BitmapDataObject::~BitmapDataObject() {
+    if (m_snapshot)
+        m_snapshot->detach();
+    release();
+}
+
+std::shared_ptr<BitmapSnapshot> BitmapDataObject::snapshot() {
+    if (!m_snapshot)
+        m_snapshot = std::make_shared<BitmapSnapshot>(this);
+    return m_snapshot;
+}
+
+std::shared_ptr<const Bitmap> BitmapSnapshot::current() {
+    if (!m_source || m_source->changes == m_seen)
+        return m_bitmap;
+    m_seen = m_source->changes;
+    const image::BitmapPixels& image = m_source->image;
+    if (image.width <= 0) {
+        m_bitmap.reset();
+        return m_bitmap;
+    }
+    auto bitmap = std::make_shared<Bitmap>();
+    bitmap->width = image.width;
+    bitmap->height = image.height;
+    bitmap->opaque = !image.transparent;
+    bitmap->pixels.resize(image.pixels.size());
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+        const uint32_t p = image.pixels[i];
+        const uint8_t bytes[4] = {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)};
+        std::memcpy(&bitmap->pixels[i], bytes, sizeof bytes);
+    }
+    m_bitmap = std::move(bitmap);
+    return m_bitmap;
+}
+
+void BitmapSnapshot::detach() {
+    current();
+    m_source = nullptr;
+}
+
 void BitmapDataObject::release() {
+    ++changes;
     gLivePixels.fetch_sub(image.pixels.size());
     image.pixels.clear();
     image.pixels.shrink_to_fit();
@@ -67,7 +110,10 @@ BitmapDataObject* liveBitmap(const Value& value) {
 
 BitmapDataObject* usable(const Value& thisValue, std::span<const Value> args, std::size_t needed) {
     BitmapDataObject* bitmap = liveBitmap(thisValue);
-    return bitmap && args.size() >= needed ? bitmap : nullptr;
+    if (!bitmap || args.size() < needed)
+        return nullptr;
+    ++bitmap->changes;
+    return bitmap;
 }
 
 uint32_t colorArgument(Interpreter& vm, const Value& value) {

@@ -3,18 +3,38 @@
 // flash.display.BitmapData, shared by the files that make up the class: the object that
 // holds the pixels and the argument readers every method uses.
 
+#include <memory>
 #include <optional>
 #include <span>
 
 #include "swf/avm1/builtins.h"
+#include "swf/format/bitmap.h"
 #include "swf/image/bitmap_ops.h"
 
 namespace swivio::swf::avm1 {
 
+class BitmapDataObject;
+
+// The pixels of a bitmap as the renderer takes them, remade when the bitmap has changed.
+// Outlives the bitmap: once it is collected, the last pixels stay on show.
+class BitmapSnapshot {
+public:
+    explicit BitmapSnapshot(BitmapDataObject* source) : m_source(source) {}
+    // Null while the bitmap is disposed.
+    std::shared_ptr<const Bitmap> current();
+    // The bitmap is going away: keep what it shows now.
+    void detach();
+
+private:
+    BitmapDataObject* m_source;
+    uint64_t m_seen = ~uint64_t(0);
+    std::shared_ptr<const Bitmap> m_bitmap;
+};
+
 class BitmapDataObject : public Object {
 public:
     using Object::Object;
-    ~BitmapDataObject() override { release(); }
+    ~BitmapDataObject() override;
     BitmapDataObject(const BitmapDataObject&) = delete;
     BitmapDataObject& operator=(const BitmapDataObject&) = delete;
 
@@ -27,8 +47,15 @@ public:
         return Object::footprint() + image.pixels.size() * sizeof(uint32_t);
     }
     bool valid() const { return image.width > 0; }
+    // The renderer's view of the pixels, made the first time the bitmap is shown.
+    std::shared_ptr<BitmapSnapshot> snapshot();
 
     image::BitmapPixels image;
+    // Counts the calls that may have changed the pixels, so a snapshot knows when to remake.
+    uint64_t changes = 0;
+
+private:
+    std::shared_ptr<BitmapSnapshot> m_snapshot;
 };
 
 BitmapDataObject* bitmapOf(const Value& value);

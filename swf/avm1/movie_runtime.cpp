@@ -12,6 +12,7 @@ namespace swivio::swf::avm1 {
 void installClipMethods(ScriptRuntime& runtime);
 void installRuntimeGlobals(ScriptRuntime& runtime);
 void installStageBuiltins(ScriptRuntime& runtime);
+void installBitmapDataDisplay(ScriptRuntime& runtime);
 
 namespace {
 
@@ -39,6 +40,12 @@ ScriptRuntime::ScriptRuntime(std::shared_ptr<const MovieDefinition> movie, std::
 
 ScriptRuntime::~ScriptRuntime() = default;
 
+const BitmapLibrary& ScriptRuntime::bitmapLibrary() {
+    if (!m_bitmapLibrary)
+        m_bitmapLibrary = std::make_unique<BitmapLibrary>(m_movie);
+    return *m_bitmapLibrary;
+}
+
 void ScriptRuntime::attach(TimelinePlayer& player) {
     m_player = &player;
     m_vm->beginFrame();
@@ -46,6 +53,7 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     installRuntimeGlobals(*this);
     installStageBuiltins(*this);
     installLoadingBuiltins(*this);
+    installBitmapDataDisplay(*this);
     // The prototype may have been set before the clip prototype existed.
     for (auto& [id, clip] : m_clips) {
         (void)id;

@@ -12,6 +12,7 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/format/movie_definition.h"
+#include "swf/player/bitmap_library.h"
 #include "swf/player/timeline_player.h"
 
 namespace swivio::swf::avm1 {
@@ -101,6 +102,11 @@ public:
     // A clip's frame index (0-based) for a label, or -1.
     int frameOfLabel(const DisplayObject& clip, std::string_view label) const;
 
+    // The movie's bitmap characters for scripts (BitmapData.loadBitmap and draw), decoded
+    // when first asked for.
+    const BitmapLibrary& bitmapLibrary();
+    const std::shared_ptr<const MovieDefinition>& movieDefinition() const { return m_movie; }
+
 private:
     struct Queued {
         enum class Kind { Actions, Event, Construct } kind = Kind::Actions;
@@ -165,6 +171,7 @@ private:
     double m_timeMs = 0;
     double m_mouseX = 0, m_mouseY = 0;
     std::size_t m_cellsAfterLastCollection = 0;
+    std::unique_ptr<BitmapLibrary> m_bitmapLibrary;
 };
 
 } // namespace swivio::swf::avm1

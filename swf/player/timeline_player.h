@@ -121,6 +121,10 @@ public:
     // A new clip with an empty one-frame timeline (owned by the player) at depth in parent,
     // replacing what is there, flagged placedByScript. Null as for placeByScript().
     DisplayObject* createEmptyClip(DisplayObject& parent, const std::string& name, int depth);
+    // An object showing a script's picture at depth in parent, replacing what is there,
+    // flagged placedByScript. Null as for placeByScript().
+    DisplayObject* attachPicture(DisplayObject& parent, std::shared_ptr<ScriptPicture> picture,
+                                 int depth);
 
     // The colour of the last SetBackgroundColor the root has run; white when none.
     Rgba backgroundColor() const { return m_background; }
@@ -161,6 +165,8 @@ private:
     ScriptHook* m_scriptHook = nullptr;
     // The character of every createEmptyClip() clip: one empty frame.
     Character m_emptyClip;
+    // The character of every attachPicture() object: a bitmap with no data of its own.
+    Character m_pictureCharacter;
     Rgba m_background{255, 255, 255, 255};
 };
 
