@@ -53,11 +53,27 @@ Value perlinNoise(Interpreter& vm, const Value& thisValue, std::span<const Value
     return 0;
 }
 
-Value pixelDissolve(Interpreter&, const Value& thisValue, std::span<const Value> args) {
+// pixelDissolve(source, rect, point, seed, pixelCount, fillColor): answers the seed to
+// pass next time to go on with the dissolve. A bitmap dissolving into itself takes the
+// fill colour.
+Value pixelDissolve(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     BitmapDataObject* bitmap = usable(thisValue, args, 5);
     if (!bitmap)
         return -1;
-    return 0;
+    BitmapDataObject* source = bitmapOf(args[0]);
+    if (!source)
+        return -2;
+    if (!source->valid())
+        return -3;
+    const auto rect = rectArgument(vm, args[1]);
+    if (!rect)
+        return -4;
+    const auto [destX, destY] = pointArgument(vm, args[2]);
+    std::optional<uint32_t> fill;
+    if (source == bitmap)
+        fill = colorArgument(vm, argAt(args, 5));
+    return double(image::pixelDissolve(bitmap->image, source->image, *rect, destX, destY,
+                                       vm.toInt32(args[3]), vm.toInt32(args[4]), fill));
 }
 
 } // namespace

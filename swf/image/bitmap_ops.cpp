@@ -279,4 +279,45 @@ void noise(BitmapPixels& bitmap, int32_t seed, int low, int high, int channels, 
     }
 }
 
+int32_t pixelDissolve(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX,
+                      int destY, int32_t seed, int64_t pixelCount, std::optional<uint32_t> fill) {
+    const CopyArea area = clipCopy(source, rect, dest, destX, destY);
+    const uint64_t total = uint64_t(area.width) * uint64_t(area.height);
+    if (total == 0 || pixelCount <= 0)
+        return seed;
+    // A maximal-length shift register just wide enough to number every pixel of the area
+    // from 1 visits each once before it repeats.
+    static constexpr uint32_t kTaps[33] = {
+        0,          0,          0x3,        0x6,        0xC,        0x14,       0x30,
+        0x60,       0xB8,       0x110,      0x240,      0x500,      0x829,      0x100D,
+        0x2015,     0x6000,     0xD008,     0x12000,    0x20400,    0x40023,    0x90000,
+        0x140000,   0x300000,   0x420000,   0xE10000,   0x1200000,  0x2000023,  0x4000013,
+        0x9000000,  0x14000000, 0x20000029, 0x48000000, 0x80200003};
+    int bits = 2;
+    while (bits < 32 && (uint64_t(1) << bits) <= total)
+        ++bits;
+    const uint32_t mask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+    uint32_t state = uint32_t(seed) & mask;
+    if (state == 0)
+        state = 1;
+    const uint64_t count = std::min<uint64_t>(uint64_t(pixelCount), total);
+    // Every state comes up once a period, so this bounds the walk whatever the register.
+    uint64_t budget = (uint64_t(1) << bits) * 2;
+    for (uint64_t done = 0; done < count && budget > 0;) {
+        state = (state >> 1) ^ ((state & 1) ? kTaps[bits] : 0);
+        --budget;
+        if (state == 0 || state > total)
+            continue;
+        const uint64_t index = state - 1;
+        const int x = int(index % uint64_t(area.width));
+        const int y = int(index / uint64_t(area.width));
+        if (fill)
+            dest.setStraight(area.dx + x, area.dy + y, *fill);
+        else
+            dest.setStraight(area.dx + x, area.dy + y, source.straight(area.sx + x, area.sy + y));
+        ++done;
+    }
+    return int32_t(state);
+}
+
 } // namespace swivio::swf::image

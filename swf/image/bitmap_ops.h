@@ -100,6 +100,13 @@ private:
 
 void noise(BitmapPixels& bitmap, int32_t seed, int low, int high, int channels, bool grayScale);
 
+// Moves up to pixelCount pixels of the source area to the destination (or, when fill is
+// given, paints them that colour), each pixel at most once, in an order the seed picks; the
+// same seed and count always pick the same pixels. Answers the seed that continues the
+// dissolve where this call stopped.
+int32_t pixelDissolve(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX,
+                      int destY, int32_t seed, int64_t pixelCount, std::optional<uint32_t> fill);
+
 struct PerlinOptions {
     double baseX = 0;
     double baseY = 0;

@@ -1,6 +1,7 @@
 // BitmapData pixel operations, on pixels directly and through the interpreter as a script
 // calls them. Expected pixels are worked out by hand from the documented formulas or are a
 // player's recorded answers.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,26 @@ TEST(BitmapOps, PerlinNoiseMatchesThePlayer) {
     EXPECT_EQ(bitmap.straight(0, 0), 0xFF000000u);
     EXPECT_EQ(bitmap.straight(1, 0), 0xFF412335u);
     EXPECT_EQ(bitmap.straight(2, 2), 0xFF812B26u);
+}
+
+TEST(BitmapOps, PixelDissolveTakesEachPixelOnceAndGoesOnFromTheSeedItAnswers) {
+    const std::pair<int, int> sizes[] = {{1, 1}, {2, 2}, {3, 5}, {16, 16}, {33, 7}, {700, 300}};
+    for (const auto& [w, h] : sizes) {
+        const int total = w * h;
+        for (int32_t seed : {-1, 0, 100, 0x7FFFFFFF}) {
+            BitmapPixels bitmap = filled(w, h, false, 0xFF000000);
+            auto white = [&] {
+                return int(std::count(bitmap.pixels.begin(), bitmap.pixels.end(), 0xFFFFFFFFu));
+            };
+            const int half = total / 2;
+            const int32_t next = image::pixelDissolve(bitmap, bitmap, {0, 0, w, h}, 0, 0, seed,
+                                                      half, 0xFFFFFFFF);
+            EXPECT_EQ(white(), half) << w << "x" << h << " seed " << seed;
+            image::pixelDissolve(bitmap, bitmap, {0, 0, w, h}, 0, 0, next, total - half,
+                                 0xFFFFFFFF);
+            EXPECT_EQ(white(), total) << w << "x" << h << " seed " << seed;
+        }
+    }
 }
 
 TEST(BitmapOps, ColorBoundsAndScroll) {
