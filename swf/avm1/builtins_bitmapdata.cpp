@@ -442,9 +442,9 @@ void installBitmapDataBuiltins(Interpreter& vm) {
         vm.defineMethod(proto, name, fn);
     installBitmapDataOperations(vm, proto);
     installBitmapDataNoise(vm, proto);
-    // Present so movies find them; they leave the picture as it is.
-    for (const char* name : {"applyFilter", "draw", "generateFilterRect"})
-        vm.defineMethod(proto, name, returnNothing);
+    installBitmapDataFilters(vm, proto);
+    // Drawing needs a movie: its host replaces this with the real one.
+    vm.defineMethod(proto, "draw", returnNothing);
     const std::pair<const char*, int> channels[] = {
         {"RED_CHANNEL", 1}, {"GREEN_CHANNEL", 2}, {"BLUE_CHANNEL", 4}, {"ALPHA_CHANNEL", 8}};
     for (const auto& [name, bit] : channels)

@@ -81,5 +81,6 @@ bool isGeomInstance(Interpreter& vm, const Value& value, const char* className);
 // Installed by installBitmapDataBuiltins on the class' prototype.
 void installBitmapDataOperations(Interpreter& vm, Object* proto);
 void installBitmapDataNoise(Interpreter& vm, Object* proto);
+void installBitmapDataFilters(Interpreter& vm, Object* proto);
 
 } // namespace swivio::swf::avm1
