@@ -267,5 +267,30 @@ TEST_F(BitmapDataScript, HitTestReadsAlphaAgainstSignedThresholds) {
             << c.threshold << " at " << c.x;
 }
 
+TEST_F(BitmapDataScript, ApplyFilterRunsAColourMatrixOverTheArea) {
+    // Swaps red and blue.
+    std::vector<Value> rows;
+    for (double v : {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0})
+        rows.emplace_back(v);
+    const Value matrix = vm.makeArray(rows);
+    std::vector<Value> filterArgs = {matrix};
+    const Value filter =
+        vm.construct(global("flash", "filters", "ColorMatrixFilter"), filterArgs);
+    const Value source = bitmap(3, 1, false, 0xFF102030);
+    const Value target = bitmap(3, 1, false, 0xFF000000);
+    EXPECT_EQ(call(target, "applyFilter",
+                   {source, geom("Rectangle", {0, 0, 2, 1}), geom("Point", {1, 0}), filter}),
+              "0");
+    EXPECT_EQ(call(target, "getPixel", {0, 0}), "0");
+    EXPECT_EQ(call(target, "getPixel", {1, 0}), std::to_string(0x302010));
+    EXPECT_EQ(call(target, "getPixel", {2, 0}), std::to_string(0x302010));
+    // Not a filter: nothing happens.
+    EXPECT_EQ(call(target, "applyFilter",
+                   {source, geom("Rectangle", {0, 0, 2, 1}), geom("Point", {0, 0}),
+                    Value(vm.makeObject())}),
+              "-1");
+    EXPECT_EQ(call(target, "getPixel", {0, 0}), "0");
+}
+
 } // namespace
 } // namespace swivio::swf::avm1
