@@ -382,10 +382,9 @@ Value cloneBitmap(Interpreter& vm, const Value& thisValue, std::span<const Value
     BitmapDataObject* bitmap = bitmapOf(thisValue);
     if (!bitmap)
         return Value();
-    Value proto = vm.getMember(vm.getMember(thisValue, "__constructor__"), "prototype");
+    // The copy shares the original's prototype, whatever a script has made it.
     vm.checkCells();
-    auto* copy =
-        vm.heap().make<BitmapDataObject>(proto.object() ? proto.object() : bitmap->proto());
+    auto* copy = vm.heap().make<BitmapDataObject>(bitmap->proto());
     copy->image.transparent = bitmap->image.transparent;
     if (bitmap->valid()) {
         copy->allocate(vm, bitmap->image.width, bitmap->image.height, 0);

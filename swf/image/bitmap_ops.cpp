@@ -201,10 +201,11 @@ void copyChannel(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect,
     };
     const int from = shiftOf(sourceChannel);
     const int to = shiftOf(destChannel);
-    if (from < 0 || to < 0)
+    if (to < 0)
         return;
     forEachCopied(dest, source, rect, destX, destY, [&](uint32_t argb, int x, int y) {
-        const uint32_t value = channelOf(argb, from);
+        // A source naming no single channel gives nothing: the destination channel clears.
+        const uint32_t value = from < 0 ? 0 : channelOf(argb, from);
         const uint32_t old = dest.straight(x, y);
         dest.setStraight(x, y, (old & ~(0xFFu << to)) | (value << to));
     });

@@ -76,7 +76,8 @@ int threshold(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, in
               int destY, ThresholdTest test, uint32_t threshold, uint32_t color, uint32_t mask,
               bool copySource);
 
-// Channels are 1 red, 2 green, 4 blue, 8 alpha; anything else copies nothing.
+// Channels are 1 red, 2 green, 4 blue, 8 alpha. A destination naming several channels (or
+// none) is left alone; a source naming several clears the destination channel.
 void copyChannel(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX,
                  int destY, int sourceChannel, int destChannel);
 

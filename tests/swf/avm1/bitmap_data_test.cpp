@@ -98,19 +98,20 @@ TEST(BitmapOps, ThresholdTestsMaskedColours) {
 TEST(BitmapOps, CopyChannelMovesOneChannel) {
     struct Case {
         int from, to;
-        uint32_t expected;
+        uint32_t before, after;
     };
     const Case cases[] = {
-        {1, 4, 0xFF000011},  // red into blue
-        {4, 2, 0xFF003300},  // blue into green
-        {2, 8, 0x22000000},  // green into alpha
-        {3, 1, 0xFF000000},  // not a channel: nothing moves
+        {1, 4, 0xFF000000, 0xFF000011},  // red into blue
+        {4, 2, 0xFF000000, 0xFF003300},  // blue into green
+        {2, 8, 0xFF000000, 0x22000000},  // green into alpha
+        {1, 6, 0xFF0000FF, 0xFF0000FF},  // several destination channels: nothing moves
+        {3, 4, 0xFF0000FF, 0xFF000000},  // several source channels: the channel clears
     };
     const BitmapPixels source = filled(1, 1, false, 0xFF112233);
     for (const Case& c : cases) {
-        BitmapPixels dest = filled(1, 1, true, 0xFF000000);
+        BitmapPixels dest = filled(1, 1, true, c.before);
         image::copyChannel(dest, source, {0, 0, 1, 1}, 0, 0, c.from, c.to);
-        EXPECT_EQ(dest.straight(0, 0), c.expected) << c.from << "->" << c.to;
+        EXPECT_EQ(dest.straight(0, 0), c.after) << c.from << "->" << c.to;
     }
 }
 
