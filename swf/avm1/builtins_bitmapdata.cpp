@@ -351,30 +351,11 @@ Value copyPixels(Interpreter& vm, const Value& thisValue, std::span<const Value>
     if (!bitmap)
         return -1;
     BitmapDataObject* source = liveBitmap(args[0]);
-    if (!source || !args[1].isObject())
+    const auto rect = rectArgument(vm, args[1]);
+    if (!source || !rect)
         return Value();
-    const Area from = areaOf(vm, args[1], source->image.width, source->image.height);
-    const double dx = std::floor(vm.toNumber(vm.getMember(argAt(args, 2), "x")));
-    const double dy = std::floor(vm.toNumber(vm.getMember(argAt(args, 2), "y")));
-    const double rx = std::floor(vm.toNumber(vm.getMember(args[1], "x")));
-    const double ry = std::floor(vm.toNumber(vm.getMember(args[1], "y")));
-    if (std::isnan(dx) || std::isnan(dy) || std::isnan(rx) || std::isnan(ry))
-        return Value();
-    // Read the whole area first: source and destination may be the same bitmap.
-    std::vector<uint32_t> copied;
-    copied.reserve(std::size_t(from.x1 - from.x0) * std::size_t(from.y1 - from.y0));
-    for (int y = from.y0; y < from.y1; ++y)
-        for (int x = from.x0; x < from.x1; ++x)
-            copied.push_back(source->image.straight(x, y));
-    std::size_t index = 0;
-    for (int y = from.y0; y < from.y1; ++y) {
-        for (int x = from.x0; x < from.x1; ++x, ++index) {
-            const double tx = dx + (x - rx);
-            const double ty = dy + (y - ry);
-            if (tx >= 0 && ty >= 0 && tx < bitmap->image.width && ty < bitmap->image.height)
-                bitmap->image.setStraight(int(tx), int(ty), copied[index]);
-        }
-    }
+    const auto [destX, destY] = pointArgument(vm, args[2]);
+    image::copyPixels(bitmap->image, source->image, *rect, destX, destY);
     return Value();
 }
 

@@ -106,6 +106,12 @@ void forEachCopied(BitmapPixels& dest, const BitmapPixels& source, PixelRect rec
 
 } // namespace
 
+void copyPixels(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX,
+                int destY) {
+    forEachCopied(dest, source, rect, destX, destY,
+                  [&](uint32_t from, int x, int y) { dest.setStraight(x, y, from); });
+}
+
 void colorTransform(BitmapPixels& bitmap, PixelRect rect, const ChannelTransform& t) {
     // Multipliers work in 1/256 steps, as the player's fixed-point transform does.
     auto fixed = [](double m) {
@@ -203,12 +209,16 @@ void copyChannel(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect,
     const int to = shiftOf(destChannel);
     if (to < 0)
         return;
-    forEachCopied(dest, source, rect, destX, destY, [&](uint32_t argb, int x, int y) {
-        // A source naming no single channel gives nothing: the destination channel clears.
-        const uint32_t value = from < 0 ? 0 : channelOf(argb, from);
-        const uint32_t old = dest.straight(x, y);
-        dest.setStraight(x, y, (old & ~(0xFFu << to)) | (value << to));
-    });
+    const CopyArea area = clipCopy(source, rect, dest, destX, destY);
+    for (int y = 0; y < area.height; ++y) {
+        for (int x = 0; x < area.width; ++x) {
+            // A source naming no single channel gives nothing: the channel clears.
+            const uint32_t value =
+                from < 0 ? 0 : channelOf(source.straight(area.sx + x, area.sy + y), from);
+            const uint32_t old = dest.straight(area.dx + x, area.dy + y);
+            dest.setStraight(area.dx + x, area.dy + y, (old & ~(0xFFu << to)) | (value << to));
+        }
+    }
 }
 
 void scroll(BitmapPixels& bitmap, int dx, int dy) {

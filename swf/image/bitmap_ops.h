@@ -51,6 +51,10 @@ struct CopyArea {
 CopyArea clipCopy(const BitmapPixels& source, PixelRect rect, const BitmapPixels& dest, int destX,
                   int destY);
 
+// The source area's pixels replace the destination's (a bitmap may be its own source).
+void copyPixels(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX,
+                int destY);
+
 // Flash's colour transform on bitmaps: multipliers in 1/256 steps, offsets whole.
 struct ChannelTransform {
     double redMultiplier = 1, greenMultiplier = 1, blueMultiplier = 1, alphaMultiplier = 1;
@@ -77,7 +81,9 @@ int threshold(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, in
               bool copySource);
 
 // Channels are 1 red, 2 green, 4 blue, 8 alpha. A destination naming several channels (or
-// none) is left alone; a source naming several clears the destination channel.
+// none) is left alone; a source naming several clears the destination channel. Pixels are
+// read as the copy goes, row by row: a bitmap copying into itself sees what it has already
+// written.
 void copyChannel(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX,
                  int destY, int sourceChannel, int destChannel);
 

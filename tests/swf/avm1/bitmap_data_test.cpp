@@ -115,6 +115,21 @@ TEST(BitmapOps, CopyChannelMovesOneChannel) {
     }
 }
 
+TEST(BitmapOps, CopyChannelIntoItselfSeesWhatItWrote) {
+    // Blue at the left end only; copied one pixel right, the blue runs to the end.
+    BitmapPixels bitmap = filled(4, 1, false, 0xFF000000);
+    bitmap.setStraight(0, 0, 0xFF0000FF);
+    image::copyChannel(bitmap, bitmap, {0, 0, 4, 1}, 1, 0, 4, 4);
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(bitmap.straight(x, 0), 0xFF0000FFu) << x;
+    // copyPixels reads the area before it writes.
+    BitmapPixels copied = filled(4, 1, false, 0xFF000000);
+    copied.setStraight(0, 0, 0xFF0000FF);
+    image::copyPixels(copied, copied, {0, 0, 4, 1}, 1, 0);
+    EXPECT_EQ(copied.straight(1, 0), 0xFF0000FFu);
+    EXPECT_EQ(copied.straight(2, 0), 0xFF000000u);
+}
+
 TEST(BitmapOps, CopiesClipToBothBitmaps) {
     BitmapPixels source = filled(3, 3, false, 0xFF000000);
     source.setStraight(0, 0, 0xFF0000FF);
