@@ -285,7 +285,8 @@ Value setPixel(Interpreter& vm, const Value& thisValue, std::span<const Value> a
     if (!pixelArguments(vm, args, bitmap, x, y))
         return Value();
     uint32_t& pixel = bitmap->image.at(x, y);
-    pixel = bitmap->image.storedForm((pixel & 0xFF000000u) | (colorArgument(vm, argAt(args, 2)) & 0xFFFFFF));
+    pixel = bitmap->image.storedForm((pixel & 0xFF000000u) |
+                                     (colorArgument(vm, argAt(args, 2)) & 0xFFFFFF));
     return Value();
 }
 

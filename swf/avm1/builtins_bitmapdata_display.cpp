@@ -214,7 +214,7 @@ Value draw(Interpreter& vm, const Value& thisValue, std::span<const Value> args)
             uint32_t& pixel = target.at(x0 + x, y0 + y);
             const uint32_t keep = 255 - alpha;
             uint32_t out = std::min(alpha + ((pixel >> 24) * keep + 127) / 255, 255u) << 24;
-            const int shifts[3] = {0, 8, 16};  // blue, green, red in the stored word
+            const int shifts[3] = {0, 8, 16}; // blue, green, red in the stored word
             for (int c = 0; c < 3; ++c) {
                 const uint32_t src = std::min<uint32_t>(black[x * 3 + c], alpha);
                 const uint32_t dst = (pixel >> shifts[c]) & 0xFF;
@@ -232,8 +232,8 @@ Value loadBitmap(Interpreter& vm, const Value& thisValue, std::span<const Value>
     if (args.empty())
         return Value();
     ScriptRuntime& runtime = runtimeOf(vm);
-    const Character* character = runtime.player().movie().exportedCharacter(
-        vm.toString(args[0]), vm.caseSensitive());
+    const Character* character =
+        runtime.player().movie().exportedCharacter(vm.toString(args[0]), vm.caseSensitive());
     if (!character || character->type != CharacterType::Bitmap)
         return Value();
     const Bitmap* pixels = runtime.bitmapLibrary().bitmap(character->id);
@@ -241,8 +241,7 @@ Value loadBitmap(Interpreter& vm, const Value& thisValue, std::span<const Value>
         pixels->pixels.size() != std::size_t(pixels->width) * std::size_t(pixels->height))
         return Value();
     // Made through the class the method was called on, so a subclass gets its prototype.
-    Value sizes[] = {Value(pixels->width), Value(pixels->height), Value(!pixels->opaque),
-                     Value(0)};
+    Value sizes[] = {Value(pixels->width), Value(pixels->height), Value(!pixels->opaque), Value(0)};
     const Value made = vm.construct(thisValue, sizes);
     BitmapDataObject* bitmap = liveBitmap(made);
     if (!bitmap)

@@ -34,7 +34,8 @@ std::optional<Filter> filterOf(Interpreter& vm, const Value& object) {
     auto color = [&](const char* colorName, const char* alphaName) {
         const uint32_t rgb = uint32_t(vm.toInt32(vm.getMember(object, colorName)));
         const double alpha = std::clamp(number(alphaName, 1), 0.0, 1.0);
-        return Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), uint8_t(alpha * 255 + 0.5)};
+        return Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb),
+                    uint8_t(alpha * 255 + 0.5)};
     };
     auto flag = [&](const char* name) { return vm.toBoolean(vm.getMember(object, name)); };
     Filter f;
@@ -120,8 +121,8 @@ Value applyFilter(Interpreter& vm, const Value& thisValue, std::span<const Value
     if (!filter)
         return -1;
     const auto [destX, destY] = pointArgument(vm, args[2]);
-    const image::CopyArea area = image::clipCopy(source->image, *rect, source->image, rect->x,
-                                                 rect->y);
+    const image::CopyArea area =
+        image::clipCopy(source->image, *rect, source->image, rect->x, rect->y);
     if (area.width <= 0 || area.height <= 0)
         return 0;
     // The area with room around it for what the filter spreads.
@@ -178,8 +179,8 @@ Value generateFilterRect(Interpreter& vm, const Value& thisValue, std::span<cons
     const Value ctor = vm.getMember(vm.getMember(own ? own->value : Value(), "geom"), "Rectangle");
     if (!ctor.isObject() || ctor.object()->kind() != ObjectKind::Function)
         return Value();
-    Value parts[] = {Value(rect->x - left), Value(rect->y - top),
-                     Value(rect->width + left + right), Value(rect->height + top + bottom)};
+    Value parts[] = {Value(rect->x - left), Value(rect->y - top), Value(rect->width + left + right),
+                     Value(rect->height + top + bottom)};
     return vm.construct(ctor, parts);
 }
 

@@ -87,8 +87,9 @@ Value merge(Interpreter& vm, const Value& thisValue, std::span<const Value> args
     if (!copy)
         return failure;
     // Without an alpha multiplier the source's alpha is taken whole.
-    const std::array<int, 4> multipliers = {args.size() > 6 ? vm.toInt32(args[6]) : 256, vm.toInt32(args[3]),
-                                            vm.toInt32(args[4]), vm.toInt32(args[5])};
+    const std::array<int, 4> multipliers = {args.size() > 6 ? vm.toInt32(args[6]) : 256,
+                                            vm.toInt32(args[3]), vm.toInt32(args[4]),
+                                            vm.toInt32(args[5])};
     image::merge(bitmap->image, copy->source->image, copy->rect, copy->destX, copy->destY,
                  multipliers);
     return -1;
@@ -123,9 +124,9 @@ Value paletteMap(Interpreter& vm, const Value& thisValue, std::span<const Value>
 std::optional<image::ThresholdTest> thresholdTest(std::string_view name) {
     using image::ThresholdTest;
     const std::pair<std::string_view, ThresholdTest> tests[] = {
-        {"<", ThresholdTest::Less},          {"<=", ThresholdTest::LessOrEqual},
-        {">", ThresholdTest::Greater},       {">=", ThresholdTest::GreaterOrEqual},
-        {"==", ThresholdTest::Equal},        {"!=", ThresholdTest::NotEqual},
+        {"<", ThresholdTest::Less},    {"<=", ThresholdTest::LessOrEqual},
+        {">", ThresholdTest::Greater}, {">=", ThresholdTest::GreaterOrEqual},
+        {"==", ThresholdTest::Equal},  {"!=", ThresholdTest::NotEqual},
     };
     for (const auto& [text, test] : tests)
         if (text == name)

@@ -7,7 +7,7 @@ namespace swivio::swf::image {
 
 namespace {
 
-constexpr int kShifts[4] = {24, 16, 8, 0};  // alpha, red, green, blue
+constexpr int kShifts[4] = {24, 16, 8, 0}; // alpha, red, green, blue
 
 uint32_t channelOf(uint32_t argb, int shift) {
     return (argb >> shift) & 0xFF;
@@ -120,8 +120,8 @@ void colorTransform(BitmapPixels& bitmap, PixelRect rect, const ChannelTransform
     auto whole = [](double o) {
         return std::isfinite(o) ? int(std::clamp(o, -65536.0, 65536.0)) : 0;
     };
-    const int mult[4] = {fixed(t.alphaMultiplier), fixed(t.redMultiplier),
-                         fixed(t.greenMultiplier), fixed(t.blueMultiplier)};
+    const int mult[4] = {fixed(t.alphaMultiplier), fixed(t.redMultiplier), fixed(t.greenMultiplier),
+                         fixed(t.blueMultiplier)};
     const int add[4] = {whole(t.alphaOffset), whole(t.redOffset), whole(t.greenOffset),
                         whole(t.blueOffset)};
     const CopyArea area = clipCopy(bitmap, rect, bitmap, rect.x, rect.y);
@@ -147,9 +147,9 @@ void merge(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int d
         const uint32_t to = dest.straight(x, y);
         uint32_t out = 0;
         for (int c = 0; c < 4; ++c) {
-            const uint32_t mixed = (channelOf(from, kShifts[c]) * m[c] +
-                                    channelOf(to, kShifts[c]) * (256 - m[c])) /
-                                   256;
+            const uint32_t mixed =
+                (channelOf(from, kShifts[c]) * m[c] + channelOf(to, kShifts[c]) * (256 - m[c])) /
+                256;
             out |= mixed << kShifts[c];
         }
         dest.setStraight(x, y, out);
@@ -168,21 +168,33 @@ void paletteMap(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, 
     });
 }
 
-int threshold(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX,
-              int destY, ThresholdTest test, uint32_t thresholdValue, uint32_t color,
-              uint32_t mask, bool copySource) {
+int threshold(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX, int destY,
+              ThresholdTest test, uint32_t thresholdValue, uint32_t color, uint32_t mask,
+              bool copySource) {
     const uint32_t against = thresholdValue & mask;
     int passed = 0;
     forEachCopied(dest, source, rect, destX, destY, [&](uint32_t from, int x, int y) {
         const uint32_t value = from & mask;
         bool hit = false;
         switch (test) {
-        case ThresholdTest::Less: hit = value < against; break;
-        case ThresholdTest::LessOrEqual: hit = value <= against; break;
-        case ThresholdTest::Greater: hit = value > against; break;
-        case ThresholdTest::GreaterOrEqual: hit = value >= against; break;
-        case ThresholdTest::Equal: hit = value == against; break;
-        case ThresholdTest::NotEqual: hit = value != against; break;
+        case ThresholdTest::Less:
+            hit = value < against;
+            break;
+        case ThresholdTest::LessOrEqual:
+            hit = value <= against;
+            break;
+        case ThresholdTest::Greater:
+            hit = value > against;
+            break;
+        case ThresholdTest::GreaterOrEqual:
+            hit = value >= against;
+            break;
+        case ThresholdTest::Equal:
+            hit = value == against;
+            break;
+        case ThresholdTest::NotEqual:
+            hit = value != against;
+            break;
         }
         if (hit) {
             dest.setStraight(x, y, color);
@@ -198,11 +210,16 @@ void copyChannel(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect,
                  int destY, int sourceChannel, int destChannel) {
     auto shiftOf = [](int channel) {
         switch (channel) {
-        case 1: return 16;
-        case 2: return 8;
-        case 4: return 0;
-        case 8: return 24;
-        default: return -1;
+        case 1:
+            return 16;
+        case 2:
+            return 8;
+        case 4:
+            return 0;
+        case 8:
+            return 24;
+        default:
+            return -1;
         }
     };
     const int from = shiftOf(sourceChannel);
@@ -299,11 +316,11 @@ int32_t pixelDissolve(BitmapPixels& dest, const BitmapPixels& source, PixelRect 
     // A maximal-length shift register just wide enough to number every pixel of the area
     // from 1 visits each once before it repeats.
     static constexpr uint32_t kTaps[33] = {
-        0,          0,          0x3,        0x6,        0xC,        0x14,       0x30,
-        0x60,       0xB8,       0x110,      0x240,      0x500,      0x829,      0x100D,
-        0x2015,     0x6000,     0xD008,     0x12000,    0x20400,    0x40023,    0x90000,
-        0x140000,   0x300000,   0x420000,   0xE10000,   0x1200000,  0x2000023,  0x4000013,
-        0x9000000,  0x14000000, 0x20000029, 0x48000000, 0x80200003};
+        0,         0,          0x3,        0x6,        0xC,       0x14,      0x30,
+        0x60,      0xB8,       0x110,      0x240,      0x500,     0x829,     0x100D,
+        0x2015,    0x6000,     0xD008,     0x12000,    0x20400,   0x40023,   0x90000,
+        0x140000,  0x300000,   0x420000,   0xE10000,   0x1200000, 0x2000023, 0x4000013,
+        0x9000000, 0x14000000, 0x20000029, 0x48000000, 0x80200003};
     int bits = 2;
     while (bits < 32 && (uint64_t(1) << bits) <= total)
         ++bits;

@@ -22,7 +22,7 @@ struct BitmapPixels {
     int width = 0;
     int height = 0;
     bool transparent = true;
-    std::vector<uint32_t> pixels;  // premultiplied ARGB, rows top to bottom
+    std::vector<uint32_t> pixels; // premultiplied ARGB, rows top to bottom
 
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
     uint32_t& at(int x, int y) { return pixels[std::size_t(y) * std::size_t(width) + x]; }
@@ -76,8 +76,8 @@ enum class ThresholdTest { Less, LessOrEqual, Greater, GreaterOrEqual, Equal, No
 // Pixels whose masked source colour passes the test against the masked threshold become
 // color; the others take the source pixel when copySource, else stay. Answers how many
 // pixels passed.
-int threshold(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX,
-              int destY, ThresholdTest test, uint32_t threshold, uint32_t color, uint32_t mask,
+int threshold(BitmapPixels& dest, const BitmapPixels& source, PixelRect rect, int destX, int destY,
+              ThresholdTest test, uint32_t threshold, uint32_t color, uint32_t mask,
               bool copySource);
 
 // Channels are 1 red, 2 green, 4 blue, 8 alpha. A destination naming several channels (or

@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kLattice = 0x100;
 constexpr int kLatticeMask = 0xFF;
-constexpr int kOffset = 0x1000;  // keeps lattice coordinates positive
+constexpr int kOffset = 0x1000; // keeps lattice coordinates positive
 // Past this many octaves a layer changes no pixel; it also bounds the work a script asks.
 constexpr int kMaxOctaves = 32;
 
@@ -45,7 +45,7 @@ public:
                 for (double& component : gradients[i])
                     component = double((random() % (2 * kLattice)) - kLattice) / kLattice;
                 const double length = std::sqrt(gradients[i][0] * gradients[i][0] +
-                                                 gradients[i][1] * gradients[i][1]);
+                                                gradients[i][1] * gradients[i][1]);
                 gradients[i][0] /= length;
                 gradients[i][1] /= length;
             }
@@ -147,9 +147,9 @@ void perlinNoise(BitmapPixels& bitmap, const PerlinOptions& options) {
             double ox = 0, oy = 0;
             if (std::size_t(octave) < options.offsets.size())
                 std::tie(ox, oy) = options.offsets[std::size_t(octave)];
-            const double value = lattice.noise(channel, (px + ox) * freqX * ratio,
-                                               (py + oy) * freqY * ratio,
-                                               options.stitch ? &stitch : nullptr);
+            const double value =
+                lattice.noise(channel, (px + ox) * freqX * ratio, (py + oy) * freqY * ratio,
+                              options.stitch ? &stitch : nullptr);
             sum += (options.fractalNoise ? value : std::fabs(value)) / ratio;
             ratio *= 2;
             if (options.stitch) {

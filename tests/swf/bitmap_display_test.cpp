@@ -32,8 +32,8 @@ ActionAssembler& construct(ActionAssembler& a, int argCount, const char* package
 }
 
 // variable.method(args...) with its answer traced or dropped; arguments pushed last to first.
-ActionAssembler& call(ActionAssembler& a, int argCount, const char* variable,
-                      const char* method, bool traceIt) {
+ActionAssembler& call(ActionAssembler& a, int argCount, const char* variable, const char* method,
+                      bool traceIt) {
     a.push(argCount).push(variable).op(Op::GetVariable).push(method).op(Op::CallMethod);
     return traceIt ? a.trace() : a.op(Op::Pop);
 }
@@ -80,8 +80,7 @@ TEST(BitmapDisplay, AttachedBitmapShowsItsPixelsAsTheyAreWhenDrawn) {
     a.push("b").push(4278190335.0).push(false).push(10).push(10);
     construct(a, 4, "display", "BitmapData").op(Op::SetVariable);
     a.push(5).push("b").op(Op::GetVariable);
-    a.push(2).push("_root").op(Op::GetVariable).push("attachBitmap").op(Op::CallMethod).op(
-        Op::Pop);
+    a.push(2).push("_root").op(Op::GetVariable).push("attachBitmap").op(Op::CallMethod).op(Op::Pop);
     // Changed after attaching: the picture follows.
     a.push(4278255360.0).push(9).push(9);
     call(a, 3, "b", "setPixel32", false);

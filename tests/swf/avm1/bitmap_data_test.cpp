@@ -30,7 +30,7 @@ TEST(BitmapOps, StorageLosesWhatPremultiplyingRounds) {
     const std::pair<uint32_t, uint32_t> cases[] = {
         {0xAABBCCDD, 0xAABBCCDC},
         {0x12345678, 0x12395571},
-        {0x00FFFFFF, 0x00000000},  // no alpha keeps no colour
+        {0x00FFFFFF, 0x00000000}, // no alpha keeps no colour
         {0xFF010203, 0xFF010203},
     };
     for (const auto& [given, read] : cases)
@@ -47,15 +47,14 @@ TEST(BitmapOps, MergeMixesStraightChannelsInSteps) {
     EXPECT_EQ(dest.straight(2, 2), 0x12AAAAAAu);
     // Multipliers past 256 take the source whole; below 0 keep the destination.
     BitmapPixels clamped = filled(1, 1, false, 0xFF102030);
-    image::merge(clamped, filled(1, 1, false, 0xFF405060), {0, 0, 1, 1}, 0, 0,
-                 {0, 999, -5, 128});
+    image::merge(clamped, filled(1, 1, false, 0xFF405060), {0, 0, 1, 1}, 0, 0, {0, 999, -5, 128});
     EXPECT_EQ(clamped.straight(0, 0), 0xFF402048u);
 }
 
 TEST(BitmapOps, PaletteMapSumsTheTablesEntries) {
     BitmapPixels dest = filled(1, 1, true, 0);
     const BitmapPixels source = filled(1, 1, false, 0xFF345678);
-    std::array<image::PaletteTable, 4> tables;  // alpha, red, green, blue
+    std::array<image::PaletteTable, 4> tables; // alpha, red, green, blue
     auto& red = tables[1].emplace();
     for (uint32_t i = 0; i < 256; ++i)
         red[i] = 256 - i;
@@ -84,8 +83,8 @@ TEST(BitmapOps, ThresholdTestsMaskedColours) {
     source.setStraight(1, 0, 0xFF000020);
     for (const Case& c : cases) {
         BitmapPixels dest = filled(2, 1, true, 0);
-        const int passed = image::threshold(dest, source, {0, 0, 2, 1}, 0, 0, c.test,
-                                            c.threshold, 0xFFFF0000, c.mask, true);
+        const int passed = image::threshold(dest, source, {0, 0, 2, 1}, 0, 0, c.test, c.threshold,
+                                            0xFFFF0000, c.mask, true);
         EXPECT_EQ(passed, c.passed) << int(c.test);
         // Pixels that fail take the source's colour, as copySource asks.
         int red = 0;
@@ -101,11 +100,11 @@ TEST(BitmapOps, CopyChannelMovesOneChannel) {
         uint32_t before, after;
     };
     const Case cases[] = {
-        {1, 4, 0xFF000000, 0xFF000011},  // red into blue
-        {4, 2, 0xFF000000, 0xFF003300},  // blue into green
-        {2, 8, 0xFF000000, 0x22000000},  // green into alpha
-        {1, 6, 0xFF0000FF, 0xFF0000FF},  // several destination channels: nothing moves
-        {3, 4, 0xFF0000FF, 0xFF000000},  // several source channels: the channel clears
+        {1, 4, 0xFF000000, 0xFF000011}, // red into blue
+        {4, 2, 0xFF000000, 0xFF003300}, // blue into green
+        {2, 8, 0xFF000000, 0x22000000}, // green into alpha
+        {1, 6, 0xFF0000FF, 0xFF0000FF}, // several destination channels: nothing moves
+        {3, 4, 0xFF0000FF, 0xFF000000}, // several source channels: the channel clears
     };
     const BitmapPixels source = filled(1, 1, false, 0xFF112233);
     for (const Case& c : cases) {
@@ -136,14 +135,12 @@ TEST(BitmapOps, CopiesClipToBothBitmaps) {
     struct Case {
         PixelRect rect;
         int dx, dy;
-        int blueX, blueY;  // where source (0, 0) lands; -1 when nowhere
+        int blueX, blueY; // where source (0, 0) lands; -1 when nowhere
     };
     const Case cases[] = {
         {{-1, -1, 3, 3}, 0, 0, 1, 1},  // a corner left of the source moves the destination
         {{0, 0, 3, 3}, -1, 0, -1, -1}, // the destination cuts the first column
-        {{0, 0, 3, 3}, 2, 2, 2, 2},
-        {{0, 0, 3, 3}, 5, 0, -1, -1},
-        {{0, 0, -4, 3}, 0, 0, -1, -1},
+        {{0, 0, 3, 3}, 2, 2, 2, 2},    {{0, 0, 3, 3}, 5, 0, -1, -1}, {{0, 0, -4, 3}, 0, 0, -1, -1},
     };
     for (const Case& c : cases) {
         BitmapPixels dest = filled(3, 3, false, 0xFFFFFFFF);
@@ -184,8 +181,8 @@ TEST(BitmapOps, PixelDissolveTakesEachPixelOnceAndGoesOnFromTheSeedItAnswers) {
                 return int(std::count(bitmap.pixels.begin(), bitmap.pixels.end(), 0xFFFFFFFFu));
             };
             const int half = total / 2;
-            const int32_t next = image::pixelDissolve(bitmap, bitmap, {0, 0, w, h}, 0, 0, seed,
-                                                      half, 0xFFFFFFFF);
+            const int32_t next =
+                image::pixelDissolve(bitmap, bitmap, {0, 0, w, h}, 0, 0, seed, half, 0xFFFFFFFF);
             EXPECT_EQ(white(), half) << w << "x" << h << " seed " << seed;
             image::pixelDissolve(bitmap, bitmap, {0, 0, w, h}, 0, 0, next, total - half,
                                  0xFFFFFFFF);
@@ -250,12 +247,12 @@ TEST_F(BitmapDataScript, UnfitArgumentsAnswerTheirStep) {
         const char* expected;
     };
     const Case cases[] = {
-        {"merge", {source, rect, point, 1, 1}, "-1"},  // too few
+        {"merge", {source, rect, point, 1, 1}, "-1"}, // too few
         {"merge", {plain, rect, point, 1, 1, 1}, "-2"},
         {"merge", {disposed, rect, point, 1, 1, 1}, "-3"},
         {"merge", {source, plain, point, 1, 1, 1}, "-4"},
         {"colorTransform", {rect, plain}, "-3"},
-        {"hitTest", {plain, 0, target}, "-2"},  // a point needs x and y of its own
+        {"hitTest", {plain, 0, target}, "-2"}, // a point needs x and y of its own
         {"hitTest", {point, 0, disposed}, "-3"},
         {"hitTest", {point, 0, source, plain}, "-4"},
         {"threshold", {source, rect, point, "equals", 0}, "0"},
@@ -274,12 +271,11 @@ TEST_F(BitmapDataScript, HitTestReadsAlphaAgainstSignedThresholds) {
         const char* expected;
     };
     const Case cases[] = {
-        {0x80, 1, 1, "true"},  {0x81, 1, 1, "false"}, {-1, 1, 1, "true"},
-        {0, 0, 0, "false"},    {0, 3, 3, "true"},      {0, 4, 4, "false"},
+        {0x80, 1, 1, "true"}, {0x81, 1, 1, "false"}, {-1, 1, 1, "true"},
+        {0, 0, 0, "false"},   {0, 3, 3, "true"},     {0, 4, 4, "false"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(call(target, "hitTest", {at, c.threshold, geom("Point", {c.x, c.y})}),
-                  c.expected)
+        EXPECT_EQ(call(target, "hitTest", {at, c.threshold, geom("Point", {c.x, c.y})}), c.expected)
             << c.threshold << " at " << c.x;
 }
 
@@ -290,8 +286,7 @@ TEST_F(BitmapDataScript, ApplyFilterRunsAColourMatrixOverTheArea) {
         rows.emplace_back(v);
     const Value matrix = vm.makeArray(rows);
     std::vector<Value> filterArgs = {matrix};
-    const Value filter =
-        vm.construct(global("flash", "filters", "ColorMatrixFilter"), filterArgs);
+    const Value filter = vm.construct(global("flash", "filters", "ColorMatrixFilter"), filterArgs);
     const Value source = bitmap(3, 1, false, 0xFF102030);
     const Value target = bitmap(3, 1, false, 0xFF000000);
     EXPECT_EQ(call(target, "applyFilter",

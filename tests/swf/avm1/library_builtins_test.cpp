@@ -330,7 +330,7 @@ TEST_F(LibraryTest, GradientRatiosShortenTheEntriesAndColoursLengthenThem) {
 TEST_F(LibraryTest, BitmapSizeIsLimitedTo2880) {
     struct Case {
         int width, height;
-        const char* expectedWidth;  // a size not allowed makes no object
+        const char* expectedWidth; // a size not allowed makes no object
     };
     const Case cases[] = {{2880, 2880, "2880"}, {2881, 1, "undefined"}, {1, 2881, "undefined"},
                           {0, 5, "undefined"},  {-3, 5, "undefined"},   {1, 1, "1"}};
