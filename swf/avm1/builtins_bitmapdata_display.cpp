@@ -240,9 +240,15 @@ Value loadBitmap(Interpreter& vm, const Value& thisValue, std::span<const Value>
     if (!pixels || pixels->width <= 0 ||
         pixels->pixels.size() != std::size_t(pixels->width) * std::size_t(pixels->height))
         return Value();
-    // Made through the class the method was called on, so a subclass gets its prototype.
+    // Made through the class the method was called on, so a subclass gets its prototype;
+    // called on anything else, through flash.display.BitmapData.
+    Value ctor = thisValue;
+    if (!ctor.isObject() || ctor.object()->kind() != ObjectKind::Function) {
+        const Property* flash = vm.global()->properties().find("flash", true);
+        ctor = vm.getMember(vm.getMember(flash ? flash->value : Value(), "display"), "BitmapData");
+    }
     Value sizes[] = {Value(pixels->width), Value(pixels->height), Value(!pixels->opaque), Value(0)};
-    const Value made = vm.construct(thisValue, sizes);
+    const Value made = vm.construct(ctor, sizes);
     BitmapDataObject* bitmap = liveBitmap(made);
     if (!bitmap)
         return made;

@@ -44,7 +44,8 @@ struct Played {
 };
 
 // A 40 x 20 pixel movie of version 8 with a dark background that runs the script on its
-// first frame, after placing a clip "mc" holding a red square of 5 pixels at (0, 0).
+// first frame, after placing a clip "mc" holding a red square of 5 pixels at (0, 0); it
+// exports a blue bitmap of 8 x 8 pixels as "pic".
 Played play(const ActionAssembler& script) {
     SwfWriter w;
     w.version = 8;
@@ -52,6 +53,14 @@ Played play(const ActionAssembler& script) {
     w.yMax = 20 * 20;
     w.backgroundColor(10, 20, 30);
     w.tag(TagCode::DefineShape3, rectangleShape(1, 0, 0, 100, 100, 255, 0, 0));
+    // An 8 x 8 blue bitmap exported as "pic".
+    std::vector<uint8_t> raw;
+    for (int i = 0; i < 8 * 8; ++i)
+        raw.insert(raw.end(), {255, 0, 0, 255}); // pad, red, green, blue
+    SwfBits bitmap;
+    bitmap.u16(3).bytes(losslessBody(5, 8, 8, raw));
+    w.tag(TagCode::DefineBitsLossless, bitmap.data());
+    w.tag(TagCode::ExportAssets, exportAssets({{3, "pic"}}));
     SpriteBuilder sprite;
     sprite.place(Place().at(1).of(1)).showFrame();
     w.tag(TagCode::DefineSprite, sprite.defineSprite(2));
@@ -110,6 +119,20 @@ TEST(BitmapDisplay, DrawPaintsClipsAndBitmapsThroughTheMatrix) {
     const Played played = play(a);
     const std::string red = std::to_string(int32_t(0xFFFF0000u));
     EXPECT_EQ(played.lines, (std::vector<std::string>{red, "0", red, "0"}));
+}
+
+TEST(BitmapDisplay, LoadBitmapReadsAnExportedBitmap) {
+    ActionAssembler a;
+    for (const char* linkage : {"pic", "nothing"}) {
+        a.push("b").push(linkage).push(1).push("flash").op(Op::GetVariable).push("display");
+        a.op(Op::GetMember).push("BitmapData").op(Op::GetMember).push("loadBitmap");
+        a.op(Op::CallMethod).op(Op::SetVariable);
+        a.push("b").op(Op::GetVariable).push("width").op(Op::GetMember).trace();
+        a.push(2).push(2);
+        call(a, 2, "b", "getPixel", true);
+    }
+    const Played played = play(a);
+    EXPECT_EQ(played.lines, (std::vector<std::string>{"8", "255", "undefined", "undefined"}));
 }
 
 } // namespace
