@@ -2,6 +2,7 @@
 // calls them. Expected pixels are worked out by hand from the documented formulas or are a
 // player's recorded answers.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -157,18 +158,41 @@ TEST(BitmapOps, CopiesClipToBothBitmaps) {
     }
 }
 
-TEST(BitmapOps, PerlinNoiseMatchesThePlayer) {
-    // perlinNoise(3, 3, 4, 100, false, false) on a 3x3 bitmap, as the player drew it.
-    BitmapPixels bitmap = filled(3, 3, true, 0);
-    image::PerlinOptions options;
-    options.baseX = 3;
-    options.baseY = 3;
-    options.octaves = 4;
-    options.seed = 100;
-    image::perlinNoise(bitmap, options);
-    EXPECT_EQ(bitmap.straight(0, 0), 0xFF000000u);
-    EXPECT_EQ(bitmap.straight(1, 0), 0xFF412335u);
-    EXPECT_EQ(bitmap.straight(2, 2), 0xFF812B26u);
+// Pixels of 3 x 3 opaque bitmaps as the player drew them.
+TEST(BitmapOps, SeededNoiseMatchesThePlayer) {
+    struct Case {
+        const char* what;
+        std::function<void(BitmapPixels&)> draw;
+        uint32_t at00, at10, at22;
+    };
+    auto perlin = [](double base, int octaves, bool stitch, bool fractal, int channels, bool gray) {
+        return [=](BitmapPixels& bitmap) {
+            image::PerlinOptions options;
+            options.baseX = base;
+            options.baseY = base == 3 ? 3 : 80;
+            options.octaves = octaves;
+            options.seed = 100;
+            options.stitch = stitch;
+            options.fractalNoise = fractal;
+            options.channels = channels;
+            options.grayScale = gray;
+            image::perlinNoise(bitmap, options);
+        };
+    };
+    const Case cases[] = {
+        {"turbulence", perlin(3, 4, false, false, 7, false), 0xFF000000, 0xFF412335, 0xFF812B26},
+        {"stitched fractal grey", perlin(100, 4, true, true, 1, true), 0xFF7F7F7F, 0xFF858585,
+         0xFF6B6B6B},
+        {"noise", [](BitmapPixels& b) { image::noise(b, 128, 0, 255, 7, false); }, 0xFF8090E0,
+         0xFF3A441C, 0xFF6CC38B},
+    };
+    for (const Case& c : cases) {
+        BitmapPixels bitmap = filled(3, 3, false, 0);
+        c.draw(bitmap);
+        EXPECT_EQ(bitmap.straight(0, 0), c.at00) << c.what;
+        EXPECT_EQ(bitmap.straight(1, 0), c.at10) << c.what;
+        EXPECT_EQ(bitmap.straight(2, 2), c.at22) << c.what;
+    }
 }
 
 TEST(BitmapOps, PixelDissolveTakesEachPixelOnceAndGoesOnFromTheSeedItAnswers) {
