@@ -3,16 +3,28 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
-#include "swf/avm1/builtins.h"
+#include "swf/avm1/builtins_bitmapdata.h"
 
 namespace swivio::swf::avm1 {
 
 namespace {
 
-// The largest side Flash Player 8 accepts.
-constexpr int kMaxSide = 2880;
+// The largest side movies before version 10 may ask for; later ones may ask for sides up to
+// 8191 pixels as long as the whole holds fewer than 2^24 pixels.
+constexpr double kMaxSide = 2880;
+constexpr double kMaxSideSwf10 = 8191;
+constexpr double kMaxPixelsSwf10 = 16777215;
+
+bool sizeAllowed(int version, double width, double height) {
+    if (!(width >= 1 && height >= 1))
+        return false;
+    if (version < 10)
+        return width <= kMaxSide && height <= kMaxSide;
+    return width <= kMaxSideSwf10 && height <= kMaxSideSwf10 && width * height <= kMaxPixelsSwf10;
+}
 
 // Pixels held by every live bitmap of the process, and the most scripts may make them hold
 // (256 MiB of ARGB, eight bitmaps of the largest size). Garbage is only collected between
@@ -20,65 +32,68 @@ constexpr int kMaxSide = 2880;
 std::atomic<std::size_t> gLivePixels{0};
 constexpr std::size_t kMaxLivePixels = std::size_t(1) << 26;
 
-class BitmapDataObject : public Object {
-public:
-    using Object::Object;
-    ~BitmapDataObject() override { release(); }
-    BitmapDataObject(const BitmapDataObject&) = delete;
-    BitmapDataObject& operator=(const BitmapDataObject&) = delete;
+} // namespace
 
-    // Takes room for width x height pixels of colour fill, or stops the script when every
-    // bitmap together would pass the bound.
-    void allocate(Interpreter& vm, int w, int h, uint32_t fill) {
-        const std::size_t count = std::size_t(w) * std::size_t(h);
-        if (gLivePixels.fetch_add(count) + count > kMaxLivePixels) {
-            gLivePixels.fetch_sub(count);
-            vm.abortScript("bitmaps of this movie would hold more than " +
-                           std::to_string(kMaxLivePixels) + " pixels");
-        }
-        release();
-        width = w;
-        height = h;
-        pixels.assign(count, fill);
+void BitmapDataObject::allocate(Interpreter& vm, int w, int h, uint32_t fill) {
+    const std::size_t count = std::size_t(w) * std::size_t(h);
+    if (gLivePixels.fetch_add(count) + count > kMaxLivePixels) {
+        gLivePixels.fetch_sub(count);
+        vm.abortScript("bitmaps of this movie would hold more than " +
+                       std::to_string(kMaxLivePixels) + " pixels");
     }
-    void release() {
-        gLivePixels.fetch_sub(pixels.size());
-        pixels.clear();
-        pixels.shrink_to_fit();
-        width = height = 0;
-    }
-    ObjectKind kind() const override { return ObjectKind::BitmapData; }
-    std::size_t footprint() const override {
-        return Object::footprint() + pixels.size() * sizeof(uint32_t);
-    }
-    bool valid() const { return width > 0; }
-    bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
-    uint32_t& at(int x, int y) { return pixels[std::size_t(y) * std::size_t(width) + x]; }
-    // The pixel as this bitmap keeps it: opaque, or with its colour as precise as the
-    // player's premultiplied storage leaves it.
-    uint32_t stored(uint32_t argb) const {
-        if (!transparent)
-            return argb | 0xFF000000u;
-        const uint32_t alpha = argb >> 24;
-        if (alpha == 0)
-            return 0;
-        uint32_t out = argb & 0xFF000000u;
-        for (int shift : {16, 8, 0}) {
-            const uint32_t premultiplied = (((argb >> shift) & 0xFF) * alpha + 127) / 255;
-            const uint32_t channel = (premultiplied * 255 + alpha * 2 / 5) / alpha;
-            out |= std::min(channel, 255u) << shift;
-        }
-        return out;
-    }
+    release();
+    ++changes;
+    image.width = w;
+    image.height = h;
+    image.pixels.assign(count, fill);
+}
 
-    int width = 0;
-    int height = 0;
-    bool transparent = true;
-    std::vector<uint32_t> pixels;
-};
+BitmapDataObject::~BitmapDataObject() {
+    if (m_snapshot)
+        m_snapshot->detach();
+    release();
+}
 
-Object* allocateBitmapData(Interpreter& vm, Object* proto) {
-    return vm.heap().make<BitmapDataObject>(proto);
+std::shared_ptr<BitmapSnapshot> BitmapDataObject::snapshot() {
+    if (!m_snapshot)
+        m_snapshot = std::make_shared<BitmapSnapshot>(this);
+    return m_snapshot;
+}
+
+std::shared_ptr<const Bitmap> BitmapSnapshot::current() {
+    if (!m_source || m_source->changes == m_seen)
+        return m_bitmap;
+    m_seen = m_source->changes;
+    const image::BitmapPixels& image = m_source->image;
+    if (image.width <= 0) {
+        m_bitmap.reset();
+        return m_bitmap;
+    }
+    auto bitmap = std::make_shared<Bitmap>();
+    bitmap->width = image.width;
+    bitmap->height = image.height;
+    bitmap->opaque = !image.transparent;
+    bitmap->pixels.resize(image.pixels.size());
+    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+        const uint32_t p = image.pixels[i];
+        const uint8_t bytes[4] = {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)};
+        std::memcpy(&bitmap->pixels[i], bytes, sizeof bytes);
+    }
+    m_bitmap = std::move(bitmap);
+    return m_bitmap;
+}
+
+void BitmapSnapshot::detach() {
+    current();
+    m_source = nullptr;
+}
+
+void BitmapDataObject::release() {
+    ++changes;
+    gLivePixels.fetch_sub(image.pixels.size());
+    image.pixels.clear();
+    image.pixels.shrink_to_fit();
+    image.width = image.height = 0;
 }
 
 BitmapDataObject* bitmapOf(const Value& value) {
@@ -88,21 +103,74 @@ BitmapDataObject* bitmapOf(const Value& value) {
                : nullptr;
 }
 
-// A live bitmap (made with a valid size and not disposed), or null.
 BitmapDataObject* liveBitmap(const Value& value) {
     BitmapDataObject* bitmap = bitmapOf(value);
     return bitmap && bitmap->valid() ? bitmap : nullptr;
 }
 
-// A method works on a live bitmap given at least the arguments it needs; otherwise it answers
-// -1 and changes nothing.
 BitmapDataObject* usable(const Value& thisValue, std::span<const Value> args, std::size_t needed) {
     BitmapDataObject* bitmap = liveBitmap(thisValue);
-    return bitmap && args.size() >= needed ? bitmap : nullptr;
+    if (!bitmap || args.size() < needed)
+        return nullptr;
+    ++bitmap->changes;
+    return bitmap;
 }
 
 uint32_t colorArgument(Interpreter& vm, const Value& value) {
     return uint32_t(vm.toInt32(value));
+}
+
+int pixelCoordinate(Interpreter& vm, const Value& value) {
+    const double number = vm.toNumber(value);
+    if (!std::isfinite(number))
+        return 0;
+    return int(std::clamp(std::trunc(number), -1e9, 1e9));
+}
+
+std::optional<image::PixelRect> rectArgument(Interpreter& vm, const Value& value) {
+    if (!value.isObject())
+        return std::nullopt;
+    Value parts[4];
+    const char* names[4] = {"x", "y", "width", "height"};
+    for (int i = 0; i < 4; ++i) {
+        parts[i] = vm.getMember(value, names[i]);
+        if (parts[i].isUndefined())
+            return std::nullopt;
+    }
+    return image::PixelRect{pixelCoordinate(vm, parts[0]), pixelCoordinate(vm, parts[1]),
+                            pixelCoordinate(vm, parts[2]), pixelCoordinate(vm, parts[3])};
+}
+
+std::pair<int, int> pointArgument(Interpreter& vm, const Value& value) {
+    if (!value.isObject())
+        return {0, 0};
+    return {pixelCoordinate(vm, vm.getMember(value, "x")),
+            pixelCoordinate(vm, vm.getMember(value, "y"))};
+}
+
+std::optional<std::pair<int, int>> strictPointArgument(Interpreter& vm, const Value& value) {
+    if (!value.isObject())
+        return std::nullopt;
+    const Value x = vm.getMember(value, "x");
+    const Value y = vm.getMember(value, "y");
+    if (x.isUndefined() || y.isUndefined())
+        return std::nullopt;
+    return std::pair{pixelCoordinate(vm, x), pixelCoordinate(vm, y)};
+}
+
+bool isGeomInstance(Interpreter& vm, const Value& value, const char* className) {
+    if (!value.isObject())
+        return false;
+    const Property* own = vm.global()->properties().find("flash", true);
+    const Value flash = own ? own->value : Value();
+    const Value ctor = vm.getMember(vm.getMember(flash, "geom"), className);
+    return ctor.isObject() && vm.instanceOf(value.object(), ctor.object());
+}
+
+namespace {
+
+Object* allocateBitmapData(Interpreter& vm, Object* proto) {
+    return vm.heap().make<BitmapDataObject>(proto);
 }
 
 // A rectangle argument clipped to the bitmap: [x0, x1) by [y0, y1).
@@ -130,35 +198,37 @@ Area areaOf(Interpreter& vm, const Value& rect, int width, int height) {
     return area;
 }
 
-// new BitmapData(width, height, transparent = true, fillColor = 0xFFFFFFFF). A size outside
-// 1..2880 makes no picture: the object answers as a disposed one.
+// new BitmapData(width, height, transparent = true, fillColor = 0xFFFFFFFF). A size the
+// movie's version does not allow makes no object: new answers undefined.
 Value bitmapConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     BitmapDataObject* bitmap = bitmapOf(thisValue);
     if (!bitmap)
         return Value();
     const double width = vm.toInteger(argAt(args, 0));
     const double height = vm.toInteger(argAt(args, 1));
-    if (!(width >= 1 && width <= kMaxSide && height >= 1 && height <= kMaxSide))
+    if (!sizeAllowed(vm.version(), width, height)) {
+        vm.refuseConstruction();
         return Value();
-    bitmap->transparent = args.size() < 3 || vm.toBoolean(args[2]);
+    }
+    bitmap->image.transparent = args.size() < 3 || vm.toBoolean(args[2]);
     const uint32_t fill = args.size() < 4 ? 0xFFFFFFFFu : colorArgument(vm, args[3]);
-    bitmap->allocate(vm, int(width), int(height), bitmap->stored(fill));
+    bitmap->allocate(vm, int(width), int(height), bitmap->image.storedForm(fill));
     return Value();
 }
 
 Value getWidth(Interpreter&, const Value& thisValue, std::span<const Value>) {
     BitmapDataObject* bitmap = liveBitmap(thisValue);
-    return bitmap ? Value(bitmap->width) : Value(-1);
+    return bitmap ? Value(bitmap->image.width) : Value(-1);
 }
 
 Value getHeight(Interpreter&, const Value& thisValue, std::span<const Value>) {
     BitmapDataObject* bitmap = liveBitmap(thisValue);
-    return bitmap ? Value(bitmap->height) : Value(-1);
+    return bitmap ? Value(bitmap->image.height) : Value(-1);
 }
 
 Value getTransparent(Interpreter&, const Value& thisValue, std::span<const Value>) {
     BitmapDataObject* bitmap = liveBitmap(thisValue);
-    return bitmap ? Value(bitmap->transparent) : Value(-1);
+    return bitmap ? Value(bitmap->image.transparent) : Value(-1);
 }
 
 Value getRectangle(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
@@ -171,20 +241,15 @@ Value getRectangle(Interpreter& vm, const Value& thisValue, std::span<const Valu
     Value rectangle = vm.getMember(vm.getMember(flash, "geom"), "Rectangle");
     if (!rectangle.isObject() || rectangle.object()->kind() != ObjectKind::Function)
         return -1;
-    Value args[] = {Value(0), Value(0), Value(bitmap->width), Value(bitmap->height)};
+    Value args[] = {Value(0), Value(0), Value(bitmap->image.width), Value(bitmap->image.height)};
     return vm.construct(rectangle, args);
-}
-
-// A pixel of no alpha has no colour left to read.
-uint32_t readable(uint32_t argb) {
-    return (argb >> 24) == 0 ? 0 : argb;
 }
 
 bool pixelArguments(Interpreter& vm, std::span<const Value> args, BitmapDataObject* bitmap, int& x,
                     int& y) {
     const double px = vm.toInteger(argAt(args, 0));
     const double py = vm.toInteger(argAt(args, 1));
-    if (!bitmap || !(px >= 0 && py >= 0 && px < bitmap->width && py < bitmap->height))
+    if (!bitmap || !(px >= 0 && py >= 0 && px < bitmap->image.width && py < bitmap->image.height))
         return false;
     x = int(px);
     y = int(py);
@@ -198,7 +263,7 @@ Value getPixel(Interpreter& vm, const Value& thisValue, std::span<const Value> a
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
         return 0;
-    return double(readable(bitmap->at(x, y)) & 0xFFFFFF);
+    return double(image::unmultiplyArgb(bitmap->image.at(x, y)) & 0xFFFFFF);
 }
 
 Value getPixel32(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
@@ -208,7 +273,7 @@ Value getPixel32(Interpreter& vm, const Value& thisValue, std::span<const Value>
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
         return 0;
-    return double(int32_t(readable(bitmap->at(x, y))));
+    return double(int32_t(image::unmultiplyArgb(bitmap->image.at(x, y))));
 }
 
 // setPixel keeps the pixel's alpha; setPixel32 sets it too (when the bitmap has one).
@@ -219,8 +284,9 @@ Value setPixel(Interpreter& vm, const Value& thisValue, std::span<const Value> a
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
         return Value();
-    uint32_t& pixel = bitmap->at(x, y);
-    pixel = bitmap->stored((pixel & 0xFF000000u) | (colorArgument(vm, argAt(args, 2)) & 0xFFFFFF));
+    uint32_t& pixel = bitmap->image.at(x, y);
+    pixel = bitmap->image.storedForm((pixel & 0xFF000000u) |
+                                     (colorArgument(vm, argAt(args, 2)) & 0xFFFFFF));
     return Value();
 }
 
@@ -230,7 +296,7 @@ Value setPixel32(Interpreter& vm, const Value& thisValue, std::span<const Value>
         return -1;
     int x = 0, y = 0;
     if (pixelArguments(vm, args, bitmap, x, y))
-        bitmap->at(x, y) = bitmap->stored(colorArgument(vm, argAt(args, 2)));
+        bitmap->image.at(x, y) = bitmap->image.storedForm(colorArgument(vm, argAt(args, 2)));
     return 0;
 }
 
@@ -240,11 +306,11 @@ Value fillRect(Interpreter& vm, const Value& thisValue, std::span<const Value> a
         return -1;
     if (!args[0].isObject())
         return Value();
-    const Area area = areaOf(vm, args[0], bitmap->width, bitmap->height);
-    const uint32_t color = bitmap->stored(colorArgument(vm, argAt(args, 1)));
+    const Area area = areaOf(vm, args[0], bitmap->image.width, bitmap->image.height);
+    const uint32_t color = bitmap->image.storedForm(colorArgument(vm, argAt(args, 1)));
     for (int y = area.y0; y < area.y1; ++y)
         for (int x = area.x0; x < area.x1; ++x)
-            bitmap->at(x, y) = color;
+            bitmap->image.at(x, y) = color;
     return Value();
 }
 
@@ -257,20 +323,20 @@ Value floodFill(Interpreter& vm, const Value& thisValue, std::span<const Value> 
     int x = 0, y = 0;
     if (!pixelArguments(vm, args, bitmap, x, y))
         return 0;
-    const uint32_t color = bitmap->stored(colorArgument(vm, argAt(args, 2)));
-    const uint32_t target = bitmap->at(x, y);
+    const uint32_t color = bitmap->image.storedForm(colorArgument(vm, argAt(args, 2)));
+    const uint32_t target = bitmap->image.at(x, y);
     if (target == color)
         return 0;
     // Each pixel is pushed at most once, as it is recoloured when pushed.
     std::vector<std::pair<int, int>> pending{{x, y}};
-    bitmap->at(x, y) = color;
+    bitmap->image.at(x, y) = color;
     while (!pending.empty()) {
         auto [px, py] = pending.back();
         pending.pop_back();
         const std::pair<int, int> next[] = {{px + 1, py}, {px - 1, py}, {px, py + 1}, {px, py - 1}};
         for (const auto& [nx, ny] : next) {
-            if (bitmap->contains(nx, ny) && bitmap->at(nx, ny) == target) {
-                bitmap->at(nx, ny) = color;
+            if (bitmap->image.contains(nx, ny) && bitmap->image.at(nx, ny) == target) {
+                bitmap->image.at(nx, ny) = color;
                 pending.emplace_back(nx, ny);
             }
         }
@@ -286,30 +352,11 @@ Value copyPixels(Interpreter& vm, const Value& thisValue, std::span<const Value>
     if (!bitmap)
         return -1;
     BitmapDataObject* source = liveBitmap(args[0]);
-    if (!source || !args[1].isObject())
+    const auto rect = rectArgument(vm, args[1]);
+    if (!source || !rect)
         return Value();
-    const Area from = areaOf(vm, args[1], source->width, source->height);
-    const double dx = std::floor(vm.toNumber(vm.getMember(argAt(args, 2), "x")));
-    const double dy = std::floor(vm.toNumber(vm.getMember(argAt(args, 2), "y")));
-    const double rx = std::floor(vm.toNumber(vm.getMember(args[1], "x")));
-    const double ry = std::floor(vm.toNumber(vm.getMember(args[1], "y")));
-    if (std::isnan(dx) || std::isnan(dy) || std::isnan(rx) || std::isnan(ry))
-        return Value();
-    // Read the whole area first: source and destination may be the same bitmap.
-    std::vector<uint32_t> copied;
-    copied.reserve(std::size_t(from.x1 - from.x0) * std::size_t(from.y1 - from.y0));
-    for (int y = from.y0; y < from.y1; ++y)
-        for (int x = from.x0; x < from.x1; ++x)
-            copied.push_back(source->at(x, y));
-    std::size_t index = 0;
-    for (int y = from.y0; y < from.y1; ++y) {
-        for (int x = from.x0; x < from.x1; ++x, ++index) {
-            const double tx = dx + (x - rx);
-            const double ty = dy + (y - ry);
-            if (tx >= 0 && ty >= 0 && tx < bitmap->width && ty < bitmap->height)
-                bitmap->at(int(tx), int(ty)) = bitmap->stored(copied[index]);
-        }
-    }
+    const auto [destX, destY] = pointArgument(vm, args[2]);
+    image::copyPixels(bitmap->image, source->image, *rect, destX, destY);
     return Value();
 }
 
@@ -317,14 +364,13 @@ Value cloneBitmap(Interpreter& vm, const Value& thisValue, std::span<const Value
     BitmapDataObject* bitmap = bitmapOf(thisValue);
     if (!bitmap)
         return Value();
-    Value proto = vm.getMember(vm.getMember(thisValue, "__constructor__"), "prototype");
+    // The copy shares the original's prototype, whatever a script has made it.
     vm.checkCells();
-    auto* copy =
-        vm.heap().make<BitmapDataObject>(proto.object() ? proto.object() : bitmap->proto());
-    copy->transparent = bitmap->transparent;
+    auto* copy = vm.heap().make<BitmapDataObject>(bitmap->proto());
+    copy->image.transparent = bitmap->image.transparent;
     if (bitmap->valid()) {
-        copy->allocate(vm, bitmap->width, bitmap->height, 0);
-        copy->pixels = bitmap->pixels;
+        copy->allocate(vm, bitmap->image.width, bitmap->image.height, 0);
+        copy->image.pixels = bitmap->image.pixels;
     }
     return copy;
 }
@@ -333,46 +379,6 @@ Value dispose(Interpreter&, const Value& thisValue, std::span<const Value>) {
     if (BitmapDataObject* bitmap = bitmapOf(thisValue))
         bitmap->release();
     return Value();
-}
-
-// noise(seed, low = 0, high = 255, channels = 7, grayScale = false): each chosen channel a
-// value in [low, high] from the player's Park-Miller generator seeded by the script, so the
-// same seed gives the same picture; channels not chosen are 0, and alpha 255 when it is not
-// chosen. Answers 0.
-Value noise(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    BitmapDataObject* bitmap = usable(thisValue, args, 1);
-    if (!bitmap)
-        return -1;
-    // A seed of zero or below counts as its negation plus one.
-    int64_t start = vm.toInt32(argAt(args, 0));
-    if (start <= 0)
-        start = 1 - start;
-    uint32_t seed = uint32_t(start % 2147483647);
-    if (seed == 0)
-        seed = 1;
-    const int low = std::clamp(args.size() > 1 ? vm.toInt32(args[1]) : 0, 0, 255);
-    const int high = std::clamp(args.size() > 2 ? vm.toInt32(args[2]) : 255, 0, 255);
-    const int channels = args.size() > 3 ? vm.toInt32(args[3]) : 7;
-    const bool gray = args.size() > 4 && vm.toBoolean(args[4]);
-    const int span = std::max(high - low, 0) + 1;
-    auto next = [&seed, low, span] {
-        seed = uint32_t(uint64_t(seed) * 16807u % 2147483647u);
-        return uint32_t(low + int(seed % uint32_t(span)));
-    };
-    for (uint32_t& pixel : bitmap->pixels) {
-        uint32_t argb = 0;
-        if (gray) {
-            const uint32_t v = next();
-            argb = v << 16 | v << 8 | v;
-        } else {
-            for (int shift : {16, 8, 0})
-                if (channels & (1 << ((16 - shift) / 8)))
-                    argb |= next() << shift;
-        }
-        argb |= (channels & 8) ? next() << 24 : 0xFF000000u;
-        pixel = bitmap->stored(argb);
-    }
-    return 0;
 }
 
 Value returnNothing(Interpreter&, const Value&, std::span<const Value>) {
@@ -412,15 +418,14 @@ void installBitmapDataBuiltins(Interpreter& vm) {
         {"getPixel", getPixel},     {"getPixel32", getPixel32}, {"setPixel", setPixel},
         {"setPixel32", setPixel32}, {"fillRect", fillRect},     {"floodFill", floodFill},
         {"copyPixels", copyPixels}, {"clone", cloneBitmap},     {"dispose", dispose},
-        {"noise", noise},
     };
     for (const auto& [name, fn] : methods)
         vm.defineMethod(proto, name, fn);
-    // Present so movies find them; they leave the picture as it is.
-    for (const char* name : {"applyFilter", "colorTransform", "copyChannel", "draw",
-                             "generateFilterRect", "getColorBoundsRect", "hitTest", "merge",
-                             "paletteMap", "perlinNoise", "pixelDissolve", "scroll", "threshold"})
-        vm.defineMethod(proto, name, returnNothing);
+    installBitmapDataOperations(vm, proto);
+    installBitmapDataNoise(vm, proto);
+    installBitmapDataFilters(vm, proto);
+    // Drawing needs a movie: its host replaces this with the real one.
+    vm.defineMethod(proto, "draw", returnNothing);
     const std::pair<const char*, int> channels[] = {
         {"RED_CHANNEL", 1}, {"GREEN_CHANNEL", 2}, {"BLUE_CHANNEL", 4}, {"ALPHA_CHANNEL", 8}};
     for (const auto& [name, bit] : channels)

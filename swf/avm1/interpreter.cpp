@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 #include <cmath>
 
 #include "swf/avm1/activation.h"
@@ -601,7 +602,10 @@ Value Interpreter::construct(const Value& constructor, std::span<const Value> ar
     object->define("__constructor__", constructor, kDontEnum);
     if (m_version < 7)
         object->define("constructor", constructor, kDontEnum);
+    m_constructionRefused = false;
     Value result = callFunction(*function, object, args, proto, true);
+    if (std::exchange(m_constructionRefused, false))
+        return Value();
     // Native constructors of built-in kinds may answer with the object they made.
     if (function->native && result.isObject())
         return result;

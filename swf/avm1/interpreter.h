@@ -164,6 +164,8 @@ public:
     Value callMethod(const Value& thisValue, std::string_view name, std::span<const Value> args);
     // new constructor(args).
     Value construct(const Value& constructor, std::span<const Value> args);
+    // Called by a native constructor that refuses its arguments: the new makes undefined.
+    void refuseConstruction() { m_constructionRefused = true; }
 
     // Member access with prototype chains, getters and setters, __resolve and watchers.
     // Primitives are boxed for a get; a set on a primitive does nothing.
@@ -287,6 +289,7 @@ private:
     uintptr_t m_stackBase = 0;
     uint64_t m_budget = 0;
     bool m_frameBudget = false;
+    bool m_constructionRefused = false;
     bool m_budgetReported = false;
     Activation* m_activation = nullptr;
     // One operand stack for every action block: values a block leaves are seen by the next.

@@ -14,6 +14,7 @@ namespace swivio::swf::avm1 {
 void installClipMethods(ScriptRuntime& runtime);
 void installRuntimeGlobals(ScriptRuntime& runtime);
 void installStageBuiltins(ScriptRuntime& runtime);
+void installBitmapDataDisplay(ScriptRuntime& runtime);
 
 namespace {
 
@@ -41,6 +42,12 @@ ScriptRuntime::ScriptRuntime(std::shared_ptr<const MovieDefinition> movie, std::
 
 ScriptRuntime::~ScriptRuntime() = default;
 
+const BitmapLibrary& ScriptRuntime::bitmapLibrary() {
+    if (!m_bitmapLibrary)
+        m_bitmapLibrary = std::make_unique<BitmapLibrary>(m_movie);
+    return *m_bitmapLibrary;
+}
+
 void ScriptRuntime::attach(TimelinePlayer& player) {
     m_player = &player;
     m_vm->beginFrame();
@@ -49,6 +56,7 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     installStageBuiltins(*this);
     installLoadingBuiltins(*this);
     installSoundBuiltins(*this);
+    installBitmapDataDisplay(*this);
     // The prototype may have been set before the clip prototype existed.
     for (auto& [id, clip] : m_clips) {
         (void)id;

@@ -14,6 +14,7 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/format/movie_definition.h"
+#include "swf/player/bitmap_library.h"
 #include "swf/player/timeline_player.h"
 
 namespace swivio::swf {
@@ -134,6 +135,11 @@ public:
     // A clip's frame index (0-based) for a label, or -1.
     int frameOfLabel(const DisplayObject& clip, std::string_view label) const;
 
+    // The movie's bitmap characters for scripts (BitmapData.loadBitmap and draw), decoded
+    // when first asked for.
+    const BitmapLibrary& bitmapLibrary();
+    const std::shared_ptr<const MovieDefinition>& movieDefinition() const { return m_movie; }
+
 private:
     Value resolveSwf4Path(DisplayObject& start, std::string_view path);
     Value resolveDottedPath(DisplayObject& start, std::string_view path);
@@ -213,6 +219,7 @@ private:
     void updateDrag();
     std::size_t m_cellsAfterLastCollection = 0;
     bool m_invalidBoundsRounded = false;
+    std::unique_ptr<BitmapLibrary> m_bitmapLibrary;
 };
 
 } // namespace swivio::swf::avm1

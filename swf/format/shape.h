@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "swf/format/bitmap.h"
 #include "swf/format/types.h"
 
 namespace swivio::swf {
@@ -42,6 +44,8 @@ struct FillStyle {
     Matrix matrix;
     Gradient gradient;
     uint16_t bitmapId = 0; // 65535 means no bitmap: the fill draws nothing
+    // A picture a script drew (BitmapData), used instead of bitmapId when set.
+    std::shared_ptr<const Bitmap> picture;
 };
 
 enum class CapStyle : uint8_t { Round = 0, None = 1, Square = 2 };

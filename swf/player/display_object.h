@@ -18,6 +18,15 @@ class DisplayObject;
 class Drawing;
 struct LoadedMovie;
 
+// A picture a script draws into, shown by an object in place of a character (attachBitmap).
+class ScriptPicture {
+public:
+    virtual ~ScriptPicture() = default;
+    // What the picture looks like now: a shape in twips filled with it, or null for nothing.
+    // Called while the display list is turned into render commands.
+    virtual std::shared_ptr<const Shape> shape() = 0;
+};
+
 // Depths as the tags give them. Scripts see every depth 16384 lower: the timeline's tags place
 // at 0..16383 (script depths -16384..-1), and the depths from 16384 on (script depth 0 and up,
 // where attachMovie, createEmptyMovieClip and getNextHighestDepth put objects) belong to
@@ -158,6 +167,8 @@ public:
         DisplayObject* masked = find(maskedObject);
         return masked && masked->scriptMask == m_handle;
     }
+    // Set for an object that shows a script's picture.
+    std::shared_ptr<ScriptPicture> picture;
 
 private:
     const Character* m_character = nullptr;

@@ -195,6 +195,10 @@ void RenderEmitter::emitObject(DisplayObject& object, const Context& context,
 
 void RenderEmitter::emitContent(DisplayObject& object, const Context& context,
                                 RenderCommandList& out) {
+    if (object.picture) {
+        drawShape(object.picture->shape(), context, out);
+        return;
+    }
     const Character* c = object.character();
     if (!c)
         return;

@@ -100,6 +100,7 @@ TimelinePlayer::TimelinePlayer(std::shared_ptr<const MovieDefinition> movie, Sou
     empty->timeline.declaredFrameCount = 1;
     m_emptyClip.type = CharacterType::Sprite;
     m_emptyClip.sprite = std::move(empty);
+    m_pictureCharacter.type = CharacterType::Bitmap;
     enterFrame(m_root, 0, false);
 }
 
@@ -290,6 +291,19 @@ DisplayObject* TimelinePlayer::createEmptyClip(DisplayObject& parent, const std:
     clip->name = name;
     clip->placedByScript = true;
     return insert(parent, std::move(clip), nullptr, false);
+}
+
+DisplayObject* TimelinePlayer::attachPicture(DisplayObject& parent,
+                                             std::shared_ptr<ScriptPicture> picture, int depth) {
+    if (!isLiveClip(parent))
+        return nullptr;
+    std::unique_ptr<DisplayObject> object = instantiate(parent, m_pictureCharacter);
+    if (!object)
+        return nullptr;
+    object->depth = depth;
+    object->picture = std::move(picture);
+    object->placedByScript = true;
+    return insert(parent, std::move(object), nullptr, false);
 }
 
 bool TimelinePlayer::isLiveClip(const DisplayObject& clip) const {

@@ -123,6 +123,10 @@ public:
     // A new clip with an empty one-frame timeline (owned by the player) at depth in parent,
     // replacing what is there, flagged placedByScript. Null as for placeByScript().
     DisplayObject* createEmptyClip(DisplayObject& parent, const std::string& name, int depth);
+    // An object showing a script's picture at depth in parent, replacing what is there,
+    // flagged placedByScript. Null as for placeByScript().
+    DisplayObject* attachPicture(DisplayObject& parent, std::shared_ptr<ScriptPicture> picture,
+                                 int depth);
 
     // Loaded movies (scripts' operations too). loadInto() empties a clip of this player
     // (removing its children as a seek would) and gives it the movie's root timeline from
@@ -181,6 +185,8 @@ private:
     ScriptHook* m_scriptHook = nullptr;
     // The character of every createEmptyClip() clip: one empty frame.
     Character m_emptyClip;
+    // The character of every attachPicture() object: a bitmap with no data of its own.
+    Character m_pictureCharacter;
     Rgba m_background{255, 255, 255, 255};
     std::map<int, std::unique_ptr<DisplayObject>> m_levels;
 };

@@ -243,10 +243,10 @@ void Paint::prepareGradient(const FillStyle& fill, const Matrix& toPixels, const
 void Paint::prepareBitmap(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& ct,
                           const BitmapLookup& bitmaps) {
     m_kind = Kind::None;
-    if (fill.bitmapId == kNoBitmap) {
+    if (fill.bitmapId == kNoBitmap && !fill.picture) {
         return;
     }
-    const Bitmap* bitmap = bitmaps.bitmap(fill.bitmapId);
+    const Bitmap* bitmap = fill.picture ? fill.picture.get() : bitmaps.bitmap(fill.bitmapId);
     if (bitmap == nullptr || bitmap->width <= 0 || bitmap->height <= 0 ||
         bitmap->pixels.size() !=
             static_cast<std::size_t>(bitmap->width) * static_cast<std::size_t>(bitmap->height)) {
