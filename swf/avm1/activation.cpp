@@ -161,6 +161,8 @@ bool isFunctionValue(const Value& v) {
 
 // Where the variable part of a path starts ("a.b:c" -> the ':'; "a.b.c" -> the last '.');
 // npos for a plain name.
+constexpr int kMaxWithDepth = 13;
+
 // Where a variable path splits into the holder's path and the name: at its last ':' or '.'.
 std::size_t pathSplit(std::string_view name) { return name.find_last_of(":."); }
 
@@ -470,9 +472,14 @@ Value Activation::makeFunction(std::span<const uint8_t> payload, bool function2,
     fn->isFunction2 = function2;
     fn->constantPool = pool;
     name = fn->name;
+    // SWF 5 functions close over the timeline only, not the locals of the code that made them.
+    Scope* captured = scope;
+    while (version < 6 && captured &&
+           (captured->kind == Scope::Kind::Local || captured->kind == Scope::Kind::With))
+        captured = captured->parent;
     vm.checkCells();
     auto* function = vm.heap().make<FunctionObject>(vm.builtins().functionProto,
-                                                     std::move(fn), scope, baseTarget);
+                                                     std::move(fn), captured, baseTarget);
     Object* prototype = vm.makeObject();
     prototype->define("constructor", Value(function), kDontEnum);
     function->define("prototype", prototype, kDontEnum | kDontDelete);
@@ -1359,8 +1366,12 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             const std::size_t bodyEnd = std::min(end, next + le16(payload.data()));
             Value subject = pop();
             Object* object = subject.isObject() ? subject.object() : vm.toObject(subject);
-            // with(null) and with(undefined) skip their block.
-            if (!object) {
+            int withDepth = 0;
+            for (Scope* s = scope; s; s = s->parent)
+                withDepth += s->kind == Scope::Kind::With;
+            // with(null) and with(undefined) skip their block, as does a with nested more
+            // than 13 deep.
+            if (!object || withDepth >= kMaxWithDepth) {
                 next = bodyEnd;
                 break;
             }
