@@ -228,10 +228,9 @@ Object* Activation::targetObject(Object* base, std::string_view path) {
     return nullptr;
 }
 
-Object* Activation::missingTarget() const {
-    // From version 6 on, a SetTarget whose path names no clip leaves the code on its own
-    // timeline (SetTarget2 names nothing then).
-    return version >= 6 ? baseTarget : nullptr;
+Object* Activation::variablesTarget() {
+    // After a tellTarget that named no clip, variables are those of the root.
+    return target ? target : vm.host().resolveTarget(nullptr, "");
 }
 
 Value Activation::pathHolder(std::string_view path) {
@@ -288,7 +287,7 @@ Value Activation::getVariable(std::string_view name) {
         return thisValue;
     const bool proto = vm.namesEqual(name, "__proto__");
     for (Scope* s = scope; s; s = s->parent) {
-        Object* holder = s->kind == Scope::Kind::Target ? target : s->values;
+        Object* holder = s->kind == Scope::Kind::Target ? variablesTarget() : s->values;
         if (!holder)
             continue;
         if (proto && s->kind != Scope::Kind::Local && !holder->protoValue().isUndefined())
@@ -325,8 +324,8 @@ void Activation::setVariable(std::string_view name, const Value& value) {
             return;
         }
     }
-    if (target)
-        vm.setMember(target, name, value);
+    if (Object* timeline = variablesTarget())
+        vm.setMember(timeline, name, value);
 }
 
 void Activation::defineLocal(std::string_view name, const Value& value) {
@@ -335,8 +334,8 @@ void Activation::defineLocal(std::string_view name, const Value& value) {
         locals->define(name, value, kDontDelete);
         return;
     }
-    if (target)
-        vm.setMember(target, name, value);
+    if (Object* timeline = variablesTarget())
+        vm.setMember(timeline, name, value);
 }
 
 bool Activation::deleteVariable(std::string_view name) {
@@ -347,7 +346,7 @@ bool Activation::deleteVariable(std::string_view name) {
         return holder.isObject() && vm.deleteMember(holder.object(), name.substr(split + 1));
     }
     for (Scope* s = scope; s; s = s->parent) {
-        Object* holder = s->kind == Scope::Kind::Target ? target : s->values;
+        Object* holder = s->kind == Scope::Kind::Target ? variablesTarget() : s->values;
         if (holder && vm.hasOwnProperty(holder, name))
             return vm.deleteMember(holder, name);
     }
@@ -356,7 +355,7 @@ bool Activation::deleteVariable(std::string_view name) {
 
 Value Activation::findFunction(std::string_view name, Value& thisOut) {
     for (Scope* s = scope; s; s = s->parent) {
-        Object* holder = s->kind == Scope::Kind::Target ? target : s->values;
+        Object* holder = s->kind == Scope::Kind::Target ? variablesTarget() : s->values;
         if (!holder)
             continue;
         Value out;
@@ -886,7 +885,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
                 target = baseTarget;
             } else {
                 Object* clip = targetObject(baseTarget, path);
-                target = clip && isDisplayKind(clip->kind()) ? clip : missingTarget();
+                target = clip && isDisplayKind(clip->kind()) ? clip : nullptr;
                 if (!clip)
                     vm.host().scriptError("tellTarget: no clip at \"" + std::string(path) + "\"");
             }

@@ -74,8 +74,8 @@ private:
     // The object a target path names; a path that ends on a number or string is reported as
     // Flash Player reports it, and names nothing.
     Object* targetObject(Object* base, std::string_view path);
-    // Where tellTarget leaves the code when its path names no clip.
-    Object* missingTarget() const;
+    // The timeline whose variables the code reads and sets.
+    Object* variablesTarget();
     // The object holding a variable of a path ("a/b:x", "obj.inner.x"): found by target path,
     // else walked from the scope chain. Undefined when there is none.
     Value pathHolder(std::string_view path);
