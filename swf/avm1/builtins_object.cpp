@@ -8,11 +8,14 @@ namespace swivio::swf::avm1 {
 namespace {
 
 Value objectConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    const bool constructing = vm.nativeConstructing();
     if (!args.empty() && args[0].isObject())
         return args[0];
     if (!args.empty() && !args[0].isNullish())
         return vm.toObject(args[0]);
-    (void)thisValue;
+    // Called without new, Object() makes an object that inherits nothing.
+    if (!constructing)
+        return Value(vm.heap().make<Object>(nullptr));
     return thisValue.isObject() ? thisValue : Value(vm.makeObject());
 }
 

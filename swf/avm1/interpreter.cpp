@@ -573,7 +573,7 @@ Value Interpreter::callAccessor(Object* accessor, Object* thisObject, const Valu
 }
 
 Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue,
-                                std::span<const Value> args, Object* home, bool) {
+                                std::span<const Value> args, Object* home, bool construct) {
     if (m_depth >= m_limits.maxCallDepth)
         abortScript(std::to_string(m_limits.maxCallDepth) +
                     " levels of recursion were exceeded in one action list");
@@ -583,8 +583,10 @@ Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue
         ~DepthGuard() { --depth; }
     } guard(m_depth);
     NestingGuard nesting(*this);
-    if (function.native)
+    if (function.native) {
+        m_nativeConstructing = construct;
         return function.native(*this, thisValue, args);
+    }
     if (!function.code)
         return Value();
     return runFunction(function, thisValue, args, home);

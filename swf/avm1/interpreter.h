@@ -166,6 +166,8 @@ public:
     Value construct(const Value& constructor, std::span<const Value> args);
     // Called by a native constructor that refuses its arguments: the new makes undefined.
     void refuseConstruction() { m_constructionRefused = true; }
+    // In a native: whether it was reached by new rather than by a call. Read it first thing.
+    bool nativeConstructing() const { return m_nativeConstructing; }
 
     // Member access with prototype chains, getters and setters, __resolve and watchers.
     // Primitives are boxed for a get; a set on a primitive does nothing.
@@ -290,6 +292,7 @@ private:
     uint64_t m_budget = 0;
     bool m_frameBudget = false;
     bool m_constructionRefused = false;
+    bool m_nativeConstructing = false;
     bool m_budgetReported = false;
     Activation* m_activation = nullptr;
     // One operand stack for every action block: values a block leaves are seen by the next.
