@@ -50,6 +50,9 @@ bool ArrayObject::set(uint32_t index, Value value) {
 }
 
 bool ArrayObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) {
+    // A getter added with addProperty is read instead of the element or the length.
+    if (const Property* own = properties().find(name, vm.caseSensitive()); own && own->isAccessor())
+        return false;
     if (vm.namesEqual(name, "length")) {
         out = double(length());
         return true;

@@ -71,7 +71,8 @@ Value addProperty(Interpreter& vm, const Value& thisValue, std::span<const Value
     const Value& setter = argAt(args, 2);
     if (name.empty() || !isCallable(getter))
         return false;
-    if (!setter.isNull() && !isCallable(setter) && args.size() > 2)
+    // The setter must be given: a function, or null for a read-only property.
+    if (!setter.isNull() && !isCallable(setter))
         return false;
     Property* existing = object->properties().find(name, vm.caseSensitive());
     const uint16_t flags = existing ? existing->flags : 0;
