@@ -25,6 +25,7 @@ void installFilterBuiltins(Interpreter& vm);      // flash.filters
 void installBitmapDataBuiltins(Interpreter& vm);  // flash.display.BitmapData
 void installXmlBuiltins(Interpreter& vm);         // XMLNode, XML
 void installLoadVarsBuiltins(Interpreter& vm);    // LoadVars
+void installTextFormatBuiltins(Interpreter& vm);  // TextFormat
 
 // Sets target's variables from a url-encoded query string ("a=1&b=two%20words").
 void decodeVariables(Interpreter& vm, const Value& target, std::string_view query);

@@ -56,6 +56,10 @@ Bounds displayBounds(const DisplayObject& object, const Matrix& transform) {
             if (character->text)
                 addRect(out, character->text->bounds, transform);
             break;
+        case CharacterType::EditText:
+            if (object.editField)
+                addRect(out, object.editField->bounds, transform);
+            break;
         default: break;
         }
     }

@@ -12,6 +12,8 @@ namespace swivio::swf::avm1 {
 void installClipMethods(ScriptRuntime& runtime);
 void installRuntimeGlobals(ScriptRuntime& runtime);
 void installStageBuiltins(ScriptRuntime& runtime);
+void installTextFieldBuiltins(ScriptRuntime& runtime); // builtins_textfield.cpp
+void updateBoundTextFields(ScriptRuntime& runtime);
 
 namespace {
 
@@ -45,6 +47,7 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     installClipMethods(*this);
     installRuntimeGlobals(*this);
     installStageBuiltins(*this);
+    installTextFieldBuiltins(*this);
     installLoadingBuiltins(*this);
     // The prototype may have been set before the clip prototype existed.
     for (auto& [id, clip] : m_clips) {
@@ -61,6 +64,8 @@ Object* ScriptRuntime::clipPrototypeFor(DisplayObject& display) {
     const Builtins& b = m_vm->builtins();
     if (display.character() && display.character()->type == CharacterType::Button)
         return b.buttonProto ? b.buttonProto : b.objectProto;
+    if (display.editField && b.textFieldProto)
+        return b.textFieldProto;
     return b.clipProto;
 }
 
@@ -567,6 +572,8 @@ void ScriptRuntime::runQueued() {
             flushWaiting();
     }
     m_justPlaced.clear();
+    // Fields bound to variables show what the scripts left in them.
+    updateBoundTextFields(*this);
     // What the frame's scripts left on the stack does not reach the next frame.
     m_vm->clearStack();
 }

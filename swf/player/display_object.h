@@ -11,6 +11,7 @@
 #include "swf/format/filter.h"
 #include "swf/format/shape.h"
 #include "swf/format/types.h"
+#include "swf/text/edit_field.h"
 
 namespace swivio::swf {
 
@@ -125,6 +126,9 @@ public:
     // ratio or text costs nothing the next frame.
     std::shared_ptr<const Shape> morphShape;
     int morphRatio = -1;
+
+    // A text field's state: set for edit texts placed by tags and for createTextField.
+    std::shared_ptr<text::EditField> editField;
 
 private:
     const Character* m_character = nullptr;

@@ -145,12 +145,15 @@ void RenderEmitter::emitContent(DisplayObject& object, const Context& context,
     case CharacterType::Text:
         emitText(object, context, out);
         break;
+    case CharacterType::EditText:
+        emitEditText(object, context, out);
+        break;
     case CharacterType::Sprite:
     case CharacterType::Button:
         emitChildren(object, context, out);
         break;
     default:
-        // Edit texts, videos and the rest draw nothing yet.
+        // Videos and the rest draw nothing yet.
         break;
     }
 }

@@ -42,6 +42,9 @@ private:
                    RenderCommandList& out);
     std::shared_ptr<const Shape> bitmapShape(const Character& character);
     void emitText(DisplayObject& object, const Context& context, RenderCommandList& out);
+    // A text field: background and border, then its visible lines clipped to its box
+    // (render_edit_text.cpp).
+    void emitEditText(DisplayObject& object, const Context& context, RenderCommandList& out);
     std::shared_ptr<const Shape> morphShape(DisplayObject& object);
 
     std::shared_ptr<const MovieDefinition> m_movie;

@@ -121,6 +121,10 @@ public:
     // A new clip with an empty one-frame timeline (owned by the player) at depth in parent,
     // replacing what is there, flagged placedByScript. Null as for placeByScript().
     DisplayObject* createEmptyClip(DisplayObject& parent, const std::string& name, int depth);
+    // A new empty text field at depth in parent with its box (twips) at (0, 0, width,
+    // height) and its position at (x, y), flagged placedByScript. Null as for placeByScript().
+    DisplayObject* createTextField(DisplayObject& parent, const std::string& name, int depth,
+                                   int32_t x, int32_t y, int32_t width, int32_t height);
 
     // The colour of the last SetBackgroundColor the root has run; white when none.
     Rgba backgroundColor() const { return m_background; }
@@ -161,6 +165,10 @@ private:
     ScriptHook* m_scriptHook = nullptr;
     // The character of every createEmptyClip() clip: one empty frame.
     Character m_emptyClip;
+    // The character of every createTextField() field, and the movie's fonts for fields.
+    Character m_textFieldCharacter;
+    std::shared_ptr<const text::EmbeddedFontSet> m_fonts;
+    std::shared_ptr<text::EditField> makeEditField(const EditText& definition);
     Rgba m_background{255, 255, 255, 255};
 };
 
