@@ -36,12 +36,13 @@ text::StyleMap styleMapOf(Interpreter& vm, const Value& self);
 // Writes the field's text to its bound variable.
 void storeVariable(Interpreter& vm, DisplayObject& display, const std::string& value);
 
+// In the reverse of the order for..in lists them (the newest property comes first).
 enum Prop {
-    kText, kHtmlText, kHtml, kTextColor, kBackground, kBackgroundColor, kBorder, kBorderColor,
-    kAutoSize, kWordWrap, kMultiline, kSelectable, kType, kPassword, kMaxChars, kRestrict,
-    kVariable, kEmbedFonts, kCondenseWhite, kAntiAliasType, kGridFitType, kSharpness,
-    kThickness, kTextWidth, kTextHeight, kLength, kScroll, kMaxScroll, kHScroll, kMaxHScroll,
-    kBottomScroll, kMouseWheelEnabled, kPropCount
+    kGridFitType, kAntiAliasType, kThickness, kSharpness, kFilters, kScroll, kMaxScroll,
+    kBorderColor, kBackgroundColor, kTextColor, kTabIndex, kAutoSize, kText, kType, kHtmlText,
+    kVariable, kHScroll, kMaxHScroll, kMaxChars, kEmbedFonts, kHtml, kBorder, kBackground,
+    kWordWrap, kPassword, kMultiline, kSelectable, kLength, kBottomScroll, kTextWidth,
+    kTextHeight, kRestrict, kCondenseWhite, kMouseWheelEnabled, kStyleSheet, kPropCount
 };
 
 struct PropInfo {
@@ -50,27 +51,23 @@ struct PropInfo {
 };
 
 constexpr PropInfo kProps[kPropCount] = {
-    {"text", false},          {"htmlText", false},     {"html", false},
-    {"textColor", false},     {"background", false},   {"backgroundColor", false},
-    {"border", false},        {"borderColor", false},  {"autoSize", false},
-    {"wordWrap", false},      {"multiline", false},    {"selectable", false},
-    {"type", false},          {"password", false},     {"maxChars", false},
-    {"restrict", false},      {"variable", false},     {"embedFonts", false},
-    {"condenseWhite", false}, {"antiAliasType", false}, {"gridFitType", false},
-    {"sharpness", false},     {"thickness", false},    {"textWidth", true},
-    {"textHeight", true},     {"length", true},        {"scroll", false},
-    {"maxscroll", true},      {"hscroll", false},      {"maxhscroll", true},
-    {"bottomScroll", true},   {"mouseWheelEnabled", false}};
+    {"gridFitType", false},   {"antiAliasType", false},  {"thickness", false},
+    {"sharpness", false},     {"filters", false},        {"scroll", false},
+    {"maxscroll", true},      {"borderColor", false},    {"backgroundColor", false},
+    {"textColor", false},     {"tabIndex", false},       {"autoSize", false},
+    {"text", false},          {"type", false},           {"htmlText", false},
+    {"variable", false},      {"hscroll", false},        {"maxhscroll", true},
+    {"maxChars", false},      {"embedFonts", false},     {"html", false},
+    {"border", false},        {"background", false},     {"wordWrap", false},
+    {"password", false},      {"multiline", false},      {"selectable", false},
+    {"length", true},         {"bottomScroll", true},    {"textWidth", true},
+    {"textHeight", true},     {"restrict", false},       {"condenseWhite", false},
+    {"mouseWheelEnabled", false}, {"styleSheet", false}};
 
-// Script-only settings that do not change layout live beside the field.
-struct Extras {
-    std::optional<std::string> restrict;
-    std::string antiAliasType = "normal", gridFitType = "pixel";
-    double sharpness = 0, thickness = 0;
-};
-std::unordered_map<const EditField*, Extras>& extrasMap() {
-    static std::unordered_map<const EditField*, Extras> map;
-    return map;
+// Properties the field keeps as plain values: the first set stores an own property on the
+// instance, which then answers for itself.
+bool storedOnInstance(int prop) {
+    return prop == kStyleSheet || prop == kTabIndex || prop == kFilters;
 }
 
 Value getProp(Interpreter&, const Value& self, Prop prop) {
@@ -81,9 +78,7 @@ Value getProp(Interpreter&, const Value& self, Prop prop) {
     case kText: return f->text();
     case kHtmlText: return f->htmlText();
     case kHtml: return f->html;
-    case kTextColor:
-        return double(f->content().length() ? f->content().formatAt(0).color.value_or(0)
-                                            : f->newFormat.color.value_or(0));
+    case kTextColor: return double(f->textColor);
     case kBackground: return f->background;
     case kBackgroundColor: return double(f->backgroundColor);
     case kBorder: return f->border;
@@ -101,17 +96,14 @@ Value getProp(Interpreter&, const Value& self, Prop prop) {
     case kType: return f->editable ? "input" : "dynamic";
     case kPassword: return f->password;
     case kMaxChars: return f->maxChars > 0 ? Value(double(f->maxChars)) : Value::null();
-    case kRestrict: {
-        auto& e = extrasMap()[f];
-        return e.restrict ? Value(*e.restrict) : Value::null();
-    }
+    case kRestrict: return f->restrict ? Value(*f->restrict) : Value::null();
     case kVariable: return f->variable.empty() ? Value::null() : Value(f->variable);
     case kEmbedFonts: return f->embedFonts;
     case kCondenseWhite: return f->condenseWhite;
-    case kAntiAliasType: return extrasMap()[f].antiAliasType;
-    case kGridFitType: return extrasMap()[f].gridFitType;
-    case kSharpness: return extrasMap()[f].sharpness;
-    case kThickness: return extrasMap()[f].thickness;
+    case kAntiAliasType: return f->antiAliasType;
+    case kGridFitType: return f->gridFitType;
+    case kSharpness: return f->sharpness;
+    case kThickness: return f->thickness;
     case kTextWidth: return std::round(f->layout().textWidth * 20) / 20;
     case kTextHeight: return std::round(f->layout().textHeight * 20) / 20;
     case kLength: return double(f->content().length());
@@ -154,6 +146,7 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
     case kTextColor: {
         TextFormat color;
         color.color = toColor(vm, v);
+        f->textColor = *color.color;
         f->newFormat.apply(color);
         f->setFormat(0, f->content().length(), color);
         break;
@@ -200,7 +193,7 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
         break;
     }
     case kRestrict:
-        extrasMap()[f].restrict =
+        f->restrict =
             v.isNullish() ? std::nullopt : std::optional<std::string>(vm.toString(v));
         break;
     case kVariable: {
@@ -212,25 +205,25 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
     case kAntiAliasType: {
         const std::string s = vm.toString(v);
         if (s == "normal" || s == "advanced")
-            extrasMap()[f].antiAliasType = s;
+            f->antiAliasType = s;
         break;
     }
     case kGridFitType: {
         const std::string s = vm.toString(v);
         if (s == "none" || s == "pixel" || s == "subpixel")
-            extrasMap()[f].gridFitType = s;
+            f->gridFitType = s;
         break;
     }
     case kSharpness: {
         const double n = vm.toNumber(v);
         if (std::isfinite(n))
-            extrasMap()[f].sharpness = std::clamp(n, -400.0, 400.0);
+            f->sharpness = std::clamp(n, -400.0, 400.0);
         break;
     }
     case kThickness: {
         const double n = vm.toNumber(v);
         if (std::isfinite(n))
-            extrasMap()[f].thickness = std::clamp(n, -200.0, 200.0);
+            f->thickness = std::clamp(n, -200.0, 200.0);
         break;
     }
     case kScroll: {
@@ -251,17 +244,34 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
 }
 
 template <int I> Value getter(Interpreter& vm, const Value& self, std::span<const Value>) {
+    if (storedOnInstance(I))
+        return I == kFilters && fieldOf(self) ? Value(vm.makeArray()) : Value();
     return getProp(vm, self, Prop(I));
 }
 template <int I> Value setter(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    if (storedOnInstance(I)) {
+        if (Object* object = self.object(); object && fieldOf(self))
+            object->define(kProps[I].name, argAt(args, 0), kDontEnum);
+        return Value();
+    }
     if (!kProps[I].readOnly)
         setProp(vm, self, Prop(I), argAt(args, 0));
     return Value();
 }
+
+// A field's listener list starts with the field itself, made when first asked for.
+Value listeners(Interpreter& vm, const Value& self, std::span<const Value>) {
+    Object* object = self.object();
+    if (!object || !fieldOf(self))
+        return Value();
+    Value list = vm.makeArray(std::span<const Value>(&self, 1));
+    object->define("_listeners", list, kDontEnum);
+    return list;
+}
 template <int... I>
 void defineAccessors(Interpreter& vm, Object* proto, std::integer_sequence<int, I...>) {
     (proto->defineAccessor(kProps[I].name, vm.makeNative(getter<I>), vm.makeNative(setter<I>),
-                           kDontEnum | kDontDelete),
+                           kDontDelete),
      ...);
 }
 
@@ -374,13 +384,10 @@ Value createTextField(Interpreter& vm, const Value& self, std::span<const Value>
     DisplayObject* parent = displayOf(self);
     if (!parent || !parent->isClip() || args.size() < 6)
         return Value();
+    // Whole pixels: fractions are dropped.
     double n[5];
-    for (int i = 0; i < 5; ++i) {
-        n[i] = vm.toNumber(args[i + 1]);
-        if (!std::isfinite(n[i]))
-            n[i] = 0;
-        n[i] = std::clamp(n[i], -1e7, 1e7);
-    }
+    for (int i = 0; i < 5; ++i)
+        n[i] = std::clamp(double(vm.toInt32(args[i + 1])), -1e7, 1e7);
     ScriptRuntime& runtime = runtimeOf(vm);
     DisplayObject* field = runtime.player().createTextField(
         *parent, vm.toString(args[0]), int(n[0]) + ScriptRuntime::kDepthOffset,
@@ -506,6 +513,7 @@ void installTextFieldBuiltins(ScriptRuntime& runtime) {
     Value broadcaster = vm.getMember(Value(vm.global()), "AsBroadcaster");
     for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
         proto->define(name, vm.getMember(broadcaster, name), kDontEnum);
+    proto->defineAccessor("_listeners", vm.makeNative(listeners), nullptr, kDontEnum);
     if (b.clipProto)
         vm.defineMethod(b.clipProto, "createTextField", createTextField, kDontEnum | kVersion6);
 }

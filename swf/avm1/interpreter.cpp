@@ -200,7 +200,7 @@ std::string Interpreter::toString(const Value& value) {
     case ValueType::String: return value.string();
     case ValueType::Object: {
         Object* object = value.object();
-        if (object->kind() == ObjectKind::Clip)
+        if (object->kind() == ObjectKind::Clip || object->kind() == ObjectKind::TextField)
             return m_host.targetPath(object, true);
         Value method = getMember(value, "toString");
         if (isFunction(method)) {

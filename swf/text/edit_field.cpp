@@ -78,6 +78,7 @@ EditField::EditField(const EditText& def, std::string fontName,
     if (def.hasTextColor)
         newFormat.color = (uint32_t(def.color.r) << 16) | (uint32_t(def.color.g) << 8) |
                           def.color.b;
+    textColor = newFormat.color.value_or(0);
     if (def.hasLayout) {
         newFormat.align = TextAlign(int(def.align));
         newFormat.leftMargin = def.leftMargin / 20.0;
@@ -132,6 +133,7 @@ void EditField::setHtmlText(std::string_view source, const StyleMap* styles) {
     }
     HtmlReadOptions options;
     options.condenseWhite = condenseWhite;
+    options.multiline = multiline;
     options.styles = styles;
     m_content = readHtml(source, newFormat, options);
     contentChanged();

@@ -52,6 +52,11 @@ public:
     int hscroll = 0; // pixels
     // The format new text takes (getNewTextFormat).
     TextFormat newFormat;
+    // Settings scripts read back that do not move text.
+    std::optional<std::string> restrict;
+    std::string antiAliasType = "normal", gridFitType = "pixel";
+    double sharpness = 0, thickness = 0;
+    uint32_t textColor = 0; // the last colour given to the whole field
 
     const FormattedText& content() const { return m_content; }
     std::string text() const; // paragraphs end with '\r'

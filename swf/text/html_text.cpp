@@ -197,13 +197,7 @@ private:
 
     void breakParagraph() {
         m_out.append(u"\r", current());
-        m_pendingBreak = false;
         m_lastSpace = true;
-    }
-
-    void flushPending() {
-        if (m_pendingBreak)
-            breakParagraph();
     }
 
     void addText(std::u16string_view chunk) {
@@ -220,7 +214,6 @@ private:
                 if (c == u'\r' && i + 1 < chunk.size() && chunk[i + 1] == u'\n')
                     ++i;
                 flushText(text);
-                flushPending();
                 breakParagraph();
                 continue;
             }
@@ -233,7 +226,6 @@ private:
     void flushText(std::u16string& text) {
         if (text.empty())
             return;
-        flushPending();
         m_out.append(text, current());
         text.clear();
     }
@@ -275,26 +267,21 @@ private:
         const std::string& n = tag.name;
         const bool paragraph = n == "p" || n == "li";
         if (tag.closing) {
-            if (paragraph) {
-                m_pendingBreak = true;
-                m_lastSpace = true;
-            }
+            // Only a multiline field ends a paragraph at its closing tag; a single-line
+            // field runs paragraphs together.
+            if (paragraph && m_options.multiline)
+                breakParagraph();
             if (paragraph || n == "font" || n == "b" || n == "i" || n == "u" || n == "a" ||
                 n == "textformat" || n == "span")
                 pop(n);
             return;
         }
         if (n == "br" || n == "sbr") {
-            flushPending();
             breakParagraph();
             return;
         }
         TextFormat f = current();
         if (paragraph) {
-            // A paragraph that opens after text starts on a line of its own.
-            if (m_out.length() > 0 && m_out.text().back() != u'\r')
-                m_pendingBreak = true;
-            flushPending();
             applyStyle(f, n);
             if (n == "li")
                 f.bullet = true;
@@ -371,7 +358,6 @@ private:
     std::vector<Entry> m_stack;
     std::size_t m_ignored = 0;
     FormattedText m_out;
-    bool m_pendingBreak = false;
     bool m_lastSpace = true;
 };
 
@@ -459,11 +445,14 @@ void writeParagraph(std::string& out, const FormattedText& text, std::size_t beg
     out += bullet ? "<LI>" : "<P ALIGN=\"" + alignUpper(first.align.value_or(TextAlign::Left)) +
                                  "\">";
     out += "<FONT" + fontAttributes(first, nullptr) + ">";
+    // An empty paragraph shows the tags of its end mark's format.
+    const bool empty = begin == end && end < text.length();
     std::size_t pos = 0;
     for (const FormattedText::Run& run : text.runs()) {
         const std::size_t from = std::max(pos, begin), to = std::min(pos + run.length, end);
+        const bool holdsEnd = empty && end >= pos && end < pos + run.length;
         pos += run.length;
-        if (from >= to)
+        if (from >= to && !holdsEnd)
             continue;
         const TextFormat& f = run.format;
         const std::string inner = fontAttributes(f, &first);

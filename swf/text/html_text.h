@@ -14,6 +14,7 @@ using StyleMap = std::map<std::string, TextFormat>;
 
 struct HtmlReadOptions {
     bool condenseWhite = false; // runs of white space become one space; line ends vanish
+    bool multiline = true;      // a closing </p> or </li> ends its paragraph
     const StyleMap* styles = nullptr;
 };
 
