@@ -316,8 +316,9 @@ Value getTextFormat(Interpreter& vm, const Value& self, std::span<const Value> a
     EditField* f = fieldOf(self);
     if (!f)
         return Value();
+    // An empty field has no characters, so no format they share.
     if (f->content().length() == 0)
-        return makeTextFormat(vm, f->newFormat);
+        return makeTextFormat(vm, TextFormat{});
     std::size_t begin = 0, end = 0;
     if (!rangeOf(vm, args, 0, f->content().length(), begin, end))
         return makeTextFormat(vm, TextFormat{});

@@ -155,6 +155,20 @@ void defineAccessors(Interpreter& vm, Object* proto, std::integer_sequence<int, 
      ...);
 }
 
+Value getDisplay(Interpreter&, const Value& self, std::span<const Value>) {
+    auto* object = dynamic_cast<TextFormatObject*>(self.object());
+    return object ? Value(object->display) : Value();
+}
+
+Value setDisplay(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    if (auto* object = dynamic_cast<TextFormatObject*>(self.object())) {
+        const std::string s = vm.toString(argAt(args, 0));
+        if (s == "block" || s == "inline" || s == "none")
+            object->display = s;
+    }
+    return Value();
+}
+
 Object* allocate(Interpreter& vm, Object* proto) {
     vm.checkCells();
     return vm.heap().make<TextFormatObject>(proto);
@@ -244,6 +258,8 @@ void installTextFormatBuiltins(Interpreter& vm) {
     vm.defineClass("TextFormat", construct, proto, allocate);
     defineAccessors(vm, proto, std::make_integer_sequence<int, kFieldCount>{});
     vm.defineMethod(proto, "getTextExtent", getTextExtent);
+    proto->defineAccessor("display", vm.makeNative(getDisplay), vm.makeNative(setDisplay),
+                          kDontEnum);
 }
 
 } // namespace swivio::swf::avm1

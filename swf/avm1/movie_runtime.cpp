@@ -319,8 +319,18 @@ void ScriptRuntime::callFrame(Object* clip, const Value& frame) {
 // ---- Output ----
 
 void ScriptRuntime::traceLine(std::string_view line) {
-    if (m_traceSink)
-        m_traceSink(line);
+    if (!m_traceSink)
+        return;
+    if (line.find('\r') == std::string_view::npos)
+        return m_traceSink(line);
+    // The log shows a carriage return (how text fields end paragraphs) as a line end.
+    std::string text;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\r' && i + 1 < line.size() && line[i + 1] == '\n')
+            continue;
+        text += line[i] == '\r' ? '\n' : line[i];
+    }
+    m_traceSink(text);
 }
 
 void ScriptRuntime::scriptError(std::string_view message) {

@@ -12,6 +12,7 @@ class TextFormatObject : public Object {
 public:
     explicit TextFormatObject(Object* proto) : Object(proto) {}
     text::TextFormat format;
+    std::string display = "block"; // "block", "inline" or "none"
 };
 
 // A new TextFormat holding format.
