@@ -123,7 +123,7 @@ void EditField::setText(std::string_view utf8) {
 std::string EditField::htmlText() const {
     if (!html)
         return text();
-    return writeHtml(m_content, newFormat);
+    return writeHtml(m_content);
 }
 
 void EditField::setHtmlText(std::string_view source, const StyleMap* styles) {

@@ -495,14 +495,9 @@ FormattedText readHtml(std::string_view html, const TextFormat& base,
     return reader.read(html);
 }
 
-std::string writeHtml(const FormattedText& text, const TextFormat& empty) {
+std::string writeHtml(const FormattedText& text) {
     std::string out;
     const std::u16string& s = text.text();
-    if (s.empty()) {
-        FormattedText none;
-        writeParagraph(out, none, 0, 0, empty);
-        return out;
-    }
     std::size_t begin = 0;
     while (begin < s.size()) {
         std::size_t end = begin;

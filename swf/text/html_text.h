@@ -27,9 +27,8 @@ FormattedText readHtml(std::string_view html, const TextFormat& base,
 
 // The htmlText a field reports: one <P> (or <LI>) per paragraph, inside <TEXTFORMAT> when a
 // paragraph has margins, indents, leading or tab stops, with the paragraph's first format as
-// its <FONT> and nested tags where later runs differ. empty is the format shown for a field
-// with no text.
-std::string writeHtml(const FormattedText& text, const TextFormat& empty);
+// its <FONT> and nested tags where later runs differ. No text gives an empty string.
+std::string writeHtml(const FormattedText& text);
 
 // A number as htmlText writes it: integers plainly, others with up to six decimals.
 std::string htmlNumber(double value);
