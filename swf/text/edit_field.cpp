@@ -27,6 +27,8 @@ private:
     const EditField& m_field;
 };
 
+constexpr double kTwip = 0.05;
+
 int32_t toTwips(double pixels) {
     if (!std::isfinite(pixels))
         return 0;
@@ -215,9 +217,9 @@ int EditField::maxScroll() {
     const double total = l.lines.empty() ? 0
                                          : l.lines.back().top + l.lines.back().ascent +
                                                l.lines.back().descent;
-    // The first line from which the rest fits.
+    // The first line from which the rest fits (a twip of slack for the box's rounding).
     std::size_t first = 0;
-    while (first + 1 < l.lines.size() && total - l.lines[first].top > visible)
+    while (first + 1 < l.lines.size() && total - l.lines[first].top > visible + kTwip)
         ++first;
     return int(first) + 1;
 }
@@ -230,7 +232,7 @@ int EditField::bottomScroll() {
     const double start = l.lines.empty() ? 0 : l.lines[top].top;
     std::size_t last = top;
     for (std::size_t i = top; i < l.lines.size(); ++i) {
-        if (l.lines[i].top + l.lines[i].ascent + l.lines[i].descent - start > visible &&
+        if (l.lines[i].top + l.lines[i].ascent + l.lines[i].descent - start > visible + kTwip &&
             i > top)
             break;
         last = i;
