@@ -226,18 +226,11 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
             f->thickness = std::clamp(n, -200.0, 200.0);
         break;
     }
-    case kScroll: {
-        const double n = vm.toNumber(v);
-        if (std::isfinite(n))
-            f->scroll = std::clamp(int(n), 1, f->maxScroll());
+    case kScroll:
+        // Numbers wrap to 32 bits first, as the player converts them.
+        f->scroll = std::clamp(vm.toInt32(v), 1, f->maxScroll());
         break;
-    }
-    case kHScroll: {
-        const double n = vm.toNumber(v);
-        if (std::isfinite(n))
-            f->hscroll = std::clamp(int(n), 0, f->maxHScroll());
-        break;
-    }
+    case kHScroll: f->hscroll = std::clamp(vm.toInt32(v), 0, f->maxHScroll()); break;
     case kMouseWheelEnabled: f->mouseWheelEnabled = vm.toBoolean(v); break;
     default: break;
     }
@@ -412,7 +405,8 @@ text::StyleMap styleMapOf(Interpreter& vm, const Value& self) {
         return styles;
     for (uint32_t i = 0; i < list->length() && i < 1000; ++i) {
         const std::string name = vm.toString(list->at(i));
-        Value style = vm.getMember(sheet, name);
+        Value nameArg[] = {Value(name)};
+        Value style = vm.callMethod(sheet, "getStyle", nameArg);
         Value arg[] = {style};
         Value format = vm.callMethod(sheet, "transform", arg);
         if (const TextFormat* f = textFormatOf(format)) {
@@ -510,6 +504,7 @@ void installTextFieldBuiltins(ScriptRuntime& runtime) {
     vm.defineMethod(proto, "getDepth", getDepth);
     vm.defineMethod(proto, "removeTextField", removeTextField);
     vm.defineMethod(ctor, "getFontList", getFontList);
+    installStyleSheet(vm, ctor);
     // Fields broadcast to listeners (onChanged, onScroller) as AsBroadcaster gives them.
     Value broadcaster = vm.getMember(Value(vm.global()), "AsBroadcaster");
     for (const char* name : {"addListener", "removeListener", "broadcastMessage"})

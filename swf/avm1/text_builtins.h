@@ -24,4 +24,7 @@ const text::TextFormat* textFormatOf(const Value& value);
 // NaN and the infinities become -2^31, as the player's conversion gives them.
 double formatInteger(double value);
 
+// TextField.StyleSheet, put on the TextField constructor.
+void installStyleSheet(Interpreter& vm, Object* textFieldCtor);
+
 } // namespace swivio::swf::avm1

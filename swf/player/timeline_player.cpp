@@ -318,12 +318,17 @@ std::shared_ptr<text::EditField> TimelinePlayer::makeEditField(const EditText& d
         m_fonts = std::make_shared<const text::EmbeddedFontSet>(std::move(fonts));
     }
     std::string fontName;
+    bool bold = false, italic = false;
     if (definition.hasFont)
-        if (const Character* c = m_movie->character(definition.fontId); c && c->font)
+        if (const Character* c = m_movie->character(definition.fontId); c && c->font) {
             fontName = c->font->name;
+            bold = c->font->bold;
+            italic = c->font->italic;
+        }
     if (definition.hasFontClass && fontName.empty())
         fontName = definition.fontClass;
-    return std::make_shared<text::EditField>(definition, std::move(fontName), m_fonts);
+    return std::make_shared<text::EditField>(definition, std::move(fontName), m_fonts, bold,
+                                             italic);
 }
 
 DisplayObject* TimelinePlayer::createTextField(DisplayObject& parent, const std::string& name,

@@ -58,7 +58,7 @@ std::shared_ptr<const GlyphFont> EmbeddedFontSet::find(const std::string& name, 
 }
 
 EditField::EditField(const EditText& def, std::string fontName,
-                     std::shared_ptr<const EmbeddedFontSet> fonts)
+                     std::shared_ptr<const EmbeddedFontSet> fonts, bool bold, bool italic)
     : m_fonts(std::move(fonts)) {
     bounds = def.bounds;
     html = def.html;
@@ -80,13 +80,17 @@ EditField::EditField(const EditText& def, std::string fontName,
     if (def.hasTextColor)
         newFormat.color = (uint32_t(def.color.r) << 16) | (uint32_t(def.color.g) << 8) |
                           def.color.b;
+    newFormat.bold = bold;
+    newFormat.italic = italic;
     textColor = newFormat.color.value_or(0);
     if (def.hasLayout) {
+        // Scripts see whole pixels.
+        auto pixels = [](double twips) { return std::nearbyint(twips / 20.0); };
         newFormat.align = TextAlign(int(def.align));
-        newFormat.leftMargin = def.leftMargin / 20.0;
-        newFormat.rightMargin = def.rightMargin / 20.0;
-        newFormat.indent = def.indent / 20.0;
-        newFormat.leading = def.leading / 20.0;
+        newFormat.leftMargin = pixels(def.leftMargin);
+        newFormat.rightMargin = pixels(def.rightMargin);
+        newFormat.indent = pixels(def.indent);
+        newFormat.leading = pixels(def.leading);
     }
     if (def.hasText) {
         if (html)

@@ -34,10 +34,12 @@ enum class AutoSize { None, Left, Center, Right };
 // the layout they give. Positions and sizes in pixels unless named twips.
 class EditField {
 public:
-    // definition: the field's tag; fontName: the name of its font (empty for none);
-    // fonts: the movie's embedded fonts, may be null.
+    // definition: the field's tag; fontName: the name of its font (empty for none), whose
+    // style (bold, italic) the default format takes; fonts: the movie's embedded fonts, may
+    // be null.
     EditField(const EditText& definition, std::string fontName,
-              std::shared_ptr<const EmbeddedFontSet> fonts);
+              std::shared_ptr<const EmbeddedFontSet> fonts, bool bold = false,
+              bool italic = false);
 
     // The box in twips, in the field's own space. A script's width and height set it.
     Rect bounds;
