@@ -386,7 +386,7 @@ Value createTextField(Interpreter& vm, const Value& self, std::span<const Value>
     DisplayObject* field = runtime.player().createTextField(
         *parent, vm.toString(args[0]), int(n[0]) + ScriptRuntime::kDepthOffset,
         int32_t(std::round(n[1] * 20)), int32_t(std::round(n[2] * 20)),
-        int32_t(std::round(std::fabs(n[3]) * 20)), int32_t(std::round(std::fabs(n[4]) * 20)));
+        int32_t(std::round(n[3] * 20)), int32_t(std::round(n[4] * 20)));
     if (!field)
         return Value();
     ClipObject* object = runtime.clipFor(*field);

@@ -339,7 +339,9 @@ DisplayObject* TimelinePlayer::createTextField(DisplayObject& parent, const std:
     std::unique_ptr<DisplayObject> field = instantiate(parent, m_textFieldCharacter);
     if (!field)
         return nullptr;
-    field->editField->bounds = {0, std::max(0, width), 0, std::max(0, height)};
+    // A negative size reaches back from the field's position.
+    field->editField->bounds = {std::min(0, width), std::max(0, width), std::min(0, height),
+                                std::max(0, height)};
     field->editField->changed();
     field->matrix.tx = x;
     field->matrix.ty = y;

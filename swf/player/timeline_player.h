@@ -122,7 +122,8 @@ public:
     // replacing what is there, flagged placedByScript. Null as for placeByScript().
     DisplayObject* createEmptyClip(DisplayObject& parent, const std::string& name, int depth);
     // A new empty text field at depth in parent with its box (twips) at (0, 0, width,
-    // height) and its position at (x, y), flagged placedByScript. Null as for placeByScript().
+    // height; a negative size reaches back from the position) and its position at (x, y),
+    // flagged placedByScript. Null as for placeByScript().
     DisplayObject* createTextField(DisplayObject& parent, const std::string& name, int depth,
                                    int32_t x, int32_t y, int32_t width, int32_t height);
 

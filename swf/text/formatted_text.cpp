@@ -55,6 +55,16 @@ void FormattedText::replace(std::size_t begin, std::size_t end, std::u16string_v
     merge();
 }
 
+void FormattedText::append(std::u16string_view text, const TextFormat& format) {
+    if (text.empty())
+        return;
+    m_text.append(text);
+    if (!m_runs.empty() && m_runs.back().format == format)
+        m_runs.back().length += text.size();
+    else
+        m_runs.push_back({text.size(), format});
+}
+
 std::pair<std::size_t, std::size_t> FormattedText::paragraphAt(std::size_t index) const {
     index = std::min(index, length());
     std::size_t begin = index;

@@ -25,9 +25,8 @@ public:
     // Replaces [begin, end) (clamped) with text in one format.
     void replace(std::size_t begin, std::size_t end, std::u16string_view text,
                  const TextFormat& format);
-    void append(std::u16string_view text, const TextFormat& format) {
-        replace(length(), length(), text, format);
-    }
+    // Adds text at the end in constant time (per character), as readers build text.
+    void append(std::u16string_view text, const TextFormat& format);
     void clear() {
         m_text.clear();
         m_runs.clear();

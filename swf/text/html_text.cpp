@@ -421,8 +421,21 @@ std::string fontAttributes(const TextFormat& f, const TextFormat* outer) {
     return out;
 }
 
+// Runs of a text walked forward once, paragraph after paragraph.
+struct RunCursor {
+    std::size_t index = 0, start = 0;
+    // Moves to the run holding position (the last run past the end).
+    void seek(const FormattedText& text, std::size_t position) {
+        const auto& runs = text.runs();
+        while (index + 1 < runs.size() && start + runs[index].length <= position)
+            start += runs[index++].length;
+    }
+};
+
 void writeParagraph(std::string& out, const FormattedText& text, std::size_t begin,
-                    std::size_t end, const TextFormat& first) {
+                    std::size_t end, RunCursor& cursor) {
+    cursor.seek(text, begin);
+    const TextFormat& first = text.runs()[cursor.index].format;
     std::string textFormat;
     auto number = [&](const char* name, const std::optional<double>& v) {
         if (v && *v != 0)
@@ -447,10 +460,12 @@ void writeParagraph(std::string& out, const FormattedText& text, std::size_t beg
     out += "<FONT" + fontAttributes(first, nullptr) + ">";
     // An empty paragraph shows the tags of its end mark's format.
     const bool empty = begin == end && end < text.length();
-    std::size_t pos = 0;
-    for (const FormattedText::Run& run : text.runs()) {
+    for (std::size_t i = cursor.index, pos = cursor.start; i < text.runs().size(); ++i) {
+        const FormattedText::Run& run = text.runs()[i];
         const std::size_t from = std::max(pos, begin), to = std::min(pos + run.length, end);
         const bool holdsEnd = empty && end >= pos && end < pos + run.length;
+        if (pos >= end && !holdsEnd)
+            break;
         pos += run.length;
         if (from >= to && !holdsEnd)
             continue;
@@ -498,12 +513,13 @@ FormattedText readHtml(std::string_view html, const TextFormat& base,
 std::string writeHtml(const FormattedText& text) {
     std::string out;
     const std::u16string& s = text.text();
+    RunCursor cursor;
     std::size_t begin = 0;
     while (begin < s.size()) {
         std::size_t end = begin;
         while (end < s.size() && s[end] != u'\r' && s[end] != u'\n')
             ++end;
-        writeParagraph(out, text, begin, end, text.formatAt(begin));
+        writeParagraph(out, text, begin, end, cursor);
         begin = end + 1;
     }
     return out;

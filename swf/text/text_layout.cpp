@@ -107,7 +107,10 @@ TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
         std::size_t paragraphEnd = paragraphStart;
         while (paragraphEnd < m.size() && m[paragraphEnd].c != u'\r' && m[paragraphEnd].c != u'\n')
             ++paragraphEnd;
-        const TextFormat paragraph = text.formatAt(paragraphStart);
+        // The paragraph's format is its first character's (looked up without a walk over
+        // the runs, so long texts lay out in linear time).
+        const TextFormat paragraph =
+            paragraphStart < m.size() ? *m[paragraphStart].format : text.formatAt(paragraphStart);
         bool first = true;
         std::size_t lineStart = paragraphStart;
         do {
