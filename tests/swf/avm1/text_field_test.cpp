@@ -168,6 +168,24 @@ TEST_F(TextFieldTest, ABoundFieldShowsItsVariableAndSetsIt) {
     EXPECT_EQ(text(vm().getMember(root(), "shown")), "typed");
 }
 
+// What a watcher is given as the old value, and lets through.
+std::vector<std::string> watched;
+Value recordWatch(Interpreter& vm, const Value&, std::span<const Value> args) {
+    watched.push_back(vm.toString(argAt(args, 1)));
+    return argAt(args, 2);
+}
+
+TEST_F(TextFieldTest, AWatcherSeesTheStoredValueNotTheGetters) {
+    Value f = field();
+    vm().setMember(f, "text", "before");
+    watched.clear();
+    Value args[] = {"text", Value(vm().makeNative(recordWatch))};
+    vm().callMethod(f, "watch", args);
+    vm().setMember(f, "text", "after");
+    EXPECT_EQ(watched, std::vector<std::string>{"undefined"});
+    EXPECT_EQ(text(vm().getMember(f, "text")), "after");
+}
+
 class OldTextFieldTest : public TextFieldTest {
 protected:
     OldTextFieldTest() : TextFieldTest(7) {}
