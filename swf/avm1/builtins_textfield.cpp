@@ -104,8 +104,9 @@ Value getProp(Interpreter&, const Value& self, Prop prop) {
     case kGridFitType: return f->gridFitType;
     case kSharpness: return f->sharpness;
     case kThickness: return f->thickness;
-    case kTextWidth: return std::round(f->layout().textWidth * 20) / 20;
-    case kTextHeight: return std::round(f->layout().textHeight * 20) / 20;
+    // Whole pixels, the fraction dropped.
+    case kTextWidth: return std::floor(f->layout().textWidth + 1e-9);
+    case kTextHeight: return std::floor(f->layout().textHeight + 1e-9);
     case kLength: return double(f->content().length());
     case kScroll: return double(f->scroll);
     case kMaxScroll: return double(f->maxScroll());

@@ -93,7 +93,10 @@ TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
             const bool kern = run.format.kerning.value_or(false);
             for (std::size_t i = pos; i < pos + run.length && i < s.size(); ++i) {
                 const char16_t c = options.password && s[i] != u'\r' ? u'*' : s[i];
-                double advance = (c == u'\r' || c == u'\n') ? 0 : font->advance(c) * scale + spacing;
+                // Glyphs advance by whole twips, the fraction dropped.
+                double advance = (c == u'\r' || c == u'\n')
+                                     ? 0
+                                     : std::floor(font->advance(c) * scale * 20) / 20 + spacing;
                 if (kern && i + 1 < pos + run.length && i + 1 < s.size())
                     advance += font->kerning(c, s[i + 1]) * scale;
                 m.push_back({c, advance, size, font, &run.format});
@@ -146,9 +149,8 @@ TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
         } while (lineStart < paragraphEnd);
         if (paragraphEnd >= m.size())
             break;
+        // A final paragraph end opens an empty line of its own.
         paragraphStart = paragraphEnd + 1;
-        if (paragraphStart >= m.size())
-            break; // a final paragraph end opens no new line of its own
     }
     double top = 0;
     for (LayoutLine& line : layout.lines) {
@@ -156,8 +158,9 @@ TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
         top += line.ascent + line.descent + line.leading;
         layout.textWidth = std::max(layout.textWidth, line.width);
     }
+    // The last line's leading is left out, except when it is the only line.
     if (!m.empty())
-        layout.textHeight = top - layout.lines.back().leading;
+        layout.textHeight = top - (layout.lines.size() > 1 ? layout.lines.back().leading : 0);
     return layout;
 }
 

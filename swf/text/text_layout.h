@@ -46,7 +46,8 @@ struct LayoutOptions {
 struct TextLayout {
     std::vector<LayoutLine> lines; // at least one
     double textWidth = 0;          // pixels: the widest line
-    double textHeight = 0;         // pixels: every line's height, the last one's leading left out
+    // Pixels: every line's height, the last one's leading left out unless it is the only one.
+    double textHeight = 0;
 
     // The first line whose bottom passes top (0-based), for scroll positions.
     std::size_t lineAt(double y) const;

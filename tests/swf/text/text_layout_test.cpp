@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         BreakCase{"aa bb cc", 83, {"aa bb ", "cc"}},
         BreakCase{"aa bb cc", 84, {"aa bb cc"}},
         BreakCase{"a\rb\rc", 1000, {"a\r", "b\r", "c"}},
+        BreakCase{"a\r", 1000, {"a\r", ""}},
         BreakCase{"", 100, {""}}));
 
 TEST(TextLayoutTest, TextSitsInsideATwoPixelGutter) {
