@@ -33,6 +33,8 @@ uint32_t toColor(Interpreter& vm, const Value& v) { return uint32_t(vm.toInt32(v
 // The style sheet's formats, for htmlText.
 text::StyleMap styleMapOf(Interpreter& vm, const Value& self);
 
+void syncField(ScriptRuntime& runtime, DisplayObject& display);
+
 // Writes the field's text to its bound variable.
 void storeVariable(Interpreter& vm, DisplayObject& display, const std::string& value);
 
@@ -70,10 +72,13 @@ bool storedOnInstance(int prop) {
     return prop == kStyleSheet || prop == kTabIndex || prop == kFilters;
 }
 
-Value getProp(Interpreter&, const Value& self, Prop prop) {
-    EditField* f = fieldOf(self);
+Value getProp(Interpreter& vm, const Value& self, Prop prop) {
+    DisplayObject* d = displayOf(self);
+    EditField* f = d ? d->editField.get() : nullptr;
     if (!f)
         return Value();
+    if (prop == kText || prop == kHtmlText)
+        syncField(runtimeOf(vm), *d); // the variable may have changed since the frame began
     switch (prop) {
     case kText: return f->text();
     case kHtmlText: return f->htmlText();
@@ -197,10 +202,10 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
         f->restrict =
             v.isNullish() ? std::nullopt : std::optional<std::string>(vm.toString(v));
         break;
-    case kVariable: {
+    case kVariable:
         f->variable = v.isNullish() ? std::string() : vm.toString(v);
+        syncField(runtimeOf(vm), *d);
         break;
-    }
     case kEmbedFonts: flag(f->embedFonts); break;
     case kCondenseWhite: f->condenseWhite = vm.toBoolean(v); break;
     case kAntiAliasType: {
@@ -447,40 +452,48 @@ void storeVariable(Interpreter& vm, DisplayObject& display, const std::string& v
         vm.setMember(Value(owner), name, Value(value));
 }
 
+// A bound field shows its variable's value. Getters are not run: this happens outside
+// scripts too.
+void syncField(ScriptRuntime& runtime, DisplayObject& display) {
+    EditField& f = *display.editField;
+    if (f.variable.empty())
+        return;
+    auto [path, name] = splitVariable(f.variable);
+    Object* owner = variableOwner(runtime, display, path);
+    if (!owner)
+        return;
+    Interpreter& vm = runtime.interpreter();
+    const Property* p = owner->properties().find(name, vm.caseSensitive());
+    if (!p || p->removed) {
+        // A variable that does not exist yet starts with the tag's text, shown again.
+        if (!f.initialText.empty()) {
+            owner->define(name, Value(f.initialText), 0);
+            if (f.html)
+                f.setHtmlText(f.initialText);
+            else
+                f.setText(f.initialText);
+        }
+        return;
+    }
+    // Undefined and objects (whose text would need their toString run) leave the text alone.
+    if (p->isAccessor() || p->value.isUndefined() || p->value.isObject())
+        return;
+    const std::string shown = vm.toString(p->value);
+    if (shown == (f.html ? f.htmlText() : f.text()))
+        return;
+    if (f.html)
+        f.setHtmlText(shown);
+    else
+        f.setText(shown);
+}
+
 void updateBound(ScriptRuntime& runtime, DisplayObject& object, int depth) {
     if (depth > 256)
         return;
     for (auto& [d, child] : object.children()) {
         (void)d;
-        if (child->editField && !child->editField->variable.empty()) {
-            EditField& f = *child->editField;
-            auto [path, name] = splitVariable(f.variable);
-            Object* owner = variableOwner(runtime, *child, path);
-            if (!owner)
-                continue;
-            Interpreter& vm = runtime.interpreter();
-            const Property* p = owner->properties().find(name, vm.caseSensitive());
-            if (!p || p->removed || p->isAccessor()) {
-                // A field whose variable does not exist yet gives it its own text.
-                if (!p && !f.text().empty())
-                    owner->define(name, Value(f.html ? f.htmlText() : f.text()), 0);
-                continue;
-            }
-            if (p->value.isUndefined())
-                continue;
-            const std::string shown = p->value.isString() || p->value.isNumber() ||
-                                              p->value.isBoolean() || p->value.isNull()
-                                          ? vm.toString(p->value)
-                                          : std::string();
-            if (p->value.isObject())
-                continue; // an object's text would need its toString run outside a script
-            if (shown != (f.html ? f.htmlText() : f.text())) {
-                if (f.html)
-                    f.setHtmlText(shown);
-                else
-                    f.setText(shown);
-            }
-        }
+        if (child->editField)
+            syncField(runtime, *child);
         updateBound(runtime, *child, depth + 1);
     }
 }
@@ -513,6 +526,11 @@ void installTextFieldBuiltins(ScriptRuntime& runtime) {
     proto->defineAccessor("_listeners", vm.makeNative(listeners), nullptr, kDontEnum);
     if (b.clipProto)
         vm.defineMethod(b.clipProto, "createTextField", createTextField, kDontEnum | kVersion6);
+}
+
+void syncBoundTextField(ScriptRuntime& runtime, DisplayObject& field) {
+    if (field.editField)
+        syncField(runtime, field);
 }
 
 void updateBoundTextFields(ScriptRuntime& runtime) {

@@ -14,6 +14,7 @@ void installRuntimeGlobals(ScriptRuntime& runtime);
 void installStageBuiltins(ScriptRuntime& runtime);
 void installTextFieldBuiltins(ScriptRuntime& runtime); // builtins_textfield.cpp
 void updateBoundTextFields(ScriptRuntime& runtime);
+void syncBoundTextField(ScriptRuntime& runtime, DisplayObject& field);
 
 namespace {
 
@@ -345,6 +346,8 @@ void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place
         return;
     if (object.name.empty() && object.isClip())
         object.name = "instance" + std::to_string(m_nextInstance++);
+    if (object.editField)
+        syncBoundTextField(*this, object);
     const bool hasEvents = place && !place->clipEvents.empty();
     if (!object.isClip() && !hasEvents)
         return;

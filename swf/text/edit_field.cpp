@@ -93,6 +93,7 @@ EditField::EditField(const EditText& def, std::string fontName,
         newFormat.leading = pixels(def.leading);
     }
     if (def.hasText) {
+        initialText = def.initialText;
         if (html)
             setHtmlText(def.initialText);
         else

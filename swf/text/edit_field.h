@@ -59,6 +59,8 @@ public:
     std::string antiAliasType = "normal", gridFitType = "pixel";
     double sharpness = 0, thickness = 0;
     uint32_t textColor = 0; // the last colour given to the whole field
+    // The tag's text: what a variable the field is newly bound to starts with.
+    std::string initialText;
 
     const FormattedText& content() const { return m_content; }
     std::string text() const; // paragraphs end with '\r'
