@@ -142,7 +142,10 @@ void EditField::setHtmlText(std::string_view source, const StyleMap* styles) {
     options.condenseWhite = condenseWhite;
     options.multiline = multiline;
     options.styles = styles;
-    m_content = readHtml(source, newFormat, options);
+    // Bold, italic and underline come from the markup's own tags.
+    TextFormat base = newFormat;
+    base.bold = base.italic = base.underline = false;
+    m_content = readHtml(source, base, options);
     contentChanged();
 }
 

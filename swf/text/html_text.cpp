@@ -95,19 +95,23 @@ std::optional<double> parseNumber(std::string_view s) {
     return v;
 }
 
+// "#RRGGBB": a '#' first, spaces allowed after it, then hex digits up to the first other
+// character, of which the last six count. Anything else is no colour.
 std::optional<uint32_t> parseColor(std::string_view s) {
-    if (!s.empty() && s[0] == '#')
-        s.remove_prefix(1);
-    if (s.empty())
+    if (s.empty() || s[0] != '#')
         return std::nullopt;
+    std::size_t i = 1;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
     uint32_t v = 0;
-    for (char c : s) {
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            break;
-        v = (v << 4) | uint32_t(std::isdigit(static_cast<unsigned char>(c))
-                                    ? c - '0'
-                                    : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+    bool any = false;
+    for (; i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i])); ++i) {
+        const char c = char(std::tolower(static_cast<unsigned char>(s[i])));
+        v = (v << 4) | uint32_t(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : c - 'a' + 10);
+        any = true;
     }
+    if (!any)
+        return std::nullopt;
     return v & 0xFFFFFF;
 }
 

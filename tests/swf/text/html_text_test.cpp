@@ -101,6 +101,20 @@ INSTANTIATE_TEST_SUITE_P(
                   "x</FONT></LI></TEXTFORMAT>"}));
 #undef FONT
 
+TEST(HtmlTextTest, FontColoursNeedAHashAndKeepTheirLastSixDigits) {
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"#202020", 0x202020}, {"202020", 0x123456},  {"#2", 0x2},
+        {"#2345678", 0x345678}, {"# 234567", 0x234567}, {"#23g45", 0x23},
+        {"#g101010", 0x123456}, {" #234567", 0x123456}, {"#ABC", 0xABC},
+    };
+    TextFormat start = base();
+    start.color = 0x123456;
+    for (const auto& [color, expected] : cases) {
+        const FormattedText t = readHtml(std::string("<font color='") + color + "'>x</font>", start);
+        EXPECT_EQ(t.formatAt(0).color, expected) << color;
+    }
+}
+
 TEST(HtmlTextTest, DeepNestingKeepsItsTextWithinBoundedFormats) {
     std::string html;
     for (int i = 0; i < 5000; ++i)
