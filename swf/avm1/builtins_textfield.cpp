@@ -508,6 +508,7 @@ void installTextFieldBuiltins(ScriptRuntime& runtime) {
         b.textFieldProto = vm.makeObject();
     Object* proto = b.textFieldProto;
     FunctionObject* ctor = vm.defineClass("TextField", textFieldConstructor, proto);
+    vm.global()->define("TextField", ctor, kDontEnum | kVersion6); // unknown to SWF 5 code
     defineAccessors(vm, proto, std::make_integer_sequence<int, kPropCount>{});
     vm.defineMethod(proto, "setTextFormat", setTextFormat);
     vm.defineMethod(proto, "getTextFormat", getTextFormat);

@@ -240,8 +240,9 @@ double formatInteger(double value) {
 }
 
 Value makeTextFormat(Interpreter& vm, const TextFormat& format) {
-    Value ctor = vm.getMember(Value(vm.global()), "TextFormat");
-    Value proto = vm.getMember(ctor, "prototype");
+    // Read past the version flags: fields of any movie hand out TextFormats.
+    const Property* own = vm.global()->properties().find("TextFormat", true);
+    Value proto = own ? vm.getMember(own->value, "prototype") : Value();
     vm.checkCells();
     auto* object = vm.heap().make<TextFormatObject>(proto.object());
     object->format = format;
@@ -255,7 +256,8 @@ const TextFormat* textFormatOf(const Value& value) {
 
 void installTextFormatBuiltins(Interpreter& vm) {
     Object* proto = vm.makeObject();
-    vm.defineClass("TextFormat", construct, proto, allocate);
+    FunctionObject* ctor = vm.defineClass("TextFormat", construct, proto, allocate);
+    vm.global()->define("TextFormat", ctor, kDontEnum | kVersion6); // unknown to SWF 5 code
     defineAccessors(vm, proto, std::make_integer_sequence<int, kFieldCount>{});
     vm.defineMethod(proto, "getTextExtent", getTextExtent);
     proto->defineAccessor("display", vm.makeNative(getDisplay), vm.makeNative(setDisplay),
