@@ -187,7 +187,9 @@ Value parseCss(Interpreter& vm, const Value& self, std::span<const Value> args) 
     return true;
 }
 
-double leadingNumber(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
+double leadingNumber(const std::string& s) {
+    return std::strtod(s.c_str(), nullptr);
+}
 
 // transform(style): the text format a style object gives, or null.
 Value transform(Interpreter& vm, const Value&, std::span<const Value> args) {
@@ -245,9 +247,13 @@ Value transform(Interpreter& vm, const Value&, std::span<const Value> args) {
     return out;
 }
 
-Value load(Interpreter&, const Value&, std::span<const Value>) { return false; }
+Value load(Interpreter&, const Value&, std::span<const Value>) {
+    return false;
+}
 
-Value construct(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
+Value construct(Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+}
 
 } // namespace
 

@@ -15,7 +15,9 @@ using text::TextFormat;
 
 namespace {
 
-ScriptRuntime& runtimeOf(Interpreter& vm) { return static_cast<ScriptRuntime&>(vm.host()); }
+ScriptRuntime& runtimeOf(Interpreter& vm) {
+    return static_cast<ScriptRuntime&>(vm.host());
+}
 
 DisplayObject* displayOf(const Value& self) {
     auto* clip = dynamic_cast<ClipObject*>(self.object());
@@ -28,7 +30,9 @@ EditField* fieldOf(const Value& self) {
     return d ? d->editField.get() : nullptr;
 }
 
-uint32_t toColor(Interpreter& vm, const Value& v) { return uint32_t(vm.toInt32(v)) & 0xFFFFFF; }
+uint32_t toColor(Interpreter& vm, const Value& v) {
+    return uint32_t(vm.toInt32(v)) & 0xFFFFFF;
+}
 
 // The style sheet's formats, for htmlText.
 text::StyleMap styleMapOf(Interpreter& vm, const Value& self);
@@ -40,11 +44,42 @@ void storeVariable(Interpreter& vm, DisplayObject& display, const std::string& v
 
 // In the reverse of the order for..in lists them (the newest property comes first).
 enum Prop {
-    kGridFitType, kAntiAliasType, kThickness, kSharpness, kFilters, kScroll, kMaxScroll,
-    kBorderColor, kBackgroundColor, kTextColor, kTabIndex, kAutoSize, kText, kType, kHtmlText,
-    kVariable, kHScroll, kMaxHScroll, kMaxChars, kEmbedFonts, kHtml, kBorder, kBackground,
-    kWordWrap, kPassword, kMultiline, kSelectable, kLength, kBottomScroll, kTextWidth,
-    kTextHeight, kRestrict, kCondenseWhite, kMouseWheelEnabled, kStyleSheet, kPropCount
+    kGridFitType,
+    kAntiAliasType,
+    kThickness,
+    kSharpness,
+    kFilters,
+    kScroll,
+    kMaxScroll,
+    kBorderColor,
+    kBackgroundColor,
+    kTextColor,
+    kTabIndex,
+    kAutoSize,
+    kText,
+    kType,
+    kHtmlText,
+    kVariable,
+    kHScroll,
+    kMaxHScroll,
+    kMaxChars,
+    kEmbedFonts,
+    kHtml,
+    kBorder,
+    kBackground,
+    kWordWrap,
+    kPassword,
+    kMultiline,
+    kSelectable,
+    kLength,
+    kBottomScroll,
+    kTextWidth,
+    kTextHeight,
+    kRestrict,
+    kCondenseWhite,
+    kMouseWheelEnabled,
+    kStyleSheet,
+    kPropCount
 };
 
 struct PropInfo {
@@ -52,19 +87,41 @@ struct PropInfo {
     bool readOnly;
 };
 
-constexpr PropInfo kProps[kPropCount] = {
-    {"gridFitType", false},   {"antiAliasType", false},  {"thickness", false},
-    {"sharpness", false},     {"filters", false},        {"scroll", false},
-    {"maxscroll", true},      {"borderColor", false},    {"backgroundColor", false},
-    {"textColor", false},     {"tabIndex", false},       {"autoSize", false},
-    {"text", false},          {"type", false},           {"htmlText", false},
-    {"variable", false},      {"hscroll", false},        {"maxhscroll", true},
-    {"maxChars", false},      {"embedFonts", false},     {"html", false},
-    {"border", false},        {"background", false},     {"wordWrap", false},
-    {"password", false},      {"multiline", false},      {"selectable", false},
-    {"length", true},         {"bottomScroll", true},    {"textWidth", true},
-    {"textHeight", true},     {"restrict", false},       {"condenseWhite", false},
-    {"mouseWheelEnabled", false}, {"styleSheet", false}};
+constexpr PropInfo kProps[kPropCount] = {{"gridFitType", false},
+                                         {"antiAliasType", false},
+                                         {"thickness", false},
+                                         {"sharpness", false},
+                                         {"filters", false},
+                                         {"scroll", false},
+                                         {"maxscroll", true},
+                                         {"borderColor", false},
+                                         {"backgroundColor", false},
+                                         {"textColor", false},
+                                         {"tabIndex", false},
+                                         {"autoSize", false},
+                                         {"text", false},
+                                         {"type", false},
+                                         {"htmlText", false},
+                                         {"variable", false},
+                                         {"hscroll", false},
+                                         {"maxhscroll", true},
+                                         {"maxChars", false},
+                                         {"embedFonts", false},
+                                         {"html", false},
+                                         {"border", false},
+                                         {"background", false},
+                                         {"wordWrap", false},
+                                         {"password", false},
+                                         {"multiline", false},
+                                         {"selectable", false},
+                                         {"length", true},
+                                         {"bottomScroll", true},
+                                         {"textWidth", true},
+                                         {"textHeight", true},
+                                         {"restrict", false},
+                                         {"condenseWhite", false},
+                                         {"mouseWheelEnabled", false},
+                                         {"styleSheet", false}};
 
 // Properties the field keeps as plain values: the first set stores an own property on the
 // instance, which then answers for itself.
@@ -80,46 +137,82 @@ Value getProp(Interpreter& vm, const Value& self, Prop prop) {
     if (prop == kText || prop == kHtmlText)
         syncField(runtimeOf(vm), *d); // the variable may have changed since the frame began
     switch (prop) {
-    case kText: return f->text();
-    case kHtmlText: return f->htmlText();
-    case kHtml: return f->html;
-    case kTextColor: return double(f->textColor);
-    case kBackground: return f->background;
-    case kBackgroundColor: return double(f->backgroundColor);
-    case kBorder: return f->border;
-    case kBorderColor: return double(f->borderColor);
+    case kText:
+        return f->text();
+    case kHtmlText:
+        return f->htmlText();
+    case kHtml:
+        return f->html;
+    case kTextColor:
+        return double(f->textColor);
+    case kBackground:
+        return f->background;
+    case kBackgroundColor:
+        return double(f->backgroundColor);
+    case kBorder:
+        return f->border;
+    case kBorderColor:
+        return double(f->borderColor);
     case kAutoSize:
         switch (f->autoSize) {
-        case text::AutoSize::Left: return "left";
-        case text::AutoSize::Center: return "center";
-        case text::AutoSize::Right: return "right";
-        default: return "none";
+        case text::AutoSize::Left:
+            return "left";
+        case text::AutoSize::Center:
+            return "center";
+        case text::AutoSize::Right:
+            return "right";
+        default:
+            return "none";
         }
-    case kWordWrap: return f->wordWrap;
-    case kMultiline: return f->multiline;
-    case kSelectable: return f->selectable;
-    case kType: return f->editable ? "input" : "dynamic";
-    case kPassword: return f->password;
-    case kMaxChars: return f->maxChars > 0 ? Value(double(f->maxChars)) : Value::null();
-    case kRestrict: return f->restrict ? Value(*f->restrict) : Value::null();
-    case kVariable: return f->variable.empty() ? Value::null() : Value(f->variable);
-    case kEmbedFonts: return f->embedFonts;
-    case kCondenseWhite: return f->condenseWhite;
-    case kAntiAliasType: return f->antiAliasType;
-    case kGridFitType: return f->gridFitType;
-    case kSharpness: return f->sharpness;
-    case kThickness: return f->thickness;
+    case kWordWrap:
+        return f->wordWrap;
+    case kMultiline:
+        return f->multiline;
+    case kSelectable:
+        return f->selectable;
+    case kType:
+        return f->editable ? "input" : "dynamic";
+    case kPassword:
+        return f->password;
+    case kMaxChars:
+        return f->maxChars > 0 ? Value(double(f->maxChars)) : Value::null();
+    case kRestrict:
+        return f->restrict ? Value(*f->restrict) : Value::null();
+    case kVariable:
+        return f->variable.empty() ? Value::null() : Value(f->variable);
+    case kEmbedFonts:
+        return f->embedFonts;
+    case kCondenseWhite:
+        return f->condenseWhite;
+    case kAntiAliasType:
+        return f->antiAliasType;
+    case kGridFitType:
+        return f->gridFitType;
+    case kSharpness:
+        return f->sharpness;
+    case kThickness:
+        return f->thickness;
     // Whole pixels, the fraction dropped.
-    case kTextWidth: return std::floor(f->layout().textWidth + 1e-9);
-    case kTextHeight: return std::floor(f->layout().textHeight + 1e-9);
-    case kLength: return double(f->content().length());
-    case kScroll: return double(f->scroll);
-    case kMaxScroll: return double(f->maxScroll());
-    case kHScroll: return double(f->hscroll);
-    case kMaxHScroll: return double(f->maxHScroll());
-    case kBottomScroll: return double(f->bottomScroll());
-    case kMouseWheelEnabled: return f->mouseWheelEnabled;
-    default: return Value();
+    case kTextWidth:
+        return std::floor(f->layout().textWidth + 1e-9);
+    case kTextHeight:
+        return std::floor(f->layout().textHeight + 1e-9);
+    case kLength:
+        return double(f->content().length());
+    case kScroll:
+        return double(f->scroll);
+    case kMaxScroll:
+        return double(f->maxScroll());
+    case kHScroll:
+        return double(f->hscroll);
+    case kMaxHScroll:
+        return double(f->maxHScroll());
+    case kBottomScroll:
+        return double(f->bottomScroll());
+    case kMouseWheelEnabled:
+        return f->mouseWheelEnabled;
+    default:
+        return Value();
     }
 }
 
@@ -148,7 +241,9 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
             storeVariable(vm, *d, f->htmlText());
         break;
     }
-    case kHtml: flag(f->html); break;
+    case kHtml:
+        flag(f->html);
+        break;
     case kTextColor: {
         TextFormat color;
         color.color = toColor(vm, v);
@@ -157,10 +252,18 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
         f->setFormat(0, f->content().length(), color);
         break;
     }
-    case kBackground: f->background = vm.toBoolean(v); break;
-    case kBackgroundColor: f->backgroundColor = toColor(vm, v); break;
-    case kBorder: f->border = vm.toBoolean(v); break;
-    case kBorderColor: f->borderColor = toColor(vm, v); break;
+    case kBackground:
+        f->background = vm.toBoolean(v);
+        break;
+    case kBackgroundColor:
+        f->backgroundColor = toColor(vm, v);
+        break;
+    case kBorder:
+        f->border = vm.toBoolean(v);
+        break;
+    case kBorderColor:
+        f->borderColor = toColor(vm, v);
+        break;
     case kAutoSize: {
         text::AutoSize mode = text::AutoSize::None;
         if (v.isBoolean())
@@ -178,9 +281,15 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
         f->changed();
         break;
     }
-    case kWordWrap: flag(f->wordWrap); break;
-    case kMultiline: flag(f->multiline); break;
-    case kSelectable: f->selectable = vm.toBoolean(v); break;
+    case kWordWrap:
+        flag(f->wordWrap);
+        break;
+    case kMultiline:
+        flag(f->multiline);
+        break;
+    case kSelectable:
+        f->selectable = vm.toBoolean(v);
+        break;
     case kType: {
         // Only the two names count, in any case; anything else leaves the type alone.
         std::string s = vm.toString(v);
@@ -192,22 +301,27 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
             f->editable = false;
         break;
     }
-    case kPassword: flag(f->password); break;
+    case kPassword:
+        flag(f->password);
+        break;
     case kMaxChars: {
         const double n = vm.toNumber(v);
         f->maxChars = v.isNullish() || !std::isfinite(n) ? 0 : std::max(0, vm.toInt32(v));
         break;
     }
     case kRestrict:
-        f->restrict =
-            v.isNullish() ? std::nullopt : std::optional<std::string>(vm.toString(v));
+        f->restrict = v.isNullish() ? std::nullopt : std::optional<std::string>(vm.toString(v));
         break;
     case kVariable:
         f->variable = v.isNullish() ? std::string() : vm.toString(v);
         syncField(runtimeOf(vm), *d);
         break;
-    case kEmbedFonts: flag(f->embedFonts); break;
-    case kCondenseWhite: f->condenseWhite = vm.toBoolean(v); break;
+    case kEmbedFonts:
+        flag(f->embedFonts);
+        break;
+    case kCondenseWhite:
+        f->condenseWhite = vm.toBoolean(v);
+        break;
     case kAntiAliasType: {
         const std::string s = vm.toString(v);
         if (s == "normal" || s == "advanced")
@@ -236,9 +350,14 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
         // Numbers wrap to 32 bits first, as the player converts them.
         f->scroll = std::clamp(vm.toInt32(v), 1, f->maxScroll());
         break;
-    case kHScroll: f->hscroll = std::clamp(vm.toInt32(v), 0, f->maxHScroll()); break;
-    case kMouseWheelEnabled: f->mouseWheelEnabled = vm.toBoolean(v); break;
-    default: break;
+    case kHScroll:
+        f->hscroll = std::clamp(vm.toInt32(v), 0, f->maxHScroll());
+        break;
+    case kMouseWheelEnabled:
+        f->mouseWheelEnabled = vm.toBoolean(v);
+        break;
+    default:
+        break;
     }
 }
 
@@ -377,7 +496,9 @@ Value getFontList(Interpreter& vm, const Value&, std::span<const Value>) {
     return vm.makeArray(names);
 }
 
-Value textFieldConstructor(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
+Value textFieldConstructor(Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+}
 
 // createTextField(name, depth, x, y, width, height): the new field in SWF 8, undefined before.
 Value createTextField(Interpreter& vm, const Value& self, std::span<const Value> args) {

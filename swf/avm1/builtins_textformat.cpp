@@ -16,53 +16,91 @@ using text::TextFormat;
 namespace {
 
 enum Field {
-    kFont, kSize, kColor, kBold, kItalic, kUnderline, kUrl, kTarget, kAlign, kLeftMargin,
-    kRightMargin, kIndent, kBlockIndent, kLeading, kLetterSpacing, kKerning, kTabStops, kBullet,
+    kFont,
+    kSize,
+    kColor,
+    kBold,
+    kItalic,
+    kUnderline,
+    kUrl,
+    kTarget,
+    kAlign,
+    kLeftMargin,
+    kRightMargin,
+    kIndent,
+    kBlockIndent,
+    kLeading,
+    kLetterSpacing,
+    kKerning,
+    kTabStops,
+    kBullet,
     kFieldCount
 };
 
 constexpr const char* kFieldNames[kFieldCount] = {
-    "font", "size", "color", "bold", "italic", "underline", "url", "target", "align",
-    "leftMargin", "rightMargin", "indent", "blockIndent", "leading", "letterSpacing", "kerning",
-    "tabStops", "bullet"};
+    "font",        "size",    "color",         "bold",       "italic",      "underline",
+    "url",         "target",  "align",         "leftMargin", "rightMargin", "indent",
+    "blockIndent", "leading", "letterSpacing", "kerning",    "tabStops",    "bullet"};
 
 // The constructor's arguments, in order.
-constexpr Field kConstructorOrder[] = {kFont,   kSize,  kColor,      kBold,
-                                       kItalic, kUnderline, kUrl,   kTarget,
-                                       kAlign,  kLeftMargin, kRightMargin, kIndent, kLeading};
+constexpr Field kConstructorOrder[] = {kFont,        kSize,   kColor,  kBold,  kItalic,
+                                       kUnderline,   kUrl,    kTarget, kAlign, kLeftMargin,
+                                       kRightMargin, kIndent, kLeading};
 
-Value optionalNumber(const std::optional<double>& v) { return v ? Value(*v) : Value::null(); }
-Value optionalBool(const std::optional<bool>& v) { return v ? Value(*v) : Value::null(); }
+Value optionalNumber(const std::optional<double>& v) {
+    return v ? Value(*v) : Value::null();
+}
+Value optionalBool(const std::optional<bool>& v) {
+    return v ? Value(*v) : Value::null();
+}
 Value optionalString(const std::optional<std::string>& v) {
     return v ? Value(*v) : Value::null();
 }
 
 Value getField(Interpreter& vm, const TextFormat& f, Field field) {
     switch (field) {
-    case kFont: return optionalString(f.font);
-    case kSize: return optionalNumber(f.size);
-    case kColor: return f.color ? Value(double(*f.color)) : Value::null();
-    case kBold: return optionalBool(f.bold);
-    case kItalic: return optionalBool(f.italic);
-    case kUnderline: return optionalBool(f.underline);
-    case kUrl: return optionalString(f.url);
-    case kTarget: return optionalString(f.target);
-    case kAlign: return f.align ? Value(text::alignName(*f.align)) : Value::null();
-    case kLeftMargin: return optionalNumber(f.leftMargin);
-    case kRightMargin: return optionalNumber(f.rightMargin);
-    case kIndent: return optionalNumber(f.indent);
-    case kBlockIndent: return optionalNumber(f.blockIndent);
-    case kLeading: return optionalNumber(f.leading);
-    case kLetterSpacing: return optionalNumber(f.letterSpacing);
-    case kKerning: return optionalBool(f.kerning);
-    case kBullet: return optionalBool(f.bullet);
+    case kFont:
+        return optionalString(f.font);
+    case kSize:
+        return optionalNumber(f.size);
+    case kColor:
+        return f.color ? Value(double(*f.color)) : Value::null();
+    case kBold:
+        return optionalBool(f.bold);
+    case kItalic:
+        return optionalBool(f.italic);
+    case kUnderline:
+        return optionalBool(f.underline);
+    case kUrl:
+        return optionalString(f.url);
+    case kTarget:
+        return optionalString(f.target);
+    case kAlign:
+        return f.align ? Value(text::alignName(*f.align)) : Value::null();
+    case kLeftMargin:
+        return optionalNumber(f.leftMargin);
+    case kRightMargin:
+        return optionalNumber(f.rightMargin);
+    case kIndent:
+        return optionalNumber(f.indent);
+    case kBlockIndent:
+        return optionalNumber(f.blockIndent);
+    case kLeading:
+        return optionalNumber(f.leading);
+    case kLetterSpacing:
+        return optionalNumber(f.letterSpacing);
+    case kKerning:
+        return optionalBool(f.kerning);
+    case kBullet:
+        return optionalBool(f.bullet);
     case kTabStops: {
         if (!f.tabStops)
             return Value::null();
         std::vector<Value> stops(f.tabStops->begin(), f.tabStops->end());
         return vm.makeArray(stops);
     }
-    default: return Value();
+    default:
+        return Value();
     }
 }
 
@@ -76,55 +114,121 @@ double margin(double v) {
 void setField(Interpreter& vm, TextFormat& f, Field field, const Value& v) {
     if (v.isNullish()) {
         switch (field) {
-        case kFont: f.font.reset(); break;
-        case kSize: f.size.reset(); break;
-        case kColor: f.color.reset(); break;
-        case kBold: f.bold.reset(); break;
-        case kItalic: f.italic.reset(); break;
-        case kUnderline: f.underline.reset(); break;
-        case kUrl: f.url.reset(); break;
-        case kTarget: f.target.reset(); break;
-        case kAlign: f.align.reset(); break;
-        case kLeftMargin: f.leftMargin.reset(); break;
-        case kRightMargin: f.rightMargin.reset(); break;
-        case kIndent: f.indent.reset(); break;
-        case kBlockIndent: f.blockIndent.reset(); break;
-        case kLeading: f.leading.reset(); break;
-        case kLetterSpacing: f.letterSpacing.reset(); break;
-        case kKerning: f.kerning.reset(); break;
-        case kTabStops: f.tabStops.reset(); break;
-        case kBullet: f.bullet.reset(); break;
-        default: break;
+        case kFont:
+            f.font.reset();
+            break;
+        case kSize:
+            f.size.reset();
+            break;
+        case kColor:
+            f.color.reset();
+            break;
+        case kBold:
+            f.bold.reset();
+            break;
+        case kItalic:
+            f.italic.reset();
+            break;
+        case kUnderline:
+            f.underline.reset();
+            break;
+        case kUrl:
+            f.url.reset();
+            break;
+        case kTarget:
+            f.target.reset();
+            break;
+        case kAlign:
+            f.align.reset();
+            break;
+        case kLeftMargin:
+            f.leftMargin.reset();
+            break;
+        case kRightMargin:
+            f.rightMargin.reset();
+            break;
+        case kIndent:
+            f.indent.reset();
+            break;
+        case kBlockIndent:
+            f.blockIndent.reset();
+            break;
+        case kLeading:
+            f.leading.reset();
+            break;
+        case kLetterSpacing:
+            f.letterSpacing.reset();
+            break;
+        case kKerning:
+            f.kerning.reset();
+            break;
+        case kTabStops:
+            f.tabStops.reset();
+            break;
+        case kBullet:
+            f.bullet.reset();
+            break;
+        default:
+            break;
         }
         return;
     }
     switch (field) {
-    case kFont: f.font = vm.toString(v); break;
-    case kSize: f.size = formatInteger(vm.toNumber(v)); break;
+    case kFont:
+        f.font = vm.toString(v);
+        break;
+    case kSize:
+        f.size = formatInteger(vm.toNumber(v));
+        break;
     case kColor: {
         const double n = vm.toNumber(v);
-        f.color = std::isfinite(n) ? uint32_t(int64_t(std::trunc(std::fmod(n, 4294967296.0))))
-                                   : 0u;
+        f.color = std::isfinite(n) ? uint32_t(int64_t(std::trunc(std::fmod(n, 4294967296.0)))) : 0u;
         break;
     }
-    case kBold: f.bold = vm.toBoolean(v); break;
-    case kItalic: f.italic = vm.toBoolean(v); break;
-    case kUnderline: f.underline = vm.toBoolean(v); break;
-    case kUrl: f.url = vm.toString(v); break;
-    case kTarget: f.target = vm.toString(v); break;
+    case kBold:
+        f.bold = vm.toBoolean(v);
+        break;
+    case kItalic:
+        f.italic = vm.toBoolean(v);
+        break;
+    case kUnderline:
+        f.underline = vm.toBoolean(v);
+        break;
+    case kUrl:
+        f.url = vm.toString(v);
+        break;
+    case kTarget:
+        f.target = vm.toString(v);
+        break;
     case kAlign:
         // An unknown name leaves the alignment as it was.
         if (auto a = text::alignFromName(vm.toString(v)))
             f.align = a;
         break;
-    case kLeftMargin: f.leftMargin = margin(vm.toNumber(v)); break;
-    case kRightMargin: f.rightMargin = margin(vm.toNumber(v)); break;
-    case kIndent: f.indent = formatInteger(vm.toNumber(v)); break;
-    case kBlockIndent: f.blockIndent = formatInteger(vm.toNumber(v)); break;
-    case kLeading: f.leading = formatInteger(vm.toNumber(v)); break;
-    case kLetterSpacing: f.letterSpacing = vm.toNumber(v); break;
-    case kKerning: f.kerning = vm.toBoolean(v); break;
-    case kBullet: f.bullet = vm.toBoolean(v); break;
+    case kLeftMargin:
+        f.leftMargin = margin(vm.toNumber(v));
+        break;
+    case kRightMargin:
+        f.rightMargin = margin(vm.toNumber(v));
+        break;
+    case kIndent:
+        f.indent = formatInteger(vm.toNumber(v));
+        break;
+    case kBlockIndent:
+        f.blockIndent = formatInteger(vm.toNumber(v));
+        break;
+    case kLeading:
+        f.leading = formatInteger(vm.toNumber(v));
+        break;
+    case kLetterSpacing:
+        f.letterSpacing = vm.toNumber(v);
+        break;
+    case kKerning:
+        f.kerning = vm.toBoolean(v);
+        break;
+    case kBullet:
+        f.bullet = vm.toBoolean(v);
+        break;
     case kTabStops: {
         std::vector<double> stops;
         if (auto* array = dynamic_cast<ArrayObject*>(v.object()))
@@ -133,7 +237,8 @@ void setField(Interpreter& vm, TextFormat& f, Field field, const Value& v) {
         f.tabStops = std::move(stops);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -68,15 +68,15 @@ void RenderEmitter::emitEditText(DisplayObject& object, const Context& context,
     if (context.asMask) {
         // Only coverage counts in a mask: the field's box.
         const Rgba white{255, 255, 255, 255};
-        out.push_back(drawCommand(boxShape(box, &white, nullptr), context.matrix,
-                                  context.colorTransform));
+        out.push_back(
+            drawCommand(boxShape(box, &white, nullptr), context.matrix, context.colorTransform));
         return;
     }
     if (field.background || field.border) {
         const Rgba fill = rgb(field.backgroundColor), line = rgb(field.borderColor);
-        out.push_back(drawCommand(boxShape(box, field.background ? &fill : nullptr,
-                                           field.border ? &line : nullptr),
-                                  context.matrix, context.colorTransform));
+        out.push_back(drawCommand(
+            boxShape(box, field.background ? &fill : nullptr, field.border ? &line : nullptr),
+            context.matrix, context.colorTransform));
     }
     const text::TextLayout& layout = field.layout();
     if (layout.lines.empty())
@@ -108,8 +108,8 @@ void RenderEmitter::emitEditText(DisplayObject& object, const Context& context,
             color.ar = (g.color >> 16) & 0xFF;
             color.ag = (g.color >> 8) & 0xFF;
             color.ab = g.color & 0xFF;
-            out.push_back(drawCommand(std::move(shape), context.matrix * m,
-                                      context.colorTransform * color));
+            out.push_back(
+                drawCommand(std::move(shape), context.matrix * m, context.colorTransform * color));
         }
     }
     out.push_back(marker(RenderCommand::Kind::PopMask));

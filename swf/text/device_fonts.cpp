@@ -20,8 +20,12 @@ template <typename T, void (*Release)(T*)> struct Deleter {
             Release(p);
     }
 };
-void releaseLibrary(FT_LibraryRec_* p) { FT_Done_FreeType(p); }
-void releaseFace(FT_FaceRec_* p) { FT_Done_Face(p); }
+void releaseLibrary(FT_LibraryRec_* p) {
+    FT_Done_FreeType(p);
+}
+void releaseFace(FT_FaceRec_* p) {
+    FT_Done_Face(p);
+}
 using LibraryOwner = std::unique_ptr<FT_LibraryRec_, Deleter<FT_LibraryRec_, releaseLibrary>>;
 using FaceOwner = std::unique_ptr<FT_FaceRec_, Deleter<FT_FaceRec_, releaseFace>>;
 using FcConfigOwner = std::unique_ptr<FcConfig, Deleter<FcConfig, FcConfigDestroy>>;

@@ -9,8 +9,7 @@ namespace swivio::swf::text {
 namespace {
 
 bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -78,8 +77,8 @@ EditField::EditField(const EditText& def, std::string fontName,
     newFormat = TextFormat::defaults(std::move(fontName),
                                      def.hasFont || def.hasFontClass ? def.height / 20.0 : 12.0);
     if (def.hasTextColor)
-        newFormat.color = (uint32_t(def.color.r) << 16) | (uint32_t(def.color.g) << 8) |
-                          def.color.b;
+        newFormat.color =
+            (uint32_t(def.color.r) << 16) | (uint32_t(def.color.g) << 8) | def.color.b;
     newFormat.bold = bold;
     newFormat.italic = italic;
     textColor = newFormat.color.value_or(0);
@@ -111,7 +110,9 @@ std::shared_ptr<const GlyphFont> EditField::fontFor(const TextFormat& format) co
     return DeviceFonts::shared().font(name, bold, italic);
 }
 
-std::string EditField::text() const { return toUtf8(m_content.text()); }
+std::string EditField::text() const {
+    return toUtf8(m_content.text());
+}
 
 void EditField::setText(std::string_view utf8) {
     std::u16string s = toUtf16(utf8);
@@ -165,7 +166,9 @@ void EditField::setFormat(std::size_t begin, std::size_t end, const TextFormat& 
     contentChanged();
 }
 
-void EditField::contentChanged() { changed(); }
+void EditField::contentChanged() {
+    changed();
+}
 
 void EditField::changed() {
     ++m_revision;
@@ -222,9 +225,8 @@ void EditField::setHeight(double pixels) {
 int EditField::maxScroll() {
     const TextLayout& l = layout();
     const double visible = height() - 2 * kGutter;
-    const double total = l.lines.empty() ? 0
-                                         : l.lines.back().top + l.lines.back().ascent +
-                                               l.lines.back().descent;
+    const double total =
+        l.lines.empty() ? 0 : l.lines.back().top + l.lines.back().ascent + l.lines.back().descent;
     // The first line from which the rest fits (a twip of slack for the box's rounding).
     std::size_t first = 0;
     while (first + 1 < l.lines.size() && total - l.lines[first].top > visible + kTwip)

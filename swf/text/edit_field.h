@@ -38,8 +38,7 @@ public:
     // style (bold, italic) the default format takes; fonts: the movie's embedded fonts, may
     // be null.
     EditField(const EditText& definition, std::string fontName,
-              std::shared_ptr<const EmbeddedFontSet> fonts, bool bold = false,
-              bool italic = false);
+              std::shared_ptr<const EmbeddedFontSet> fonts, bool bold = false, bool italic = false);
 
     // The box in twips, in the field's own space. A script's width and height set it.
     Rect bounds;

@@ -12,9 +12,15 @@ EmbeddedFont::EmbeddedFont(std::shared_ptr<const Font> font)
         m_kerning[{char16_t(k.left), char16_t(k.right)}] = k.adjustment;
 }
 
-double EmbeddedFont::ascent() const { return m_font->ascent * m_scale; }
-double EmbeddedFont::descent() const { return m_font->descent * m_scale; }
-double EmbeddedFont::leading() const { return m_font->leading * m_scale; }
+double EmbeddedFont::ascent() const {
+    return m_font->ascent * m_scale;
+}
+double EmbeddedFont::descent() const {
+    return m_font->descent * m_scale;
+}
+double EmbeddedFont::leading() const {
+    return m_font->leading * m_scale;
+}
 
 double EmbeddedFont::advance(char16_t c) const {
     auto it = m_index.find(c);

@@ -19,7 +19,9 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+bool isSpace(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
 
 struct Tag {
     std::string name; // lower case
@@ -107,7 +109,8 @@ std::optional<uint32_t> parseColor(std::string_view s) {
     bool any = false;
     for (; i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i])); ++i) {
         const char c = char(std::tolower(static_cast<unsigned char>(s[i])));
-        v = (v << 4) | uint32_t(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : c - 'a' + 10);
+        v = (v << 4) |
+            uint32_t(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : c - 'a' + 10);
         any = true;
     }
     if (!any)
@@ -157,8 +160,7 @@ bool readEntity(std::string_view s, std::size_t& pos, std::u16string& out) {
 
 class HtmlReader {
 public:
-    HtmlReader(const TextFormat& base, const HtmlReadOptions& options)
-        : m_options(options) {
+    HtmlReader(const TextFormat& base, const HtmlReadOptions& options) : m_options(options) {
         m_stack.push_back({"", base});
     }
 
@@ -436,8 +438,8 @@ struct RunCursor {
     }
 };
 
-void writeParagraph(std::string& out, const FormattedText& text, std::size_t begin,
-                    std::size_t end, RunCursor& cursor) {
+void writeParagraph(std::string& out, const FormattedText& text, std::size_t begin, std::size_t end,
+                    RunCursor& cursor) {
     cursor.seek(text, begin);
     const TextFormat& first = text.runs()[cursor.index].format;
     std::string textFormat;
@@ -459,8 +461,8 @@ void writeParagraph(std::string& out, const FormattedText& text, std::size_t beg
     if (!textFormat.empty())
         out += "<TEXTFORMAT" + textFormat + ">";
     const bool bullet = first.bullet.value_or(false);
-    out += bullet ? "<LI>" : "<P ALIGN=\"" + alignUpper(first.align.value_or(TextAlign::Left)) +
-                                 "\">";
+    out +=
+        bullet ? "<LI>" : "<P ALIGN=\"" + alignUpper(first.align.value_or(TextAlign::Left)) + "\">";
     out += "<FONT" + fontAttributes(first, nullptr) + ">";
     // An empty paragraph shows the tags of its end mark's format.
     const bool empty = begin == end && end < text.length();

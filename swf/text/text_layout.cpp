@@ -15,7 +15,9 @@ struct Measured {
     const TextFormat* format;
 };
 
-bool isBreakSpace(char16_t c) { return c == u' ' || c == u'\t'; }
+bool isBreakSpace(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 
 // Positions a line's glyphs and its metrics from measured characters [from, to).
 LayoutLine makeLine(const std::vector<Measured>& m, std::size_t from, std::size_t to,
@@ -118,10 +120,9 @@ TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
         std::size_t lineStart = paragraphStart;
         do {
             const double indent = first ? paragraph.indent.value_or(0) : 0;
-            const double available = options.width - 2 * kGutter -
-                                     paragraph.leftMargin.value_or(0) -
-                                     paragraph.rightMargin.value_or(0) -
-                                     paragraph.blockIndent.value_or(0) - indent;
+            const double available =
+                options.width - 2 * kGutter - paragraph.leftMargin.value_or(0) -
+                paragraph.rightMargin.value_or(0) - paragraph.blockIndent.value_or(0) - indent;
             std::size_t lineEnd = paragraphEnd;
             if (options.wordWrap) {
                 double x = 0;

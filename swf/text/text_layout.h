@@ -59,7 +59,6 @@ inline constexpr double kGutter = 2.0;
 // Breaks text into lines: at every paragraph end, and with wordWrap at the last space that
 // lets a line fit the field's width less the gutters, margins and indents (a word longer
 // than the width breaks between characters). Alignment places each line.
-TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
-                      FontResolver& fonts);
+TextLayout layoutText(const FormattedText& text, const LayoutOptions& options, FontResolver& fonts);
 
 } // namespace swivio::swf::text

@@ -114,7 +114,8 @@ TEST_F(TextFieldTest, FormatsApplyToRangesAndNewText) {
     Value range[] = {1, 2, format};
     vm().callMethod(f, "setTextFormat", range);
     auto boldAt = [&](std::initializer_list<Value> args) {
-        Value r = vm().callMethod(f, "getTextFormat", std::span<const Value>(args.begin(), args.size()));
+        Value r =
+            vm().callMethod(f, "getTextFormat", std::span<const Value>(args.begin(), args.size()));
         return text(vm().getMember(r, "bold"));
     };
     EXPECT_EQ(boldAt({0}), "false");
@@ -141,9 +142,11 @@ TEST_F(TextFieldTest, TextFormatFieldsAreNullUntilSetAndConvert) {
     };
     // Whole-pixel fields round half to even; margins are never negative; colours wrap.
     const Case cases[] = {
-        {"size", 3.5, "4"},       {"size", -2.5, "-2"},
+        {"size", 3.5, "4"},
+        {"size", -2.5, "-2"},
         {"indent", NAN, "-2147483648"},
-        {"leftMargin", -3, "0"},  {"rightMargin", 2.5, "2"},
+        {"leftMargin", -3, "0"},
+        {"rightMargin", 2.5, "2"},
         {"color", -3, "4294967293"},
         {"letterSpacing", 1.5, "1.5"},
         {"align", "CENTER", "center"},

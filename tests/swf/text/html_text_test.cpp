@@ -8,7 +8,9 @@
 namespace swivio::swf::text {
 namespace {
 
-TextFormat base() { return TextFormat::defaults("Arial", 12); }
+TextFormat base() {
+    return TextFormat::defaults("Arial", 12);
+}
 
 // The plain text with '\r' shown as '|'.
 std::string plain(const FormattedText& t) {
@@ -50,11 +52,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"<a href='u' target=\"t\">x", false, false, "x"}));
 
 TEST(HtmlTextTest, TagsSetTheFormatsOfTheirText) {
-    const FormattedText t = readHtml(
-        "<font face='Verdana' size='+2' color='#FF0000'>a</font><b><i><u>b</u></i></b>"
-        "<a href='http://x' target='_blank'>c</a><textformat leftmargin='5' "
-        "tabstops='1,2'><li>d</li></textformat>",
-        base());
+    const FormattedText t =
+        readHtml("<font face='Verdana' size='+2' color='#FF0000'>a</font><b><i><u>b</u></i></b>"
+                 "<a href='http://x' target='_blank'>c</a><textformat leftmargin='5' "
+                 "tabstops='1,2'><li>d</li></textformat>",
+                 base());
     const TextFormat a = t.formatAt(0), b = t.formatAt(1), c = t.formatAt(2), d = t.formatAt(3);
     EXPECT_EQ(a.font, "Verdana");
     EXPECT_EQ(a.size, 14.0);
@@ -87,8 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HtmlWriteTest,
     ::testing::Values(
         WriteCase{"", ""},
-        WriteCase{"a\nb", "<P ALIGN=\"LEFT\">" FONT "a</FONT></P><P ALIGN=\"LEFT\">" FONT
-                          "b</FONT></P>"},
+        WriteCase{"a\nb",
+                  "<P ALIGN=\"LEFT\">" FONT "a</FONT></P><P ALIGN=\"LEFT\">" FONT "b</FONT></P>"},
         WriteCase{"a\n", "<P ALIGN=\"LEFT\">" FONT "a</FONT></P>"},
         WriteCase{"<b>\n</b>", "<P ALIGN=\"LEFT\">" FONT "<B></B></FONT></P>"},
         WriteCase{"x<font color='#aaaaaa' kerning='1'><b>y</b></font>",
@@ -103,14 +105,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HtmlTextTest, FontColoursNeedAHashAndKeepTheirLastSixDigits) {
     const std::pair<const char*, uint32_t> cases[] = {
-        {"#202020", 0x202020}, {"202020", 0x123456},  {"#2", 0x2},
+        {"#202020", 0x202020},  {"202020", 0x123456},   {"#2", 0x2},
         {"#2345678", 0x345678}, {"# 234567", 0x234567}, {"#23g45", 0x23},
         {"#g101010", 0x123456}, {" #234567", 0x123456}, {"#ABC", 0xABC},
     };
     TextFormat start = base();
     start.color = 0x123456;
     for (const auto& [color, expected] : cases) {
-        const FormattedText t = readHtml(std::string("<font color='") + color + "'>x</font>", start);
+        const FormattedText t =
+            readHtml(std::string("<font color='") + color + "'>x</font>", start);
         EXPECT_EQ(t.formatAt(0).color, expected) << color;
     }
 }

@@ -62,10 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
         // 4 characters fit in 40 pixels of text: the field is 44 with its gutters.
         BreakCase{"aaaa bbbb", 44, {"aaaa ", "bbbb"}},
         BreakCase{"aaaa bbbb", 43, {"aaa", "a ", "bbb", "b"}},
-        BreakCase{"aa bb cc", 83, {"aa bb ", "cc"}},
-        BreakCase{"aa bb cc", 84, {"aa bb cc"}},
-        BreakCase{"a\rb\rc", 1000, {"a\r", "b\r", "c"}},
-        BreakCase{"a\r", 1000, {"a\r", ""}},
+        BreakCase{"aa bb cc", 83, {"aa bb ", "cc"}}, BreakCase{"aa bb cc", 84, {"aa bb cc"}},
+        BreakCase{"a\rb\rc", 1000, {"a\r", "b\r", "c"}}, BreakCase{"a\r", 1000, {"a\r", ""}},
         BreakCase{"", 100, {""}}));
 
 TEST(TextLayoutTest, TextSitsInsideATwoPixelGutter) {
@@ -124,9 +122,8 @@ TEST_F(EmbeddedFieldTest, AutoSizeFitsTheTextAndItsGutters) {
         int32_t xMin, xMax;
     };
     // "ab" is 20 pixels: 24 with gutters (480 twips), kept at the left, centre or right.
-    const Case cases[] = {{AutoSize::Left, 0, 480},
-                          {AutoSize::Center, 760, 1240},
-                          {AutoSize::Right, 1520, 2000}};
+    const Case cases[] = {
+        {AutoSize::Left, 0, 480}, {AutoSize::Center, 760, 1240}, {AutoSize::Right, 1520, 2000}};
     for (const Case& c : cases) {
         EditField field(def, "Half", fonts);
         field.autoSize = c.mode;
