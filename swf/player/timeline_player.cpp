@@ -327,8 +327,14 @@ std::shared_ptr<text::EditField> TimelinePlayer::makeEditField(const EditText& d
         }
     if (definition.hasFontClass && fontName.empty())
         fontName = definition.fontClass;
-    return std::make_shared<text::EditField>(definition, std::move(fontName), m_fonts, bold,
-                                             italic);
+    auto field = std::make_shared<text::EditField>(definition, std::move(fontName), m_fonts,
+                                                   bold, italic);
+    if (m_movie->file.version < 8) {
+        field->legacyHtml = true;
+        if (definition.html && definition.hasText)
+            field->setHtmlText(definition.initialText);
+    }
+    return field;
 }
 
 DisplayObject* TimelinePlayer::createTextField(DisplayObject& parent, const std::string& name,

@@ -142,6 +142,7 @@ void EditField::setHtmlText(std::string_view source, const StyleMap* styles) {
     HtmlReadOptions options;
     options.condenseWhite = condenseWhite;
     options.multiline = multiline;
+    options.legacy = legacyHtml;
     options.styles = styles;
     // Bold, italic and underline come from the markup's own tags.
     TextFormat base = newFormat;

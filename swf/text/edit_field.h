@@ -45,6 +45,7 @@ public:
     bool html = false, multiline = false, wordWrap = false, password = false;
     bool selectable = true, editable = false, border = false, background = false;
     bool embedFonts = false, condenseWhite = false, mouseWheelEnabled = true;
+    bool legacyHtml = false; // read htmlText as movies before SWF 8 do (HtmlReadOptions)
     uint32_t borderColor = 0, backgroundColor = 0xFFFFFF;
     int maxChars = 0; // 0: no limit
     std::string variable;

@@ -23,6 +23,13 @@ bool isSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
 }
 
+bool isBlank(std::u16string_view s) {
+    for (char16_t c : s)
+        if (!isSpace(c))
+            return false;
+    return true;
+}
+
 struct Tag {
     std::string name; // lower case
     bool closing = false;
@@ -162,6 +169,8 @@ class HtmlReader {
 public:
     HtmlReader(const TextFormat& base, const HtmlReadOptions& options) : m_options(options) {
         m_stack.push_back({"", base});
+        // Older movies keep one space for white space that opens the text.
+        m_lastSpace = !options.legacy;
     }
 
     FormattedText read(std::string_view s) {
@@ -188,6 +197,8 @@ public:
                     ++pos; // a lone '&'
                 chunk += toUtf16(s.substr(start, pos - start));
             }
+            if (m_options.legacy && isBlank(chunk))
+                continue;
             addText(chunk);
         }
         return std::move(m_out);
@@ -275,7 +286,7 @@ private:
         if (tag.closing) {
             // Only a multiline field ends a paragraph at its closing tag; a single-line
             // field runs paragraphs together.
-            if (paragraph && m_options.multiline)
+            if (paragraph && (m_options.multiline || m_options.legacy))
                 breakParagraph();
             if (paragraph || n == "font" || n == "b" || n == "i" || n == "u" || n == "a" ||
                 n == "textformat" || n == "span")

@@ -118,6 +118,20 @@ TEST(HtmlTextTest, FontColoursNeedAHashAndKeepTheirLastSixDigits) {
     }
 }
 
+TEST(HtmlTextTest, OlderMoviesDropBlankTextAndAlwaysEndParagraphs) {
+    HtmlReadOptions options;
+    options.legacy = true;
+    options.multiline = false;
+    const std::pair<const char*, const char*> cases[] = {
+        {"<b>test</b>\n", "test"},
+        {"\ntest\n", "|test|"},
+        {"<p>a</p><p>b</p>", "a|b|"},
+        {" \n ", ""},
+    };
+    for (const auto& [html, text] : cases)
+        EXPECT_EQ(plain(readHtml(html, base(), options)), text) << html;
+}
+
 TEST(HtmlTextTest, DeepNestingKeepsItsTextWithinBoundedFormats) {
     std::string html;
     for (int i = 0; i < 5000; ++i)
