@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
     libmp3lame-dev libpng-dev libjpeg-dev libgif-dev zlib1g-dev liblzma-dev liblz4-dev
-    libagg-dev
+    libagg-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
 )
 

@@ -31,6 +31,7 @@ void installFilterBuiltins(Interpreter& vm);      // flash.filters
 void installBitmapDataBuiltins(Interpreter& vm);  // flash.display.BitmapData
 void installXmlBuiltins(Interpreter& vm);         // XMLNode, XML
 void installLoadVarsBuiltins(Interpreter& vm);    // LoadVars
+void installTextFormatBuiltins(Interpreter& vm);  // TextFormat
 
 // Sound and stopAllSounds, for a movie (builtins_sound.cpp). advanceSounds runs once a frame
 // after the clock moves: sounds that ended hear onSoundComplete, loads report.

@@ -100,7 +100,8 @@ ClipObject::ClipObject(Object* proto, ScriptRuntime& runtime, DisplayObject& dis
     : Object(proto), m_runtime(runtime), m_handle(display.handle()),
       m_kind(display.character() && display.character()->type == CharacterType::Button
                  ? ObjectKind::Button
-                 : ObjectKind::Clip) {}
+             : display.editField ? ObjectKind::TextField
+                                 : ObjectKind::Clip) {}
 
 bool ClipObject::alive() const { return m_runtime.player().find(m_handle) != nullptr; }
 
@@ -296,6 +297,14 @@ bool ClipObject::setSpecial(Interpreter& vm, std::string_view name, const Value&
         double v = number();
         if (!std::isfinite(v) || v < 0)
             break;
+        if (display->editField) {
+            // A text field's width and height are its box's, not a scale.
+            if (prop == Prop::Width)
+                display->editField->setWidth(v);
+            else
+                display->editField->setHeight(v);
+            break;
+        }
         Bounds local = displayBounds(*display, Matrix{});
         const double extent =
             prop == Prop::Width ? local.xMax - local.xMin : local.yMax - local.yMin;

@@ -428,7 +428,20 @@ void Interpreter::setMember(const Value& objectValue, std::string_view name, con
             if (!namesEqual(watcher.name.str(), name))
                 continue;
             Value old;
-            getOwnOrInherited(object, object, name, old);
+            // A watcher sees the stored value: a getter on the way is not called.
+            const Property* accessor = nullptr;
+            int depth = 0;
+            for (Object* o = object; o && depth < 256; o = o->proto(), ++depth) {
+                const Property* p = o->properties().find(name, caseSensitive());
+                if (p && !p->removed) {
+                    accessor = p->isAccessor() ? p : nullptr;
+                    break;
+                }
+            }
+            if (accessor)
+                old = accessor->value;
+            else
+                getOwnOrInherited(object, object, name, old);
             Value args[] = {std::string(name), old, stored, watcher.userData};
             stored = call(watcher.callback, object, args);
             break;

@@ -15,6 +15,9 @@ void installClipMethods(ScriptRuntime& runtime);
 void installRuntimeGlobals(ScriptRuntime& runtime);
 void installStageBuiltins(ScriptRuntime& runtime);
 void installBitmapDataDisplay(ScriptRuntime& runtime);
+void installTextFieldBuiltins(ScriptRuntime& runtime); // builtins_textfield.cpp
+void updateBoundTextFields(ScriptRuntime& runtime);
+void syncBoundTextField(ScriptRuntime& runtime, DisplayObject& field);
 
 namespace {
 
@@ -54,6 +57,7 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     installClipMethods(*this);
     installRuntimeGlobals(*this);
     installStageBuiltins(*this);
+    installTextFieldBuiltins(*this);
     installLoadingBuiltins(*this);
     installSoundBuiltins(*this);
     installBitmapDataDisplay(*this);
@@ -72,6 +76,8 @@ Object* ScriptRuntime::clipPrototypeFor(DisplayObject& display) {
     const Builtins& b = m_vm->builtins();
     if (display.character() && display.character()->type == CharacterType::Button)
         return b.buttonProto ? b.buttonProto : b.objectProto;
+    if (display.editField && b.textFieldProto)
+        return b.textFieldProto;
     return b.clipProto;
 }
 
@@ -417,8 +423,18 @@ void ScriptRuntime::callFrame(Object* clip, const Value& frame) {
 // ---- Output ----
 
 void ScriptRuntime::traceLine(std::string_view line) {
-    if (m_traceSink)
-        m_traceSink(line);
+    if (!m_traceSink)
+        return;
+    if (line.find('\r') == std::string_view::npos)
+        return m_traceSink(line);
+    // The log shows a carriage return (how text fields end paragraphs) as a line end.
+    std::string text;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\r' && i + 1 < line.size() && line[i + 1] == '\n')
+            continue;
+        text += line[i] == '\r' ? '\n' : line[i];
+    }
+    m_traceSink(text);
 }
 
 void ScriptRuntime::scriptError(std::string_view message) {
@@ -433,6 +449,8 @@ void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place
         return;
     if (object.name.empty() && object.isClip())
         object.name = "instance" + std::to_string(m_nextInstance++);
+    if (object.editField)
+        syncBoundTextField(*this, object);
     const bool hasEvents = place && !place->clipEvents.empty();
     if (!object.isClip() && !hasEvents)
         return;
@@ -683,6 +701,8 @@ void ScriptRuntime::runQueued() {
             flushWaiting();
     }
     m_justPlaced.clear();
+    // Fields bound to variables show what the scripts left in them.
+    updateBoundTextFields(*this);
     // What the frame's scripts left on the stack does not reach the next frame.
     m_vm->clearStack();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "swf/format/control_tags.h"
+#include "swf/format/edit_text.h"
 #include "swf/format/filter.h"
 #include "swf/format/font.h"
 #include "swf/format/morph_shape.h"
@@ -141,6 +142,7 @@ struct Character {
     std::shared_ptr<const MorphShape> morph;
     std::shared_ptr<const Font> font;
     std::shared_ptr<const StaticText> text;
+    std::shared_ptr<const EditText> editText;
 };
 
 } // namespace swivio::swf

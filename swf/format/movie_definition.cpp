@@ -289,6 +289,16 @@ private:
             c.font = std::make_shared<const Font>(std::move(*font));
             break;
         }
+        case CharacterType::EditText: {
+            ByteReader in(c.body);
+            auto edit = parseDefineEditText(in);
+            if (!edit) {
+                warn(tag, edit.message());
+                return;
+            }
+            c.editText = std::make_shared<const EditText>(std::move(*edit));
+            break;
+        }
         case CharacterType::Text: {
             ByteReader in(c.body);
             auto text = parseDefineText(tag.code, in);

@@ -204,6 +204,11 @@ private:
             in.u8();
             if (in.ok() && (flags & kEditTextHasFont))
                 c.body = rewriteId(c.body, in.offset());
+            if (c.editText && c.editText->hasFont) {
+                auto edit = std::make_shared<EditText>(*c.editText);
+                edit->fontId = mapId(edit->fontId);
+                c.editText = std::move(edit);
+            }
         }
         if (c.type == CharacterType::Bitmap && c.tagCode == kDefineBitsCode) {
             // DefineBits holds no tables of its own: it decodes with the movie's JPEGTables.

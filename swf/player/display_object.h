@@ -11,6 +11,7 @@
 #include "swf/format/filter.h"
 #include "swf/format/shape.h"
 #include "swf/format/types.h"
+#include "swf/text/edit_field.h"
 
 namespace swivio::swf {
 
@@ -169,6 +170,8 @@ public:
     }
     // Set for an object that shows a script's picture.
     std::shared_ptr<ScriptPicture> picture;
+    // A text field's state: set for edit texts placed by tags and for createTextField.
+    std::shared_ptr<text::EditField> editField;
 
 private:
     const Character* m_character = nullptr;

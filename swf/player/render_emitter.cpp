@@ -215,6 +215,9 @@ void RenderEmitter::emitContent(DisplayObject& object, const Context& context,
     case CharacterType::Text:
         emitText(object, context, out);
         break;
+    case CharacterType::EditText:
+        emitEditText(object, context, out);
+        break;
     case CharacterType::Sprite:
         // A drawing masks with its fills only.
         if (object.drawing)
@@ -226,7 +229,7 @@ void RenderEmitter::emitContent(DisplayObject& object, const Context& context,
         emitChildren(object, context, out);
         break;
     default:
-        // Edit texts, videos and the rest draw nothing yet.
+        // Videos and the rest draw nothing yet.
         break;
     }
 }

@@ -47,6 +47,9 @@ private:
     std::shared_ptr<const Shape> bitmapShape(const Character& character, const Context& context);
 
     void emitText(DisplayObject& object, const Context& context, RenderCommandList& out);
+    // A text field: background and border, then its visible lines clipped to its box
+    // (render_edit_text.cpp).
+    void emitEditText(DisplayObject& object, const Context& context, RenderCommandList& out);
     std::shared_ptr<const Shape> morphShape(DisplayObject& object);
 
     std::shared_ptr<const MovieDefinition> m_movie;

@@ -101,6 +101,8 @@ TimelinePlayer::TimelinePlayer(std::shared_ptr<const MovieDefinition> movie, Sou
     m_emptyClip.type = CharacterType::Sprite;
     m_emptyClip.sprite = std::move(empty);
     m_pictureCharacter.type = CharacterType::Bitmap;
+    m_textFieldCharacter.type = CharacterType::EditText;
+    m_textFieldCharacter.editText = std::make_shared<const EditText>();
     enterFrame(m_root, 0, false);
 }
 
@@ -384,7 +386,58 @@ std::unique_ptr<DisplayObject> TimelinePlayer::instantiate(DisplayObject& parent
     if (nesting(&parent) >= kMaxNesting || m_objects.liveCount() >= kMaxLiveObjects)
         return nullptr;
     const Timeline* timeline = character.sprite ? &character.sprite->timeline : nullptr;
-    return std::make_unique<DisplayObject>(&character, timeline, &parent, &m_objects);
+    auto object = std::make_unique<DisplayObject>(&character, timeline, &parent, &m_objects);
+    if (character.editText)
+        object->editField = makeEditField(*character.editText);
+    return object;
+}
+
+std::shared_ptr<text::EditField> TimelinePlayer::makeEditField(const EditText& definition) {
+    if (!m_fonts) {
+        std::vector<std::shared_ptr<const Font>> fonts;
+        for (const auto& [id, c] : m_movie->characters)
+            if (c.font)
+                fonts.push_back(c.font);
+        m_fonts = std::make_shared<const text::EmbeddedFontSet>(std::move(fonts));
+    }
+    std::string fontName;
+    bool bold = false, italic = false;
+    if (definition.hasFont)
+        if (const Character* c = m_movie->character(definition.fontId); c && c->font) {
+            fontName = c->font->name;
+            bold = c->font->bold;
+            italic = c->font->italic;
+        }
+    if (definition.hasFontClass && fontName.empty())
+        fontName = definition.fontClass;
+    auto field = std::make_shared<text::EditField>(definition, std::move(fontName), m_fonts,
+                                                   bold, italic);
+    if (m_movie->file.version < 8) {
+        field->legacyHtml = true;
+        if (definition.html && definition.hasText)
+            field->setHtmlText(definition.initialText);
+    }
+    return field;
+}
+
+DisplayObject* TimelinePlayer::createTextField(DisplayObject& parent, const std::string& name,
+                                               int depth, int32_t x, int32_t y, int32_t width,
+                                               int32_t height) {
+    if (!isLiveClip(parent))
+        return nullptr;
+    std::unique_ptr<DisplayObject> field = instantiate(parent, m_textFieldCharacter);
+    if (!field)
+        return nullptr;
+    // A negative size reaches back from the field's position.
+    field->editField->bounds = {std::min(0, width), std::max(0, width), std::min(0, height),
+                                std::max(0, height)};
+    field->editField->changed();
+    field->matrix.tx = x;
+    field->matrix.ty = y;
+    field->depth = depth;
+    field->name = name;
+    field->placedByScript = true;
+    return insert(parent, std::move(field), nullptr, false);
 }
 
 DisplayObject* TimelinePlayer::insert(DisplayObject& parent, std::unique_ptr<DisplayObject> object,

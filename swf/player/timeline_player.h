@@ -146,6 +146,12 @@ public:
     // The dictionary an object's characters come from.
     const MovieDefinition& definitionOf(const DisplayObject& object) const;
 
+    // A new empty text field at depth in parent with its box (twips) at (0, 0, width,
+    // height; a negative size reaches back from the position) and its position at (x, y),
+    // flagged placedByScript. Null as for placeByScript().
+    DisplayObject* createTextField(DisplayObject& parent, const std::string& name, int depth,
+                                   int32_t x, int32_t y, int32_t width, int32_t height);
+
     // The colour of the last SetBackgroundColor the root has run; white when none.
     Rgba backgroundColor() const { return m_background; }
 
@@ -187,6 +193,11 @@ private:
     Character m_emptyClip;
     // The character of every attachPicture() object: a bitmap with no data of its own.
     Character m_pictureCharacter;
+
+    // The character of every createTextField() field, and the movie's fonts for fields.
+    Character m_textFieldCharacter;
+    std::shared_ptr<const text::EmbeddedFontSet> m_fonts;
+    std::shared_ptr<text::EditField> makeEditField(const EditText& definition);
     Rgba m_background{255, 255, 255, 255};
     std::map<int, std::unique_ptr<DisplayObject>> m_levels;
 };

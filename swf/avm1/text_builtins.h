@@ -1,0 +1,30 @@
+#pragma once
+
+#include "swf/avm1/interpreter.h"
+#include "swf/avm1/object.h"
+#include "swf/text/text_format.h"
+
+// What TextFormat and TextField share.
+namespace swivio::swf::avm1 {
+
+// A TextFormat instance: every field null until set.
+class TextFormatObject : public Object {
+public:
+    explicit TextFormatObject(Object* proto) : Object(proto) {}
+    text::TextFormat format;
+    std::string display = "block"; // "block", "inline" or "none"
+};
+
+// A new TextFormat holding format.
+Value makeTextFormat(Interpreter& vm, const text::TextFormat& format);
+// The format of a TextFormat instance; null for anything else.
+const text::TextFormat* textFormatOf(const Value& value);
+
+// TextFormat's whole-pixel fields (sizes, indents) round half to even; values past 32 bits,
+// NaN and the infinities become -2^31, as the player's conversion gives them.
+double formatInteger(double value);
+
+// TextField.StyleSheet, put on the TextField constructor.
+void installStyleSheet(Interpreter& vm, Object* textFieldCtor);
+
+} // namespace swivio::swf::avm1
