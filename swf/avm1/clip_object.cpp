@@ -132,8 +132,7 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     Prop prop = propOf(name);
     // The path names follow the version's case rules and are unknown to SWF 4.
     const bool pathName = prop == Prop::Global || prop == Prop::Root || prop == Prop::Parent ||
-                          (prop == Prop::None && name.size() > 6 &&
-                           equalsIgnoringCase(name.substr(0, 6), "_level"));
+                          (prop == Prop::None && levelNumber(name) >= 0);
     if (pathName) {
         if (vm.version() < 5 && prop != Prop::Parent)
             return false;

@@ -202,7 +202,9 @@ Value clipUnloadMovie(Interpreter& vm, const Value& self, std::span<const Value>
 } // namespace
 
 int levelNumber(std::string_view name) {
-    if (name.size() <= 6 || !equalsIgnoringAsciiCase(name.substr(0, 6), "_level"))
+    // "_flashN" is another name for "_levelN".
+    if (name.size() <= 6 || !(equalsIgnoringAsciiCase(name.substr(0, 6), "_level") ||
+                              equalsIgnoringAsciiCase(name.substr(0, 6), "_flash")))
         return -1;
     int n = 0;
     for (char c : name.substr(6)) {

@@ -217,6 +217,7 @@ Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view pa
     bool slash = false;
     // ".." is the parent at the start and after '/' or ':', never right after a '.'.
     bool afterDot = false;
+    bool first = true;
     if (path[0] == '/') {
         DisplayObject* levelRoot = &start;
         while (levelRoot->parent())
@@ -241,6 +242,7 @@ Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view pa
                 return Value();
             at = Value(clipFor(*parent));
             path.remove_prefix(std::min<std::size_t>(3, path.size()));
+            first = false;
             continue;
         }
         std::size_t end = 0;
@@ -252,8 +254,13 @@ Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view pa
         afterDot = end < path.size() && path[end] == '.';
         std::string_view name = path.substr(0, end);
         path = end < path.size() ? path.substr(end + 1) : std::string_view();
-        if (name.empty())
+        // An empty name stays where the path is, but cannot start it (".x" names nothing).
+        if (name.empty()) {
+            if (first)
+                return Value();
             continue;
+        }
+        first = false;
         if (!at.isObject())
             return Value();
         if (DisplayObject* child = display ? childNamed(*display, name) : nullptr) {

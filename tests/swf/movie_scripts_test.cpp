@@ -111,5 +111,54 @@ TEST(MovieScriptsTest, OnEnterFrameRunsEveryFrameOnItsClip) {
     EXPECT_EQ(traced(w, 4), (std::vector<std::string>{"1", "2", "3"}));
 }
 
+// Paths as Flash Player walks them, from a root holding clip "a" (with a child "child" and a
+// string "variable") and a number "root_var": what eval(path) is, and which clip a tellTarget
+// or getProperty reaches.
+TEST(MovieScriptsTest, TargetPathsAreWalkedAsFlashPlayerWalksThem) {
+    struct Case {
+        const char* path;
+        const char* evalType;   // typeof eval(path)
+        const char* targetName; // getProperty(path, _name), "-" when it names no clip
+    };
+    const Case cases[] = {
+        {"/", "movieclip", ""},           {"//", "undefined", "-"},
+        {"a/", "movieclip", "a"},         {"a/..:a", "movieclip", "a"},
+        {"a/../a", "undefined", "a"},     {"../a", "undefined", "-"},
+        {"_level0/.a", "movieclip", "-"}, {"_level0:a.child", "movieclip", "child"},
+        {"_level0.a/child", "undefined", "child"}, {"_level0/a.child", "movieclip", "-"},
+        {"_flash0", "movieclip", ""},     {"_level0...", "undefined", ""},
+        {".root_var", "undefined", "-"},
+        {"/this", "undefined", "-"},      {"this", "movieclip", "-"},
+    };
+    constexpr uint16_t kChild = 1, kA = 2;
+    SwfWriter w;
+    w.version = 6;
+    w.tag(TagCode::DefineSprite, SpriteBuilder().showFrame().defineSprite(kChild));
+    Place child = Place().at(1).of(kChild);
+    child.name = "child";
+    w.tag(TagCode::DefineSprite, SpriteBuilder().place(child).showFrame().defineSprite(kA));
+    Place a = Place().at(1).of(kA);
+    a.name = "a";
+    place(w, a);
+    ActionAssembler code;
+    code.push("root_var").push(5).op(Op::SetVariable);
+    code.push("a:variable").push("text").op(Op::SetVariable);
+    std::vector<std::string> expected;
+    for (const Case& c : cases) {
+        code.push(c.path).op(Op::GetVariable).op(Op::TypeOf).trace();
+        // A name that reaches no clip reads as undefined, which "-" + undefined shows.
+        code.push("-").push(c.path).push(13).op(Op::GetProperty).op(Op::Add2).trace();
+        expected.push_back(c.evalType);
+        expected.push_back(std::string("-") + (std::string(c.targetName) == "-" ? "" : c.targetName));
+    }
+    // A path that ends on a string where a clip is wanted is reported, as Flash Player does.
+    code.push("a:variable").push(13).op(Op::GetProperty).op(Op::Pop);
+    expected.push_back(
+        "Parameters of primitive types are no longer coerced into the required type - Object.");
+    w.tag(TagCode::DoAction, code.build());
+    w.showFrame().end();
+    EXPECT_EQ(traced(w, 1), expected);
+}
+
 } // namespace
 } // namespace swivio::swf
