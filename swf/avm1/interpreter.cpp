@@ -384,6 +384,12 @@ bool Interpreter::getOwnOrInherited(Object* holder, Object* thisObject, std::str
         if (!property || !visibleToVersion(property->flags, m_version))
             continue;
         if (property->isAccessor()) {
+            // A getter that reads its own property reads the value kept under it.
+            if (accessorRunning(property->getter, thisObject)) {
+                out = property->value;
+                return true;
+            }
+            RunningAccessor running(*this, property->getter, thisObject);
             // The accessor's super starts above the object that holds it.
             out = callAccessor(property->getter, thisObject, nullptr, p);
             return true;
@@ -391,6 +397,13 @@ bool Interpreter::getOwnOrInherited(Object* holder, Object* thisObject, std::str
         out = property->value;
         return true;
     }
+    return false;
+}
+
+bool Interpreter::accessorRunning(const Object* accessor, const Object* thisObject) const {
+    for (const auto& [function, self] : m_runningAccessors)
+        if (function == accessor && self == thisObject)
+            return true;
     return false;
 }
 
@@ -452,6 +465,12 @@ void Interpreter::setMember(const Value& objectValue, std::string_view name, con
     Property* property = object->properties().find(name, caseSensitive());
     if (property && visibleToVersion(property->flags, m_version)) {
         if (property->isAccessor()) {
+            // A setter that sets its own property keeps the value under it.
+            if (accessorRunning(property->setter, object)) {
+                property->value = stored;
+                return;
+            }
+            RunningAccessor running(*this, property->setter, object);
             callAccessor(property->setter, object, &stored, object);
             return;
         }

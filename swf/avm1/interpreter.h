@@ -292,6 +292,19 @@ private:
     uint64_t m_budget = 0;
     bool m_frameBudget = false;
     bool m_constructionRefused = false;
+    // Getters and setters running now, with the object they run on.
+    std::vector<std::pair<const Object*, const Object*>> m_runningAccessors;
+    bool accessorRunning(const Object* accessor, const Object* thisObject) const;
+    struct RunningAccessor {
+        RunningAccessor(Interpreter& vm, const Object* accessor, const Object* thisObject)
+            : m_vm(vm) {
+            m_vm.m_runningAccessors.emplace_back(accessor, thisObject);
+        }
+        ~RunningAccessor() { m_vm.m_runningAccessors.pop_back(); }
+        RunningAccessor(const RunningAccessor&) = delete;
+        RunningAccessor& operator=(const RunningAccessor&) = delete;
+        Interpreter& m_vm;
+    };
     bool m_nativeConstructing = false;
     bool m_budgetReported = false;
     Activation* m_activation = nullptr;
