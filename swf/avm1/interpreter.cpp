@@ -384,7 +384,7 @@ bool Interpreter::getOwnOrInherited(Object* holder, Object* thisObject, std::str
         if (!property || !visibleToVersion(property->flags, m_version))
             continue;
         if (property->isAccessor()) {
-            // A getter that reads its own property reads the value kept under it.
+            // A getter nested too deeply in itself reads the value kept under it.
             if (accessorRunning(property->getter, thisObject)) {
                 out = property->value;
                 return true;
@@ -401,10 +401,14 @@ bool Interpreter::getOwnOrInherited(Object* holder, Object* thisObject, std::str
 }
 
 bool Interpreter::accessorRunning(const Object* accessor, const Object* thisObject) const {
+    // One accessor on one object may run inside itself this many times; deeper, the property
+    // acts as a plain value.
+    constexpr int kMaxAccessorNesting = 65;
+    int running = 0;
     for (const auto& [function, self] : m_runningAccessors)
         if (function == accessor && self == thisObject)
-            return true;
-    return false;
+            ++running;
+    return running >= kMaxAccessorNesting;
 }
 
 Value Interpreter::getMember(const Value& objectValue, std::string_view name) {
@@ -465,7 +469,7 @@ void Interpreter::setMember(const Value& objectValue, std::string_view name, con
     Property* property = object->properties().find(name, caseSensitive());
     if (property && visibleToVersion(property->flags, m_version)) {
         if (property->isAccessor()) {
-            // A setter that sets its own property keeps the value under it.
+            // A setter nested too deeply in itself keeps the value under it.
             if (accessorRunning(property->setter, object)) {
                 property->value = stored;
                 return;
