@@ -1112,8 +1112,8 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         }
         case kCall: {
             Value frame = pop();
-            if (target)
-                vm.host().callFrame(target, frame);
+            if (Object* timeline = variablesTarget())
+                vm.host().callFrame(timeline, frame);
             break;
         }
 

@@ -419,7 +419,9 @@ void ScriptRuntime::callFrame(Object* clip, const Value& frame) {
         double n = stringToNumber(frameName, 7);
         if (!std::isfinite(n))
             return;
-        index = int(n) - 1;
+        // Frame numbers wrap at 32 bits: 4294967299 is frame 3.
+        const double wrapped = std::fmod(std::trunc(n), 4294967296.0);
+        index = int(int64_t(wrapped < 0 ? wrapped + 4294967296.0 : wrapped) - 1);
     }
     if (index < 0 || index >= d->timeline()->frameCount())
         return;
