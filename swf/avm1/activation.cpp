@@ -283,8 +283,12 @@ Value Activation::getVariable(std::string_view name) {
         Value holder = pathHolder(path);
         return holder.isObject() ? vm.getMember(holder, name.substr(split + 1)) : Value();
     }
-    if (version >= 5 && vm.namesEqual(name, "this"))
-        return thisValue;
+    if (version >= 5 && vm.namesEqual(name, "this")) {
+        if (!thisHidden)
+            return thisValue;
+        Object* timeline = variablesTarget();
+        return timeline ? Value(timeline) : Value();
+    }
     const bool proto = vm.namesEqual(name, "__proto__");
     for (Scope* s = scope; s; s = s->parent) {
         Object* holder = s->kind == Scope::Kind::Target ? variablesTarget() : s->values;
@@ -524,6 +528,7 @@ Value Interpreter::runFunction(FunctionObject& function, const Value& thisValue,
                 act.ownRegisters[next] = std::move(v);
             ++next;
         };
+        act.thisHidden = (fn.flags & (kPreloadThis | kSuppressThis)) != 0;
         if (fn.flags & kPreloadThis)
             preload(act.thisValue);
         else if (!(fn.flags & kSuppressThis))

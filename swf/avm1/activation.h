@@ -50,6 +50,9 @@ public:
     // Frame code stops once the clip it runs on has left the display list.
     const bool* baseRemoved = nullptr;
     Value thisValue;
+    // A function that keeps this in a register, or has none: the name "this" then reads
+    // the timeline.
+    bool thisHidden = false;
     Object* callee = nullptr;
     Object* home = nullptr; // for super
     Object* locals = nullptr;
