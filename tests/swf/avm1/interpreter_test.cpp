@@ -227,6 +227,69 @@ TEST(InterpreterScopeTest, LocalsClosuresAndWith) {
              get(a, "foo").trace();
          },
          "undefined"},
+        {"with(null) skips its block; with(a number) runs on a Number", 6,
+         [](ActionAssembler& a) {
+             a.pushNull().with([](ActionAssembler& b) { b.push("null ran").trace(); });
+             a.push(4).with([](ActionAssembler& b) {
+                 get(b, "__proto__").push("p").push(1).op(Op::SetMember);
+             });
+             member(a, "Number", "prototype").push("p").op(Op::GetMember).trace();
+         },
+         "1"},
+        {"a function's var cannot be deleted; a timeline variable can", 6,
+         [](ActionAssembler& a) {
+             a.defineFunction("f", {}, [](ActionAssembler& b) {
+                 b.push("v").push(1).op(Op::DefineLocal);
+                 b.push("v").op(Op::Delete2).trace();
+             });
+             callFunction(a, "f", 0).op(Op::Pop);
+             a.push("t").push(1).op(Op::SetVariable);
+             a.push("t").op(Op::Delete2).trace();
+         },
+         "false|true"},
+        {"SWF 5 functions do not see the locals of the code that made them", 5,
+         [](ActionAssembler& a) {
+             a.push("v").push("timeline").op(Op::SetVariable);
+             a.defineFunction("mk", {}, [](ActionAssembler& b) {
+                 b.push("v").push("local").op(Op::DefineLocal);
+                 b.defineFunction("", {}, [](ActionAssembler& c) { get(c, "v").op(Op::Return); });
+                 b.op(Op::Return);
+             });
+             callFunction(a, "mk", 0).push(0).op(Op::StackSwap).push("").op(Op::CallMethod).trace();
+         },
+         "timeline"},
+    });
+}
+
+TEST(InterpreterOperatorTest, EqualityAndObjectQuirks) {
+    expectTraces({
+        {"NaN strictly equals NaN, but is not == NaN", 6,
+         [](ActionAssembler& a) {
+             get(a, "NaN");
+             get(a, "NaN").op(Op::StrictEquals).trace();
+             get(a, "NaN");
+             get(a, "NaN").op(Op::Equals2).trace();
+         },
+         "true|false"},
+        {"Object() without new inherits nothing", 6,
+         [](ActionAssembler& a) {
+             callFunction(a, "Object", 0).push("toString").op(Op::GetMember).op(Op::TypeOf).trace();
+             newObject(a, "o", "Object", 0);
+             member(a, "o", "toString").op(Op::TypeOf).trace();
+         },
+         "undefined|function"},
+        {"a getter reading its own property ends with the value under it", 6,
+         [](ActionAssembler& a) {
+             newObject(a, "o", "Object", 0);
+             a.pushNull(); // no setter
+             a.defineFunction("", {}, [](ActionAssembler& b) {
+                 get(b, "this").push("k").op(Op::GetMember).op(Op::Return);
+             });
+             a.push("k").push(3);
+             get(a, "o").push("addProperty").op(Op::CallMethod).op(Op::Pop);
+             member(a, "o", "k").trace();
+         },
+         "undefined"},
     });
 }
 
