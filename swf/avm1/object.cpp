@@ -130,9 +130,9 @@ void Object::define(std::string_view name, Value value, uint16_t flags) {
 void Object::defineAccessor(std::string_view name, Object* getter, Object* setter,
                             uint16_t flags) {
     Property* p = m_properties.find(name, true);
+    // A value the property held stays under the accessors (watchers see it as the old value).
     if (!p)
         p = &m_properties.add(SharedString(std::string(name)));
-    p->value = Value();
     p->getter = getter;
     p->setter = setter;
     p->flags = flags;

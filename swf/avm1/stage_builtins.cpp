@@ -236,6 +236,10 @@ void installSystem(ScriptRuntime& runtime) {
 
     Object* security = vm.makeObject();
     system->define("security", security, kDontEnum);
+    // A local movie's sandbox: the network when its FileAttributes ask for it, else files.
+    const auto& definition = runtime.movieDefinition();
+    const bool network = definition && (definition->fileAttributes & 0x01);
+    security->define("sandboxType", network ? "localWithNetwork" : "localWithFile", kDontEnum);
     vm.defineMethod(security, "allowDomain", allowDomain);
     vm.defineMethod(security, "allowInsecureDomain", allowDomain);
     vm.defineMethod(security, "loadPolicyFile", returnNothing);
