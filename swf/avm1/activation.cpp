@@ -529,7 +529,8 @@ Value Interpreter::runFunction(FunctionObject& function, const Value& thisValue,
             ++next;
         };
         act.thisHidden = (fn.flags & (kPreloadThis | kSuppressThis)) != 0;
-        if (fn.flags & kPreloadThis)
+        // Suppressing this wins over preloading it.
+        if ((fn.flags & kPreloadThis) && !(fn.flags & kSuppressThis))
             preload(act.thisValue);
         else if (!(fn.flags & kSuppressThis))
             act.locals->define("this", act.thisValue, 0);
