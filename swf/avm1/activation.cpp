@@ -529,16 +529,16 @@ Value Interpreter::runFunction(FunctionObject& function, const Value& thisValue,
             ++next;
         };
         act.thisHidden = (fn.flags & (kPreloadThis | kSuppressThis)) != 0;
-        // Suppressing this wins over preloading it.
+        // Suppressing this, arguments or super wins over preloading it.
         if ((fn.flags & kPreloadThis) && !(fn.flags & kSuppressThis))
             preload(act.thisValue);
         else if (!(fn.flags & kSuppressThis))
             act.locals->define("this", act.thisValue, 0);
-        if (fn.flags & kPreloadArguments)
+        if ((fn.flags & kPreloadArguments) && !(fn.flags & kSuppressArguments))
             preload(makeArguments());
         else if (!(fn.flags & kSuppressArguments))
             act.locals->define("arguments", makeArguments(), 0);
-        if (fn.flags & kPreloadSuper)
+        if ((fn.flags & kPreloadSuper) && !(fn.flags & kSuppressSuper))
             preload(makeSuper());
         else if (!(fn.flags & kSuppressSuper))
             act.locals->define("super", makeSuper(), 0);

@@ -12,8 +12,10 @@ namespace swivio::swf::avm1 {
 // this unchanged; calling it calls the parent class's constructor.
 class SuperObject : public Object {
 public:
+    // Its own prototype is the one above the method's home, so that converting super
+    // (trace(super)) finds the methods it would call.
     SuperObject(Object* self, Object* methodHome)
-        : Object(nullptr), thisObject(self), home(methodHome) {}
+        : Object(methodHome ? methodHome->proto() : nullptr), thisObject(self), home(methodHome) {}
     Object* thisObject;
     Object* home; // the prototype the running method was found on
     void trace(Tracer& tracer) const override {
