@@ -149,19 +149,12 @@ DisplayObject* ScriptRuntime::displayAtPath(std::string_view path) {
 
 namespace {
 
-// "_level3" or "_flash3" (any case): the level's number, else -1. SWF 4 ignores what follows
-// the digits.
-int levelOfName(std::string_view name, bool prefixOnly) {
-    if (name.size() < 7 || !(equalsIgnoringAsciiCase(name.substr(0, 6), "_level") ||
-                             equalsIgnoringAsciiCase(name.substr(0, 6), "_flash")))
-        return -1;
-    std::size_t i = 6;
-    int number = 0;
-    while (i < name.size() && name[i] >= '0' && name[i] <= '9' && number <= TimelinePlayer::kMaxLevel)
-        number = number * 10 + (name[i++] - '0');
-    if (i == 6 || (!prefixOnly && i != name.size()))
-        return -1;
-    return number;
+// SWF 4 reads a level name up to its digits and ignores the rest ("_level0:x" is level 0).
+int swf4LevelNumber(std::string_view token) {
+    std::size_t digits = 6;
+    while (digits < token.size() && token[digits] >= '0' && token[digits] <= '9')
+        ++digits;
+    return levelNumber(token.substr(0, digits));
 }
 
 } // namespace
@@ -195,8 +188,8 @@ Value ScriptRuntime::resolveSwf4Path(DisplayObject& start, std::string_view path
         std::size_t end = path.find('/');
         std::string_view token = path.substr(0, end);
         path = end == std::string_view::npos ? std::string_view() : path.substr(end + 1);
-        if (first && levelOfName(token, true) >= 0) {
-            at = m_player->level(levelOfName(token, true));
+        if (const int level = first ? swf4LevelNumber(token) : -1; level >= 0) {
+            at = m_player->level(level);
         } else if (token == "..") {
             at = at->parent();
         } else if (!token.empty()) {
@@ -265,7 +258,7 @@ Value ScriptRuntime::resolveDottedPath(DisplayObject& start, std::string_view pa
             return Value();
         if (DisplayObject* child = display ? childNamed(*display, name) : nullptr) {
             at = Value(clipFor(*child));
-        } else if (const int level = levelOfName(name, false); level >= 0) {
+        } else if (const int level = levelNumber(name); level >= 0) {
             DisplayObject* levelRoot = m_player->level(level);
             if (!levelRoot)
                 return Value();
