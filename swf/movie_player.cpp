@@ -63,6 +63,19 @@ uint32_t MoviePlayer::backgroundColor() const {
     return makeColor(c.r, c.g, c.b);
 }
 
+void MoviePlayer::handleInput(const InputEvent& event) {
+    if (m_scripts)
+        m_scripts->handleInput(event);
+}
+
+Cursor MoviePlayer::cursor() const {
+    return m_scripts ? m_scripts->cursor() : Cursor::Arrow;
+}
+
+bool MoviePlayer::pointerHidden() const {
+    return m_scripts && m_scripts->pointerHidden();
+}
+
 const RenderCommandList& MoviePlayer::commands() {
     m_emitter.emit(m_timeline.root(), m_commands);
     for (auto& [n, level] : m_timeline.levels())

@@ -7,6 +7,7 @@
 
 #include "base/frame.h"
 #include "swf/movie.h"
+#include "swf/player/input_event.h"
 #include "swf/player/render_emitter.h"
 #include "swf/player/timeline_player.h"
 #include "swf/raster/renderer.h"
@@ -95,6 +96,13 @@ public:
     void setSoundHook(SoundHook* hook) { m_timeline.setSoundHook(hook); }
     // The movie's scripts, or null when they do not run.
     avm1::ScriptRuntime* scripts() { return m_scripts.get(); }
+
+    // The user's mouse and keyboard, in stage pixels; heard between ticks. Without scripts
+    // a movie ignores them.
+    void handleInput(const InputEvent& event);
+    // The pointer to show where the mouse last was, and whether the movie hid it.
+    Cursor cursor() const;
+    bool pointerHidden() const;
 
     // The commands that draw the current frame (valid until the next call).
     const RenderCommandList& commands();

@@ -15,6 +15,7 @@
 #include "swf/avm1/interpreter.h"
 #include "swf/format/movie_definition.h"
 #include "swf/player/bitmap_library.h"
+#include "swf/player/input_event.h"
 #include "swf/player/timeline_player.h"
 
 namespace swivio::swf {
@@ -62,7 +63,16 @@ public:
     DisplayObject* displayAtPath(std::string_view path);
     int version() const { return m_version; }
     const std::string& moviePath() const { return m_moviePath; }
-    // The pointer's place on the stage in pixels (input arrives with a later change).
+    // The user's input (input_dispatch.cpp): mouse events go to mouseInput
+    // (mouse_input.cpp), keys, text and focus to keyInput (key_input.cpp).
+    void handleInput(const InputEvent& event);
+    void mouseInput(const InputEvent& event);
+    void keyInput(const InputEvent& event);
+    // The pointer to show, and whether Mouse.hide() hid it.
+    Cursor cursor() const;
+    bool pointerHidden() const { return m_pointerHidden; }
+    void setPointerHidden(bool hidden) { m_pointerHidden = hidden; }
+    // The pointer's place on the stage in pixels.
     double mouseX() const { return m_mouseX; }
     double mouseY() const { return m_mouseY; }
     // A display object's name changed: its clip object's path follows.
@@ -208,6 +218,7 @@ private:
     int m_nextInstance = 1;
     double m_timeMs = 0;
     double m_mouseX = 0, m_mouseY = 0;
+    bool m_pointerHidden = false;
     struct Drag {
         DisplayObjectHandle clip;
         double offsetX = 0, offsetY = 0; // from the pointer to the clip, parent's twips

@@ -304,12 +304,13 @@ void installKey(Interpreter& vm) {
 }
 
 // hide() and show() answer 1 when the pointer was visible before the call, else 0.
-Value showPointer(Interpreter&, const Value& self, bool visible) {
+Value showPointer(Interpreter& vm, const Value& self, bool visible) {
     WorldObject* world = worldOf(self);
     if (!world)
         return Value();
     const bool was = world->pointerVisible;
     world->pointerVisible = visible;
+    runtimeOf(vm).setPointerHidden(!visible);
     return was ? 1 : 0;
 }
 

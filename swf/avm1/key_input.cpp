@@ -1,0 +1,8 @@
+// The keyboard: keys, typed text and the focus.
+#include "swf/avm1/movie_runtime.h"
+
+namespace swivio::swf::avm1 {
+
+void ScriptRuntime::keyInput(const InputEvent&) {}
+
+} // namespace swivio::swf::avm1
