@@ -5,4 +5,6 @@ namespace swivio::swf::avm1 {
 
 void ScriptRuntime::keyInput(const InputEvent&) {}
 
+void ScriptRuntime::focusByMouse(DisplayObject*) {}
+
 } // namespace swivio::swf::avm1

@@ -68,6 +68,9 @@ public:
     void handleInput(const InputEvent& event);
     void mouseInput(const InputEvent& event);
     void keyInput(const InputEvent& event);
+    // A press of the mouse moves the keyboard focus to what it pressed (a text field, a
+    // button or clip that takes focus), or takes it away (null) (key_input.cpp).
+    void focusByMouse(DisplayObject* pressed);
     // The pointer to show, and whether Mouse.hide() hid it.
     Cursor cursor() const;
     bool pointerHidden() const { return m_pointerHidden; }
