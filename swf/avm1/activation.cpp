@@ -1468,6 +1468,11 @@ template <typename F> void Interpreter::runGuarded(F&& f) {
     if (outermost)
         m_stackBase = reinterpret_cast<uintptr_t>(&here);
     const std::size_t stackSize = m_stack.size();
+    struct Guarded {
+        int& count;
+        explicit Guarded(int& c) : count(c) { ++count; }
+        ~Guarded() { --count; }
+    } guarded(m_guarded);
     try {
         f();
     } catch (ScriptThrow& thrown) {

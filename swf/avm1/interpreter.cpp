@@ -397,6 +397,10 @@ bool Interpreter::getOwnOrInherited(Object* holder, Object* thisObject, std::str
         out = property->value;
         return true;
     }
+    // A chain that does not end (an object its own prototype) stops the whole script, as
+    // Flash Player stops it; outside a script the lookup just fails.
+    if (depth == kMaxProtoDepth && m_guarded > 0)
+        abortScript("A prototype chain is too long.");
     return false;
 }
 

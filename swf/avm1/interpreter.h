@@ -289,6 +289,8 @@ private:
     int m_nesting = 0;
     // Where the machine stack stood when the outermost script started.
     uintptr_t m_stackBase = 0;
+    // runGuarded calls in progress: an abort has somewhere to land.
+    int m_guarded = 0;
     uint64_t m_budget = 0;
     bool m_frameBudget = false;
     bool m_constructionRefused = false;

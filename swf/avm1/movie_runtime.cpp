@@ -467,15 +467,18 @@ void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place
     queueEvent(clip, kClipEventInitialize, nullptr, &waiting);
     queueEvent(clip, kClipEventConstruct, nullptr, &waiting);
     if (object.character()) {
+        Queued q;
+        q.kind = Queued::Kind::Construct;
+        q.clip = clip;
         auto registered = m_classes.find(object.character());
         if (registered != m_classes.end()) {
             Value proto = m_vm->getMemberFromHost(registered->second, "prototype");
             if (proto.isObject())
                 clip->setProto(proto);
-            Queued q;
-            q.kind = Queued::Kind::Construct;
-            q.clip = clip;
             q.constructor = registered->second;
+            waiting.push_back(q);
+        } else if (object.character()->type == CharacterType::Sprite) {
+            // The frame's init actions run first and may register the clip's class yet.
             waiting.push_back(q);
         }
     }
@@ -667,7 +670,20 @@ void ScriptRuntime::runOne(const Queued& item) {
         return;
     }
     if (item.kind == Queued::Kind::Construct) {
-        m_vm->callFromHost(item.constructor, Value(item.clip), {});
+        Value constructor = item.constructor;
+        if (constructor.isUndefined()) {
+            DisplayObject* display = item.clip->display();
+            auto registered = display && display->character()
+                                  ? m_classes.find(display->character())
+                                  : m_classes.end();
+            if (registered == m_classes.end())
+                return;
+            constructor = registered->second;
+            Value proto = m_vm->getMemberFromHost(constructor, "prototype");
+            if (proto.isObject())
+                item.clip->setProto(proto);
+        }
+        m_vm->callFromHost(constructor, Value(item.clip), {});
         return;
     }
     // A clip removed before its turn runs nothing more.
@@ -737,6 +753,10 @@ void ScriptRuntime::tick() {
     m_timeMs += 1000.0 / std::max(1.0f, m_movie->file.frameRate > 0 ? m_movie->file.frameRate : 12.0f);
     fireTimers();
     advanceSounds(*this);
+    runQueued();
+    // What the frame's scripts asked to load arrives while the frame is shown, before the
+    // next one starts.
+    deliverLoads(*this);
     runQueued();
     collectIfNeeded();
 }

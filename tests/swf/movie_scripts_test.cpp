@@ -95,6 +95,23 @@ TEST(MovieScriptsTest, CodeOfAClipThatRemovedItselfStops) {
     EXPECT_EQ(traced(w, 1), (std::vector<std::string>{"before"}));
 }
 
+TEST(MovieScriptsTest, AClassRegisteredByTheFramesInitActionsBuildsClipsPlacedBeforeThem) {
+    SpriteBuilder sprite;
+    sprite.showFrame();
+    SwfWriter w;
+    w.tag(TagCode::DefineSprite, sprite.defineSprite(kSprite));
+    w.tag(TagCode::ExportAssets, exportAssets({{kSprite, "lib"}}));
+    place(w, Place().at(1).of(kSprite));
+    // Object.registerClass("lib", function () { trace("built"); })
+    ActionAssembler init;
+    init.defineFunction("", {}, [](ActionAssembler& body) { body.push("built").trace(); });
+    init.push("lib").push(2).push("Object").op(Op::GetVariable).push("registerClass");
+    init.op(Op::CallMethod).op(Op::Pop);
+    w.tag(TagCode::DoInitAction, doInitAction(kSprite, init.build()));
+    w.showFrame().end();
+    EXPECT_EQ(traced(w, 1), (std::vector<std::string>{"built"}));
+}
+
 TEST(MovieScriptsTest, OnEnterFrameRunsEveryFrameOnItsClip) {
     SwfWriter w;
     w.frameCount = 1;

@@ -634,6 +634,19 @@ TEST(InterpreterLimitTest, RunawayScriptsAreStoppedAndTheNextOneRuns) {
     }
 }
 
+TEST(InterpreterLimitTest, APrototypeCycleStopsTheScript) {
+    // o.__proto__ = o; trace(o.foo): the lookup never ends, so the script stops there.
+    ScriptProbe probe(6);
+    ActionAssembler a;
+    a.push("o").push(0).op(Op::InitObject).op(Op::SetVariable);
+    get(a, "o").push("__proto__");
+    get(a, "o").op(Op::SetMember);
+    get(a, "o").push("foo").op(Op::GetMember).trace();
+    a.push("after").trace();
+    EXPECT_EQ(probe.run(a), "");
+    EXPECT_EQ(probe.errors().size(), 1u);
+}
+
 // depth With blocks, each holding the next, around inner (a with on undefined still runs
 // its body).
 std::vector<uint8_t> nestedWith(int depth, std::vector<uint8_t> inner) {
