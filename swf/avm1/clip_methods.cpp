@@ -3,6 +3,7 @@
 
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/display_bounds.h"
+#include "swf/avm1/geom_builtins.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/avm1/number_conversion.h"
 #include "swf/format/character.h"
@@ -36,26 +37,28 @@ Value stop(Interpreter& vm, const Value& self, std::span<const Value>) {
     return Value();
 }
 
-// Frame numbers wrap as unsigned 32-bit numbers; 0 goes nowhere, past the end goes to the
-// last frame.
+// Frame numbers wrap as 32-bit integers, and so does the step to the 0-based frame: a frame
+// before the first goes nowhere, one past the end goes to the last.
 void gotoFrameNumber(Interpreter& vm, ClipObject* clip, double n, bool play) {
-    const uint32_t frame = toUint32(n);
-    if (frame == 0)
+    const int32_t frame = int32_t(uint32_t(toInt32(n)) - 1u);
+    if (frame < 0)
         return;
-    runtimeOf(vm).gotoFrame(clip, int(std::min<uint32_t>(frame, 1u << 30)) - 1, play);
+    runtimeOf(vm).gotoFrame(clip, std::min(frame, int32_t(1) << 30), play);
 }
 
+// A string (or an object, by its text) names a frame when it reads as a number, else a label.
 Value gotoFrame(Interpreter& vm, const Value& self, std::span<const Value> args, bool play) {
     ClipObject* clip = clipOf(self);
     if (!clip || args.empty())
         return Value();
     const Value& frame = args[0];
-    if (frame.isString()) {
-        double n = vm.toNumber(frame);
+    if (frame.isString() || frame.isObject()) {
+        const Value text = frame.isString() ? frame : Value(vm.toString(frame));
+        double n = vm.toNumber(text);
         if (std::isfinite(n))
             gotoFrameNumber(vm, clip, n, play);
         else
-            runtimeOf(vm).gotoLabel(clip, frame.string(), play);
+            runtimeOf(vm).gotoLabel(clip, text.string(), play);
         return Value();
     }
     gotoFrameNumber(vm, clip, vm.toNumber(frame), play);
@@ -289,6 +292,25 @@ Value registerClass(Interpreter& vm, const Value&, std::span<const Value> args) 
 
 Value clipConstructor(Interpreter&, const Value&, std::span<const Value>) { return Value(); }
 
+// clip.transform: a new flash.geom.Transform of the clip each time it is read; set, it takes
+// the matrix and colour transform of the one given.
+Value clipTransform(Interpreter& vm, const Value& self, std::span<const Value>) {
+    if (!clipOf(self))
+        return Value();
+    const Value args[] = {self};
+    return geom::makeInstance(vm, "Transform", args);
+}
+
+Value setClipTransform(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    if (!clipOf(self) || args.empty() || !geom::isInstance(vm, args[0], "Transform"))
+        return Value();
+    const Value own[] = {self};
+    Value transform = geom::makeInstance(vm, "Transform", own);
+    vm.setMember(transform, "matrix", vm.getMember(args[0], "matrix"));
+    vm.setMember(transform, "colorTransform", vm.getMember(args[0], "colorTransform"));
+    return Value();
+}
+
 } // namespace
 
 void installClipMethods(ScriptRuntime& runtime) {
@@ -320,6 +342,8 @@ void installClipMethods(ScriptRuntime& runtime) {
     vm.defineMethod(p, "startDrag", startDrag);
     vm.defineMethod(p, "stopDrag", stopDrag);
     installClipDrawing(vm, p);
+    p->defineAccessor("transform", vm.makeNative(clipTransform), vm.makeNative(setClipTransform),
+                      kDontEnum | kVersion8);
     b.buttonProto = vm.makeObject();
     vm.defineClass("Button", clipConstructor, b.buttonProto);
     Value objectCtor = vm.getMember(Value(vm.global()), "Object");

@@ -632,6 +632,23 @@ Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue
     return runFunction(function, thisValue, args, home);
 }
 
+// A class that extends a built-in kind (a ColorTransform, an XML, a Sound) makes objects of
+// that kind, so the built-in constructor its super() calls has something to work on: the
+// nearest prototype up the chain that is a built-in class's own prototype decides.
+Allocator Interpreter::inheritedAllocator(Object* proto) const {
+    int depth = 0;
+    for (Object* p = proto; p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
+        const Property* ctor = p->properties().find("constructor", true);
+        auto* function = ctor ? dynamic_cast<FunctionObject*>(ctor->value.object()) : nullptr;
+        if (!function || !function->allocator)
+            continue;
+        const Property* own = function->properties().find("prototype", true);
+        if (own && own->value.object() == p)
+            return function->allocator;
+    }
+    return nullptr;
+}
+
 Value Interpreter::construct(const Value& constructor, std::span<const Value> args) {
     if (!isFunction(constructor))
         return Value();
@@ -639,8 +656,8 @@ Value Interpreter::construct(const Value& constructor, std::span<const Value> ar
     Value protoValue = getMember(constructor, "prototype");
     Object* proto = protoValue.object() ? protoValue.object() : m_builtins.objectProto;
     checkCells();
-    Object* object = function->allocator ? function->allocator(*this, proto)
-                                         : m_heap.make<Object>(proto);
+    Allocator allocator = function->allocator ? function->allocator : inheritedAllocator(proto);
+    Object* object = allocator ? allocator(*this, proto) : m_heap.make<Object>(proto);
     object->define("__constructor__", constructor, kDontEnum);
     if (m_version < 7)
         object->define("constructor", constructor, kDontEnum);

@@ -288,6 +288,7 @@ private:
     int m_depth = 0;
     int m_nesting = 0;
     // Where the machine stack stood when the outermost script started.
+    Allocator inheritedAllocator(Object* proto) const;
     uintptr_t m_stackBase = 0;
     // runGuarded calls in progress: an abort has somewhere to land.
     int m_guarded = 0;

@@ -438,6 +438,18 @@ TEST(InterpreterPrototypeTest, ClassesAndTheirHooks) {
              get(a, "C").op(Op::InstanceOf).trace();
          },
          "CBA|A7|true|true"},
+        {"a class extending a built-in kind makes objects of that kind", 8,
+         [](ActionAssembler& a) {
+             a.defineFunction("D", {}, [](ActionAssembler& b) {
+                 b.push(0);
+                 get(b, "super").pushUndefined().op(Op::CallMethod).op(Op::Pop);
+             });
+             get(a, "D");
+             get(a, "Date").op(Op::Extends);
+             newObject(a, "d", "D", 0);
+             callMethod(a, "d", "getFullYear", 0).push(1900).op(Op::Greater).trace();
+         },
+         "true"},
         {"addProperty getter and setter, also inherited", 6,
          [](ActionAssembler& a) {
              a.defineFunction("K", {}, [](ActionAssembler&) {});
