@@ -8,6 +8,10 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+// The help pages are compiled into the program's library; a static library's resources
+// are registered by hand.
+static void registerHelpPages() { Q_INIT_RESOURCE(swivio); }
+
 namespace swivio::app {
 
 namespace {
@@ -22,6 +26,7 @@ public:
         setAttribute(Qt::WA_DeleteOnClose);
         setWindowFlags(Qt::Window | Qt::WindowCloseButtonHint);
         m_browser = new QTextBrowser(this);
+        registerHelpPages();
         m_browser->setSearchPaths({":/swivio/help"});
         m_browser->setOpenExternalLinks(true);
         auto* layout = new QVBoxLayout(this);
@@ -29,7 +34,9 @@ public:
         layout->addWidget(m_browser);
         resize(640, 560);
     }
-    void showPage(const QString& page) { m_browser->setSource(QUrl(page)); }
+    void showPage(const QString& page) {
+        m_browser->setSource(QUrl("qrc:/swivio/help/" + page));
+    }
 
 private:
     QTextBrowser* m_browser = nullptr;
