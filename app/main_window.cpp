@@ -248,7 +248,8 @@ void MainWindow::browse() {
         openMovie(path);
 }
 
-bool MainWindow::openMovie(const QString& path) {
+bool MainWindow::openMovie(const QString& chosen) {
+    const QString path = QFileInfo(chosen).absoluteFilePath();
     // The movie loads into a player of its own and replaces the open one only once it has
     // loaded, so that a failure leaves everything as it was.
     const std::string file = path.toStdString();
