@@ -77,9 +77,11 @@ bool HelpKeyFilter::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier &&
             watched->isWidgetType()) {
+            // The key goes to a widget of the window in front; a modal dialog is in front
+            // of everything.
             QWidget* front = QApplication::activeModalWidget();
             if (!front)
-                front = QApplication::activeWindow();
+                front = static_cast<QWidget*>(watched)->window();
             if (front && front->objectName() == "HelpWindow")
                 return true;
             QWidget* focus = QApplication::focusWidget();

@@ -1,6 +1,8 @@
 #include "app/widgets/hyperlink_label.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QMessageBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUrl>
@@ -10,6 +12,9 @@ namespace swivio::app {
 namespace {
 const QColor kLinkColour(0, 0, 238);
 const QColor kVisitedColour(0, 0, 255);
+// Opening fails on a desktop when nothing handles the address's kind.
+constexpr char kNoHandlerMessage[] =
+    "There is no application associated\nwith the given filename extension.";
 } // namespace
 
 HyperlinkLabel::HyperlinkLabel(const QString& text, const QString& url, QWidget* parent)
@@ -31,9 +36,16 @@ void HyperlinkLabel::setVisited(bool visited) {
 }
 
 void HyperlinkLabel::open() {
-    if (QDesktopServices::openUrl(QUrl(m_url)))
+    // A label without an address opens its own text.
+    const QString address = m_url.isEmpty() ? text() : m_url;
+    emit opened(address);
+    if (QDesktopServices::openUrl(QUrl(address))) {
         setVisited(true);
-    emit opened(m_url);
+        return;
+    }
+    QApplication::beep();
+    QMessageBox::warning(this, window()->windowTitle(),
+                         QString("Unable to open hyperlink:\n\n") + kNoHandlerMessage);
 }
 
 void HyperlinkLabel::mouseReleaseEvent(QMouseEvent* event) {
