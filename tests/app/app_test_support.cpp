@@ -13,8 +13,10 @@ QApplication& testApplication() {
     static int argc = 1;
     static char name[] = "swivio_app_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
+    // Never destroyed: Qt's own globals are gone by the time static objects are torn
+    // down at exit, and an application destroyed then crashes.
+    static QApplication* application = new QApplication(argc, argv);
+    return *application;
 }
 
 bool writeTestMovie(const std::string& path, int frames) {
