@@ -172,6 +172,27 @@ TEST(MainWindowTest, NoToTheUncompressedQuestionStartsNothing) {
     EXPECT_TRUE(f.enabled("pauseButton"));
 }
 
+TEST(MainWindowTest, SettingsAreReadAtStartAndWrittenAtClose) {
+    testkit::testApplication();
+    testkit::TempDir dir;
+    const std::string ini = dir.file("swivio.ini");
+    const std::string movie = dir.file("movie.swf");
+    ASSERT_TRUE(testkit::writeTestMovie(movie, 30));
+    {
+        QtSettingsStore before(ini);
+        before.writeInt("General", "Convert Type", 1);
+        ASSERT_TRUE(before.flush());
+    }
+    {
+        MainWindow window(std::make_unique<QtSettingsStore>(ini));
+        ASSERT_TRUE(window.openMovie(QString::fromStdString(movie)));
+        EXPECT_EQ(window.findChild<QLabel*>("summaryType")->text(), "MPEG");
+        window.settings().convertType = OutputType::ImageSeries;
+    }
+    QtSettingsStore after(ini);
+    EXPECT_EQ(after.readInt("General", "Convert Type"), 2);
+}
+
 TEST(MainWindowTest, AWholeConversionThroughTheWindowsWritesEveryFrame) {
     Fixture f;
     ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
