@@ -54,12 +54,13 @@ int main(int argc, char** argv) {
     MainWindow window(std::make_unique<MemorySettingsStore>());
     window.resize(900, 480);
     window.show();
+    bool ok = save(&window, folder, "main-window-empty.png");
     if (!window.openMovie(movie))
         return 1;
     window.settings().openTargetFolder = false;
     window.play();
     wait(1200);
-    bool ok = save(&window, folder, "main-window.png");
+    ok = save(&window, folder, "main-window.png") && ok;
     window.pause();
 
     {
