@@ -242,8 +242,7 @@ void MainWindow::applyControlStates() {
 
 void MainWindow::browse() {
     const QString start = qs(m_settings.sourceFolder);
-    const QString path = QFileDialog::getOpenFileName(this, "Open", start, kOpenFilter, nullptr,
-                                                      QFileDialog::DontUseNativeDialog);
+    const QString path = QFileDialog::getOpenFileName(this, "Open", start, kOpenFilter);
     if (!path.isEmpty())
         openMovie(path);
 }
@@ -406,8 +405,6 @@ void MainWindow::convert() {
             else
                 showFileInFolder(qs(conversionOutputFile(settings)));
         }
-        const TaskResult& result = run.result();
-        (void)result;
     }
     // The preview starts over, as after a fresh open; the settings stay as they were.
     stopPreview();
