@@ -70,6 +70,8 @@ void ConvertingWindow::onPoll() {
 }
 
 bool ConvertingWindow::askCancel() {
+    if (m_ask)
+        return m_ask();
     return QMessageBox::question(this, windowTitle(), kCancelEncodingQuestion,
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;

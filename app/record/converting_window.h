@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <functional>
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -19,8 +21,9 @@ class ConvertingWindow : public QDialog {
 public:
     explicit ConvertingWindow(ConversionRun& run, QWidget* parent = nullptr);
 
-    // Asks the user before cancelling; false when the answer is No.
+    // Asks the user before cancelling; false when the answer is No. Replaceable (tests).
     bool askCancel();
+    void setCancelQuestion(std::function<bool()> ask) { m_ask = std::move(ask); }
 
 protected:
     void reject() override;
@@ -35,6 +38,7 @@ private:
     QLabel* m_percent = nullptr;
     QPushButton* m_cancel = nullptr;
     QTimer m_poll;
+    std::function<bool()> m_ask;
     int m_lastPercent = -1;
     bool m_cancelRequested = false;
     bool m_ended = false;
