@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 DEMO_DIR ?= swivio-demo
 CMAKE_ARGS ?=
 
-.PHONY: deps build demo test sanitize fuzz-build clean
+.PHONY: deps build demo test sanitize fuzz-build clean run install screenshots
 
 deps:
 	./scripts/install-deps.sh
@@ -23,6 +23,19 @@ demo: build
 	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type mpeg --mpeg-type dvd-ntsc -o $(DEMO_DIR)/demo.mpg -y
 	$(BUILD)/cli/swivio-cli convert $(DEMO_DIR)/demo.swf --type images --image-type animated-gif -o $(DEMO_DIR) -y
 	@echo "Wrote:"; ls -l $(DEMO_DIR)
+
+# Starts the desktop program on the demo movie.
+run: build
+	$(BUILD)/app/swivio $(BUILD)/demo.swf
+
+# Installs the program, its desktop entry, icon and help pages under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Pictures of every window, under Xvfb, into docs/screenshots/.
+screenshots: build
+	./scripts/screenshots.sh $(BUILD) docs/screenshots
 
 test: build
 	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure

@@ -70,6 +70,8 @@ TaskResult ConversionTask::run() {
     if (!recording.open())
         return failed(recording.errorString());
     recording.setProgressCallback([this](const RecordingProgress& p) {
+        if (m_finishRecording.load())
+            return false;
         return keepGoing({ConversionPhase::Recording, p.frameIndex, p.frameCount});
     });
     const bool recorded = !m_cancel.load() && recording.runFrameByFrame();

@@ -72,6 +72,9 @@ public:
 
     // May be called from any thread: the running phase stops before its next frame.
     void requestCancel() { m_cancel.store(true); }
+    // May be called from any thread: the recording ends before its next frame and what it
+    // recorded is encoded (a window's Finish).
+    void requestFinishRecording() { m_finishRecording.store(true); }
 
     // Runs the conversion once.
     TaskResult run();
@@ -86,6 +89,7 @@ private:
     WriterFactory m_writerFactory;
     bool m_overwriteAllowed = false;
     std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_finishRecording{false};
 };
 
 } // namespace swivio

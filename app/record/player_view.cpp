@@ -1,0 +1,147 @@
+#include "app/record/player_view.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cstring>
+
+#include "source/movie_source.h"
+
+namespace swivio::app {
+
+namespace {
+// Fine enough that frames land within a few milliseconds of their time at any movie rate.
+constexpr int kTimerMs = 5;
+} // namespace
+
+PlayerView::PlayerView(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::ClickFocus);
+    setMouseTracking(true);
+    setMinimumSize(120, 90);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(kTimerMs);
+    connect(&m_timer, &QTimer::timeout, this, &PlayerView::onTimer);
+}
+
+void PlayerView::setSource(MovieSource* source) {
+    m_source = source;
+    setAnimating(false);
+    refresh();
+}
+
+void PlayerView::setAnimating(bool animating) {
+    animating = animating && m_source && m_source->movieFrameRate() > 0;
+    if (animating == m_animating)
+        return;
+    m_animating = animating;
+    if (animating) {
+        m_clock.start(m_source->movieFrameRate(), PlaybackClock::Clock::now());
+        m_timer.start();
+    } else {
+        m_timer.stop();
+    }
+}
+
+void PlayerView::refresh() {
+    m_stale = true;
+    update();
+}
+
+void PlayerView::onTimer() {
+    if (!m_source)
+        return;
+    const int due = m_clock.framesDue(PlaybackClock::Clock::now());
+    if (due <= 0)
+        return;
+    for (int i = 0; i < due; ++i)
+        m_source->tick();
+    refresh();
+    emit advanced();
+}
+
+void PlayerView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_stale = true;
+}
+
+void PlayerView::render() {
+    m_stale = false;
+    if (!m_source) {
+        m_image = QImage();
+        return;
+    }
+    const int mw = m_source->movieWidth();
+    const int mh = m_source->movieHeight();
+    m_fit = fitMovie(mw, mh, width(), height());
+    if (m_fit.width <= 0 || m_fit.height <= 0) {
+        m_image = QImage();
+        return;
+    }
+    if (m_frame.width() != m_fit.width || m_frame.height() != m_fit.height)
+        m_frame = Frame(m_fit.width, m_fit.height);
+    SourceViewport viewport;
+    viewport.playerWidth = m_fit.width;
+    viewport.playerHeight = m_fit.height;
+    viewport.clipWidth = m_fit.width;
+    viewport.clipHeight = m_fit.height;
+    m_source->paint(m_frame, viewport);
+    if (m_image.width() != m_fit.width || m_image.height() != m_fit.height)
+        m_image = QImage(m_fit.width, m_fit.height, QImage::Format_BGR888);
+    for (int y = 0; y < m_fit.height; ++y)
+        std::memcpy(m_image.scanLine(y), m_frame.topRow(y), m_frame.stride());
+}
+
+void PlayerView::paintEvent(QPaintEvent*) {
+    if (m_stale)
+        render();
+    QPainter painter(this);
+    const QColor window = palette().color(QPalette::Window);
+    if (m_image.isNull()) {
+        painter.fillRect(rect(), window);
+        return;
+    }
+    const QRect picture(m_fit.x, m_fit.y, m_fit.width, m_fit.height);
+    // The margins beside the picture take the movie's own background, as a player would.
+    const uint32_t bg = m_source->backgroundColor();
+    const QColor background(colorRed(bg), colorGreen(bg), colorBlue(bg));
+    const QRegion margins = QRegion(rect()).subtracted(QRegion(picture));
+    for (const QRect& r : margins)
+        painter.fillRect(r, background);
+    painter.drawImage(picture.topLeft(), m_image);
+}
+
+void PlayerView::forwardPointer(QMouseEvent* event, bool press, bool release) {
+    if (!m_source)
+        return;
+    double sx = 0;
+    double sy = 0;
+    const QPointF at = event->position();
+    const bool inside =
+        areaToStage(m_fit, m_source->movieWidth(), m_source->movieHeight(), at.x(), at.y(), sx, sy);
+    (void)inside;
+    (void)press;
+    (void)release;
+}
+
+void PlayerView::forwardKey(QKeyEvent* event, bool press) {
+    (void)event;
+    (void)press;
+}
+
+void PlayerView::mousePressEvent(QMouseEvent* event) { forwardPointer(event, true, false); }
+void PlayerView::mouseReleaseEvent(QMouseEvent* event) { forwardPointer(event, false, true); }
+void PlayerView::mouseMoveEvent(QMouseEvent* event) { forwardPointer(event, false, false); }
+
+void PlayerView::keyPressEvent(QKeyEvent* event) {
+    forwardKey(event, true);
+    QWidget::keyPressEvent(event);
+}
+
+void PlayerView::keyReleaseEvent(QKeyEvent* event) {
+    forwardKey(event, false);
+    QWidget::keyReleaseEvent(event);
+}
+
+} // namespace swivio::app

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/record/playback_clock.h"
+#include "app/record/view_fit.h"
+#include "base/frame.h"
+
+namespace swivio {
+class MovieSource;
+}
+
+namespace swivio::app {
+
+// The movie on screen, for the main window and the Record window: paints its source fitted
+// into the widget with the aspect kept and centred, and, while animating, plays it at the
+// movie's rate from a steady clock. The source belongs to the caller and must outlive the
+// view's use of it (setSource(nullptr) lets go of it).
+class PlayerView : public QWidget {
+    Q_OBJECT
+public:
+    explicit PlayerView(QWidget* parent = nullptr);
+
+    void setSource(MovieSource* source);
+    MovieSource* source() const { return m_source; }
+    // While on, every frame period ticks the source: the root plays when the movie plays,
+    // and what animates inside it moves on either way.
+    void setAnimating(bool animating);
+    bool isAnimating() const { return m_animating; }
+    // Paints again what the source shows now (after a seek or a step).
+    void refresh();
+
+    QSize sizeHint() const override { return {400, 300}; }
+
+signals:
+    // After the clock has played one or more frames.
+    void advanced();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void onTimer();
+    void render();
+    // Where mouse and keys reach the movie, in stage pixels. The player host has no input
+    // entry yet; once it does, these hand the events on and the view shows the cursor the
+    // movie asks for.
+    void forwardPointer(QMouseEvent* event, bool press, bool release);
+    void forwardKey(QKeyEvent* event, bool press);
+
+    MovieSource* m_source = nullptr;
+    bool m_animating = false;
+    QTimer m_timer;
+    PlaybackClock m_clock;
+    FitRect m_fit;
+    Frame m_frame;
+    QImage m_image;
+    bool m_stale = true;
+};
+
+} // namespace swivio::app

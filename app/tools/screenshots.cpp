@@ -1,0 +1,101 @@
+// Opens each window of the program over a movie and saves a picture of it, for the README:
+// swivio-screenshots MOVIE FOLDER (run under Xvfb, or on the offscreen platform).
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+#include "app/help/help_window.h"
+#include "app/main_window.h"
+#include "app/record/conversion_run.h"
+#include "app/record/converting_window.h"
+#include "app/record/record_window.h"
+#include "app/widgets/about_dialog.h"
+#include "settings/settings_rules.h"
+#include "settings/settings_store.h"
+#include "source/player_host.h"
+
+namespace {
+
+void wait(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+bool save(QWidget* window, const QDir& folder, const char* name) {
+    wait(200);
+    const QString path = folder.filePath(name);
+    const bool ok = window->grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.toLocal8Bit().constData());
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: swivio-screenshots MOVIE FOLDER\n");
+        return 2;
+    }
+    const QString movie = QString::fromLocal8Bit(argv[1]);
+    QDir folder(QString::fromLocal8Bit(argv[2]));
+    folder.mkpath(".");
+    using namespace swivio;
+    using namespace swivio::app;
+
+    MainWindow window(std::make_unique<MemorySettingsStore>());
+    window.resize(900, 480);
+    window.show();
+    bool ok = save(&window, folder, "main-window-empty.png");
+    if (!window.openMovie(movie))
+        return 1;
+    window.settings().openTargetFolder = false;
+    window.play();
+    wait(1200);
+    ok = save(&window, folder, "main-window.png") && ok;
+    window.pause();
+
+    {
+        AboutDialog about(&window);
+        about.show();
+        ok = save(&about, folder, "about.png") && ok;
+    }
+    showHelp(&window, "MainInterface.html");
+    if (QWidget* help = window.findChild<QWidget*>("HelpWindow")) {
+        ok = save(help, folder, "help.png") && ok;
+        help->close();
+    }
+
+    // The two conversion windows over a real run into a temporary folder.
+    ConversionSettings settings = window.settings();
+    settings.conversionMode = ConversionMode::FrameByFrame;
+    settings.aviFourCC = 0x47504A4D; // MJPG
+    settings.outputFile = QDir::temp().filePath("swivio-screenshot.avi").toStdString();
+    applySettingsRules(settings);
+    ConversionRun run(settings, window.player()->openAnother(), true);
+    MemorySettingsStore store;
+    {
+        RecordWindow record(run, *window.player(), store, &window);
+        record.show();
+        wait(300);
+        ok = save(&record, folder, "record-window.png") && ok;
+        record.startRecording();
+        wait(150);
+        ok = save(&record, folder, "record-window-recording.png") && ok;
+        record.hide();
+    }
+    ConvertingWindow converting(run, &window);
+    converting.show();
+    ok = save(&converting, folder, "converting-window.png") && ok;
+    wait(1500);
+    QFile::remove(QString::fromStdString(settings.outputFile));
+    return ok ? 0 : 1;
+}

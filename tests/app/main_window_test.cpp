@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTest>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/record/record_window.h"
+#include "settings/settings_store.h"
+#include "source/player_host.h"
+#include "tests/app/app_test_support.h"
+#include "tests/cli/media_probe.h"
+#include "tests/support/swf_movies.h"
+#include "tests/support/temp_dir.h"
+
+namespace swivio::app {
+namespace {
+
+// A main window on a settings store of its own, with a test movie beside it and every
+// question and message recorded instead of shown.
+struct Fixture {
+    Fixture() {
+        testkit::testApplication();
+        movie = dir.file("movie.swf");
+        EXPECT_TRUE(testkit::writeTestMovie(movie, 30));
+        window = std::make_unique<MainWindow>(std::make_unique<MemorySettingsStore>());
+        Prompter p;
+        p.ask = [this](QWidget*, const QString& text) {
+            questions.push_back(text);
+            return answer;
+        };
+        p.tell = [this](QWidget*, const QString& text) { messages.push_back(text); };
+        window->setPrompter(p);
+        window->show();
+    }
+    QString text(const char* name) const {
+        if (auto* label = window->findChild<QLabel*>(name))
+            return label->text();
+        if (auto* edit = window->findChild<QLineEdit*>(name))
+            return edit->text();
+        ADD_FAILURE() << "no control " << name;
+        return {};
+    }
+    bool enabled(const char* name) const {
+        auto* w = window->findChild<QWidget*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w && w->isEnabled();
+    }
+
+    testkit::TempDir dir;
+    std::string movie;
+    std::unique_ptr<MainWindow> window;
+    QStringList questions;
+    QStringList messages;
+    bool answer = false;
+};
+
+const char* const kControls[] = {"fileEdit",    "browseButton",   "seekSlider",
+                                 "playButton",  "pauseButton",    "stopButton",
+                                 "positionLabel", "settingsButton", "convertButton",
+                                 "helpButton"};
+
+TEST(MainWindowTest, AFreshStartHasEveryControlAndOnlyOpeningWorks) {
+    Fixture f;
+    for (const char* name : kControls)
+        EXPECT_NE(f.window->findChild<QWidget*>(name), nullptr) << name;
+    for (const char* name : {"seekSlider", "playButton", "pauseButton", "stopButton",
+                             "settingsButton", "convertButton"})
+        EXPECT_FALSE(f.enabled(name)) << name;
+    EXPECT_TRUE(f.enabled("browseButton"));
+    EXPECT_TRUE(f.enabled("helpButton"));
+    for (const char* name : {"movieSizeValue", "frameRateValue", "lengthValue", "summaryType",
+                             "summaryVideoCodec", "summaryAudioCodec", "summaryMovieSize",
+                             "summaryFrameRate"})
+        EXPECT_EQ(f.text(name), "-") << name;
+    // Escape does not close it.
+    QTest::keyClick(f.window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(f.window->isVisible());
+}
+
+TEST(MainWindowTest, OpeningShowsThePropertiesAndTheSummary) {
+    Fixture f;
+    ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
+    EXPECT_EQ(f.text("fileEdit").toStdString(), f.movie);
+    EXPECT_EQ(f.text("movieSizeValue"), "550 x 400");
+    EXPECT_EQ(f.text("frameRateValue"), "12.00");
+    EXPECT_EQ(f.text("lengthCaption"), "Total frames:");
+    EXPECT_EQ(f.text("lengthValue"), "30 ");
+    EXPECT_EQ(f.text("summaryType"), "AVI");
+    EXPECT_EQ(f.text("summaryVideoCodec"), "Uncompressed");
+    EXPECT_EQ(f.text("summaryMovieSize"), "550 x 400");
+    EXPECT_EQ(f.text("summaryFrameRate"), "12.00");
+    EXPECT_EQ(f.text("positionLabel"), "1/30 frames");
+    for (const char* name : {"seekSlider", "playButton", "convertButton"})
+        EXPECT_TRUE(f.enabled(name)) << name;
+    for (const char* name : {"pauseButton", "stopButton", "settingsButton"})
+        EXPECT_FALSE(f.enabled(name)) << name;
+}
+
+TEST(MainWindowTest, PlayAdvancesAndASeekStays) {
+    Fixture f;
+    ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
+    f.window->findChild<QAbstractButton*>("playButton")->click();
+    EXPECT_TRUE(f.enabled("pauseButton"));
+    EXPECT_FALSE(f.enabled("playButton"));
+    // Twelve frames a second: well past frame 3 after half a second.
+    QTest::qWait(500);
+    const int played = f.window->player()->position();
+    EXPECT_GE(played, 4);
+    EXPECT_NE(f.text("positionLabel"), "1/30 frames");
+    f.window->findChild<QAbstractButton*>("pauseButton")->click();
+
+    auto* slider = f.window->findChild<QSlider*>("seekSlider");
+    slider->setValue(10);
+    EXPECT_EQ(f.text("positionLabel"), "10/30 frames");
+    // Several position refreshes later the movie is still on the frame the slider names.
+    QTest::qWait(350);
+    EXPECT_EQ(f.text("positionLabel"), "10/30 frames");
+    EXPECT_EQ(f.window->player()->position(), 10);
+    EXPECT_EQ(slider->value(), 10);
+}
+
+TEST(MainWindowTest, AFailedOpenChangesNothing) {
+    Fixture f;
+    ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
+    const std::string output = f.window->settings().outputFile;
+    const std::string bad = f.dir.file("bad.swf");
+    FILE* file = std::fopen(bad.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("FWS garbage", file);
+    std::fclose(file);
+    // A movie with an empty stage is refused the same way.
+    testkit::SwfWriter empty;
+    empty.xMax = 0;
+    empty.end();
+    const std::string flat = f.dir.file("flat.swf");
+    ASSERT_TRUE(empty.writeFile(flat));
+
+    for (const std::string& path : {bad, flat, f.dir.file("missing.swf")}) {
+        SCOPED_TRACE(path);
+        f.messages.clear();
+        EXPECT_FALSE(f.window->openMovie(QString::fromStdString(path)));
+        ASSERT_EQ(f.messages.size(), 1);
+        EXPECT_EQ(f.messages.front(), "This is not a valid Adobe flash movie file!");
+        EXPECT_EQ(f.text("fileEdit").toStdString(), f.movie);
+        EXPECT_EQ(f.text("movieSizeValue"), "550 x 400");
+        EXPECT_EQ(f.text("lengthValue"), "30 ");
+        EXPECT_EQ(f.window->settings().sourcePath, f.movie);
+        EXPECT_EQ(f.window->settings().outputFile, output);
+        EXPECT_EQ(f.window->player()->movieLength(), 30);
+    }
+}
+
+TEST(MainWindowTest, NoToTheUncompressedQuestionStartsNothing) {
+    Fixture f;
+    ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
+    f.window->settings().aviFourCC = 0;
+    f.window->play();
+    f.answer = false;
+    f.window->convert();
+    ASSERT_EQ(f.questions.size(), 1);
+    EXPECT_TRUE(f.questions.front().startsWith("The AVI video is uncompressed"));
+    EXPECT_EQ(f.window->findChild<RecordWindow*>(), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(f.window->settings().outputFile));
+    // The preview goes on playing.
+    EXPECT_TRUE(f.enabled("pauseButton"));
+}
+
+TEST(MainWindowTest, SettingsAreReadAtStartAndWrittenAtClose) {
+    testkit::testApplication();
+    testkit::TempDir dir;
+    const std::string ini = dir.file("swivio.ini");
+    const std::string movie = dir.file("movie.swf");
+    ASSERT_TRUE(testkit::writeTestMovie(movie, 30));
+    {
+        QtSettingsStore before(ini);
+        before.writeInt("General", "Convert Type", 1);
+        ASSERT_TRUE(before.flush());
+    }
+    {
+        MainWindow window(std::make_unique<QtSettingsStore>(ini));
+        ASSERT_TRUE(window.openMovie(QString::fromStdString(movie)));
+        EXPECT_EQ(window.findChild<QLabel*>("summaryType")->text(), "MPEG");
+        window.settings().convertType = OutputType::ImageSeries;
+    }
+    QtSettingsStore after(ini);
+    EXPECT_EQ(after.readInt("General", "Convert Type"), 2);
+}
+
+TEST(MainWindowTest, AWholeConversionThroughTheWindowsWritesEveryFrame) {
+    Fixture f;
+    ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
+    ConversionSettings& s = f.window->settings();
+    s.aviFourCC = 0x47504A4D; // MJPG
+    s.audioSource = AudioSource::None;
+    s.openTargetFolder = false;
+    // Record is pressed as soon as the Record window shows.
+    QTimer press;
+    bool pressed = false;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        auto* record = f.window->findChild<RecordWindow*>();
+        if (record && record->isVisible() && !pressed) {
+            pressed = true;
+            record->startRecording();
+        }
+    });
+    press.start(20);
+    QElapsedTimer took;
+    took.start();
+    f.window->convert();
+    EXPECT_TRUE(pressed);
+    EXPECT_TRUE(f.messages.isEmpty()) << f.messages.join("\n").toStdString();
+    const testkit::MediaInfo info = testkit::probeMedia(s.outputFile);
+    ASSERT_TRUE(info.opened) << s.outputFile;
+    EXPECT_EQ(info.videoCodec, "mjpeg");
+    EXPECT_EQ(info.decodedFrames, 30);
+    EXPECT_EQ(info.height, 400);
+    // The preview holds the movie again, on its first frame.
+    EXPECT_EQ(f.window->player()->position(), 1);
+    EXPECT_TRUE(f.enabled("playButton"));
+}
+
+} // namespace
+} // namespace swivio::app
