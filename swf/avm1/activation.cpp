@@ -981,8 +981,9 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         case kMBStringLength: push(double(utf16Length(vm.toString(pop())))); break;
         case kStringExtract:
         case kMBStringExtract: {
-            double count = vm.toInteger(pop());
-            double index = vm.toInteger(pop());
+            // Both numbers wrap as 32-bit integers.
+            double count = toInt32(vm.toNumber(pop()));
+            double index = toInt32(vm.toNumber(pop()));
             std::string s = vm.toString(pop());
             push(swf4Substring(s, index, count));
             break;
@@ -991,6 +992,9 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         case kMBCharToAscii: {
             std::string s = vm.toString(pop());
             int unit = s.empty() ? 0 : charCodeAt(s, 0);
+            // A character beyond the 16-bit range reads as the replacement character.
+            if (unit >= 0xD800 && unit < 0xDC00)
+                unit = 0xFFFD;
             push(double(unit < 0 ? 0 : unit));
             break;
         }
@@ -1320,8 +1324,9 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
         }
         case kInitObject: {
             double count = vm.toNumber(pop());
-            if (!(count >= 0)) {
-                // A negative count makes no object and takes nothing from the stack.
+            if (!(count >= 0) || count * 2 > double(vm.m_stack.size())) {
+                // A negative count, or more pairs than the stack holds, makes no object and
+                // takes nothing more from the stack.
                 push(Value());
                 break;
             }

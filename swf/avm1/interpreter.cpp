@@ -464,10 +464,20 @@ void Interpreter::setMember(const Value& objectValue, std::string_view name, con
             else
                 getOwnOrInherited(object, object, name, old);
             Value args[] = {std::string(name), old, stored, watcher.userData};
-            stored = call(watcher.callback, object, args);
+            try {
+                stored = call(watcher.callback, object, args);
+            } catch (ScriptThrow&) {
+                // A watcher that throws leaves the property undefined.
+                storeMember(object, name, Value());
+                throw;
+            }
             break;
         }
     }
+    storeMember(object, name, stored);
+}
+
+void Interpreter::storeMember(Object* object, std::string_view name, const Value& stored) {
     if (object->setSpecial(*this, name, stored))
         return;
     Property* property = object->properties().find(name, caseSensitive());

@@ -289,6 +289,8 @@ private:
     int m_nesting = 0;
     // Where the machine stack stood when the outermost script started.
     Allocator inheritedAllocator(Object* proto) const;
+    // setMember after the watchers have had their say.
+    void storeMember(Object* object, std::string_view name, const Value& stored);
     uintptr_t m_stackBase = 0;
     // runGuarded calls in progress: an abort has somewhere to land.
     int m_guarded = 0;

@@ -278,6 +278,31 @@ TEST(InterpreterOperatorTest, EqualityAndObjectQuirks) {
              member(a, "o", "toString").op(Op::TypeOf).trace();
          },
          "undefined|function"},
+        {"an object literal with more pairs than the stack holds is undefined", 6,
+         [](ActionAssembler& a) {
+             a.push("v").push("k").push(4294967297.0).op(Op::InitObject).trace();
+             a.trace().trace();
+         },
+         "undefined|k|v"},
+        {"SWF 4 substrings wrap their numbers; a character past 16 bits reads as U+FFFD", 6,
+         [](ActionAssembler& a) {
+             a.push("abcdefghij").push(4294967303.0).push(-4294967294.0);
+             a.op(Op::StringExtract).trace();
+             a.push("\xF0\x9F\x98\x8B").op(Op::CharToAscii).trace();
+         },
+         "gh|65533"},
+        {"a watcher that throws leaves the property undefined", 6,
+         [](ActionAssembler& a) {
+             newObject(a, "o", "Object", 0);
+             get(a, "o").push("p").push(1).op(Op::SetMember);
+             a.defineFunction("", {}, [](ActionAssembler& b) { b.push("no").op(Op::Throw); });
+             a.push("p").push(2);
+             get(a, "o").push("watch").op(Op::CallMethod).op(Op::Pop);
+             a.tryBlock([](ActionAssembler& b) { get(b, "o").push("p").push(5).op(Op::SetMember); },
+                        "e", [](ActionAssembler& b) { b.push("caught").trace(); });
+             member(a, "o", "p").trace();
+         },
+         "caught|undefined"},
         {"a getter reading its own property ends with the value under it", 6,
          [](ActionAssembler& a) {
              newObject(a, "o", "Object", 0);
