@@ -244,6 +244,41 @@ Value Activation::pathHolder(std::string_view path) {
     return Value();
 }
 
+Value Activation::pathInScope(Scope& s, std::string_view path) {
+    Object* start = s.values;
+    if (s.kind == Scope::Kind::Target) {
+        Value v = vm.host().resolvePath(target, path);
+        if (!v.isUndefined())
+            return v.isObject() ? v : Value();
+        // A timeline that is not a clip (a host without a display list) has members only.
+        start = variablesTarget();
+        if (!start || isDisplayKind(start->kind()))
+            return Value();
+    }
+    if (!start)
+        return Value();
+    if (isDisplayKind(start->kind())) {
+        Value v = vm.host().resolvePath(start, path);
+        return v.isObject() ? v : Value();
+    }
+    // A plain object (locals, a with object, _global) is walked member by member.
+    Value at(start);
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        std::size_t end = path.find_first_of(".:", begin);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (!at.isObject())
+            return Value();
+        std::string_view segment = path.substr(begin, end - begin);
+        if (segment.empty() || segment.find('/') != std::string_view::npos)
+            return Value();
+        at = vm.getMember(at, segment);
+        begin = end + 1;
+    }
+    return at.isObject() ? at : Value();
+}
+
 Value Activation::objectAtPath(std::string_view path) {
     // Walked segment by segment, so a long path costs no machine stack.
     std::size_t start = 0;
@@ -280,8 +315,15 @@ Value Activation::getVariable(std::string_view name) {
         std::string_view path = name.substr(0, split);
         if (path.empty())
             return Value();
-        Value holder = pathHolder(path);
-        return holder.isObject() ? vm.getMember(holder, name.substr(split + 1)) : Value();
+        // Each scope in turn, innermost first: the first where the path leads to an object
+        // that has the name answers.
+        const std::string_view variable = name.substr(split + 1);
+        for (Scope* s = scope; s; s = s->parent) {
+            Value holder = pathInScope(*s, path);
+            if (holder.isObject() && vm.hasProperty(holder.object(), variable))
+                return vm.getMember(holder, variable);
+        }
+        return Value();
     }
     if (version >= 5 && vm.namesEqual(name, "this")) {
         if (!thisHidden)
@@ -309,9 +351,26 @@ void Activation::setVariable(std::string_view name, const Value& value) {
     const std::size_t split = pathSplit(name);
     if (split != std::string_view::npos) {
         std::string_view path = name.substr(0, split);
-        Value holder = path.empty() ? Value(target) : pathHolder(path);
-        if (holder.isObject())
-            vm.setMember(holder, name.substr(split + 1), value);
+        if (path.empty()) {
+            vm.setMember(target, name.substr(split + 1), value);
+            return;
+        }
+        // The first scope, innermost first, where the path leads to an object takes it.
+        for (Scope* s = scope; s; s = s->parent) {
+            if (s->kind == Scope::Kind::Target) {
+                Value holder = pathHolder(path);
+                if (holder.isObject()) {
+                    vm.setMember(holder, name.substr(split + 1), value);
+                    return;
+                }
+                continue;
+            }
+            Value holder = pathInScope(*s, path);
+            if (holder.isObject()) {
+                vm.setMember(holder, name.substr(split + 1), value);
+                return;
+            }
+        }
         return;
     }
     for (Scope* s = scope; s; s = s->parent) {

@@ -84,6 +84,9 @@ private:
     // The object holding a variable of a path ("a/b:x", "obj.inner.x"): found by target path,
     // else walked from the scope chain. Undefined when there is none.
     Value pathHolder(std::string_view path);
+    // The object a path names from one scope's object (a clip's paths for timelines and
+    // clips, members for plain objects), or undefined.
+    Value pathInScope(Scope& s, std::string_view path);
     Value getProperty(Object* clip, int index);
     void setProperty(Object* clip, int index, const Value& value);
     void gotoFrameValue(const Value& frame, bool play, int bias);

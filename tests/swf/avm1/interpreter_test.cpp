@@ -167,6 +167,24 @@ TEST(InterpreterScopeTest, LocalsClosuresAndWith) {
              get(a, "y").trace();
          },
          "undefined|2"},
+        {"a dotted variable is looked for scope by scope, reads and writes", 6,
+         [](ActionAssembler& a) {
+             // _global.a = {b: {c: "global"}}; a = {b: "timeline"}
+             get(a, "_global").push("a").push("b").push("c").push("global").push(1);
+             a.op(Op::InitObject).push(1).op(Op::InitObject).op(Op::SetMember);
+             a.push("a").push("b").push("timeline").push(1).op(Op::InitObject).op(Op::SetVariable);
+             get(a, "a.b.c").trace();
+             get(a, "a.b").trace();
+             a.defineFunction("f", {}, [](ActionAssembler& b) {
+                 b.push("a").push("b").push("local").push(1).op(Op::InitObject);
+                 b.op(Op::DefineLocal);
+                 b.push("a.b").push("changed").op(Op::SetVariable);
+                 get(b, "a.b").trace();
+             });
+             callFunction(a, "f", 0).op(Op::Pop);
+             get(a, "a.b").trace();
+         },
+         "global|timeline|changed|timeline"},
         {"each closure keeps its own counter", 6,
          [](ActionAssembler& a) {
              a.defineFunction("mk", {}, [](ActionAssembler& b) {
