@@ -328,6 +328,10 @@ Value Activation::getVariable(std::string_view name) {
     if (version >= 5 && vm.namesEqual(name, "this")) {
         if (!thisHidden)
             return thisValue;
+        // this kept in a register only: SWF 5 code finds nothing by the name, later code the
+        // timeline.
+        if (version < 6)
+            return Value();
         Object* timeline = variablesTarget();
         return timeline ? Value(timeline) : Value();
     }

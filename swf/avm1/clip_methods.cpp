@@ -325,7 +325,7 @@ void installClipMethods(ScriptRuntime& runtime) {
     vm.defineMethod(p, "gotoAndStop", gotoAndStop);
     vm.defineMethod(p, "nextFrame", nextFrame);
     vm.defineMethod(p, "prevFrame", prevFrame);
-    vm.defineMethod(p, "getDepth", getDepth);
+    vm.defineMethod(p, "getDepth", getDepth, kDontEnum | kVersion6);
     vm.defineMethod(p, "getNextHighestDepth", getNextHighestDepth, kDontEnum | kVersion7);
     vm.defineMethod(p, "getInstanceAtDepth", getInstanceAtDepth, kDontEnum | kVersion7);
     vm.defineMethod(p, "swapDepths", swapDepths);

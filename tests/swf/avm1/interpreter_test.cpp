@@ -379,6 +379,22 @@ TEST(InterpreterFunctionTest, ArgumentsRegistersAndResults) {
              callMethod(a, "o", "m", 2).op(Op::Pop);
          },
          "obj|2|true|7|undefined|b"},
+        {"this kept in a register: SWF 5 code finds nothing by the name", 5,
+         [](ActionAssembler& a) {
+             a.defineFunction2("f", {}, 2, kPreloadThis, [](ActionAssembler& b) {
+                 get(b, "this").op(Op::TypeOf).trace();
+             });
+             callFunction(a, "f", 0).op(Op::Pop);
+         },
+         "undefined"},
+        {"this kept in a register: later code finds the timeline by the name", 6,
+         [](ActionAssembler& a) {
+             a.defineFunction2("f", {}, 2, kPreloadThis, [](ActionAssembler& b) {
+                 get(b, "this").op(Op::TypeOf).trace();
+             });
+             callFunction(a, "f", 0).op(Op::Pop);
+         },
+         "object"},
         {"suppressed arguments are not made", 7,
          [](ActionAssembler& a) {
              a.defineFunction2("s", {}, 1, kSuppressArguments, [](ActionAssembler& b) {
