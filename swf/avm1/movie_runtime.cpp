@@ -738,6 +738,7 @@ void ScriptRuntime::tick() {
     fireTimers();
     advanceSounds(*this);
     runQueued();
+    mouseFrame();
     collectIfNeeded();
 }
 
