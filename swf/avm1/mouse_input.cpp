@@ -8,6 +8,7 @@
 // pointer: it alone hears of drags out and back, and of the release.
 #include <cmath>
 
+#include "swf/avm1/builtins.h"
 #include "swf/avm1/display_bounds.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/player/hit_test.h"
@@ -343,11 +344,12 @@ private:
             m_rt.queueEvent(clip, clipEvent, method);
     }
 
-    // Sends a button event to the object, unless it is hidden (a release outside still
-    // reaches it) or disabled.
+    // Sends a button event to the object, unless it is disabled or hidden (a hidden object
+    // still hears that the pointer left it or was released elsewhere).
     void fire(DisplayObjectHandle handle, MouseEvent event) {
         DisplayObject* d = live(handle);
-        if (!d || (!d->visible && event != MouseEvent::ReleaseOutside) || !enabled(*d))
+        const bool leaving = event == MouseEvent::ReleaseOutside || event == MouseEvent::RollOut;
+        if (!d || (!d->visible && !leaving) || !enabled(*d))
             return;
         const ClipEventName name = clipEventOf(event);
         if (isButton(*d)) {
@@ -464,6 +466,15 @@ private:
     Interpreter& m_vm;
     MouseState& m_state;
 };
+
+void installMouseBuiltins(ScriptRuntime& runtime) {
+    Interpreter& vm = runtime.interpreter();
+    // Plain members a script may change, visible to for..in as they are in Flash Player.
+    if (Object* button = vm.builtins().buttonProto) {
+        button->define("enabled", true, 0);
+        button->define("useHandCursor", true, 0);
+    }
+}
 
 void ScriptRuntime::mouseInput(const InputEvent& event) {
     MouseDispatch(*this).input(event);
