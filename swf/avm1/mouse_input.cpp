@@ -21,6 +21,7 @@ struct MouseState {
     // Nothing is picked under a pointer the movie has never been told of.
     bool heard = false;
     bool leftDown = false;
+    bool buttonsDown[3] = {false, false, false};
     DisplayObjectHandle hovered;
     DisplayObjectHandle pressed;
     // A trackAsMenu button the pressed pointer was dragged onto (it shows its down state).
@@ -132,12 +133,16 @@ public:
     }
 
     void input(const InputEvent& event) {
-        m_rt.m_mouseX = event.x;
-        m_rt.m_mouseY = event.y;
+        // Stage pixels count from the corner of the movie's frame, which may lie off the origin.
+        const Rect& frame = m_rt.m_movie->file.stage;
+        m_rt.m_mouseX = event.x + frame.xMin / 20.0;
+        m_rt.m_mouseY = event.y + frame.yMin / 20.0;
         m_state.heard = true;
         m_vm.beginFrame();
         m_rt.updateDrag();
         const bool left = event.button == MouseButton::Left;
+        if (event.kind == InputKind::MouseDown || event.kind == InputKind::MouseUp)
+            m_state.buttonsDown[int(event.button) % 3] = event.kind == InputKind::MouseDown;
         switch (event.kind) {
         case InputKind::MouseMove:
             broadcast(kClipEventMouseMove, "onMouseMove", {});
@@ -483,6 +488,10 @@ void ScriptRuntime::mouseInput(const InputEvent& event) {
 void ScriptRuntime::mouseFrame() {
     if (m_mouseState)
         MouseDispatch(*this).frame();
+}
+
+bool ScriptRuntime::mouseButtonDown(MouseButton button) const {
+    return m_mouseState && m_mouseState->buttonsDown[int(button) % 3];
 }
 
 Cursor ScriptRuntime::cursor() const {

@@ -76,6 +76,8 @@ public:
     // After each frame: what lies under a pointer that has not moved may have changed
     // (mouse_input.cpp).
     void mouseFrame();
+    // Whether a mouse button is held (Key.isDown's codes 1, 2 and 4 ask).
+    bool mouseButtonDown(MouseButton button) const;
     // The pointer to show, and whether Mouse.hide() hid it.
     Cursor cursor() const;
     bool pointerHidden() const { return m_pointerHidden; }
