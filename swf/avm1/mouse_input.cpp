@@ -10,6 +10,7 @@
 
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/display_bounds.h"
+#include "swf/avm1/mouse_input.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/player/hit_test.h"
 
@@ -471,6 +472,17 @@ private:
     Interpreter& m_vm;
     MouseState& m_state;
 };
+
+double localMouse(const DisplayObject& object, double mouseX, double mouseY, bool x) {
+    Matrix m = stageMatrix(object);
+    m.tx = std::round(m.tx / 20) * 20;
+    m.ty = std::round(m.ty / 20) * 20;
+    if (m.a * m.d - m.b * m.c == 0)
+        return x ? mouseX : mouseY;
+    const Matrix toLocal = inverted(m);
+    const double px = mouseX * 20, py = mouseY * 20;
+    return std::round(x ? toLocal.mapX(px, py) : toLocal.mapY(px, py));
+}
 
 void installMouseBuiltins(ScriptRuntime& runtime) {
     Interpreter& vm = runtime.interpreter();
