@@ -83,9 +83,11 @@ TEST(ScriptedInputTest, PlayerHostDeliversTimedClicksAfterTheirFrame) {
     host.setScriptedInput(timed);
     host.restart();
     EXPECT_EQ(host.currentFrame(), 0);
+    EXPECT_EQ(host.cursor(), UserCursor::Arrow);
     host.tick();
     // The click after frame 2 sent the root to its fourth frame and stopped it there.
     EXPECT_EQ(host.currentFrame(), 3);
+    EXPECT_EQ(host.cursor(), UserCursor::Hand);
     host.tick();
     host.tick();
     EXPECT_EQ(host.currentFrame(), 3);
