@@ -303,14 +303,19 @@ TEST(MouseInputTest, ClipsWithButtonHandlersBehaveAsButtons) {
     }
 }
 
-TEST(MouseInputTest, PointerPlaceFollowsTheMouse) {
-    Probe probe(clipMovie({}));
+TEST(MouseInputTest, PointerPlaceCountsFromTheFrameCorner) {
+    // A frame from (-100, 0) to (450, 400) pixels: stage pixel 0 is movie pixel -100.
+    SwfWriter w = clipMovie({});
+    w.xMin = -2000;
+    Probe probe(w);
     ASSERT_TRUE(probe);
-    probe.feed({move(12.5, 40)});
+    probe.feed({move(112.5, 40)});
     avm1::ScriptRuntime* scripts = probe.player().scripts();
     ASSERT_NE(scripts, nullptr);
     EXPECT_EQ(scripts->mouseX(), 12.5);
     EXPECT_EQ(scripts->mouseY(), 40);
+    // The clip's shape lies at movie pixels 0..100: stage pixels 100..200.
+    EXPECT_EQ(probe.feed({down(150, 50), up(150, 50)}), "mouseDown|listener|press|release");
 }
 
 } // namespace
