@@ -134,6 +134,9 @@ public:
     }
 
     void input(const InputEvent& event) {
+        // A place that is no number cannot be under anything.
+        if (!std::isfinite(event.x) || !std::isfinite(event.y))
+            return;
         // Stage pixels count from the corner of the movie's frame, which may lie off the origin.
         const Rect& frame = m_rt.m_movie->file.stage;
         m_rt.m_mouseX = event.x + frame.xMin / 20.0;
@@ -341,8 +344,9 @@ private:
     }
 
     void queueClipEvents(DisplayObject& object, uint32_t clipEvent, const char* method) {
+        // Clips shown by a button hear them too.
         for (auto it = object.children().rbegin(); it != object.children().rend(); ++it)
-            if (it->second->isClip())
+            if (it->second->isClip() || !it->second->children().empty())
                 queueClipEvents(*it->second, clipEvent, method);
         if (!object.isClip())
             return;
