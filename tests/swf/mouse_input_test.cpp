@@ -318,5 +318,31 @@ TEST(MouseInputTest, PointerPlaceCountsFromTheFrameCorner) {
     EXPECT_EQ(probe.feed({down(150, 50), up(150, 50)}), "mouseDown|listener|press|release");
 }
 
+TEST(MouseInputTest, MaskLayersAreHitByTheirOwnShapes) {
+    SwfWriter w;
+    w.version = 8;
+    defineShapes(w);
+    SpriteBuilder sprite;
+    sprite.place(Place().at(1).of(kVisibleShape)).showFrame();
+    w.tag(TagCode::DefineSprite, sprite.defineSprite(kSprite));
+    Place mask = Place().at(3).of(kSprite);
+    mask.name = "m";
+    mask.clipDepth = 4;
+    place(w, mask);
+    ActionAssembler probe;
+    for (int x : {50, 150})
+        probe.push(true).push(50).push(x).push(3).push("m").op(Op::GetVariable).push("hitTest")
+            .op(Op::CallMethod).trace();
+    w.tag(TagCode::DoAction, probe.build());
+    w.showFrame().end();
+    std::vector<std::string> lines;
+    auto loaded = Movie::load(w.build());
+    ASSERT_TRUE(loaded.ok());
+    MoviePlayer player(*loaded, PlayerOptions{}, [&](avm1::ScriptRuntime& scripts) {
+        scripts.setTraceSink([&](std::string_view l) { lines.emplace_back(l); });
+    });
+    EXPECT_EQ(lines, (std::vector<std::string>{"true", "false"}));
+}
+
 } // namespace
 } // namespace swivio::swf
