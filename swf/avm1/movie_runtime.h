@@ -24,6 +24,8 @@ struct LoadedMovie;
 
 namespace swivio::swf::avm1 {
 
+struct MouseState;
+
 // Runs a movie's ActionScript beside its timelines: frame scripts, init actions, clip events
 // and timers, in Flash Player's order, with the display list the scripts control.
 //
@@ -71,6 +73,11 @@ public:
     // A press of the mouse moves the keyboard focus to what it pressed (a text field, a
     // button or clip that takes focus), or takes it away (null) (key_input.cpp).
     void focusByMouse(DisplayObject* pressed);
+    // After each frame: what lies under a pointer that has not moved may have changed
+    // (mouse_input.cpp).
+    void mouseFrame();
+    // Whether a mouse button is held (Key.isDown's codes 1, 2 and 4 ask).
+    bool mouseButtonDown(MouseButton button) const;
     // The pointer to show, and whether Mouse.hide() hid it.
     Cursor cursor() const;
     bool pointerHidden() const { return m_pointerHidden; }
@@ -154,6 +161,10 @@ public:
     const std::shared_ptr<const MovieDefinition>& movieDefinition() const { return m_movie; }
 
 private:
+    // The mouse's dispatcher (mouse_input.cpp) queues and runs events as the frame does.
+    friend class MouseDispatch;
+    std::shared_ptr<MouseState> m_mouseState;
+
     Value resolveSwf4Path(DisplayObject& start, std::string_view path);
     Value resolveDottedPath(DisplayObject& start, std::string_view path);
     struct Queued {
