@@ -24,6 +24,8 @@ struct LoadedMovie;
 
 namespace swivio::swf::avm1 {
 
+struct KeyboardState;
+
 // Runs a movie's ActionScript beside its timelines: frame scripts, init actions, clip events
 // and timers, in Flash Player's order, with the display list the scripts control.
 //
@@ -71,6 +73,12 @@ public:
     // A press of the mouse moves the keyboard focus to what it pressed (a text field, a
     // button or clip that takes focus), or takes it away (null) (key_input.cpp).
     void focusByMouse(DisplayObject* pressed);
+    // The keys held, the focus and the focused field's selection (keyboard.h).
+    KeyboardState& keyboard();
+    // A focused object leaving loses the focus; the listeners hear of it afterwards, once
+    // the display list is whole again (focus.cpp).
+    void focusRemoving(DisplayObject& object);
+    void deliverFocusLoss();
     // The pointer to show, and whether Mouse.hide() hid it.
     Cursor cursor() const;
     bool pointerHidden() const { return m_pointerHidden; }
@@ -234,6 +242,7 @@ private:
     std::size_t m_cellsAfterLastCollection = 0;
     bool m_invalidBoundsRounded = false;
     std::unique_ptr<BitmapLibrary> m_bitmapLibrary;
+    std::shared_ptr<KeyboardState> m_keyboard;
 };
 
 } // namespace swivio::swf::avm1

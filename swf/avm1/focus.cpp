@@ -1,0 +1,135 @@
+// The keyboard focus: which object holds it, who may take it, and what a change tells the
+// old holder, the new one and Selection's listeners.
+#include "swf/avm1/keyboard.h"
+#include "swf/avm1/movie_runtime.h"
+#include "swf/text/edit_field.h"
+
+namespace swivio::swf::avm1 {
+
+Value invokeFunction(ScriptRuntime& runtime, const Value& function, const Value& thisValue,
+                     std::span<const Value> args) {
+    Interpreter& vm = runtime.interpreter();
+    if (!function.isObject() || function.object()->kind() != ObjectKind::Function)
+        return Value();
+    return vm.running() ? vm.call(function, thisValue, args)
+                        : vm.callFromHost(function, thisValue, args);
+}
+
+Value memberOf(ScriptRuntime& runtime, const Value& object, std::string_view name) {
+    Interpreter& vm = runtime.interpreter();
+    if (!object.isObject())
+        return Value();
+    return vm.running() ? vm.getMember(object, name) : vm.getMemberFromHost(object, name);
+}
+
+void invokeMethod(ScriptRuntime& runtime, const Value& object, std::string_view name,
+                  std::span<const Value> args) {
+    invokeFunction(runtime, memberOf(runtime, object, name), object, args);
+}
+
+bool isTextField(const DisplayObject& display) {
+    return display.editField != nullptr;
+}
+
+bool isButton(const DisplayObject& display) {
+    return display.character() && display.character()->button;
+}
+
+bool isInputField(const DisplayObject& display) {
+    return display.editField && display.editField->editable;
+}
+
+DisplayObject* focusedObject(ScriptRuntime& runtime) {
+    KeyboardState& keys = runtime.keyboard();
+    if (!keys.focus)
+        return nullptr;
+    DisplayObject* found = runtime.player().root().find(keys.focus);
+    if (!found)
+        keys.focus = {};
+    return found;
+}
+
+Value scriptFace(ScriptRuntime& runtime, DisplayObject* display) {
+    if (!display)
+        return Value::null();
+    return Value(static_cast<Object*>(runtime.clipFor(*display)));
+}
+
+bool focusableByScript(ScriptRuntime& runtime, DisplayObject& display) {
+    if (display.isRoot())
+        return false;
+    if (isTextField(display) || isButton(display))
+        return true;
+    if (!display.isClip())
+        return false;
+    // A clip takes the focus when it asks for it or acts as a button.
+    const Value face = scriptFace(runtime, &display);
+    if (runtime.interpreter().toBoolean(memberOf(runtime, face, "focusEnabled")))
+        return true;
+    for (const char* handler : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
+                                "onRollOut", "onDragOver", "onDragOut"})
+        if (memberOf(runtime, face, handler).isObject())
+            return true;
+    return false;
+}
+
+void changeFocus(ScriptRuntime& runtime, DisplayObject* target) {
+    KeyboardState& keys = runtime.keyboard();
+    DisplayObject* old = focusedObject(runtime);
+    if (old == target)
+        return;
+    const Value oldFace = scriptFace(runtime, old);
+    const Value newFace = scriptFace(runtime, target);
+    keys.focus = target ? target->handle() : DisplayObjectHandle{};
+    if (target && target->editField) {
+        // A field reached by script or Tab has all its text selected.
+        keys.anchor = 0;
+        keys.caret = target->editField->content().length();
+    }
+    if (old) {
+        Value args[] = {newFace};
+        invokeMethod(runtime, oldFace, "onKillFocus", args);
+    }
+    if (target) {
+        Value args[] = {oldFace};
+        invokeMethod(runtime, newFace, "onSetFocus", args);
+    }
+    Interpreter& vm = runtime.interpreter();
+    const Value selection = memberOf(runtime, Value(vm.global()), "Selection");
+    Value message[] = {Value("onSetFocus"), oldFace, newFace};
+    invokeMethod(runtime, selection, "broadcastMessage", message);
+}
+
+// A focused object leaving the display list takes the focus with it; the news is told once
+// the removal is over (deliverFocusLoss), never while the list is being changed.
+void ScriptRuntime::focusRemoving(DisplayObject& object) {
+    if (!m_keyboard || !m_keyboard->focus || m_keyboard->focus != object.handle())
+        return;
+    KeyboardState& keys = *m_keyboard;
+    keys.focus = {};
+    keys.lossPending = true;
+    keys.lostFocus = Value(static_cast<Object*>(clipFor(object)));
+    // Kept reachable until told.
+    m_vm->global()->define("\x01lostFocus", keys.lostFocus, kDontEnum);
+}
+
+void ScriptRuntime::deliverFocusLoss() {
+    if (!m_keyboard || !m_keyboard->lossPending)
+        return;
+    KeyboardState& keys = *m_keyboard;
+    keys.lossPending = false;
+    const Value lost = keys.lostFocus;
+    keys.lostFocus = Value();
+    m_vm->global()->properties().remove("\x01lostFocus", true);
+    const Value selection = memberOf(*this, Value(m_vm->global()), "Selection");
+    Value message[] = {Value("onSetFocus"), lost, Value::null()};
+    invokeMethod(*this, selection, "broadcastMessage", message);
+}
+
+KeyboardState& ScriptRuntime::keyboard() {
+    if (!m_keyboard)
+        m_keyboard = std::make_shared<KeyboardState>();
+    return *m_keyboard;
+}
+
+} // namespace swivio::swf::avm1

@@ -1,0 +1,291 @@
+// Typing into the focused text field: characters and editing commands change its text
+// within its rules (editable, maxChars, restrict, multiline, password), then the field's
+// variable takes the new text and its listeners hear onChanged.
+#include <algorithm>
+
+#include "swf/avm1/keyboard.h"
+#include "swf/avm1/movie_runtime.h"
+#include "swf/text/edit_field.h"
+
+namespace swivio::swf::avm1 {
+
+namespace {
+
+using text::EditField;
+
+constexpr std::size_t kMaxPasteUnits = 1 << 20;
+
+bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+std::u16string utf16Of(char32_t c) {
+    if (c < 0x10000)
+        return std::u16string(1, char16_t(c));
+    c -= 0x10000;
+    return {char16_t(0xD800 + (c >> 10)), char16_t(0xDC00 + (c & 0x3FF))};
+}
+
+// Reads one code point of a UTF-8 string at i, moving i past it; bad bytes give U+FFFD.
+char32_t nextCodePoint(std::string_view s, std::size_t& i) {
+    const auto byte = [&](std::size_t k) { return uint8_t(s[k]); };
+    const uint8_t lead = byte(i++);
+    if (lead < 0x80)
+        return lead;
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    if (extra < 0 || i + std::size_t(extra) > s.size())
+        return 0xFFFD;
+    char32_t c = lead & (0x3F >> extra);
+    for (int k = 0; k < extra; ++k) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0xFFFD;
+        c = (c << 6) | (byte(i++) & 0x3F);
+    }
+    return c;
+}
+
+// The variable a field is bound to takes its text: the path names the timeline ("a.b",
+// "/a/b:c"), relative to the field's parent.
+void storeVariable(ScriptRuntime& runtime, DisplayObject& field) {
+    const std::string& variable = field.editField->variable;
+    if (variable.empty() || !field.parent())
+        return;
+    std::string path, name = variable;
+    if (const std::size_t colon = variable.rfind(':'); colon != std::string::npos) {
+        path = variable.substr(0, colon);
+        name = variable.substr(colon + 1);
+    } else if (const std::size_t dot = variable.rfind('.'); dot != std::string::npos) {
+        path = variable.substr(0, dot);
+        name = variable.substr(dot + 1);
+    }
+    Interpreter& vm = runtime.interpreter();
+    Object* owner = runtime.clipFor(*field.parent());
+    if (!path.empty())
+        owner = runtime.resolveTarget(owner, path);
+    if (!owner)
+        return;
+    const EditField& f = *field.editField;
+    const Value text(f.html ? f.htmlText() : f.text());
+    if (vm.running())
+        vm.setMember(Value(owner), name, text);
+    else
+        owner->define(name, text, 0);
+}
+
+void changedByUser(ScriptRuntime& runtime, DisplayObject& field) {
+    storeVariable(runtime, field);
+    const Value face = scriptFace(runtime, &field);
+    Value message[] = {Value("onChanged"), face};
+    invokeMethod(runtime, face, "broadcastMessage", message);
+}
+
+std::pair<std::size_t, std::size_t> selectedRange(const KeyboardState& keys) {
+    return {std::min(keys.anchor, keys.caret), std::max(keys.anchor, keys.caret)};
+}
+
+// Replaces the selection with what the field accepts of text; false when nothing changed.
+bool insertText(KeyboardState& keys, EditField& f, std::u16string_view text) {
+    clampSelection(keys, f.content().length());
+    auto [begin, end] = selectedRange(keys);
+    std::u16string accepted;
+    const std::size_t kept = f.content().length() - (end - begin);
+    const std::size_t room = f.maxChars > 0 && std::size_t(f.maxChars) > kept
+                                 ? std::size_t(f.maxChars) - kept
+                                 : (f.maxChars > 0 ? 0 : kMaxPasteUnits);
+    for (std::size_t i = 0; i < text.size() && accepted.size() < room; ++i) {
+        char32_t c = text[i];
+        std::size_t units = 1;
+        if (isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+            c = 0x10000 + ((char32_t(text[i]) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
+            units = 2;
+        }
+        const bool newline = c == '\r' || c == '\n';
+        if (newline && !f.multiline) {
+            i += units - 1;
+            continue;
+        }
+        if (!newline && (c < 0x20 || !(!f.restrict || restrictAllows(*f.restrict, c)))) {
+            i += units - 1;
+            continue;
+        }
+        if (accepted.size() + units > room)
+            break;
+        if (newline)
+            accepted += u'\r';
+        else
+            accepted += text.substr(i, units);
+        i += units - 1;
+    }
+    if (accepted.empty() && begin == end)
+        return false;
+    f.replaceText(begin, end, text::toUtf8(accepted));
+    keys.caret = keys.anchor = begin + accepted.size();
+    return true;
+}
+
+bool eraseRange(KeyboardState& keys, EditField& f, std::size_t begin, std::size_t end) {
+    if (begin >= end)
+        return false;
+    f.replaceText(begin, end, {});
+    keys.caret = keys.anchor = begin;
+    return true;
+}
+
+// The caret one code point to the left or right.
+std::size_t stepLeft(const std::u16string& s, std::size_t at) {
+    if (at == 0)
+        return 0;
+    --at;
+    if (at > 0 && isLowSurrogate(s[at]) && isHighSurrogate(s[at - 1]))
+        --at;
+    return at;
+}
+
+std::size_t stepRight(const std::u16string& s, std::size_t at) {
+    if (at >= s.size())
+        return s.size();
+    ++at;
+    if (at < s.size() && isLowSurrogate(s[at]) && isHighSurrogate(s[at - 1]))
+        ++at;
+    return at;
+}
+
+bool isWordUnit(char16_t c) {
+    return c > 0x7F || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+           (c >= 'a' && c <= 'z') || c == '_';
+}
+
+std::size_t wordLeft(const std::u16string& s, std::size_t at) {
+    while (at > 0 && !isWordUnit(s[at - 1]))
+        --at;
+    while (at > 0 && isWordUnit(s[at - 1]))
+        --at;
+    return at;
+}
+
+std::size_t wordRight(const std::u16string& s, std::size_t at) {
+    while (at < s.size() && isWordUnit(s[at]))
+        ++at;
+    while (at < s.size() && !isWordUnit(s[at]))
+        ++at;
+    return at;
+}
+
+} // namespace
+
+void clampSelection(KeyboardState& keys, std::size_t length) {
+    keys.anchor = std::min(keys.anchor, length);
+    keys.caret = std::min(keys.caret, length);
+}
+
+// restrict lists the characters allowed: ranges ("A-Z"), '^' to switch to the ones refused
+// from there on, '\\' to take the next character as it is. An empty list allows nothing.
+bool restrictAllows(std::string_view restrict, char32_t c) {
+    std::vector<char32_t> chars;
+    chars.reserve(restrict.size());
+    for (std::size_t i = 0; i < restrict.size();)
+        chars.push_back(nextCodePoint(restrict, i));
+    bool allowed = false;
+    bool anyAllowList = false;
+    bool refusing = false;
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        char32_t first = chars[i];
+        if (first == '^') {
+            // A list that starts by refusing allows everything else.
+            if (!anyAllowList && !refusing && i == 0)
+                allowed = true;
+            refusing = !refusing;
+            continue;
+        }
+        if (first == '\\' && i + 1 < chars.size())
+            first = chars[++i];
+        char32_t last = first;
+        if (i + 2 < chars.size() && chars[i + 1] == '-') {
+            last = chars[i + 2];
+            if (last == '\\' && i + 3 < chars.size()) {
+                last = chars[i + 3];
+                ++i;
+            }
+            i += 2;
+        }
+        if (!refusing)
+            anyAllowList = true;
+        if (c >= first && c <= last)
+            allowed = !refusing;
+    }
+    return allowed;
+}
+
+void typeInto(ScriptRuntime& runtime, DisplayObject& field, char32_t codepoint) {
+    EditField& f = *field.editField;
+    if (!f.editable || codepoint < 0x20 || codepoint == 0x7F || codepoint > 0x10FFFF)
+        return;
+    const std::u16string units = utf16Of(codepoint);
+    if (insertText(runtime.keyboard(), f, units))
+        changedByUser(runtime, field);
+}
+
+void controlField(ScriptRuntime& runtime, DisplayObject& field, TextControlCode code) {
+    EditField& f = *field.editField;
+    KeyboardState& keys = runtime.keyboard();
+    clampSelection(keys, f.content().length());
+    const std::u16string& s = f.content().text();
+    auto [begin, end] = selectedRange(keys);
+    bool changed = false;
+    switch (code) {
+    case TextControlCode::Enter:
+        if (f.editable && f.multiline)
+            changed = insertText(keys, f, u"\r");
+        break;
+    case TextControlCode::Backspace:
+        if (f.editable)
+            changed = begin != end ? eraseRange(keys, f, begin, end)
+                                   : eraseRange(keys, f, stepLeft(s, begin), begin);
+        break;
+    case TextControlCode::Delete:
+        if (f.editable)
+            changed = begin != end ? eraseRange(keys, f, begin, end)
+                                   : eraseRange(keys, f, begin, stepRight(s, begin));
+        break;
+    case TextControlCode::SelectAll:
+        keys.anchor = 0;
+        keys.caret = s.size();
+        break;
+    case TextControlCode::Copy:
+    case TextControlCode::Cut:
+        // A password's characters never leave the field.
+        if (f.password || begin == end)
+            break;
+        keys.clipboard = text::toUtf8(std::u16string_view(s).substr(begin, end - begin));
+        if (code == TextControlCode::Cut && f.editable)
+            changed = eraseRange(keys, f, begin, end);
+        break;
+    case TextControlCode::Paste:
+        if (f.editable && !keys.clipboard.empty())
+            changed = insertText(keys, f, text::toUtf16(keys.clipboard));
+        break;
+    case TextControlCode::MoveLeft:
+        keys.caret = keys.anchor = begin != end ? begin : stepLeft(s, keys.caret);
+        break;
+    case TextControlCode::MoveRight:
+        keys.caret = keys.anchor = begin != end ? end : stepRight(s, keys.caret);
+        break;
+    case TextControlCode::MoveLeftWord: keys.caret = keys.anchor = wordLeft(s, keys.caret); break;
+    case TextControlCode::MoveRightWord:
+        keys.caret = keys.anchor = wordRight(s, keys.caret);
+        break;
+    case TextControlCode::MoveStart: keys.caret = keys.anchor = 0; break;
+    case TextControlCode::MoveEnd: keys.caret = keys.anchor = s.size(); break;
+    case TextControlCode::SelectLeft: keys.caret = stepLeft(s, keys.caret); break;
+    case TextControlCode::SelectRight: keys.caret = stepRight(s, keys.caret); break;
+    case TextControlCode::SelectStart: keys.caret = 0; break;
+    case TextControlCode::SelectEnd: keys.caret = s.size(); break;
+    }
+    if (changed)
+        changedByUser(runtime, field);
+}
+
+} // namespace swivio::swf::avm1
