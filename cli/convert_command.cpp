@@ -109,6 +109,7 @@ int runConvert(int argc, char** argv) {
         overwrite = true;
     }
 
+    (*source)->setScriptedInput(options.scriptedInput);
     InterruptGuard interrupts;
     ConversionTask task(settings, std::move(*source));
     task.setOverwriteAllowed(overwrite);

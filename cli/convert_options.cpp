@@ -8,6 +8,7 @@
 
 #include "capture/recording_session.h"
 #include "cli/arguments.h"
+#include "cli/input_options.h"
 #include "crop/watermark_rules.h"
 #include "encode/output_choices.h"
 #include "settings/settings_rules.h"
@@ -159,6 +160,14 @@ const std::map<std::string, OptionSetter>& valueOptions() {
          parsed(&O::watermarkRect, parseMarkRect, "X,Y,WIDTH,HEIGHT with a positive size")},
         {"--watermark-key", parsed(&O::watermarkKey, parseColor, "RRGGBB in hexadecimal")},
         {"--watermark-opacity", parsed(&O::watermarkOpacity, parseOpacity, "0 to 255")},
+        {"--click",
+         [](O& o, const std::string&, const std::string& v) {
+             return parseClickOption(v, o.scriptedInput);
+         }},
+        {"--key",
+         [](O& o, const std::string&, const std::string& v) {
+             return parseKeyOption(v, o.scriptedInput);
+         }},
     };
     return options;
 }
@@ -293,7 +302,16 @@ const char* convertUsage() {
            "  --watermark-key RRGGBB  colour of the picture left transparent\n"
            "  --watermark-opacity N   0 (invisible) to 255 (opaque); applies on top of the\n"
            "                          picture's own transparency and the --watermark-key\n"
-           "  --work-dir DIR          folder for the temporary frame files\n";
+           "  --work-dir DIR          folder for the temporary frame files\n"
+           "\n"
+           "Input for movies that wait for a click or a key (T counts the frames played since\n"
+           "the recording started; the first is 1):\n"
+           "  --click X,Y@T           after frame T, move the mouse to movie pixel X,Y and click\n"
+           "                          the left button there; repeatable\n"
+           "  --key NAME@T            after frame T, press and release a key: a character (a, 7,\n"
+           "                          ;) or Enter, Tab, Space, Escape, Backspace, Delete, Up,\n"
+           "                          Down, Left, Right, Home, End, PageUp, PageDown, Insert,\n"
+           "                          Shift, Control, Alt, CapsLock, F1..F12; repeatable\n";
 }
 
 Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {

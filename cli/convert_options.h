@@ -5,11 +5,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/result.h"
 #include "cli/overwrite_question.h"
 #include "settings/conversion_settings.h"
 #include "settings/settings_checks.h"
+#include "source/user_input.h"
 
 namespace swivio {
 class PictureImage;
@@ -53,6 +55,7 @@ struct ConvertOptions {
     std::optional<std::array<int, 2>> frameRange; // --frames A-B: root frames, 1-based
     std::optional<int> frameLimit;                // --frames N: output frames (--play)
     std::optional<double> duration;               // --duration SECONDS (--play)
+    std::vector<TimedInput> scriptedInput;        // --click X,Y@T, --key NAME@T
 };
 
 // Parses the arguments after "convert". Fails with a message naming the bad argument.

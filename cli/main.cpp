@@ -18,8 +18,9 @@ void printUsage(std::FILE* out) {
                "                                  frames (N = 1 is the first) into a picture\n"
                "  convert MOVIE [options]         convert a movie to AVI, MPEG, pictures or an\n"
                "                                  animated GIF (see convert --help)\n"
-               "  trace MOVIE [FRAMES]            play the movie with no display and print what\n"
-               "                                  its scripts trace()\n"
+               "  trace MOVIE [FRAMES] [options]  play the movie with no display and print what\n"
+               "                                  its scripts trace(), replaying recorded input\n"
+               "                                  (see trace --help)\n"
                "  --help                          show this text\n"
                "  --version                       show the version\n",
                out);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/frame.h"
+#include "source/user_input.h"
 #include "base/result.h"
 
 namespace swivio {
@@ -84,6 +85,14 @@ public:
     // Another player of the same movie, halted on its first frame, sharing everything that
     // was read and parsed (nothing is read again).
     virtual std::unique_ptr<MovieSource> openAnother() const = 0;
+
+    // Optional: a person's mouse and keys, delivered now. A source that takes no input (a
+    // video) ignores it.
+    virtual void handleInput(const UserInput& input) { (void)input; }
+    // Optional: input given ahead of time, for a recording with nobody at the mouse. From
+    // each restart() on, each event is delivered once its frame has run: restart() runs
+    // frame 1, each tick() one more.
+    virtual void setScriptedInput(std::vector<TimedInput> input) { (void)input; }
 };
 
 // The message shown when a movie cannot be opened.

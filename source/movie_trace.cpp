@@ -1,5 +1,6 @@
 #include "source/movie_trace.h"
 
+#include "source/engine_input.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/movie.h"
 #include "swf/movie_player.h"
@@ -7,6 +8,13 @@
 namespace swivio {
 
 Status traceMovie(const std::string& path, int frames,
+                  const std::function<void(std::string_view)>& onTrace,
+                  const std::function<void(std::string_view)>& onError) {
+    return traceMovie(path, frames, {}, onTrace, onError);
+}
+
+Status traceMovie(const std::string& path, int frames,
+                  const std::vector<std::vector<UserInput>>& inputSteps,
                   const std::function<void(std::string_view)>& onTrace,
                   const std::function<void(std::string_view)>& onError) {
     auto movie = swf::Movie::loadFile(path);
@@ -23,8 +31,17 @@ Status traceMovie(const std::string& path, int frames,
     });
     if (frames <= 0)
         frames = (*movie)->frameCount();
-    for (int i = 1; i < frames; ++i)
+    auto deliver = [&](int step) {
+        if (step < 0 || size_t(step) >= inputSteps.size())
+            return;
+        for (const UserInput& input : inputSteps[size_t(step)])
+            player.handleInput(toEngineInput(input));
+    };
+    deliver(0);
+    for (int i = 1; i < frames; ++i) {
         player.advance();
+        deliver(i);
+    }
     return Status();
 }
 

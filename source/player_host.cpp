@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "source/engine_input.h"
 #include "source/swf_movie_file.h"
 #include "swf/movie.h"
 #include "swf/movie_player.h"
@@ -54,6 +55,9 @@ void PlayerHost::show(std::shared_ptr<const swf::Movie> movie, bool playing) {
     if (m_player && !playing)
         m_player->stop();
     m_isFlv = false;
+    // Making the player ran the first frame.
+    m_framesRun = m_player ? 1 : 0;
+    deliverScriptedInput();
 }
 
 bool PlayerHost::load(const std::string& path) {
@@ -118,8 +122,27 @@ int PlayerHost::position() const { return currentFrame() + 1; }
 bool PlayerHost::isPlaying() const { return m_player && m_player->isPlaying(); }
 
 void PlayerHost::tick() {
+    if (!m_player)
+        return;
+    m_player->advance();
+    ++m_framesRun;
+    deliverScriptedInput();
+}
+
+void PlayerHost::handleInput(const UserInput& input) {
     if (m_player)
-        m_player->advance();
+        m_player->handleInput(toEngineInput(input));
+}
+
+void PlayerHost::setScriptedInput(std::vector<TimedInput> input) {
+    m_scriptedSteps = inputSteps(input);
+}
+
+void PlayerHost::deliverScriptedInput() {
+    if (m_framesRun < 1 || size_t(m_framesRun) > m_scriptedSteps.size())
+        return;
+    for (const UserInput& input : m_scriptedSteps[size_t(m_framesRun) - 1])
+        handleInput(input);
 }
 
 void PlayerHost::gotoFrame(int frame) {
@@ -137,8 +160,9 @@ bool PlayerHost::atEnd() const {
 void PlayerHost::restart() {
     // A new player: the scripts' state and the first frame's scripts start over, and
     // whether the root plays is theirs to say.
-    if (m_movie)
-        show(m_movie, true);
+    if (!m_movie)
+        return;
+    show(m_movie, true);
 }
 
 void PlayerHost::forceFrame(int frame) {

@@ -71,11 +71,15 @@ public:
     uint32_t backgroundColor() const override;
     void paint(Frame& frame, const SourceViewport& viewport) override;
     std::unique_ptr<MovieSource> openAnother() const override;
+    void handleInput(const UserInput& input) override;
+    void setScriptedInput(std::vector<TimedInput> input) override;
 
 private:
     // A new player of `movie` (null: none), halted on its first frame unless `playing`.
     void show(std::shared_ptr<const swf::Movie> movie, bool playing = false);
     void takeProperties(const SwfMovieFile& file);
+    // Delivers the scripted input of the frame that has just run.
+    void deliverScriptedInput();
 
     std::shared_ptr<const swf::Movie> m_movie;
     std::unique_ptr<swf::MoviePlayer> m_player;
@@ -88,6 +92,9 @@ private:
     int32_t m_movieLength = 0;
     float m_movieFrameRate = 0;
     std::string m_error;
+    // Scripted input by frame (step k after frame k + 1), and the frames run since restart().
+    std::vector<std::vector<UserInput>> m_scriptedSteps;
+    int m_framesRun = 0;
 };
 
 } // namespace swivio
