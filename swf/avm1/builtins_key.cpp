@@ -128,14 +128,14 @@ enum class Index { Begin, End, Caret };
 Value selectionIndex(Interpreter& vm, Index which) {
     ScriptRuntime& runtime = runtimeOf(vm);
     DisplayObject* field = focusedField(runtime);
-    if (!field)
+    if (!field || !runtime.keyboard().selectionKnown)
         return -1;
-    KeyboardState& keys = runtime.keyboard();
-    clampSelection(keys, field->editField->content().length());
+    text::EditField& f = *field->editField;
+    clampSelection(f);
     switch (which) {
-    case Index::Begin: return double(std::min(keys.anchor, keys.caret));
-    case Index::End: return double(std::max(keys.anchor, keys.caret));
-    case Index::Caret: return double(keys.caret);
+    case Index::Begin: return double(std::min(f.selectionAnchor, f.caret));
+    case Index::End: return double(std::max(f.selectionAnchor, f.caret));
+    case Index::Caret: return double(f.caret);
     }
     return -1;
 }
@@ -152,22 +152,23 @@ Value selectionCaret(Interpreter& vm, const Value&, std::span<const Value>) {
     return selectionIndex(vm, Index::Caret);
 }
 
-// setSelection(begin, end) on the focused field; the caret goes to end.
+// setSelection(begin, end) on the focused field: the caret goes to end; without end only
+// the fixed end moves.
 Value selectionSet(Interpreter& vm, const Value&, std::span<const Value> args) {
     ScriptRuntime& runtime = runtimeOf(vm);
     DisplayObject* field = focusedField(runtime);
     if (!field || args.empty())
         return Value();
-    const double length = double(field->editField->content().length());
+    text::EditField& f = *field->editField;
+    const double length = double(f.content().length());
     auto clamp = [&](const Value& v) {
         const double n = vm.toNumber(v);
         return std::size_t(std::isnan(n) ? 0 : std::clamp(n, 0.0, length));
     };
-    KeyboardState& keys = runtime.keyboard();
-    keys.anchor = clamp(args[0]);
-    keys.caret = args.size() > 1 ? clamp(args[1]) : keys.anchor;
-    if (keys.caret < keys.anchor)
-        keys.caret = keys.anchor;
+    f.selectionAnchor = clamp(args[0]);
+    if (args.size() > 1)
+        f.caret = clamp(args[1]);
+    runtime.keyboard().selectionKnown = true;
     return Value();
 }
 

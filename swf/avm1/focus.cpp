@@ -81,10 +81,11 @@ void changeFocus(ScriptRuntime& runtime, DisplayObject* target) {
     const Value oldFace = scriptFace(runtime, old);
     const Value newFace = scriptFace(runtime, target);
     keys.focus = target ? target->handle() : DisplayObjectHandle{};
+    keys.selectionKnown = false;
     if (target && target->editField) {
         // A field reached by script or Tab has all its text selected.
-        keys.anchor = 0;
-        keys.caret = target->editField->content().length();
+        target->editField->selectionAnchor = 0;
+        target->editField->caret = target->editField->content().length();
     }
     if (old) {
         Value args[] = {newFace};
@@ -108,9 +109,8 @@ void ScriptRuntime::focusRemoving(DisplayObject& object) {
     KeyboardState& keys = *m_keyboard;
     keys.focus = {};
     keys.lossPending = true;
-    keys.lostFocus = Value(static_cast<Object*>(clipFor(object)));
-    // Kept reachable until told.
-    m_vm->global()->define("\x01lostFocus", keys.lostFocus, kDontEnum);
+    // The path it had: once gone, its clip object no longer answers to it.
+    keys.lostFocus = Value(targetPath(clipFor(object), true));
 }
 
 void ScriptRuntime::deliverFocusLoss() {
@@ -120,7 +120,6 @@ void ScriptRuntime::deliverFocusLoss() {
     keys.lossPending = false;
     const Value lost = keys.lostFocus;
     keys.lostFocus = Value();
-    m_vm->global()->properties().remove("\x01lostFocus", true);
     const Value selection = memberOf(*this, Value(m_vm->global()), "Selection");
     Value message[] = {Value("onSetFocus"), lost, Value::null()};
     invokeMethod(*this, selection, "broadcastMessage", message);

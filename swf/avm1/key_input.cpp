@@ -245,8 +245,9 @@ void ScriptRuntime::focusByMouse(DisplayObject* pressed) {
         }
         changeFocus(*this, pressed);
         // A click leaves the caret at the end of the text, nothing selected.
-        KeyboardState& keys = keyboard();
-        keys.anchor = keys.caret = pressed->editField->content().length();
+        pressed->editField->selectionAnchor = pressed->editField->caret =
+            pressed->editField->content().length();
+        keyboard().selectionKnown = true;
         return;
     }
     changeFocus(*this, focusableByScript(*this, *pressed) ? pressed : nullptr);

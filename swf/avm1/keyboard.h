@@ -13,6 +13,10 @@
 #include "swf/player/display_object.h"
 #include "swf/player/input_event.h"
 
+namespace swivio::swf::text {
+class EditField;
+}
+
 namespace swivio::swf::avm1 {
 
 class ScriptRuntime;
@@ -33,9 +37,9 @@ struct KeyboardState {
     // Whether a focused object left the display list and the news has not been told yet.
     bool lossPending = false;
     Value lostFocus;
-    // The focused text field's selection: the fixed end and the caret, in UTF-16 units.
-    std::size_t anchor = 0;
-    std::size_t caret = 0;
+    // Whether Selection reports the focused field's selection: not until something sets it
+    // (setSelection, typing, a click) after a script or Tab gave the field the focus.
+    bool selectionKnown = false;
     // What Paste inserts: the last clipboard text heard, or what Copy/Cut took.
     std::string clipboard;
 };
@@ -72,7 +76,7 @@ void typeInto(ScriptRuntime& runtime, DisplayObject& field, char32_t codepoint);
 void controlField(ScriptRuntime& runtime, DisplayObject& field, TextControlCode code);
 // The text a field bound by restrict accepts (the rules of TextField.restrict).
 bool restrictAllows(std::string_view restrict, char32_t c);
-// Clamps the kept selection to the field's length.
-void clampSelection(KeyboardState& keys, std::size_t length);
+// Keeps a field's selection within its text.
+void clampSelection(text::EditField& field);
 
 } // namespace swivio::swf::avm1

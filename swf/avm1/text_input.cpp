@@ -82,14 +82,14 @@ void changedByUser(ScriptRuntime& runtime, DisplayObject& field) {
     invokeMethod(runtime, face, "broadcastMessage", message);
 }
 
-std::pair<std::size_t, std::size_t> selectedRange(const KeyboardState& keys) {
-    return {std::min(keys.anchor, keys.caret), std::max(keys.anchor, keys.caret)};
+std::pair<std::size_t, std::size_t> selectedRange(const EditField& f) {
+    return {std::min(f.selectionAnchor, f.caret), std::max(f.selectionAnchor, f.caret)};
 }
 
 // Replaces the selection with what the field accepts of text; false when nothing changed.
-bool insertText(KeyboardState& keys, EditField& f, std::u16string_view text) {
-    clampSelection(keys, f.content().length());
-    auto [begin, end] = selectedRange(keys);
+bool insertText(EditField& f, std::u16string_view text) {
+    clampSelection(f);
+    auto [begin, end] = selectedRange(f);
     std::u16string accepted;
     const std::size_t kept = f.content().length() - (end - begin);
     const std::size_t room = f.maxChars > 0 && std::size_t(f.maxChars) > kept
@@ -122,15 +122,15 @@ bool insertText(KeyboardState& keys, EditField& f, std::u16string_view text) {
     if (accepted.empty() && begin == end)
         return false;
     f.replaceText(begin, end, text::toUtf8(accepted));
-    keys.caret = keys.anchor = begin + accepted.size();
+    f.caret = f.selectionAnchor = begin + accepted.size();
     return true;
 }
 
-bool eraseRange(KeyboardState& keys, EditField& f, std::size_t begin, std::size_t end) {
+bool eraseRange(EditField& f, std::size_t begin, std::size_t end) {
     if (begin >= end)
         return false;
     f.replaceText(begin, end, {});
-    keys.caret = keys.anchor = begin;
+    f.caret = f.selectionAnchor = begin;
     return true;
 }
 
@@ -176,9 +176,10 @@ std::size_t wordRight(const std::u16string& s, std::size_t at) {
 
 } // namespace
 
-void clampSelection(KeyboardState& keys, std::size_t length) {
-    keys.anchor = std::min(keys.anchor, length);
-    keys.caret = std::min(keys.caret, length);
+void clampSelection(EditField& field) {
+    const std::size_t length = field.content().length();
+    field.selectionAnchor = std::min(field.selectionAnchor, length);
+    field.caret = std::min(field.caret, length);
 }
 
 // restrict lists the characters allowed: ranges ("A-Z"), '^' to switch to the ones refused
@@ -223,36 +224,38 @@ void typeInto(ScriptRuntime& runtime, DisplayObject& field, char32_t codepoint) 
     EditField& f = *field.editField;
     if (!f.editable || codepoint < 0x20 || codepoint == 0x7F || codepoint > 0x10FFFF)
         return;
+    runtime.keyboard().selectionKnown = true;
     const std::u16string units = utf16Of(codepoint);
-    if (insertText(runtime.keyboard(), f, units))
+    if (insertText(f, units))
         changedByUser(runtime, field);
 }
 
 void controlField(ScriptRuntime& runtime, DisplayObject& field, TextControlCode code) {
     EditField& f = *field.editField;
     KeyboardState& keys = runtime.keyboard();
-    clampSelection(keys, f.content().length());
+    clampSelection(f);
+    keys.selectionKnown = true;
     const std::u16string& s = f.content().text();
-    auto [begin, end] = selectedRange(keys);
+    auto [begin, end] = selectedRange(f);
     bool changed = false;
     switch (code) {
     case TextControlCode::Enter:
         if (f.editable && f.multiline)
-            changed = insertText(keys, f, u"\r");
+            changed = insertText(f, u"\r");
         break;
     case TextControlCode::Backspace:
         if (f.editable)
-            changed = begin != end ? eraseRange(keys, f, begin, end)
-                                   : eraseRange(keys, f, stepLeft(s, begin), begin);
+            changed = begin != end ? eraseRange(f, begin, end)
+                                   : eraseRange(f, stepLeft(s, begin), begin);
         break;
     case TextControlCode::Delete:
         if (f.editable)
-            changed = begin != end ? eraseRange(keys, f, begin, end)
-                                   : eraseRange(keys, f, begin, stepRight(s, begin));
+            changed = begin != end ? eraseRange(f, begin, end)
+                                   : eraseRange(f, begin, stepRight(s, begin));
         break;
     case TextControlCode::SelectAll:
-        keys.anchor = 0;
-        keys.caret = s.size();
+        f.selectionAnchor = 0;
+        f.caret = s.size();
         break;
     case TextControlCode::Copy:
     case TextControlCode::Cut:
@@ -261,28 +264,28 @@ void controlField(ScriptRuntime& runtime, DisplayObject& field, TextControlCode 
             break;
         keys.clipboard = text::toUtf8(std::u16string_view(s).substr(begin, end - begin));
         if (code == TextControlCode::Cut && f.editable)
-            changed = eraseRange(keys, f, begin, end);
+            changed = eraseRange(f, begin, end);
         break;
     case TextControlCode::Paste:
         if (f.editable && !keys.clipboard.empty())
-            changed = insertText(keys, f, text::toUtf16(keys.clipboard));
+            changed = insertText(f, text::toUtf16(keys.clipboard));
         break;
     case TextControlCode::MoveLeft:
-        keys.caret = keys.anchor = begin != end ? begin : stepLeft(s, keys.caret);
+        f.caret = f.selectionAnchor = begin != end ? begin : stepLeft(s, f.caret);
         break;
     case TextControlCode::MoveRight:
-        keys.caret = keys.anchor = begin != end ? end : stepRight(s, keys.caret);
+        f.caret = f.selectionAnchor = begin != end ? end : stepRight(s, f.caret);
         break;
-    case TextControlCode::MoveLeftWord: keys.caret = keys.anchor = wordLeft(s, keys.caret); break;
+    case TextControlCode::MoveLeftWord: f.caret = f.selectionAnchor = wordLeft(s, f.caret); break;
     case TextControlCode::MoveRightWord:
-        keys.caret = keys.anchor = wordRight(s, keys.caret);
+        f.caret = f.selectionAnchor = wordRight(s, f.caret);
         break;
-    case TextControlCode::MoveStart: keys.caret = keys.anchor = 0; break;
-    case TextControlCode::MoveEnd: keys.caret = keys.anchor = s.size(); break;
-    case TextControlCode::SelectLeft: keys.caret = stepLeft(s, keys.caret); break;
-    case TextControlCode::SelectRight: keys.caret = stepRight(s, keys.caret); break;
-    case TextControlCode::SelectStart: keys.caret = 0; break;
-    case TextControlCode::SelectEnd: keys.caret = s.size(); break;
+    case TextControlCode::MoveStart: f.caret = f.selectionAnchor = 0; break;
+    case TextControlCode::MoveEnd: f.caret = f.selectionAnchor = s.size(); break;
+    case TextControlCode::SelectLeft: f.caret = stepLeft(s, f.caret); break;
+    case TextControlCode::SelectRight: f.caret = stepRight(s, f.caret); break;
+    case TextControlCode::SelectStart: f.caret = 0; break;
+    case TextControlCode::SelectEnd: f.caret = s.size(); break;
     }
     if (changed)
         changedByUser(runtime, field);
