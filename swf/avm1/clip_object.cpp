@@ -289,6 +289,8 @@ bool ClipObject::setSpecial(Interpreter& vm, std::string_view name, const Value&
         double v = vm.toNumber(value);
         display->visible = value.isBoolean() ? value.boolean() : !std::isnan(v) && v != 0;
         transformed();
+        if (!display->visible)
+            m_runtime.focusHidden(*display);
         break;
     }
     case Prop::Width:

@@ -73,11 +73,49 @@ bool focusableByScript(ScriptRuntime& runtime, DisplayObject& display) {
     return false;
 }
 
-void changeFocus(ScriptRuntime& runtime, DisplayObject* target) {
+// A button's rollOver or rollOut: its conditions, run on the timeline that holds it, then
+// its handler; a clip acting as a button hears the handler alone.
+void rollByKeyboard(ScriptRuntime& runtime, DisplayObject& object, bool over) {
+    if (object.editField || object.isRoot())
+        return;
+    const Value face = scriptFace(runtime, &object);
+    if (isButton(object) && object.parent()) {
+        DisplayObject& holder = *object.parent();
+        const uint16_t condition = over ? kButtonIdleToOverUp : kButtonOverUpToIdle;
+        for (const ButtonAction& action : object.character()->button->conditions)
+            if (action.conditions & condition)
+                runtime.interpreter().runScript(ActionBlock{action.actions,
+                                                            runtime.versionFor(holder),
+                                                            runtime.definitionFor(holder)},
+                                                runtime.clipFor(holder));
+    } else if (!object.isClip()) {
+        return;
+    }
+    invokeMethod(runtime, face, over ? "onRollOver" : "onRollOut", {});
+}
+
+void changeFocus(ScriptRuntime& runtime, DisplayObject* target, bool byKeyboard) {
     KeyboardState& keys = runtime.keyboard();
     DisplayObject* old = focusedObject(runtime);
-    if (old == target)
+    if (old == target) {
+        // A field given the focus again has its text selected again.
+        if (target && target->editField) {
+            target->editField->selectionAnchor = 0;
+            target->editField->caret = target->editField->content().length();
+            keys.selectionKnown = false;
+        }
         return;
+    }
+    if (byKeyboard) {
+        // The keyboard's focus highlights a button as the pointer would.
+        if (old)
+            rollByKeyboard(runtime, *old, false);
+        if (target)
+            rollByKeyboard(runtime, *target, true);
+        old = focusedObject(runtime);
+        if (old == target)
+            return;
+    }
     const Value oldFace = scriptFace(runtime, old);
     const Value newFace = scriptFace(runtime, target);
     keys.focus = target ? target->handle() : DisplayObjectHandle{};
@@ -123,6 +161,16 @@ void ScriptRuntime::deliverFocusLoss() {
     const Value selection = memberOf(*this, Value(m_vm->global()), "Selection");
     Value message[] = {Value("onSetFocus"), lost, Value::null()};
     invokeMethod(*this, selection, "broadcastMessage", message);
+}
+
+void ScriptRuntime::focusHidden(DisplayObject& object) {
+    if (!m_keyboard || !m_keyboard->focus)
+        return;
+    for (DisplayObject* d = focusedObject(*this); d; d = d->parent())
+        if (d == &object) {
+            changeFocus(*this, nullptr);
+            return;
+        }
 }
 
 KeyboardState& ScriptRuntime::keyboard() {

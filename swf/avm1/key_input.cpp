@@ -195,7 +195,7 @@ void ScriptRuntime::keyInput(const InputEvent& event) {
         if (code == kKeyTab) {
             keys.swallowText = true;
             if (DisplayObject* next = nextTabStop(*this, focused, keys.down[kKeyShift]))
-                changeFocus(*this, next);
+                changeFocus(*this, next, true);
         }
         break;
     }

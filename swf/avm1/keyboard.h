@@ -60,8 +60,9 @@ DisplayObject* focusedObject(ScriptRuntime& runtime);
 Value scriptFace(ScriptRuntime& runtime, DisplayObject* display);
 // Whether a script may give this object the focus (Selection.setFocus).
 bool focusableByScript(ScriptRuntime& runtime, DisplayObject& display);
-// Moves the focus, telling the old and new holders and Selection's listeners.
-void changeFocus(ScriptRuntime& runtime, DisplayObject* target);
+// Moves the focus, telling the old and new holders and Selection's listeners; a move by the
+// keyboard also rolls the pointer's highlight off the old holder and onto the new.
+void changeFocus(ScriptRuntime& runtime, DisplayObject* target, bool byKeyboard = false);
 bool isTextField(const DisplayObject& display);
 bool isButton(const DisplayObject& display);
 bool isInputField(const DisplayObject& display);

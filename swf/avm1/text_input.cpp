@@ -86,6 +86,8 @@ std::pair<std::size_t, std::size_t> selectedRange(const EditField& f) {
     return {std::min(f.selectionAnchor, f.caret), std::max(f.selectionAnchor, f.caret)};
 }
 
+char32_t restricted(std::string_view restrict, char32_t c);
+
 // Replaces the selection with what the field accepts of text; false when nothing changed.
 bool insertText(EditField& f, std::u16string_view text) {
     clampSelection(f);
@@ -107,7 +109,7 @@ bool insertText(EditField& f, std::u16string_view text) {
             i += units - 1;
             continue;
         }
-        if (!newline && (c < 0x20 || !(!f.restrict || restrictAllows(*f.restrict, c)))) {
+        if (!newline && (c < 0x20 || (f.restrict && !(c = restricted(*f.restrict, c))))) {
             i += units - 1;
             continue;
         }
@@ -116,7 +118,7 @@ bool insertText(EditField& f, std::u16string_view text) {
         if (newline)
             accepted += u'\r';
         else
-            accepted += text.substr(i, units);
+            accepted += utf16Of(c);
         i += units - 1;
     }
     if (accepted.empty() && begin == end)
@@ -124,6 +126,18 @@ bool insertText(EditField& f, std::u16string_view text) {
     f.replaceText(begin, end, text::toUtf8(accepted));
     f.caret = f.selectionAnchor = begin + accepted.size();
     return true;
+}
+
+// What restrict makes of a character: itself, its other case when only that is allowed, or 0.
+char32_t restricted(std::string_view restrict, char32_t c) {
+    if (restrictAllows(restrict, c))
+        return c;
+    char32_t other = 0;
+    if (c >= 'a' && c <= 'z')
+        other = c - 32;
+    else if (c >= 'A' && c <= 'Z')
+        other = c + 32;
+    return other && restrictAllows(restrict, other) ? other : 0;
 }
 
 bool eraseRange(EditField& f, std::size_t begin, std::size_t end) {
