@@ -107,7 +107,10 @@ Value selectionGetFocus(Interpreter& vm, const Value&, std::span<const Value>) {
 // the focus away. True when the focus went where it was asked to.
 Value selectionSetFocus(Interpreter& vm, const Value&, std::span<const Value> args) {
     ScriptRuntime& runtime = runtimeOf(vm);
-    const Value& target = argAt(args, 0);
+    // Only a call with the target alone does anything.
+    if (args.size() != 1)
+        return false;
+    const Value& target = args[0];
     if (target.isNullish()) {
         changeFocus(runtime, nullptr);
         return true;
@@ -152,12 +155,12 @@ Value selectionCaret(Interpreter& vm, const Value&, std::span<const Value>) {
     return selectionIndex(vm, Index::Caret);
 }
 
-// setSelection(begin, end) on the focused field: the caret goes to end; without end only
-// the fixed end moves.
+// setSelection(begin, end) on the focused field: the caret goes to end. A call with any
+// other number of arguments changes nothing.
 Value selectionSet(Interpreter& vm, const Value&, std::span<const Value> args) {
     ScriptRuntime& runtime = runtimeOf(vm);
     DisplayObject* field = focusedField(runtime);
-    if (!field || args.empty())
+    if (!field || args.size() != 2)
         return Value();
     text::EditField& f = *field->editField;
     const double length = double(f.content().length());
@@ -166,8 +169,7 @@ Value selectionSet(Interpreter& vm, const Value&, std::span<const Value> args) {
         return std::size_t(std::isnan(n) ? 0 : std::clamp(n, 0.0, length));
     };
     f.selectionAnchor = clamp(args[0]);
-    if (args.size() > 1)
-        f.caret = clamp(args[1]);
+    f.caret = clamp(args[1]);
     runtime.keyboard().selectionKnown = true;
     return Value();
 }

@@ -287,9 +287,10 @@ bool ClipObject::setSpecial(Interpreter& vm, std::string_view name, const Value&
     case Prop::Visible: {
         // Numbers and strings count through their numeric value.
         double v = vm.toNumber(value);
+        const bool wasVisible = display->visible;
         display->visible = value.isBoolean() ? value.boolean() : !std::isnan(v) && v != 0;
         transformed();
-        if (!display->visible)
+        if (wasVisible && !display->visible)
             m_runtime.focusHidden(*display);
         break;
     }

@@ -102,7 +102,6 @@ void changeFocus(ScriptRuntime& runtime, DisplayObject* target, bool byKeyboard)
         if (target && target->editField) {
             target->editField->selectionAnchor = 0;
             target->editField->caret = target->editField->content().length();
-            keys.selectionKnown = false;
         }
         return;
     }
@@ -119,12 +118,8 @@ void changeFocus(ScriptRuntime& runtime, DisplayObject* target, bool byKeyboard)
     const Value oldFace = scriptFace(runtime, old);
     const Value newFace = scriptFace(runtime, target);
     keys.focus = target ? target->handle() : DisplayObjectHandle{};
+    // Until the holders have heard of the change the new field has no selection to report.
     keys.selectionKnown = false;
-    if (target && target->editField) {
-        // A field reached by script or Tab has all its text selected.
-        target->editField->selectionAnchor = 0;
-        target->editField->caret = target->editField->content().length();
-    }
     if (old) {
         Value args[] = {newFace};
         invokeMethod(runtime, oldFace, "onKillFocus", args);
@@ -137,6 +132,12 @@ void changeFocus(ScriptRuntime& runtime, DisplayObject* target, bool byKeyboard)
     const Value selection = memberOf(runtime, Value(vm.global()), "Selection");
     Value message[] = {Value("onSetFocus"), oldFace, newFace};
     invokeMethod(runtime, selection, "broadcastMessage", message);
+    // A field reached by script or Tab then has all its text selected.
+    if (target && target->editField && focusedObject(runtime) == target) {
+        target->editField->selectionAnchor = 0;
+        target->editField->caret = target->editField->content().length();
+        keys.selectionKnown = true;
+    }
 }
 
 // A focused object leaving the display list takes the focus with it; the news is told once

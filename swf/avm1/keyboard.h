@@ -37,8 +37,8 @@ struct KeyboardState {
     // Whether a focused object left the display list and the news has not been told yet.
     bool lossPending = false;
     Value lostFocus;
-    // Whether Selection reports the focused field's selection: not until something sets it
-    // (setSelection, typing, a click) after a script or Tab gave the field the focus.
+    // Whether Selection reports the focused field's selection: not while a focus change is
+    // being told.
     bool selectionKnown = false;
     // What Paste inserts: the last clipboard text heard, or what Copy/Cut took.
     std::string clipboard;

@@ -79,7 +79,8 @@ public:
     // the display list is whole again (focus.cpp).
     void focusRemoving(DisplayObject& object);
     void deliverFocusLoss();
-    // A focused object that is hidden loses the focus at once (focus.cpp).
+    // A focused object that is hidden (visible until now) loses the focus at once
+    // (focus.cpp).
     void focusHidden(DisplayObject& object);
     // The pointer to show, and whether Mouse.hide() hid it.
     Cursor cursor() const;
