@@ -64,11 +64,17 @@ bool focusableByScript(ScriptRuntime& runtime, DisplayObject& display) {
         return false;
     // A clip takes the focus when it asks for it or acts as a button.
     const Value face = scriptFace(runtime, &display);
-    if (runtime.interpreter().toBoolean(memberOf(runtime, face, "focusEnabled")))
-        return true;
+    return runtime.interpreter().toBoolean(memberOf(runtime, face, "focusEnabled")) ||
+           actsAsButton(runtime, face);
+}
+
+bool actsAsButton(ScriptRuntime& runtime, const Value& face) {
+    Object* object = face.object();
+    if (!object)
+        return false;
     for (const char* handler : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
                                 "onRollOut", "onDragOver", "onDragOut"})
-        if (memberOf(runtime, face, handler).isObject())
+        if (runtime.interpreter().hasProperty(object, handler))
             return true;
     return false;
 }

@@ -58,6 +58,9 @@ Value memberOf(ScriptRuntime& runtime, const Value& object, std::string_view nam
 DisplayObject* focusedObject(ScriptRuntime& runtime);
 // The script face of a display object (a clip, button or text field), or null.
 Value scriptFace(ScriptRuntime& runtime, DisplayObject* display);
+// A clip acts as a button once it has any of a button's handlers, even one set to
+// undefined.
+bool actsAsButton(ScriptRuntime& runtime, const Value& face);
 // Whether a script may give this object the focus (Selection.setFocus).
 bool focusableByScript(ScriptRuntime& runtime, DisplayObject& display);
 // Moves the focus, telling the old and new holders and Selection's listeners; a move by the

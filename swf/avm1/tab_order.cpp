@@ -21,30 +21,26 @@ struct TabStop {
     double top = 0, left = 0;     // stage twips
 };
 
-bool isHandlerSet(ScriptRuntime& runtime, const Value& face) {
-    for (const char* handler : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
-                                "onRollOut", "onDragOver", "onDragOut"})
-        if (memberOf(runtime, face, handler).isObject())
-            return true;
-    return false;
-}
+enum class Tab { Yes, No, Never };
 
-bool takesTab(ScriptRuntime& runtime, DisplayObject& object, const Value& face) {
+// Whether Tab stops at the object: Never when tabEnabled or enabled says no, else by kind
+// (a tabIndex makes a No count too).
+Tab takesTab(ScriptRuntime& runtime, DisplayObject& object, const Value& face) {
     Interpreter& vm = runtime.interpreter();
     if (!isTextField(object)) {
         // A disabled button or clip is passed over.
         const Value enabled = memberOf(runtime, face, "enabled");
         if (!enabled.isUndefined() && !vm.toBoolean(enabled))
-            return false;
+            return Tab::Never;
     }
     const Value tabEnabled = memberOf(runtime, face, "tabEnabled");
     if (!tabEnabled.isUndefined())
-        return vm.toBoolean(tabEnabled);
+        return vm.toBoolean(tabEnabled) ? Tab::Yes : Tab::Never;
     if (isTextField(object))
-        return isInputField(object);
+        return isInputField(object) ? Tab::Yes : Tab::No;
     if (isButton(object))
-        return true;
-    return object.isClip() && isHandlerSet(runtime, face);
+        return Tab::Yes;
+    return object.isClip() && actsAsButton(runtime, face) ? Tab::Yes : Tab::No;
 }
 
 void collect(ScriptRuntime& runtime, DisplayObject& parent, int depth,
@@ -61,16 +57,17 @@ void collect(ScriptRuntime& runtime, DisplayObject& parent, int depth,
         if (!candidate)
             continue;
         const Value face = scriptFace(runtime, &object);
-        if (takesTab(runtime, object, face)) {
-            TabStop stop;
-            stop.object = &object;
-            const Value index = memberOf(runtime, face, "tabIndex");
-            // tabIndex counts as a signed 32-bit number; -1 is the same as none.
-            if (!index.isNullish()) {
-                const int32_t n = vm.toInt32(index);
-                if (n != -1)
-                    stop.index = n;
-            }
+        const Tab takes = takesTab(runtime, object, face);
+        TabStop stop;
+        stop.object = &object;
+        const Value index = memberOf(runtime, face, "tabIndex");
+        // tabIndex counts as a signed 32-bit number; -1 is the same as none.
+        if (!index.isNullish()) {
+            const int32_t n = vm.toInt32(index);
+            if (n != -1)
+                stop.index = n;
+        }
+        if (takes == Tab::Yes || (takes == Tab::No && stop.index)) {
             const Bounds b = displayBounds(object, stageMatrix(object));
             const Matrix m = stageMatrix(object);
             stop.top = b.empty ? m.mapY(0, 0) : b.yMin;
