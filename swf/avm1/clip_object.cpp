@@ -210,7 +210,7 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     case Prop::DropTarget: out = m_runtime.dropTarget(*display); break;
     case Prop::Url: out = m_runtime.urlFor(*display); break;
     case Prop::HighQuality: out = 1.0; break;
-    case Prop::FocusRect: out = vm.version() >= 6 ? Value(true) : Value(1.0); break;
+    case Prop::FocusRect: out = m_runtime.focusRect(*display); break;
     case Prop::SoundBufTime: out = 5.0; break;
     case Prop::Quality: out = "HIGH"; break;
     case Prop::XMouse:
@@ -327,6 +327,7 @@ bool ClipObject::setSpecial(Interpreter& vm, std::string_view name, const Value&
         }
         break;
     case Prop::LockRoot: m_lockRoot = vm.toBoolean(value); break;
+    case Prop::FocusRect: m_runtime.setFocusRect(*display, value); break;
     default: break; // read-only, or a setting with no effect here
     }
     return true;

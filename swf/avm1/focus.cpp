@@ -180,6 +180,38 @@ void ScriptRuntime::focusHidden(DisplayObject& object) {
         }
 }
 
+Value ScriptRuntime::focusRect(DisplayObject& object) {
+    KeyboardState& keys = keyboard();
+    if (m_vm->version() < 6)
+        return keys.focusRect ? 1.0 : 0.0;
+    if (object.isRoot())
+        return keys.focusRect;
+    auto own = keys.ownFocusRect.find(object.handle().id);
+    return own == keys.ownFocusRect.end() ? Value::null() : Value(own->second);
+}
+
+// The movie's switch ignores null and undefined and counts any number but 0 (NaN too) as on,
+// an object as off; an object's own takes the value's truth, null and
+// undefined clearing it.
+void ScriptRuntime::setFocusRect(DisplayObject& object, const Value& value) {
+    KeyboardState& keys = keyboard();
+    if (m_vm->version() < 6 || object.isRoot()) {
+        if (value.isNullish())
+            return;
+        if (value.isBoolean())
+            keys.focusRect = value.boolean();
+        else if (value.isObject())
+            keys.focusRect = false;
+        else
+            keys.focusRect = m_vm->toNumber(value) != 0;
+        return;
+    }
+    if (value.isNullish())
+        keys.ownFocusRect.erase(object.handle().id);
+    else
+        keys.ownFocusRect[object.handle().id] = m_vm->toBoolean(value);
+}
+
 KeyboardState& ScriptRuntime::keyboard() {
     if (!m_keyboard)
         m_keyboard = std::make_shared<KeyboardState>();

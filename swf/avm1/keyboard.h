@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "swf/avm1/value.h"
@@ -40,6 +41,9 @@ struct KeyboardState {
     // Whether Selection reports the focused field's selection: not while a focus change is
     // being told.
     bool selectionKnown = false;
+    // _focusrect: the movie's, and objects' own (null until set) by handle.
+    bool focusRect = true;
+    std::unordered_map<uint64_t, bool> ownFocusRect;
     // What Paste inserts: the last clipboard text heard, or what Copy/Cut took.
     std::string clipboard;
 };

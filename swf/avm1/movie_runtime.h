@@ -82,6 +82,10 @@ public:
     // A focused object that is hidden (visible until now) loses the focus at once
     // (focus.cpp).
     void focusHidden(DisplayObject& object);
+    // _focusrect: the movie's switch (read and set through a root, or any object in SWF 5),
+    // else the object's own (focus.cpp).
+    Value focusRect(DisplayObject& object);
+    void setFocusRect(DisplayObject& object, const Value& value);
     // The pointer to show, and whether Mouse.hide() hid it.
     Cursor cursor() const;
     bool pointerHidden() const { return m_pointerHidden; }
