@@ -1,5 +1,7 @@
 // The keyboard focus: which object holds it, who may take it, and what a change tells the
 // old holder, the new one and Selection's listeners.
+#include <cstdlib>
+
 #include "swf/avm1/keyboard.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/text/edit_field.h"
@@ -180,6 +182,20 @@ void ScriptRuntime::focusHidden(DisplayObject& object) {
         }
 }
 
+namespace {
+
+// Whether a string spells the number 0 ("0", " 0.0", "-0"); whatever does not spell a number
+// is not 0 here, in any version.
+bool namesZero(const std::string& text) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    const double n = std::strtod(text.c_str(), &end);
+    return end && *end == '\0' && n == 0;
+}
+
+} // namespace
+
 Value ScriptRuntime::focusRect(DisplayObject& object) {
     KeyboardState& keys = keyboard();
     if (m_vm->version() < 6)
@@ -191,7 +207,7 @@ Value ScriptRuntime::focusRect(DisplayObject& object) {
 }
 
 // The movie's switch ignores null and undefined and counts any number but 0 (NaN too) as on,
-// an object as off; an object's own takes the value's truth, null and
+// a string unless it spells zero, an object as off; an object's own takes the value's truth, null and
 // undefined clearing it.
 void ScriptRuntime::setFocusRect(DisplayObject& object, const Value& value) {
     KeyboardState& keys = keyboard();
@@ -202,6 +218,8 @@ void ScriptRuntime::setFocusRect(DisplayObject& object, const Value& value) {
             keys.focusRect = value.boolean();
         else if (value.isObject())
             keys.focusRect = false;
+        else if (value.isString())
+            keys.focusRect = !namesZero(m_vm->toString(value));
         else
             keys.focusRect = m_vm->toNumber(value) != 0;
         return;

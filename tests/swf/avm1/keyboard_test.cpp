@@ -2,6 +2,7 @@
 // handlers; Tab moving the focus; typing into input fields; Selection's answers.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -311,6 +312,31 @@ TEST_F(KeyboardTest, SelectionFollowsTheFocusAndItsRemoval) {
     EXPECT_TRUE(vm().toBoolean(vm().callMethod(global("Selection"), "setFocus", clipArg)));
     vm().setMember(clip, "_visible", false);
     EXPECT_EQ(focus(), "null");
+}
+
+TEST_F(KeyboardTest, FocusRectIsTheMoviesThroughTheRootAndEachObjectsOwnElsewhere) {
+    struct Case {
+        const char* what;
+        Value value;
+        const char* root;
+        const char* clip;
+    };
+    const Case cases[] = {
+        {"zero", 0, "false", "false"},
+        {"a string spelling zero", "0", "false", "true"},
+        {"another string", "g", "true", "true"},
+        {"null leaves the movie's alone", Value::null(), "true", "null"},
+        {"an object", Value(vm().makeObject()), "false", "true"},
+        {"NaN", std::nan(""), "true", "false"},
+    };
+    Value clip = vm().getMember(root(), "clip");
+    EXPECT_EQ(vm().toString(vm().getMember(clip, "_focusrect")), "null");
+    for (const Case& c : cases) {
+        vm().setMember(root(), "_focusrect", c.value);
+        vm().setMember(clip, "_focusrect", c.value);
+        EXPECT_EQ(vm().toString(vm().getMember(root(), "_focusrect")), c.root) << c.what;
+        EXPECT_EQ(vm().toString(vm().getMember(clip, "_focusrect")), c.clip) << c.what;
+    }
 }
 
 TEST(RestrictTest, RangesCaretsAndEscapes) {
