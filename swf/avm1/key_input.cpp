@@ -221,8 +221,11 @@ void ScriptRuntime::keyInput(const InputEvent& event) {
     }
     case InputKind::ClipboardText: keys.clipboard = event.text; break;
     case InputKind::FocusLost:
-        // Keys let go while the window had no keyboard are never heard going up.
+        // Keys let go while the window had no keyboard are never heard going up, and the
+        // object that had the keyboard loses it, its highlight with it.
         keys.down.fill(false);
+        if (focusedObject(*this))
+            changeFocus(*this, nullptr, true);
         break;
     case InputKind::FocusGained:
     default: break;
