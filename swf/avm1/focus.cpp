@@ -122,6 +122,11 @@ void changeFocus(ScriptRuntime& runtime, DisplayObject* target, bool byKeyboard)
         old = focusedObject(runtime);
         if (old == target)
             return;
+    } else if (runtime.interpreter().running()) {
+        if (old)
+            runtime.queueRoll(*old, false);
+        if (target)
+            runtime.queueRoll(*target, true);
     }
     const Value oldFace = scriptFace(runtime, old);
     const Value newFace = scriptFace(runtime, target);
@@ -170,6 +175,26 @@ void ScriptRuntime::deliverFocusLoss() {
     const Value selection = memberOf(*this, Value(m_vm->global()), "Selection");
     Value message[] = {Value("onSetFocus"), lost, Value::null()};
     invokeMethod(*this, selection, "broadcastMessage", message);
+}
+
+void ScriptRuntime::queueRoll(DisplayObject& object, bool over) {
+    if (object.editField || object.isRoot())
+        return;
+    if (isButton(object) && object.parent()) {
+        DisplayObject& holder = *object.parent();
+        const uint16_t condition = over ? kButtonIdleToOverUp : kButtonOverUpToIdle;
+        for (const ButtonAction& action : object.character()->button->conditions)
+            if (action.conditions & condition) {
+                Queued q;
+                q.block = ActionBlock{action.actions, versionFor(holder), definitionFor(holder)};
+                q.clip = clipFor(holder);
+                m_queue.push_back(q);
+            }
+    } else if (!object.isClip()) {
+        return;
+    }
+    queueEvent(clipFor(object), over ? kClipEventRollOver : kClipEventRollOut,
+               over ? "onRollOver" : "onRollOut");
 }
 
 void ScriptRuntime::focusHidden(DisplayObject& object) {

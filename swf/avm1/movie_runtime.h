@@ -82,6 +82,9 @@ public:
     // A focused object that is hidden (visible until now) loses the focus at once
     // (focus.cpp).
     void focusHidden(DisplayObject& object);
+    // A focus change by script rolls the highlight off the old holder and onto the new once
+    // the script is over (focus.cpp).
+    void queueRoll(DisplayObject& object, bool over);
     // _focusrect: the movie's switch (read and set through a root, or any object in SWF 5),
     // else the object's own (focus.cpp).
     Value focusRect(DisplayObject& object);
