@@ -113,12 +113,16 @@ void changeFocus(ScriptRuntime& runtime, DisplayObject* target, bool byKeyboard)
         }
         return;
     }
+    const DisplayObjectHandle targetHandle = target ? target->handle() : DisplayObjectHandle{};
     if (byKeyboard) {
-        // The keyboard's focus highlights a button as the pointer would.
+        // The keyboard's focus highlights a button as the pointer would. What the handlers
+        // run may remove either object: both are found again by handle.
         if (old)
             rollByKeyboard(runtime, *old, false);
-        if (target)
+        if (target && (target = runtime.player().root().find(targetHandle)))
             rollByKeyboard(runtime, *target, true);
+        if (targetHandle && !(target = runtime.player().root().find(targetHandle)))
+            return;
         old = focusedObject(runtime);
         if (old == target)
             return;
@@ -130,7 +134,7 @@ void changeFocus(ScriptRuntime& runtime, DisplayObject* target, bool byKeyboard)
     }
     const Value oldFace = scriptFace(runtime, old);
     const Value newFace = scriptFace(runtime, target);
-    keys.focus = target ? target->handle() : DisplayObjectHandle{};
+    keys.focus = targetHandle;
     // Until the holders have heard of the change the new field has no selection to report.
     keys.selectionKnown = false;
     if (old) {
@@ -146,9 +150,12 @@ void changeFocus(ScriptRuntime& runtime, DisplayObject* target, bool byKeyboard)
     Value message[] = {Value("onSetFocus"), oldFace, newFace};
     invokeMethod(runtime, selection, "broadcastMessage", message);
     // A field reached by script or Tab then has all its text selected.
-    if (target && target->editField && focusedObject(runtime) == target) {
-        target->editField->selectionAnchor = 0;
-        target->editField->caret = target->editField->content().length();
+    if (!targetHandle || keys.focus != targetHandle)
+        return;
+    DisplayObject* field = runtime.player().root().find(targetHandle);
+    if (field && field->editField) {
+        field->editField->selectionAnchor = 0;
+        field->editField->caret = field->editField->content().length();
         keys.selectionKnown = true;
     }
 }

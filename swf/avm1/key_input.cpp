@@ -129,9 +129,11 @@ void pressByKey(ScriptRuntime& runtime, DisplayObject& focused) {
                                 runtime.definitionFor(holder)},
                     runtime.clipFor(holder));
     };
+    const DisplayObjectHandle handle = focused.handle();
     runConditions(kButtonOverUpToOverDown);
     invokeMethod(runtime, face, "onPress", {});
-    if (!focused.handle() || !runtime.player().root().find(focused.handle()))
+    // What onPress ran may have removed the button.
+    if (!handle || !runtime.player().root().find(handle))
         return;
     runConditions(kButtonOverDownToOverUp);
     invokeMethod(runtime, face, "onRelease", {});

@@ -48,11 +48,19 @@ void collect(ScriptRuntime& runtime, DisplayObject& parent, int depth,
     if (depth > kMaxTabDepth)
         return;
     Interpreter& vm = runtime.interpreter();
+    // Getters run while the list is walked and may change it: each child is found again by
+    // its handle.
+    std::vector<DisplayObjectHandle> children;
+    children.reserve(parent.children().size());
     for (auto& [childDepth, child] : parent.children()) {
         (void)childDepth;
-        DisplayObject& object = *child;
-        if (!object.visible)
+        children.push_back(child->handle());
+    }
+    for (DisplayObjectHandle handle : children) {
+        DisplayObject* found = runtime.player().root().find(handle);
+        if (!found || !found->visible)
             continue;
+        DisplayObject& object = *found;
         const bool candidate = object.isClip() || isButton(object) || isTextField(object);
         if (!candidate)
             continue;
