@@ -93,6 +93,9 @@ public:
     // each restart() on, each event is delivered once its frame has run: restart() runs
     // frame 1, each tick() one more.
     virtual void setScriptedInput(std::vector<TimedInput> input) { (void)input; }
+    // Optional: the pointer to show over the movie, and whether the movie hid it.
+    virtual UserCursor cursor() const { return UserCursor::Arrow; }
+    virtual bool pointerHidden() const { return false; }
 };
 
 // The message shown when a movie cannot be opened.

@@ -134,6 +134,19 @@ void PlayerHost::handleInput(const UserInput& input) {
         m_player->handleInput(toEngineInput(input));
 }
 
+UserCursor PlayerHost::cursor() const {
+    if (!m_player)
+        return UserCursor::Arrow;
+    switch (m_player->cursor()) {
+    case swf::Cursor::Hand: return UserCursor::Hand;
+    case swf::Cursor::IBeam: return UserCursor::IBeam;
+    case swf::Cursor::Arrow: break;
+    }
+    return UserCursor::Arrow;
+}
+
+bool PlayerHost::pointerHidden() const { return m_player && m_player->pointerHidden(); }
+
 void PlayerHost::setScriptedInput(std::vector<TimedInput> input) {
     m_scriptedSteps = inputSteps(input);
 }

@@ -73,6 +73,8 @@ public:
     std::unique_ptr<MovieSource> openAnother() const override;
     void handleInput(const UserInput& input) override;
     void setScriptedInput(std::vector<TimedInput> input) override;
+    UserCursor cursor() const override;
+    bool pointerHidden() const override;
 
 private:
     // A new player of `movie` (null: none), halted on its first frame unless `playing`.

@@ -63,6 +63,9 @@ struct UserInput {
     std::string text;
 };
 
+// The pointer a movie wants shown where the mouse is.
+enum class UserCursor : uint8_t { Arrow, Hand, IBeam };
+
 // Input given ahead of time, for a conversion with nobody at the mouse: delivered after the
 // root timeline's frame `frame` (1 = the first) has run.
 struct TimedInput {

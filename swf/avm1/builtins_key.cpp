@@ -39,9 +39,17 @@ int keyCodeArg(Interpreter& vm, std::span<const Value> args) {
     return int(code);
 }
 
+// Codes 1, 2 and 4 name the mouse's left, right and middle buttons.
 Value keyIsDown(Interpreter& vm, const Value&, std::span<const Value> args) {
     const int code = keyCodeArg(vm, args);
-    return code >= 0 && runtimeOf(vm).keyboard().down[std::size_t(code)];
+    ScriptRuntime& runtime = runtimeOf(vm);
+    switch (code) {
+    case 1: return runtime.mouseButtonDown(MouseButton::Left);
+    case 2: return runtime.mouseButtonDown(MouseButton::Right);
+    case 4: return runtime.mouseButtonDown(MouseButton::Middle);
+    default: break;
+    }
+    return code >= 0 && runtime.keyboard().down[std::size_t(code)];
 }
 
 Value keyIsToggled(Interpreter& vm, const Value&, std::span<const Value> args) {

@@ -35,7 +35,8 @@ DisplayObject* clipUnder(DisplayObject& root, const DisplayObject& dragged, doub
         DisplayObject* hit = nullptr;
         for (auto it = at->children().rbegin(); it != at->children().rend(); ++it) {
             DisplayObject& child = *it->second;
-            if (&child != &dragged && child.visible && objectHit(child, x, y, fonts)) {
+            if (&child != &dragged && child.visible && child.clipDepth == 0 &&
+                objectHit(child, x, y, fonts)) {
                 hit = &child;
                 break;
             }

@@ -5,6 +5,7 @@
 #include "swf/avm1/display_bounds.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/avm1/movie_loader.h"
+#include "swf/avm1/mouse_input.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/format/character.h"
 
@@ -215,9 +216,8 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     case Prop::Quality: out = "HIGH"; break;
     case Prop::XMouse:
     case Prop::YMouse: {
-        Matrix toLocal = inverted(stageMatrix(*display));
-        const double mx = m_runtime.mouseX() * 20, my = m_runtime.mouseY() * 20;
-        out = pixels(prop == Prop::XMouse ? toLocal.mapX(mx, my) : toLocal.mapY(mx, my));
+        out = pixels(localMouse(*display, m_runtime.mouseX(), m_runtime.mouseY(),
+                                prop == Prop::XMouse));
         break;
     }
     case Prop::LockRoot: out = m_lockRoot; break;

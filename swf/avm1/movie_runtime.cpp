@@ -60,6 +60,7 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     installTextFieldBuiltins(*this);
     installLoadingBuiltins(*this);
     installSoundBuiltins(*this);
+    installMouseBuiltins(*this);
     installBitmapDataDisplay(*this);
     // The prototype may have been set before the clip prototype existed.
     for (auto& [id, clip] : m_clips) {
@@ -450,7 +451,9 @@ void ScriptRuntime::scriptError(std::string_view message) {
 void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place) {
     if (object.isRoot())
         return;
-    if (object.name.empty() && object.isClip())
+    // Buttons are named as clips are.
+    const bool button = object.character() && object.character()->type == CharacterType::Button;
+    if (object.name.empty() && (object.isClip() || button))
         object.name = "instance" + std::to_string(m_nextInstance++);
     if (object.editField)
         syncBoundTextField(*this, object);
@@ -713,9 +716,10 @@ void ScriptRuntime::runQueued() {
 }
 
 void ScriptRuntime::queueEnterFrames(DisplayObject& object) {
-    // Children first, the newest (highest depth) first, as Flash Player runs them.
+    // Children first, the newest (highest depth) first, as Flash Player runs them; clips
+    // inside a button's state play too.
     for (auto it = object.children().rbegin(); it != object.children().rend(); ++it)
-        if (it->second->isClip())
+        if (it->second->isClip() || !it->second->children().empty())
             queueEnterFrames(*it->second);
     if (!object.isClip())
         return;
@@ -741,6 +745,7 @@ void ScriptRuntime::tick() {
     fireTimers();
     advanceSounds(*this);
     runQueued();
+    mouseFrame();
     collectIfNeeded();
 }
 

@@ -25,6 +25,7 @@ struct LoadedMovie;
 namespace swivio::swf::avm1 {
 
 struct KeyboardState;
+struct MouseState;
 
 // Runs a movie's ActionScript beside its timelines: frame scripts, init actions, clip events
 // and timers, in Flash Player's order, with the display list the scripts control.
@@ -89,6 +90,11 @@ public:
     // else the object's own (focus.cpp).
     Value focusRect(DisplayObject& object);
     void setFocusRect(DisplayObject& object, const Value& value);
+    // After each frame: what lies under a pointer that has not moved may have changed
+    // (mouse_input.cpp).
+    void mouseFrame();
+    // Whether a mouse button is held (Key.isDown's codes 1, 2 and 4 ask).
+    bool mouseButtonDown(MouseButton button) const;
     // The pointer to show, and whether Mouse.hide() hid it.
     Cursor cursor() const;
     bool pointerHidden() const { return m_pointerHidden; }
@@ -172,6 +178,10 @@ public:
     const std::shared_ptr<const MovieDefinition>& movieDefinition() const { return m_movie; }
 
 private:
+    // The mouse's dispatcher (mouse_input.cpp) queues and runs events as the frame does.
+    friend class MouseDispatch;
+    std::shared_ptr<MouseState> m_mouseState;
+
     Value resolveSwf4Path(DisplayObject& start, std::string_view path);
     Value resolveDottedPath(DisplayObject& start, std::string_view path);
     struct Queued {

@@ -264,7 +264,8 @@ bool objectContains(const DisplayObject& object, const Matrix& toStage, double x
 }
 
 bool objectHit(const DisplayObject& object, double x, double y, const FontLookup& fonts) {
-    if (object.isActiveScriptMask() || object.clipDepth > 0)
+    // A mask set by script is not hit; a timeline's mask layer is, by its own shapes.
+    if (object.isActiveScriptMask())
         return false;
     if (!objectContains(object, treeMatrix(object), x, y, fonts))
         return false;

@@ -482,8 +482,15 @@ void TimelinePlayer::reportFrame(DisplayObject& clip, int frame, bool bySeek) {
 
 void TimelinePlayer::buildButtonState(DisplayObject& button, bool bySeek) {
     // A button at rest shows its up state.
+    placeButtonParts(button, ButtonState::Up, bySeek);
+}
+
+void TimelinePlayer::placeButtonParts(DisplayObject& button, ButtonState state, bool bySeek) {
     for (const ButtonRecord& r : button.character()->button->records) {
-        if (!r.up)
+        const bool shown = state == ButtonState::Up     ? r.up
+                           : state == ButtonState::Over ? r.over
+                                                        : r.down;
+        if (!shown || button.childAtDepth(r.depth))
             continue;
         const Character* c = definitionOf(button).character(r.characterId);
         if (!c)
@@ -498,6 +505,32 @@ void TimelinePlayer::buildButtonState(DisplayObject& button, bool bySeek) {
         part->filters = r.filters;
         insert(button, std::move(part), nullptr, bySeek);
     }
+}
+
+void TimelinePlayer::showButtonState(DisplayObject& button, ButtonState state) {
+    if (!button.character() || !button.character()->button || !m_objects.find(button.handle()))
+        return;
+    const auto& records = button.character()->button->records;
+    auto partOf = [&](int depth, uint16_t id) {
+        for (const ButtonRecord& r : records) {
+            const bool shown = state == ButtonState::Up     ? r.up
+                               : state == ButtonState::Over ? r.over
+                                                            : r.down;
+            if (shown && r.depth == depth && r.characterId == id)
+                return &r;
+        }
+        return static_cast<const ButtonRecord*>(nullptr);
+    };
+    for (auto it = button.children().begin(); it != button.children().end();) {
+        if (const ButtonRecord* r = partOf(it->first, it->second->characterId())) {
+            it->second->matrix = r->matrix;
+            it->second->colorTransform = r->colorTransform;
+            ++it;
+        } else {
+            it = remove(button, it);
+        }
+    }
+    placeButtonParts(button, state, false);
 }
 
 void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {

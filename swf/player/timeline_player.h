@@ -152,6 +152,12 @@ public:
     DisplayObject* createTextField(DisplayObject& parent, const std::string& name, int depth,
                                    int32_t x, int32_t y, int32_t width, int32_t height);
 
+    // A button shows the parts of one state (its hit state is never shown). Parts in both the
+    // old and the new state stay as they are (a clip among them keeps playing); the others
+    // leave or are placed. A scripts' operation too; nothing for an object that is no button.
+    enum class ButtonState : uint8_t { Up, Over, Down };
+    void showButtonState(DisplayObject& button, ButtonState state);
+
     // The colour of the last SetBackgroundColor the root has run; white when none.
     Rgba backgroundColor() const { return m_background; }
 
@@ -175,6 +181,8 @@ private:
     DisplayObject* insert(DisplayObject& parent, std::unique_ptr<DisplayObject> object,
                           const PlaceObject* place, bool bySeek);
     void buildButtonState(DisplayObject& button, bool bySeek);
+    // Places the parts of a button's state that are not there yet.
+    void placeButtonParts(DisplayObject& button, ButtonState state, bool bySeek);
     // Removes the child at it (reporting it to the script hook first); the next child.
     DisplayObject::Children::iterator remove(DisplayObject& parent,
                                              DisplayObject::Children::iterator it);
