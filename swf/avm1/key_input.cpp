@@ -244,7 +244,8 @@ void ScriptRuntime::focusByMouse(DisplayObject* pressed) {
         return;
     }
     if (pressed->editField) {
-        if (!pressed->editField->selectable && !pressed->editField->editable) {
+        // A field that cannot be selected cannot be clicked into, input or not.
+        if (!pressed->editField->selectable) {
             changeFocus(*this, nullptr);
             return;
         }
@@ -255,7 +256,8 @@ void ScriptRuntime::focusByMouse(DisplayObject* pressed) {
         keyboard().selectionKnown = true;
         return;
     }
-    changeFocus(*this, focusableByScript(*this, *pressed) ? pressed : nullptr);
+    // Buttons and clips take the focus from the keyboard and scripts only.
+    changeFocus(*this, nullptr);
 }
 
 } // namespace swivio::swf::avm1

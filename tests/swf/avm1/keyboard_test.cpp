@@ -314,6 +314,33 @@ TEST_F(KeyboardTest, SelectionFollowsTheFocusAndItsRemoval) {
     EXPECT_EQ(focus(), "null");
 }
 
+TEST_F(KeyboardTest, AClickFocusesSelectableFieldsOnly) {
+    Value input = field("input", 10, 0, 0);
+    Value dynamic = field("dynamic", 11, 0, 30);
+    vm().setMember(dynamic, "type", "dynamic");
+    vm().setMember(input, "selectable", false);
+    Value clipName[] = {"c", 20};
+    Value clip = vm().callMethod(root(), "createEmptyMovieClip", clipName);
+    vm().setMember(clip, "focusEnabled", true);
+    auto displayOf = [](const Value& v) { return dynamic_cast<ClipObject*>(v.object())->display(); };
+    struct Case {
+        const char* what;
+        Value pressed;
+        const char* focus;
+    };
+    const Case cases[] = {
+        {"a selectable dynamic field", dynamic, "_level0.dynamic"},
+        {"a clip that takes focus from scripts", clip, "null"},
+        {"a selectable field again", dynamic, "_level0.dynamic"},
+        {"an input field that is not selectable", input, "null"},
+        {"nothing", Value(), "null"},
+    };
+    for (const Case& c : cases) {
+        runtime->focusByMouse(c.pressed.isObject() ? displayOf(c.pressed) : nullptr);
+        EXPECT_EQ(focus(), c.focus) << c.what;
+    }
+}
+
 TEST_F(KeyboardTest, FocusRectIsTheMoviesThroughTheRootAndEachObjectsOwnElsewhere) {
     struct Case {
         const char* what;
