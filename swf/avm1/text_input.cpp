@@ -2,6 +2,8 @@
 // within its rules (editable, maxChars, restrict, multiline, password), then the field's
 // variable takes the new text and its listeners hear onChanged.
 #include <algorithm>
+#include <optional>
+#include <unordered_map>
 
 #include "swf/avm1/keyboard.h"
 #include "swf/avm1/movie_runtime.h"
@@ -47,6 +49,58 @@ char32_t nextCodePoint(std::string_view s, std::size_t& i) {
     return c;
 }
 
+// restrict lists the characters allowed: ranges ("A-Z"), '^' to switch to the ones refused
+// from there on, '\\' to take the next character as it is. An empty list allows nothing.
+// Read once per edit: a paste asks about every character.
+class RestrictRules {
+public:
+    explicit RestrictRules(std::string_view restrict) {
+        std::vector<char32_t> chars;
+        chars.reserve(restrict.size());
+        for (std::size_t i = 0; i < restrict.size();)
+            chars.push_back(nextCodePoint(restrict, i));
+        bool refusing = false;
+        for (std::size_t i = 0; i < chars.size(); ++i) {
+            char32_t first = chars[i];
+            if (first == '^') {
+                // A list that starts by refusing allows everything else.
+                if (i == 0)
+                    m_allowedFirst = true;
+                refusing = !refusing;
+                continue;
+            }
+            if (first == '\\' && i + 1 < chars.size())
+                first = chars[++i];
+            char32_t last = first;
+            if (i + 2 < chars.size() && chars[i + 1] == '-') {
+                last = chars[i + 2];
+                if (last == '\\' && i + 3 < chars.size()) {
+                    last = chars[i + 3];
+                    ++i;
+                }
+                i += 2;
+            }
+            m_rules.push_back({first, last, refusing});
+        }
+    }
+
+    // The last rule naming c decides.
+    bool allows(char32_t c) const {
+        for (auto it = m_rules.rbegin(); it != m_rules.rend(); ++it)
+            if (c >= it->first && c <= it->last)
+                return !it->refuse;
+        return m_allowedFirst;
+    }
+
+private:
+    struct Rule {
+        char32_t first, last;
+        bool refuse;
+    };
+    std::vector<Rule> m_rules;
+    bool m_allowedFirst = false;
+};
+
 // The variable a field is bound to takes its text: the path names the timeline ("a.b",
 // "/a/b:c"), relative to the field's parent.
 void storeVariable(ScriptRuntime& runtime, DisplayObject& field) {
@@ -86,7 +140,17 @@ std::pair<std::size_t, std::size_t> selectedRange(const EditField& f) {
     return {std::min(f.selectionAnchor, f.caret), std::max(f.selectionAnchor, f.caret)};
 }
 
-char32_t restricted(std::string_view restrict, char32_t c);
+// What restrict makes of a character: itself, its other case when only that is allowed, or 0.
+char32_t restricted(const RestrictRules& rules, char32_t c) {
+    if (rules.allows(c))
+        return c;
+    char32_t other = 0;
+    if (c >= 'a' && c <= 'z')
+        other = c - 32;
+    else if (c >= 'A' && c <= 'Z')
+        other = c + 32;
+    return other && rules.allows(other) ? other : 0;
+}
 
 // Replaces the selection with what the field accepts of text; false when nothing changed.
 bool insertText(EditField& f, std::u16string_view text) {
@@ -97,6 +161,17 @@ bool insertText(EditField& f, std::u16string_view text) {
     const std::size_t room = f.maxChars > 0 && std::size_t(f.maxChars) > kept
                                  ? std::size_t(f.maxChars) - kept
                                  : (f.maxChars > 0 ? 0 : kMaxPasteUnits);
+    std::optional<RestrictRules> rules;
+    if (f.restrict)
+        rules.emplace(*f.restrict);
+    // Each character is asked about once, however often it comes.
+    std::unordered_map<char32_t, char32_t> seen;
+    const auto restrictedOnce = [&](char32_t c) {
+        auto [it, added] = seen.try_emplace(c, 0);
+        if (added)
+            it->second = restricted(*rules, c);
+        return it->second;
+    };
     for (std::size_t i = 0; i < text.size() && accepted.size() < room; ++i) {
         char32_t c = text[i];
         std::size_t units = 1;
@@ -109,7 +184,7 @@ bool insertText(EditField& f, std::u16string_view text) {
             i += units - 1;
             continue;
         }
-        if (!newline && (c < 0x20 || (f.restrict && !(c = restricted(*f.restrict, c))))) {
+        if (!newline && (c < 0x20 || (rules && !(c = restrictedOnce(c))))) {
             i += units - 1;
             continue;
         }
@@ -126,18 +201,6 @@ bool insertText(EditField& f, std::u16string_view text) {
     f.replaceText(begin, end, text::toUtf8(accepted));
     f.caret = f.selectionAnchor = begin + accepted.size();
     return true;
-}
-
-// What restrict makes of a character: itself, its other case when only that is allowed, or 0.
-char32_t restricted(std::string_view restrict, char32_t c) {
-    if (restrictAllows(restrict, c))
-        return c;
-    char32_t other = 0;
-    if (c >= 'a' && c <= 'z')
-        other = c - 32;
-    else if (c >= 'A' && c <= 'Z')
-        other = c + 32;
-    return other && restrictAllows(restrict, other) ? other : 0;
 }
 
 bool eraseRange(EditField& f, std::size_t begin, std::size_t end) {
@@ -196,42 +259,8 @@ void clampSelection(EditField& field) {
     field.caret = std::min(field.caret, length);
 }
 
-// restrict lists the characters allowed: ranges ("A-Z"), '^' to switch to the ones refused
-// from there on, '\\' to take the next character as it is. An empty list allows nothing.
 bool restrictAllows(std::string_view restrict, char32_t c) {
-    std::vector<char32_t> chars;
-    chars.reserve(restrict.size());
-    for (std::size_t i = 0; i < restrict.size();)
-        chars.push_back(nextCodePoint(restrict, i));
-    bool allowed = false;
-    bool anyAllowList = false;
-    bool refusing = false;
-    for (std::size_t i = 0; i < chars.size(); ++i) {
-        char32_t first = chars[i];
-        if (first == '^') {
-            // A list that starts by refusing allows everything else.
-            if (!anyAllowList && !refusing && i == 0)
-                allowed = true;
-            refusing = !refusing;
-            continue;
-        }
-        if (first == '\\' && i + 1 < chars.size())
-            first = chars[++i];
-        char32_t last = first;
-        if (i + 2 < chars.size() && chars[i + 1] == '-') {
-            last = chars[i + 2];
-            if (last == '\\' && i + 3 < chars.size()) {
-                last = chars[i + 3];
-                ++i;
-            }
-            i += 2;
-        }
-        if (!refusing)
-            anyAllowList = true;
-        if (c >= first && c <= last)
-            allowed = !refusing;
-    }
-    return allowed;
+    return RestrictRules(restrict).allows(c);
 }
 
 void typeInto(ScriptRuntime& runtime, DisplayObject& field, char32_t codepoint) {
