@@ -46,6 +46,9 @@ void stopAllSounds(ScriptRuntime& runtime);
 // clip gives the movie's alone.
 double soundLevelFor(ScriptRuntime& runtime, const DisplayObject* clip);
 
+// Key and Selection, for a movie (builtins_key.cpp).
+void installKeyBuiltins(ScriptRuntime& runtime);
+
 // Sets target's variables from a url-encoded query string ("a=1&b=two%20words").
 void decodeVariables(Interpreter& vm, const Value& target, std::string_view query);
 

@@ -1,5 +1,6 @@
 // TextField: the script face of text fields, its properties as getter/setter pairs on
 // TextField.prototype, MovieClip.createTextField, and fields bound to variables.
+#include <algorithm>
 #include <cmath>
 
 #include "swf/avm1/array_object.h"
@@ -456,11 +457,18 @@ Value getNewTextFormat(Interpreter& vm, const Value& self, std::span<const Value
     return f ? makeTextFormat(vm, f->newFormat) : Value();
 }
 
+// Replaces the field's selection (the caret alone when nothing is selected) and leaves the
+// caret after the new text.
 Value replaceSel(Interpreter& vm, const Value& self, std::span<const Value> args) {
-    // Without a selection the caret sits at the end.
     EditField* f = fieldOf(self);
-    if (f && !args.empty())
-        f->replaceText(f->content().length(), f->content().length(), vm.toString(args[0]));
+    if (!f || args.empty())
+        return Value();
+    const std::size_t length = f->content().length();
+    const std::size_t a = std::min(f->selectionAnchor, length), c = std::min(f->caret, length);
+    const std::size_t begin = std::min(a, c), end = std::max(a, c);
+    const std::string inserted = vm.toString(args[0]);
+    f->replaceText(begin, end, inserted);
+    f->caret = f->selectionAnchor = begin + text::toUtf16(inserted).size();
     return Value();
 }
 

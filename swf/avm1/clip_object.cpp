@@ -211,7 +211,7 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
     case Prop::DropTarget: out = m_runtime.dropTarget(*display); break;
     case Prop::Url: out = m_runtime.urlFor(*display); break;
     case Prop::HighQuality: out = 1.0; break;
-    case Prop::FocusRect: out = vm.version() >= 6 ? Value(true) : Value(1.0); break;
+    case Prop::FocusRect: out = m_runtime.focusRect(*display); break;
     case Prop::SoundBufTime: out = 5.0; break;
     case Prop::Quality: out = "HIGH"; break;
     case Prop::XMouse:
@@ -287,8 +287,11 @@ bool ClipObject::setSpecial(Interpreter& vm, std::string_view name, const Value&
     case Prop::Visible: {
         // Numbers and strings count through their numeric value.
         double v = vm.toNumber(value);
+        const bool wasVisible = display->visible;
         display->visible = value.isBoolean() ? value.boolean() : !std::isnan(v) && v != 0;
         transformed();
+        if (wasVisible && !display->visible)
+            m_runtime.focusHidden(*display);
         break;
     }
     case Prop::Width:
@@ -324,6 +327,7 @@ bool ClipObject::setSpecial(Interpreter& vm, std::string_view name, const Value&
         }
         break;
     case Prop::LockRoot: m_lockRoot = vm.toBoolean(value); break;
+    case Prop::FocusRect: m_runtime.setFocusRect(*display, value); break;
     default: break; // read-only, or a setting with no effect here
     }
     return true;

@@ -383,6 +383,7 @@ void ScriptRuntime::removeClip(Object* clip) {
     if (d->depth < kDepthOffset)
         return;
     m_player->removeByScript(*d);
+    deliverFocusLoss();
 }
 
 void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view target, int,
@@ -619,6 +620,7 @@ void ScriptRuntime::frameEntered(DisplayObject& clip, int frame, bool bySeek) {
 }
 
 void ScriptRuntime::objectRemoving(DisplayObject& object) {
+    focusRemoving(object);
     auto it = m_clips.find(object.handle().id);
     if (it == m_clips.end())
         return;
@@ -706,6 +708,7 @@ void ScriptRuntime::flushWaiting() {
 }
 
 void ScriptRuntime::runQueued() {
+    deliverFocusLoss();
     // Children placed by a script wait for no parent frame: they run now.
     flushWaiting();
     std::size_t ran = 0;

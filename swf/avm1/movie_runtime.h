@@ -24,6 +24,7 @@ struct LoadedMovie;
 
 namespace swivio::swf::avm1 {
 
+struct KeyboardState;
 struct MouseState;
 
 // Runs a movie's ActionScript beside its timelines: frame scripts, init actions, clip events
@@ -73,6 +74,22 @@ public:
     // A press of the mouse moves the keyboard focus to what it pressed (a text field, a
     // button or clip that takes focus), or takes it away (null) (key_input.cpp).
     void focusByMouse(DisplayObject* pressed);
+    // The keys held, the focus and the focused field's selection (keyboard.h).
+    KeyboardState& keyboard();
+    // A focused object leaving loses the focus; the listeners hear of it afterwards, once
+    // the display list is whole again (focus.cpp).
+    void focusRemoving(DisplayObject& object);
+    void deliverFocusLoss();
+    // A focused object that is hidden (visible until now) loses the focus at once
+    // (focus.cpp).
+    void focusHidden(DisplayObject& object);
+    // A focus change by script rolls the highlight off the old holder and onto the new once
+    // the script is over (focus.cpp).
+    void queueRoll(DisplayObject& object, bool over);
+    // _focusrect: the movie's switch (read and set through a root, or any object in SWF 5),
+    // else the object's own (focus.cpp).
+    Value focusRect(DisplayObject& object);
+    void setFocusRect(DisplayObject& object, const Value& value);
     // After each frame: what lies under a pointer that has not moved may have changed
     // (mouse_input.cpp).
     void mouseFrame();
@@ -245,6 +262,7 @@ private:
     std::size_t m_cellsAfterLastCollection = 0;
     bool m_invalidBoundsRounded = false;
     std::unique_ptr<BitmapLibrary> m_bitmapLibrary;
+    std::shared_ptr<KeyboardState> m_keyboard;
 };
 
 } // namespace swivio::swf::avm1

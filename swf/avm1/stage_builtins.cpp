@@ -1,9 +1,8 @@
-// Stage, System, Key, Mouse, Selection and SharedObject: built-ins that answer for the movie
-// and the machine around it.
+// Stage, System, Mouse and SharedObject: built-ins that answer for the movie and the machine
+// around it.
 //
-// A conversion has no keyboard, pointer, focus or disk: keys read as up, nothing has focus,
-// and shared objects live in memory for the run only. The machine they describe is a desktop
-// player 9 on Linux with a 1536x864 screen.
+// A conversion has no disk: shared objects live in memory for the run only. The machine they
+// describe is a desktop player 9 on Linux with a 1536x864 screen.
 #include <algorithm>
 #include <string>
 
@@ -171,9 +170,6 @@ Value returnNothing(Interpreter&, const Value&, std::span<const Value>) {
 Value returnZero(Interpreter&, const Value&, std::span<const Value>) {
     return 0;
 }
-Value returnMinusOne(Interpreter&, const Value&, std::span<const Value>) {
-    return -1;
-}
 Value returnNull(Interpreter&, const Value&, std::span<const Value>) {
     return Value::null();
 }
@@ -276,32 +272,7 @@ void installSystem(ScriptRuntime& runtime) {
         root->define("$version", kPlayerVersion, kDontEnum);
 }
 
-// ---- Key, Mouse, Selection ----
-
-struct KeyConstant {
-    const char* name;
-    int code;
-};
-
-constexpr KeyConstant kKeys[] = {
-    {"BACKSPACE", 8}, {"TAB", 9},     {"ENTER", 13},     {"SHIFT", 16}, {"CONTROL", 17},
-    {"CAPSLOCK", 20}, {"ESCAPE", 27}, {"SPACE", 32},     {"PGUP", 33},  {"PGDN", 34},
-    {"END", 35},      {"HOME", 36},   {"LEFT", 37},      {"UP", 38},    {"RIGHT", 39},
-    {"DOWN", 40},     {"INSERT", 45}, {"DELETEKEY", 46},
-};
-
-void installKey(Interpreter& vm) {
-    Object* key = vm.makeObject();
-    vm.global()->define("Key", key, kDontEnum);
-    makeBroadcaster(vm, key);
-    vm.defineMethod(key, "isDown", returnFalse);
-    vm.defineMethod(key, "isToggled", returnFalse);
-    vm.defineMethod(key, "isAccessible", returnFalse);
-    vm.defineMethod(key, "getCode", returnZero);
-    vm.defineMethod(key, "getAscii", returnZero);
-    for (const KeyConstant& constant : kKeys)
-        key->define(constant.name, constant.code, kConstant);
-}
+// ---- Mouse ----
 
 // hide() and show() answer 1 when the pointer was visible before the call, else 0.
 Value showPointer(Interpreter& vm, const Value& self, bool visible) {
@@ -328,24 +299,6 @@ void installMouse(Interpreter& vm) {
     makeBroadcaster(vm, mouse);
     vm.defineMethod(mouse, "show", mouseShow);
     vm.defineMethod(mouse, "hide", mouseHide);
-}
-
-// setFocus(target): nothing takes focus without input, but clearing it (a lone null or
-// undefined) always succeeds.
-Value selectionSetFocus(Interpreter&, const Value&, std::span<const Value> args) {
-    return args.size() == 1 && args[0].isNullish();
-}
-
-void installSelection(Interpreter& vm) {
-    Object* selection = vm.makeObject();
-    vm.global()->define("Selection", selection, kDontEnum);
-    makeBroadcaster(vm, selection);
-    vm.defineMethod(selection, "getBeginIndex", returnMinusOne);
-    vm.defineMethod(selection, "getEndIndex", returnMinusOne);
-    vm.defineMethod(selection, "getCaretIndex", returnMinusOne);
-    vm.defineMethod(selection, "getFocus", returnNull);
-    vm.defineMethod(selection, "setFocus", selectionSetFocus);
-    vm.defineMethod(selection, "setSelection", returnNothing);
 }
 
 // ---- SharedObject ----
@@ -419,9 +372,8 @@ void installStageBuiltins(ScriptRuntime& runtime) {
     Interpreter& vm = runtime.interpreter();
     installStage(vm);
     installSystem(runtime);
-    installKey(vm);
+    installKeyBuiltins(runtime);
     installMouse(vm);
-    installSelection(vm);
     installSharedObject(vm);
 }
 

@@ -61,6 +61,10 @@ public:
     uint32_t textColor = 0; // the last colour given to the whole field
     // The tag's text: what a variable the field is newly bound to starts with.
     std::string initialText;
+    // The selection in UTF-16 units: its fixed end and the caret (where typing goes). Either
+    // may lie past the text after a change; readers clamp them.
+    std::size_t selectionAnchor = 0;
+    std::size_t caret = 0;
 
     const FormattedText& content() const { return m_content; }
     std::string text() const; // paragraphs end with '\r'
