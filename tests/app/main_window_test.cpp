@@ -97,9 +97,9 @@ TEST(MainWindowTest, OpeningShowsThePropertiesAndTheSummary) {
     EXPECT_EQ(f.text("summaryMovieSize"), "550 x 400");
     EXPECT_EQ(f.text("summaryFrameRate"), "12.00");
     EXPECT_EQ(f.text("positionLabel"), "1/30 frames");
-    for (const char* name : {"seekSlider", "playButton", "convertButton"})
+    for (const char* name : {"seekSlider", "playButton", "settingsButton", "convertButton"})
         EXPECT_TRUE(f.enabled(name)) << name;
-    for (const char* name : {"pauseButton", "stopButton", "settingsButton"})
+    for (const char* name : {"pauseButton", "stopButton"})
         EXPECT_FALSE(f.enabled(name)) << name;
 }
 
