@@ -134,9 +134,9 @@ bool canRecordMovieSound(ConversionMode mode);
 
 // What the Audio page enables for a source choice.
 struct AudioControlStates {
-    bool file = false;     // the file edit and its browse button
-    bool lists = false;    // format, channel and sample-rate labels and lists, and "Hz"
-    bool bitRate = false;  // "&Bit rate:", its list and "kbps"
+    bool file = false;    // the file edit and its browse button
+    bool lists = false;   // format, channel and sample-rate labels and lists, and "Hz"
+    bool bitRate = false; // "&Bit rate:", its list and "kbps"
 };
 AudioControlStates audioControlStates(AudioSource source, OutputType type, int32_t formatIndex);
 

@@ -100,8 +100,8 @@ void AudioPage::build() {
     layout->addSpacing(8);
     layout->addLayout(grid);
     layout->addStretch(1);
-    QWidget* order[] = {m_none, m_record, m_import, m_file, m_browse, m_format,
-                        m_channel, m_sampleRate, m_bitRate};
+    QWidget* order[] = {m_none,   m_record,  m_import,     m_file,   m_browse,
+                        m_format, m_channel, m_sampleRate, m_bitRate};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -138,7 +138,7 @@ bool AudioPage::activate() {
     m_record->setEnabled(canRecord);
     if (!canRecord && source == AudioSource::RecordFromMovie)
         source = AudioSource::None;
-    (source == AudioSource::ImportFile       ? m_import
+    (source == AudioSource::ImportFile        ? m_import
      : source == AudioSource::RecordFromMovie ? m_record
                                               : m_none)
         ->setChecked(true);
@@ -151,18 +151,18 @@ void AudioPage::applySource() {
         currentSource(), sheet().generalPage()->currentType(), m_format->currentIndex());
     m_file->setEnabled(states.file);
     m_browse->setEnabled(states.file);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_formatLabel, m_format, m_channelLabel,
-                                                      m_channel, m_sampleRateLabel,
-                                                      m_sampleRate, m_hz})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_formatLabel, m_format, m_channelLabel, m_channel,
+                                         m_sampleRateLabel, m_sampleRate, m_hz})
         w->setEnabled(states.lists);
     for (QWidget* w : std::initializer_list<QWidget*>{m_bitRateLabel, m_bitRate, m_kbps})
         w->setEnabled(states.bitRate);
 }
 
 void AudioPage::browse() {
-    const QString file = QFileDialog::getOpenFileName(
-        this, QString(), QFileInfo(m_file->text()).path(),
-        "Audio Files (*.wav *.mp3 *.WAV *.MP3);;All Files (*)");
+    const QString file =
+        QFileDialog::getOpenFileName(this, QString(), QFileInfo(m_file->text()).path(),
+                                     "Audio Files (*.wav *.mp3 *.WAV *.MP3);;All Files (*)");
     if (file.isEmpty())
         return;
     if (!isImportableSoundName(file.toStdString())) {

@@ -83,8 +83,7 @@ void GeneralPage::build() {
     m_workBrowse = browseButton(this, "workFolderBrowse");
     m_captureCursor = new QCheckBox("&Capture cursor", this);
     m_captureCursor->setObjectName("captureCursorCheck");
-    m_openTarget =
-        new QCheckBox("Open the &target folder when the conversion is finished", this);
+    m_openTarget = new QCheckBox("Open the &target folder when the conversion is finished", this);
     m_openTarget->setObjectName("openTargetCheck");
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
@@ -130,9 +129,9 @@ void GeneralPage::build() {
     layout->addStretch(1);
 
     // Tab runs down the page as it reads.
-    QWidget* order[] = {m_type,      m_outputFile,   m_outputFolder, m_outputBrowse,
-                        m_interactive, m_frameByFrame, m_sameFolder, m_otherFolder,
-                        m_workFolder, m_workBrowse,   m_captureCursor, m_openTarget};
+    QWidget* order[] = {m_type,        m_outputFile,   m_outputFolder,  m_outputBrowse,
+                        m_interactive, m_frameByFrame, m_sameFolder,    m_otherFolder,
+                        m_workFolder,  m_workBrowse,   m_captureCursor, m_openTarget};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -168,8 +167,7 @@ OutputType GeneralPage::currentType() const {
 ConversionMode GeneralPage::currentMode() const {
     if (!m_frameByFrame)
         return m_values.mode;
-    return m_frameByFrame->isChecked() ? ConversionMode::FrameByFrame
-                                       : ConversionMode::Interactive;
+    return m_frameByFrame->isChecked() ? ConversionMode::FrameByFrame : ConversionMode::Interactive;
 }
 
 void GeneralPage::enableWorkFolder() {
@@ -201,9 +199,9 @@ void GeneralPage::browseOutput() {
     const QFileInfo movie(qs(settings().sourcePath));
     QString start = movie.completeBaseName() + (avi ? ".avi" : ".mpg");
     const QFileInfo current(m_outputFile->text());
-    start = (current.dir().exists() && !m_outputFile->text().isEmpty() ? current.dir()
-                                                                       : movie.dir())
-                .filePath(start);
+    start =
+        (current.dir().exists() && !m_outputFile->text().isEmpty() ? current.dir() : movie.dir())
+            .filePath(start);
     QFileDialog dialog(this, QString(), start,
                        avi ? "AVI File (*.avi *.AVI)" : "MPEG File (*.mpg *.MPG)");
     dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -28,8 +28,7 @@ void SettingsPage::tell(const QString& text) {
         m_sheet.prompter().tell(this, text);
 }
 
-SettingsSheet::SettingsSheet(const ConversionSettings& settings, Prompter prompter,
-                             QWidget* parent)
+SettingsSheet::SettingsSheet(const ConversionSettings& settings, Prompter prompter, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_prompter(std::move(prompter)) {
     setObjectName("SettingsSheet");
     setWindowTitle("Settings");
@@ -99,9 +98,9 @@ void SettingsSheet::onTabChanged(int index) {
 void SettingsSheet::accept() {
     if (SettingsPage* shown = page(m_current); shown && !shown->leave())
         return;
-    for (SettingsPage* p : {static_cast<SettingsPage*>(m_general),
-                            static_cast<SettingsPage*>(m_video),
-                            static_cast<SettingsPage*>(m_audio)}) {
+    for (SettingsPage* p :
+         {static_cast<SettingsPage*>(m_general), static_cast<SettingsPage*>(m_video),
+          static_cast<SettingsPage*>(m_audio)}) {
         if (p->isMade())
             p->commit();
     }

@@ -48,8 +48,7 @@ private:
 // and Cancel. The caller takes settings() back only when exec() returns Accepted.
 class SettingsSheet : public QDialog {
 public:
-    SettingsSheet(const ConversionSettings& settings, Prompter prompter,
-                  QWidget* parent = nullptr);
+    SettingsSheet(const ConversionSettings& settings, Prompter prompter, QWidget* parent = nullptr);
 
     ConversionSettings& settings() { return m_settings; }
     const Prompter& prompter() const { return m_prompter; }

@@ -28,8 +28,7 @@ QLineEdit* digitsEdit(QWidget* parent, const char* name) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
     // Digits only, and few enough that the number cannot overflow.
-    edit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression("[0-9]{0,5}"), edit));
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,5}"), edit));
     edit->setMaximumWidth(70);
     return edit;
 }
@@ -101,9 +100,8 @@ void VideoPage::build() {
     layout->addLayout(left);
     layout->addLayout(right, 1);
 
-    QWidget* order[] = {m_keepOriginal, m_keepAspect, m_width,  m_height,     m_crop[0],
-                        m_crop[1],      m_crop[2],    m_crop[3], m_cropButton, m_avi,
-                        m_mpeg,         m_picture};
+    QWidget* order[] = {m_keepOriginal, m_keepAspect, m_width,      m_height, m_crop[0], m_crop[1],
+                        m_crop[2],      m_crop[3],    m_cropButton, m_avi,    m_mpeg,    m_picture};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -179,8 +177,8 @@ void VideoPage::showPanel() {
         m_mpeg->refresh();
         m_keepOriginal->setChecked(false);
         m_keepAspect->setChecked(false);
-        for (QWidget* w : std::initializer_list<QWidget*>{m_keepOriginal, m_keepAspect,
-                                                          m_width, m_height})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{m_keepOriginal, m_keepAspect, m_width, m_height})
             w->setEnabled(false);
         const MpegPreset& preset = MpegPresetTable[static_cast<std::size_t>(m_mpeg->type())];
         m_width->setText(num(preset.width));
@@ -207,21 +205,24 @@ void VideoPage::applyKeepOriginal() {
 }
 
 void VideoPage::applyKeepAspect() {
-    if (const auto h = swivio::heightForWidth(number(m_width), number(m_crop[2]), number(m_crop[3])))
+    if (const auto h =
+            swivio::heightForWidth(number(m_width), number(m_crop[2]), number(m_crop[3])))
         m_height->setText(num(*h));
 }
 
 void VideoPage::widthLeft() {
     if (!m_keepAspect->isChecked() || number(m_width) == m_widthOnFocus)
         return;
-    if (const auto h = swivio::heightForWidth(number(m_width), number(m_crop[2]), number(m_crop[3])))
+    if (const auto h =
+            swivio::heightForWidth(number(m_width), number(m_crop[2]), number(m_crop[3])))
         m_height->setText(num(*h));
 }
 
 void VideoPage::heightLeft() {
     if (!m_keepAspect->isChecked() || number(m_height) == m_heightOnFocus)
         return;
-    if (const auto w = swivio::widthForHeight(number(m_height), number(m_crop[2]), number(m_crop[3])))
+    if (const auto w =
+            swivio::widthForHeight(number(m_height), number(m_crop[2]), number(m_crop[3])))
         m_width->setText(num(*w));
 }
 

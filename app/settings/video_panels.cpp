@@ -117,8 +117,7 @@ AviPanel::AviPanel(const ConversionSettings& settings, QWidget* parent)
     setTabOrder(m_about, m_rate->box());
     connect(m_codec, &QComboBox::currentIndexChanged, this, [this] { onCodecChanged(); });
     connect(m_about, &QAbstractButton::clicked, this, [this] {
-        QMessageBox::about(this, m_codec->currentText(),
-                           qs(videoCompressorAbout(fourCC())));
+        QMessageBox::about(this, m_codec->currentText(), qs(videoCompressorAbout(fourCC())));
     });
     // No compressor takes settings of its own beyond the quality, so there is nothing to
     // configure; the button stays for the layout and is disabled.
@@ -169,9 +168,8 @@ MpegPanel::MpegPanel(const ConversionSettings& settings, QWidget* parent) : QWid
     m_type->setObjectName("mpegTypeList");
     for (const MpegPreset& preset : MpegPresetTable)
         m_type->addItem(preset.name);
-    m_type->setCurrentIndex(isValidMpegType(settings.mpegType)
-                                ? static_cast<int>(settings.mpegType)
-                                : 0);
+    m_type->setCurrentIndex(isValidMpegType(settings.mpegType) ? static_cast<int>(settings.mpegType)
+                                                               : 0);
     m_rate = new QComboBox(this);
     m_rate->setObjectName("mpegRateList");
     auto* grid = new QGridLayout(this);
@@ -198,8 +196,7 @@ MpegType MpegPanel::type() const {
 
 // ---- Pictures --------------------------------------------------------------------------------
 
-PicturePanel::PicturePanel(const ConversionSettings& settings, QWidget* parent)
-    : QWidget(parent) {
+PicturePanel::PicturePanel(const ConversionSettings& settings, QWidget* parent) : QWidget(parent) {
     setObjectName("PicturePanel");
     m_type = new QComboBox(this);
     m_type->setObjectName("imageTypeList");

@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTest>
 
+#include "app/help/help_window.h"
 #include "app/settings/audio_page.h"
 #include "app/settings/crop_dialog_call.h"
 #include "app/settings/general_page.h"
@@ -44,8 +46,7 @@ struct SheetFixture {
         sheet->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(sheet.get()));
     }
-    template <typename T = QLineEdit>
-    T* find(const char* name) const {
+    template <typename T = QLineEdit> T* find(const char* name) const {
         auto* w = sheet->findChild<T*>(name);
         EXPECT_NE(w, nullptr) << name;
         return w;
@@ -196,6 +197,34 @@ TEST(SettingsSheetTest, ACropFromTheDialogComesBackToTheEdits) {
     f.sheet->accept();
     EXPECT_EQ(f.sheet->settings().cropY, 20);
     EXPECT_EQ(f.sheet->settings().aviWidth, 200);
+}
+
+TEST(SettingsSheetTest, F1ShowsTheHelpOfThePageInFront) {
+    SheetFixture f;
+    HelpKeyFilter filter;
+    QApplication::instance()->installEventFilter(&filter);
+    const auto shownPage = [&] {
+        auto* help = f.sheet->findChild<QWidget*>("HelpWindow");
+        auto* browser = help ? help->findChild<QTextBrowser*>() : nullptr;
+        return browser && help->isVisible() ? browser->source().fileName() : QString();
+    };
+    QTest::keyClick(f.find<QComboBox>("typeList"), Qt::Key_F1);
+    EXPECT_EQ(shownPage(), "settings-general.html");
+    ASSERT_TRUE(f.sheet->showPage(Video));
+    f.sheet->activateWindow();
+    QTest::keyClick(f.find("widthEdit"), Qt::Key_F1);
+    EXPECT_EQ(shownPage(), "settings-video.html");
+    QApplication::instance()->removeEventFilter(&filter);
+}
+
+TEST(SettingsSheetTest, MnemonicsReachTheirControls) {
+    SheetFixture f;
+    QTest::keyClick(f.sheet->windowHandle(), Qt::Key_B, Qt::AltModifier);
+    // A mnemonic clicks its button the way a mouse does, after a short show of the press.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return f.find<QRadioButton>("frameByFrameRadio")->isChecked(); }));
+    QTest::keyClick(f.sheet->windowHandle(), Qt::Key_O, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.find("workFolderEdit")->isEnabled(); }));
 }
 
 } // namespace

@@ -164,8 +164,8 @@ TEST(VideoRulesTest, FrameRateTexts) {
 TEST(VideoRulesTest, StoredCodecIsFoundByFourCC) {
     const std::vector<uint32_t> list = {0, 0x47504A4D, 0x34504D46};
     EXPECT_EQ(codecListIndex(list, 0x34504D46, 1), 2); // the list order changed
-    EXPECT_EQ(codecListIndex(list, 0x31637661, 2), 0);  // uninstalled: uncompressed
-    EXPECT_EQ(codecListIndex(list, 0, 1), 1);           // an older record: index only
+    EXPECT_EQ(codecListIndex(list, 0x31637661, 2), 0); // uninstalled: uncompressed
+    EXPECT_EQ(codecListIndex(list, 0, 1), 1);          // an older record: index only
     EXPECT_EQ(codecListIndex(list, 0, 7), 0);
 }
 
