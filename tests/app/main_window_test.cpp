@@ -12,6 +12,8 @@
 
 #include "app/main_window.h"
 #include "app/record/record_window.h"
+#include "app/settings/crop_dialog_call.h"
+#include "app/settings/settings_sheet.h"
 #include "settings/settings_store.h"
 #include "source/player_host.h"
 #include "tests/app/app_test_support.h"
@@ -224,6 +226,51 @@ TEST(MainWindowTest, AWholeConversionThroughTheWindowsWritesEveryFrame) {
     // The preview holds the movie again, on its first frame.
     EXPECT_EQ(f.window->player()->position(), 1);
     EXPECT_TRUE(f.enabled("playButton"));
+}
+
+TEST(MainWindowTest, ACropChosenInTheSettingsSheetShapesTheOutput) {
+    Fixture f;
+    ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
+    ConversionSettings& s = f.window->settings();
+    s.aviFourCC = 0x47504A4D; // MJPG
+    s.audioSource = AudioSource::None;
+    s.openTargetFolder = false;
+    s.conversionMode = ConversionMode::FrameByFrame;
+    CropDialogRunner saved = cropDialogRunner();
+    cropDialogRunner() = [](QWidget*, ConversionSettings& edited) {
+        edited.cropX = 100;
+        edited.cropY = 50;
+        edited.cropWidth = 200;
+        edited.cropHeight = 100;
+        return true;
+    };
+    // The sheet is modal: drive it from a timer once it shows.
+    bool driven = false;
+    QTimer::singleShot(50, [&] {
+        auto* sheet = f.window->findChild<SettingsSheet*>();
+        ASSERT_NE(sheet, nullptr);
+        driven = sheet->showPage(1);
+        sheet->findChild<QAbstractButton*>("cropSettingButton")->click();
+        sheet->accept();
+    });
+    f.window->findChild<QAbstractButton*>("settingsButton")->click();
+    cropDialogRunner() = saved;
+    ASSERT_TRUE(driven);
+    EXPECT_EQ(s.cropX, 100);
+    EXPECT_EQ(s.aviWidth, 200);
+
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (auto* record = f.window->findChild<RecordWindow*>(); record && record->isVisible())
+            record->startRecording();
+    });
+    press.start(20);
+    f.window->convert();
+    EXPECT_TRUE(f.messages.isEmpty()) << f.messages.join("\n").toStdString();
+    const testkit::MediaInfo info = testkit::probeMedia(s.outputFile);
+    ASSERT_TRUE(info.opened) << s.outputFile;
+    EXPECT_EQ(info.width, 200);
+    EXPECT_EQ(info.height, 100);
 }
 
 } // namespace

@@ -227,5 +227,14 @@ TEST(SettingsSheetTest, MnemonicsReachTheirControls) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.find("workFolderEdit")->isEnabled(); }));
 }
 
+TEST(SettingsSheetTest, TabRunsFromTheCropEditsIntoThePanel) {
+    SheetFixture f;
+    ASSERT_TRUE(f.sheet->showPage(Video));
+    f.find("cropHeightEdit")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    // "&Setting..." is disabled until the crop dialog is linked in, so the codec list follows.
+    EXPECT_EQ(QApplication::focusWidget(), f.find<QComboBox>("codecList"));
+}
+
 } // namespace
 } // namespace swivio::app
