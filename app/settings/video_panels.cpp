@@ -48,7 +48,7 @@ FrameRateBox::FrameRateBox(float rate, float movieRate, QWidget* parent)
         m_box->addItem(text);
     m_box->setCurrentIndex(-1);
     m_box->setEditText(qs(originalFrameRateText(rate)));
-    m_box->lineEdit()->installEventFilter(this);
+    m_box->installEventFilter(this);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_box, 1);

@@ -227,6 +227,29 @@ TEST(SettingsSheetTest, MnemonicsReachTheirControls) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.find("workFolderEdit")->isEnabled(); }));
 }
 
+TEST(SettingsSheetTest, PictureRateBoxTakesOriginalAndTidiesTypedRates) {
+    SheetFixture f(OutputType::ImageSeries);
+    f.settings.outputFolder = f.dir.path().string();
+    f.open();
+    ASSERT_TRUE(f.sheet->showPage(Video));
+    auto* rate =
+        f.sheet->findChild<QWidget*>("PicturePanel")->findChild<QComboBox*>("frameRateBox");
+    ASSERT_NE(rate, nullptr);
+    EXPECT_EQ(rate->currentText(), "12");
+    rate->setFocus();
+    rate->setEditText("12.5");
+    f.find("cropXEdit")->setFocus();
+    EXPECT_EQ(rate->currentText(), "12.50");
+    rate->setEditText("abc");
+    EXPECT_FALSE(f.sheet->showPage(General));
+    EXPECT_EQ(f.messages.last(), "Invalid frame rate!");
+    rate->setCurrentIndex(0);
+    emit rate->activated(0); // "Original", as a choice from the list
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rate->currentText() == "12"; }));
+    EXPECT_TRUE(f.sheet->showPage(General));
+    EXPECT_FLOAT_EQ(f.sheet->settings().imageFrameRate, 12.0f);
+}
+
 TEST(SettingsSheetTest, TabRunsFromTheCropEditsIntoThePanel) {
     SheetFixture f;
     ASSERT_TRUE(f.sheet->showPage(Video));
