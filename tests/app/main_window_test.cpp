@@ -228,6 +228,43 @@ TEST(MainWindowTest, AWholeConversionThroughTheWindowsWritesEveryFrame) {
     EXPECT_TRUE(f.enabled("playButton"));
 }
 
+// Opens the settings sheet with the Settings button, changes something on every page, and
+// ends it with OK or Cancel.
+void editEveryPage(Fixture& f, bool ok) {
+    QTimer::singleShot(50, [&f, ok] {
+        auto* sheet = f.window->findChild<SettingsSheet*>();
+        ASSERT_NE(sheet, nullptr);
+        sheet->findChild<QAbstractButton*>("captureCursorCheck")->click();
+        ASSERT_TRUE(sheet->showPage(1));
+        sheet->findChild<QAbstractButton*>("keepOriginalCheck")->click();
+        sheet->findChild<QLineEdit*>("cropXEdit")->setText("10");
+        sheet->findChild<QLineEdit*>("cropWidthEdit")->setText("500");
+        EXPECT_TRUE(sheet->showPage(2));
+        sheet->findChild<QAbstractButton*>("noAudioRadio")->click();
+        if (ok)
+            sheet->accept();
+        if (sheet->isVisible())
+            sheet->reject();
+    });
+    f.window->findChild<QAbstractButton*>("settingsButton")->click();
+}
+
+TEST(MainWindowTest, TheSettingsSheetChangesTheSettingsOnlyOnOk) {
+    Fixture f;
+    ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
+    const ConversionSettings& s = f.window->settings();
+    editEveryPage(f, false);
+    EXPECT_FALSE(s.captureCursor);
+    EXPECT_TRUE(s.aviKeepOriginalSize);
+    EXPECT_EQ(s.cropX, 0);
+    EXPECT_EQ(s.audioSource, AudioSource::RecordFromMovie);
+    editEveryPage(f, true);
+    EXPECT_TRUE(s.captureCursor);
+    EXPECT_FALSE(s.aviKeepOriginalSize);
+    EXPECT_EQ(s.cropX, 10);
+    EXPECT_EQ(s.audioSource, AudioSource::None);
+}
+
 TEST(MainWindowTest, ACropChosenInTheSettingsSheetShapesTheOutput) {
     Fixture f;
     ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
@@ -252,6 +289,8 @@ TEST(MainWindowTest, ACropChosenInTheSettingsSheetShapesTheOutput) {
         driven = sheet->showPage(1);
         sheet->findChild<QAbstractButton*>("cropSettingButton")->click();
         sheet->accept();
+        if (sheet->isVisible())
+            sheet->reject();
     });
     f.window->findChild<QAbstractButton*>("settingsButton")->click();
     cropDialogRunner() = saved;

@@ -89,22 +89,6 @@ TEST(SettingsSheetTest, AnEmptyFileNameKeepsTheGeneralPage) {
     EXPECT_FALSE(f.sheet->videoPage()->isMade());
 }
 
-TEST(SettingsSheetTest, CancelDiscardsEveryPage) {
-    SheetFixture f;
-    const ConversionSettings before = f.sheet->settings();
-    f.find<QRadioButton>("frameByFrameRadio")->setChecked(true);
-    ASSERT_TRUE(f.sheet->showPage(Video));
-    f.find<QCheckBox>("keepOriginalCheck")->click();
-    f.type("widthEdit", "200");
-    ASSERT_TRUE(f.sheet->showPage(Audio));
-    f.find<QRadioButton>("noAudioRadio")->click();
-    f.sheet->reject();
-    // The caller keeps its own record; the sheet never wrote to it.
-    EXPECT_EQ(f.settings.conversionMode, ConversionMode::Interactive);
-    EXPECT_EQ(f.settings.aviWidth, 400);
-    EXPECT_EQ(f.settings.audioSource, before.audioSource);
-}
-
 TEST(SettingsSheetTest, OkCommitsWhatThePagesHold) {
     SheetFixture f;
     f.find<QRadioButton>("frameByFrameRadio")->setChecked(true);
