@@ -54,6 +54,7 @@ void AudioPage::build() {
     browse->setText("...");
     browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     browse->setFocusPolicy(Qt::StrongFocus);
+    browse->setAccessibleName("Browse");
     m_browse = browse;
     const auto list = [this](const char* name) {
         auto* box = new QComboBox(this);

@@ -35,6 +35,7 @@ QAbstractButton* browseButton(QWidget* parent, const char* name) {
     button->setText("...");
     button->setIcon(parent->style()->standardIcon(QStyle::SP_DirOpenIcon));
     button->setFocusPolicy(Qt::StrongFocus);
+    button->setAccessibleName("Browse");
     return button;
 }
 
