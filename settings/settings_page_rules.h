@@ -92,8 +92,8 @@ std::optional<CropRect> readCropRect(const std::string texts[4], int32_t movieWi
 
 // A frame rate as the rate boxes show it after editing: "%.2f" with a fraction, else "%d".
 std::string frameRateText(double rate);
-// The rate shown while the rate is locked to the movie's: its fraction kept ("23.976",
-// "12.5", "25"), so that the output is not slowed by dropping it.
+// A stored rate, or the movie's while the rate is locked to it, as the box first shows it:
+// its fraction kept ("23.976", "12.5", "25"), so that the output is not slowed by dropping it.
 std::string lockedFrameRateText(float movieRate);
 // The movie's rate as "Original" in the rate list puts it: truncated to whole frames.
 std::string originalFrameRateText(float movieRate);

@@ -47,7 +47,8 @@ FrameRateBox::FrameRateBox(float rate, float movieRate, QWidget* parent)
     for (const char* text : FrameRateList)
         m_box->addItem(text);
     m_box->setCurrentIndex(-1);
-    m_box->setEditText(qs(originalFrameRateText(rate)));
+    // The stored rate as it is: truncating it here would change it by merely opening the page.
+    m_box->setEditText(qs(lockedFrameRateText(rate)));
     m_box->installEventFilter(this);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

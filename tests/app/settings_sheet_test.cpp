@@ -219,7 +219,7 @@ TEST(SettingsSheetTest, PictureRateBoxTakesOriginalAndTidiesTypedRates) {
     auto* rate =
         f.sheet->findChild<QWidget*>("PicturePanel")->findChild<QComboBox*>("frameRateBox");
     ASSERT_NE(rate, nullptr);
-    EXPECT_EQ(rate->currentText(), "12");
+    EXPECT_EQ(rate->currentText(), "12.5"); // the stored rate, not cut to 12
     rate->setFocus();
     rate->setEditText("12.5");
     f.find("cropXEdit")->setFocus();
