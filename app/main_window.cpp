@@ -35,6 +35,7 @@
 #include "app/widgets/image_button.h"
 #include "capture/conversion_task.h"
 #include "encode/output_checks.h"
+#include "app/settings/settings_sheet.h"
 #include "settings/settings_persistence.h"
 #include "settings/settings_rules.h"
 #include "settings/settings_store.h"
@@ -184,8 +185,6 @@ void MainWindow::buildControls() {
 
     m_settingsButton = new QPushButton("&Settings...", this);
     m_settingsButton->setObjectName("settingsButton");
-    // The settings sheet is not built yet: the button stays disabled until it is.
-    m_settingsButton->setToolTip("The settings sheet is not available yet");
     m_convert = new QPushButton("&Convert", this);
     m_convert->setObjectName("convertButton");
     m_convert->setDefault(true);
@@ -227,6 +226,7 @@ void MainWindow::buildControls() {
     connect(m_slider, &QSlider::sliderPressed, this, &MainWindow::onSliderPressed);
     connect(m_slider, &QSlider::sliderReleased, this, &MainWindow::onSliderReleased);
     connect(m_convert, &QPushButton::clicked, this, &MainWindow::convert);
+    connect(m_settingsButton, &QPushButton::clicked, this, &MainWindow::openSettings);
     connect(m_help, &QPushButton::clicked, this, &MainWindow::showHelpMenu);
 }
 
@@ -236,7 +236,7 @@ void MainWindow::applyControlStates() {
     m_pause->setEnabled(states.pause);
     m_stop->setEnabled(states.stop);
     m_slider->setEnabled(states.slider);
-    m_settingsButton->setEnabled(false);
+    m_settingsButton->setEnabled(states.convert);
     m_convert->setEnabled(states.convert);
 }
 
@@ -461,6 +461,20 @@ void MainWindow::dropEvent(QDropEvent* event) {
     const QString path = urls.front().toLocalFile();
     // Opened after the drop has ended, so that a message box does not hold the drag.
     QTimer::singleShot(0, this, [this, path] { openMovie(path); });
+}
+
+} // namespace swivio::app
+
+namespace swivio::app {
+
+void MainWindow::openSettings() {
+    SettingsSheet sheet(m_settings, m_prompter, this);
+    if (sheet.exec() != QDialog::Accepted)
+        return;
+    m_settings = sheet.settings();
+    if (m_settings.convertType == OutputType::Mpeg)
+        applyMpegPreset(m_settings);
+    refreshSummary();
 }
 
 } // namespace swivio::app

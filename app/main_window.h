@@ -47,6 +47,8 @@ public:
     bool openMovie(const QString& path);
     // Convert, as the button does.
     void convert();
+    // The settings sheet over a copy of the settings, taken back on OK.
+    void openSettings();
     void play();
     void pause();
     void stopPreview();

@@ -15,6 +15,7 @@
 #include "app/record/conversion_run.h"
 #include "app/record/converting_window.h"
 #include "app/record/record_window.h"
+#include "app/settings/settings_sheet.h"
 #include "app/widgets/about_dialog.h"
 #include "settings/settings_rules.h"
 #include "settings/settings_store.h"
@@ -72,6 +73,25 @@ int main(int argc, char** argv) {
     if (QWidget* help = window.findChild<QWidget*>("HelpWindow")) {
         ok = save(help, folder, "help.png") && ok;
         help->close();
+    }
+
+    // The settings sheet: each page, and the Video page's panel for each output type.
+    for (OutputType type : {OutputType::Avi, OutputType::Mpeg, OutputType::ImageSeries}) {
+        ConversionSettings edited = window.settings();
+        edited.convertType = type;
+        if (type != OutputType::Avi)
+            edited.outputFile = replaceExtension(edited.outputFile, "mpg");
+        SettingsSheet sheet(edited, Prompter{}, &window);
+        sheet.show();
+        if (type == OutputType::Avi) {
+            ok = save(&sheet, folder, "settings-general.png") && ok;
+            sheet.showPage(2);
+            ok = save(&sheet, folder, "settings-audio.png") && ok;
+        }
+        sheet.showPage(1);
+        const char* names[] = {"settings-video-avi.png", "settings-video-mpeg.png",
+                               "settings-video-pictures.png"};
+        ok = save(&sheet, folder, names[static_cast<int>(type)]) && ok;
     }
 
     // The two conversion windows over a real run into a temporary folder.
