@@ -106,8 +106,9 @@ CropDialogPrompts standardCropDialogPrompts() {
     return p;
 }
 
-bool editCrop(QWidget* parent, CropWatermarkValues& values, const CropMovie& movie) {
-    CropWatermarkDialog dialog(values, movie, parent);
+bool editCrop(QWidget* parent, CropWatermarkValues& values, const CropMovie& movie,
+              CropDialogPrompts prompts) {
+    CropWatermarkDialog dialog(values, movie, parent, std::move(prompts));
     if (dialog.exec() != QDialog::Accepted)
         return false;
     const CropWatermarkValues r = dialog.result();

@@ -74,7 +74,8 @@ CropDialogPrompts standardCropDialogPrompts();
 // Runs the crop and watermark dialog modally over `values`; on OK they take what was chosen
 // (the crop always, the watermark fields only while it is on) and true comes back; on Cancel
 // nothing changes.
-bool editCrop(QWidget* parent, CropWatermarkValues& values, const CropMovie& movie);
+bool editCrop(QWidget* parent, CropWatermarkValues& values, const CropMovie& movie,
+              CropDialogPrompts prompts = standardCropDialogPrompts());
 
 // "Image crop and watermark": the crop dragged on the movie's snapshot, and the watermark
 // picture chosen, placed and blended. Works on a copy of the caller's values.

@@ -224,7 +224,7 @@ bool runEditCrop(Fixture& f, CropWatermarkValues& values,
         ASSERT_NE(d, nullptr);
         act(*d);
     });
-    return editCrop(nullptr, values, f.movie);
+    return editCrop(nullptr, values, f.movie, f.prompts);
 }
 
 // Drags the crop's left edge 100 canvas pixels to the right with the mouse.
@@ -244,6 +244,14 @@ TEST(CropDialogTest, OkHandsTheDraggedCropBackAndCancelChangesNothing) {
     CropWatermarkValues values = f.values;
     ASSERT_TRUE(runEditCrop(f, values, [](CropWatermarkDialog& d) {
         dragCropLeftEdge(d);
+        // A second drag given up with Escape leaves the first one's values.
+        CropCanvas* canvas = d.canvas();
+        const CanvasRect c = canvas->model().cropRect();
+        QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(c.left + 20, c.top + 20));
+        QTest::mouseMove(canvas, QPoint(c.left + 60, c.top + 20));
+        QTest::keyClick(canvas, Qt::Key_Escape);
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(c.left + 60, c.top + 20));
+        ASSERT_TRUE(d.isVisible()); // Escape ended the drag, not the dialog
         button(&d, "&OK")->click();
     }));
     EXPECT_EQ((MovieRect{values.cropX, values.cropY, values.cropWidth, values.cropHeight}),
@@ -251,15 +259,19 @@ TEST(CropDialogTest, OkHandsTheDraggedCropBackAndCancelChangesNothing) {
     EXPECT_FALSE(values.watermarkEnabled);
 
     const CropWatermarkValues before = values;
+    f.file = f.picture(100, 50);
     EXPECT_FALSE(runEditCrop(f, values, [](CropWatermarkDialog& d) {
         button(&d, "Add &watermark ")->click();
+        d.chooseWatermarkFile();
+        ASSERT_TRUE(d.result().watermarkPicture);
         dragCropLeftEdge(d);
         button(&d, "&Cancel")->click();
     }));
     EXPECT_EQ(values.cropX, before.cropX);
     EXPECT_EQ(values.cropWidth, before.cropWidth);
     EXPECT_EQ(values.watermarkEnabled, before.watermarkEnabled);
-    EXPECT_EQ(values.watermarkPicture, before.watermarkPicture);
+    EXPECT_EQ(values.watermarkFile, before.watermarkFile);
+    EXPECT_EQ(values.watermarkPicture, nullptr);
 }
 
 TEST(CropDialogTest, SettingsTakeTheWatermarkOnlyWhileItIsOn) {
