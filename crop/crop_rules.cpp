@@ -11,10 +11,14 @@ IntRange cropFieldRange(CropField field, int32_t movieWidth, int32_t movieHeight
     const int32_t x = int32_t(std::clamp<int64_t>(cropX, 0, mw - 1));
     const int32_t y = int32_t(std::clamp<int64_t>(cropY, 0, mh - 1));
     switch (field) {
-    case CropField::X: return {0, mw - 1};
-    case CropField::Y: return {0, mh - 1};
-    case CropField::Width: return {1, mw - x};
-    case CropField::Height: return {1, mh - y};
+    case CropField::X:
+        return {0, mw - 1};
+    case CropField::Y:
+        return {0, mh - 1};
+    case CropField::Width:
+        return {1, mw - x};
+    case CropField::Height:
+        return {1, mh - y};
     }
     return {};
 }
@@ -45,7 +49,8 @@ std::optional<CropProblem> checkCropTexts(std::string_view x, std::string_view y
     const CropField fields[] = {CropField::X, CropField::Y, CropField::Width, CropField::Height};
     int64_t values[4] = {};
     for (int i = 0; i < 4; ++i) {
-        const IntRange range = cropFieldRange(fields[i], movieWidth, movieHeight, values[0], values[1]);
+        const IntRange range =
+            cropFieldRange(fields[i], movieWidth, movieHeight, values[0], values[1]);
         if (texts[i].empty())
             return CropProblem{fields[i], kEnterIntegerMessage};
         const std::optional<int64_t> v = parseDigits(texts[i]);

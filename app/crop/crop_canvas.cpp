@@ -28,17 +28,25 @@ QImage toImage(const Frame& frame) {
 
 Qt::CursorShape shapeOf(CanvasCursor cursor) {
     switch (cursor) {
-    case CanvasCursor::SizeNwSe: return Qt::SizeFDiagCursor;
-    case CanvasCursor::SizeNeSw: return Qt::SizeBDiagCursor;
-    case CanvasCursor::SizeVertical: return Qt::SizeVerCursor;
-    case CanvasCursor::SizeHorizontal: return Qt::SizeHorCursor;
-    case CanvasCursor::Move: return Qt::SizeAllCursor;
-    case CanvasCursor::Arrow: break;
+    case CanvasCursor::SizeNwSe:
+        return Qt::SizeFDiagCursor;
+    case CanvasCursor::SizeNeSw:
+        return Qt::SizeBDiagCursor;
+    case CanvasCursor::SizeVertical:
+        return Qt::SizeVerCursor;
+    case CanvasCursor::SizeHorizontal:
+        return Qt::SizeHorCursor;
+    case CanvasCursor::Move:
+        return Qt::SizeAllCursor;
+    case CanvasCursor::Arrow:
+        break;
     }
     return Qt::ArrowCursor;
 }
 
-QRect toQRect(const CanvasRect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+QRect toQRect(const CanvasRect& r) {
+    return QRect(r.left, r.top, r.width(), r.height());
+}
 
 // A 1-pixel outline just outside the rectangle in white and black dashes of 3, then the
 // handle squares filled with the tracker's colour.
@@ -65,8 +73,8 @@ QImage movieSnapshot(MovieSource& source) {
         return {};
     if (std::max(width, height) > kLargestSnapshotSide) {
         const bool wide = width >= height;
-        const int64_t shorter = int64_t(wide ? height : width) * kLargestSnapshotSide /
-                                (wide ? width : height);
+        const int64_t shorter =
+            int64_t(wide ? height : width) * kLargestSnapshotSide / (wide ? width : height);
         (wide ? width : height) = kLargestSnapshotSide;
         (wide ? height : width) = std::max<int>(1, int(shorter));
     }
@@ -92,11 +100,11 @@ void CropCanvas::setSnapshot(const QImage& snapshot, int movieWidth, int movieHe
     m_model.setSnapshot(width(), height(), snapshot.width(), snapshot.height(), movieWidth,
                         movieHeight, crop);
     const CanvasRect& p = m_model.pictureRect();
-    m_fitted = snapshot.isNull() || p.width() <= 0 || p.height() <= 0
-                   ? QImage()
-                   : snapshot.convertToFormat(QImage::Format_BGR888)
-                         .scaled(p.width(), p.height(), Qt::IgnoreAspectRatio,
-                                 Qt::SmoothTransformation);
+    m_fitted =
+        snapshot.isNull() || p.width() <= 0 || p.height() <= 0
+            ? QImage()
+            : snapshot.convertToFormat(QImage::Format_BGR888)
+                  .scaled(p.width(), p.height(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     update();
 }
 

@@ -26,15 +26,22 @@ void keepInside(CanvasRect& r, const CanvasRect& within) {
     r.bottom = std::clamp(r.bottom, r.top, within.bottom);
 }
 
-bool movesLeft(int h) { return h == 0 || h == 3 || h == 7; }
-bool movesRight(int h) { return h == 1 || h == 2 || h == 5; }
-bool movesTop(int h) { return h == 0 || h == 1 || h == 4; }
-bool movesBottom(int h) { return h == 2 || h == 3 || h == 6; }
+bool movesLeft(int h) {
+    return h == 0 || h == 3 || h == 7;
+}
+bool movesRight(int h) {
+    return h == 1 || h == 2 || h == 5;
+}
+bool movesTop(int h) {
+    return h == 0 || h == 1 || h == 4;
+}
+bool movesBottom(int h) {
+    return h == 2 || h == 3 || h == 6;
+}
 
 } // namespace
 
-CanvasRect layoutPicture(int canvasWidth, int canvasHeight, int snapshotWidth,
-                         int snapshotHeight) {
+CanvasRect layoutPicture(int canvasWidth, int canvasHeight, int snapshotWidth, int snapshotHeight) {
     if (snapshotWidth <= 0 || snapshotHeight <= 0 || canvasWidth <= 20 || canvasHeight <= 20)
         return {};
     CanvasRect p;
@@ -68,22 +75,40 @@ CanvasRect handleSquare(TrackerKind kind, const CanvasRect& rect, int handle) {
     const int fw = f.width(), fh = f.height();
     int left = f.left, top = f.top;
     switch (handle) {
-    case 0: break;
-    case 1: left = f.right - s; break;
-    case 2: left = f.right - s; top = f.bottom - s; break;
-    case 3: top = f.bottom - s; break;
-    case 4: left = f.left + (fw - s) / 2; break;
-    case 5: left = f.right - s; top = f.top + (fh - s) / 2; break;
-    case 6: left = f.left + (fw - s) / 2; top = f.bottom - s; break;
-    case 7: top = f.top + (fh - s) / 2; break;
-    default: return {};
+    case 0:
+        break;
+    case 1:
+        left = f.right - s;
+        break;
+    case 2:
+        left = f.right - s;
+        top = f.bottom - s;
+        break;
+    case 3:
+        top = f.bottom - s;
+        break;
+    case 4:
+        left = f.left + (fw - s) / 2;
+        break;
+    case 5:
+        left = f.right - s;
+        top = f.top + (fh - s) / 2;
+        break;
+    case 6:
+        left = f.left + (fw - s) / 2;
+        top = f.bottom - s;
+        break;
+    case 7:
+        top = f.top + (fh - s) / 2;
+        break;
+    default:
+        return {};
     }
     return {left, top, left + s, top + s};
 }
 
 int hitHandle(TrackerKind kind, const CanvasRect& rect, int x, int y) {
-    const CanvasRect whole =
-        inflated(rect, kind == TrackerKind::Crop ? kHandleSize : 1);
+    const CanvasRect whole = inflated(rect, kind == TrackerKind::Crop ? kHandleSize : 1);
     if (!whole.contains(x, y))
         return kNoHandle;
     for (int h = 0; h < 8; ++h) {
@@ -96,15 +121,21 @@ int hitHandle(TrackerKind kind, const CanvasRect& rect, int x, int y) {
 CanvasCursor handleCursor(int handle) {
     switch (handle) {
     case 0:
-    case 2: return CanvasCursor::SizeNwSe;
+    case 2:
+        return CanvasCursor::SizeNwSe;
     case 1:
-    case 3: return CanvasCursor::SizeNeSw;
+    case 3:
+        return CanvasCursor::SizeNeSw;
     case 4:
-    case 6: return CanvasCursor::SizeVertical;
+    case 6:
+        return CanvasCursor::SizeVertical;
     case 5:
-    case 7: return CanvasCursor::SizeHorizontal;
-    case kMoveHandle: return CanvasCursor::Move;
-    default: return CanvasCursor::Arrow;
+    case 7:
+        return CanvasCursor::SizeHorizontal;
+    case kMoveHandle:
+        return CanvasCursor::Move;
+    default:
+        return CanvasCursor::Arrow;
     }
 }
 
@@ -143,8 +174,8 @@ void CropCanvasModel::setWatermark(int pictureWidth, int pictureHeight, MovieRec
 }
 
 void CropCanvasModel::resetWatermark(int pictureWidth, int pictureHeight) {
-    const WatermarkRect r = defaultWatermarkRect(pictureWidth, pictureHeight,
-                                                 m_cropValues.width, m_cropValues.height);
+    const WatermarkRect r =
+        defaultWatermarkRect(pictureWidth, pictureHeight, m_cropValues.width, m_cropValues.height);
     setWatermark(pictureWidth, pictureHeight, {0, 0, r.width, r.height});
 }
 
@@ -288,25 +319,47 @@ CanvasRect CropCanvasModel::dragBounds(int a, int b) const {
         const int dx = a - (movesRight(h) ? w.right : w.left);
         const int dy = b - (movesBottom(h) ? w.bottom : w.top);
         // The furthest the moving edge may go with the aspect kept.
-        const int leftKeepTop = keep ? std::max(c.left, w.right - mulDiv(w.bottom - c.top, bw, bh)) : c.left;
-        const int leftKeepBottom = keep ? std::max(c.left, w.right - mulDiv(c.bottom - w.top, bw, bh)) : c.left;
-        const int rightKeepTop = keep ? std::min(c.right, w.left + mulDiv(w.bottom - c.top, bw, bh)) : c.right;
-        const int rightKeepBottom = keep ? std::min(c.right, w.left + mulDiv(c.bottom - w.top, bw, bh)) : c.right;
+        const int leftKeepTop =
+            keep ? std::max(c.left, w.right - mulDiv(w.bottom - c.top, bw, bh)) : c.left;
+        const int leftKeepBottom =
+            keep ? std::max(c.left, w.right - mulDiv(c.bottom - w.top, bw, bh)) : c.left;
+        const int rightKeepTop =
+            keep ? std::min(c.right, w.left + mulDiv(w.bottom - c.top, bw, bh)) : c.right;
+        const int rightKeepBottom =
+            keep ? std::min(c.right, w.left + mulDiv(c.bottom - w.top, bw, bh)) : c.right;
         switch (h) {
-        case 0: k = {leftKeepTop + dx, keep ? c.top : c.top + dy, w.right - mx + dx, w.bottom - my + dy}; break;
-        case 1: k = {w.left + mx + dx, keep ? c.top : c.top + dy, rightKeepTop + dx, w.bottom - my + dy}; break;
-        case 2: k = {w.left + mx + dx, w.top + my + dy, rightKeepBottom + dx, keep ? c.bottom : c.bottom + dy}; break;
-        case 3: k = {leftKeepBottom + dx, w.top + my + dy, w.right - mx + dx, keep ? c.bottom : c.bottom + dy}; break;
+        case 0:
+            k = {leftKeepTop + dx, keep ? c.top : c.top + dy, w.right - mx + dx,
+                 w.bottom - my + dy};
+            break;
+        case 1:
+            k = {w.left + mx + dx, keep ? c.top : c.top + dy, rightKeepTop + dx,
+                 w.bottom - my + dy};
+            break;
+        case 2:
+            k = {w.left + mx + dx, w.top + my + dy, rightKeepBottom + dx,
+                 keep ? c.bottom : c.bottom + dy};
+            break;
+        case 3:
+            k = {leftKeepBottom + dx, w.top + my + dy, w.right - mx + dx,
+                 keep ? c.bottom : c.bottom + dy};
+            break;
         case 4:
-            k = {c.left, (keep ? std::max(c.top, w.bottom - mulDiv(c.right - w.left, bh, bw)) : c.top) + dy,
+            k = {c.left,
+                 (keep ? std::max(c.top, w.bottom - mulDiv(c.right - w.left, bh, bw)) : c.top) + dy,
                  c.right, w.bottom - my + dy};
             break;
-        case 5: k = {w.left + mx + dx, c.top, rightKeepBottom + dx, c.bottom}; break;
+        case 5:
+            k = {w.left + mx + dx, c.top, rightKeepBottom + dx, c.bottom};
+            break;
         case 6:
             k = {c.left, w.top + my + dy, c.right,
-                 (keep ? std::min(c.bottom, w.top + mulDiv(c.right - w.left, bh, bw)) : c.bottom) + dy};
+                 (keep ? std::min(c.bottom, w.top + mulDiv(c.right - w.left, bh, bw)) : c.bottom) +
+                     dy};
             break;
-        case 7: k = {leftKeepBottom + dx, c.top, w.right - mx + dx, c.bottom}; break;
+        case 7:
+            k = {leftKeepBottom + dx, c.top, w.right - mx + dx, c.bottom};
+            break;
         default:
             k = {c.left + (a - w.left), c.top + (b - w.top), c.right + (a - w.right),
                  c.bottom + (b - w.bottom)};
@@ -323,14 +376,30 @@ CanvasRect CropCanvasModel::dragBounds(int a, int b) const {
         const int topTo = v ? w.top + dy : p.bottom;
         const int bottomFrom = v ? w.bottom + dy : p.top;
         switch (h) {
-        case 0: k = {p.left + dx, p.top + dy, leftTo, topTo}; break;
-        case 1: k = {rightFrom, p.top + dy, p.right + dx, topTo}; break;
-        case 2: k = {rightFrom, bottomFrom, p.right + dx, p.bottom + dy}; break;
-        case 3: k = {p.left + dx, bottomFrom, leftTo, p.bottom + dy}; break;
-        case 4: k = {p.left, p.top + dy, p.right, topTo}; break;
-        case 5: k = {rightFrom, p.top, p.right + dx, p.bottom}; break;
-        case 6: k = {p.left, bottomFrom, p.right, p.bottom + dy}; break;
-        case 7: k = {p.left + dx, p.top, leftTo, p.bottom}; break;
+        case 0:
+            k = {p.left + dx, p.top + dy, leftTo, topTo};
+            break;
+        case 1:
+            k = {rightFrom, p.top + dy, p.right + dx, topTo};
+            break;
+        case 2:
+            k = {rightFrom, bottomFrom, p.right + dx, p.bottom + dy};
+            break;
+        case 3:
+            k = {p.left + dx, bottomFrom, leftTo, p.bottom + dy};
+            break;
+        case 4:
+            k = {p.left, p.top + dy, p.right, topTo};
+            break;
+        case 5:
+            k = {rightFrom, p.top, p.right + dx, p.bottom};
+            break;
+        case 6:
+            k = {p.left, bottomFrom, p.right, p.bottom + dy};
+            break;
+        case 7:
+            k = {p.left + dx, p.top, leftTo, p.bottom};
+            break;
         default:
             k = {p.left + (a - c.left), p.top + (b - c.top), p.right + (a - c.right),
                  p.bottom + (b - c.bottom)};

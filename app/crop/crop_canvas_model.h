@@ -40,8 +40,7 @@ inline constexpr int kCropMinimumSide = 2 * kHandleSize;
 // Where a snapshot of snapshotWidth x snapshotHeight is drawn in a canvas of canvasWidth x
 // canvasHeight: fitted inside a 10-pixel margin, aspect kept, centred on the other axis.
 // Empty when either size is not positive or the canvas is too small for the margin.
-CanvasRect layoutPicture(int canvasWidth, int canvasHeight, int snapshotWidth,
-                         int snapshotHeight);
+CanvasRect layoutPicture(int canvasWidth, int canvasHeight, int snapshotWidth, int snapshotHeight);
 
 // The square of `handle` (0-7) of a tracker over `rect`, and whether that handle exists (the
 // side handles only on rectangles long enough for them).
@@ -72,7 +71,9 @@ public:
     void resetWatermark(int pictureWidth, int pictureHeight);
     // The watermark is drawn, dragged and confined against only while shown.
     void setWatermarkEnabled(bool enabled) { m_watermarkEnabled = enabled; }
-    bool watermarkShown() const { return m_watermarkEnabled && m_pictureWidth > 0 && m_pictureHeight > 0; }
+    bool watermarkShown() const {
+        return m_watermarkEnabled && m_pictureWidth > 0 && m_pictureHeight > 0;
+    }
     void setKeepAspect(bool keep) { m_keepAspect = keep; }
     // Fits the watermark's height to its picture's aspect (the width shrinks when the height
     // would pass the crop's bottom); only with keep-aspect on and a picture present.

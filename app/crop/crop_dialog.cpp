@@ -149,8 +149,9 @@ CropWatermarkDialog::CropWatermarkDialog(const CropWatermarkValues& values, cons
     setProperty("helpPage", QStringLiteral("crop.html"));
     buildControls();
 
-    m_canvas->setSnapshot(movie.snapshot, movie.width, movie.height,
-                          {m_values.cropX, m_values.cropY, m_values.cropWidth, m_values.cropHeight});
+    m_canvas->setSnapshot(
+        movie.snapshot, movie.width, movie.height,
+        {m_values.cropX, m_values.cropY, m_values.cropWidth, m_values.cropHeight});
     m_canvas->model().setKeepAspect(m_values.watermarkKeepAspectRatio);
     m_opacity->setValue(m_values.watermarkTransparency);
     opacityChanged(m_values.watermarkTransparency);
@@ -259,10 +260,10 @@ void CropWatermarkDialog::buildControls() {
 
     // Tab goes down the crop boxes, through the watermark controls row by row, then to the
     // placement boxes and the buttons.
-    QWidget* order[] = {m_cropX,    m_cropY,      m_cropWidth, m_cropHeight, m_fullArea,
-                        m_addWatermark, m_file,   m_browse,    m_useColor,   m_swatch,
-                        m_useOpacity, m_opacity,  m_markX,     m_markWidth,  m_markY,
-                        m_markHeight, m_keepAspect, m_ok,      m_cancel};
+    QWidget* order[] = {m_cropX,        m_cropY,      m_cropWidth, m_cropHeight, m_fullArea,
+                        m_addWatermark, m_file,       m_browse,    m_useColor,   m_swatch,
+                        m_useOpacity,   m_opacity,    m_markX,     m_markWidth,  m_markY,
+                        m_markHeight,   m_keepAspect, m_ok,        m_cancel};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -326,8 +327,7 @@ void CropWatermarkDialog::toggleTransparency(bool on) {
 }
 
 void CropWatermarkDialog::chooseTransparentColor() {
-    const QColor chosen =
-        m_prompts.chooseColor(this, toQColor(m_values.watermarkTransparentColor));
+    const QColor chosen = m_prompts.chooseColor(this, toQColor(m_values.watermarkTransparentColor));
     if (!chosen.isValid())
         return;
     m_values.watermarkTransparentColor = fromQColor(chosen);

@@ -59,8 +59,7 @@ struct Fixture {
     std::vector<QString> told;
 };
 
-template <class T>
-T* byName(QWidget* dialog, const QString& name) {
+template <class T> T* byName(QWidget* dialog, const QString& name) {
     for (T* w : dialog->findChildren<T*>()) {
         if (w->accessibleName() == name)
             return w;
@@ -80,14 +79,11 @@ QAbstractButton* button(QWidget* dialog, const QString& text) {
 // Which watermark controls are enabled, in a fixed order: file box, "...", colour key box,
 // swatch, opacity box, slider, placement boxes, keep aspect.
 std::string enabledControls(QWidget* d) {
-    const QWidget* controls[] = {byName<QLineEdit>(d, "Watermark file"),
-                                 button(d, "..."),
-                                 button(d, "Set transparent colo&r"),
-                                 byName<QAbstractButton>(d, "Transparent colour"),
-                                 button(d, "Set transparenc&y"),
-                                 byName<QSlider>(d, "Opacity"),
-                                 byName<QLineEdit>(d, "Watermark width"),
-                                 button(d, "Keep aspect ratio")};
+    const QWidget* controls[] = {
+        byName<QLineEdit>(d, "Watermark file"),  button(d, "..."),
+        button(d, "Set transparent colo&r"),     byName<QAbstractButton>(d, "Transparent colour"),
+        button(d, "Set transparenc&y"),          byName<QSlider>(d, "Opacity"),
+        byName<QLineEdit>(d, "Watermark width"), button(d, "Keep aspect ratio")};
     std::string s;
     for (const QWidget* w : controls)
         s += w && w->isEnabled() ? '1' : '0';
@@ -209,7 +205,8 @@ TEST(CropDialogTest, FullAreaKeepsTheWatermarkWhereItWasInTheCrop) {
     auto d = f.open();
     button(d.get(), "&Full area")->click();
     const CropWatermarkValues r = d->result();
-    EXPECT_EQ((MovieRect{r.cropX, r.cropY, r.cropWidth, r.cropHeight}), (MovieRect{0, 0, 640, 480}));
+    EXPECT_EQ((MovieRect{r.cropX, r.cropY, r.cropWidth, r.cropHeight}),
+              (MovieRect{0, 0, 640, 480}));
     EXPECT_EQ((MovieRect{r.watermarkX, r.watermarkY, r.watermarkWidth, r.watermarkHeight}),
               (MovieRect{10, 0, 100, 50}));
     EXPECT_TRUE(r.watermarkEnabled);

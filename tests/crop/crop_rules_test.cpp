@@ -41,7 +41,8 @@ TEST(CropRulesTest, EachFieldKeepsTheCropInsideTheMovieAndNeverEmpty) {
     };
     for (const Case& c : cases) {
         const std::optional<CropProblem> p = checkCropTexts(c.x, c.y, c.w, c.h, 550, 400);
-        ASSERT_EQ(p.has_value(), c.field.has_value()) << c.x << " " << c.y << " " << c.w << " " << c.h;
+        ASSERT_EQ(p.has_value(), c.field.has_value())
+            << c.x << " " << c.y << " " << c.w << " " << c.h;
         if (p) {
             EXPECT_EQ(p->field, *c.field);
             EXPECT_EQ(p->message, c.message);
