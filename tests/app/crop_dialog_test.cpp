@@ -5,12 +5,14 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 
 #include <fstream>
 
 #include "app/crop/crop_canvas.h"
 #include "app/crop/crop_dialog.h"
+#include "app/help/help_window.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/picture_files.h"
 #include "tests/support/temp_dir.h"
@@ -269,6 +271,21 @@ TEST(CropDialogTest, OkHandsTheDraggedCropBackAndCancelChangesNothing) {
     EXPECT_EQ(values.watermarkEnabled, before.watermarkEnabled);
     EXPECT_EQ(values.watermarkFile, before.watermarkFile);
     EXPECT_EQ(values.watermarkPicture, nullptr);
+}
+
+TEST(CropDialogTest, F1InTheDialogShowsItsOwnHelpPage) {
+    Fixture f;
+    HelpKeyFilter filter;
+    QApplication::instance()->installEventFilter(&filter);
+    QString title;
+    CropWatermarkValues values = f.values;
+    runEditCrop(f, values, [&title](CropWatermarkDialog& d) {
+        QTest::keyClick(&d, Qt::Key_F1);
+        if (auto* browser = d.findChild<QTextBrowser*>())
+            title = browser->documentTitle();
+        d.reject();
+    });
+    EXPECT_EQ(title, "Image crop and watermark");
 }
 
 TEST(CropDialogTest, SettingsTakeTheWatermarkOnlyWhileItIsOn) {
