@@ -8,11 +8,15 @@
 #include <QTextBrowser>
 #include <QTimer>
 
+#include <filesystem>
 #include <fstream>
 
 #include "app/crop/crop_canvas.h"
 #include "app/crop/crop_dialog.h"
 #include "app/help/help_window.h"
+#include "capture/conversion_task.h"
+#include "settings/settings_rules.h"
+#include "source/movie_source.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/picture_files.h"
 #include "tests/support/temp_dir.h"
@@ -286,6 +290,59 @@ TEST(CropDialogTest, F1InTheDialogShowsItsOwnHelpPage) {
         d.reject();
     });
     EXPECT_EQ(title, "Image crop and watermark");
+}
+
+TEST(CropDialogTest, TheCropAndWatermarkChosenReachTheConvertedPixels) {
+    Fixture f;
+    const std::string movie = f.dir.file("movie.swf");
+    ASSERT_TRUE(testkit::writeTestMovie(movie, 2));
+    auto source = openMovieSource(movie);
+    ASSERT_TRUE(source);
+    ConversionSettings s;
+    resetForMovie(s, movie, movieProperties(**source));
+    s.conversionMode = ConversionMode::FrameByFrame;
+    s.audioSource = AudioSource::None;
+    s.convertType = OutputType::ImageSeries;
+    s.imageType = ImageType::Png;
+    s.outputFolder = f.dir.file("frames");
+    s.tempPathIndex = 1;
+    s.tempPath = f.dir.path().string();
+    std::filesystem::create_directories(s.outputFolder);
+    applySettingsRules(s);
+
+    f.movie = {s.movieWidth, s.movieHeight, movieSnapshot(**source)};
+    f.file = f.picture(100, 50);
+    CropWatermarkValues values = cropWatermarkValues(s, nullptr);
+    ASSERT_TRUE(runEditCrop(f, values, [](CropWatermarkDialog& d) {
+        dragCropLeftEdge(d);
+        button(&d, "Add &watermark ")->click();
+        d.chooseWatermarkFile();
+        button(&d, "&OK")->click();
+    }));
+    ASSERT_GT(values.cropX, 0);
+    ASSERT_TRUE(values.watermarkPicture);
+    storeCropWatermarkValues(values, s);
+    // "Keep original size": the frame takes the crop's size.
+    s.imageWidth = values.cropWidth;
+    s.imageHeight = values.cropHeight;
+
+    ConversionTask task(s, (*source)->openAnother());
+    task.setWatermarkPicture(values.watermarkPicture);
+    const TaskResult result = task.run();
+    ASSERT_EQ(result.outcome, ConversionResult::Outcome::Completed) << result.message;
+    const auto frame = testkit::readPngFile(f.dir.file("frames/0.png"));
+    ASSERT_TRUE(frame.ok) << frame.error;
+    EXPECT_EQ(frame.width, values.cropWidth / 4 * 4);
+    EXPECT_EQ(frame.height, values.cropHeight / 2 * 2);
+    // The watermark sits in the crop's top-left corner at its chosen size, and nowhere else.
+    EXPECT_EQ(frame.at(2, 2), kRed);
+    EXPECT_EQ(frame.at(values.watermarkWidth - 3, values.watermarkHeight - 3), kRed);
+    EXPECT_NE(frame.at(values.watermarkWidth + 3, values.watermarkHeight + 3), kRed);
+    // The movie's square (x 0-50, y 50-100 on the stage) lies left of the crop: only the
+    // stage's background shows below the watermark.
+    ASSERT_GT(values.cropX, 60);
+    ASSERT_EQ(values.cropY, 0);
+    EXPECT_EQ(frame.at(20, 75), 0x804020u);
 }
 
 TEST(CropDialogTest, SettingsTakeTheWatermarkOnlyWhileItIsOn) {
