@@ -298,6 +298,12 @@ void CropWatermarkDialog::refreshWatermarkControls() {
     m_opacity->setEnabled(e && n && m_values.watermarkUseTransparency);
     m_opacityLabel->setEnabled(e && n && m_values.watermarkUseTransparency);
     m_canvas->model().setWatermarkEnabled(e);
+    if (e && m_picture) {
+        // The crop may have moved while the watermark was hidden: it comes back at its
+        // offset from the crop corner, inside the crop.
+        m_canvas->setWatermarkPicture(m_picture, false, m_canvas->model().watermark());
+        writeNumbers();
+    }
     refreshComposition();
 }
 

@@ -240,6 +240,22 @@ void dragCropLeftEdge(CropWatermarkDialog& d) {
     QTest::mouseRelease(canvas, Qt::LeftButton, {}, from + QPoint(100, 0));
 }
 
+TEST(CropDialogTest, AWatermarkHiddenWhileTheCropMovesComesBackInsideIt) {
+    Fixture f;
+    auto d = f.open();
+    button(d.get(), "Add &watermark ")->click();
+    f.file = f.picture(100, 50);
+    d->chooseWatermarkFile();
+    const CropWatermarkValues before = d->result();
+    button(d.get(), "Add &watermark ")->click();
+    dragCropLeftEdge(*d);
+    button(d.get(), "Add &watermark ")->click();
+    const CropCanvasModel& m = d->canvas()->model();
+    EXPECT_EQ(m.watermarkRect().left, m.cropRect().left);
+    EXPECT_EQ(d->result().watermarkX, before.watermarkX);
+    EXPECT_EQ(d->result().watermarkWidth, before.watermarkWidth);
+}
+
 TEST(CropDialogTest, OkHandsTheDraggedCropBackAndCancelChangesNothing) {
     Fixture f;
     // The 640 x 480 movie fills a 346 x 260 picture area: 100 canvas pixels are 184 movie
