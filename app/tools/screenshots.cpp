@@ -1,15 +1,20 @@
 // Opens each window of the program over a movie and saves a picture of it, for the README:
 // swivio-screenshots MOVIE FOLDER (run under Xvfb, or on the offscreen platform).
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QScreen>
+#include <QSlider>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
+#include "app/crop/crop_canvas.h"
+#include "app/crop/crop_dialog.h"
 #include "app/help/help_window.h"
 #include "app/main_window.h"
 #include "app/record/conversion_run.h"
@@ -17,6 +22,7 @@
 #include "app/record/record_window.h"
 #include "app/settings/settings_sheet.h"
 #include "app/widgets/about_dialog.h"
+#include "encode/image/picture_file.h"
 #include "settings/settings_rules.h"
 #include "settings/settings_store.h"
 #include "source/player_host.h"
@@ -92,6 +98,36 @@ int main(int argc, char** argv) {
         const char* names[] = {"settings-video-avi.png", "settings-video-mpeg.png",
                                "settings-video-pictures.png"};
         ok = save(&sheet, folder, names[static_cast<int>(type)]) && ok;
+    }
+
+    {
+        // The crop and watermark dialog with a half-transparent watermark over a crop.
+        const CropMovie cropMovie{window.settings().movieWidth, window.settings().movieHeight,
+                              movieSnapshot(*window.player())};
+        CropWatermarkValues values = cropWatermarkValues(window.settings(), nullptr);
+        values.cropX = cropMovie.width / 8;
+        values.cropY = cropMovie.height / 8;
+        values.cropWidth = cropMovie.width * 3 / 4;
+        values.cropHeight = cropMovie.height * 3 / 4;
+        PictureImage logo(120, 60, 24);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 120; ++x)
+                std::memcpy(logo.topRow(y) + x * 3, (x / 20 + y / 20) % 2 ? "\xff\x80\x20" : "\xff\xff\xff", 3);
+        const QString logoPath = QDir::temp().filePath("swivio-screenshot-logo.png");
+        (void)savePictureFile(logo, PictureFileType::Png, logoPath.toStdString());
+        CropDialogPrompts prompts = standardCropDialogPrompts();
+        prompts.chooseFile = [&](QWidget*) { return logoPath; };
+        CropWatermarkDialog crop(values, cropMovie, &window, prompts);
+        crop.show();
+        ok = save(&crop, folder, "crop-dialog-empty.png") && ok;
+        crop.findChild<QCheckBox*>()->click();
+        crop.chooseWatermarkFile();
+        for (QCheckBox* box : crop.findChildren<QCheckBox*>())
+            if (box->text() == "Set transparenc&y")
+                box->click();
+        crop.findChild<QSlider*>()->setValue(160);
+        ok = save(&crop, folder, "crop-dialog.png") && ok;
+        QFile::remove(logoPath);
     }
 
     // The two conversion windows over a real run into a temporary folder.
