@@ -9,6 +9,9 @@
 // object; the interpreter calls them in this order when it starts.
 namespace swivio::swf {
 class DisplayObject;
+namespace sound {
+struct StereoLevels;
+}
 } // namespace swivio::swf
 
 namespace swivio::swf::avm1 {
@@ -42,6 +45,8 @@ void stopAllSounds(ScriptRuntime& runtime);
 // set on the clip and each of its parents, and the movie's, multiplied; not clamped. A null
 // clip gives the movie's alone.
 double soundLevelFor(ScriptRuntime& runtime, const DisplayObject* clip);
+// The same with the pans and transforms: how each input channel reaches each speaker.
+sound::StereoLevels soundLevelsFor(ScriptRuntime& runtime, const DisplayObject* clip);
 
 // Sets target's variables from a url-encoded query string ("a=1&b=two%20words").
 void decodeVariables(Interpreter& vm, const Value& target, std::string_view query);

@@ -333,6 +333,8 @@ void TimelinePlayer::enterFrame(DisplayObject& clip, int frame, bool bySeek, boo
         m_background = *f.backgroundColor;
     if (!bySeek && m_soundHook && !f.soundTags.empty())
         m_soundHook->frameSounds(clip, frame, f.soundTags);
+    else if (bySeek && !passedOver && m_soundHook && !f.soundTags.empty())
+        m_soundHook->seekedTo(clip, frame, f.soundTags);
     if (!passedOver)
         reportFrame(clip, frame, bySeek);
 }
