@@ -211,6 +211,9 @@ void TimelinePlayer::gotoFrame(DisplayObject& clip, int frame) {
             enterFrame(clip, f, true, f < frame);
     } else if (frame < clip.currentFrame) {
         seekBackwards(clip, frame);
+        const TimelineFrame& landed = clip.timeline()->frames[std::size_t(frame)];
+        if (m_soundHook && !landed.soundTags.empty())
+            m_soundHook->seekedTo(clip, frame, landed.soundTags);
         reportFrame(clip, frame, true);
     }
 }
