@@ -71,6 +71,8 @@ public:
     uint32_t backgroundColor() const override;
     void paint(Frame& frame, const SourceViewport& viewport) override;
     std::unique_ptr<MovieSource> openAnother() const override;
+    bool hasSound() const override;
+    std::vector<int16_t> takeFrameSound(double frameRate) override;
 
 private:
     // A new player of `movie` (null: none), halted on its first frame unless `playing`.
