@@ -87,5 +87,30 @@ TEST(MovieSoundConversion, SilentMovieHasNoSoundUnlessAskedAndThenWarns) {
     EXPECT_EQ(probeMedia(dir.file("none.avi")).audioCodec, "");
 }
 
+TEST(MovieSoundInfo, ListsEverySoundWithItsFormatAndLength) {
+    TempDir dir;
+    SwfWriter w;
+    w.frameCount = 24;
+    w.tag(18, soundStreamHeadBody(1, 11025, true, false, 918));
+    // An event sound of 5512 samples at 5.5 kHz is one second long.
+    w.tag(14, defineSoundBody(4, 0, 5512, false, true, 5512, std::vector<uint8_t>(11024, 128)));
+    for (int f = 0; f < 24; ++f)
+        w.tag(19, {0x80, 0, 0, 0}).showFrame();
+    w.end();
+    ASSERT_TRUE(w.writeFile(dir.file("both.swf")));
+    const CliRun run = runCli(dir, {"info", dir.file("both.swf")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("sounds: 2 (1 event, 1 stream), 3.00 s in all\n"
+                           "  event sound 4: PCM, 5512 Hz, stereo, 1.00 s\n"
+                           "  stream: ADPCM, 11025 Hz, mono, 2.00 s\n"),
+              std::string::npos)
+        << run.out;
+    const CliRun json = runCli(dir, {"info", dir.file("both.swf"), "--json"});
+    EXPECT_NE(json.out.find("{\"kind\": \"stream\", \"id\": 0, \"format\": \"ADPCM\", \"rate\": 11025, "
+                            "\"channels\": 1, \"duration\": 2.000}"),
+              std::string::npos)
+        << json.out;
+}
+
 } // namespace
 } // namespace swivio::testkit
