@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "swf/movie_player.h"
+#include "tests/support/action_assembler.h"
+#include "tests/support/swf_movies.h"
 #include "tests/support/swf_sounds.h"
 #include "tests/support/swf_writer.h"
 
@@ -109,6 +111,39 @@ TEST(MovieSound, FramesAtAnyRateAddUpToTheWholeTime) {
         total += player->takeFrameSound(29.97).size() / 2;
     }
     EXPECT_EQ(total, 4410000u); // 100 seconds to the sample
+}
+
+// new Sound().attachSound("level"), its volume halved, started twice over from 0.1 s in.
+TEST(MovieSound, ScriptSoundPlaysAtItsVolumeAndLoops) {
+    SwfWriter w;
+    w.frameCount = 12;
+    const std::vector<int16_t> level(11025, 16384); // a quarter second at half level
+    w.tag(kDefineSound, defineSoundBody(3, 3, 44100, true, false, 11025, littleEndianBytes(level)));
+    w.tag(TagCode::ExportAssets, exportAssets({{3, "level"}}));
+    ActionAssembler a;
+    auto call = [&a](const char* method, std::vector<double> args) {
+        for (auto it = args.rbegin(); it != args.rend(); ++it)
+            a.push(*it);
+        a.push(int(args.size())).push("s").op(ActionCode::GetVariable).push(method);
+        a.op(ActionCode::CallMethod).op(ActionCode::Pop);
+    };
+    a.push("s").push(0).push("Sound").op(ActionCode::NewObject).op(ActionCode::SetVariable);
+    a.push("level").push(1).push("s").op(ActionCode::GetVariable).push("attachSound");
+    a.op(ActionCode::CallMethod).op(ActionCode::Pop);
+    call("setVolume", {50});
+    call("start", {0.1, 2});
+    w.tag(12, a.build()).showFrame();
+    for (int f = 1; f < 12; ++f)
+        w.showFrame();
+    w.end();
+    auto player = play(w);
+    ASSERT_TRUE(player);
+    const auto sound = record(*player, 12);
+    // Each loop plays from 0.1 s (4410 samples) to the end: 6615 samples, twice.
+    EXPECT_EQ(firstLoudFrame(sound, 0), 0);
+    EXPECT_EQ(lastLoudFrame(sound, 0), 2 * 6615 - 1);
+    EXPECT_NEAR(sound[2 * 100], 0.25, 1e-3);
+    EXPECT_NEAR(sound[2 * 100 + 1], 0.25, 1e-3);
 }
 
 } // namespace
