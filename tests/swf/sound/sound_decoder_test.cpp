@@ -1,6 +1,7 @@
 // Decoding each sound format to the mixer's rate, and what damaged data gives.
 #include <gtest/gtest.h>
 
+#include "swf/sound/mp3_frames.h"
 #include "swf/sound/sound_decoder.h"
 #include "tests/support/sound_files.h"
 #include "tests/support/swf_sounds.h"
@@ -90,6 +91,36 @@ TEST(StreamDecoding, BlocksStartWhereTheirSamplesDo) {
     ASSERT_TRUE(stream.ok()) << stream.message();
     EXPECT_EQ(stream->blockStarts, (std::vector<std::size_t>{0, 3674, 7348}));
     EXPECT_NEAR(double(stream->sound.frames()), 3 * 3674.0, 2.0);
+}
+
+// MP3 blocks are one stream: each block starts at the samples counted before it, after the
+// first block's seek samples.
+TEST(StreamDecoding, Mp3BlocksShareOneStreamPlacedByTheirCounts) {
+    const auto mp3 = testkit::makeMp3(44100, 2, 128, 1.0);
+    std::vector<std::vector<uint8_t>> blocks;
+    std::size_t at = 0;
+    while (at + 4 <= mp3.size()) {
+        auto header = readMp3FrameHeader(std::span(mp3).subspan(at));
+        ASSERT_TRUE(header);
+        const std::size_t end = std::min(mp3.size(), at + header->frameBytes);
+        // One MP3 frame (1152 samples) a block; the first says 100 samples lead in.
+        std::vector<uint8_t> block = {0x80, 0x04, uint8_t(blocks.empty() ? 100 : 0), 0};
+        block.insert(block.end(), mp3.begin() + long(at), mp3.begin() + long(end));
+        blocks.push_back(std::move(block));
+        at = end;
+    }
+    std::vector<std::span<const uint8_t>> views(blocks.begin(), blocks.end());
+    SoundStreamHead head;
+    head.formatCode = 2;
+    head.rate = 44100;
+    head.sixteenBit = true;
+    head.stereo = true;
+    auto stream = decodeStream(head, views);
+    ASSERT_TRUE(stream.ok()) << stream.message();
+    ASSERT_EQ(stream->blockStarts.size(), blocks.size());
+    for (std::size_t b = 0; b < blocks.size(); ++b)
+        EXPECT_EQ(stream->blockStarts[b], 100 + 1152 * b) << b;
+    EXPECT_NEAR(testkit::zeroCrossingFrequency(stream->sound.samples, 1, 5000, 40000), 880.0, 9.0);
 }
 
 struct DamageCase {
