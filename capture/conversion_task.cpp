@@ -77,6 +77,9 @@ TaskResult ConversionTask::run() {
     });
     const bool recorded = !m_cancel.load() && recording.runFrameByFrame();
     const bool closed = recording.finish();
+    if (m_settings.audioSource == AudioSource::RecordFromMovie)
+        for (const std::string& warning : recording.player().soundWarnings())
+            result.warn("The movie's sound: " + warning);
     result.framesRecorded = recording.recordCount();
     if (recording.reachedPlayBound())
         result.warn("The movie never came to rest: the recording stopped after " +

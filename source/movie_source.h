@@ -90,6 +90,9 @@ public:
         (void)frameRate;
         return {};
     }
+    // What of the movie's sound could not be played (damaged or unknown sound data), each
+    // said once.
+    virtual std::vector<std::string> soundWarnings() { return {}; }
     // Another player of the same movie, halted on its first frame, sharing everything that
     // was read and parsed (nothing is read again).
     virtual std::unique_ptr<MovieSource> openAnother() const = 0;

@@ -123,6 +123,10 @@ std::vector<int16_t> PlayerHost::takeFrameSound(double frameRate) {
     return m_player ? m_player->takeFrameSound(frameRate) : std::vector<int16_t>{};
 }
 
+std::vector<std::string> PlayerHost::soundWarnings() {
+    return m_player ? m_player->soundWarnings() : std::vector<std::string>{};
+}
+
 void PlayerHost::tick() {
     if (m_player)
         m_player->advance();

@@ -73,6 +73,7 @@ public:
     std::unique_ptr<MovieSource> openAnother() const override;
     bool hasSound() const override;
     std::vector<int16_t> takeFrameSound(double frameRate) override;
+    std::vector<std::string> soundWarnings() override;
 
 private:
     // A new player of `movie` (null: none), halted on its first frame unless `playing`.

@@ -79,6 +79,8 @@ std::vector<int16_t> MoviePlayer::takeFrameSound(double rate) {
     return rate > 0 ? m_sound->takeFrameSound(rate) : m_sound->takeFrameSound();
 }
 
+std::vector<std::string> MoviePlayer::soundWarnings() const { return m_sound->sounds().warnings(); }
+
 void MoviePlayer::rewind() {
     m_timeline.stop();
     m_timeline.gotoFrame(0);

@@ -106,6 +106,8 @@ public:
     // The sound of the frame shown now: 44100 Hz 16-bit stereo sample frames, this frame's
     // share at the given frame rate (the movie's when 0); empty when taken already.
     std::vector<int16_t> takeFrameSound(double rate = 0);
+    // What of the movie's sound could not be decoded so far, each said once.
+    std::vector<std::string> soundWarnings() const;
     // The movie's scripts, or null when they do not run.
     avm1::ScriptRuntime* scripts() { return m_scripts.get(); }
 

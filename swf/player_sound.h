@@ -24,6 +24,7 @@ public:
     void seekedTo(const DisplayObject& clip, int frame, std::span<const TagRecord> tags) override;
 
     sound::MovieSounds& sounds() { return m_sounds; }
+    const sound::MovieSounds& sounds() const { return m_sounds; }
     // Sample frames (44100 a second) of the frame k at the given rate.
     static std::size_t samplesOfFrame(uint64_t k, double rate);
 

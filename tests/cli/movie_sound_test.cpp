@@ -87,6 +87,21 @@ TEST(MovieSoundConversion, SilentMovieHasNoSoundUnlessAskedAndThenWarns) {
     EXPECT_EQ(probeMedia(dir.file("none.avi")).audioCodec, "");
 }
 
+TEST(MovieSoundConversion, UnplayableSoundIsSkippedWithAWarning) {
+    TempDir dir;
+    SwfWriter w;
+    w.frameCount = 3;
+    w.tag(14, defineSoundBody(4, 9, 22050, true, false, 100, std::vector<uint8_t>(200, 7)));
+    w.tag(15, startSoundBody(4)).showFrame().showFrame().showFrame().end();
+    ASSERT_TRUE(w.writeFile(dir.file("odd.swf")));
+    const CliRun run = runCli(dir, {"convert", dir.file("odd.swf"), "-o", dir.file("odd.avi"),
+                                    "--audio-format", "pcm"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: The movie's sound: sound 4 cannot be played"), std::string::npos)
+        << run.err;
+    EXPECT_NEAR(probeMedia(dir.file("odd.avi")).audioSeconds, 0.25, 1.0 / 44100);
+}
+
 TEST(MovieSoundInfo, ListsEverySoundWithItsFormatAndLength) {
     TempDir dir;
     SwfWriter w;
