@@ -438,11 +438,16 @@ Value soundStop(Interpreter& vm, const Value& self, std::span<const Value> args)
         stopChannels(vm, *state, [&](const sound::VirtualChannel& c, const auto& info) {
             return c.soundId == id && withinScope(info.scope, scope);
         });
+        // A movie-wide Sound stops the sound wherever it plays, the timelines' starts too.
+        if (sound::MovieSounds* sounds = runtimeOf(vm).sounds(); sounds && !sound->hasOwner)
+            sounds->mixer().stopSound(id);
         return Value();
     }
     stopChannels(vm, *state, [&](const sound::VirtualChannel&, const auto& info) {
         return withinScope(info.scope, scope);
     });
+    if (sound::MovieSounds* sounds = runtimeOf(vm).sounds(); sounds && !sound->hasOwner)
+        sounds->mixer().stopAll();
     return Value();
 }
 

@@ -146,5 +146,24 @@ TEST(MovieSound, ScriptSoundPlaysAtItsVolumeAndLoops) {
     EXPECT_NEAR(sound[2 * 100 + 1], 0.25, 1e-3);
 }
 
+// A movie-wide Sound's stop() silences what the timeline started, from the frame it runs on.
+TEST(MovieSound, MovieWideStopSilencesTimelineSounds) {
+    SwfWriter w;
+    w.frameCount = 4;
+    const std::vector<int16_t> level(44100, 16384);
+    w.tag(kDefineSound, defineSoundBody(3, 3, 44100, true, false, 44100, littleEndianBytes(level)));
+    w.tag(kStartSound, startSoundBody(3)).showFrame();
+    w.showFrame();
+    ActionAssembler a;
+    a.push(0).push(0).push("Sound").op(ActionCode::NewObject).push("stop").op(ActionCode::CallMethod);
+    a.op(ActionCode::Pop);
+    w.tag(12, a.build()).showFrame();
+    w.showFrame().end();
+    auto player = play(w);
+    ASSERT_TRUE(player);
+    const auto sound = record(*player, 4);
+    EXPECT_EQ(lastLoudFrame(sound, 0), 2 * 3675 - 1);
+}
+
 } // namespace
 } // namespace swivio::swf
