@@ -77,6 +77,8 @@ TaskResult ConversionTask::run() {
     });
     const bool recorded = !m_cancel.load() && recording.runFrameByFrame();
     const bool closed = recording.finish();
+    for (const std::string& warning : recording.warnings())
+        result.warn(warning);
     if (m_settings.audioSource == AudioSource::RecordFromMovie)
         for (const std::string& warning : recording.player().soundWarnings())
             result.warn("The movie's sound: " + warning);

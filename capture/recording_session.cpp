@@ -241,18 +241,21 @@ bool RecordingSession::openSound() {
     } else if (m_settings.mpegSampleRate > 0) {
         rate = m_settings.mpegSampleRate;
     }
+    // Without a WAV file the recording goes on, silent.
     Result<std::string> folder = frameFileFolder(m_settings);
-    if (!folder)
-        return fail(folder.message());
-    Result<std::string> temp = createTempFile(*folder, "aud");
-    if (!temp)
-        return fail(temp.message());
+    Result<std::string> temp = folder ? createTempFile(*folder, "aud") : Result<std::string>::failure(folder.message());
+    if (!temp) {
+        m_warnings.push_back("Failed to create the wave file! (" + temp.message() + ")");
+        return true;
+    }
     std::error_code ec;
     std::filesystem::remove(*temp, ec);
     const std::string wavePath = std::filesystem::path(*temp).replace_extension(".wav").string();
     auto recorder = MovieSoundRecorder::create(wavePath, rate, channels);
-    if (!recorder)
-        return fail("Failed to create the wave file! " + recorder.message());
+    if (!recorder) {
+        m_warnings.push_back("Failed to create the wave file! (" + recorder.message() + ")");
+        return true;
+    }
     m_sound = std::move(*recorder);
     m_soundPath = wavePath;
     return true;

@@ -113,6 +113,8 @@ public:
     // The WAV file of the movie's own sound, recorded frame by frame when the settings take
     // the sound from the movie (empty otherwise, or when it could not be written).
     const std::string& recordedSoundPath() const { return m_soundPath; }
+    // What the recording went on without (a sound file that could not be made).
+    const std::vector<std::string>& warnings() const { return m_warnings; }
     // Deletes every frame file written so far (a recording that will not be encoded).
     void discardFrames();
 
@@ -139,6 +141,7 @@ private:
     bool m_reachedPlayBound = false;
     std::unique_ptr<MovieSoundRecorder> m_sound;
     std::string m_soundPath;
+    std::vector<std::string> m_warnings;
 };
 
 } // namespace swivio
