@@ -64,6 +64,9 @@ TaskResult ConversionTask::run() {
     // What the movie's reading found damaged is said whatever happens next.
     for (const std::string& warning : m_source->warnings())
         result.warn(warning);
+    if (m_settings.audioSource == AudioSource::RecordFromMovie &&
+        m_settings.convertType != OutputType::ImageSeries && !m_source->hasSound())
+        result.warn("The movie has no sound of its own: the output's sound is silence.");
 
     // Recording: the movie's frames, as the recording mode chooses them, into the frame store.
     RecordingSession recording(m_settings, std::move(m_source));
@@ -76,6 +79,11 @@ TaskResult ConversionTask::run() {
     });
     const bool recorded = !m_cancel.load() && recording.runFrameByFrame();
     const bool closed = recording.finish();
+    for (const std::string& warning : recording.warnings())
+        result.warn(warning);
+    if (m_settings.audioSource == AudioSource::RecordFromMovie)
+        for (const std::string& warning : recording.player().soundWarnings())
+            result.warn("The movie's sound: " + warning);
     result.framesRecorded = recording.recordCount();
     if (recording.reachedPlayBound())
         result.warn("The movie never came to rest: the recording stopped after " +
@@ -92,7 +100,7 @@ TaskResult ConversionTask::run() {
 
     // Encoding: the recorded frames into the output; the driver deletes the frame files.
     result.phase = ConversionPhase::Encoding;
-    ConversionJob job = recording.makeJob();
+    ConversionJob job = recording.makeJob(recording.recordedSoundPath());
     FrameStoreReader frames(job.frameFiles, job.geometry.outputWidth, job.geometry.outputHeight);
     ConversionDriver driver(std::move(job));
     driver.setWatermarkPicture(m_watermark);

@@ -169,7 +169,7 @@ bool RecordingSession::runFrameByFrame() {
     m_stopRequested.store(false);
     if (Status fits = checkRecordingChoice(m_settings); !fits)
         return fail(fits.message());
-    if (!start())
+    if (!start() || !openSound())
         return false;
     if (m_settings.movieLength <= 0)
         return true;
@@ -191,7 +191,7 @@ bool RecordingSession::recordTimeline() {
         if (i > 0)
             m_player->tick();
         m_player->forceFrame(i);
-        if (recorded && !captureFrame(true))
+        if (recorded && (!captureFrame(true) || !recordSound()))
             return false;
     }
     return true;
@@ -212,7 +212,7 @@ bool RecordingSession::recordPlay() {
         m_reachedPlayBound = n + 1 == playBound(m_settings);
         if (n > 0)
             m_player->tick();
-        if (!captureFrame(true))
+        if (!captureFrame(true) || !recordSound())
             return false;
         // A one-frame root never moves on by itself, playing or not.
         const bool rootAtRest = m_player->atEnd() || m_player->movieLength() <= 1;
@@ -227,7 +227,51 @@ bool RecordingSession::recordPlay() {
     return true;
 }
 
+bool RecordingSession::openSound() {
+    if (m_settings.audioSource != AudioSource::RecordFromMovie ||
+        m_settings.convertType == OutputType::ImageSeries || m_sound)
+        return true;
+    int rate = 44100, channels = 2;
+    if (m_settings.convertType == OutputType::Avi) {
+        const auto index = std::size_t(m_settings.aviAudioSampleRate);
+        rate = index < kAviAudioSampleRates.size() ? kAviAudioSampleRates[index].value : 44100;
+        channels = std::size_t(m_settings.aviAudioChannels) < kAviAudioChannels.size()
+                       ? kAviAudioChannels[std::size_t(m_settings.aviAudioChannels)].value
+                       : 2;
+    } else if (m_settings.mpegSampleRate > 0) {
+        rate = m_settings.mpegSampleRate;
+    }
+    // Without a WAV file the recording goes on, silent.
+    Result<std::string> folder = frameFileFolder(m_settings);
+    Result<std::string> temp = folder ? createTempFile(*folder, "aud") : Result<std::string>::failure(folder.message());
+    if (!temp) {
+        m_warnings.push_back("Failed to create the wave file! (" + temp.message() + ")");
+        return true;
+    }
+    std::error_code ec;
+    std::filesystem::remove(*temp, ec);
+    const std::string wavePath = std::filesystem::path(*temp).replace_extension(".wav").string();
+    auto recorder = MovieSoundRecorder::create(wavePath, rate, channels);
+    if (!recorder) {
+        m_warnings.push_back("Failed to create the wave file! (" + recorder.message() + ")");
+        return true;
+    }
+    m_sound = std::move(*recorder);
+    m_soundPath = wavePath;
+    return true;
+}
+
+bool RecordingSession::recordSound() {
+    if (!m_sound)
+        return true;
+    if (!m_sound->append(m_player->takeFrameSound(0)))
+        return fail(m_sound->errorString());
+    return true;
+}
+
 bool RecordingSession::finish() {
+    if (m_sound && !m_sound->finish())
+        return fail(m_sound->errorString());
     if (m_store && !m_store->finish())
         return fail(m_store->errorString());
     return true;
@@ -262,6 +306,8 @@ void RecordingSession::discardFrames() {
     std::error_code ec;
     for (const auto& path : fileList())
         std::filesystem::remove(path, ec);
+    if (!m_soundPath.empty())
+        std::filesystem::remove(m_soundPath, ec);
 }
 
 } // namespace swivio

@@ -10,6 +10,7 @@
 #include "base/frame.h"
 #include "base/result.h"
 #include "capture/frame_store.h"
+#include "capture/movie_sound_recorder.h"
 #include "encode/conversion_job.h"
 #include "crop/frame_geometry.h"
 #include "settings/conversion_settings.h"
@@ -109,6 +110,11 @@ public:
     // the WAV file recorded from the movie, if any.
     ConversionJob makeJob(const std::string& recordedSoundPath = {}) const;
 
+    // The WAV file of the movie's own sound, recorded frame by frame when the settings take
+    // the sound from the movie (empty otherwise, or when it could not be written).
+    const std::string& recordedSoundPath() const { return m_soundPath; }
+    // What the recording went on without (a sound file that could not be made).
+    const std::vector<std::string>& warnings() const { return m_warnings; }
     // Deletes every frame file written so far (a recording that will not be encoded).
     void discardFrames();
 
@@ -118,6 +124,10 @@ private:
     bool reportProgress(int index, int count);
     bool recordTimeline();
     bool recordPlay();
+    // Opens the WAV file for the movie's sound when the settings want it.
+    bool openSound();
+    // The sound of the frame just recorded.
+    bool recordSound();
 
     ConversionSettings m_settings;
     FrameGeometry m_geometry;
@@ -129,6 +139,9 @@ private:
     RecordingProgressCallback m_progress;
     std::string m_error;
     bool m_reachedPlayBound = false;
+    std::unique_ptr<MovieSoundRecorder> m_sound;
+    std::string m_soundPath;
+    std::vector<std::string> m_warnings;
 };
 
 } // namespace swivio

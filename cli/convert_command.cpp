@@ -77,7 +77,7 @@ int runConvert(int argc, char** argv) {
     auto parsed = parseConvertOptions(argc, argv);
     if (!parsed)
         return fail(parsed.message());
-    const ConvertOptions& options = parsed.value();
+    ConvertOptions& options = parsed.value();
     if (options.help) {
         std::fputs(convertUsage(), stdout);
         return 0;
@@ -91,6 +91,7 @@ int runConvert(int argc, char** argv) {
         return fail(source.message());
     ConversionSettings settings;
     resetForMovie(settings, options.movie, movieProperties(**source));
+    options.movieHasSound = (*source)->hasSound();
     std::shared_ptr<PictureImage> watermark;
     const Status applied = applyConvertOptions(options, settings, watermark);
     if (!applied)

@@ -11,6 +11,7 @@
 #include "cli/input_options.h"
 #include "crop/watermark_rules.h"
 #include "encode/output_choices.h"
+#include "settings/settings_checks.h"
 #include "settings/settings_rules.h"
 
 namespace swivio::cli {
@@ -202,7 +203,9 @@ Status notApplying(const ConvertOptions& o, const ConversionSettings& s) {
            "--dither", "GIF pictures");
     const bool audioOptions =
         o.audioFormat || o.audioChannels || o.audioRate || o.audioBitrate;
-    unused(audioOptions, false, "--audio-format, --audio-channels, --audio-rate and --audio-bitrate",
+    unused(audioOptions,
+           s.audioSource == AudioSource::RecordFromMovie && s.convertType == OutputType::Avi,
+           "--audio-format, --audio-channels, --audio-rate and --audio-bitrate",
            "sound recorded from the movie (an imported sound is stored as it is)");
     return result;
 }
@@ -292,7 +295,8 @@ const char* convertUsage() {
            "                          GIF colours: the fixed palette or one fitted to the\n"
            "                          pictures (default adaptive)\n"
            "  --mpeg-type dvd-ntsc|dvd-pal|svcd-ntsc|svcd-pal|vcd-ntsc|vcd-pal\n"
-           "  --audio none|FILE       no sound, or a WAV or MP3 file to add (default none)\n"
+           "  --audio movie|none|FILE the movie's own sound, no sound, or a WAV or MP3 file to\n"
+           "                          add (default: the movie's own sound when it has any)\n"
            "  --audio-format mp3|pcm  --audio-channels mono|stereo\n"
            "  --audio-rate 11025|22050|44100  --audio-bitrate 48|64|96|112|128|160\n"
            "                          AVI sound recorded from the movie (interactive mode)\n"
@@ -367,8 +371,8 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
 
 Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
                            std::shared_ptr<PictureImage>& watermark) {
-    // Only frame-by-frame recording exists without a display; the sound comes from a file
-    // or not at all.
+    // Only frame-by-frame recording exists without a display. The movie's own sound is
+    // recorded when it has any, unless --audio says otherwise.
     s.conversionMode = ConversionMode::FrameByFrame;
     s.audioSource = AudioSource::None;
     if (o.type)
@@ -437,9 +441,15 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
         return st;
     if (Status st = setRecordingMode(o, s); !st)
         return st;
-    if (o.audio) {
+    if (o.audio && *o.audio == "movie") {
+        if (s.convertType == OutputType::ImageSeries)
+            return Status::failure(kNoAudioForImagesMessage);
+        s.audioSource = AudioSource::RecordFromMovie;
+    } else if (o.audio) {
         if (Status st = setImportedSound(s, *o.audio); !st)
             return st;
+    } else if (o.movieHasSound && s.convertType != OutputType::ImageSeries) {
+        s.audioSource = AudioSource::RecordFromMovie;
     }
     if (o.watermark) {
         WatermarkChoice choice;

@@ -41,7 +41,9 @@ struct ConvertOptions {
     std::optional<bool> dither;
     std::optional<GifPalette> gifPalette;
     std::optional<MpegType> mpegType;
-    std::optional<std::string> audio; // "none" or a file to import
+    std::optional<std::string> audio; // "movie", "none" or a file to import
+    // Whether the movie has sound of its own: without --audio its sound is then recorded.
+    bool movieHasSound = false;
     std::optional<int> audioFormat;   // index into the AVI audio formats
     std::optional<int> audioChannels; // index into the channel list
     std::optional<int> audioRate;     // index into the sample-rate list

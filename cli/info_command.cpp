@@ -48,18 +48,29 @@ int runInfo(int argc, char** argv) {
     const double duration = h.frameRate > 0 ? h.frameCount / double(h.frameRate) : 0.0;
     const std::vector<std::string> warnings = movieFileWarnings(*file);
     const std::string scripts = movieScripts(*file);
+    const std::vector<MovieSoundEntry> sounds = movieSounds(*file);
     if (json) {
         std::string list;
         for (const std::string& w : warnings)
             list += (list.empty() ? "" : ", ") + jsonString(w);
+        std::string soundList;
+        for (const MovieSoundEntry& s : sounds) {
+            char item[256];
+            std::snprintf(item, sizeof item,
+                          "{\"kind\": \"%s\", \"id\": %d, \"format\": %s, \"rate\": %d, "
+                          "\"channels\": %d, \"duration\": %.3f}",
+                          s.stream ? "stream" : "event", s.characterId, jsonString(s.format).c_str(),
+                          s.rate, s.channels, s.seconds);
+            soundList += (soundList.empty() ? "" : ", ") + std::string(item);
+        }
         std::printf("{\"signature\": %s, \"version\": %d, \"width\": %d, \"height\": %d, "
                     "\"frameRate\": %.2f, \"frames\": %d, \"duration\": %.3f, "
-                    "\"compressed\": %s, \"scripts\": %s, \"damaged\": %s, "
+                    "\"compressed\": %s, \"scripts\": %s, \"sounds\": [%s], \"damaged\": %s, "
                     "\"warnings\": [%s]}\n",
                     jsonString(h.signature).c_str(), h.version, int(h.width), int(h.height),
                     double(h.frameRate), int(h.frameCount), duration,
                     h.signature == "FWS" ? "false" : "true", jsonString(scripts).c_str(),
-                    warnings.empty() ? "false" : "true", list.c_str());
+                    soundList.c_str(), warnings.empty() ? "false" : "true", list.c_str());
     } else {
         std::printf("signature: %s\n"
                     "version: %d\n"
@@ -70,6 +81,21 @@ int runInfo(int argc, char** argv) {
                     "scripts: %s\n",
                     h.signature.c_str(), h.version, int(h.width), int(h.height),
                     double(h.frameRate), int(h.frameCount), duration, scripts.c_str());
+        if (!sounds.empty()) {
+            int streams = 0;
+            double seconds = 0;
+            for (const MovieSoundEntry& s : sounds) {
+                streams += s.stream ? 1 : 0;
+                seconds += s.seconds;
+            }
+            std::printf("sounds: %d (%d event, %d stream), %.2f s in all\n", int(sounds.size()),
+                        int(sounds.size()) - streams, streams, seconds);
+            for (const MovieSoundEntry& s : sounds) {
+                const std::string what = s.stream ? std::string("stream") : "event sound " + std::to_string(s.characterId);
+                std::printf("  %s: %s, %d Hz, %s, %.2f s\n", what.c_str(), s.format.c_str(), s.rate,
+                            s.channels == 2 ? "stereo" : "mono", s.seconds);
+            }
+        }
         if (!warnings.empty())
             std::printf("damaged: %s\n", warnings.front().c_str());
         for (std::size_t i = 1; i < warnings.size(); ++i)

@@ -48,6 +48,7 @@ Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) 
         AviSoundOptions sound;
         if (s.audioSource == AudioSource::RecordFromMovie && !job.audioPath.empty()) {
             sound.path = job.audioPath;
+            sound.exactPace = true;
             sound.mode = s.aviAudioFormat == kAviAudioFormatPcm ? AviSoundMode::Pcm
                                                                 : AviSoundMode::Mp3Encode;
             const int index = s.aviAudioBitRate;

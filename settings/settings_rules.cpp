@@ -99,9 +99,8 @@ void resetForMovie(ConversionSettings& s, const std::string& path, const MoviePr
 void applySettingsRules(ConversionSettings& s) {
     if (isFlvPath(s.sourcePath))
         s.conversionMode = ConversionMode::Interactive;
-    if (s.conversionMode == ConversionMode::FrameByFrame &&
-        s.audioSource == AudioSource::RecordFromMovie)
-        s.audioSource = AudioSource::None;
+    // Frame by frame, the movie's own sound comes straight from the engine's mixer, frame
+    // by frame, so it is kept as a choice in both modes.
     // The frame files go beside the output, never beside the movie for its own sake: the
     // movie's folder may be read-only.
     if (s.tempPathIndex == 0) {

@@ -82,6 +82,18 @@ public:
     // picture, inside the viewport's clip rectangle only.
     virtual void paint(Frame& frame, const SourceViewport& viewport) = 0;
 
+    // Whether the movie holds any sound of its own.
+    virtual bool hasSound() const { return false; }
+    // The movie's sound for the frame shown now: 44100 Hz 16-bit stereo sample frames,
+    // interleaved, this frame's share at `frameRate` frames a second (0: the movie's own
+    // rate); each frame's sound is given once, so a second call before the next tick is empty.
+    virtual std::vector<int16_t> takeFrameSound(double frameRate) {
+        (void)frameRate;
+        return {};
+    }
+    // What of the movie's sound could not be played (damaged or unknown sound data), each
+    // said once.
+    virtual std::vector<std::string> soundWarnings() { return {}; }
     // Another player of the same movie, halted on its first frame, sharing everything that
     // was read and parsed (nothing is read again).
     virtual std::unique_ptr<MovieSource> openAnother() const = 0;

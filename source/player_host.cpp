@@ -121,6 +121,16 @@ int PlayerHost::position() const { return currentFrame() + 1; }
 
 bool PlayerHost::isPlaying() const { return m_player && m_player->isPlaying(); }
 
+bool PlayerHost::hasSound() const { return m_player && m_player->hasSound(); }
+
+std::vector<int16_t> PlayerHost::takeFrameSound(double frameRate) {
+    return m_player ? m_player->takeFrameSound(frameRate) : std::vector<int16_t>{};
+}
+
+std::vector<std::string> PlayerHost::soundWarnings() {
+    return m_player ? m_player->soundWarnings() : std::vector<std::string>{};
+}
+
 void PlayerHost::tick() {
     if (!m_player)
         return;

@@ -75,6 +75,9 @@ public:
     void setScriptedInput(std::vector<TimedInput> input) override;
     UserCursor cursor() const override;
     bool pointerHidden() const override;
+    bool hasSound() const override;
+    std::vector<int16_t> takeFrameSound(double frameRate) override;
+    std::vector<std::string> soundWarnings() override;
 
 private:
     // A new player of `movie` (null: none), halted on its first frame unless `playing`.

@@ -4,6 +4,7 @@
 
 #include "source/movie_source.h"
 #include "swf/movie.h"
+#include "swf/movie_sound_list.h"
 
 namespace swivio {
 
@@ -41,6 +42,15 @@ bool timelineHasScripts(const swf::Timeline& timeline) {
 }
 
 } // namespace
+
+std::vector<MovieSoundEntry> movieSounds(const SwfMovieFile& file) {
+    std::vector<MovieSoundEntry> sounds;
+    if (!file.movie)
+        return sounds;
+    for (const swf::MovieSoundListing& e : swf::listMovieSounds(*file.movie->definition()))
+        sounds.push_back({e.stream, e.characterId, e.format, e.rate, e.channels, e.seconds});
+    return sounds;
+}
 
 std::string movieScripts(const SwfMovieFile& file) {
     if (!file.movie)

@@ -29,6 +29,18 @@ Result<SwfMovieFile> loadSwfMovieFile(const std::string& path);
 // "ActionScript 1/2" or "none".
 std::string movieScripts(const SwfMovieFile& file);
 
+// One sound of the movie as info lists it: a DefineSound (an event sound) or the stream of
+// a timeline.
+struct MovieSoundEntry {
+    bool stream = false;
+    int characterId = 0; // event sounds
+    std::string format;  // "MP3", "ADPCM", ...
+    int rate = 0;        // samples per second
+    int channels = 1;
+    double seconds = 0;
+};
+std::vector<MovieSoundEntry> movieSounds(const SwfMovieFile& file);
+
 // What is damaged in a movie that was accepted (its reading skipped tags or stopped early),
 // in words for the user: how many of the declared frames could be read when fewer could,
 // then the engine's own findings. Empty for a whole movie.

@@ -2,17 +2,22 @@
 
 #include <algorithm>
 
+#include "swf/avm1/builtins.h"
 #include "swf/avm1/movie_runtime.h"
+#include "swf/player_sound.h"
 
 namespace swivio::swf {
 
 namespace {
 
-std::unique_ptr<avm1::ScriptRuntime> makeScripts(const Movie& movie, const PlayerOptions& options) {
+std::unique_ptr<avm1::ScriptRuntime> makeScripts(const Movie& movie, const PlayerOptions& options,
+                                                 PlayerSound* sound) {
     if (!options.runScripts || movie.definition()->usesActionScript3())
         return nullptr;
-    return std::make_unique<avm1::ScriptRuntime>(movie.definition(), options.moviePath,
-                                                 options.actionBudget);
+    auto scripts = std::make_unique<avm1::ScriptRuntime>(movie.definition(), options.moviePath,
+                                                         options.actionBudget);
+    scripts->setSounds(&sound->sounds());
+    return scripts;
 }
 
 } // namespace
@@ -22,9 +27,19 @@ MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, PlayerOptions optio
 
 MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, PlayerOptions options,
                          const std::function<void(avm1::ScriptRuntime&)>& prepare)
-    : m_movie(std::move(movie)), m_scripts(makeScripts(*m_movie, options)),
-      m_timeline(m_movie->definition(), nullptr, m_scripts.get()),
+    : m_movie(std::move(movie)),
+      m_sound(std::make_unique<PlayerSound>(m_movie->definition(), m_movie->frameRate())),
+      m_scripts(makeScripts(*m_movie, options, m_sound.get())),
+      m_timeline(m_movie->definition(), m_sound.get(), m_scripts.get()),
       m_emitter(m_movie->definition(), m_movie->bitmaps()) {
+    if (m_scripts) {
+        // Sound objects and volumes are the scripts'.
+        avm1::ScriptRuntime* scripts = m_scripts.get();
+        TimelinePlayer* timeline = &m_timeline;
+        m_sound->sounds().mixer().setLevelSource([scripts, timeline](uint64_t scope) {
+            return avm1::soundLevelsFor(*scripts, timeline->find(DisplayObjectHandle{scope}));
+        });
+    }
     if (m_scripts && prepare)
         prepare(*m_scripts);
     if (m_scripts) {
@@ -34,12 +49,15 @@ MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, PlayerOptions optio
 }
 
 MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, ScriptHook* scriptHook)
-    : m_movie(std::move(movie)), m_timeline(m_movie->definition(), nullptr, scriptHook),
+    : m_movie(std::move(movie)),
+      m_sound(std::make_unique<PlayerSound>(m_movie->definition(), m_movie->frameRate())),
+      m_timeline(m_movie->definition(), m_sound.get(), scriptHook),
       m_emitter(m_movie->definition(), m_movie->bitmaps()) {}
 
 MoviePlayer::~MoviePlayer() = default;
 
 void MoviePlayer::advance() {
+    m_sound->beforeTick();
     if (m_scripts)
         m_scripts->tick();
     else
@@ -52,6 +70,16 @@ void MoviePlayer::gotoFrame(int frame) {
     else
         m_timeline.gotoFrame(frame);
 }
+
+sound::MovieSounds& MoviePlayer::sounds() { return m_sound->sounds(); }
+
+bool MoviePlayer::hasSound() const { return m_sound->sounds().movieHasSound(); }
+
+std::vector<int16_t> MoviePlayer::takeFrameSound(double rate) {
+    return rate > 0 ? m_sound->takeFrameSound(rate) : m_sound->takeFrameSound();
+}
+
+std::vector<std::string> MoviePlayer::soundWarnings() const { return m_sound->sounds().warnings(); }
 
 void MoviePlayer::rewind() {
     m_timeline.stop();

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/frame.h"
 #include "swf/movie.h"
@@ -16,6 +17,10 @@ namespace swivio::swf {
 
 namespace avm1 {
 class ScriptRuntime;
+}
+class PlayerSound;
+namespace sound {
+class MovieSounds;
 }
 
 // How a player runs a movie.
@@ -94,6 +99,15 @@ public:
         return m_timeline.createEmptyClip(parent, name, depth);
     }
     void setSoundHook(SoundHook* hook) { m_timeline.setSoundHook(hook); }
+    // The movie's sounds as this player plays them (player_sound.h).
+    sound::MovieSounds& sounds();
+    // Whether the movie holds any sound.
+    bool hasSound() const;
+    // The sound of the frame shown now: 44100 Hz 16-bit stereo sample frames, this frame's
+    // share at the given frame rate (the movie's when 0); empty when taken already.
+    std::vector<int16_t> takeFrameSound(double rate = 0);
+    // What of the movie's sound could not be decoded so far, each said once.
+    std::vector<std::string> soundWarnings() const;
     // The movie's scripts, or null when they do not run.
     avm1::ScriptRuntime* scripts() { return m_scripts.get(); }
 
@@ -116,6 +130,8 @@ public:
 
 private:
     std::shared_ptr<const Movie> m_movie;
+    // Made before the timeline, which reports its first frame's sounds to it.
+    std::unique_ptr<PlayerSound> m_sound;
     // Made before the timeline, which reports its first frame to it.
     std::unique_ptr<avm1::ScriptRuntime> m_scripts;
     TimelinePlayer m_timeline;

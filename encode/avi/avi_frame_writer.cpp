@@ -61,7 +61,7 @@ Result<std::unique_ptr<FrameWriter>> openAviOutput(const std::string& path, int 
                                quality))
         return R::failure(output->output().named(messageOf(output->writer())));
     std::string soundError;
-    if (!sound.path.empty() && !output->writer().addAudio(sound.path, sound.mode, sound.bitRate))
+    if (!sound.path.empty() && !output->writer().addAudio(sound.path, sound.mode, sound.bitRate, sound.exactPace))
         soundError = output->output().named(messageOf(output->writer()));
     R opened(std::move(output));
     if (!soundError.empty())

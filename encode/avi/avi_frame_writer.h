@@ -15,6 +15,9 @@ struct AviSoundOptions {
     std::string path;
     AviSoundMode mode = AviSoundMode::Pcm;
     int bitRate = 128000; // bits per second, for AviSoundMode::Mp3Encode
+    // Each frame takes its own share of the samples (the movie's recorded sound, as long as
+    // the video), rather than a fixed chunk.
+    bool exactPace = false;
 };
 
 // Opens an AVI output for the conversion driver (the AVI writer behind the FrameWriter

@@ -1,5 +1,6 @@
 #include "encode/avi/avi_sound.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include <lame/lame.h>
@@ -77,14 +78,39 @@ public:
     uint32_t chunkSize() const override { return m_chunkSize; }
 
 protected:
+    // Paced exactly, frame k's share of the sound is the samples from k * rate / fps to
+    // (k + 1) * rate / fps, so the sound never drifts from the pictures however long the
+    // video; otherwise every frame takes chunkSize bytes.
+    void setPace(const WavFormat& f, double frameRate, bool exact) {
+        m_sampleRate = f.sampleRate;
+        m_blockAlign = f.blockAlign;
+        m_frameRate = frameRate;
+        m_exact = exact && frameRate > 0;
+    }
+    std::size_t nextChunkBytes() {
+        if (!m_exact)
+            return m_chunkSize;
+        auto at = [this](uint64_t k) { return uint64_t(std::floor(double(k) * m_sampleRate / m_frameRate)); };
+        const uint64_t samples = at(m_frame + 1) - at(m_frame);
+        ++m_frame;
+        return std::size_t(samples) * m_blockAlign;
+    }
+
     AviStreamHeader m_header;
     std::vector<uint8_t> m_format;
     uint32_t m_chunkSize = 0;
+
+private:
+    uint32_t m_sampleRate = 0;
+    uint32_t m_blockAlign = 0;
+    double m_frameRate = 1;
+    uint64_t m_frame = 0;
+    bool m_exact = false;
 };
 
 class PcmSound final : public FormattedSound {
 public:
-    Status open(const std::string& path, double frameRate) {
+    Status open(const std::string& path, double frameRate, bool exactPace) {
         if (Status wav = openWav(m_reader, path); !wav)
             return wav;
         const WavFormat& f = m_reader.format();
@@ -105,12 +131,13 @@ public:
                 .u16(0); // no extra bytes
         }
         m_chunkSize = wavChunkSize(f, frameRate);
+        setPace(f, frameRate, exactPace);
         return {};
     }
 
     // Only the data chunk's bytes are read, so chunks after it never play as sound.
     std::vector<uint8_t> nextChunk() override {
-        std::vector<uint8_t> chunk(m_chunkSize);
+        std::vector<uint8_t> chunk(nextChunkBytes());
         chunk.resize(m_reader.read(chunk.data(), chunk.size()));
         return chunk;
     }
@@ -121,7 +148,7 @@ private:
 
 class Mp3EncodedSound final : public FormattedSound {
 public:
-    Status open(const std::string& path, int bitRate, double frameRate) {
+    Status open(const std::string& path, int bitRate, double frameRate, bool exactPace) {
         if (Status wav = openWav(m_reader, path); !wav)
             return wav;
         const WavFormat& f = m_reader.format();
@@ -137,7 +164,8 @@ public:
         m_header = soundHeader(bytesPerSecond, 1);
         m_format = mpegLayer3Format(f.channels, f.sampleRate, bytesPerSecond, 1);
         m_chunkSize = wavChunkSize(f, frameRate);
-        m_mp3Buffer.resize(7200 + std::size_t(1.25 * (m_chunkSize / f.blockAlign)));
+        setPace(f, frameRate, exactPace);
+        m_mp3Buffer.resize(7200 + std::size_t(1.25 * (m_chunkSize / f.blockAlign + 1)));
         m_channels = f.channels;
 
         m_lame.reset(lame_init());
@@ -158,7 +186,7 @@ public:
     }
 
     std::vector<uint8_t> nextChunk() override {
-        m_pcm.resize(m_chunkSize);
+        m_pcm.resize(nextChunkBytes());
         const std::size_t bytes = m_reader.read(m_pcm.data(), m_pcm.size());
         const std::size_t samples = bytes / (2u * m_channels);
         if (samples == 0)
@@ -232,17 +260,17 @@ private:
 } // namespace
 
 AviSoundResult AviSound::open(const std::string& path, AviSoundMode mode, int bitRate,
-                              double frameRate) {
+                              double frameRate, bool exactPace) {
     switch (mode) {
     case AviSoundMode::Pcm: {
         auto sound = std::make_unique<PcmSound>();
-        if (Status opened = sound->open(path, frameRate); !opened)
+        if (Status opened = sound->open(path, frameRate, exactPace); !opened)
             return AviSoundResult::failure(opened.message());
         return std::unique_ptr<AviSound>(std::move(sound));
     }
     case AviSoundMode::Mp3Encode: {
         auto sound = std::make_unique<Mp3EncodedSound>();
-        if (Status opened = sound->open(path, bitRate, frameRate); !opened)
+        if (Status opened = sound->open(path, bitRate, frameRate, exactPace); !opened)
             return AviSoundResult::failure(opened.message());
         return std::unique_ptr<AviSound>(std::move(sound));
     }

@@ -27,9 +27,11 @@ public:
     virtual ~AviSound() = default;
 
     // Opens the source for `mode` at `frameRate` video frames per second. `bitRate` (bits
-    // per second) is used for Mp3Encode only. Never null on success.
+    // per second) is used for Mp3Encode only. exactPace (Pcm and Mp3Encode): each frame takes
+    // its own share of the samples, so a sound as long as the video ends with it. Never null
+    // on success.
     static AviSoundResult open(const std::string& path, AviSoundMode mode, int bitRate,
-                               double frameRate);
+                               double frameRate, bool exactPace = false);
 
     virtual const AviStreamHeader& streamHeader() const = 0;
     virtual const std::vector<uint8_t>& streamFormat() const = 0;

@@ -78,12 +78,12 @@ bool AviWriter::addAudio(const std::string& path, bool isWav, bool isPcm, int bi
     return addAudio(path, mode, bitRate);
 }
 
-bool AviWriter::addAudio(const std::string& path, AviSoundMode mode, int bitRate) {
+bool AviWriter::addAudio(const std::string& path, AviSoundMode mode, int bitRate, bool exactPace) {
     if (!m_opened || m_finished || m_videoStream < 0)
         return fail("Sound can only be added to an open AVI file.");
     if (m_sound || m_framesIn > 0)
         return fail("Sound must be added once, before the first frame.", kAviAudioStreamFailed);
-    AviSoundResult sound = AviSound::open(path, mode, bitRate, m_frameRate);
+    AviSoundResult sound = AviSound::open(path, mode, bitRate, m_frameRate, exactPace);
     if (!sound) {
         // The sound failure leaves the video untouched: the file is written without sound.
         if (m_error.empty() || m_onlySoundFailed) {

@@ -49,7 +49,8 @@ public:
     // WAV encoded to MP3 at bitRate bits per second (true, false), MP3 file copied
     // (false, false). Only after a successful open and before the first frame.
     [[nodiscard]] bool addAudio(const std::string& path, bool isWav, bool isPcm, int bitRate);
-    [[nodiscard]] bool addAudio(const std::string& path, AviSoundMode mode, int bitRate);
+    [[nodiscard]] bool addAudio(const std::string& path, AviSoundMode mode, int bitRate,
+                                bool exactPace = false);
 
     // Writes one frame of the opened size and the sound of its frame period.
     [[nodiscard]] bool writeFrame(const Frame& frame);

@@ -9,6 +9,9 @@
 // object; the interpreter calls them in this order when it starts.
 namespace swivio::swf {
 class DisplayObject;
+namespace sound {
+struct StereoLevels;
+}
 } // namespace swivio::swf
 
 namespace swivio::swf::avm1 {
@@ -45,6 +48,8 @@ void stopAllSounds(ScriptRuntime& runtime);
 // set on the clip and each of its parents, and the movie's, multiplied; not clamped. A null
 // clip gives the movie's alone.
 double soundLevelFor(ScriptRuntime& runtime, const DisplayObject* clip);
+// The same with the pans and transforms: how each input channel reaches each speaker.
+sound::StereoLevels soundLevelsFor(ScriptRuntime& runtime, const DisplayObject* clip);
 
 // Key and Selection, for a movie (builtins_key.cpp).
 void installKeyBuiltins(ScriptRuntime& runtime);

@@ -20,6 +20,7 @@
 #include "swf/avm1/loading.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/sound/id3_tags.h"
+#include "swf/sound/movie_sounds.h"
 #include "swf/sound/mp3_frames.h"
 #include "swf/sound/sound_channels.h"
 #include "swf/sound/sound_library.h"
@@ -39,6 +40,7 @@ struct LoadedSound {
     std::vector<uint8_t> bytes;
     uint32_t durationMs = 0;
     sound::Id3Tags tags;
+    std::shared_ptr<const sound::DecodedSound> decoded; // null when nothing decoded
 };
 // Files held by Sound objects together; past this a load fails, so a script loading big
 // files into many objects cannot take the machine's memory.
@@ -82,6 +84,7 @@ public:
     struct ChannelInfo {
         SoundObject* sound = nullptr;
         std::string scope; // path of the owner clip, empty for the whole movie
+        uint64_t voice = 0; // the mixer's, 0 when nothing is heard
     };
     enum class Event { LoadFailed, Id3 };
     struct Pending {
@@ -197,7 +200,10 @@ template <typename Match> void stopChannels(Interpreter& vm, SoundState& state, 
         if (it != state.channelInfo.end() && match(channel, it->second))
             stopping.push_back(channel);
     }
+    sound::MovieSounds* sounds = runtimeOf(vm).sounds();
     for (const sound::VirtualChannel& channel : stopping) {
+        if (auto it = state.channelInfo.find(channel.id); sounds && it != state.channelInfo.end())
+            sounds->mixer().stopVoice(it->second.voice);
         forgetChannel(vm, state, channel);
         state.channels.stop(channel.id);
     }
@@ -227,7 +233,20 @@ void startChannel(Interpreter& vm, SoundState& state, SoundObject& sound, double
                                              sound.durationMs(), offsetMs, loops);
     if (!id)
         return;
-    state.channelInfo[id] = SoundState::ChannelInfo{&sound, scopeOf(vm, sound)};
+    uint64_t voice = 0;
+    if (sound::MovieSounds* sounds = runtimeOf(vm).sounds()) {
+        sound::EventStart start;
+        start.sound = sound.attached ? sounds->decoded(soundId) : sound.loaded->decoded;
+        start.soundId = soundId;
+        start.owner = sound.serial;
+        if (sound.hasOwner)
+            if (DisplayObject* display = ownerDisplay(vm, sound))
+                start.scope = display->handle().id;
+        start.info.loops = uint16_t(std::min(loops, 65535));
+        start.offset = std::size_t(offsetMs * sound::kMixRate / 1000);
+        voice = sounds->mixer().startEvent(start);
+    }
+    state.channelInfo[id] = SoundState::ChannelInfo{&sound, scopeOf(vm, sound), voice};
     sound.lastChannel = id;
     sound.lastPositionMs = offsetMs;
 }
@@ -260,6 +279,11 @@ std::shared_ptr<const LoadedSound> readSoundFile(SoundState& state, const std::f
         return nullptr;
     loaded->durationMs = scan.durationMs();
     loaded->tags = sound::readId3Tags(loaded->bytes);
+    const sound::SoundEncoding encoding{uint8_t(SoundFormat::Mp3), scan.sampleRate, true,
+                                        scan.channels == 2};
+    auto decoded = sound::decodeSound(encoding, std::span(loaded->bytes).subspan(scan.firstFrame));
+    if (decoded)
+        loaded->decoded = std::make_shared<const sound::DecodedSound>(std::move(*decoded));
     state.files[path.string()] = loaded;
     return loaded;
 }
@@ -414,11 +438,16 @@ Value soundStop(Interpreter& vm, const Value& self, std::span<const Value> args)
         stopChannels(vm, *state, [&](const sound::VirtualChannel& c, const auto& info) {
             return c.soundId == id && withinScope(info.scope, scope);
         });
+        // A movie-wide Sound stops the sound wherever it plays, the timelines' starts too.
+        if (sound::MovieSounds* sounds = runtimeOf(vm).sounds(); sounds && !sound->hasOwner)
+            sounds->mixer().stopSound(id);
         return Value();
     }
     stopChannels(vm, *state, [&](const sound::VirtualChannel&, const auto& info) {
         return withinScope(info.scope, scope);
     });
+    if (sound::MovieSounds* sounds = runtimeOf(vm).sounds(); sounds && !sound->hasOwner)
+        sounds->mixer().stopAll();
     return Value();
 }
 
@@ -509,6 +538,9 @@ Value soundLoadSound(Interpreter& vm, const Value& self, std::span<const Value> 
 Value stopAllSoundsNative(Interpreter& vm, const Value&, std::span<const Value>) {
     if (SoundState* state = stateOf(vm))
         stopChannels(vm, *state, [](const auto&, const auto&) { return true; });
+    // Timeline sounds stop too; a stream goes on with its timeline's next block.
+    if (sound::MovieSounds* sounds = runtimeOf(vm).sounds())
+        sounds->mixer().stopAll();
     return Value();
 }
 
@@ -567,6 +599,38 @@ double soundLevelFor(ScriptRuntime& runtime, const DisplayObject* clip) {
             level *= it->second.volume / 100.0;
     }
     return level;
+}
+
+namespace {
+
+// Levels as a matrix from inputs (left, right) to speakers, so nested settings multiply.
+struct LevelMatrix {
+    double l_l = 1, l_r = 0, r_r = 1, r_l = 0; // speaker_input
+
+    static LevelMatrix of(const SoundTransform& t) {
+        const double v = t.volume / 100.0;
+        return {v * t.ll / 100.0, v * t.lr / 100.0, v * t.rr / 100.0, v * t.rl / 100.0};
+    }
+    LevelMatrix then(const LevelMatrix& outer) const {
+        return {outer.l_l * l_l + outer.l_r * r_l, outer.l_l * l_r + outer.l_r * r_r,
+                outer.r_r * r_r + outer.r_l * l_r, outer.r_r * r_l + outer.r_l * l_l};
+    }
+};
+
+} // namespace
+
+sound::StereoLevels soundLevelsFor(ScriptRuntime& runtime, const DisplayObject* clip) {
+    SoundState* state = stateOf(runtime.interpreter());
+    if (!state)
+        return {};
+    LevelMatrix m;
+    for (const DisplayObject* at = clip; at; at = at->parent()) {
+        auto it = state->clips.find(at->handle().id);
+        if (it != state->clips.end())
+            m = m.then(LevelMatrix::of(it->second));
+    }
+    m = m.then(LevelMatrix::of(state->global));
+    return {float(m.l_l), float(m.l_r), float(m.r_r), float(m.r_l)};
 }
 
 void stopAllSounds(ScriptRuntime& runtime) {

@@ -20,6 +20,9 @@
 
 namespace swivio::swf {
 struct LoadedMovie;
+namespace sound {
+class MovieSounds;
+}
 }
 
 namespace swivio::swf::avm1 {
@@ -58,6 +61,9 @@ public:
     void setErrorSink(std::function<void(std::string_view)> sink) { m_errorSink = std::move(sink); }
     // Milliseconds of movie time passed (frames played at the movie's rate).
     double movieTime() const { return m_timeMs; }
+    // What plays the movie's sounds, or null when nothing is heard.
+    void setSounds(sound::MovieSounds* sounds) { m_sounds = sounds; }
+    sound::MovieSounds* sounds() const { return m_sounds; }
 
     // The clip object of a display object, made the first time it is asked for.
     ClipObject* clipFor(DisplayObject& display);
@@ -221,6 +227,7 @@ private:
     int m_version;
     std::unique_ptr<Interpreter> m_vm;
     TimelinePlayer* m_player = nullptr;
+    sound::MovieSounds* m_sounds = nullptr;
     std::function<void(std::string_view)> m_traceSink;
     std::function<void(std::string_view)> m_errorSink;
 

@@ -71,6 +71,24 @@ Result<SoundDefinition> parseSoundCharacter(uint16_t id, std::span<const uint8_t
     return sound;
 }
 
+Result<SoundStreamHead> parseSoundStreamHead(std::span<const uint8_t> body) {
+    ByteReader in(body);
+    SoundStreamHead head;
+    in.u8(); // the playback format, a hint only
+    const uint8_t flags = in.u8();
+    head.samplesPerBlock = in.u16();
+    if (!in.ok())
+        return Result<SoundStreamHead>::failure("SoundStreamHead cut short at offset " +
+                                                std::to_string(in.offset()));
+    head.formatCode = flags >> 4;
+    head.rate = kRates[(flags >> 2) & 3];
+    head.sixteenBit = flags & 0x02;
+    head.stereo = flags & 0x01;
+    if (head.format() == SoundFormat::Mp3 && in.remaining() >= 2)
+        head.latencySeek = in.s16();
+    return head;
+}
+
 Result<SoundInfo> parseSoundInfo(std::span<const uint8_t> bytes) {
     ByteReader in(bytes);
     SoundInfo info;

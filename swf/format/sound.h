@@ -63,6 +63,21 @@ struct StartSound {
     SoundInfo info;
 };
 
+// SoundStreamHead (tag 18) or SoundStreamHead2 (tag 45): how the timeline's stream blocks are
+// stored, and the samples each frame's block carries.
+struct SoundStreamHead {
+    uint8_t formatCode = 0;
+    uint32_t rate = 0;
+    bool sixteenBit = false;
+    bool stereo = false;
+    uint16_t samplesPerBlock = 0;
+    int16_t latencySeek = 0; // MP3 only: samples the decoder delays the sound by
+
+    SoundFormat format() const { return SoundFormat(formatCode); }
+};
+
+Result<SoundStreamHead> parseSoundStreamHead(std::span<const uint8_t> body);
+
 // The body of DefineSound (tag 14), bounded to the tag.
 Result<SoundDefinition> parseDefineSound(std::span<const uint8_t> body);
 // The same after the character id, as the dictionary keeps a character's body.

@@ -211,6 +211,9 @@ void TimelinePlayer::gotoFrame(DisplayObject& clip, int frame) {
             enterFrame(clip, f, true, f < frame);
     } else if (frame < clip.currentFrame) {
         seekBackwards(clip, frame);
+        const TimelineFrame& landed = clip.timeline()->frames[std::size_t(frame)];
+        if (m_soundHook && !landed.soundTags.empty())
+            m_soundHook->seekedTo(clip, frame, landed.soundTags);
         reportFrame(clip, frame, true);
     }
 }
@@ -333,6 +336,8 @@ void TimelinePlayer::enterFrame(DisplayObject& clip, int frame, bool bySeek, boo
         m_background = *f.backgroundColor;
     if (!bySeek && m_soundHook && !f.soundTags.empty())
         m_soundHook->frameSounds(clip, frame, f.soundTags);
+    else if (bySeek && !passedOver && m_soundHook && !f.soundTags.empty())
+        m_soundHook->seekedTo(clip, frame, f.soundTags);
     if (!passedOver)
         reportFrame(clip, frame, bySeek);
 }

@@ -19,6 +19,12 @@ public:
     virtual ~SoundHook() = default;
     virtual void frameSounds(const DisplayObject& clip, int frame,
                              std::span<const TagRecord> tags) = 0;
+    // The frame a seek lands on: its stream block places the stream; nothing starts.
+    virtual void seekedTo(const DisplayObject& clip, int frame, std::span<const TagRecord> tags) {
+        (void)clip;
+        (void)frame;
+        (void)tags;
+    }
 };
 
 // What the script interpreter hears of the display list. Every call comes from inside the

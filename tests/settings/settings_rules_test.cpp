@@ -176,12 +176,12 @@ TEST(MpegPresetTest, WritesEveryRowAndLeavesUnknownTypeAlone) {
     }
 }
 
-TEST(SettingsRulesTest, FrameByFrameCannotRecordMovieSound) {
+TEST(SettingsRulesTest, EveryModeKeepsTheSoundChoice) {
     ConversionSettings s;
     s.conversionMode = ConversionMode::FrameByFrame;
     s.audioSource = AudioSource::RecordFromMovie;
     applySettingsRules(s);
-    EXPECT_EQ(s.audioSource, AudioSource::None);
+    EXPECT_EQ(s.audioSource, AudioSource::RecordFromMovie);
 
     s.audioSource = AudioSource::ImportFile;
     applySettingsRules(s);
