@@ -4,8 +4,10 @@
 
 #include <memory>
 
+#include "app/crop/crop_dialog_runner.h"
 #include "app/help/help_window.h"
 #include "app/main_window.h"
+#include "source/player_host.h"
 #include "app/widgets/app_icon.h"
 #include "settings/settings_store.h"
 
@@ -21,6 +23,8 @@ int main(int argc, char** argv) {
     application.installEventFilter(&help);
 
     swivio::app::MainWindow window(std::make_unique<swivio::QtSettingsStore>());
+    swivio::app::cropDialogRunner() =
+        swivio::app::cropDialogOver([&window]() -> swivio::MovieSource* { return window.player(); });
     window.show();
     // A file named on the command line (as the file manager passes it) opens once the
     // window is up, so that a failure shows over it.
