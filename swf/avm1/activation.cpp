@@ -229,8 +229,12 @@ Object* Activation::targetObject(Object* base, std::string_view path) {
 }
 
 Object* Activation::variablesTarget() {
-    // After a tellTarget that named no clip, variables are those of the root.
-    return target ? target : vm.host().resolveTarget(nullptr, "");
+    // After a tellTarget that named no clip, and once the clip the code works on has left
+    // the stage, variables are those of the root.
+    auto* clip = target && isDisplayKind(target->kind()) ? static_cast<ClipObject*>(target)
+                                                          : nullptr;
+    const bool gone = clip && clip->removed && !clip->unloading && !clip->display();
+    return target && !gone ? target : vm.host().resolveTarget(nullptr, "");
 }
 
 Value Activation::pathHolder(std::string_view path) {
@@ -560,6 +564,12 @@ Value Interpreter::runFunction(FunctionObject& function, const Value& thisValue,
     Activation act(*this, fn.body, fn.version, fn.owner);
     act.pool = fn.constantPool;
     act.target = act.baseTarget = function.base;
+    // A function stops with the clip it was defined on, unless that was gone already when it
+    // was called: then with its caller's.
+    if (auto* clip = dynamic_cast<ClipObject*>(function.base); clip && !clip->removed)
+        act.baseRemoved = &clip->removed;
+    else if (act.previous)
+        act.baseRemoved = act.previous->baseRemoved;
     act.thisValue = thisValue.isNullish() ? Value(function.base) : thisValue;
     act.callee = &function;
     act.home = home;
@@ -873,7 +883,7 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             payload = code.subspan(pc + 3, length);
             next = pc + 3 + length;
         }
-        if (op == kEnd || (baseRemoved && *baseRemoved))
+        if (op == kEnd)
             return Flow::End;
         if (vm.m_stack.size() > kMaxStack)
             vm.abortScript("a script's stack grew past its bound");
@@ -1134,6 +1144,8 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             Object* clip = resolveTarget(pop());
             if (clip)
                 vm.host().removeClip(clip);
+            if (baseGone())
+                return Flow::End;
             break;
         }
         case kTrace: {
@@ -1349,12 +1361,13 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
                 push(callMethod(function, Value(), args));
                 break;
             }
-            if (!isFunctionValue(function)) {
+            if (!isFunctionValue(function))
                 push(Value());
-                break;
-            }
-            push(vm.callFunction(*static_cast<FunctionObject*>(function.object()), thisForCall,
-                                 args, nullptr, false));
+            else
+                push(vm.callFunction(*static_cast<FunctionObject*>(function.object()), thisForCall,
+                                     args, nullptr, false));
+            if (baseGone())
+                return Flow::End;
             break;
         }
         case kCallMethod: {
@@ -1362,6 +1375,8 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             Value object = pop();
             std::vector<Value> args = popArguments();
             push(callMethod(object, name, args));
+            if (!object.isNullish() && baseGone())
+                return Flow::End;
             break;
         }
         case kNewObject: {
@@ -1369,6 +1384,8 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             std::vector<Value> args = popArguments();
             Value ignored;
             push(vm.construct(findFunction(name, ignored), args));
+            if (baseGone())
+                return Flow::End;
             break;
         }
         case kNewMethod: {
@@ -1378,6 +1395,8 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             std::string methodName = name.isUndefined() ? std::string() : vm.toString(name);
             push(vm.construct(methodName.empty() ? object : vm.getMember(object, methodName),
                               args));
+            if (!object.isNullish() && baseGone())
+                return Flow::End;
             break;
         }
         case kInitArray: {

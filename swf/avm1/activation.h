@@ -51,6 +51,9 @@ public:
     Object* baseTarget = nullptr; // the one the block started with
     // Frame code stops once the clip it runs on has left the display list.
     const bool* baseRemoved = nullptr;
+    // After a call, code whose clip was removed meanwhile stops (the clip's own frame code,
+    // or a function defined on it).
+    bool baseGone() const { return baseRemoved && *baseRemoved; }
     Value thisValue;
     // A function that keeps this in a register, or has none: the name "this" then reads
     // the timeline.

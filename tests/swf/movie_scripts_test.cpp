@@ -112,6 +112,28 @@ TEST(MovieScriptsTest, AClassRegisteredByTheFramesInitActionsBuildsClipsPlacedBe
     EXPECT_EQ(traced(w, 1), (std::vector<std::string>{"built"}));
 }
 
+TEST(MovieScriptsTest, CodeOfAClipTheRootRemovedRunsOnUntilItCallsSomething) {
+    // The clip sends the root to frame 2, which removes the clip: its code goes on, reading
+    // the root's variables, until its next call.
+    SpriteBuilder sprite;
+    ActionAssembler code;
+    code.setTarget("_root").gotoFrame(1).setTarget("");
+    code.push("v").op(Op::GetVariable).trace();
+    code.push(0).push("f").op(Op::CallFunction).op(Op::Pop);
+    code.push("after the call").trace();
+    sprite.tag(TagCode::DoAction, code.build()).showFrame();
+    SwfWriter w;
+    w.frameCount = 2;
+    w.tag(TagCode::DefineSprite, sprite.defineSprite(kSprite));
+    w.tag(TagCode::DoAction, ActionAssembler().push("v").push("root's").op(Op::SetVariable).build());
+    place(w, Place().at(1).of(kSprite));
+    w.tag(TagCode::DoAction, ActionAssembler().op(Op::Stop).build());
+    w.showFrame();
+    w.tag(TagCode::RemoveObject2, removeObject2(1));
+    w.showFrame().end();
+    EXPECT_EQ(traced(w, 1), (std::vector<std::string>{"root's"}));
+}
+
 TEST(MovieScriptsTest, OnEnterFrameRunsEveryFrameOnItsClip) {
     SwfWriter w;
     w.frameCount = 1;
