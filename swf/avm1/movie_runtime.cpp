@@ -515,9 +515,23 @@ void ScriptRuntime::constructClip(DisplayObject& display, const std::string&, co
                 clip->setProto(proto);
         }
     }
-    if (Object* source = init.object())
-        for (const SharedString& name : m_vm->enumerate(source))
-            m_vm->setMember(Value(clip), name.str(), m_vm->getMember(Value(source), name.str()));
+    // The constructor runs here, once: the one queued by the placement is dropped.
+    auto isConstruct = [clip](const Queued& q) {
+        return q.kind == Queued::Kind::Construct && q.clip == clip;
+    };
+    for (auto& [parent, groups] : m_waitingForParent) {
+        (void)parent;
+        for (Waiting& group : groups)
+            std::erase_if(group.items, isConstruct);
+    }
+    std::erase_if(m_queue, isConstruct);
+    // The init object's members arrive in the order they were made (for-in lists them the
+    // other way round).
+    if (Object* source = init.object()) {
+        std::vector<SharedString> names = m_vm->enumerate(source);
+        for (auto it = names.rbegin(); it != names.rend(); ++it)
+            m_vm->setMember(Value(clip), it->str(), m_vm->getMember(Value(source), it->str()));
+    }
     if (constructor.isObject())
         m_vm->call(constructor, Value(clip), {});
 }
