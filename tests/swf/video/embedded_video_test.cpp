@@ -10,7 +10,9 @@
 #include "clib/ffmpeg_handles.h"
 #include "swf/movie.h"
 #include "swf/movie_player.h"
+#include "swf/avm1/movie_runtime.h"
 #include "swf/video/video_stream.h"
+#include "tests/support/action_assembler.h"
 #include "tests/support/swf_movies.h"
 
 namespace swivio::swf {
@@ -85,10 +87,12 @@ struct Placement {
     int32_t x = 20, y = 10; // pixels
 };
 
-// A 200 x 100 white stage whose frame i shows frame i of the stream (ratio i).
+// A 200 x 100 white stage whose frame i shows frame i of the stream (ratio i), placed as
+// "vid"; script runs on the first frame.
 std::shared_ptr<const Movie> videoMovie(uint8_t codecId,
                                         const std::vector<std::vector<uint8_t>>& payloads,
-                                        const Placement& placement) {
+                                        const Placement& placement,
+                                        const std::vector<uint8_t>& script = {}) {
     SwfWriter w;
     w.version = 8;
     w.xMax = 200 * 20;
@@ -106,11 +110,15 @@ std::shared_ptr<const Movie> videoMovie(uint8_t codecId,
         Place p = Place().at(1).scale(placement.scale, placement.scale);
         p.translate(placement.x * 20, placement.y * 20);
         p.ratio = uint16_t(i);
-        if (i == 0)
+        if (i == 0) {
             p.of(1);
-        else
+            p.name = "vid";
+        } else {
             p.moving();
+        }
         place(w, p);
+        if (i == 0 && !script.empty())
+            w.tag(TagCode::DoAction, script);
         w.showFrame();
     }
     w.end();
@@ -180,6 +188,20 @@ TEST_P(EmbeddedVideo, DamagedFrameKeepsThePictureBeforeIt) {
     }
     player.gotoFrame(3);
     EXPECT_EQ(shownFrame(player, {}), 3);
+}
+
+TEST_P(EmbeddedVideo, ScriptsSeeTheDeclaredSizeScaled) {
+    testkit::ActionAssembler a;
+    for (const char* property : {"_width", "_height"})
+        a.push("vid").op(testkit::ActionCode::GetVariable).push(property).op(
+            testkit::ActionCode::GetMember).trace();
+    std::vector<std::string> lines;
+    MoviePlayer player(videoMovie(GetParam(), m_payloads, {0.5, 40, 30}, a.build()),
+                       PlayerOptions{}, [&](avm1::ScriptRuntime& scripts) {
+                           scripts.setTraceSink(
+                               [&](std::string_view line) { lines.emplace_back(line); });
+                       });
+    EXPECT_EQ(lines, (std::vector<std::string>{"64", "32"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, EmbeddedVideo, testing::Values(kH263, kScreenVideo));
