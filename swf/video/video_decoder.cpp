@@ -169,7 +169,7 @@ void VideoDecoder::reset() {
         m_state->context.reset();
 }
 
-Status VideoDecoder::decode(std::span<const uint8_t> payload, VideoImage& out) {
+Status VideoDecoder::decode(std::span<const uint8_t> payload, bool keyFrame, VideoImage& out) {
     State& s = *m_state;
     if (!s.context)
         return Status::failure("video decoder closed");
@@ -181,6 +181,8 @@ Status VideoDecoder::decode(std::span<const uint8_t> payload, VideoImage& out) {
     if (av_new_packet(s.packet.get(), int(payload.size())) < 0)
         return Status::failure("out of memory");
     std::memcpy(s.packet->data, payload.data(), payload.size());
+    if (keyFrame)
+        s.packet->flags |= AV_PKT_FLAG_KEY;
     if (const int rc = avcodec_send_packet(s.context.get(), s.packet.get()); rc < 0)
         return Status::failure("video frame: " + clib::ffmpegErrorText(rc));
     av_frame_unref(s.frame.get());
@@ -191,9 +193,8 @@ Status VideoDecoder::decode(std::span<const uint8_t> payload, VideoImage& out) {
         return Status::failure("video frame size out of range");
     if (!s.scaler || s.scalerWidth != f.width || s.scalerHeight != f.height ||
         s.scalerFormat != f.format) {
-        s.scaler.reset(sws_getContext(f.width, f.height, AVPixelFormat(f.format), f.width,
-                                      f.height, AV_PIX_FMT_RGBA, SWS_POINT, nullptr, nullptr,
-                                      nullptr));
+        s.scaler.reset(sws_getContext(f.width, f.height, AVPixelFormat(f.format), f.width, f.height,
+                                      AV_PIX_FMT_RGBA, SWS_POINT, nullptr, nullptr, nullptr));
         s.scalerWidth = f.width;
         s.scalerHeight = f.height;
         s.scalerFormat = f.format;

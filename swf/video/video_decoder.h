@@ -46,8 +46,9 @@ public:
     static Result<std::unique_ptr<VideoDecoder>> open(uint8_t codecId, uint8_t deblocking = 0);
 
     // Decodes one VideoFrame payload into out. A frame the codec rejects is an error and
-    // leaves out as it was.
-    Status decode(std::span<const uint8_t> payload, VideoImage& out);
+    // leaves out as it was. keyFrame says what isKeyFrame said of it (Screen Video 2 keeps
+    // keyframes for the frames after them to refer to).
+    Status decode(std::span<const uint8_t> payload, bool keyFrame, VideoImage& out);
     // Forgets the frames decoded so far (before decoding from a keyframe again).
     void reset();
 

@@ -13,13 +13,11 @@ bool readVideoFrame(std::span<const uint8_t> body, EncodedVideoFrame& out) {
     return true;
 }
 
-VideoStream::VideoStream(uint8_t codecId, uint8_t deblocking,
-                         std::vector<EncodedVideoFrame> frames)
+VideoStream::VideoStream(uint8_t codecId, uint8_t deblocking, std::vector<EncodedVideoFrame> frames)
     : m_codecId(codecId), m_deblocking(deblocking), m_frames(std::move(frames)) {
-    std::stable_sort(m_frames.begin(), m_frames.end(),
-                     [](const EncodedVideoFrame& a, const EncodedVideoFrame& b) {
-                         return a.number < b.number;
-                     });
+    std::stable_sort(
+        m_frames.begin(), m_frames.end(),
+        [](const EncodedVideoFrame& a, const EncodedVideoFrame& b) { return a.number < b.number; });
     m_frames.erase(std::unique(m_frames.begin(), m_frames.end(),
                                [](const EncodedVideoFrame& a, const EncodedVideoFrame& b) {
                                    return a.number == b.number;
@@ -31,9 +29,9 @@ VideoStream::VideoStream(uint8_t codecId, uint8_t deblocking,
 }
 
 const VideoImage* VideoStream::show(int number) {
-    const auto after = std::upper_bound(
-        m_frames.begin(), m_frames.end(), number,
-        [](int n, const EncodedVideoFrame& f) { return n < f.number; });
+    const auto after =
+        std::upper_bound(m_frames.begin(), m_frames.end(), number,
+                         [](int n, const EncodedVideoFrame& f) { return n < f.number; });
     const int target = int(after - m_frames.begin()) - 1;
     if (target < 0)
         return nullptr;
@@ -67,7 +65,8 @@ void VideoStream::decodeFrom(int first, int last) {
     if (!m_decoder)
         return;
     for (int i = first; i <= last; ++i)
-        if (m_decoder->decode(m_frames[std::size_t(i)].payload, m_image))
+        if (m_decoder->decode(m_frames[std::size_t(i)].payload, m_keyFrames[std::size_t(i)],
+                              m_image))
             m_hasImage = true;
 }
 

@@ -21,7 +21,7 @@ namespace {
 using namespace swivio::testkit;
 
 constexpr int kVideoWidth = 128, kVideoHeight = 64, kFrames = 7, kBlock = 16;
-constexpr uint8_t kH263 = 2, kScreenVideo = 3;
+constexpr uint8_t kH263 = 2, kScreenVideo = 3, kScreenVideo2 = 6;
 
 // Frame i of the test stream: dark blue, with a red block of kBlock pixels at (16 i, 16).
 bool inBlock(int frame, int x, int y) {
@@ -31,7 +31,9 @@ bool inBlock(int frame, int x, int y) {
 // The payloads of the test stream in one codec, a keyframe every third frame.
 std::vector<std::vector<uint8_t>> encodeStream(uint8_t codecId) {
     const bool h263 = codecId == kH263;
-    const AVCodec* codec = avcodec_find_encoder(h263 ? AV_CODEC_ID_FLV1 : AV_CODEC_ID_FLASHSV);
+    const AVCodec* codec = avcodec_find_encoder(
+        h263 ? AV_CODEC_ID_FLV1
+             : (codecId == kScreenVideo ? AV_CODEC_ID_FLASHSV : AV_CODEC_ID_FLASHSV2));
     clib::AvCodecContext c(avcodec_alloc_context3(codec));
     c->width = kVideoWidth;
     c->height = kVideoHeight;
@@ -193,8 +195,11 @@ TEST_P(EmbeddedVideo, DamagedFrameKeepsThePictureBeforeIt) {
 TEST_P(EmbeddedVideo, ScriptsSeeTheDeclaredSizeScaled) {
     testkit::ActionAssembler a;
     for (const char* property : {"_width", "_height"})
-        a.push("vid").op(testkit::ActionCode::GetVariable).push(property).op(
-            testkit::ActionCode::GetMember).trace();
+        a.push("vid")
+            .op(testkit::ActionCode::GetVariable)
+            .push(property)
+            .op(testkit::ActionCode::GetMember)
+            .trace();
     std::vector<std::string> lines;
     MoviePlayer player(videoMovie(GetParam(), m_payloads, {0.5, 40, 30}, a.build()),
                        PlayerOptions{}, [&](avm1::ScriptRuntime& scripts) {
@@ -204,7 +209,8 @@ TEST_P(EmbeddedVideo, ScriptsSeeTheDeclaredSizeScaled) {
     EXPECT_EQ(lines, (std::vector<std::string>{"64", "32"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Codecs, EmbeddedVideo, testing::Values(kH263, kScreenVideo));
+INSTANTIATE_TEST_SUITE_P(Codecs, EmbeddedVideo,
+                         testing::Values(kH263, kScreenVideo, kScreenVideo2));
 
 // Streams that decode to nothing: damaged VP6 (no encoder here to make good frames), and an
 // H.263 header declaring a picture far past the size limit.
@@ -215,14 +221,13 @@ TEST(VideoStream, UndecodableFramesShowNothing) {
     // Start code, version 0, temporal reference 0, size 1 (16-bit width and height), 65535
     // x 65535, picture type intra.
     const std::vector<uint8_t> huge = {0x00, 0x00, 0x84, 0x00, 0x7F, 0xFF, 0xFF, 0xFF,
-                                       0xFF, 0x80, 0, 0, 0, 0, 0, 0};
+                                       0xFF, 0x80, 0,    0,    0,    0,    0,    0};
     struct Case {
         uint8_t codecId;
         std::vector<uint8_t> payload;
     };
-    const std::vector<Case> cases = {{4, noise},          {5, noise}, {5, {0, 0}},
-                                     {4, {0x00, 0x01}},   {kH263, huge}, {6, noise},
-                                     {9, noise}};
+    const std::vector<Case> cases = {{4, noise},    {5, noise}, {5, {0, 0}}, {4, {0x00, 0x01}},
+                                     {kH263, huge}, {6, noise}, {9, noise}};
     for (const Case& c : cases) {
         std::vector<video::EncodedVideoFrame> frames;
         for (int i = 0; i < 4; ++i)
