@@ -1,8 +1,28 @@
 #include "swf/video/video_stream.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace swivio::swf::video {
+
+namespace {
+
+// What the pictures of every stream may hold together, each counted three times (the
+// decoder's own frames, the picture, the copy drawn): each stream is bounded by
+// kMaxVideoPixels, but a movie may place any number of them.
+constexpr std::size_t kPictureBudget = std::size_t(1) << 30;
+std::atomic<std::size_t> g_pictureBytes{0};
+
+bool reserve(std::size_t bytes) {
+    std::size_t used = g_pictureBytes.load();
+    do {
+        if (used > kPictureBudget || bytes > kPictureBudget - used)
+            return false;
+    } while (!g_pictureBytes.compare_exchange_weak(used, used + bytes));
+    return true;
+}
+
+} // namespace
 
 bool readVideoFrame(std::span<const uint8_t> body, EncodedVideoFrame& out) {
     if (body.size() < 4)
@@ -64,10 +84,32 @@ void VideoStream::decodeFrom(int first, int last) {
     m_decoded = last;
     if (!m_decoder)
         return;
-    for (int i = first; i <= last; ++i)
-        if (m_decoder->decode(m_frames[std::size_t(i)].payload, m_keyFrames[std::size_t(i)],
-                              m_image))
-            m_hasImage = true;
+    for (int i = first; i <= last && m_decoder; ++i) {
+        VideoImage next;
+        if (!m_decoder->decode(m_frames[std::size_t(i)].payload, m_keyFrames[std::size_t(i)], next))
+            continue;
+        const std::size_t bytes = next.pixels.size() * sizeof(uint32_t) * 3;
+        if (bytes != m_reserved) {
+            g_pictureBytes -= m_reserved;
+            m_reserved = 0;
+            if (!reserve(bytes)) {
+                // Past the budget the stream shows nothing, and lets go of its decoder's
+                // frames too.
+                m_decoder.reset();
+                m_decoderFailed = true;
+                m_hasImage = false;
+                m_image = {};
+                return;
+            }
+            m_reserved = bytes;
+        }
+        m_image = std::move(next);
+        m_hasImage = true;
+    }
+}
+
+VideoStream::~VideoStream() {
+    g_pictureBytes -= m_reserved;
 }
 
 } // namespace swivio::swf::video

@@ -28,6 +28,9 @@ public:
     // frames may come in any order; of two with one number the first counts. payloads must
     // outlive the stream.
     VideoStream(uint8_t codecId, uint8_t deblocking, std::vector<EncodedVideoFrame> frames);
+    ~VideoStream();
+    VideoStream(const VideoStream&) = delete;
+    VideoStream& operator=(const VideoStream&) = delete;
 
     // The picture at frame number (the latest frame at or before it), or null when there is
     // none yet or nothing could be decoded.
@@ -49,6 +52,7 @@ private:
     VideoImage m_image;
     bool m_hasImage = false;
     uint64_t m_serial = 0;
+    std::size_t m_reserved = 0; // of the budget all streams share
 };
 
 } // namespace swivio::swf::video
