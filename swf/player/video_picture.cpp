@@ -68,15 +68,20 @@ public:
         }
         if (m_stream.pictureSerial() != m_serial || !m_shape) {
             m_serial = m_stream.pictureSerial();
-            auto bitmap = std::make_shared<Bitmap>();
-            bitmap->width = image->width;
-            bitmap->height = image->height;
-            bitmap->pixels = image->pixels;
-            bitmap->opaque = image->opaque;
+            // One bitmap for every frame of a size: the renderer's shape cache keeps the shapes
+            // of recent frames alive, and a copy of the pixels for each would add up. A new
+            // frame comes with a new shape, so no picture cached from the old pixels is used.
+            if (!m_bitmap || m_bitmap->width != image->width || m_bitmap->height != image->height) {
+                m_bitmap = std::make_shared<Bitmap>();
+                m_bitmap->width = image->width;
+                m_bitmap->height = image->height;
+            }
+            m_bitmap->pixels = image->pixels;
+            m_bitmap->opaque = image->opaque;
             // The stream's declared size; a stream that declares none shows its pictures'.
             const int w = m_definition.width ? m_definition.width : image->width;
             const int h = m_definition.height ? m_definition.height : image->height;
-            m_shape = videoShape(std::move(bitmap), w * 20, h * 20, m_definition.smoothing);
+            m_shape = videoShape(m_bitmap, w * 20, h * 20, m_definition.smoothing);
         }
         return m_shape;
     }
@@ -87,6 +92,7 @@ private:
     const VideoStreamDefinition& m_definition;
     video::VideoStream m_stream;
     uint64_t m_serial = 0;
+    std::shared_ptr<Bitmap> m_bitmap;
     std::shared_ptr<const Shape> m_shape;
 };
 

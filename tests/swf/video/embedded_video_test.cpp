@@ -175,7 +175,9 @@ TEST_P(EmbeddedVideo, SeeksBackwardsAndForwardsShowTheRightPicture) {
     MoviePlayer player(videoMovie(GetParam(), m_payloads, {}));
     for (int target : {5, 1, 4, 2, 6, 0, 6}) {
         player.gotoFrame(target);
-        EXPECT_EQ(shownFrame(player, {}), target) << "seek to " << target;
+        // Twice: the renderer keeps a picture of what it drew the same way twice.
+        for (int pass = 0; pass < 2; ++pass)
+            EXPECT_EQ(shownFrame(player, {}), target) << "seek to " << target;
     }
 }
 
