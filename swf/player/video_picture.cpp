@@ -52,22 +52,30 @@ std::shared_ptr<const Shape> videoShape(std::shared_ptr<const Bitmap> bitmap, in
 
 class VideoPicture : public ScriptPicture {
 public:
-    VideoPicture(const DisplayObject& object, const VideoStreamDefinition& definition)
-        : m_object(object), m_character(object.character()), m_definition(definition),
-          m_stream(definition.codecId, definition.deblocking,
-                   framesOf(object, object.characterId())) {}
+    explicit VideoPicture(const DisplayObject& object) : m_object(object) {}
 
     std::shared_ptr<const Shape> shape() override {
-        // A PlaceObject that swapped the character leaves this picture behind.
-        if (m_object.character() != m_character)
+        // A PlaceObject may swap the character for another stream: start over with that one.
+        if (const Character* c = m_object.character(); c != m_character || !m_started) {
+            m_started = true;
+            m_character = c;
+            m_stream.reset();
+            m_bitmap.reset();
+            m_shape.reset();
+            if (c && c->type == CharacterType::VideoStream && c->video)
+                m_stream = std::make_unique<video::VideoStream>(
+                    c->video->codecId, c->video->deblocking, framesOf(m_object, c->id));
+        }
+        if (!m_stream)
             return nullptr;
-        const video::VideoImage* image = m_stream.show(m_object.ratio);
+        const VideoStreamDefinition& definition = *m_character->video;
+        const video::VideoImage* image = m_stream->show(m_object.ratio);
         if (!image) {
             m_shape = nullptr;
             return nullptr;
         }
-        if (m_stream.pictureSerial() != m_serial || !m_shape) {
-            m_serial = m_stream.pictureSerial();
+        if (m_stream->pictureSerial() != m_serial || !m_shape) {
+            m_serial = m_stream->pictureSerial();
             // One bitmap for every frame of a size: the renderer's shape cache keeps the shapes
             // of recent frames alive, and a copy of the pixels for each would add up. A new
             // frame comes with a new shape, so no picture cached from the old pixels is used.
@@ -79,36 +87,27 @@ public:
             m_bitmap->pixels = image->pixels;
             m_bitmap->opaque = image->opaque;
             // The stream's declared size; a stream that declares none shows its pictures'.
-            const int w = m_definition.width ? m_definition.width : image->width;
-            const int h = m_definition.height ? m_definition.height : image->height;
-            m_shape = videoShape(m_bitmap, w * 20, h * 20, m_definition.smoothing);
+            const int w = definition.width ? definition.width : image->width;
+            const int h = definition.height ? definition.height : image->height;
+            m_shape = videoShape(m_bitmap, w * 20, h * 20, definition.smoothing);
         }
         return m_shape;
     }
 
 private:
     const DisplayObject& m_object;
-    const Character* m_character;
-    const VideoStreamDefinition& m_definition;
-    video::VideoStream m_stream;
+    const Character* m_character = nullptr;
+    bool m_started = false;
+    std::unique_ptr<video::VideoStream> m_stream;
     uint64_t m_serial = 0;
     std::shared_ptr<Bitmap> m_bitmap;
     std::shared_ptr<const Shape> m_shape;
 };
 
-// Draws nothing: a stream whose definition could not be read.
-class NoPicture : public ScriptPicture {
-public:
-    std::shared_ptr<const Shape> shape() override { return nullptr; }
-};
-
 } // namespace
 
 std::shared_ptr<ScriptPicture> makeVideoPicture(const DisplayObject& object) {
-    const Character* c = object.character();
-    if (!c || !c->video)
-        return std::make_shared<NoPicture>();
-    return std::make_shared<VideoPicture>(object, *c->video);
+    return std::make_shared<VideoPicture>(object);
 }
 
 } // namespace swivio::swf
