@@ -75,7 +75,7 @@ bool screenKeyFrame(std::span<const uint8_t> data, bool version2) {
         pos += 2;
         if (size == 0)
             return false;
-        if (version2 && (data[pos] & 0x05) != 0)
+        if (pos >= data.size() || (version2 && (data[pos] & 0x05) != 0))
             return false;
         pos += size;
     }
@@ -124,6 +124,7 @@ struct VideoDecoder::State {
     clib::AvFrame frame;
     clib::AvPacket packet;
     clib::SwsContextHandle scaler;
+    clib::AvFrame rgba; // the scaler's output
     int scalerWidth = 0, scalerHeight = 0, scalerFormat = -1;
 
     Status openContext() {
@@ -201,10 +202,27 @@ Status VideoDecoder::decode(std::span<const uint8_t> payload, bool keyFrame, Vid
         if (!s.scaler)
             return Status::failure("video frame: unsupported pixel format");
     }
+    // swscale may write past the end of a row, so it fills a padded picture of its own.
+    if (!s.rgba || s.rgba->width != f.width || s.rgba->height != f.height) {
+        s.rgba.reset(av_frame_alloc());
+        if (!s.rgba)
+            return Status::failure("out of memory");
+        s.rgba->format = AV_PIX_FMT_RGBA;
+        s.rgba->width = f.width;
+        s.rgba->height = f.height;
+        if (av_frame_get_buffer(s.rgba.get(), 0) < 0) {
+            s.rgba.reset();
+            return Status::failure("out of memory");
+        }
+    }
+    if (sws_scale(s.scaler.get(), f.data, f.linesize, 0, f.height, s.rgba->data,
+                  s.rgba->linesize) != f.height)
+        return Status::failure("video frame: conversion failed");
     std::vector<uint32_t> pixels(std::size_t(f.width) * f.height);
-    uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(pixels.data()), nullptr, nullptr, nullptr};
-    int strides[4] = {f.width * 4, 0, 0, 0};
-    sws_scale(s.scaler.get(), f.data, f.linesize, 0, f.height, planes, strides);
+    for (int y = 0; y < f.height; ++y)
+        std::memcpy(pixels.data() + std::size_t(y) * f.width,
+                    s.rgba->data[0] + std::ptrdiff_t(y) * s.rgba->linesize[0],
+                    std::size_t(f.width) * 4);
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(f.format));
     const bool alpha = desc && (desc->flags & AV_PIX_FMT_FLAG_ALPHA);
     if (alpha) {

@@ -29,14 +29,15 @@ bool inBlock(int frame, int x, int y) {
 }
 
 // The payloads of the test stream in one codec, a keyframe every third frame.
-std::vector<std::vector<uint8_t>> encodeStream(uint8_t codecId) {
+std::vector<std::vector<uint8_t>> encodeStream(uint8_t codecId, int width = kVideoWidth,
+                                               int height = kVideoHeight) {
     const bool h263 = codecId == kH263;
     const AVCodec* codec = avcodec_find_encoder(
         h263 ? AV_CODEC_ID_FLV1
              : (codecId == kScreenVideo ? AV_CODEC_ID_FLASHSV : AV_CODEC_ID_FLASHSV2));
     clib::AvCodecContext c(avcodec_alloc_context3(codec));
-    c->width = kVideoWidth;
-    c->height = kVideoHeight;
+    c->width = width;
+    c->height = height;
     c->pix_fmt = h263 ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGR24;
     c->time_base = {1, 12};
     c->gop_size = 3;
@@ -49,15 +50,15 @@ std::vector<std::vector<uint8_t>> encodeStream(uint8_t codecId) {
     clib::AvFrame frame(av_frame_alloc());
     clib::AvPacket packet(av_packet_alloc());
     frame->format = c->pix_fmt;
-    frame->width = kVideoWidth;
-    frame->height = kVideoHeight;
+    frame->width = width;
+    frame->height = height;
     if (av_frame_get_buffer(frame.get(), 0) < 0)
         return out;
     for (int i = 0; i < kFrames; ++i) {
         if (av_frame_make_writable(frame.get()) < 0)
             return out;
-        for (int y = 0; y < kVideoHeight; ++y)
-            for (int x = 0; x < kVideoWidth; ++x) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
                 const bool red = inBlock(i, x, y);
                 if (h263) {
                     // BT.601 studio range: red (81, 90, 240), dark blue (29, 184, 122).
@@ -213,6 +214,23 @@ TEST_P(EmbeddedVideo, ScriptsSeeTheDeclaredSizeScaled) {
 
 INSTANTIATE_TEST_SUITE_P(Codecs, EmbeddedVideo,
                          testing::Values(kH263, kScreenVideo, kScreenVideo2));
+
+// The decoder converts to RGBA rows that may be narrower than the converter's own steps.
+TEST(VideoStream, NarrowPicturesDecodeWhole) {
+    for (uint8_t codecId : {kH263, kScreenVideo}) {
+        const auto payloads = encodeStream(codecId, 2, 50);
+        ASSERT_FALSE(payloads.empty()) << "codec " << int(codecId);
+        std::vector<video::EncodedVideoFrame> frames;
+        for (std::size_t i = 0; i < payloads.size(); ++i)
+            frames.push_back({1, int(i), payloads[i]});
+        video::VideoStream stream(codecId, 0, frames);
+        const video::VideoImage* image = stream.show(kFrames - 1);
+        ASSERT_NE(image, nullptr) << "codec " << int(codecId);
+        EXPECT_EQ(image->width, 2);
+        EXPECT_EQ(image->height, 50);
+        EXPECT_EQ(image->pixels.size(), 100u);
+    }
+}
 
 // Streams that decode to nothing: damaged VP6 (no encoder here to make good frames), and an
 // H.263 header declaring a picture far past the size limit.
