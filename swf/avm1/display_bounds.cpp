@@ -69,6 +69,12 @@ Bounds displayBounds(const DisplayObject& object, const Matrix& transform, bool 
                     addRect(out, Rect{0, int32_t(b->width) * 20, 0, int32_t(b->height) * 20},
                             transform);
             break;
+        case CharacterType::VideoStream:
+            // Its declared size, whatever the size of its pictures.
+            if (const VideoStreamDefinition* video = character->video.get())
+                addRect(out, Rect{0, int32_t(video->width) * 20, 0, int32_t(video->height) * 20},
+                        transform);
+            break;
         case CharacterType::EditText:
             if (object.editField)
                 addRect(out, object.editField->bounds, transform);

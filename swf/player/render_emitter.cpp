@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "swf/player/drawing.h"
+#include "swf/player/video_picture.h"
 
 namespace swivio::swf {
 
@@ -228,8 +229,11 @@ void RenderEmitter::emitContent(DisplayObject& object, const Context& context,
     case CharacterType::Button:
         emitChildren(object, context, out);
         break;
+    case CharacterType::VideoStream:
+        object.picture = makeVideoPicture(object);
+        drawShape(object.picture->shape(), context, out);
+        break;
     default:
-        // Videos and the rest draw nothing yet.
         break;
     }
 }
