@@ -47,6 +47,7 @@ sanitize: deps
 		-DSWIVIO_SANITIZE=ON -DSWIVIO_FUZZ=ON -DSWIVIO_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 		ctest --test-dir $(ASAN_BUILD) -j $(JOBS) --output-on-failure
 
 clean:
