@@ -173,16 +173,19 @@ const std::map<std::string, OptionSetter>& valueOptions() {
     return options;
 }
 
-enum class OutputKind { Avi, Mpeg, AnimatedGif };
+enum class OutputKind { Avi, Mpeg, AnimatedGif, Picture };
 
 std::optional<OutputKind> outputKindOfName(const std::string& path) {
     const std::size_t slash = path.rfind('/'), dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return std::nullopt;
-    static const std::array<const char*, 5> kNames = {"avi", "mpg", "mpeg", "vob", "gif"};
+    static const std::array<const char*, 9> kNames = {"avi", "mpg", "mpeg", "vob", "gif",
+                                                      "png", "bmp", "jpg", "jpeg"};
     const auto i = parseName(path.substr(dot + 1), kNames);
     if (!i)
         return std::nullopt;
+    if (*i >= 5)
+        return OutputKind::Picture;
     return *i == 0 ? OutputKind::Avi : *i == 4 ? OutputKind::AnimatedGif : OutputKind::Mpeg;
 }
 
@@ -380,7 +383,15 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
     if (o.imageType)
         s.imageType = *o.imageType;
     // The output's name may say the type: an AVI, an MPEG or one animated GIF.
-    if (const auto named = o.output ? outputKindOfName(*o.output) : std::nullopt) {
+    const auto named = o.output ? outputKindOfName(*o.output) : std::nullopt;
+    // One picture's name would get a video or a folder under it: the picture series names
+    // a folder, and one picture is what `frame` writes.
+    if (named == OutputKind::Picture && o.type != OutputType::ImageSeries)
+        return Status::failure("The output name " + *o.output +
+                               " names one picture; a conversion writes a video, an animated "
+                               "GIF or a folder of pictures (-o FOLDER --type images), and "
+                               "swivio-cli frame writes one picture.");
+    if (named && named != OutputKind::Picture) {
         const bool gif = *named == OutputKind::AnimatedGif;
         const OutputType type = gif ? OutputType::ImageSeries
                                     : *named == OutputKind::Avi ? OutputType::Avi

@@ -217,6 +217,8 @@ TEST(ConvertCommand, OutputNamesChooseTheTypeAndUnusedOptionsAreSaid) {
          "rawvideo", "--jpeg-quality applies to JPEG pictures only"},
         {{"-o", dir.file("x.avi"), "--type", "mpeg"}, 1, "", "", "does not fit"},
         {{"-o", dir.file("y.gif"), "--image-type", "png"}, 1, "", "", "does not fit"},
+        {{"-o", dir.file("one.png")}, 1, "", "", "names one picture"},
+        {{"-o", dir.file("one.JPG"), "--type", "avi"}, 1, "", "", "names one picture"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"convert"};
