@@ -255,7 +255,10 @@ AudioLists audioLists(const ConversionSettings& settings, OutputType type, MpegT
 }
 
 bool canRecordMovieSound(ConversionMode mode) {
-    return mode != ConversionMode::FrameByFrame;
+    // The engine mixes the movie's sound itself, frame by frame, so a recording that does not
+    // run in real time has it too.
+    (void)mode;
+    return true;
 }
 
 AudioControlStates audioControlStates(AudioSource source, OutputType type, int32_t formatIndex) {

@@ -325,6 +325,7 @@ bool VideoPage::leave() {
         }
         s.aviCodecIndex = m_avi->codecIndex();
         s.aviFourCC = m_avi->fourCC();
+        s.aviQuality = m_avi->quality();
         s.aviFrameRate = *rate;
         s.aviKeepOriginalSize = m_keepOriginal->isChecked();
         s.aviKeepAspectRatio = m_keepAspect->isChecked();

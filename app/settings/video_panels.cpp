@@ -15,6 +15,7 @@
 
 #include <vector>
 
+#include "app/settings/codec_quality_dialog.h"
 #include "encode/avi/video_compressor_list.h"
 #include "settings/settings_page_rules.h"
 
@@ -91,7 +92,7 @@ bool FrameRateBox::eventFilter(QObject* watched, QEvent* event) {
 // ---- AVI -------------------------------------------------------------------------------------
 
 AviPanel::AviPanel(const ConversionSettings& settings, QWidget* parent)
-    : QWidget(parent), m_settings(settings) {
+    : QWidget(parent), m_settings(settings), m_quality(settings.aviQuality) {
     setObjectName("AviPanel");
     m_codec = new QComboBox(this);
     m_codec->setObjectName("codecList");
@@ -120,8 +121,12 @@ AviPanel::AviPanel(const ConversionSettings& settings, QWidget* parent)
     connect(m_about, &QAbstractButton::clicked, this, [this] {
         QMessageBox::about(this, m_codec->currentText(), qs(videoCompressorAbout(fourCC())));
     });
-    // No compressor takes settings of its own beyond the quality, so there is nothing to
-    // configure; the button stays for the layout and is disabled.
+    // A compressor's one setting is its quality.
+    connect(m_configure, &QAbstractButton::clicked, this, [this] {
+        CodecQualityDialog dialog(m_codec->currentText(), m_quality, this);
+        if (dialog.exec() == QDialog::Accepted)
+            m_quality = dialog.quality();
+    });
     m_configure->setEnabled(false);
     m_about->setEnabled(false);
 }

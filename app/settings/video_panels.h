@@ -43,6 +43,8 @@ public:
     void refresh(ConversionMode mode);
     int32_t codecIndex() const;
     uint32_t fourCC() const;
+    // 0: the compressor's usual quality.
+    int32_t quality() const { return m_quality; }
     FrameRateBox* rateBox() const { return m_rate; }
     QComboBox* codecList() const { return m_codec; }
 
@@ -55,6 +57,7 @@ private:
     QAbstractButton* m_configure = nullptr;
     QAbstractButton* m_about = nullptr;
     FrameRateBox* m_rate = nullptr;
+    int32_t m_quality = 0;
 };
 
 // MPEG: the six types; each fixes the frame rate shown.

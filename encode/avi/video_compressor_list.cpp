@@ -237,8 +237,9 @@ Status checkVideoCompressorSize(uint32_t fourCC, int width, int height) {
     return {};
 }
 
-bool videoCompressorHasConfiguration(uint32_t) {
-    return false;
+bool videoCompressorHasConfiguration(uint32_t fourCC) {
+    const VideoCompressorInfo* info = findVideoCompressor(fourCC);
+    return info && info->hasQuality;
 }
 
 bool videoCompressorHasAbout(uint32_t fourCC) {

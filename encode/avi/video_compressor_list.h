@@ -53,8 +53,8 @@ std::string videoCompressorKey(const VideoCompressorInfo& info);
 Status checkVideoCompressorSize(uint32_t fourCC, int width, int height);
 
 // The codec panel's Configure and About buttons. The writer passes no settings to a
-// compressor but the quality, which is a setting of its own, so no compressor offers a
-// configuration. Every libavcodec compressor has an about text: its full name, FourCC and
+// compressor but the quality, so a compressor offers a configuration when it follows the
+// quality setting. Every libavcodec compressor has an about text: its full name, FourCC and
 // library version; "Uncompressed" has neither.
 bool videoCompressorHasConfiguration(uint32_t fourCC);
 bool videoCompressorHasAbout(uint32_t fourCC);

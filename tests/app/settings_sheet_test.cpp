@@ -7,7 +7,9 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QSlider>
 #include <QTest>
+#include <QTimer>
 
 #include "app/help/help_window.h"
 #include "app/settings/audio_page.h"
@@ -105,10 +107,33 @@ TEST(SettingsSheetTest, OkCommitsWhatThePagesHold) {
     EXPECT_FALSE(f.sheet->isVisible());
     const ConversionSettings& s = f.sheet->settings();
     EXPECT_EQ(s.conversionMode, ConversionMode::FrameByFrame);
-    EXPECT_EQ(s.audioSource, AudioSource::None); // never opened, still dropped
+    // The movie's sound is mixed frame by frame too, so the choice stands.
+    EXPECT_EQ(s.audioSource, AudioSource::RecordFromMovie);
     EXPECT_EQ(s.aviWidth, 200);
     EXPECT_EQ(s.aviHeight, 150);
     EXPECT_FLOAT_EQ(s.aviFrameRate, 12.5f);
+}
+
+// Configure sets the compressor's quality; the sheet's OK keeps it.
+TEST(SettingsSheetTest, ConfigureSetsTheCompressorsQuality) {
+    SheetFixture f;
+    ASSERT_TRUE(f.sheet->showPage(Video));
+    auto* codecs = f.find<QComboBox>("codecList");
+    auto* configure = f.find<QPushButton>("configureButton");
+    codecs->setCurrentIndex(0);
+    EXPECT_FALSE(configure->isEnabled()); // uncompressed
+    codecs->setCurrentIndex(codecs->findText("mjpeg"));
+    ASSERT_TRUE(configure->isEnabled());
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QCheckBox*>("usualQuality")->setChecked(false);
+        dialog->findChild<QSlider*>("codecQualitySlider")->setValue(35);
+        dialog->accept();
+    });
+    configure->click();
+    f.sheet->accept();
+    EXPECT_EQ(f.sheet->settings().aviQuality, 35);
 }
 
 TEST(SettingsSheetTest, VideoPageRangeChecksSizesAndCrop) {
@@ -151,8 +176,8 @@ TEST(SettingsSheetTest, AudioPageRefusesPicturesAndFollowsTheMode) {
     f.find<QComboBox>("typeList")->setCurrentIndex(0);
     f.find<QRadioButton>("frameByFrameRadio")->setChecked(true);
     ASSERT_TRUE(f.sheet->showPage(Audio));
-    EXPECT_FALSE(f.find<QRadioButton>("recordRadio")->isEnabled());
-    EXPECT_TRUE(f.find<QRadioButton>("noAudioRadio")->isChecked());
+    EXPECT_TRUE(f.find<QRadioButton>("recordRadio")->isEnabled());
+    EXPECT_TRUE(f.find<QRadioButton>("recordRadio")->isChecked());
     f.find<QRadioButton>("importRadio")->click();
     EXPECT_FALSE(f.find<QComboBox>("formatList")->isEnabled());
     f.find("audioFileEdit")->setText(QString::fromStdString(f.dir.file("song.ogg")));

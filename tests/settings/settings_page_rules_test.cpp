@@ -83,7 +83,7 @@ TEST(GeneralPageTest, RelativeOutputNameLandsInTheMoviesFolder) {
     EXPECT_EQ(v.outputFile, dir + "/clip.avi");
 }
 
-TEST(GeneralPageTest, CommitDropsMovieSoundInFrameByFrameAndSetsWorkFolder) {
+TEST(GeneralPageTest, CommitKeepsMovieSoundInFrameByFrameAndSetsWorkFolder) {
     ConversionSettings s;
     s.audioSource = AudioSource::RecordFromMovie;
     s.tempPathIndex = 1;
@@ -92,7 +92,7 @@ TEST(GeneralPageTest, CommitDropsMovieSoundInFrameByFrameAndSetsWorkFolder) {
     v.type = OutputType::ImageSeries;
     v.mode = ConversionMode::FrameByFrame;
     commitGeneralPage(v, s);
-    EXPECT_EQ(s.audioSource, AudioSource::None);
+    EXPECT_EQ(s.audioSource, AudioSource::RecordFromMovie);
     EXPECT_EQ(s.tempPath, "/keep"); // pictures leave the working folder alone
 
     v.type = OutputType::Avi;
@@ -206,7 +206,7 @@ TEST(AudioRulesTest, ControlStatesPerSourceTypeAndFormat) {
         EXPECT_EQ(s.lists, c.lists);
         EXPECT_EQ(s.bitRate, c.bitRate);
     }
-    EXPECT_FALSE(canRecordMovieSound(ConversionMode::FrameByFrame));
+    EXPECT_TRUE(canRecordMovieSound(ConversionMode::FrameByFrame));
     EXPECT_TRUE(canRecordMovieSound(ConversionMode::Interactive));
 }
 

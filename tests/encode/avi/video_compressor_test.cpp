@@ -46,7 +46,9 @@ TEST(VideoCompressorListTest, ListsUncompressedFirstThenEachFourCcOnce) {
     EXPECT_TRUE(videoCompressorHasAbout(fourCc("MJPG")));
     EXPECT_NE(videoCompressorAbout(fourCc("MJPG")).find("MJPG"), std::string::npos);
     EXPECT_FALSE(videoCompressorHasAbout(0));
-    EXPECT_FALSE(videoCompressorHasConfiguration(fourCc("MJPG")));
+    // MJPEG follows the quality setting; the uncompressed format has nothing to set.
+    EXPECT_TRUE(videoCompressorHasConfiguration(fourCc("MJPG")));
+    EXPECT_FALSE(videoCompressorHasConfiguration(0));
 }
 
 class EveryCompressorTest : public ::testing::TestWithParam<VideoCompressorInfo> {};
