@@ -20,6 +20,7 @@
 #include "app/record/conversion_run.h"
 #include "app/record/converting_window.h"
 #include "app/record/record_window.h"
+#include "app/settings/codec_quality_dialog.h"
 #include "app/settings/settings_sheet.h"
 #include "app/widgets/about_dialog.h"
 #include "encode/image/picture_file.h"
@@ -98,6 +99,11 @@ int main(int argc, char** argv) {
         const char* names[] = {"settings-video-avi.png", "settings-video-mpeg.png",
                                "settings-video-pictures.png"};
         ok = save(&sheet, folder, names[static_cast<int>(type)]) && ok;
+        if (type == OutputType::Avi) {
+            CodecQualityDialog quality("mjpeg", 70, &sheet);
+            quality.show();
+            ok = save(&quality, folder, "codec-quality.png") && ok;
+        }
     }
 
     {
