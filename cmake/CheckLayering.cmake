@@ -23,6 +23,7 @@ set(layers
     "encode/image|base/ clib/ swf/format/ swf/image/ encode/image/ encode/frame_writer.h"
     "encode/avi|base/ clib/ encode/audio/ encode/avi/ encode/frame_writer.h"
     "encode/mpeg|base/ clib/ encode/audio/ encode/mpeg/ encode/frame_writer.h"
+    "encode/video_file|base/ clib/ encode/audio/ encode/mpeg/ encode/video_file/ encode/frame_writer.h"
     "encode|base/ clib/ settings/ crop/ encode/"
     "capture|base/ clib/ settings/ source/ crop/ encode/ capture/"
     "cli|base/ clib/ settings/ source/ encode/ capture/ crop/ cli/"

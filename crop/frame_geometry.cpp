@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "settings/conversion_settings.h"
+#include "settings/video_file_rules.h"
 
 namespace swivio {
 
@@ -58,13 +59,19 @@ FrameGeometry computeFrameGeometry(const ConversionSettings& s) {
     if (s.convertType == OutputType::Mpeg) {
         requestedWidth = s.mpegWidth;
         requestedHeight = s.mpegHeight;
+    } else if (s.convertType == OutputType::VideoFile) {
+        const VideoFrameRequest request = videoFrameRequest(s);
+        requestedWidth = request.width;
+        requestedHeight = request.height;
     } else if (s.convertType == OutputType::ImageSeries) {
         requestedWidth = s.imageWidth;
         requestedHeight = s.imageHeight;
     }
 
     FrameGeometry g;
-    g.outputWidth = requestedWidth / 4 * 4;
+    // A video file's 4:2:0 pictures need even sizes only; AVI rows are multiples of 4.
+    const int32_t widthStep = s.convertType == OutputType::VideoFile ? 2 : 4;
+    g.outputWidth = requestedWidth / widthStep * widthStep;
     g.outputHeight = requestedHeight / 2 * 2;
     const int32_t w = g.outputWidth;
     const int32_t h = g.outputHeight;

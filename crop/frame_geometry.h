@@ -12,7 +12,7 @@ struct ConversionSettings;
 // the centred content area and fills the bars around it; the encoding phase only uses the
 // watermark rectangle. All values are output pixels unless stated.
 struct FrameGeometry {
-    int32_t outputWidth = 0;  // multiple of 4
+    int32_t outputWidth = 0;  // multiple of 4 (even for a video file)
     int32_t outputHeight = 0; // even
     int32_t playerWidth = 0;  // size of the whole displayed movie
     int32_t playerHeight = 0;

@@ -16,6 +16,7 @@ namespace swivio {
 double outputFrameRate(const ConversionSettings& settings) {
     switch (settings.convertType) {
     case OutputType::Avi:
+    case OutputType::VideoFile:
         return settings.aviFrameRate;
     case OutputType::Mpeg: {
         const double rate = settings.mpegFrameRate;

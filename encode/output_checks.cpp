@@ -113,6 +113,7 @@ std::string conversionOutputFile(const ConversionSettings& s) {
     switch (s.convertType) {
     case OutputType::Avi:
     case OutputType::Mpeg:
+    case OutputType::VideoFile:
         return s.outputFile;
     case OutputType::ImageSeries:
         if (s.imageType == ImageType::AnimatedGif)

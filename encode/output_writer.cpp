@@ -7,6 +7,7 @@
 #include "encode/image/picture_series_writer.h"
 #include "encode/mpeg/mpeg_output.h"
 #include "encode/output_checks.h"
+#include "encode/video_file_options.h"
 
 namespace swivio {
 
@@ -72,6 +73,8 @@ Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job) 
     case OutputType::Mpeg:
         return openMpegOutput(s.outputFile, int(s.mpegType),
                               s.audioSource == AudioSource::None ? std::string() : job.audioPath);
+    case OutputType::VideoFile:
+        return openVideoFileOutput(s.outputFile, videoFileOptions(job));
     }
     return R::failure("Unknown output type " + std::to_string(int(s.convertType)) + ".");
 }

@@ -15,7 +15,8 @@ namespace swivio {
 //   created now; a file that cannot be created still gives a writer that ignores every
 //   frame (its finish() reports the failure);
 // - Avi: the AVI writer of outputFile with the recorded or imported sound;
-// - Mpeg: the MPEG writer of outputFile with the preset of mpegType and the sound.
+// - Mpeg: the MPEG writer of outputFile with the preset of mpegType and the sound;
+// - VideoFile: the MP4, MKV or WebM writer of outputFile with the sound.
 // Fails, with the message, when no writer can be opened. A sound that cannot be added to an
 // AVI file leaves the file without sound and is reported as a warning of the result.
 Result<std::unique_ptr<FrameWriter>> openOutputWriter(const ConversionJob& job);

@@ -6,7 +6,7 @@
 
 namespace swivio {
 
-enum class OutputType : int32_t { Avi = 0, Mpeg = 1, ImageSeries = 2 };
+enum class OutputType : int32_t { Avi = 0, Mpeg = 1, ImageSeries = 2, VideoFile = 3 };
 enum class ConversionMode : int32_t { Interactive = 0, FrameByFrame = 1 };
 enum class AudioSource : int32_t { None = 0, RecordFromMovie = 1, ImportFile = 2 };
 // Index into MpegPresetTable. A stored value may lie outside the table (see applyMpegPreset).
@@ -26,6 +26,14 @@ enum class ImageType : int32_t { Bmp = 0, Png = 1, Jpeg = 2, Gif = 3, AnimatedGi
 enum class RecordingMode : int32_t { Timeline = 0, Play = 1 };
 // The colours of GIF pictures: the fixed 256-colour palette, or one fitted to each picture.
 enum class GifPalette : int32_t { Standard = 0, Adaptive = 1 };
+// The video file's container, codec, encoder speed, frame size and sound codec.
+enum class VideoContainer : int32_t { Mp4 = 0, Mkv = 1, WebM = 2 };
+enum class VideoCodec : int32_t { H264 = 0, H265 = 1, Vp9 = 2, Av1 = 3 };
+enum class VideoSpeed : int32_t { Fast = 0, Medium = 1, Slow = 2 };
+// Movie: the AVI's frame size (by default the crop's), made even; the HD sizes letterbox
+// the crop into 1280 x 720 or 1920 x 1080.
+enum class VideoFrameSize : int32_t { Movie = 0, Hd720 = 1, Hd1080 = 2 };
+enum class VideoSound : int32_t { Aac = 0, Opus = 1 };
 
 // Every choice that shapes a conversion: plain data, copied whole by value. The watermark
 // is named by its file; whoever draws it loads the picture. Paths are UTF-8 with '/' separators. Colours are 0x00BBGGRR.
@@ -39,7 +47,7 @@ struct ConversionSettings {
     int32_t movieLength = 0; // frames of an SWF movie, whole seconds of an FLV video
 
     OutputType convertType = OutputType::Avi;
-    std::string outputFile;    // AVI and MPEG target
+    std::string outputFile;    // AVI, MPEG and video file target
     std::string outputFolder;  // image-series target
     // The animated GIF's own file name when one was chosen; empty: "<outputFolder>/<movie
     // title>.gif". Not persisted.
@@ -79,6 +87,16 @@ struct ConversionSettings {
     float mpegFrameRate = 0;
     int32_t mpegSampleRate = 0; // Hz
 
+    // The video file takes its frame rate from aviFrameRate and, with VideoFrameSize::Movie,
+    // its size from aviWidth x aviHeight.
+    VideoContainer videoContainer = VideoContainer::Mp4;
+    VideoCodec videoCodec = VideoCodec::H264;
+    int32_t videoQuality = 0; // 1 (smallest) to 100 (best); 0: the codec's usual quality
+    VideoSpeed videoSpeed = VideoSpeed::Medium;
+    VideoFrameSize videoFrameSize = VideoFrameSize::Movie;
+    VideoSound videoSound = VideoSound::Aac;
+    int32_t videoSoundBitRate = 2; // index into kVideoSoundBitRates
+
     ImageType imageType = ImageType::Bmp;
     float imageFrameRate = 0;
     bool imageKeepOriginalSize = true;
@@ -113,7 +131,8 @@ struct ConversionSettings {
 // ---- Option tables -------------------------------------------------------------------------
 
 // Conversion-type list, index = OutputType.
-inline constexpr std::array<const char*, 3> kOutputTypeNames = {"AVI", "MPEG", "Image series"};
+inline constexpr std::array<const char*, 4> kOutputTypeNames = {"AVI", "MPEG", "Image series",
+                                                               "Video file"};
 
 struct MpegPreset {
     const char* name;
@@ -173,6 +192,27 @@ inline constexpr std::array<AviAudioOption, 3> kAviAudioSampleRates = {
     {{"11025", 11025}, {"22050", 22050}, {"44100", 44100}}};
 inline constexpr std::array<AviAudioOption, 6> kAviAudioBitRates = {
     {{"48", 48}, {"64", 64}, {"96", 96}, {"112", 112}, {"128", 128}, {"160", 160}}};
+
+// Video file lists, index = the enumeration's value.
+inline constexpr std::array<const char*, 3> kVideoContainerNames = {"MP4", "MKV", "WebM"};
+inline constexpr std::array<const char*, 3> kVideoContainerExtensions = {"mp4", "mkv", "webm"};
+inline constexpr std::array<const char*, 4> kVideoCodecNames = {"H.264", "H.265", "VP9", "AV1"};
+inline constexpr std::array<const char*, 3> kVideoSpeedNames = {"Fast", "Medium", "Slow"};
+inline constexpr std::array<const char*, 3> kVideoFrameSizeNames = {"Movie size", "720p",
+                                                                    "1080p"};
+inline constexpr std::array<const char*, 2> kVideoSoundNames = {"AAC", "Opus"};
+inline constexpr std::array<AviAudioOption, 6> kVideoSoundBitRates = {
+    {{"64", 64}, {"96", 96}, {"128", 128}, {"160", 160}, {"192", 192}, {"256", 256}}};
+inline constexpr int32_t kVideoQualityMax = 100;
+
+// WebM holds VP9 or AV1 with Opus sound; MP4 and MKV hold H.264 or H.265 with AAC or Opus.
+inline constexpr bool videoCodecFits(VideoContainer container, VideoCodec codec) {
+    const bool web = codec == VideoCodec::Vp9 || codec == VideoCodec::Av1;
+    return (container == VideoContainer::WebM) == web;
+}
+inline constexpr bool videoSoundFits(VideoContainer container, VideoSound sound) {
+    return container != VideoContainer::WebM || sound == VideoSound::Opus;
+}
 
 inline constexpr int32_t kJpegQualityMin = 1;
 inline constexpr int32_t kJpegQualityMax = 100;

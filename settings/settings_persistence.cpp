@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "settings/video_file_rules.h"
+
 namespace swivio {
 
 namespace {
@@ -13,6 +15,7 @@ const std::string kAvi = "AVI";
 const std::string kMpeg = "MPEG";
 const std::string kCommonAudio = "Common Audio";
 const std::string kImage = "Image";
+const std::string kVideoFile = "Video File";
 
 // An int32 value in [low, high], or the default.
 int32_t readRanged(SettingsStore& store, const std::string& section, const char* name, int32_t low,
@@ -41,7 +44,7 @@ Enum readEnum(SettingsStore& store, const std::string& section, const char* name
 
 void loadSettings(ConversionSettings& s, SettingsStore& store) {
     const ConversionSettings d; // the defaults
-    s.convertType = readEnum(store, kGeneral, "Convert Type", 3, d.convertType);
+    s.convertType = readEnum(store, kGeneral, "Convert Type", kOutputTypeNames.size(), d.convertType);
     s.tempPathIndex = readRanged(store, kGeneral, "Temp Path Index", 0, 1, d.tempPathIndex);
     s.tempPath = readText(store, kGeneral, "Temp Path");
     s.conversionMode = readEnum(store, kGeneral, "Conversion Mode", 2, d.conversionMode);
@@ -77,6 +80,19 @@ void loadSettings(ConversionSettings& s, SettingsStore& store) {
         readRanged(store, kImage, "JPEG Quality", kJpegQualityMin, kJpegQualityMax, d.jpegQuality);
     s.gifDither = readBool(store, kImage, "GIF Dither", d.gifDither);
     s.gifPalette = readEnum(store, kImage, "GIF Palette", 2, d.gifPalette);
+
+    s.videoContainer = readEnum(store, kVideoFile, "Container", kVideoContainerNames.size(),
+                                d.videoContainer);
+    s.videoCodec = readEnum(store, kVideoFile, "Codec", kVideoCodecNames.size(), d.videoCodec);
+    s.videoQuality = readRanged(store, kVideoFile, "Quality", 0, kVideoQualityMax, d.videoQuality);
+    s.videoSpeed = readEnum(store, kVideoFile, "Speed", kVideoSpeedNames.size(), d.videoSpeed);
+    s.videoFrameSize =
+        readEnum(store, kVideoFile, "Frame Size", kVideoFrameSizeNames.size(), d.videoFrameSize);
+    s.videoSound = readEnum(store, kVideoFile, "Sound", kVideoSoundNames.size(), d.videoSound);
+    s.videoSoundBitRate = readRanged(store, kVideoFile, "Sound Bit Rate", 0,
+                                     int32_t(kVideoSoundBitRates.size()) - 1, d.videoSoundBitRate);
+    // A codec or sound the container cannot hold (an edited file) takes the container's own.
+    fitVideoFileChoices(s);
 }
 
 void saveSettings(const ConversionSettings& s, SettingsStore& store) {
@@ -101,6 +117,14 @@ void saveSettings(const ConversionSettings& s, SettingsStore& store) {
     store.writeInt(kImage, "JPEG Quality", s.jpegQuality);
     store.writeInt(kImage, "GIF Dither", s.gifDither ? 1 : 0);
     store.writeInt(kImage, "GIF Palette", int32_t(s.gifPalette));
+
+    store.writeInt(kVideoFile, "Container", int32_t(s.videoContainer));
+    store.writeInt(kVideoFile, "Codec", int32_t(s.videoCodec));
+    store.writeInt(kVideoFile, "Quality", s.videoQuality);
+    store.writeInt(kVideoFile, "Speed", int32_t(s.videoSpeed));
+    store.writeInt(kVideoFile, "Frame Size", int32_t(s.videoFrameSize));
+    store.writeInt(kVideoFile, "Sound", int32_t(s.videoSound));
+    store.writeInt(kVideoFile, "Sound Bit Rate", s.videoSoundBitRate);
 
     store.writeInt(kCommonAudio, "Source", int32_t(s.audioSource));
     store.writeString(kCommonAudio, "File", s.audioFile);

@@ -9,7 +9,8 @@ namespace swivio {
 // "Temp Path", "Conversion Mode", "Capture Cursor", "Browse Folder"), "AVI" ("Codec",
 // "FourCC", "Audio Format", "Audio Channel", "Audio Sample Rate", "Audio Bit Rate"), "MPEG"
 // ("Type"), "Common Audio" ("Source", "File"), "Image" ("Type", "JPEG Quality",
-// "GIF Dither").
+// "GIF Dither"), "Video File" ("Container", "Codec", "Quality", "Speed", "Frame Size",
+// "Sound", "Sound Bit Rate").
 //
 // A missing or mistyped value gives the field's default (a first run: AVI output,
 // uncompressed, recorded sound, MP3 128 kbps 44100 Hz stereo, DVD-NTSC, BMP, quality 80,
@@ -17,13 +18,14 @@ namespace swivio {
 // output). A value outside its list (or a "bool" other than 0 and 1) also gives the default,
 // since the option lists and the export summary index the tables with these values;
 // this includes an MPEG type outside the preset table, which would otherwise leave the MPEG
-// frame size and rate unset. The codec index is only checked for being non-negative: the
+// frame size and rate unset. A video codec or sound the container cannot hold takes the
+// container's own (H.264 or VP9, Opus in WebM). The codec index is only checked for being non-negative: the
 // codec list is only known to the AVI codec panel.
 void loadSettings(ConversionSettings& settings, SettingsStore& store);
 
 // Writes the persisted fields in this order: "General" (as above), "AVI" (as above),
-// "MPEG" / "Type", "Image" ("Type", "JPEG Quality", "GIF Dither"), "Common Audio"
-// ("Source", "File"). Strings are written even when empty. Write failures are not reported
+// "MPEG" / "Type", "Image" ("Type", "JPEG Quality", "GIF Dither"), "Video File" (as
+// above), "Common Audio" ("Source", "File"). Strings are written even when empty. Write failures are not reported
 // here (the store's flush() tells them).
 void saveSettings(const ConversionSettings& settings, SettingsStore& store);
 

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "settings/video_file_rules.h"
+
 namespace swivio {
 
 std::string folderOf(const std::string& path) {
@@ -70,6 +72,8 @@ void resetForMovie(ConversionSettings& s, const std::string& path, const MoviePr
     if (s.convertType == OutputType::Mpeg)
         s.outputFile = replaceExtension(path, "mpg");
     applyMpegPreset(s);
+    if (s.convertType == OutputType::VideoFile)
+        s.outputFile = replaceExtension(path, videoFileExtension(s.videoContainer));
 
     s.imageFrameRate = movie.frameRate;
     s.imageKeepOriginalSize = true;
@@ -111,6 +115,7 @@ void applySettingsRules(ConversionSettings& s) {
     }
     if (s.convertType == OutputType::Mpeg)
         applyMpegPreset(s);
+    fitVideoFileChoices(s);
 }
 
 } // namespace swivio

@@ -47,7 +47,8 @@ void resetForMovie(ConversionSettings& settings, const std::string& path,
 //  - with tempPathIndex 0 the working folder is the output's folder: the output file's
 //    for AVI and MPEG, the output folder for pictures (the recording falls back to the
 //    system's temporary folder when no file can be created there);
-//  - MPEG output takes its frame size, rate and sample rate from the preset.
+//  - MPEG output takes its frame size, rate and sample rate from the preset;
+//  - the video file's codec and sound fit its container (fitVideoFileChoices).
 void applySettingsRules(ConversionSettings& settings);
 
 } // namespace swivio

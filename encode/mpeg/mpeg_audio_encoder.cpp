@@ -6,7 +6,17 @@ namespace swivio {
 
 bool MpegAudioEncoder::open(AVCodecID codecId, int sampleRate, int bitRate, std::string& error) {
     const AVCodec* codec = avcodec_find_encoder(codecId);
-    if (!codec || !codec->sample_fmts) {
+    if (!codec) {
+        error = std::string("no encoder for ") + avcodec_get_name(codecId);
+        return false;
+    }
+    return open(codec, sampleRate, bitRate, false, error);
+}
+
+bool MpegAudioEncoder::open(const AVCodec* codec, int sampleRate, int bitRate, bool globalHeader,
+                            std::string& error) {
+    const AVCodecID codecId = codec->id;
+    if (!codec->sample_fmts) {
         error = std::string("no encoder for ") + avcodec_get_name(codecId);
         return false;
     }
@@ -28,6 +38,8 @@ bool MpegAudioEncoder::open(AVCodecID codecId, int sampleRate, int bitRate, std:
     c->sample_fmt = codec->sample_fmts[0];
     av_channel_layout_uninit(&c->ch_layout);
     c->ch_layout = AV_CHANNEL_LAYOUT_STEREO;
+    if (globalHeader)
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     int rc = avcodec_open2(c, codec, nullptr);
     if (rc < 0) {
         error = std::string("cannot open the ") + codec->name +

@@ -16,6 +16,10 @@ namespace swivio {
 class MpegAudioEncoder {
 public:
     [[nodiscard]] bool open(AVCodecID codecId, int sampleRate, int bitRate, std::string& error);
+    // The same with a chosen encoder; `globalHeader` puts the codec's setup in the stream's
+    // header rather than in each packet (MP4, Matroska).
+    [[nodiscard]] bool open(const AVCodec* codec, int sampleRate, int bitRate, bool globalHeader,
+                            std::string& error);
 
     AVCodecContext* context() const { return m_codec.get(); }
     int frameSize() const { return m_frameSize; }
