@@ -13,6 +13,7 @@
 #include "encode/output_choices.h"
 #include "settings/settings_checks.h"
 #include "settings/settings_rules.h"
+#include "settings/video_file_rules.h"
 
 namespace swivio::cli {
 
@@ -121,9 +122,25 @@ Status parseDuration(Options& o, const std::string& option, const std::string& v
     return {};
 }
 
+// --type: an output type, or a video file's container, which makes the type a video file.
+Status parseType(Options& o, const std::string& option, const std::string& v) {
+    static const std::array<const char*, 6> kTypes = {"avi", "mpeg", "images", "mp4", "mkv", "webm"};
+    const auto i = parseName(v, kTypes);
+    if (!i)
+        return badValue(option, v, "avi, mpeg, images, mp4, mkv or webm");
+    o.type = *i < 3 ? OutputType(*i) : OutputType::VideoFile;
+    o.container.reset();
+    if (*i >= 3)
+        o.container = VideoContainer(*i - 3);
+    return {};
+}
+
 // The options that take a value, each with what it does with it.
 const std::map<std::string, OptionSetter>& valueOptions() {
-    static const std::array<const char*, 3> kTypes = {"avi", "mpeg", "images"};
+    static const std::array<const char*, 4> kVideoCodecs = {"h264", "h265", "vp9", "av1"};
+    static const std::array<const char*, 3> kPresets = {"fast", "medium", "slow"};
+    static const std::array<const char*, 3> kHdSizes = {"movie", "720", "1080"};
+    static const std::array<const char*, 2> kSoundCodecs = {"aac", "opus"};
     static const std::array<const char*, 6> kMpegTypes = {
         MpegPresetTable[0].name, MpegPresetTable[1].name, MpegPresetTable[2].name,
         MpegPresetTable[3].name, MpegPresetTable[4].name, MpegPresetTable[5].name};
@@ -140,7 +157,11 @@ const std::map<std::string, OptionSetter>& valueOptions() {
         {"--audio", text(&O::audio)},
         {"--watermark", text(&O::watermark)},
         {"--work-dir", text(&O::workDir)},
-        {"--type", named(&O::type, kTypes, "avi, mpeg or images")},
+        {"--type", parseType},
+        {"--video-codec", named(&O::videoCodec, kVideoCodecs, "h264, h265, vp9 or av1")},
+        {"--preset", named(&O::preset, kPresets, "fast, medium or slow")},
+        {"--hd", named(&O::hd, kHdSizes, "720 or 1080")},
+        {"--audio-codec", named(&O::audioCodec, kSoundCodecs, "aac or opus")},
         {"--image-type",
          named(&O::imageType, kImageTypeNames, "bmp, png, jpeg, gif or animated-gif")},
         {"--mpeg-type", named(&O::mpegType, kMpegTypes,
@@ -173,12 +194,14 @@ const std::map<std::string, OptionSetter>& valueOptions() {
     return options;
 }
 
-enum class OutputKind { Avi, Mpeg, AnimatedGif, Picture };
+enum class OutputKind { Avi, Mpeg, AnimatedGif, Picture, VideoFile };
 
 std::optional<OutputKind> outputKindOfName(const std::string& path) {
     const std::size_t slash = path.rfind('/'), dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return std::nullopt;
+    if (videoContainerOfName(path.substr(dot + 1)) >= 0)
+        return OutputKind::VideoFile;
     static const std::array<const char*, 9> kNames = {"avi", "mpg", "mpeg", "vob", "gif",
                                                       "png", "bmp", "jpg", "jpeg"};
     const auto i = parseName(path.substr(dot + 1), kNames);
@@ -199,6 +222,11 @@ Status notApplying(const ConvertOptions& o, const ConversionSettings& s) {
     };
     unused(o.mpegType.has_value(), s.convertType == OutputType::Mpeg, "--mpeg-type", "MPEG output");
     unused(o.imageType.has_value(), images, "--image-type", "picture output");
+    const bool video = s.convertType == OutputType::VideoFile;
+    unused(o.videoCodec.has_value(), video, "--video-codec", "MP4, MKV and WebM output");
+    unused(o.preset.has_value(), video, "--preset", "MP4, MKV and WebM output");
+    unused(o.hd.has_value(), video, "--hd", "MP4, MKV and WebM output");
+    unused(o.audioCodec.has_value(), video, "--audio-codec", "MP4, MKV and WebM output");
     unused(o.jpegQuality.has_value(), images && s.imageType == ImageType::Jpeg, "--jpeg-quality",
            "JPEG pictures");
     unused(o.dither.has_value(),
@@ -211,6 +239,31 @@ Status notApplying(const ConvertOptions& o, const ConversionSettings& s) {
            "--audio-format, --audio-channels, --audio-rate and --audio-bitrate",
            "sound recorded from the movie (an imported sound is stored as it is)");
     return result;
+}
+
+// The video file's codec, speed, frame size and sound; a codec or sound its container cannot
+// hold is refused rather than replaced.
+Status setVideoFileChoices(const ConvertOptions& o, ConversionSettings& s) {
+    const std::string container = kVideoContainerNames[std::size_t(s.videoContainer)];
+    if (o.videoCodec && !videoCodecFits(s.videoContainer, *o.videoCodec))
+        return Status::failure(std::string(kVideoCodecNames[std::size_t(*o.videoCodec)]) +
+                               " video does not go in a " + container +
+                               " file (WebM takes VP9 or AV1, MP4 and MKV H.264 or H.265).");
+    if (o.audioCodec && !videoSoundFits(s.videoContainer, *o.audioCodec))
+        return Status::failure(std::string(kVideoSoundNames[std::size_t(*o.audioCodec)]) +
+                               " sound does not go in a " + container + " file (WebM takes Opus).");
+    if (o.hd && *o.hd != VideoFrameSize::Movie && o.size)
+        return Status::failure("--hd and --size cannot be given together.");
+    if (o.videoCodec)
+        s.videoCodec = *o.videoCodec;
+    if (o.audioCodec)
+        s.videoSound = *o.audioCodec;
+    if (o.preset)
+        s.videoSpeed = *o.preset;
+    if (o.hd)
+        s.videoFrameSize = *o.hd;
+    fitVideoFileChoices(s);
+    return {};
 }
 
 // The recording mode and its limits, checked against the movie.
@@ -251,8 +304,8 @@ const char* convertUsage() {
     return "usage: swivio-cli convert MOVIE [options]\n"
            "       swivio-cli convert --list-codecs\n"
            "\n"
-           "Records MOVIE frame by frame and writes an AVI file, an MPEG file, a series of\n"
-           "pictures or an animated GIF.\n"
+           "Records MOVIE frame by frame and writes an AVI file, an MPEG file, an MP4, MKV or\n"
+           "WebM video, a series of pictures or an animated GIF.\n"
            "\n"
            "Recording modes (the movie's ActionScript runs in both):\n"
            "  timeline (default)      output frame i shows the movie's main timeline on frame i;\n"
@@ -273,23 +326,32 @@ const char* convertUsage() {
            "                          whichever comes first, and never after 10 minutes of\n"
            "                          movie time\n"
            "\n"
-           "  -o PATH                 output file (AVI, MPEG, animated GIF) or folder (pictures);\n"
-           "                          by default beside the movie. A name ending in .avi, .mpg,\n"
-           "                          .mpeg, .vob or .gif also chooses the output type\n"
+           "  -o PATH                 output file (AVI, MPEG, MP4, MKV, WebM, animated GIF) or\n"
+           "                          folder (pictures); by default beside the movie. A name\n"
+           "                          ending in .avi, .mpg, .mpeg, .vob, .mp4, .mkv, .webm or\n"
+           "                          .gif also chooses the output type\n"
            "  -y                      overwrite an output file that exists\n"
            "  -n                      never overwrite: stop when the output file exists\n"
            "                          (without -y or -n the question is asked on a terminal;\n"
            "                          a picture series replaces its own numbered pictures)\n"
-           "  --type avi|mpeg|images  output type (default avi)\n"
+           "  --type avi|mpeg|images|mp4|mkv|webm\n"
+           "                          output type (default avi)\n"
            "  --codec FOURCC|NAME|uncompressed\n"
            "                          AVI video compressor (default uncompressed)\n"
            "  --list-codecs           list the AVI video compressors and exit\n"
-           "  --quality N             AVI video quality, 1 (smallest) to 100 (best), on the\n"
-           "                          compressor's own scale (default: its usual setting)\n"
+           "  --quality N             video quality, 1 (smallest) to 100 (best), on the AVI\n"
+           "                          compressor's own scale or as the MP4/MKV/WebM encoder's\n"
+           "                          constant quality (default: its usual setting)\n"
+           "  --video-codec h264|h265|vp9|av1\n"
+           "                          MP4/MKV: h264 (default) or h265; WebM: vp9 (default) or av1\n"
+           "  --preset fast|medium|slow  MP4/MKV/WebM encoder speed (default medium)\n"
+           "  --hd 720|1080           MP4/MKV/WebM frame of 1280 x 720 or 1920 x 1080, the crop\n"
+           "                          letterboxed into it (default: the crop's size, made even)\n"
+           "  --audio-codec aac|opus  MP4/MKV sound (default aac); WebM always has Opus\n"
            "  --size WxH              frame size (default: the crop's size)\n"
            "  --keep-aspect           with --size: the height follows the width by the crop's\n"
            "                          aspect ratio\n"
-           "  --rate FPS|original     output frame rate (AVI and pictures)\n"
+           "  --rate FPS|original     output frame rate (AVI, MP4/MKV/WebM and pictures)\n"
            "  --crop X,Y,W,H          crop rectangle in movie pixels\n"
            "  --image-type bmp|png|jpeg|gif|animated-gif\n"
            "  --jpeg-quality N        1 to 100 (default 80)\n"
@@ -391,22 +453,34 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
                                " names one picture; a conversion writes a video, an animated "
                                "GIF or a folder of pictures (-o FOLDER --type images), and "
                                "swivio-cli frame writes one picture.");
+    if (o.container)
+        s.videoContainer = *o.container;
     if (named && named != OutputKind::Picture) {
         const bool gif = *named == OutputKind::AnimatedGif;
-        const OutputType type = gif ? OutputType::ImageSeries
-                                    : *named == OutputKind::Avi ? OutputType::Avi
+        const OutputType type = gif                             ? OutputType::ImageSeries
+                                : *named == OutputKind::Avi     ? OutputType::Avi
+                                : *named == OutputKind::VideoFile ? OutputType::VideoFile
                                                                 : OutputType::Mpeg;
-        if ((o.type && *o.type != type) || (gif && o.imageType && *o.imageType != ImageType::AnimatedGif))
+        const std::string extension = o.output->substr(o.output->rfind('.') + 1);
+        const auto container = VideoContainer(std::max(videoContainerOfName(extension), 0));
+        if ((o.type && *o.type != type) || (gif && o.imageType && *o.imageType != ImageType::AnimatedGif) ||
+            (type == OutputType::VideoFile && o.container && *o.container != container))
             return Status::failure("The output name " + *o.output +
                                    " does not fit the output type asked for.");
         s.convertType = type;
         if (gif)
             s.imageType = ImageType::AnimatedGif;
+        if (type == OutputType::VideoFile)
+            s.videoContainer = container;
     }
     if (s.convertType == OutputType::Avi)
         s.outputFile = replaceExtension(s.sourcePath, "avi");
     else if (s.convertType == OutputType::Mpeg)
         s.outputFile = replaceExtension(s.sourcePath, "mpg");
+    else if (s.convertType == OutputType::VideoFile)
+        s.outputFile = replaceExtension(s.sourcePath, videoFileExtension(s.videoContainer));
+    if (Status st = setVideoFileChoices(o, s); !st)
+        return st;
     if (o.mpegType)
         s.mpegType = *o.mpegType;
     if (o.jpegQuality)
@@ -432,7 +506,9 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
         if (Status st = setVideoCompressor(s, *o.codec); !st)
             return Status::failure(st.message() + " (see swivio-cli convert --list-codecs)");
     }
-    if (o.quality) {
+    if (o.quality && s.convertType == OutputType::VideoFile) {
+        s.videoQuality = *o.quality;
+    } else if (o.quality) {
         if (Status st = setVideoQuality(s, *o.quality); !st)
             return st;
     }

@@ -30,7 +30,7 @@ struct ConvertOptions {
     std::optional<std::string> output;
     std::optional<OutputType> type;
     std::optional<std::string> codec;
-    std::optional<int> quality; // AVI video quality, 1 to 100
+    std::optional<int> quality; // AVI or video file quality, 1 to 100
     std::optional<std::array<int, 2>> size;
     bool keepAspect = false;
     std::optional<float> rate;
@@ -41,6 +41,11 @@ struct ConvertOptions {
     std::optional<bool> dither;
     std::optional<GifPalette> gifPalette;
     std::optional<MpegType> mpegType;
+    std::optional<VideoContainer> container; // --type mp4|mkv|webm, or the output's name
+    std::optional<VideoCodec> videoCodec;
+    std::optional<VideoSpeed> preset;
+    std::optional<VideoFrameSize> hd;
+    std::optional<VideoSound> audioCodec;
     std::optional<std::string> audio; // "movie", "none" or a file to import
     // Whether the movie has sound of its own: without --audio its sound is then recorded.
     bool movieHasSound = false;

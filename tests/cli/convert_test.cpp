@@ -90,6 +90,37 @@ TEST(ConvertCommand, CropScaleAndLetterboxPutTheSquareWhereItBelongs) {
     EXPECT_TRUE(leftovers(dir, "vid").empty());
 }
 
+// The square movie letterboxed into a 720p frame: 960 x 720 of content between 160-pixel
+// bars of the background's colour, scale 1.2, the square at x 400..520, y 180..300; the
+// colours survive BT.709.
+TEST(ConvertCommand, HdVideoFileLetterboxesTheMovie) {
+    TempDir dir;
+    const std::string movie = writeSquareMovie(dir);
+    const CliRun run =
+        runCli(dir, {"convert", movie, "-o", dir.file("hd.mp4"), "--hd", "720", "--quality", "90"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const MediaInfo info = probeMedia(dir.file("hd.mp4"), {0});
+    ASSERT_TRUE(info.opened);
+    EXPECT_EQ(info.videoCodec, "h264");
+    EXPECT_EQ(info.width, 1280);
+    EXPECT_EQ(info.height, 720);
+    EXPECT_EQ(info.decodedFrames, 4);
+    ASSERT_EQ(info.pictures.size(), 1u);
+    struct Point {
+        int x, y;
+        uint32_t color;
+    };
+    const Point points[] = {{460, 240, kRed},   {405, 185, kRed},   {390, 240, kGreen},
+                            {460, 310, kGreen}, {170, 700, kGreen}, {1110, 20, kGreen},
+                            {80, 360, kBlue},   {1200, 360, kBlue}};
+    for (const Point& p : points) {
+        const uint32_t got = pictureColor(info, 0, p.x, p.y);
+        for (int shift : {0, 8, 16})
+            EXPECT_NEAR(int(got >> shift & 0xFF), int(p.color >> shift & 0xFF), 16)
+                << p.x << ", " << p.y;
+    }
+}
+
 TEST(ConvertCommand, OutputRateKeepsTheMovieLength) {
     // Two seconds of movie: repeated up to 30 frames a second, or dropped down to 12.
     struct Case {
@@ -179,6 +210,9 @@ TEST(ConvertCommand, ImportedSoundGoesIntoAviAndMpegWithItsLength) {
         {{"--audio", mp3, "--size", "160x120"}, "mp3.avi", "mp3"},
         {{"--type", "mpeg", "--mpeg-type", "vcd-pal", "--audio", wav}, "wav.mpg", "mp2"},
         {{"--type", "mpeg", "--mpeg-type", "dvd-ntsc", "--audio", mp3}, "mp3.mpg", "ac3"},
+        {{"--audio", wav, "--size", "160x120"}, "wav.mp4", "aac"},
+        {{"--audio", mp3, "--size", "160x120"}, "mp3.webm", "opus"},
+        {{"--audio", mp3, "--size", "160x120", "--audio-codec", "opus"}, "mp3.mkv", "opus"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"convert", movie, "-o", dir.file(c.file)};
@@ -219,6 +253,15 @@ TEST(ConvertCommand, OutputNamesChooseTheTypeAndUnusedOptionsAreSaid) {
         {{"-o", dir.file("y.gif"), "--image-type", "png"}, 1, "", "", "does not fit"},
         {{"-o", dir.file("one.png")}, 1, "", "", "names one picture"},
         {{"-o", dir.file("one.JPG"), "--type", "avi"}, 1, "", "", "names one picture"},
+        {{"-o", dir.file("clip.mp4"), "--size", "80x60"}, 0, "clip.mp4", "h264", ""},
+        {{"-o", dir.file("clip.MKV"), "--size", "80x60", "--video-codec", "h265"}, 0,
+         "clip.MKV", "hevc", ""},
+        {{"-o", dir.file("clip.webm"), "--size", "80x60", "--preset", "fast"}, 0, "clip.webm",
+         "vp9", ""},
+        {{"-o", dir.file("v.avi"), "--size", "80x60", "--video-codec", "h264"}, 0, "v.avi",
+         "rawvideo", "--video-codec applies to MP4, MKV and WebM output only"},
+        {{"-o", dir.file("x.mkv"), "--type", "mp4"}, 1, "", "", "does not fit"},
+        {{"-o", dir.file("x.webm"), "--type", "avi"}, 1, "", "", "does not fit"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"convert"};
@@ -339,6 +382,16 @@ TEST(ConvertCommand, BadArgumentsAndMoviesFailWithAMessage) {
         {{"convert", movie, "--play", "--frames", "1-2"}, "not a range"},
         {{"convert", movie, "--duration", "1"}, "--duration needs --play"},
         {{"convert", movie, "--play", "--duration", "-1"}, "--duration"},
+        {{"convert", movie, "--type", "webm", "--video-codec", "h264"},
+         "H.264 video does not go in a WebM file"},
+        {{"convert", movie, "--type", "mkv", "--video-codec", "av1"},
+         "AV1 video does not go in a MKV file"},
+        {{"convert", movie, "-o", dir.file("s.webm"), "--audio-codec", "aac"},
+         "AAC sound does not go in a WebM file"},
+        {{"convert", movie, "--type", "mp4", "--hd", "720", "--size", "80x60"},
+         "cannot be given together"},
+        {{"convert", movie, "--type", "mp4", "--hd", "480"}, "--hd"},
+        {{"convert", movie, "--type", "mov"}, "--type"},
     };
     for (const Case& c : cases) {
         const CliRun run = runCli(dir, c.args);

@@ -81,6 +81,13 @@ MediaInfo probeMedia(const std::string& path, const std::vector<int>& keep) {
                                                  AVPixelFormat(frame->format), frame->width,
                                                  frame->height, AV_PIX_FMT_RGB24, SWS_POINT,
                                                  nullptr, nullptr, nullptr);
+                // Pictures tagged BT.709 are read with its matrix (the default is BT.601).
+                if (frame->colorspace == AVCOL_SPC_BT709) {
+                    const int* matrix = sws_getCoefficients(SWS_CS_ITU709);
+                    sws_setColorspaceDetails(sws, matrix,
+                                             frame->color_range == AVCOL_RANGE_JPEG, matrix, 1, 0,
+                                             1 << 16, 1 << 16);
+                }
                 std::vector<uint8_t> rgb(std::size_t(frame->width) * frame->height * 3);
                 uint8_t* dst[4] = {rgb.data(), nullptr, nullptr, nullptr};
                 int stride[4] = {frame->width * 3, 0, 0, 0};
