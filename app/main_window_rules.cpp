@@ -9,6 +9,7 @@
 #include "encode/avi/video_compressor_list.h"
 #include "encode/output_choices.h"
 #include "settings/settings_rules.h"
+#include "settings/video_file_rules.h"
 
 namespace swivio::app {
 
@@ -95,6 +96,23 @@ ExportSummary exportSummary(const ConversionSettings& s) {
         summary.audioCodec = "N/A";
         summary.movieSize = sizeText(s.imageWidth, s.imageHeight);
         summary.frameRate = rateText(s.imageFrameRate);
+        break;
+    }
+    case OutputType::VideoFile: {
+        const auto container = static_cast<std::size_t>(s.videoContainer);
+        const auto codec = static_cast<std::size_t>(s.videoCodec);
+        const auto sound = static_cast<std::size_t>(s.videoSound);
+        summary.type = std::string("Video file (") +
+                       (container < kVideoContainerNames.size() ? kVideoContainerNames[container]
+                                                                : "?") +
+                       ")";
+        summary.videoCodec = codec < kVideoCodecNames.size() ? kVideoCodecNames[codec] : "";
+        summary.audioCodec = s.audioSource == AudioSource::None || sound >= kVideoSoundNames.size()
+                                 ? "N/A"
+                                 : kVideoSoundNames[sound];
+        const VideoFrameRequest size = videoFrameRequest(s);
+        summary.movieSize = sizeText(size.width, size.height);
+        summary.frameRate = rateText(s.aviFrameRate);
         break;
     }
     }

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "settings/settings_rules.h"
+#include "settings/video_file_rules.h"
 
 namespace swivio {
 
@@ -43,11 +44,14 @@ int32_t inRange(int32_t index, const std::array<AviAudioOption, N>&, int32_t fal
 
 } // namespace
 
-std::string outputFileForType(const std::string& text, OutputType type) {
+std::string outputFileForType(const std::string& text, OutputType type,
+                              VideoContainer container) {
     if (type == OutputType::ImageSeries || text.empty())
         return text;
     if (fileNameOf(text).find('.') == std::string::npos)
         return text;
+    if (type == OutputType::VideoFile)
+        return replaceExtension(text, videoFileExtension(container));
     return replaceExtension(text, type == OutputType::Avi ? "avi" : "mpg");
 }
 
@@ -239,6 +243,19 @@ AudioLists audioLists(const ConversionSettings& settings, OutputType type, MpegT
         lists.sampleRates = {std::to_string(preset.sampleRate)};
         return lists;
     }
+    if (type == OutputType::VideoFile) {
+        const bool webm = settings.videoContainer == VideoContainer::WebM;
+        if (!webm)
+            lists.formats.emplace_back(kVideoSoundNames[std::size_t(VideoSound::Aac)]);
+        lists.formats.emplace_back(kVideoSoundNames[std::size_t(VideoSound::Opus)]);
+        lists.format = !webm && settings.videoSound == VideoSound::Opus ? 1 : 0;
+        lists.channels = {kMpegAudioChannelText};
+        for (const auto& o : kVideoSoundBitRates)
+            lists.bitRates.emplace_back(o.text);
+        lists.bitRate = inRange(settings.videoSoundBitRate, kVideoSoundBitRates, 2);
+        lists.sampleRates = {"48000"};
+        return lists;
+    }
     for (const auto& o : kAviAudioFormats)
         lists.formats.emplace_back(o.text);
     for (const auto& o : kAviAudioChannels)
@@ -273,11 +290,17 @@ AudioControlStates audioControlStates(AudioSource source, OutputType type, int32
     case AudioSource::ImportFile:
         // An imported file keeps its own format in an AVI file.
         states.file = true;
-        states.lists = type == OutputType::Mpeg;
+        states.lists = type == OutputType::Mpeg || type == OutputType::VideoFile;
         states.bitRate = states.lists;
         break;
     }
     return states;
+}
+
+VideoSound videoSoundOfList(const ConversionSettings& settings, int32_t index) {
+    if (settings.videoContainer == VideoContainer::WebM)
+        return VideoSound::Opus;
+    return index == 1 ? VideoSound::Opus : VideoSound::Aac;
 }
 
 bool isImportableSoundName(const std::string& path) {

@@ -14,10 +14,12 @@ namespace swivio {
 
 // ---- General page --------------------------------------------------------------------------
 
-// The output file's text after the conversion type changed to AVI or MPEG: the extension of
-// the file name becomes "avi" or "mpg". Text that is empty or whose file name has no '.'
-// stays as it is (a '.' in a folder name does not count). Other types leave it unchanged.
-std::string outputFileForType(const std::string& text, OutputType type);
+// The output file's text after the conversion type changed to AVI, MPEG or a video file: the
+// extension of the file name becomes "avi", "mpg" or the container's ("mp4", "mkv", "webm").
+// Text that is empty or whose file name has no '.' stays as it is (a '.' in a folder name
+// does not count). Other types leave it unchanged.
+std::string outputFileForType(const std::string& text, OutputType type,
+                              VideoContainer container = VideoContainer::Mp4);
 
 // Which edit a failed check puts the focus into.
 enum class GeneralField { OutputFolder, OutputFile, WorkFolder };
@@ -126,7 +128,8 @@ struct AudioLists {
     int32_t sampleRate = 0;
 };
 // AVI: the full lists with the stored indexes (brought into range); MPEG: one entry each,
-// from the preset of `mpegType`.
+// from the preset of `mpegType`; a video file: AAC and Opus (Opus alone for WebM), stereo,
+// 48000 Hz and its bit rates.
 AudioLists audioLists(const ConversionSettings& settings, OutputType type, MpegType mpegType);
 
 // Whether recording the movie's sound can be chosen in a recording mode.
@@ -139,6 +142,9 @@ struct AudioControlStates {
     bool bitRate = false; // "&Bit rate:", its list and "kbps"
 };
 AudioControlStates audioControlStates(AudioSource source, OutputType type, int32_t formatIndex);
+
+// The video file's sound as the Audio page's format list at `index` names it.
+VideoSound videoSoundOfList(const ConversionSettings& settings, int32_t index);
 
 // True for names whose extension is ".wav" or ".mp3", without regard to case.
 bool isImportableSoundName(const std::string& path);

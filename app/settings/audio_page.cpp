@@ -191,6 +191,9 @@ bool AudioPage::leave() {
         s.aviAudioChannels = m_channel->currentIndex();
         s.aviAudioBitRate = m_bitRate->currentIndex();
         s.aviAudioSampleRate = m_sampleRate->currentIndex();
+    } else if (sheet().generalPage()->currentType() == OutputType::VideoFile) {
+        s.videoSound = videoSoundOfList(s, m_format->currentIndex());
+        s.videoSoundBitRate = m_bitRate->currentIndex();
     }
     return true;
 }

@@ -16,6 +16,7 @@
 
 #include "app/widgets/image_button.h"
 #include "settings/settings_rules.h"
+#include "settings/video_file_rules.h"
 
 namespace swivio::app {
 
@@ -185,7 +186,13 @@ void GeneralPage::switchOutputControls() {
     m_outputFolder->setVisible(images);
     m_outputFile->setVisible(!images);
     if (!images)
-        m_outputFile->setText(qs(outputFileForType(ss(m_outputFile->text()), type)));
+        followContainer(settings().videoContainer);
+}
+
+void GeneralPage::followContainer(VideoContainer container) {
+    const OutputType type = currentType();
+    if (type != OutputType::ImageSeries)
+        m_outputFile->setText(qs(outputFileForType(ss(m_outputFile->text()), type, container)));
 }
 
 void GeneralPage::browseOutput() {
@@ -197,16 +204,21 @@ void GeneralPage::browseOutput() {
         return;
     }
     const bool avi = type == OutputType::Avi;
+    const bool video = type == OutputType::VideoFile;
+    const QString suffix =
+        video ? QString(videoFileExtension(settings().videoContainer)) : avi ? "avi" : "mpg";
     const QFileInfo movie(qs(settings().sourcePath));
-    QString start = movie.completeBaseName() + (avi ? ".avi" : ".mpg");
+    QString start = movie.completeBaseName() + "." + suffix;
     const QFileInfo current(m_outputFile->text());
     start =
         (current.dir().exists() && !m_outputFile->text().isEmpty() ? current.dir() : movie.dir())
             .filePath(start);
     QFileDialog dialog(this, QString(), start,
-                       avi ? "AVI File (*.avi *.AVI)" : "MPEG File (*.mpg *.MPG)");
+                       video ? "Video File (*.mp4 *.mkv *.webm *.MP4 *.MKV *.WEBM)"
+                       : avi ? "AVI File (*.avi *.AVI)"
+                             : "MPEG File (*.mpg *.MPG)");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(avi ? "avi" : "mpg");
+    dialog.setDefaultSuffix(suffix);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         m_outputFile->setText(dialog.selectedFiles().first());
 }

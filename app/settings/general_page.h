@@ -20,6 +20,8 @@ public:
     // The choices as the user has made them so far, for the other pages.
     OutputType currentType() const;
     ConversionMode currentMode() const;
+    // A video file's name takes the extension of the container chosen on the Video page.
+    void followContainer(VideoContainer container);
 
     bool leave() override;
     void commit() override;

@@ -15,10 +15,12 @@
 
 #include "app/settings/crop_dialog_call.h"
 #include "app/settings/general_page.h"
+#include "app/settings/video_file_panel.h"
 #include "app/settings/video_panels.h"
 #include "settings/settings_checks.h"
 #include "settings/settings_page_rules.h"
 #include "settings/settings_rules.h"
+#include "settings/video_file_rules.h"
 
 namespace swivio::app {
 
@@ -84,7 +86,8 @@ void VideoPage::build() {
     m_avi = new AviPanel(s, this);
     m_mpeg = new MpegPanel(s, this);
     m_picture = new PicturePanel(s, this);
-    for (QWidget* panel : std::initializer_list<QWidget*>{m_avi, m_mpeg, m_picture})
+    m_videoFile = new VideoFilePanel(s, this);
+    for (QWidget* panel : std::initializer_list<QWidget*>{m_avi, m_mpeg, m_picture, m_videoFile})
         panel->hide();
 
     auto* left = new QVBoxLayout;
@@ -95,13 +98,15 @@ void VideoPage::build() {
     right->addWidget(m_avi);
     right->addWidget(m_mpeg);
     right->addWidget(m_picture);
+    right->addWidget(m_videoFile);
     right->addStretch(1);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left);
     layout->addLayout(right, 1);
 
-    QWidget* order[] = {m_keepOriginal, m_keepAspect, m_width,      m_height, m_crop[0], m_crop[1],
-                        m_crop[2],      m_crop[3],    m_cropButton, m_avi,    m_mpeg,    m_picture};
+    QWidget* order[] = {m_keepOriginal, m_keepAspect, m_width, m_height,  m_crop[0],
+                        m_crop[1],      m_crop[2],    m_crop[3], m_cropButton, m_avi,
+                        m_mpeg,         m_picture,    m_videoFile};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -114,6 +119,20 @@ void VideoPage::build() {
     });
     connect(m_cropButton, &QPushButton::clicked, this, [this] { editCrop(); });
     connect(m_mpeg->typeList(), &QComboBox::currentIndexChanged, this, [this] { showPanel(); });
+    connect(m_videoFile->frameSizeList(), &QComboBox::currentIndexChanged, this, [this] {
+        // Back from an HD size, the edits show the frame size kept in the settings.
+        const ConversionSettings& kept = settings();
+        m_width->setText(num(m_keepOriginal->isChecked() ? kept.cropWidth : kept.aviWidth));
+        m_height->setText(num(m_keepOriginal->isChecked() ? kept.cropHeight : kept.aviHeight));
+        showPanel();
+    });
+    connect(m_videoFile->containerList(), &QComboBox::currentIndexChanged, this,
+            [this] { sheet().generalPage()->followContainer(m_videoFile->container()); });
+}
+
+bool VideoPage::hdFrame() {
+    return sheet().generalPage()->currentType() == OutputType::VideoFile &&
+           m_videoFile->frameSize() != VideoFrameSize::Movie;
 }
 
 int VideoPage::number(const QLineEdit* edit) const {
@@ -139,6 +158,7 @@ bool VideoPage::activate() {
     const ConversionSettings& s = settings();
     switch (sheet().generalPage()->currentType()) {
     case OutputType::Avi:
+    case OutputType::VideoFile:
         m_keepOriginal->setChecked(s.aviKeepOriginalSize);
         m_keepAspect->setChecked(s.aviKeepAspectRatio);
         m_width->setText(num(s.aviWidth));
@@ -173,6 +193,19 @@ void VideoPage::showPanel() {
     m_avi->setVisible(type == OutputType::Avi);
     m_mpeg->setVisible(type == OutputType::Mpeg);
     m_picture->setVisible(type == OutputType::ImageSeries);
+    m_videoFile->setVisible(type == OutputType::VideoFile);
+    if (hdFrame()) {
+        m_videoFile->refresh(mode);
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{m_keepOriginal, m_keepAspect, m_width, m_height})
+            w->setEnabled(false);
+        ConversionSettings shown = settings();
+        shown.videoFrameSize = m_videoFile->frameSize();
+        const VideoFrameRequest size = videoFrameRequest(shown);
+        m_width->setText(num(size.width));
+        m_height->setText(num(size.height));
+        return;
+    }
     if (type == OutputType::Mpeg) {
         m_mpeg->refresh();
         m_keepOriginal->setChecked(false);
@@ -189,6 +222,8 @@ void VideoPage::showPanel() {
     applyKeepOriginal();
     if (type == OutputType::Avi)
         m_avi->refresh(mode);
+    else if (type == OutputType::VideoFile)
+        m_videoFile->refresh(mode);
     else
         m_picture->refresh(mode);
 }
@@ -296,7 +331,7 @@ bool VideoPage::leave() {
     const OutputType type = sheet().generalPage()->currentType();
     int width = 0;
     int height = 0;
-    if (type != OutputType::Mpeg) {
+    if (type != OutputType::Mpeg && !hdFrame()) {
         const struct {
             QLineEdit* edit;
             int low, high;
@@ -334,6 +369,22 @@ bool VideoPage::leave() {
     } else if (type == OutputType::Mpeg) {
         s.mpegType = m_mpeg->type();
         applyMpegPreset(s);
+    } else if (type == OutputType::VideoFile) {
+        const auto rate = m_videoFile->rateBox()->rate();
+        if (!rate) {
+            tell(kInvalidFrameRateMessage);
+            m_videoFile->rateBox()->setFocus();
+            return false;
+        }
+        m_videoFile->store(s);
+        s.aviFrameRate = *rate;
+        // An HD frame leaves the movie-size choice as it was.
+        if (!hdFrame()) {
+            s.aviKeepOriginalSize = m_keepOriginal->isChecked();
+            s.aviKeepAspectRatio = m_keepAspect->isChecked();
+            s.aviWidth = width;
+            s.aviHeight = height;
+        }
     } else {
         const auto rate = m_picture->rateBox()->rate();
         if (!rate) {

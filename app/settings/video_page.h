@@ -11,6 +11,7 @@ namespace swivio::app {
 class AviPanel;
 class MpegPanel;
 class PicturePanel;
+class VideoFilePanel;
 
 // Frame size, crop rectangle and the panel of the current output type.
 class VideoPage : public SettingsPage {
@@ -34,6 +35,8 @@ private:
     void editCrop();
     int number(const QLineEdit* edit) const;
     bool readCrop(bool store);
+    // True while a video file's HD frame size replaces the size edits.
+    bool hdFrame();
 
     QCheckBox* m_keepOriginal = nullptr;
     QCheckBox* m_keepAspect = nullptr;
@@ -44,6 +47,7 @@ private:
     AviPanel* m_avi = nullptr;
     MpegPanel* m_mpeg = nullptr;
     PicturePanel* m_picture = nullptr;
+    VideoFilePanel* m_videoFile = nullptr;
     int m_widthOnFocus = 0;
     int m_heightOnFocus = 0;
 };

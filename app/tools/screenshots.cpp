@@ -83,11 +83,13 @@ int main(int argc, char** argv) {
     }
 
     // The settings sheet: each page, and the Video page's panel for each output type.
-    for (OutputType type : {OutputType::Avi, OutputType::Mpeg, OutputType::ImageSeries}) {
+    for (OutputType type : {OutputType::Avi, OutputType::Mpeg, OutputType::ImageSeries,
+                            OutputType::VideoFile}) {
         ConversionSettings edited = window.settings();
         edited.convertType = type;
         if (type != OutputType::Avi)
-            edited.outputFile = replaceExtension(edited.outputFile, "mpg");
+            edited.outputFile = replaceExtension(edited.outputFile,
+                                                 type == OutputType::VideoFile ? "mp4" : "mpg");
         SettingsSheet sheet(edited, Prompter{}, &window);
         sheet.show();
         if (type == OutputType::Avi) {
@@ -97,7 +99,7 @@ int main(int argc, char** argv) {
         }
         sheet.showPage(1);
         const char* names[] = {"settings-video-avi.png", "settings-video-mpeg.png",
-                               "settings-video-pictures.png"};
+                               "settings-video-pictures.png", "settings-video-file.png"};
         ok = save(&sheet, folder, names[static_cast<int>(type)]) && ok;
         if (type == OutputType::Avi) {
             CodecQualityDialog quality("mjpeg", 70, &sheet);

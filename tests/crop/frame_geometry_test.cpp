@@ -139,6 +139,49 @@ TEST(FrameGeometryTest, RequestedSizeFollowsOutputType) {
     EXPECT_EQ(computeFrameGeometry(s).outputHeight, 76);
 }
 
+// A video file's frame: the AVI size made even (not a multiple of 4), or an HD frame with
+// the crop letterboxed into it whatever its shape, the content centred.
+struct VideoFileCase {
+    const char* name;
+    int movieWidth, movieHeight;
+    VideoFrameSize size;
+    int frameWidth, frameHeight;
+    int contentWidth, contentHeight;
+};
+
+class VideoFileFrameGeometry : public testing::TestWithParam<VideoFileCase> {};
+
+TEST_P(VideoFileFrameGeometry, FrameIsEvenAndContentFitsCentred) {
+    const VideoFileCase& c = GetParam();
+    ConversionSettings s = aviSettings(c.movieWidth, c.movieHeight, c.movieWidth, c.movieHeight);
+    s.convertType = OutputType::VideoFile;
+    s.videoFrameSize = c.size;
+    const FrameGeometry g = computeFrameGeometry(s);
+    EXPECT_EQ(g.outputWidth, c.frameWidth);
+    EXPECT_EQ(g.outputHeight, c.frameHeight);
+    EXPECT_EQ(g.contentWidth, c.contentWidth);
+    EXPECT_EQ(g.contentHeight, c.contentHeight);
+    // The movie's top-left corner sits where the centred content area starts.
+    EXPECT_EQ(g.grabOriginX, -(c.frameWidth - c.contentWidth) / 2);
+    EXPECT_EQ(g.grabOriginY, -(c.frameHeight - c.contentHeight) / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, VideoFileFrameGeometry,
+    testing::Values(VideoFileCase{"OddMovieSize", 551, 401, VideoFrameSize::Movie, 550, 400, 549,
+                                  400},
+                    VideoFileCase{"FourThreeInto720", 800, 600, VideoFrameSize::Hd720, 1280, 720,
+                                  960, 720},
+                    VideoFileCase{"WideInto1080", 1000, 400, VideoFrameSize::Hd1080, 1920, 1080,
+                                  1920, 768},
+                    VideoFileCase{"PortraitInto720", 300, 600, VideoFrameSize::Hd720, 1280, 720,
+                                  360, 720},
+                    VideoFileCase{"SixteenNineFills1080", 640, 360, VideoFrameSize::Hd1080, 1920,
+                                  1080, 1920, 1080}),
+    [](const testing::TestParamInfo<VideoFileCase>& param) {
+        return std::string(param.param.name);
+    });
+
 // A disc player shows the whole MPEG frame at 4:3 whatever its pixel size, so the content
 // area is as many pixels wide as keeps the movie's shape on that screen: a square movie fills
 // 3/4 of the width, a 4:3 movie the whole frame, a 16:9 movie 3/4 of the height.

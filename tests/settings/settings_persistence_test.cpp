@@ -29,6 +29,10 @@ const std::vector<Access> kImageOrder = {{"Image", "Type"},
                                          {"Image", "JPEG Quality"},
                                          {"Image", "GIF Dither"},
                                          {"Image", "GIF Palette"}};
+const std::vector<Access> kVideoFileOrder = {
+    {"Video File", "Container"}, {"Video File", "Codec"},      {"Video File", "Quality"},
+    {"Video File", "Speed"},     {"Video File", "Frame Size"}, {"Video File", "Sound"},
+    {"Video File", "Sound Bit Rate"}};
 const std::vector<Access> kAudioOrder = {{"Common Audio", "Source"}, {"Common Audio", "File"}};
 
 std::vector<Access> concat(std::initializer_list<std::vector<Access>> parts) {
@@ -60,6 +64,13 @@ ConversionSettings nonDefaultSettings() {
     s.jpegQuality = 1;
     s.gifDither = false;
     s.gifPalette = GifPalette::Standard; // not the default
+    s.videoContainer = VideoContainer::Mkv;
+    s.videoCodec = VideoCodec::H265;
+    s.videoQuality = 77;
+    s.videoSpeed = VideoSpeed::Slow;
+    s.videoFrameSize = VideoFrameSize::Hd1080;
+    s.videoSound = VideoSound::Opus;
+    s.videoSoundBitRate = 5;
     return s;
 }
 
@@ -84,6 +95,13 @@ void expectPersistedEqual(const ConversionSettings& a, const ConversionSettings&
     EXPECT_EQ(a.jpegQuality, b.jpegQuality);
     EXPECT_EQ(a.gifDither, b.gifDither);
     EXPECT_EQ(a.gifPalette, b.gifPalette);
+    EXPECT_EQ(a.videoContainer, b.videoContainer);
+    EXPECT_EQ(a.videoCodec, b.videoCodec);
+    EXPECT_EQ(a.videoQuality, b.videoQuality);
+    EXPECT_EQ(a.videoSpeed, b.videoSpeed);
+    EXPECT_EQ(a.videoFrameSize, b.videoFrameSize);
+    EXPECT_EQ(a.videoSound, b.videoSound);
+    EXPECT_EQ(a.videoSoundBitRate, b.videoSoundBitRate);
 }
 
 TEST(SettingsPersistenceTest, FirstRunGivesDefaults) {
@@ -111,6 +129,13 @@ TEST(SettingsPersistenceTest, FirstRunGivesDefaults) {
     EXPECT_EQ(s.tempPath, "");
     EXPECT_EQ(s.audioFile, "");
     EXPECT_EQ(s.aviCodecIndex, 0);
+    EXPECT_EQ(s.videoContainer, VideoContainer::Mp4);
+    EXPECT_EQ(s.videoCodec, VideoCodec::H264);
+    EXPECT_EQ(s.videoQuality, 0);
+    EXPECT_EQ(s.videoSpeed, VideoSpeed::Medium);
+    EXPECT_EQ(s.videoFrameSize, VideoFrameSize::Movie);
+    EXPECT_EQ(s.videoSound, VideoSound::Aac);
+    EXPECT_EQ(kVideoSoundBitRates[std::size_t(s.videoSoundBitRate)].value, 128);
 }
 
 TEST(SettingsPersistenceTest, ReadsAndWritesInFixedOrder) {
@@ -118,13 +143,15 @@ TEST(SettingsPersistenceTest, ReadsAndWritesInFixedOrder) {
     ConversionSettings s;
     loadSettings(s, store);
     EXPECT_EQ(store.reads(),
-              concat({kGeneralOrder, kAviOrder, {{"MPEG", "Type"}}, kAudioOrder, kImageOrder}));
+              concat({kGeneralOrder, kAviOrder, {{"MPEG", "Type"}}, kAudioOrder, kImageOrder,
+                      kVideoFileOrder}));
     EXPECT_TRUE(store.writes().empty());
 
     store.clearLogs();
     saveSettings(s, store);
     EXPECT_EQ(store.writes(),
-              concat({kGeneralOrder, kAviOrder, {{"MPEG", "Type"}}, kImageOrder, kAudioOrder}));
+              concat({kGeneralOrder, kAviOrder, {{"MPEG", "Type"}}, kImageOrder,
+                      kVideoFileOrder, kAudioOrder}));
     EXPECT_TRUE(store.reads().empty());
 }
 
@@ -193,7 +220,7 @@ TEST_P(SettingsOutOfRange, BecomesDefault) {
 #define FIELD(f) [](const ConversionSettings& s) { return int64_t(s.f); }
 INSTANTIATE_TEST_SUITE_P(
     Indexes, SettingsOutOfRange,
-    testing::Values(OutOfRangeCase{"General", "Convert Type", 3, FIELD(convertType), 0},
+    testing::Values(OutOfRangeCase{"General", "Convert Type", 4, FIELD(convertType), 0},
                     OutOfRangeCase{"General", "Convert Type", -1, FIELD(convertType), 0},
                     OutOfRangeCase{"General", "Temp Path Index", 2, FIELD(tempPathIndex), 0},
                     OutOfRangeCase{"General", "Conversion Mode", 2, FIELD(conversionMode), 0},
@@ -217,7 +244,21 @@ INSTANTIATE_TEST_SUITE_P(
                     OutOfRangeCase{"Image", "GIF Dither", 2, FIELD(gifDither), 1},
                     OutOfRangeCase{"Image", "GIF Palette", 2, FIELD(gifPalette), 1},
                     OutOfRangeCase{"Image", "GIF Palette", -1, FIELD(gifPalette), 1},
+                    OutOfRangeCase{"Video File", "Container", 3, FIELD(videoContainer), 0},
+                    OutOfRangeCase{"Video File", "Codec", 4, FIELD(videoCodec), 0},
+                    OutOfRangeCase{"Video File", "Quality", 101, FIELD(videoQuality), 0},
+                    OutOfRangeCase{"Video File", "Speed", 3, FIELD(videoSpeed), 1},
+                    OutOfRangeCase{"Video File", "Frame Size", -1, FIELD(videoFrameSize), 0},
+                    OutOfRangeCase{"Video File", "Sound", 2, FIELD(videoSound), 0},
+                    OutOfRangeCase{"Video File", "Sound Bit Rate", 6, FIELD(videoSoundBitRate), 2},
+                    // A codec or sound the container cannot hold takes the container's own.
+                    OutOfRangeCase{"Video File", "Codec", 2, FIELD(videoCodec), 0},
+                    OutOfRangeCase{"Video File", "Container", 2, FIELD(videoCodec), 2},
                     // The last entries of each list are still in range.
+                    OutOfRangeCase{"General", "Convert Type", 3, FIELD(convertType), 3},
+                    OutOfRangeCase{"Video File", "Quality", 100, FIELD(videoQuality), 100},
+                    OutOfRangeCase{"Video File", "Frame Size", 2, FIELD(videoFrameSize), 2},
+                    OutOfRangeCase{"Video File", "Codec", 1, FIELD(videoCodec), 1},
                     OutOfRangeCase{"AVI", "Audio Bit Rate", 5, FIELD(aviAudioBitRate), 5},
                     OutOfRangeCase{"MPEG", "Type", 5, FIELD(mpegType), 5},
                     OutOfRangeCase{"Image", "JPEG Quality", 100, FIELD(jpegQuality), 100},
