@@ -494,6 +494,8 @@ ConversionJob jobWritingInto(const DestinationCase& c, const testkit::TempDir& d
     s.convertType = c.type;
     s.imageType = ImageType::AnimatedGif;
     s.mpegType = MpegType::VcdPal;
+    s.videoContainer = VideoContainer::WebM;
+    s.videoCodec = VideoCodec::Vp9;
     s.audioSource = AudioSource::None;
     s.movieFrameRate = s.aviFrameRate = s.imageFrameRate = s.mpegFrameRate = 25;
     s.sourcePath = dir.file("movie.swf");
@@ -548,7 +550,9 @@ INSTANTIATE_TEST_SUITE_P(
         DestinationCase{"Avi", OutputType::Avi, 16, 8, "out.avi", {'R', 'I', 'F', 'F'}},
         DestinationCase{"Mpeg", OutputType::Mpeg, 352, 288, "out.mpg", {0, 0, 1, 0xBA}},
         DestinationCase{"AnimatedGif", OutputType::ImageSeries, 16, 8, "movie.gif",
-                        {'G', 'I', 'F', '8'}}),
+                        {'G', 'I', 'F', '8'}},
+        DestinationCase{"VideoFile", OutputType::VideoFile, 16, 8, "out.webm",
+                        {0x1A, 0x45, 0xDF, 0xA3}}),
     [](const testing::TestParamInfo<DestinationCase>& p) { return std::string(p.param.name); });
 
 TEST(ConversionDriver, EmptyFrameSizeFails) {

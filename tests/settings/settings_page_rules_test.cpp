@@ -28,9 +28,15 @@ TEST(OutputFileForTypeTest, RewritesOnlyTheFileNamesExtension) {
         {"", OutputType::Avi, ""},
         {"/out.d/clip", OutputType::Mpeg, "/out.d/clip"},
         {"/out.d/clip.x.avi", OutputType::Mpeg, "/out.d/clip.x.mpg"},
+        {"/out/clip.avi", OutputType::VideoFile, "/out/clip.mp4"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(outputFileForType(c.text, c.type), c.expected) << c.text;
+    // A video file's name follows its container.
+    EXPECT_EQ(outputFileForType("/out/clip.mp4", OutputType::VideoFile, VideoContainer::WebM),
+              "/out/clip.webm");
+    EXPECT_EQ(outputFileForType("/out/clip.webm", OutputType::VideoFile, VideoContainer::Mkv),
+              "/out/clip.mkv");
 }
 
 TEST(GeneralPageTest, ChecksGiveTheirMessagesAndFields) {
@@ -184,6 +190,21 @@ TEST(AudioRulesTest, ListsPerOutputType) {
     const AudioLists dvd = audioLists(s, OutputType::Mpeg, MpegType::DvdNtsc);
     EXPECT_EQ(dvd.formats, (std::vector<std::string>{"Dolby AC3"}));
     EXPECT_EQ(dvd.sampleRates, (std::vector<std::string>{"48000"}));
+
+    // A video file: AAC or Opus, Opus alone in WebM; the list's entry maps back to the sound.
+    s.videoSound = VideoSound::Opus;
+    s.videoSoundBitRate = 4;
+    const AudioLists mp4 = audioLists(s, OutputType::VideoFile, MpegType::DvdNtsc);
+    EXPECT_EQ(mp4.formats, (std::vector<std::string>{"AAC", "Opus"}));
+    EXPECT_EQ(mp4.format, 1);
+    EXPECT_EQ(mp4.bitRates[std::size_t(mp4.bitRate)], "192");
+    EXPECT_EQ(mp4.sampleRates, (std::vector<std::string>{"48000"}));
+    EXPECT_EQ(videoSoundOfList(s, 0), VideoSound::Aac);
+    s.videoContainer = VideoContainer::WebM;
+    const AudioLists webm = audioLists(s, OutputType::VideoFile, MpegType::DvdNtsc);
+    EXPECT_EQ(webm.formats, (std::vector<std::string>{"Opus"}));
+    EXPECT_EQ(webm.format, 0);
+    EXPECT_EQ(videoSoundOfList(s, 0), VideoSound::Opus);
 }
 
 TEST(AudioRulesTest, ControlStatesPerSourceTypeAndFormat) {
@@ -199,6 +220,9 @@ TEST(AudioRulesTest, ControlStatesPerSourceTypeAndFormat) {
         {AudioSource::RecordFromMovie, OutputType::Mpeg, 0, false, true, true},
         {AudioSource::ImportFile, OutputType::Avi, 0, true, false, false},
         {AudioSource::ImportFile, OutputType::Mpeg, 0, true, true, true},
+        // A video file codes any sound anew, imported or recorded.
+        {AudioSource::ImportFile, OutputType::VideoFile, 0, true, true, true},
+        {AudioSource::RecordFromMovie, OutputType::VideoFile, 1, false, true, true},
     };
     for (const Case& c : cases) {
         const AudioControlStates s = audioControlStates(c.source, c.type, c.format);
