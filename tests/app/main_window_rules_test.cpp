@@ -86,6 +86,24 @@ TEST(ExportSummaryTest, EachOutputTypeShowsItsOwnValues) {
              s.imageType = ImageType::AnimatedGif;
          },
          {"Image series", "Animated GIF", "N/A", "550 x 400", "12.00"}},
+        {"MP4 video file at the movie's size",
+         [](ConversionSettings& s) { s.convertType = OutputType::VideoFile; },
+         {"Video file (MP4)", "H.264", "AAC", "550 x 400", "12.00"}},
+        {"WebM video file at 720p",
+         [](ConversionSettings& s) {
+             s.convertType = OutputType::VideoFile;
+             s.videoContainer = VideoContainer::WebM;
+             s.videoCodec = VideoCodec::Av1;
+             s.videoSound = VideoSound::Opus;
+             s.videoFrameSize = VideoFrameSize::Hd720;
+         },
+         {"Video file (WebM)", "AV1", "Opus", "1280 x 720", "12.00"}},
+        {"video file without sound",
+         [](ConversionSettings& s) {
+             s.convertType = OutputType::VideoFile;
+             s.audioSource = AudioSource::None;
+         },
+         {"Video file (MP4)", "H.264", "N/A", "550 x 400", "12.00"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -165,6 +165,47 @@ TEST(SettingsSheetTest, MpegTypeFixesSizeRateAndSound) {
     EXPECT_EQ(f.find<QComboBox>("formatList")->currentText(), "MPEG Audio");
 }
 
+// "Video file": the name takes the container's extension, WebM offers only its codecs and
+// Opus, an HD size replaces the size edits, and OK keeps every choice.
+TEST(SettingsSheetTest, VideoFilePanelFollowsItsContainer) {
+    SheetFixture f;
+    const QString clip = QString::fromStdString(f.dir.file("clip"));
+    f.find("outputFileEdit")->setText(clip + ".avi");
+    f.find<QComboBox>("typeList")->setCurrentIndex(3);
+    EXPECT_EQ(f.find<QComboBox>("typeList")->currentText(), "Video file");
+    EXPECT_EQ(f.text("outputFileEdit"), clip + ".mp4");
+    ASSERT_TRUE(f.sheet->showPage(Video)) << f.messages.join("; ").toStdString();
+    EXPECT_TRUE(f.find<QWidget>("VideoFilePanel")->isVisibleTo(f.sheet.get()));
+    auto* codecs = f.find<QComboBox>("videoCodecList");
+    EXPECT_EQ(codecs->count(), 2);
+    EXPECT_EQ(codecs->currentText(), "H.264");
+    f.find<QComboBox>("containerList")->setCurrentIndex(2); // WebM
+    EXPECT_EQ(f.text("outputFileEdit"), clip + ".webm");
+    ASSERT_EQ(codecs->count(), 2);
+    EXPECT_EQ(codecs->itemText(0), "VP9");
+    EXPECT_EQ(codecs->itemText(1), "AV1");
+    codecs->setCurrentIndex(1);
+    f.find<QSlider>("videoQualitySlider")->setValue(60);
+    f.find<QComboBox>("videoFrameSizeList")->setCurrentIndex(2); // 1080p
+    EXPECT_EQ(f.text("widthEdit"), "1920");
+    EXPECT_EQ(f.text("heightEdit"), "1080");
+    EXPECT_FALSE(f.find("widthEdit")->isEnabled());
+    ASSERT_TRUE(f.sheet->showPage(Audio));
+    auto* formats = f.find<QComboBox>("formatList");
+    ASSERT_EQ(formats->count(), 1);
+    EXPECT_EQ(formats->currentText(), "Opus");
+    f.sheet->accept();
+    const ConversionSettings& s = f.sheet->settings();
+    EXPECT_EQ(s.convertType, OutputType::VideoFile);
+    EXPECT_EQ(s.outputFile, f.dir.file("clip.webm"));
+    EXPECT_EQ(s.videoContainer, VideoContainer::WebM);
+    EXPECT_EQ(s.videoCodec, VideoCodec::Av1);
+    EXPECT_EQ(s.videoQuality, 60);
+    EXPECT_EQ(s.videoFrameSize, VideoFrameSize::Hd1080);
+    EXPECT_EQ(s.videoSound, VideoSound::Opus);
+    EXPECT_EQ(s.aviWidth, 400); // the movie-size choice stays as it was
+}
+
 TEST(SettingsSheetTest, AudioPageRefusesPicturesAndFollowsTheMode) {
     SheetFixture f;
     f.find<QComboBox>("typeList")->setCurrentIndex(2);
