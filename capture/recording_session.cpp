@@ -238,6 +238,8 @@ bool RecordingSession::openSound() {
         channels = std::size_t(m_settings.aviAudioChannels) < kAviAudioChannels.size()
                        ? kAviAudioChannels[std::size_t(m_settings.aviAudioChannels)].value
                        : 2;
+    } else if (m_settings.convertType == OutputType::VideoFile) {
+        rate = 48000; // the rate AAC and Opus are coded at: no resampling
     } else if (m_settings.mpegSampleRate > 0) {
         rate = m_settings.mpegSampleRate;
     }
