@@ -73,9 +73,8 @@ VideoFilePanel::VideoFilePanel(const ConversionSettings& settings, QWidget* pare
     fillCodecs(settings.videoCodec);
     showQuality(m_quality->value());
     connect(m_quality, &QSlider::valueChanged, this, [this](int value) { showQuality(value); });
-    connect(m_container, &QComboBox::currentIndexChanged, this, [this] {
-        fillCodecs(static_cast<VideoCodec>(m_codec->currentData().toInt()));
-    });
+    connect(m_container, &QComboBox::currentIndexChanged, this,
+            [this] { fillCodecs(static_cast<VideoCodec>(m_codec->currentData().toInt())); });
 }
 
 void VideoFilePanel::fillCodecs(VideoCodec wanted) {

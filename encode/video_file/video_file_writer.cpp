@@ -163,8 +163,7 @@ bool VideoFileWriter::openSound(const VideoFileOptions& options) {
     return true;
 }
 
-bool VideoFileWriter::writePacket(AVPacket& packet, const AVCodecContext* codec,
-                                  AVStream* stream) {
+bool VideoFileWriter::writePacket(AVPacket& packet, const AVCodecContext* codec, AVStream* stream) {
     av_packet_rescale_ts(&packet, codec->time_base, stream->time_base);
     packet.stream_index = stream->index;
     const int rc = av_interleaved_write_frame(m_output.get(), &packet);

@@ -104,10 +104,9 @@ ReadBack readBack(const std::string& path, const std::vector<std::array<int, 2>>
             lastEnd = std::max(lastEnd, start + double(frame->pkt_duration) * tb);
             if (r.decodedPictures++ == 0 && frame->format == AV_PIX_FMT_YUV420P)
                 for (const auto& p : points)
-                    r.samples.push_back(
-                        {frame->data[0][p[1] * frame->linesize[0] + p[0]],
-                         frame->data[1][p[1] / 2 * frame->linesize[1] + p[0] / 2],
-                         frame->data[2][p[1] / 2 * frame->linesize[2] + p[0] / 2]});
+                    r.samples.push_back({frame->data[0][p[1] * frame->linesize[0] + p[0]],
+                                         frame->data[1][p[1] / 2 * frame->linesize[1] + p[0] / 2],
+                                         frame->data[2][p[1] / 2 * frame->linesize[2] + p[0] / 2]});
         }
     };
     while (av_read_frame(input, packet) >= 0) {
@@ -224,17 +223,16 @@ TEST_P(VideoFileWriterTest, ReadsBackWithItsCodecsFramesSoundAndColours) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outputs, VideoFileWriterTest,
-    testing::Values(
-        Case{"Mp4H264Aac", VideoFileContainer::Mp4, VideoFileCodec::H264, VideoFileSound::Aac, 320,
-             240, "mp4", "h264", "aac"},
-        Case{"WebmVp9Opus", VideoFileContainer::WebM, VideoFileCodec::Vp9, VideoFileSound::Opus,
-             320, 240, "webm", "vp9", "opus"},
-        Case{"MkvH265AacHd", VideoFileContainer::Mkv, VideoFileCodec::H265, VideoFileSound::Aac,
-             1280, 720, "matroska", "hevc", "aac"},
-        Case{"WebmAv1Opus", VideoFileContainer::WebM, VideoFileCodec::Av1, VideoFileSound::Opus,
-             160, 120, "webm", "av1", "opus"},
-        Case{"Mp4H264OpusHd", VideoFileContainer::Mp4, VideoFileCodec::H264, VideoFileSound::Opus,
-             1280, 720, "mp4", "h264", "opus"}),
+    testing::Values(Case{"Mp4H264Aac", VideoFileContainer::Mp4, VideoFileCodec::H264,
+                         VideoFileSound::Aac, 320, 240, "mp4", "h264", "aac"},
+                    Case{"WebmVp9Opus", VideoFileContainer::WebM, VideoFileCodec::Vp9,
+                         VideoFileSound::Opus, 320, 240, "webm", "vp9", "opus"},
+                    Case{"MkvH265AacHd", VideoFileContainer::Mkv, VideoFileCodec::H265,
+                         VideoFileSound::Aac, 1280, 720, "matroska", "hevc", "aac"},
+                    Case{"WebmAv1Opus", VideoFileContainer::WebM, VideoFileCodec::Av1,
+                         VideoFileSound::Opus, 160, 120, "webm", "av1", "opus"},
+                    Case{"Mp4H264OpusHd", VideoFileContainer::Mp4, VideoFileCodec::H264,
+                         VideoFileSound::Opus, 1280, 720, "mp4", "h264", "opus"}),
     [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 // The index of an MP4 file comes before its pictures, so that it plays while it downloads.
