@@ -2,6 +2,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -234,6 +235,41 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"Mp4H264OpusHd", VideoFileContainer::Mp4, VideoFileCodec::H264,
                          VideoFileSound::Opus, 1280, 720, "mp4", "h264", "opus"}),
     [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
+
+// Busy pictures, different in every frame, whose size depends on the quality asked for.
+std::uintmax_t sizeAtQuality(const TempDir& dir, VideoFileContainer container, VideoFileCodec codec,
+                             int quality) {
+    VideoFileOptions o;
+    o.container = container;
+    o.codec = codec;
+    o.quality = quality;
+    o.speed = VideoFileSpeed::Fast;
+    o.width = 96;
+    o.height = 64;
+    o.frameRate = 10;
+    const std::string out = dir.file("q" + std::to_string(quality) + ".video");
+    VideoFileWriter writer;
+    EXPECT_TRUE(writer.open(out, o)) << writer.errorString();
+    for (int f = 0; f < 5; ++f) {
+        Frame frame(o.width, o.height);
+        for (int y = 0; y < o.height; ++y)
+            for (int x = 0; x < o.width; ++x)
+                frame.setPixel(x, y,
+                               makeColor(uint8_t(x * 7 + y * 13 + f * 31), uint8_t((x ^ y) * 5),
+                                         uint8_t((x * y + f) % 251)));
+        EXPECT_TRUE(writer.writeFrame(frame));
+    }
+    EXPECT_TRUE(writer.close()) << writer.errorString();
+    return std::filesystem::file_size(out);
+}
+
+TEST(VideoFileWriter, HigherQualityMakesLargerFiles) {
+    TempDir dir;
+    EXPECT_GT(sizeAtQuality(dir, VideoFileContainer::Mp4, VideoFileCodec::H264, 90),
+              2 * sizeAtQuality(dir, VideoFileContainer::Mp4, VideoFileCodec::H264, 10));
+    EXPECT_GT(sizeAtQuality(dir, VideoFileContainer::WebM, VideoFileCodec::Vp9, 90),
+              2 * sizeAtQuality(dir, VideoFileContainer::WebM, VideoFileCodec::Vp9, 10));
+}
 
 // The index of an MP4 file comes before its pictures, so that it plays while it downloads.
 TEST(VideoFileWriter, PutsTheMp4IndexFirst) {
