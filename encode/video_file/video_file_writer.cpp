@@ -320,14 +320,28 @@ private:
 
 Result<std::unique_ptr<FrameWriter>> openVideoFileOutput(const std::string& path,
                                                          const VideoFileOptions& options) {
+    using R = Result<std::unique_ptr<FrameWriter>>;
+    // A sound that cannot be read leaves the video without sound, as an AVI file does; the
+    // conversion says so.
+    VideoFileOptions chosen = options;
+    std::string soundError;
+    if (!chosen.soundPath.empty() && !openMpegSoundSource(chosen.soundPath, soundError)) {
+        soundError += " (" + chosen.soundPath + "): " + path + " has no sound.";
+        chosen.soundPath.clear();
+    } else {
+        soundError.clear();
+    }
     Result<OutputFile> file = OutputFile::create(path);
     if (!file)
         return Status::failure(file.message());
     auto writer = std::make_unique<VideoFileWriter>();
-    if (!writer->open(file->path(), options))
+    if (!writer->open(file->path(), chosen))
         return Status::failure(file->named(writer->errorString()));
-    return std::unique_ptr<FrameWriter>(
-        std::make_unique<VideoFileFrameWriter>(std::move(*file), std::move(writer)));
+    R result(std::unique_ptr<FrameWriter>(
+        std::make_unique<VideoFileFrameWriter>(std::move(*file), std::move(writer))));
+    if (!soundError.empty())
+        result.warn(soundError);
+    return result;
 }
 
 } // namespace swivio

@@ -81,7 +81,8 @@ private:
 // The video file output of the encoding loop as a FrameWriter: the file is written beside
 // `path` and renamed over it only by finish(), so abandon() or a failure leaves what was
 // at `path`. Fails with the message when the writer cannot be opened (a missing encoder
-// included).
+// included). A sound file that cannot be read gives a video without sound and a warning of
+// the result.
 Result<std::unique_ptr<FrameWriter>> openVideoFileOutput(const std::string& path,
                                                          const VideoFileOptions& options);
 

@@ -317,6 +317,27 @@ TEST(VideoFileWriter, RefusesOddSizesAndWrongFrames) {
     EXPECT_FALSE(writer.close()); // the refused frame stays a failure
 }
 
+// An unreadable sound file leaves the video silent, and the result says so.
+TEST(VideoFileWriter, UnreadableSoundGivesASilentVideoAndAWarning) {
+    TempDir dir;
+    const std::string junk = dir.file("junk.mp3");
+    testkit::writeBytes(junk, {'n', 'o', 't', ' ', 's', 'o', 'u', 'n', 'd'});
+    VideoFileOptions o;
+    o.width = 32;
+    o.height = 32;
+    o.frameRate = 10;
+    o.soundPath = junk;
+    auto opened = openVideoFileOutput(dir.file("out.mp4"), o);
+    ASSERT_TRUE(opened) << opened.message();
+    ASSERT_EQ(opened.warnings().size(), 1u);
+    EXPECT_NE(opened.warnings()[0].find("has no sound"), std::string::npos);
+    EXPECT_TRUE((*opened)->writeFrame(blockFrame(32, 32), 0));
+    ASSERT_TRUE((*opened)->finish()) << (*opened)->errorString();
+    const ReadBack r = readBack(dir.file("out.mp4"));
+    EXPECT_EQ(r.videoCodec, "h264");
+    EXPECT_EQ(r.audioCodec, "");
+}
+
 // The file only reaches its name when complete: an abandoned output leaves what was there.
 TEST(VideoFileWriter, OutputReplacesTheFileOnlyWhenFinished) {
     TempDir dir;
