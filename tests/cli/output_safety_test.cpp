@@ -161,7 +161,9 @@ INSTANTIATE_TEST_SUITE_P(
             "TheWatermarkPicture",
             [](const TempDir& d) {
                 writeMark(d.file("mark.bmp"));
-                return convertTo("mark.bmp", {"-y", "--watermark", "mark.bmp"});
+                // Another name of the same picture, which a video's name does not give away.
+                fs::create_hard_link(d.file("mark.bmp"), d.file("mark.avi"));
+                return convertTo("mark.avi", {"-y", "--watermark", "mark.bmp"});
             },
             1, "the watermark picture",
             [](const TempDir& d) { EXPECT_EQ(readFileBytes(d.file("mark.bmp")), markBytes()); }},
