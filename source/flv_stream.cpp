@@ -22,6 +22,9 @@ constexpr int kMostReadErrors = 64;
 constexpr int64_t kMostSoundBuffered = int64_t(kFlvSoundRate) * 120;
 // Sound placed this close to where the previous packet ended follows it without a gap.
 constexpr int64_t kSoundJitter = kFlvSoundRate / 20;
+// Timestamps count milliseconds: a picture at 0.7 s (700 x 0.001, a hair above 0.7) is due
+// at frame 7 of 10 a second.
+constexpr double kTimeSlack = 0.0005;
 // Seeking ahead is cheaper than decoding on beyond this many seconds.
 constexpr double kDecodeAheadSeconds = 3.0;
 
@@ -310,7 +313,7 @@ bool FlvStream::decodeNextPicture() {
 
 const AVFrame* FlvStream::pictureAt(double seconds) {
     State& s = *m_state;
-    const bool back = s.hasCurrent && seconds < s.currentTime;
+    const bool back = s.hasCurrent && seconds + kTimeSlack < s.currentTime;
     const bool farAhead = s.hasCurrent && seconds > s.currentTime + kDecodeAheadSeconds &&
                           !(s.hasNext && s.nextTime <= seconds + kDecodeAheadSeconds);
     if (back || farAhead)
@@ -327,7 +330,7 @@ const AVFrame* FlvStream::pictureAt(double seconds) {
     for (;;) {
         if (!s.hasNext && !decodeNextPicture())
             break;
-        if (s.nextTime > seconds)
+        if (s.nextTime > seconds + kTimeSlack)
             break;
         std::swap(s.current, s.next);
         s.currentTime = s.nextTime;
