@@ -1,5 +1,6 @@
 #include "source/flv_request.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -132,7 +133,8 @@ std::string makeFlvRequest(const std::string& name,
             out += "<string>" + escape(*s) + "</string>";
         } else {
             char number[32];
-            std::snprintf(number, sizeof number, "%d", int(std::get<double>(a)));
+            const double v = std::clamp(std::get<double>(a), -2147483648.0, 2147483647.0);
+            std::snprintf(number, sizeof number, "%d", std::isnan(v) ? 0 : int(v));
             out += "<number>" + std::string(number) + "</number>";
         }
     }
