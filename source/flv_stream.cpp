@@ -482,7 +482,7 @@ bool FlvStream::endedAt(double seconds) {
     const double pictureEnd = s.currentTime + 1.0 / m_info.frameRate;
     const double soundEnd =
         m_soundPlaced ? double(m_soundStart + int64_t(m_sound.size() / 2)) / kFlvSoundRate : 0;
-    return s.readEnded && seconds >= std::max(pictureEnd, soundEnd);
+    return s.readEnded && seconds + kTimeSlack >= std::max(pictureEnd, soundEnd);
 }
 
 } // namespace swivio

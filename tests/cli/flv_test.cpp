@@ -96,5 +96,18 @@ TEST(FlvCommands, InfoAndRefusals) {
     EXPECT_EQ(frame.exitCode, 0) << frame.err;
 }
 
+TEST(FlvCommands, AVideoWithoutMetadataConvertsWhole) {
+    TempDir dir;
+    FlvSpec spec;
+    spec.frames = 17;
+    spec.metadata = false;
+    const std::string movie = makeFlv(dir, spec);
+    const CliRun run = runCli(dir, {"convert", movie, "-o", dir.file("out.avi")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const MediaInfo info = probeMedia(dir.file("out.avi"));
+    EXPECT_EQ(info.decodedFrames, 17);
+    EXPECT_NEAR(info.frameRate, 10.0, 0.01);
+}
+
 } // namespace
 } // namespace swivio::testkit
