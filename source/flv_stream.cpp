@@ -25,6 +25,10 @@ constexpr int64_t kSoundJitter = kFlvSoundRate / 20;
 // Timestamps count milliseconds: a picture at 0.7 s (700 x 0.001, a hair above 0.7) is due
 // at frame 7 of 10 a second.
 constexpr double kTimeSlack = 0.0005;
+// A timestamp further than this past the one before it is damage, not a pause: what it
+// stamps follows on from what came before. Also how long past its stated length a video
+// may run on.
+constexpr double kMostTimeJump = 30.0;
 // Seeking ahead is cheaper than decoding on beyond this many seconds.
 constexpr double kDecodeAheadSeconds = 3.0;
 
@@ -97,6 +101,12 @@ struct FlvStream::State {
     clib::AvFrame next;
     double currentTime = 0;
     double nextTime = 0;
+    // The time of the last picture decoded (negative: none since the last seek), and where
+    // the last seek went.
+    double lastDecodedTime = -1;
+    double seekTarget = 0;
+    // Seconds of the file's first timestamp: times count from there.
+    double origin = 0;
     bool hasCurrent = false;
     bool hasNext = false;
     bool readEnded = false;
@@ -202,6 +212,8 @@ Result<std::unique_ptr<FlvStream>> FlvStream::open(const std::string& path) {
     else if (std::optional<double> last = flvLastTimestamp(path); last && *last > 0)
         info.duration = *last + 1.0 / info.frameRate;
 
+    if (raw->start_time != AV_NOPTS_VALUE && raw->start_time > 0)
+        s.origin = double(raw->start_time) / AV_TIME_BASE;
     std::string error;
     s.video = openDecoder(vs, error);
     if (!s.video)
@@ -279,8 +291,13 @@ bool FlvStream::decodeNextPicture() {
                                    : s.next->pts;
             const AVRational base = s.format->streams[s.videoIndex]->time_base;
             // A picture without a time follows the one before it.
-            s.nextTime = ts != AV_NOPTS_VALUE ? double(ts) * av_q2d(base)
-                                              : s.currentTime + 1.0 / m_info.frameRate;
+            const double previous = s.lastDecodedTime >= 0 ? s.lastDecodedTime : s.seekTarget;
+            double time = ts != AV_NOPTS_VALUE ? double(ts) * av_q2d(base) - s.origin : -1;
+            // A picture without a time, or with a damaged one, follows the one before it.
+            if (time < 0 || time > previous + kMostTimeJump)
+                time = s.lastDecodedTime >= 0 ? previous + 1.0 / m_info.frameRate : previous;
+            s.nextTime = time;
+            s.lastDecodedTime = time;
             s.hasNext = true;
             return true;
         }
@@ -350,7 +367,7 @@ const AVFrame* FlvStream::pictureAt(double seconds) {
 
 void FlvStream::seekTo(double seconds) {
     State& s = *m_state;
-    const int64_t target = int64_t(std::max(seconds, 0.0) * AV_TIME_BASE);
+    const int64_t target = int64_t((std::max(seconds, 0.0) + s.origin) * AV_TIME_BASE);
     s.deadline.until = Clock::now() + std::chrono::seconds(kFlvOpenSeconds);
     s.deadline.active = true;
     int rc = av_seek_frame(s.format.get(), -1, target, AVSEEK_FLAG_BACKWARD);
@@ -366,6 +383,8 @@ void FlvStream::seekTo(double seconds) {
         avcodec_flush_buffers(s.audio.get());
     s.videoPackets.clear();
     s.hasCurrent = s.hasNext = false;
+    s.lastDecodedTime = -1;
+    s.seekTarget = std::max(seconds, 0.0);
     s.readEnded = s.videoFlushed = s.videoEnded = false;
     s.readErrors = 0;
     m_sound.clear();
@@ -424,7 +443,10 @@ void FlvStream::decodeSound(const void* packetPointer) {
                                ? frame->best_effort_timestamp
                                : frame->pts;
         const int64_t at =
-            ts != AV_NOPTS_VALUE ? av_rescale_q(ts, base, AVRational{1, kFlvSoundRate}) : -1;
+            ts != AV_NOPTS_VALUE
+                ? av_rescale_q(ts, base, AVRational{1, kFlvSoundRate}) -
+                      int64_t(s.origin * kFlvSoundRate)
+                : -1;
         if (made > 0)
             placeSound(s.resampled.data(), made, at);
         av_frame_unref(frame);
@@ -433,9 +455,13 @@ void FlvStream::decodeSound(const void* packetPointer) {
 
 void FlvStream::placeSound(const int16_t* samples, int count, int64_t at) {
     const int64_t end = m_soundStart + int64_t(m_sound.size() / 2);
+    const auto mostJump = int64_t(kMostTimeJump * kFlvSoundRate);
     if (!m_soundPlaced) {
-        m_soundStart = std::max<int64_t>(at, 0);
+        const auto from = int64_t(m_state->seekTarget * kFlvSoundRate);
+        m_soundStart = at < 0 || at > from + mostJump ? from : at;
         m_soundPlaced = true;
+    } else if (at > end + mostJump) {
+        // A damaged timestamp: the sound follows on.
     } else if (at > end + kSoundJitter) {
         // A gap in the file's sound is silence.
         m_sound.insert(m_sound.end(), std::size_t(at - end) * 2, int16_t(0));
@@ -477,6 +503,9 @@ std::vector<int16_t> FlvStream::sound(int64_t first, int64_t count) {
 bool FlvStream::endedAt(double seconds) {
     State& s = *m_state;
     pictureAt(seconds);
+    // Data stamped far past the stated length is damage: the video ends anyway.
+    if (m_info.duration > 0 && seconds > m_info.duration + kMostTimeJump)
+        return true;
     if (!s.videoEnded || s.hasNext)
         return false;
     const double pictureEnd = s.currentTime + 1.0 / m_info.frameRate;

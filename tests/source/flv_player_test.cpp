@@ -248,6 +248,26 @@ TEST_P(FlvEnd, PlaysToItsEndThenRewindsAndLatchesTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(Metadata, FlvEnd, testing::Bool());
 
+TEST(FlvPlayer, ADamagedTimestampDoesNotStretchTheVideo) {
+    TempDir dir;
+    FlvSpec spec;
+    spec.frames = 5;
+    spec.sound = true;
+    spec.timesMs = {0, 100, 200, 300, 4000000};
+    FlvPlayer player;
+    ASSERT_TRUE(player.open(makeFlv(dir, spec)));
+    player.restart();
+    int frames = 1;
+    while (frames < 100) {
+        player.tick();
+        player.takeFrameSound(0);
+        if (player.atEnd())
+            break;
+        ++frames;
+    }
+    EXPECT_EQ(frames, 5);
+}
+
 TEST(FlvPlayer, WithoutMetadataTheRateAndLengthAreMeasured) {
     TempDir dir;
     FlvSpec spec;
