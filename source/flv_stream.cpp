@@ -16,6 +16,7 @@ using Clock = std::chrono::steady_clock;
 // Packets waiting for the picture decoder while the sound is read ahead (and the other way
 // round): a file whose streams drift this far apart is read no further ahead.
 constexpr std::size_t kMostQueuedPackets = 2048;
+constexpr std::size_t kMostQueuedBytes = 64u << 20;
 // Read errors in a row after which the file counts as ended.
 constexpr int kMostReadErrors = 64;
 // Sound kept before the sample asked for last, in sample frames (a file read far ahead).
@@ -96,6 +97,7 @@ struct FlvStream::State {
     AVChannelLayout resamplerLayout{};
     std::vector<int16_t> resampled;
     std::deque<clib::AvPacket> videoPackets;
+    std::size_t queuedBytes = 0;
     // The picture shown, and the next one decoded (its time decides when it is shown).
     clib::AvFrame current;
     clib::AvFrame next;
@@ -253,7 +255,7 @@ bool FlvStream::readPacket() {
     State& s = *m_state;
     if (s.readEnded)
         return false;
-    if (s.videoPackets.size() >= kMostQueuedPackets)
+    if (s.videoPackets.size() >= kMostQueuedPackets || s.queuedBytes >= kMostQueuedBytes)
         return false;
     for (;;) {
         const int rc = av_read_frame(s.format.get(), s.packet.get());
@@ -272,6 +274,7 @@ bool FlvStream::readPacket() {
                 return true;
             }
             av_packet_move_ref(s.videoPackets.back().get(), s.packet.get());
+            s.queuedBytes += std::size_t(std::max(s.videoPackets.back()->size, 0));
             return true;
         }
         if (s.packet->stream_index == s.audioIndex && s.audio)
@@ -322,6 +325,7 @@ bool FlvStream::decodeNextPicture() {
             continue;
         clib::AvPacket packet = std::move(s.videoPackets.front());
         s.videoPackets.pop_front();
+        s.queuedBytes -= std::min(s.queuedBytes, std::size_t(std::max(packet->size, 0)));
         const int sent = avcodec_send_packet(s.video.get(), packet.get());
         if (sent < 0 && sent != AVERROR(EAGAIN))
             warnOnce("a damaged picture was skipped");
@@ -382,6 +386,7 @@ void FlvStream::seekTo(double seconds) {
     if (s.audio)
         avcodec_flush_buffers(s.audio.get());
     s.videoPackets.clear();
+    s.queuedBytes = 0;
     s.hasCurrent = s.hasNext = false;
     s.lastDecodedTime = -1;
     s.seekTarget = std::max(seconds, 0.0);
