@@ -55,6 +55,11 @@ int playBound(const ConversionSettings& s) {
     return std::max(1, int(std::min(std::ceil(rate * seconds), 2e9)));
 }
 
+// A video has no timeline to step: it always plays, from its start to its end.
+bool recordsPlaying(const ConversionSettings& s) {
+    return s.recordingMode == RecordingMode::Play || isFlvPath(s.sourcePath);
+}
+
 // A video whose length is not known still plays to its end.
 bool nothingToRecord(const ConversionSettings& s) {
     return s.movieLength <= 0 && !isFlvPath(s.sourcePath);
@@ -63,7 +68,7 @@ bool nothingToRecord(const ConversionSettings& s) {
 } // namespace
 
 Status checkRecordingChoice(const ConversionSettings& s) {
-    if (s.recordingMode == RecordingMode::Play) {
+    if (recordsPlaying(s)) {
         if (s.playFrameLimit < 0)
             return Status::failure("The number of frames to record cannot be negative.");
         return {};
@@ -86,7 +91,7 @@ Status checkRecordingChoice(const ConversionSettings& s) {
 int plannedRecordCount(const ConversionSettings& s) {
     if (nothingToRecord(s))
         return 0;
-    if (s.recordingMode == RecordingMode::Play) {
+    if (recordsPlaying(s)) {
         const int bound = playBound(s);
         return s.playFrameLimit > 0 ? std::min(s.playFrameLimit, bound) : bound;
     }
@@ -183,7 +188,7 @@ bool RecordingSession::runFrameByFrame() {
         return false;
     if (nothingToRecord(m_settings))
         return true;
-    return m_settings.recordingMode == RecordingMode::Play ? recordPlay() : recordTimeline();
+    return recordsPlaying(m_settings) ? recordPlay() : recordTimeline();
 }
 
 bool RecordingSession::recordTimeline() {
