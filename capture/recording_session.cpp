@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/temp_file.h"
+#include "settings/settings_rules.h"
 
 namespace swivio {
 
@@ -45,15 +46,29 @@ TimelineRange timelineRange(const ConversionSettings& s) {
     return range;
 }
 
+// A video plays to its own end, however long; only a movie that may never rest is bounded.
 int playBound(const ConversionSettings& s) {
     const double rate = s.movieFrameRate > 0 ? s.movieFrameRate : 12.0;
-    return std::max(1, int(std::ceil(rate * kPlayMaxSeconds)));
+    const double seconds = isFlvPath(s.sourcePath)
+                               ? std::max<double>(kPlayMaxSeconds, double(s.movieLength) + 2)
+                               : kPlayMaxSeconds;
+    return std::max(1, int(std::min(std::ceil(rate * seconds), 2e9)));
+}
+
+// A video has no timeline to step: it always plays, from its start to its end.
+bool recordsPlaying(const ConversionSettings& s) {
+    return s.recordingMode == RecordingMode::Play || isFlvPath(s.sourcePath);
+}
+
+// A video whose length is not known still plays to its end.
+bool nothingToRecord(const ConversionSettings& s) {
+    return s.movieLength <= 0 && !isFlvPath(s.sourcePath);
 }
 
 } // namespace
 
 Status checkRecordingChoice(const ConversionSettings& s) {
-    if (s.recordingMode == RecordingMode::Play) {
+    if (recordsPlaying(s)) {
         if (s.playFrameLimit < 0)
             return Status::failure("The number of frames to record cannot be negative.");
         return {};
@@ -74,9 +89,9 @@ Status checkRecordingChoice(const ConversionSettings& s) {
 }
 
 int plannedRecordCount(const ConversionSettings& s) {
-    if (s.movieLength <= 0)
+    if (nothingToRecord(s))
         return 0;
-    if (s.recordingMode == RecordingMode::Play) {
+    if (recordsPlaying(s)) {
         const int bound = playBound(s);
         return s.playFrameLimit > 0 ? std::min(s.playFrameLimit, bound) : bound;
     }
@@ -171,9 +186,9 @@ bool RecordingSession::runFrameByFrame() {
         return fail(fits.message());
     if (!start() || !openSound())
         return false;
-    if (m_settings.movieLength <= 0)
+    if (nothingToRecord(m_settings))
         return true;
-    return m_settings.recordingMode == RecordingMode::Play ? recordPlay() : recordTimeline();
+    return recordsPlaying(m_settings) ? recordPlay() : recordTimeline();
 }
 
 bool RecordingSession::recordTimeline() {
@@ -212,8 +227,16 @@ bool RecordingSession::recordPlay() {
         m_reachedPlayBound = n + 1 == playBound(m_settings);
         if (n > 0)
             m_player->tick();
+        // A video's end is latched as it rewinds: the picture now shown is its start again.
+        if (m_player->isFlv() && m_player->atEnd()) {
+            m_reachedPlayBound = false;
+            break;
+        }
         if (!captureFrame(true) || !recordSound())
             return false;
+        // A video rests only at its end.
+        if (m_player->isFlv())
+            continue;
         // A one-frame root never moves on by itself, playing or not.
         const bool rootAtRest = m_player->atEnd() || m_player->movieLength() <= 1;
         const uint64_t signature = m_player->displaySignature();

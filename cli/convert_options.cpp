@@ -268,17 +268,25 @@ Status setVideoFileChoices(const ConvertOptions& o, ConversionSettings& s) {
 
 // The recording mode and its limits, checked against the movie.
 Status setRecordingMode(const ConvertOptions& o, ConversionSettings& s) {
-    s.recordingMode = o.play ? RecordingMode::Play : RecordingMode::Timeline;
+    // A video has no timeline to step: it plays from its start to its end.
+    const bool video = isFlvPath(s.sourcePath);
+    const bool play = o.play || video;
+    s.recordingMode = play ? RecordingMode::Play : RecordingMode::Timeline;
     s.firstRecordedFrame = 0;
     s.lastRecordedFrame = 0;
     s.playFrameLimit = 0;
-    if (o.play) {
+    if (play) {
+        if (o.frameRange && video)
+            return Status::failure("An FLV video plays from its start: --frames takes a number "
+                                   "of output frames, not a range.");
         if (o.frameRange)
             return Status::failure("With --play, --frames takes a number of output frames, "
                                    "not a range.");
         const double rate = s.movieFrameRate > 0 ? s.movieFrameRate : 12.0;
         // The bound keeps the product in range; the recording applies its own anyway.
-        const double most = double(kPlayMaxSeconds) * rate;
+        const double most =
+            (video ? std::max<double>(kPlayMaxSeconds, s.movieLength + 2.0) : kPlayMaxSeconds) *
+            rate;
         int limit = o.frameLimit.value_or(0);
         if (o.duration) {
             const int frames = int(std::ceil(std::min(*o.duration * rate, most)));
@@ -325,6 +333,8 @@ const char* convertUsage() {
            "  --frames N              N output frames (with --play)\n"
            "                          whichever comes first, and never after 10 minutes of\n"
            "                          movie time\n"
+           "An FLV video always plays from its start to its end (--duration and --frames N\n"
+           "shorten it), its pictures at their own times and its sound alongside.\n"
            "\n"
            "  -o PATH                 output file (AVI, MPEG, MP4, MKV, WebM, animated GIF) or\n"
            "                          folder (pictures); by default beside the movie. A name\n"

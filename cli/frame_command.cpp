@@ -116,9 +116,14 @@ int runFrame(int argc, char** argv) {
     }
 
     // The movie plays for N frames, every clip advancing, as it does on screen.
-    movie.play();
-    for (int i = 1; i < *frameNumber; ++i)
-        movie.tick();
+    // A video's frame is found by its time.
+    if (movie.isFlv()) {
+        movie.gotoFrame(*frameNumber - 1);
+    } else {
+        movie.play();
+        for (int i = 1; i < *frameNumber; ++i)
+            movie.tick();
+    }
     Frame frame(width, height);
     movie.paint(frame, SourceViewport{width, height, 0, 0, 0, 0, width, height});
     // Written beside OUT and renamed over it when complete, as the picture type its

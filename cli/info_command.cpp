@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/flv_info.h"
+#include "source/movie_source.h"
 #include "source/swf_movie_file.h"
 
 namespace swivio::cli {
@@ -39,6 +41,8 @@ int runInfo(int argc, char** argv) {
         std::fputs("usage: swivio-cli info MOVIE [--json]\n", stderr);
         return 1;
     }
+    if (hasFlvExtension(argv[0]))
+        return printFlvInfo(argv[0], json);
     auto file = loadSwfMovieFile(argv[0]);
     if (!file) {
         std::fprintf(stderr, "%s\n", file.message().c_str());

@@ -25,7 +25,7 @@ struct SourceViewport {
     int clipHeight = 0;
 };
 
-// A movie being played: an SWF movie in the engine, or (later) an FLV video. The recording
+// A movie being played: an SWF movie in the engine, or an FLV video. The recording
 // and the windows see a movie only through this contract. One thread at a time.
 //
 // Positions: seek() and gotoFrame() count frames from 0; position() counts from 1 (the
@@ -112,6 +112,9 @@ public:
 
 // The message shown when a movie cannot be opened.
 inline constexpr char kInvalidMovieMessage[] = "This is not a valid Adobe flash movie file!";
+
+// Whether the last four characters of `path` are ".flv", compared without regard to case.
+bool hasFlvExtension(const std::string& path);
 
 // Opens the movie at `path`, chosen by the last four characters of its name (".swf" or
 // ".flv", compared without regard to case): the file is read and parsed once. Fails with

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "source/engine_input.h"
+#include "source/flv_player.h"
 #include "source/swf_movie_file.h"
 #include "swf/movie.h"
 #include "swf/movie_player.h"
@@ -55,6 +56,7 @@ void PlayerHost::show(std::shared_ptr<const swf::Movie> movie, bool playing) {
     if (m_player && !playing)
         m_player->stop();
     m_isFlv = false;
+    m_flv.reset();
     // Making the player ran the first frame.
     m_framesRun = m_player ? 1 : 0;
     deliverScriptedInput();
@@ -63,8 +65,20 @@ void PlayerHost::show(std::shared_ptr<const swf::Movie> movie, bool playing) {
 bool PlayerHost::load(const std::string& path) {
     m_error.clear();
     if (endsWithNoCase(path, ".flv")) {
-        m_error = "FLV videos cannot be played yet: " + path;
-        return false;
+        auto flv = std::make_unique<FlvPlayer>();
+        if (!flv->open(path)) {
+            m_error = flv->errorString();
+            return false;
+        }
+        show(nullptr);
+        m_moviePath = path;
+        m_flv = std::move(flv);
+        m_isFlv = true;
+        m_movieWidth = m_flv->movieWidth();
+        m_movieHeight = m_flv->movieHeight();
+        m_movieLength = m_flv->movieLength();
+        m_movieFrameRate = m_flv->movieFrameRate();
+        return true;
     }
     if (!endsWithNoCase(path, ".swf")) {
         m_error = "Not an SWF or FLV file name: " + path;
@@ -91,47 +105,67 @@ void PlayerHost::setMovie(const std::string& path) {
     show(movie ? *movie : nullptr);
 }
 
-int PlayerHost::readyState() const { return m_player ? 4 : 0; }
+int PlayerHost::readyState() const { return m_player || m_flv ? 4 : 0; }
 
 const std::vector<std::string>& PlayerHost::warnings() const {
+    if (m_flv)
+        return m_flv->warnings();
     return m_movie ? m_warnings : kNoWarnings;
 }
 
 void PlayerHost::play() {
+    if (m_flv)
+        return m_flv->play();
     if (m_player)
         m_player->play();
 }
 
 void PlayerHost::pause() {
+    if (m_flv)
+        return m_flv->pause();
     if (m_player)
         m_player->stop();
 }
 
 void PlayerHost::stop() {
+    if (m_flv)
+        return m_flv->stop();
     if (m_player)
         m_player->rewind();
 }
 
 void PlayerHost::seek(int position) {
+    if (m_flv)
+        return m_flv->seek(position);
     if (m_player)
         m_player->gotoFrame(position);
 }
 
-int PlayerHost::position() const { return currentFrame() + 1; }
+int PlayerHost::position() const { return m_flv ? m_flv->position() : currentFrame() + 1; }
 
-bool PlayerHost::isPlaying() const { return m_player && m_player->isPlaying(); }
+bool PlayerHost::isPlaying() const {
+    return m_flv ? m_flv->isPlaying() : m_player && m_player->isPlaying();
+}
 
-bool PlayerHost::hasSound() const { return m_player && m_player->hasSound(); }
+bool PlayerHost::hasSound() const {
+    return m_flv ? m_flv->hasSound() : m_player && m_player->hasSound();
+}
 
 std::vector<int16_t> PlayerHost::takeFrameSound(double frameRate) {
+    if (m_flv)
+        return m_flv->takeFrameSound(frameRate);
     return m_player ? m_player->takeFrameSound(frameRate) : std::vector<int16_t>{};
 }
 
 std::vector<std::string> PlayerHost::soundWarnings() {
+    if (m_flv)
+        return m_flv->soundWarnings();
     return m_player ? m_player->soundWarnings() : std::vector<std::string>{};
 }
 
 void PlayerHost::tick() {
+    if (m_flv)
+        return m_flv->tick();
     if (!m_player)
         return;
     m_player->advance();
@@ -169,18 +203,28 @@ void PlayerHost::deliverScriptedInput() {
 }
 
 void PlayerHost::gotoFrame(int frame) {
+    if (m_flv)
+        return m_flv->gotoFrame(frame);
     if (m_player)
         m_player->gotoFrame(frame);
 }
 
-int PlayerHost::currentFrame() const { return m_player ? m_player->currentFrame() : 0; }
+int PlayerHost::currentFrame() const {
+    if (m_flv)
+        return m_flv->currentFrame();
+    return m_player ? m_player->currentFrame() : 0;
+}
 
 bool PlayerHost::atEnd() const {
+    if (m_flv)
+        return m_flv->atEnd();
     return !m_player ||
            (!m_player->isPlaying() && m_player->currentFrame() + 1 >= m_player->frameCount());
 }
 
 void PlayerHost::restart() {
+    if (m_flv)
+        return m_flv->restart();
     // A new player: the scripts' state and the first frame's scripts start over, and
     // whether the root plays is theirs to say.
     if (!m_movie)
@@ -189,6 +233,8 @@ void PlayerHost::restart() {
 }
 
 void PlayerHost::forceFrame(int frame) {
+    if (m_flv)
+        return m_flv->forceFrame(frame);
     if (!m_player)
         return;
     frame = std::clamp(frame, 0, std::max(m_player->frameCount() - 1, 0));
@@ -202,6 +248,8 @@ void PlayerHost::forceFrame(int frame) {
 }
 
 uint64_t PlayerHost::displaySignature() {
+    if (m_flv)
+        return m_flv->displaySignature();
     if (!m_player)
         return 0;
     // FNV-1a over the fields that decide the picture. Shapes are shared, never rebuilt for
@@ -236,10 +284,14 @@ uint64_t PlayerHost::displaySignature() {
 }
 
 uint32_t PlayerHost::backgroundColor() const {
+    if (m_flv)
+        return m_flv->backgroundColor();
     return m_player ? m_player->backgroundColor() : makeColor(255, 255, 255);
 }
 
 void PlayerHost::paint(Frame& frame, const SourceViewport& viewport) {
+    if (m_flv)
+        return m_flv->paint(frame, viewport);
     if (!m_player)
         return;
     swf::RenderViewport engine;
@@ -256,6 +308,8 @@ void PlayerHost::paint(Frame& frame, const SourceViewport& viewport) {
 }
 
 std::unique_ptr<MovieSource> PlayerHost::openAnother() const {
+    if (m_flv)
+        return m_flv->openAnother();
     auto other = std::make_unique<PlayerHost>();
     other->m_moviePath = m_moviePath;
     other->show(m_movie);

@@ -16,11 +16,12 @@ class MoviePlayer;
 } // namespace swf
 
 struct SwfMovieFile;
+class FlvPlayer;
 
 // The SWF movie player as the windows and the recording see it: loads a movie, reports its
 // properties, and offers play, pause, stop, seek, position and playing state, plus the
-// frame stepping and painting that recording needs. SWF movies play in Swivio's own engine.
-// FLV videos are not played by this host; their load fails.
+// frame stepping and painting that recording needs. SWF movies play in Swivio's own engine;
+// FLV videos in an FlvPlayer, which then answers every call (positions in whole seconds).
 class PlayerHost final : public MovieSource {
 public:
     PlayerHost();
@@ -40,6 +41,8 @@ public:
     // 0 while nothing is loaded, 4 once a movie is loaded completely.
     int readyState() const;
     const std::string& errorString() const { return m_error; }
+    // The FLV player while an FLV is loaded, else null.
+    FlvPlayer* flvPlayer() const { return m_flv.get(); }
 
     bool isFlv() const override { return m_isFlv; }
     int32_t movieWidth() const override { return m_movieWidth; }
@@ -86,6 +89,7 @@ private:
     // Delivers the scripted input of the frame that has just run.
     void deliverScriptedInput();
 
+    std::unique_ptr<FlvPlayer> m_flv;
     std::shared_ptr<const swf::Movie> m_movie;
     std::unique_ptr<swf::MoviePlayer> m_player;
     std::vector<std::string> m_warnings;

@@ -1,0 +1,306 @@
+#include "source/flv_player.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "clib/ffmpeg_handles.h"
+#include "source/flv_request.h"
+
+namespace swivio {
+
+namespace {
+
+// Numbers as ActionScript writes them: integers without a point, others to 15 digits.
+std::string numberText(double v) {
+    if (v == 0)
+        return "0";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", v);
+    return text;
+}
+
+const char* boolText(bool v) { return v ? "true" : "false"; }
+
+constexpr char kRan[] = "<undefined/>";
+
+} // namespace
+
+FlvFit fitVideo(double videoWidth, double videoHeight, double stageWidth, double stageHeight) {
+    FlvFit fit;
+    if (!(videoWidth > 0) || !(videoHeight > 0) || !(stageWidth > 0) || !(stageHeight > 0))
+        return fit;
+    if (videoWidth / videoHeight > stageWidth / stageHeight) {
+        fit.width = stageWidth;
+        fit.height = videoHeight / videoWidth * fit.width;
+    } else {
+        fit.height = stageHeight;
+        fit.width = videoWidth / videoHeight * fit.height;
+    }
+    fit.x = (stageWidth - fit.width) / 2;
+    fit.y = (stageHeight - fit.height) / 2;
+    return fit;
+}
+
+struct FlvPlayer::Scaler {
+    clib::SwsContextHandle context;
+};
+
+FlvPlayer::FlvPlayer() : m_scaler(std::make_unique<Scaler>()) {}
+
+FlvPlayer::~FlvPlayer() = default;
+
+bool FlvPlayer::open(const std::string& path) {
+    m_loaded = false;
+    m_playing = false;
+    m_endLatched = false;
+    m_frame = 0;
+    m_stream.reset();
+    m_warnings.clear();
+    m_error.clear();
+    m_scaledSerial = 0;
+    auto stream = FlvStream::open(path);
+    if (!stream) {
+        m_error = stream.message();
+        return false;
+    }
+    m_stream = std::move(*stream);
+    if (!m_stream->pictureAt(0)) {
+        m_stream.reset();
+        m_error = path + " holds no picture that can be decoded";
+        return false;
+    }
+    if (m_stream->info().duration <= 0)
+        m_warnings.push_back("The video's length is not known: it plays until its data ends.");
+    for (const std::string& w : m_stream->takeWarnings())
+        m_warnings.push_back("The video: " + w);
+    m_loaded = true;
+    return true;
+}
+
+std::string FlvPlayer::callFunction(const std::string& text) {
+    const std::optional<FlvRequest> request = parseFlvRequest(text);
+    if (!request)
+        return {};
+    const auto& args = request->arguments;
+    const std::string& name = request->name;
+    if (name == "OpenFile") {
+        const auto* path = args.empty() ? nullptr : std::get_if<std::string>(&args[0]);
+        if (!path)
+            return {};
+        open(*path);
+        return kRan;
+    }
+    if (name == "Seek") {
+        const auto* seconds = args.empty() ? nullptr : std::get_if<double>(&args[0]);
+        if (!seconds)
+            return {};
+        if (m_loaded)
+            seekSeconds(*seconds);
+        return kRan;
+    }
+    if (name == "Play")
+        play();
+    else if (name == "Pause")
+        pause();
+    else if (name == "Stop")
+        stop();
+    else
+        return {};
+    return kRan;
+}
+
+std::string FlvPlayer::getVariable(const std::string& name) const {
+    const FlvStreamInfo info = mediaInfo();
+    if (name == "g_loaded")
+        return boolText(m_loaded);
+    if (name == "g_playing")
+        return boolText(m_playing);
+    if (name == "g_curTime")
+        return numberText(currentTime());
+    // The rest arrive with the metadata: undefined before.
+    if (!m_loaded)
+        return {};
+    if (name == "g_totalTime")
+        return numberText(info.duration);
+    if (name == "g_width")
+        return numberText(info.width);
+    if (name == "g_height")
+        return numberText(info.height);
+    if (name == "g_frameRate")
+        return numberText(info.frameRate);
+    return {};
+}
+
+FlvStreamInfo FlvPlayer::mediaInfo() const { return m_stream ? m_stream->info() : FlvStreamInfo{}; }
+
+double FlvPlayer::currentTime() const {
+    return m_stream ? m_frame / m_stream->info().frameRate : 0.0;
+}
+
+int32_t FlvPlayer::movieWidth() const { return m_stream ? m_stream->info().width : 0; }
+int32_t FlvPlayer::movieHeight() const { return m_stream ? m_stream->info().height : 0; }
+int32_t FlvPlayer::movieLength() const {
+    return m_stream ? int32_t(std::min(m_stream->info().duration, 1e9) + 0.5) : 0;
+}
+float FlvPlayer::movieFrameRate() const {
+    return m_stream ? float(m_stream->info().frameRate) : 0.0f;
+}
+
+void FlvPlayer::play() {
+    if (!m_loaded)
+        return;
+    m_playing = true;
+    m_endLatched = false;
+}
+
+void FlvPlayer::pause() { m_playing = false; }
+
+void FlvPlayer::stop() {
+    m_playing = false;
+    if (m_loaded)
+        seekSeconds(0);
+}
+
+void FlvPlayer::seek(int position) {
+    if (m_loaded)
+        seekSeconds(position);
+}
+
+int FlvPlayer::position() const { return int(currentTime() + 0.5); }
+
+int FlvPlayer::frameAt(double seconds) const {
+    const FlvStreamInfo& info = m_stream->info();
+    double frame = std::floor(std::max(seconds, 0.0) * info.frameRate + 1e-6);
+    if (info.duration > 0)
+        frame = std::min(frame, std::max(std::ceil(info.duration * info.frameRate) - 1, 0.0));
+    return int(std::min(frame, 1e9));
+}
+
+void FlvPlayer::seekSeconds(double seconds) {
+    m_frame = frameAt(seconds);
+    m_endLatched = false;
+    m_soundGiven = false;
+}
+
+void FlvPlayer::gotoFrame(int frame) {
+    if (!m_loaded)
+        return;
+    seekSeconds(std::max(frame, 0) / m_stream->info().frameRate);
+}
+
+void FlvPlayer::tick() {
+    if (!m_loaded || !m_playing)
+        return;
+    ++m_frame;
+    m_soundGiven = false;
+    // The end is latched before the rewind, so whoever polls afterwards still sees it.
+    if (m_stream->endedAt(currentTime())) {
+        m_playing = false;
+        m_endLatched = true;
+        m_frame = 0;
+    }
+}
+
+void FlvPlayer::restart() {
+    if (!m_loaded)
+        return;
+    seekSeconds(0);
+    m_playing = true;
+}
+
+uint64_t FlvPlayer::displaySignature() {
+    if (!m_stream)
+        return 0;
+    m_stream->pictureAt(currentTime());
+    return m_stream->pictureSerial();
+}
+
+uint32_t FlvPlayer::backgroundColor() const { return makeColor(255, 255, 255); }
+
+void FlvPlayer::paint(Frame& frame, const SourceViewport& viewport) {
+    const int left = std::max(viewport.clipX, 0);
+    const int top = std::max(viewport.clipY, 0);
+    const int right = std::min(viewport.clipX + viewport.clipWidth, frame.width());
+    const int bottom = std::min(viewport.clipY + viewport.clipHeight, frame.height());
+    if (left >= right || top >= bottom)
+        return;
+    for (int y = top; y < bottom; ++y)
+        std::memset(frame.topRow(y) + left * 3, 0xFF, std::size_t(right - left) * 3);
+    if (!m_stream)
+        return;
+    const AVFrame* picture = m_stream->pictureAt(currentTime());
+    if (!picture || picture->width <= 0 || picture->height <= 0)
+        return;
+    const FlvFit fit = fitVideo(picture->width, picture->height, viewport.playerWidth,
+                                viewport.playerHeight);
+    const int fitX = int(std::lround(fit.x));
+    const int fitY = int(std::lround(fit.y));
+    const int fitWidth = int(std::lround(fit.width));
+    const int fitHeight = int(std::lround(fit.height));
+    if (fitWidth <= 0 || fitHeight <= 0)
+        return;
+    if (m_scaledSerial != m_stream->pictureSerial() || m_scaledWidth != fitWidth ||
+        m_scaledHeight != fitHeight) {
+        SwsContext* sws = sws_getCachedContext(
+            m_scaler->context.release(), picture->width, picture->height,
+            AVPixelFormat(picture->format), fitWidth, fitHeight, AV_PIX_FMT_BGR24,
+            SWS_BILINEAR, nullptr, nullptr, nullptr);
+        m_scaler->context.reset(sws);
+        if (!sws)
+            return;
+        m_scaled.resize(std::size_t(fitWidth) * std::size_t(fitHeight) * 3);
+        uint8_t* planes[4] = {m_scaled.data(), nullptr, nullptr, nullptr};
+        int strides[4] = {fitWidth * 3, 0, 0, 0};
+        if (sws_scale(sws, picture->data, picture->linesize, 0, picture->height, planes,
+                      strides) != fitHeight)
+            return;
+        m_scaledSerial = m_stream->pictureSerial();
+        m_scaledWidth = fitWidth;
+        m_scaledHeight = fitHeight;
+    }
+    // Frame pixel (x, y) shows stage pixel (x + originX, y + originY).
+    const int x0 = std::max(left, fitX - viewport.originX);
+    const int x1 = std::min(right, fitX + fitWidth - viewport.originX);
+    if (x0 >= x1)
+        return;
+    for (int y = top; y < bottom; ++y) {
+        const int sy = y + viewport.originY - fitY;
+        if (sy < 0 || sy >= fitHeight)
+            continue;
+        const uint8_t* source =
+            m_scaled.data() + (std::size_t(sy) * fitWidth + (x0 + viewport.originX - fitX)) * 3;
+        std::memcpy(frame.topRow(y) + x0 * 3, source, std::size_t(x1 - x0) * 3);
+    }
+}
+
+bool FlvPlayer::hasSound() const { return m_stream && m_stream->info().hasSound; }
+
+std::vector<int16_t> FlvPlayer::takeFrameSound(double frameRate) {
+    if (!m_loaded || !m_playing || m_soundGiven || !hasSound())
+        return {};
+    m_soundGiven = true;
+    // The stream goes where the clock is first (after a seek, nothing was decoded there).
+    m_stream->pictureAt(currentTime());
+    const double rate = frameRate > 0 ? frameRate : m_stream->info().frameRate;
+    // The share of frame k at this rate runs from floor(k * 44100 / rate) to the next
+    // frame's start, so consecutive frames join exactly.
+    const auto k = double(std::llround(currentTime() * rate));
+    const auto first = int64_t(std::floor(k * kFlvSoundRate / rate));
+    const auto end = int64_t(std::floor((k + 1) * kFlvSoundRate / rate));
+    return m_stream->sound(first, end - first);
+}
+
+std::vector<std::string> FlvPlayer::soundWarnings() {
+    return m_stream ? m_stream->takeWarnings() : std::vector<std::string>{};
+}
+
+std::unique_ptr<MovieSource> FlvPlayer::openAnother() const {
+    auto other = std::make_unique<FlvPlayer>();
+    if (m_stream)
+        other->open(m_stream->path());
+    return other;
+}
+
+} // namespace swivio

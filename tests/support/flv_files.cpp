@@ -1,0 +1,141 @@
+#include "tests/support/flv_files.h"
+
+#include <algorithm>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace swivio::testkit {
+
+namespace {
+
+struct Writer {
+    AVFormatContext* format = nullptr;
+    AVCodecContext* video = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* picture = nullptr;
+    ~Writer() {
+        av_frame_free(&picture);
+        av_packet_free(&packet);
+        avcodec_free_context(&video);
+        if (format && format->pb)
+            avio_closep(&format->pb);
+        avformat_free_context(format);
+    }
+};
+
+bool drain(Writer& w, AVStream* stream) {
+    while (avcodec_receive_packet(w.video, w.packet) == 0) {
+        av_packet_rescale_ts(w.packet, w.video->time_base, stream->time_base);
+        w.packet->stream_index = stream->index;
+        if (av_interleaved_write_frame(w.format, w.packet) < 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool writeFlv(const std::string& path, const FlvSpec& spec) {
+    Writer w;
+    if (avformat_alloc_output_context2(&w.format, nullptr, "flv", path.c_str()) < 0)
+        return false;
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_FLV1);
+    if (!codec)
+        return false;
+    AVStream* vs = avformat_new_stream(w.format, nullptr);
+    w.video = avcodec_alloc_context3(codec);
+    w.video->width = spec.width;
+    w.video->height = spec.height;
+    w.video->pix_fmt = AV_PIX_FMT_YUV420P;
+    w.video->time_base = AVRational{1, 1000};
+    w.video->framerate = AVRational{spec.rate, 1};
+    w.video->gop_size = spec.keyInterval;
+    w.video->max_b_frames = 0;
+    w.video->flags |= AV_CODEC_FLAG_QSCALE;
+    w.video->global_quality = FF_QP2LAMBDA * 2;
+    if (avcodec_open2(w.video, codec, nullptr) < 0 ||
+        avcodec_parameters_from_context(vs->codecpar, w.video) < 0)
+        return false;
+    vs->time_base = AVRational{1, 1000};
+    vs->avg_frame_rate = AVRational{spec.rate, 1};
+    AVStream* as = nullptr;
+    if (spec.sound) {
+        as = avformat_new_stream(w.format, nullptr);
+        as->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+        as->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
+        as->codecpar->sample_rate = 44100;
+        as->codecpar->ch_layout = AV_CHANNEL_LAYOUT_STEREO;
+        as->codecpar->bits_per_coded_sample = 16;
+        as->time_base = AVRational{1, 1000};
+    }
+    AVDictionary* options = nullptr;
+    if (!spec.metadata)
+        av_dict_set(&options, "flvflags", "no_metadata+no_duration_filesize", 0);
+    if (avio_open(&w.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
+        avformat_write_header(w.format, &options) < 0) {
+        av_dict_free(&options);
+        return false;
+    }
+    av_dict_free(&options);
+    w.packet = av_packet_alloc();
+    w.picture = av_frame_alloc();
+    w.picture->format = AV_PIX_FMT_YUV420P;
+    w.picture->width = spec.width;
+    w.picture->height = spec.height;
+    if (av_frame_get_buffer(w.picture, 0) < 0)
+        return false;
+
+    // Sound goes in 100 ms packets, written before the pictures they overlap.
+    const int64_t soundSamples = int64_t(spec.frames) * 44100 / spec.rate;
+    int64_t soundDone = 0;
+    auto writeSoundUntil = [&](int64_t ms) {
+        while (as && soundDone < soundSamples && soundDone * 1000 / 44100 <= ms) {
+            const int64_t count = std::min<int64_t>(4410, soundSamples - soundDone);
+            AVPacket* p = av_packet_alloc();
+            if (!p || av_new_packet(p, int(count * 4)) < 0) {
+                av_packet_free(&p);
+                return false;
+            }
+            auto* samples = reinterpret_cast<int16_t*>(p->data);
+            for (int64_t i = 0; i < count; ++i) {
+                const int frame = int((soundDone + i) * spec.rate / 44100);
+                samples[i * 2] = samples[i * 2 + 1] = flvSoundLevel(frame);
+            }
+            p->pts = p->dts = soundDone * 1000 / 44100;
+            p->stream_index = as->index;
+            p->flags |= AV_PKT_FLAG_KEY;
+            soundDone += count;
+            const bool ok = av_interleaved_write_frame(w.format, p) >= 0;
+            av_packet_free(&p);
+            if (!ok)
+                return false;
+        }
+        return true;
+    };
+    for (int i = 0; i < spec.frames; ++i) {
+        const int ms = i < int(spec.timesMs.size()) ? spec.timesMs[std::size_t(i)]
+                                                    : i * 1000 / spec.rate;
+        if (!writeSoundUntil(ms) || av_frame_make_writable(w.picture) < 0)
+            return false;
+        for (int y = 0; y < spec.height; ++y)
+            std::memset(w.picture->data[0] + y * w.picture->linesize[0], flvGrey(i),
+                        std::size_t(spec.width));
+        for (int p = 1; p < 3; ++p)
+            for (int y = 0; y < (spec.height + 1) / 2; ++y)
+                std::memset(w.picture->data[p] + y * w.picture->linesize[p], 128,
+                            std::size_t((spec.width + 1) / 2));
+        w.picture->pts = ms;
+        if (avcodec_send_frame(w.video, w.picture) < 0 || !drain(w, vs))
+            return false;
+    }
+    if (!writeSoundUntil(INT64_MAX / 2000) || avcodec_send_frame(w.video, nullptr) < 0 ||
+        !drain(w, vs))
+        return false;
+    return av_write_trailer(w.format) >= 0;
+}
+
+} // namespace swivio::testkit
