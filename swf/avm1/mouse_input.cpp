@@ -485,7 +485,10 @@ double localMouse(const DisplayObject& object, double mouseX, double mouseY, boo
         return x ? mouseX : mouseY;
     const Matrix toLocal = inverted(m);
     const double px = mouseX * 20, py = mouseY * 20;
-    return std::round(x ? toLocal.mapX(px, py) : toLocal.mapY(px, py));
+    // The point and the inverse's offset are each rounded to twips before they add up, as
+    // a matrix of whole-twip offsets maps a point.
+    return x ? std::round(toLocal.a * px + toLocal.c * py) + std::round(toLocal.tx)
+             : std::round(toLocal.b * px + toLocal.d * py) + std::round(toLocal.ty);
 }
 
 void installMouseBuiltins(ScriptRuntime& runtime) {
