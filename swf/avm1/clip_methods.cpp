@@ -330,6 +330,9 @@ void installClipMethods(ScriptRuntime& runtime) {
     b.clipProto = vm.makeObject();
     vm.defineClass("MovieClip", clipConstructor, b.clipProto);
     Object* p = b.clipProto;
+    // Made first, so that they come last when a script lists the prototype.
+    p->define("useHandCursor", true);
+    p->define("enabled", true);
     vm.defineMethod(p, "play", play);
     vm.defineMethod(p, "stop", stop);
     vm.defineMethod(p, "gotoAndPlay", gotoAndPlay);
@@ -357,6 +360,9 @@ void installClipMethods(ScriptRuntime& runtime) {
                       kDontEnum | kVersion8);
     b.buttonProto = vm.makeObject();
     vm.defineClass("Button", clipConstructor, b.buttonProto);
+    b.buttonProto->define("useHandCursor", true, 0);
+    b.buttonProto->define("enabled", true, 0);
+    vm.defineMethod(b.buttonProto, "getDepth", getDepth, 0);
     Value objectCtor = vm.getMember(Value(vm.global()), "Object");
     if (Object* ctor = objectCtor.object())
         vm.defineMethod(ctor, "registerClass", registerClass);

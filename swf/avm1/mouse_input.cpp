@@ -491,15 +491,6 @@ double localMouse(const DisplayObject& object, double mouseX, double mouseY, boo
              : std::round(toLocal.b * px + toLocal.d * py) + std::round(toLocal.ty);
 }
 
-void installMouseBuiltins(ScriptRuntime& runtime) {
-    Interpreter& vm = runtime.interpreter();
-    // Plain members a script may change, visible to for..in as they are in Flash Player.
-    if (Object* button = vm.builtins().buttonProto) {
-        button->define("enabled", true, 0);
-        button->define("useHandCursor", true, 0);
-    }
-}
-
 void ScriptRuntime::mouseInput(const InputEvent& event) {
     MouseDispatch(*this).input(event);
 }
