@@ -10,6 +10,7 @@
 
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/display_bounds.h"
+#include "swf/avm1/keyboard.h"
 #include "swf/avm1/mouse_input.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/player/hit_test.h"
@@ -113,11 +114,6 @@ struct MovieFonts : FontLookup {
     }
     const MovieDefinition& movie;
 };
-
-bool isButton(const DisplayObject& d) {
-    return d.character() && d.character()->type == CharacterType::Button &&
-           d.character()->button;
-}
 
 } // namespace
 
@@ -443,10 +439,16 @@ private:
         if (m_state.leftDown) {
             if (m_state.pressed)
                 return;
+            DisplayObject* focusBefore = focusedObject(m_rt);
             m_rt.focusByMouse(now);
+            const bool focusMoved = focusedObject(m_rt) != focusBefore;
             if (now && !now->editField) {
                 m_state.pressed = now->handle();
                 fire(m_state.pressed, MouseEvent::Press);
+                // A press that takes the focus away from where it was also rolls the
+                // pressed object out, after its press.
+                if (focusMoved)
+                    fire(m_state.pressed, MouseEvent::RollOut);
             }
             return;
         }
