@@ -7,6 +7,7 @@
 // what lies inside it. While the left button is down, the object it was pressed on holds the
 // pointer: it alone hears of drags out and back, and of the release.
 #include <cmath>
+#include <map>
 
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/display_bounds.h"
@@ -249,9 +250,48 @@ private:
             if (!c)
                 continue;
             // The hit state is never shown: its parts are tested where they would stand.
-            DisplayObject part(c, nullptr, nullptr);
-            part.matrix = r.matrix;
-            if (objectContains(part, toStage * r.matrix, x, y, fonts))
+            if (partContains(movie, *c, toStage * r.matrix, x, y, fonts, 0))
+                return true;
+        }
+        return false;
+    }
+
+    // A character of a button's hit state, never placed: a sprite counts by what its first
+    // frame places, each part under its own matrix (masks aside).
+    static bool partContains(const MovieDefinition& movie, const Character& c,
+                             const Matrix& toStage, double x, double y, const FontLookup& fonts,
+                             int nesting) {
+        if (c.type != CharacterType::Sprite || !c.sprite) {
+            DisplayObject part(&c, nullptr, nullptr);
+            return objectContains(part, toStage, x, y, fonts);
+        }
+        if (nesting > 16 || c.sprite->timeline.frames.empty())
+            return false;
+        struct Placed {
+            uint16_t id = 0;
+            Matrix matrix;
+            bool mask = false;
+        };
+        std::map<uint16_t, Placed> placed;
+        for (const DisplayTag& tag : c.sprite->timeline.frames.front().displayTags) {
+            if (tag.kind == DisplayTag::Kind::Remove) {
+                placed.erase(tag.remove.depth);
+                continue;
+            }
+            const PlaceObject& p = tag.place;
+            Placed& at = placed[p.depth];
+            if (p.characterId)
+                at.id = *p.characterId;
+            if (p.matrix)
+                at.matrix = *p.matrix;
+            if (p.clipDepth)
+                at.mask = true;
+        }
+        for (const auto& [depth, part] : placed) {
+            (void)depth;
+            const Character* child = part.mask ? nullptr : movie.character(part.id);
+            if (child && partContains(movie, *child, toStage * part.matrix, x, y, fonts,
+                                      nesting + 1))
                 return true;
         }
         return false;
