@@ -126,9 +126,12 @@ void PlayerView::paintEvent(QPaintEvent*) {
 bool PlayerView::takesInput() const { return m_source && m_inputEnabled; }
 
 void PlayerView::forward(const UserInput& input) {
+    const uint64_t before = m_source->displaySignature();
     m_source->handleInput(input);
-    // What the movie's scripts did shows at once, not only on the next frame.
-    refresh();
+    // What the input changed shows at once, not only on the next frame; a pointer moving
+    // over nothing paints nothing.
+    if (m_source->displaySignature() != before)
+        refresh();
     showMovieCursor();
 }
 

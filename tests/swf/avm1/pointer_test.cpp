@@ -33,7 +33,8 @@ Value logRollOut(Interpreter&, const Value&, std::span<const Value>) {
 std::vector<uint8_t> namedShapeMovie() {
     testkit::SwfWriter writer;
     writer.version = 8;
-    writer.tag(testkit::TagCode::DefineShape3, testkit::rectangleShape(1, 0, 0, 400, 400, 0, 0, 255));
+    writer.tag(testkit::TagCode::DefineShape3,
+               testkit::rectangleShape(1, 0, 0, 400, 400, 0, 0, 255));
     testkit::SpriteBuilder sprite;
     testkit::Place square;
     square.at(1).of(1);
