@@ -112,6 +112,13 @@ TEST(PlayerViewInputTest, TheMovieChoosesThePointerAndInputCanBeTurnedOff) {
     QTest::mouseRelease(&view, Qt::LeftButton, {}, {50, 50});
     EXPECT_EQ(view.cursor().shape(), Qt::BlankCursor);
 
+    // Tab is the movie's (it walks its buttons and fields), not the window's focus chain.
+    movie.received.clear();
+    QTest::keyClick(&view, Qt::Key_Tab);
+    ASSERT_FALSE(movie.received.empty());
+    EXPECT_EQ(movie.received.front().kind, UserInputKind::KeyDown);
+    EXPECT_EQ(movie.received.front().keyCode, 9);
+
     view.setInputEnabled(false);
     EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
     const size_t before = movie.received.size();
