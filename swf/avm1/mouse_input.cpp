@@ -14,6 +14,7 @@
 #include "swf/avm1/keyboard.h"
 #include "swf/avm1/mouse_input.h"
 #include "swf/avm1/movie_runtime.h"
+#include "swf/avm1/text_pointer.h"
 #include "swf/player/hit_test.h"
 
 namespace swivio::swf::avm1 {
@@ -29,6 +30,8 @@ struct MouseState {
     DisplayObjectHandle pressed;
     // A trackAsMenu button the pressed pointer was dragged onto (it shows its down state).
     DisplayObjectHandle menuDown;
+    // The text field the left button went down in: moving the pointer selects its text.
+    DisplayObjectHandle selecting;
 };
 
 namespace {
@@ -146,6 +149,7 @@ public:
             m_state.buttonsDown[int(event.button) % 3] = event.kind == InputKind::MouseDown;
         switch (event.kind) {
         case InputKind::MouseMove:
+            dragSelect();
             broadcast(kClipEventMouseMove, "onMouseMove", {});
             update(false);
             break;
@@ -158,6 +162,8 @@ public:
             break;
         case InputKind::MouseUp:
             if (left) {
+                dragSelect();
+                m_state.selecting = {};
                 broadcast(kClipEventMouseUp, "onMouseUp", {});
                 m_state.leftDown = false;
             }
@@ -236,6 +242,17 @@ private:
                 return true;
         }
         return false;
+    }
+
+    // The caret follows the pointer while the button that went down in a field is held;
+    // the other end of the selection stays where the press put it.
+    void dragSelect() {
+        DisplayObject* field = live(m_state.selecting);
+        if (!field || !field->editField || !m_state.leftDown) {
+            m_state.selecting = {};
+            return;
+        }
+        field->editField->caret = fieldIndexAt(*field, m_rt.m_mouseX * 20, m_rt.m_mouseY * 20);
     }
 
     // ---- What lies under the pointer ----
@@ -482,6 +499,8 @@ private:
             DisplayObject* focusBefore = focusedObject(m_rt);
             m_rt.focusByMouse(now);
             const bool focusMoved = focusedObject(m_rt) != focusBefore;
+            if (now && now->editField && focusedObject(m_rt) == now)
+                m_state.selecting = now->handle();
             if (now && !now->editField) {
                 m_state.pressed = now->handle();
                 fire(m_state.pressed, MouseEvent::Press);

@@ -199,5 +199,38 @@ TEST_F(PointerTest, APressThatTakesTheFocusAwayRollsThePressedClipOut) {
     }
 }
 
+TEST_F(PointerTest, PressingInAFieldPlacesTheCaretAndDraggingSelects) {
+    Value fieldArgs[] = {"field", 6, 100, 100, 300, 20};
+    const Value field = vm().callMethod(root(), "createTextField", fieldArgs);
+    set(field, "text", "hello world");
+    const Value selection = get(Value(vm().global()), "Selection");
+    const auto selected = [&] {
+        return text(call(selection, "getBeginIndex")) + "-" +
+               text(call(selection, "getEndIndex")) + " caret " +
+               text(call(selection, "getCaretIndex"));
+    };
+    struct Case {
+        const char* name;
+        double pressX, dragX, dragY;
+        const char* pressed;
+        const char* dragged;
+    } cases[] = {
+        {"from the start to past the end", 101, 600, 110, "0-0 caret 0", "0-11 caret 11"},
+        {"from past the end to above the field", 390, 50, 20, "11-11 caret 11", "0-11 caret 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mouse(InputKind::MouseMove, c.pressX, 110);
+        mouse(InputKind::MouseDown, c.pressX, 110);
+        EXPECT_EQ(selected(), c.pressed);
+        mouse(InputKind::MouseMove, c.dragX, c.dragY);
+        EXPECT_EQ(selected(), c.dragged);
+        mouse(InputKind::MouseUp, c.dragX, c.dragY);
+        // Once the button is up the pointer no longer moves the caret.
+        mouse(InputKind::MouseMove, c.pressX, 110);
+        EXPECT_EQ(selected(), c.dragged);
+    }
+}
+
 } // namespace
 } // namespace swivio::swf::avm1
