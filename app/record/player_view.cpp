@@ -1,11 +1,14 @@
 #include "app/record/player_view.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <cstring>
 
+#include "app/record/view_input.h"
 #include "source/movie_source.h"
 
 namespace swivio::app {
@@ -27,8 +30,15 @@ PlayerView::PlayerView(QWidget* parent) : QWidget(parent) {
 
 void PlayerView::setSource(MovieSource* source) {
     m_source = source;
+    m_wheelPending = 0;
     setAnimating(false);
     refresh();
+    showMovieCursor();
+}
+
+void PlayerView::setInputEnabled(bool enabled) {
+    m_inputEnabled = enabled;
+    showMovieCursor();
 }
 
 void PlayerView::setAnimating(bool animating) {
@@ -58,6 +68,7 @@ void PlayerView::onTimer() {
     for (int i = 0; i < due; ++i)
         m_source->tick();
     refresh();
+    showMovieCursor();
     emit advanced();
 }
 
@@ -112,36 +123,106 @@ void PlayerView::paintEvent(QPaintEvent*) {
     painter.drawImage(picture.topLeft(), m_image);
 }
 
+bool PlayerView::takesInput() const { return m_source && m_inputEnabled; }
+
+void PlayerView::forward(const UserInput& input) {
+    const uint64_t before = m_source->displaySignature();
+    m_source->handleInput(input);
+    // What the input changed shows at once, not only on the next frame; a pointer moving
+    // over nothing paints nothing.
+    if (m_source->displaySignature() != before)
+        refresh();
+    showMovieCursor();
+}
+
+void PlayerView::showMovieCursor() {
+    const Qt::CursorShape shape = takesInput()
+                                      ? cursorShape(m_source->cursor(), m_source->pointerHidden())
+                                      : Qt::ArrowCursor;
+    if (cursor().shape() != shape)
+        setCursor(shape);
+}
+
 void PlayerView::forwardPointer(QMouseEvent* event, bool press, bool release) {
-    if (!m_source)
+    if (!takesInput())
         return;
-    double sx = 0;
-    double sy = 0;
-    const QPointF at = event->position();
-    const bool inside =
-        areaToStage(m_fit, m_source->movieWidth(), m_source->movieHeight(), at.x(), at.y(), sx, sy);
-    (void)inside;
-    (void)press;
-    (void)release;
+    const UserInputKind kind = press     ? UserInputKind::MouseDown
+                               : release ? UserInputKind::MouseUp
+                                         : UserInputKind::MouseMove;
+    // The fit of the view's size now: a resize may not have been painted yet.
+    const int mw = m_source->movieWidth();
+    const int mh = m_source->movieHeight();
+    UserInput input;
+    if (pointerInput(*event, kind, fitMovie(mw, mh, width(), height()), mw, mh, input))
+        forward(input);
 }
 
 void PlayerView::forwardKey(QKeyEvent* event, bool press) {
-    (void)event;
-    (void)press;
+    const std::vector<UserInput> inputs = keyInputs(*event, press);
+    for (const UserInput& input : inputs)
+        forward(input);
+}
+
+void PlayerView::wheelEvent(QWheelEvent* event) {
+    if (!takesInput()) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    UserInput input;
+    input.kind = UserInputKind::MouseWheel;
+    input.wheelDelta =
+        wheelLines(event->angleDelta().y(), QApplication::wheelScrollLines(), m_wheelPending);
+    const int mw = m_source->movieWidth();
+    const int mh = m_source->movieHeight();
+    const QPointF at = event->position();
+    areaToStage(fitMovie(mw, mh, width(), height()), mw, mh, at.x(), at.y(), input.x, input.y);
+    if (input.wheelDelta != 0)
+        forward(input);
+    event->accept();
+}
+
+void PlayerView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (!takesInput())
+        return;
+    UserInput input;
+    input.kind = UserInputKind::FocusGained;
+    forward(input);
+}
+
+void PlayerView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (!takesInput())
+        return;
+    UserInput input;
+    input.kind = UserInputKind::FocusLost;
+    forward(input);
+}
+
+bool PlayerView::focusNextPrevChild(bool next) {
+    // Tab belongs to the movie (it moves the focus between its buttons and fields).
+    if (takesInput())
+        return false;
+    return QWidget::focusNextPrevChild(next);
 }
 
 void PlayerView::mousePressEvent(QMouseEvent* event) { forwardPointer(event, true, false); }
 void PlayerView::mouseReleaseEvent(QMouseEvent* event) { forwardPointer(event, false, true); }
 void PlayerView::mouseMoveEvent(QMouseEvent* event) { forwardPointer(event, false, false); }
 
+// Keys the movie hears are its own; otherwise they go on to the window (Escape, Enter).
 void PlayerView::keyPressEvent(QKeyEvent* event) {
-    forwardKey(event, true);
-    QWidget::keyPressEvent(event);
+    if (takesInput())
+        forwardKey(event, true);
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void PlayerView::keyReleaseEvent(QKeyEvent* event) {
-    forwardKey(event, false);
-    QWidget::keyReleaseEvent(event);
+    if (takesInput())
+        forwardKey(event, false);
+    else
+        QWidget::keyReleaseEvent(event);
 }
 
 } // namespace swivio::app

@@ -7,6 +7,7 @@
 #include "app/record/playback_clock.h"
 #include "app/record/view_fit.h"
 #include "base/frame.h"
+#include "source/user_input.h"
 
 namespace swivio {
 class MovieSource;
@@ -31,6 +32,9 @@ public:
     bool isAnimating() const { return m_animating; }
     // Paints again what the source shows now (after a seek or a step).
     void refresh();
+    // Whether the person's mouse and keys reach the movie (on by default; off where the
+    // movie only follows a recording).
+    void setInputEnabled(bool enabled);
 
     QSize sizeHint() const override { return {400, 300}; }
 
@@ -46,15 +50,21 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void onTimer();
     void render();
-    // Where mouse and keys reach the movie, in stage pixels. The player host has no input
-    // entry yet; once it does, these hand the events on and the view shows the cursor the
-    // movie asks for.
+    // Where mouse and keys reach the movie, in stage pixels; the view then shows the
+    // cursor the movie asks for.
+    bool takesInput() const;
     void forwardPointer(QMouseEvent* event, bool press, bool release);
     void forwardKey(QKeyEvent* event, bool press);
+    void forward(const UserInput& input);
+    void showMovieCursor();
 
     MovieSource* m_source = nullptr;
     bool m_animating = false;
@@ -64,6 +74,8 @@ private:
     Frame m_frame;
     QImage m_image;
     bool m_stale = true;
+    bool m_inputEnabled = true;
+    int m_wheelPending = 0;
 };
 
 } // namespace swivio::app

@@ -36,6 +36,9 @@ RecordWindow::RecordWindow(ConversionRun& run, const MovieSource& movie, Setting
 
     m_view = new PlayerView(this);
     m_view->setSource(m_player.get());
+    // The movie shown follows the recording frame by frame: a click would only make it
+    // differ from what is recorded.
+    m_view->setInputEnabled(false);
     // The movie at its own size where the screen allows.
     QSize movieSize(std::max(1, movie.movieWidth()), std::max(1, movie.movieHeight()));
     if (const QScreen* screen = this->screen()) {

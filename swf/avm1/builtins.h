@@ -36,9 +36,6 @@ void installXmlBuiltins(Interpreter& vm);         // XMLNode, XML
 void installLoadVarsBuiltins(Interpreter& vm);    // LoadVars
 void installTextFormatBuiltins(Interpreter& vm);  // TextFormat
 
-// Button.prototype's enabled and useHandCursor (mouse_input.cpp).
-void installMouseBuiltins(ScriptRuntime& runtime);
-
 // Sound and stopAllSounds, for a movie (builtins_sound.cpp). advanceSounds runs once a frame
 // after the clock moves: sounds that ended hear onSoundComplete, loads report.
 void installSoundBuiltins(ScriptRuntime& runtime);

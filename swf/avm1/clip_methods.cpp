@@ -6,6 +6,7 @@
 #include "swf/avm1/geom_builtins.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/avm1/number_conversion.h"
+#include "swf/avm1/point_mapping.h"
 #include "swf/format/character.h"
 
 namespace swivio::swf::avm1 {
@@ -243,18 +244,28 @@ Value getRect(Interpreter& vm, const Value& self, std::span<const Value> args) {
     return boundsIn(vm, self, args, false);
 }
 
+// The point's own x and y, both numbers, are converted to whole twips; any other point is
+// left as it is, and so is every point for a clip squashed flat (it has no inverse).
 Value convertPoint(Interpreter& vm, const Value& self, std::span<const Value> args, bool toGlobal) {
     DisplayObject* d = displayOf(self);
     Object* point = argAt(args, 0).object();
-    if (!d || !point)
+    if (!d || !point || !vm.hasOwnProperty(point, "x") || !vm.hasOwnProperty(point, "y"))
         return Value();
-    double x = vm.toNumber(vm.getMember(Value(point), "x")) * 20;
-    double y = vm.toNumber(vm.getMember(Value(point), "y")) * 20;
-    Matrix m = stageMatrix(*d);
-    if (!toGlobal)
+    const Value vx = vm.getMember(Value(point), "x");
+    const Value vy = vm.getMember(Value(point), "y");
+    if (!vx.isNumber() || !vy.isNumber())
+        return Value();
+    double x = vx.number() * 20;
+    double y = vy.number() * 20;
+    Matrix m = scriptStageMatrix(*d);
+    if (!toGlobal) {
+        if (m.a * m.d - m.b * m.c == 0)
+            return Value();
         m = inverted(m);
-    vm.setMember(Value(point), "x", m.mapX(x, y) / 20);
-    vm.setMember(Value(point), "y", m.mapY(x, y) / 20);
+    }
+    mapToTwips(m, x, y);
+    vm.setMember(Value(point), "x", x / 20);
+    vm.setMember(Value(point), "y", y / 20);
     return Value();
 }
 
@@ -319,6 +330,9 @@ void installClipMethods(ScriptRuntime& runtime) {
     b.clipProto = vm.makeObject();
     vm.defineClass("MovieClip", clipConstructor, b.clipProto);
     Object* p = b.clipProto;
+    // Made first, so that they come last when a script lists the prototype.
+    p->define("useHandCursor", true);
+    p->define("enabled", true);
     vm.defineMethod(p, "play", play);
     vm.defineMethod(p, "stop", stop);
     vm.defineMethod(p, "gotoAndPlay", gotoAndPlay);
@@ -346,6 +360,9 @@ void installClipMethods(ScriptRuntime& runtime) {
                       kDontEnum | kVersion8);
     b.buttonProto = vm.makeObject();
     vm.defineClass("Button", clipConstructor, b.buttonProto);
+    b.buttonProto->define("useHandCursor", true, 0);
+    b.buttonProto->define("enabled", true, 0);
+    vm.defineMethod(b.buttonProto, "getDepth", getDepth, 0);
     Value objectCtor = vm.getMember(Value(vm.global()), "Object");
     if (Object* ctor = objectCtor.object())
         vm.defineMethod(ctor, "registerClass", registerClass);

@@ -79,6 +79,14 @@ bool isClipProperty(std::string_view name) {
 
 namespace {
 
+bool hasScriptFace(const DisplayObject& d) {
+    const Character* c = d.character();
+    if (d.isClip() || d.editField || !c)
+        return true;
+    return c->type == CharacterType::Button || c->type == CharacterType::VideoStream ||
+           c->type == CharacterType::EditText || c->type == CharacterType::Sprite;
+}
+
 double scaleX(const Matrix& m) { return std::sqrt(m.a * m.a + m.b * m.b); }
 double scaleY(const Matrix& m) { return std::sqrt(m.c * m.c + m.d * m.d); }
 double rotationOf(const Matrix& m) { return std::atan2(m.b, m.a); }
@@ -168,17 +176,24 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
         return true;
     }
     if (prop == Prop::None) {
+        // A named shape, static text or bitmap has no script face: its name reaches the clip
+        // that holds it.
+        const auto namedChild = [&](DisplayObject& child) -> Value {
+            if (hasScriptFace(child))
+                return m_runtime.clipFor(child);
+            return this;
+        };
         if (DisplayObject* child = display->isClip() || !display->children().empty()
                                        ? display->childByName(std::string(name))
                                        : nullptr) {
-            out = m_runtime.clipFor(*child);
+            out = namedChild(*child);
             return true;
         }
         if (!vm.caseSensitive())
             for (auto& [depth, child] : display->children()) {
                 (void)depth;
                 if (!child->name.empty() && equalsIgnoringCase(child->name, name)) {
-                    out = m_runtime.clipFor(*child);
+                    out = namedChild(*child);
                     return true;
                 }
             }

@@ -6,6 +6,7 @@
 // focus. Text typed goes to the focused input field.
 #include <algorithm>
 
+#include "swf/avm1/text_pointer.h"
 #include "swf/avm1/keyboard.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/text/edit_field.h"
@@ -250,9 +251,10 @@ void ScriptRuntime::focusByMouse(DisplayObject* pressed) {
             return;
         }
         changeFocus(*this, pressed);
-        // A click leaves the caret at the end of the text, nothing selected.
+        // A click puts the caret between the characters under the pointer, nothing selected;
+        // dragging on moves the caret from there.
         pressed->editField->selectionAnchor = pressed->editField->caret =
-            pressed->editField->content().length();
+            fieldIndexAt(*pressed, m_mouseX * 20, m_mouseY * 20);
         keyboard().selectionKnown = true;
         return;
     }

@@ -7,11 +7,14 @@
 // what lies inside it. While the left button is down, the object it was pressed on holds the
 // pointer: it alone hears of drags out and back, and of the release.
 #include <cmath>
+#include <map>
 
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/display_bounds.h"
+#include "swf/avm1/keyboard.h"
 #include "swf/avm1/mouse_input.h"
 #include "swf/avm1/movie_runtime.h"
+#include "swf/avm1/text_pointer.h"
 #include "swf/player/hit_test.h"
 
 namespace swivio::swf::avm1 {
@@ -27,6 +30,8 @@ struct MouseState {
     DisplayObjectHandle pressed;
     // A trackAsMenu button the pressed pointer was dragged onto (it shows its down state).
     DisplayObjectHandle menuDown;
+    // The text field the left button went down in: moving the pointer selects its text.
+    DisplayObjectHandle selecting;
 };
 
 namespace {
@@ -114,11 +119,6 @@ struct MovieFonts : FontLookup {
     const MovieDefinition& movie;
 };
 
-bool isButton(const DisplayObject& d) {
-    return d.character() && d.character()->type == CharacterType::Button &&
-           d.character()->button;
-}
-
 } // namespace
 
 // The mouse's work on the runtime's queue and objects.
@@ -149,6 +149,7 @@ public:
             m_state.buttonsDown[int(event.button) % 3] = event.kind == InputKind::MouseDown;
         switch (event.kind) {
         case InputKind::MouseMove:
+            dragSelect();
             broadcast(kClipEventMouseMove, "onMouseMove", {});
             update(false);
             break;
@@ -161,6 +162,8 @@ public:
             break;
         case InputKind::MouseUp:
             if (left) {
+                dragSelect();
+                m_state.selecting = {};
                 broadcast(kClipEventMouseUp, "onMouseUp", {});
                 m_state.leftDown = false;
             }
@@ -241,6 +244,17 @@ private:
         return false;
     }
 
+    // The caret follows the pointer while the button that went down in a field is held;
+    // the other end of the selection stays where the press put it.
+    void dragSelect() {
+        DisplayObject* field = live(m_state.selecting);
+        if (!field || !field->editField || !m_state.leftDown) {
+            m_state.selecting = {};
+            return;
+        }
+        field->editField->caret = fieldIndexAt(*field, m_rt.m_mouseX * 20, m_rt.m_mouseY * 20);
+    }
+
     // ---- What lies under the pointer ----
 
     bool buttonHit(const DisplayObject& button, double x, double y, const FontLookup& fonts) {
@@ -253,9 +267,48 @@ private:
             if (!c)
                 continue;
             // The hit state is never shown: its parts are tested where they would stand.
-            DisplayObject part(c, nullptr, nullptr);
-            part.matrix = r.matrix;
-            if (objectContains(part, toStage * r.matrix, x, y, fonts))
+            if (partContains(movie, *c, toStage * r.matrix, x, y, fonts, 0))
+                return true;
+        }
+        return false;
+    }
+
+    // A character of a button's hit state, never placed: a sprite counts by what its first
+    // frame places, each part under its own matrix (masks aside).
+    static bool partContains(const MovieDefinition& movie, const Character& c,
+                             const Matrix& toStage, double x, double y, const FontLookup& fonts,
+                             int nesting) {
+        if (c.type != CharacterType::Sprite || !c.sprite) {
+            DisplayObject part(&c, nullptr, nullptr);
+            return objectContains(part, toStage, x, y, fonts);
+        }
+        if (nesting > 16 || c.sprite->timeline.frames.empty())
+            return false;
+        struct Placed {
+            uint16_t id = 0;
+            Matrix matrix;
+            bool mask = false;
+        };
+        std::map<uint16_t, Placed> placed;
+        for (const DisplayTag& tag : c.sprite->timeline.frames.front().displayTags) {
+            if (tag.kind == DisplayTag::Kind::Remove) {
+                placed.erase(tag.remove.depth);
+                continue;
+            }
+            const PlaceObject& p = tag.place;
+            Placed& at = placed[p.depth];
+            if (p.characterId)
+                at.id = *p.characterId;
+            if (p.matrix)
+                at.matrix = *p.matrix;
+            if (p.clipDepth)
+                at.mask = true;
+        }
+        for (const auto& [depth, part] : placed) {
+            (void)depth;
+            const Character* child = part.mask ? nullptr : movie.character(part.id);
+            if (child && partContains(movie, *child, toStage * part.matrix, x, y, fonts,
+                                      nesting + 1))
                 return true;
         }
         return false;
@@ -443,10 +496,18 @@ private:
         if (m_state.leftDown) {
             if (m_state.pressed)
                 return;
+            DisplayObject* focusBefore = focusedObject(m_rt);
             m_rt.focusByMouse(now);
+            const bool focusMoved = focusedObject(m_rt) != focusBefore;
+            if (now && now->editField && focusedObject(m_rt) == now)
+                m_state.selecting = now->handle();
             if (now && !now->editField) {
                 m_state.pressed = now->handle();
                 fire(m_state.pressed, MouseEvent::Press);
+                // A press that takes the focus away from where it was also rolls the
+                // pressed object out, after its press.
+                if (focusMoved)
+                    fire(m_state.pressed, MouseEvent::RollOut);
             }
             return;
         }
@@ -485,16 +546,10 @@ double localMouse(const DisplayObject& object, double mouseX, double mouseY, boo
         return x ? mouseX : mouseY;
     const Matrix toLocal = inverted(m);
     const double px = mouseX * 20, py = mouseY * 20;
-    return std::round(x ? toLocal.mapX(px, py) : toLocal.mapY(px, py));
-}
-
-void installMouseBuiltins(ScriptRuntime& runtime) {
-    Interpreter& vm = runtime.interpreter();
-    // Plain members a script may change, visible to for..in as they are in Flash Player.
-    if (Object* button = vm.builtins().buttonProto) {
-        button->define("enabled", true, 0);
-        button->define("useHandCursor", true, 0);
-    }
+    // The point and the inverse's offset are each rounded to twips before they add up, as
+    // a matrix of whole-twip offsets maps a point.
+    return x ? std::round(toLocal.a * px + toLocal.c * py) + std::round(toLocal.tx)
+             : std::round(toLocal.b * px + toLocal.d * py) + std::round(toLocal.ty);
 }
 
 void ScriptRuntime::mouseInput(const InputEvent& event) {

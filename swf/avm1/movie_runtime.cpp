@@ -60,7 +60,6 @@ void ScriptRuntime::attach(TimelinePlayer& player) {
     installTextFieldBuiltins(*this);
     installLoadingBuiltins(*this);
     installSoundBuiltins(*this);
-    installMouseBuiltins(*this);
     installBitmapDataDisplay(*this);
     // The prototype may have been set before the clip prototype existed.
     for (auto& [id, clip] : m_clips) {

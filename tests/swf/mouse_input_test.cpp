@@ -3,6 +3,7 @@
 // and the cursor.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -342,6 +343,46 @@ TEST(MouseInputTest, MaskLayersAreHitByTheirOwnShapes) {
         scripts.setTraceSink([&](std::string_view l) { lines.emplace_back(l); });
     });
     EXPECT_EQ(lines, (std::vector<std::string>{"true", "false"}));
+}
+
+TEST(MouseInputTest, AHitStateSpriteCountsByItsPartsWhereTheyStand) {
+    // The hit shape (200..300 across, 0..100 down) inside a sprite that moves it 200 down,
+    // the sprite in the hit state moved 100 left: together 100..200 across, 200..300 down.
+    SwfWriter w;
+    w.version = 8;
+    defineShapes(w);
+    SpriteBuilder sprite;
+    Place part = Place().at(1).of(kHitShape);
+    part.hasMatrix = true;
+    part.translateY = 4000;
+    sprite.place(part).showFrame();
+    w.tag(TagCode::DefineSprite, sprite.defineSprite(kSprite));
+    SwfBits records;
+    records.u8(0x08).u16(kSprite).u16(1).matrix(1, 1, 0, 0, -2000, 0);
+    records.cxform(true, std::array{256, 256, 256, 256}.data(), std::array{0, 0, 0, 0}.data());
+    records.u8(0);
+    const std::vector<uint8_t> actions = traceAction("press");
+    SwfBits button;
+    button.u16(kButton).u8(0).u16(uint16_t(2 + records.size())).bytes(records.data());
+    button.u16(0).u16(kButtonOverUpToOverDown).bytes(actions);
+    w.tag(TagCode::DefineButton2, button.data());
+    place(w, Place().at(1).of(kButton));
+    w.showFrame().end();
+
+    const struct {
+        const char* what;
+        double x, y;
+        const char* traced;
+    } cases[] = {
+        {"where the parts stand", 150, 250, "press"},
+        {"where the bare shape would be", 250, 50, ""},
+        {"where only the sprite's move puts it", 250, 250, ""},
+    };
+    for (const auto& c : cases) {
+        Probe probe(w);
+        ASSERT_TRUE(probe);
+        EXPECT_EQ(probe.feed({move(c.x, c.y), down(c.x, c.y), up(c.x, c.y)}), c.traced) << c.what;
+    }
 }
 
 } // namespace
