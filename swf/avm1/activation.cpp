@@ -307,7 +307,7 @@ Value Activation::makeFunction(std::span<const uint8_t> payload, bool function2,
 }
 
 Value Interpreter::runFunction(FunctionObject& function, const Value& thisValue,
-                               std::span<const Value> args, Object* home) {
+                               std::span<const Value> args, Object* home, bool bindBase) {
     const FunctionCode& fn = *function.code;
     Activation act(*this, fn.body, fn.version, fn.owner);
     act.pool = fn.constantPool;
@@ -318,7 +318,7 @@ Value Interpreter::runFunction(FunctionObject& function, const Value& thisValue,
         act.baseRemoved = &clip->removed;
     else if (act.previous)
         act.baseRemoved = act.previous->baseRemoved;
-    act.thisValue = thisValue.isNullish() ? Value(function.base) : thisValue;
+    act.thisValue = thisValue.isNullish() && bindBase ? Value(function.base) : thisValue;
     act.callee = &function;
     act.home = home;
     checkCells();
@@ -350,17 +350,18 @@ Value Interpreter::runFunction(FunctionObject& function, const Value& thisValue,
             ++next;
         };
         act.thisHidden = (fn.flags & (kPreloadThis | kSuppressThis)) != 0;
-        // Suppressing this, arguments or super wins over preloading it.
-        if ((fn.flags & kPreloadThis) && !(fn.flags & kSuppressThis))
-            preload(act.thisValue);
+        // A preloaded value always takes its register; suppressing this or super leaves the
+        // register undefined, while arguments are preloaded even when suppressed.
+        if (fn.flags & kPreloadThis)
+            preload(fn.flags & kSuppressThis ? Value() : act.thisValue);
         else if (!(fn.flags & kSuppressThis))
             act.locals->define("this", act.thisValue, 0);
-        if ((fn.flags & kPreloadArguments) && !(fn.flags & kSuppressArguments))
+        if (fn.flags & kPreloadArguments)
             preload(makeArguments());
         else if (!(fn.flags & kSuppressArguments))
             act.locals->define("arguments", makeArguments(), 0);
-        if ((fn.flags & kPreloadSuper) && !(fn.flags & kSuppressSuper))
-            preload(makeSuper());
+        if (fn.flags & kPreloadSuper)
+            preload(fn.flags & kSuppressSuper ? Value() : makeSuper());
         else if (!(fn.flags & kSuppressSuper))
             act.locals->define("super", makeSuper(), 0);
         if (fn.flags & kPreloadRoot)
@@ -432,8 +433,9 @@ Value Activation::callMethod(const Value& objectValue, const Value& nameValue,
     if (name.empty()) {
         if (!isFunctionValue(objectValue))
             return Value();
+        // A function value called as a method of nothing has no this, not its clip.
         return vm.callFunction(*static_cast<FunctionObject*>(objectValue.object()), Value(), args,
-                               nullptr, false);
+                               nullptr, false, false);
     }
     Object* object = objectValue.isObject() ? objectValue.object() : vm.toObject(objectValue);
     if (!object)

@@ -623,7 +623,8 @@ Value Interpreter::callAccessor(Object* accessor, Object* thisObject, const Valu
 }
 
 Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue,
-                                std::span<const Value> args, Object* home, bool construct) {
+                                std::span<const Value> args, Object* home, bool construct,
+                                bool bindBase) {
     if (m_depth >= m_limits.maxCallDepth)
         abortScript(std::to_string(m_limits.maxCallDepth) +
                     " levels of recursion were exceeded in one action list");
@@ -639,7 +640,7 @@ Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue
     }
     if (!function.code)
         return Value();
-    return runFunction(function, thisValue, args, home);
+    return runFunction(function, thisValue, args, home, bindBase);
 }
 
 // A class that extends a built-in kind (a ColorTransform, an XML, a Sound) makes objects of
