@@ -597,8 +597,8 @@ void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, bool bySee
     // A placed clip's initialize and construct handlers run ahead of the frame's actions,
     // whatever the tags' order.
     auto isConstructionStep = [](const Queued& q) {
-        return q.kind == Queued::Kind::Event &&
-               (q.event & (kClipEventInitialize | kClipEventConstruct)) != 0;
+        return q.kind == Queued::Kind::Construct || (q.kind == Queued::Kind::Event &&
+               (q.event & (kClipEventInitialize | kClipEventConstruct)) != 0);
     };
     for (Waiting& group : groups) {
         if (group.position == SIZE_MAX)
