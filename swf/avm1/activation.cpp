@@ -1013,7 +1013,8 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             // Strict equality holds for NaN and NaN, where == does not.
             const bool bothNaN = a.isNumber() && b.isNumber() && std::isnan(a.number()) &&
                                  std::isnan(b.number());
-            push(bothNaN || a.strictlyEquals(b));
+            push(bothNaN || a.strictlyEquals(b) ||
+                 (a.isObject() && b.isObject() && sameObject(a.object(), b.object())));
             break;
         }
         case kToNumber: push(vm.toNumber(pop())); break;

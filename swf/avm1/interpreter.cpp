@@ -7,6 +7,7 @@
 
 #include "swf/avm1/activation.h"
 #include "swf/avm1/builtins.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/number_conversion.h"
 #include "swf/avm1/string_functions.h"
 
@@ -296,7 +297,7 @@ std::string Interpreter::typeOf(const Value& value) {
 bool Interpreter::looseEquals(const Value& a, const Value& b) {
     if (a.type() == b.type()) {
         if (a.isObject())
-            return a.object() == b.object();
+            return sameObject(a.object(), b.object());
         return a.strictlyEquals(b);
     }
     if (a.isNullish() && b.isNullish())
