@@ -163,6 +163,19 @@ bool isFunctionValue(const Value& v) {
 // npos for a plain name.
 constexpr int kMaxWithDepth = 13;
 
+// No movie has a frame past this index, so WaitForFrame never finds one loaded there.
+constexpr int kMaxFrameIndex = 16000;
+
+// WaitForFrame2's frame as a 0-based index: a whole number wraps to 32 bits first; anything
+// else (a fraction, a label, NaN) names a frame that counts as loaded.
+int waitedFrame(const Value& v) {
+    if (!v.isNumber() || !std::isfinite(v.number()) || std::trunc(v.number()) != v.number())
+        return 0;
+    const double wrapped = std::fmod(v.number(), 4294967296.0);
+    const auto bits = uint32_t(int64_t(wrapped < 0 ? wrapped + 4294967296.0 : wrapped));
+    return int(int32_t(bits - 1u));
+}
+
 // SWF 4's substring: index counts from 1; a count below 0 takes the rest.
 std::string swf4Substring(const std::string& s, double index, double count) {
     const int length = utf16Length(s);
@@ -688,10 +701,10 @@ Activation::Flow Activation::run(std::size_t begin, std::size_t end) {
             } else {
                 if (payload.size() < 1)
                     break;
-                frame = int(std::min(std::max(vm.toInteger(pop()), -1e9), 1e9)) - 1;
+                frame = waitedFrame(pop());
             }
             int skip = payload[skipAt];
-            if (target && !vm.host().frameLoaded(target, frame)) {
+            if (target && (frame > kMaxFrameIndex || !vm.host().frameLoaded(target, frame))) {
                 for (int i = 0; i < skip && next < end; ++i) {
                     const uint8_t skipped = code[next];
                     if (skipped >= 0x80) {
