@@ -71,6 +71,16 @@ Prop propOf(std::string_view name) {
 
 } // namespace
 
+bool sameObject(const Object* a, const Object* b) {
+    if (a == b)
+        return true;
+    if (!a || !b || !isDisplayKind(a->kind()) || !isDisplayKind(b->kind()))
+        return false;
+    const auto* x = dynamic_cast<const ClipObject*>(a);
+    const auto* y = dynamic_cast<const ClipObject*>(b);
+    return x && y && !x->path().empty() && x->path() == y->path();
+}
+
 bool isClipProperty(std::string_view name) {
     const Prop prop = propOf(name);
     return prop != Prop::None && prop != Prop::Parent && prop != Prop::Root &&

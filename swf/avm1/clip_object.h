@@ -15,6 +15,10 @@ class ScriptRuntime;
 // Whether name is one of a clip's own display properties (_x, _alpha, _name, ...).
 bool isClipProperty(std::string_view name);
 
+// Whether two objects are the same for == and ===: two references to clips are equal when
+// they name the same path, as the references resolve by path.
+bool sameObject(const Object* a, const Object* b);
+
 // The script face of a movie clip (or of a button, shape or text placed with a name). It
 // names its display object by handle; once that object is gone, the clip is found again by
 // its path, as Flash Player's references are, so a clip removed and placed again under the

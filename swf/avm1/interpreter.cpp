@@ -7,6 +7,7 @@
 
 #include "swf/avm1/activation.h"
 #include "swf/avm1/builtins.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/number_conversion.h"
 #include "swf/avm1/string_functions.h"
 
@@ -296,7 +297,7 @@ std::string Interpreter::typeOf(const Value& value) {
 bool Interpreter::looseEquals(const Value& a, const Value& b) {
     if (a.type() == b.type()) {
         if (a.isObject())
-            return a.object() == b.object();
+            return sameObject(a.object(), b.object());
         return a.strictlyEquals(b);
     }
     if (a.isNullish() && b.isNullish())
@@ -623,7 +624,8 @@ Value Interpreter::callAccessor(Object* accessor, Object* thisObject, const Valu
 }
 
 Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue,
-                                std::span<const Value> args, Object* home, bool construct) {
+                                std::span<const Value> args, Object* home, bool construct,
+                                bool bindBase) {
     if (m_depth >= m_limits.maxCallDepth)
         abortScript(std::to_string(m_limits.maxCallDepth) +
                     " levels of recursion were exceeded in one action list");
@@ -639,7 +641,7 @@ Value Interpreter::callFunction(FunctionObject& function, const Value& thisValue
     }
     if (!function.code)
         return Value();
-    return runFunction(function, thisValue, args, home);
+    return runFunction(function, thisValue, args, home, bindBase);
 }
 
 // A class that extends a built-in kind (a ColorTransform, an XML, a Sound) makes objects of

@@ -263,10 +263,12 @@ public:
 private:
     friend class Activation;
     void markOwnRoots(Tracer& tracer);
+    // bindBase: a call without this runs on the clip the function was defined on.
     Value callFunction(FunctionObject& function, const Value& thisValue,
-                       std::span<const Value> args, Object* superObject, bool construct);
+                       std::span<const Value> args, Object* superObject, bool construct,
+                       bool bindBase = true);
     Value runFunction(FunctionObject& function, const Value& thisValue,
-                      std::span<const Value> args, Object* superObject);
+                      std::span<const Value> args, Object* superObject, bool bindBase);
     bool getOwnOrInherited(Object* holder, Object* thisObject, std::string_view name,
                            Value& out);
     // A getter (argument null) or setter call; home is the object holding the property.

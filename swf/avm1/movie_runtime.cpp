@@ -593,6 +593,24 @@ void ScriptRuntime::queueFrameScripts(DisplayObject& clip, int frame, bool bySee
         std::stable_sort(groups.begin(), groups.end(),
                          [](const Waiting& a, const Waiting& b) { return a.position < b.position; });
     }
+    // A placed clip's initialize and construct handlers run ahead of the frame's actions,
+    // whatever the tags' order.
+    auto isConstructionStep = [](const Queued& q) {
+        return q.kind == Queued::Kind::Construct || (q.kind == Queued::Kind::Event &&
+               (q.event & (kClipEventInitialize | kClipEventConstruct)) != 0);
+    };
+    for (Waiting& group : groups) {
+        if (group.position == SIZE_MAX)
+            continue;
+        for (auto it = group.items.begin(); it != group.items.end();) {
+            if (!isConstructionStep(*it)) {
+                ++it;
+                continue;
+            }
+            into.push_back(std::move(*it));
+            it = group.items.erase(it);
+        }
+    }
     std::size_t nextGroup = 0;
     // Clips placed by frames a goto passed over run their first frames before the scripts
     // of the frame it landed on.

@@ -181,10 +181,17 @@ bool TimelinePlayer::unloadLevel(int n) {
 
 void TimelinePlayer::advanceClip(DisplayObject& clip) {
     // Children first: a clip placed by its parent during this tick then shows its first
-    // frame and starts advancing at the next tick. The topmost child goes first, as Flash
-    // Player runs the newest objects first.
-    for (auto it = clip.children().rbegin(); it != clip.children().rend(); ++it)
-        advanceClip(*it->second);
+    // frame and starts advancing at the next tick. The newest child goes first, whatever
+    // its depth (ids grow with each object made).
+    std::vector<DisplayObjectHandle> children;
+    children.reserve(clip.children().size());
+    for (auto& [depth, child] : clip.children())
+        children.push_back(child->handle());
+    std::sort(children.begin(), children.end(),
+              [](DisplayObjectHandle a, DisplayObjectHandle b) { return a.id > b.id; });
+    for (DisplayObjectHandle handle : children)
+        if (DisplayObject* child = find(handle))
+            advanceClip(*child);
     if (!clip.isClip() || !clip.playing)
         return;
     const int count = clip.timeline()->frameCount();
