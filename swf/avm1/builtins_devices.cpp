@@ -50,30 +50,6 @@ void installDevice(Interpreter& vm, std::string_view name,
     ctor->defineAccessor("names", names, nullptr, kDontEnum);
 }
 
-// ---- NetConnection ----
-
-// Only connect(null), which Flash Player allows for playing local video files, succeeds;
-// any server is out of reach.
-Value netConnect(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    Object* self = thisValue.object();
-    if (!self)
-        return Value();
-    const Value& url = argAt(args, 0);
-    const bool local = url.isNull();
-    self->define("isConnected", local, kDontEnum);
-    self->define("uri", local ? Value("null") : Value(vm.toString(url)), kDontEnum);
-    if (!local)
-        vm.host().scriptError("NetConnection.connect: no network, cannot reach " +
-                              vm.toString(url));
-    return local;
-}
-
-Value netClose(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    if (Object* self = thisValue.object())
-        self->define("isConnected", false, kDontEnum);
-    return Value();
-}
-
 // ---- NetStream ----
 
 Value streamZero(Interpreter&, const Value&, std::span<const Value>) {
@@ -258,9 +234,8 @@ void installDeviceBuiltins(Interpreter& vm) {
                   {"setSilenceLevel", "setRate", "setGain", "setUseEchoSuppression"});
 
     Object* connection =
-        defineQuietClass(vm, "NetConnection", kHiddenBefore6, returnNothing, {"addHeader", "call"});
-    vm.defineMethod(connection, "connect", netConnect);
-    vm.defineMethod(connection, "close", netClose);
+        defineQuietClass(vm, "NetConnection", kHiddenBefore6, returnNothing, {"addHeader"});
+    installNetConnectionMethods(vm, connection);
 
     Object* stream = defineQuietClass(vm, "NetStream", kHiddenBefore6, streamConstructor,
                                       {"close", "pause", "seek", "attachAudio", "attachVideo",
