@@ -190,17 +190,28 @@ void Amf0Writer::writeObject(Object* object, int depth) {
 }
 
 void Amf0Writer::writeArray(ArrayObject* array, int depth) {
+    // A named plain member makes an ECMA array; getters do not, though one at an index past
+    // the end counts as an element (it goes out as undefined).
     bool named = false;
+    uint32_t count = array->length();
     array->properties().forEach([&](const Property& p) {
-        if (!(p.flags & kDontEnum) && !(p.value.object() && p.value.object()->kind() ==
-                                                               ObjectKind::Function))
+        if (p.flags & kDontEnum)
+            return;
+        const std::string& name = p.name.str();
+        if (p.isAccessor()) {
+            if (!name.empty() && name.size() < 9 &&
+                name.find_first_not_of("0123456789") == std::string::npos)
+                count = std::max(count, uint32_t(std::stoul(name)) + 1);
+            return;
+        }
+        if (!(p.value.object() && p.value.object()->kind() == ObjectKind::Function))
             named = true;
     });
     if (!named) {
         // Only elements: a strict array, holes going out as undefined.
         writeU8(uint8_t(Amf0Type::StrictArray));
-        writeU32(array->length());
-        for (uint32_t i = 0; i < array->length(); ++i)
+        writeU32(count);
+        for (uint32_t i = 0; i < count; ++i)
             writeValue(array->at(i), depth + 1);
         return;
     }

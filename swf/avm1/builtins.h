@@ -30,6 +30,7 @@ void installBroadcasterBuiltins(Interpreter& vm); // AsBroadcaster
 void installGeomBuiltins(Interpreter& vm);        // flash.geom, Color
 void installDeviceBuiltins(Interpreter& vm);      // Camera, NetConnection, flash.net...
 void installNetConnectionMethods(Interpreter& vm, Object* prototype); // connect, close, call
+void installFileReferenceClasses(Interpreter& vm, Object* netPackage);
 void installMenuBuiltins(Interpreter& vm);        // ContextMenu, PrintJob, Video...
 void installFilterBuiltins(Interpreter& vm);      // flash.filters
 void installBitmapDataBuiltins(Interpreter& vm);  // flash.display.BitmapData

@@ -172,7 +172,8 @@ Value localSend(Interpreter&, const Value&, std::span<const Value> args) {
     if (!name.isString() || name.string().empty() || !method.isString() || method.string().empty())
         return false;
     for (const char* reserved :
-         {"send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain"})
+         {"send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain",
+          "onStatus"})
         if (tableKey(method.string()) == tableKey(reserved))
             return false;
     return true;
@@ -180,22 +181,6 @@ Value localSend(Interpreter&, const Value&, std::span<const Value> args) {
 
 Value localDomain(Interpreter&, const Value&, std::span<const Value>) {
     return "localhost";
-}
-
-// ---- FileReference, FileReferenceList ----
-
-// Each is a broadcaster whose listeners hear of the dialogs and transfers (none here).
-void makeBroadcaster(Interpreter& vm, const Value& self) {
-    const Property* own = vm.global()->properties().find("AsBroadcaster", true);
-    if (!own)
-        return;
-    Value one[] = {self};
-    vm.callMethod(own->value, "initialize", one);
-}
-
-Value fileReferenceConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
-    makeBroadcaster(vm, thisValue);
-    return Value();
 }
 
 Object* netPackage(Interpreter& vm) {
@@ -211,17 +196,6 @@ Object* netPackage(Interpreter& vm) {
     Object* package = vm.makeObject();
     flash->define("net", package, 0);
     return package;
-}
-
-Object* installFileClass(Interpreter& vm, Object* package, std::string_view name,
-                         NativeFunction ctorFn, std::initializer_list<const char*> methods) {
-    Object* proto = vm.makeObject();
-    FunctionObject* ctor = vm.defineClass({}, ctorFn, proto);
-    package->define(name, ctor, 0);
-    // No file dialog and no network: nothing is ever chosen, sent or fetched.
-    for (const char* method : methods)
-        vm.defineMethod(proto, method, returnFalse);
-    return proto;
 }
 
 } // namespace
@@ -256,11 +230,7 @@ void installDeviceBuiltins(Interpreter& vm) {
     vm.defineMethod(local, "domain", localDomain);
 
     Object* net = netPackage(vm);
-    Object* file = installFileClass(vm, net, "FileReference", fileReferenceConstructor,
-                                    {"browse", "upload", "download"});
-    vm.defineMethod(file, "cancel", returnNothing);
-    // fileList stays undefined: nothing is ever chosen.
-    installFileClass(vm, net, "FileReferenceList", fileReferenceConstructor, {"browse"});
+    installFileReferenceClasses(vm, net);
 }
 
 } // namespace swivio::swf::avm1

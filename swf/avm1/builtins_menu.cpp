@@ -358,6 +358,10 @@ void installMenuBuiltins(Interpreter& vm) {
 
     // No printer: a print job never starts, so its pages are never added or sent.
     Object* print = defineGlobalClass(vm, "PrintJob", kHiddenBefore6, returnNothing);
+    // For a version 6 movie the class's prototype inherits nothing (its objects have no
+    // toString, and trace shows "[type Object]").
+    if (vm.movieVersion() == 6)
+        print->setProto(Value());
     // The class is there for version 6 movies, its methods only from version 7.
     vm.defineMethod(print, "start", returnFalse, kHiddenBefore7);
     vm.defineMethod(print, "addPage", returnFalse, kHiddenBefore7);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/loading.h"
@@ -737,6 +738,13 @@ void ScriptRuntime::runQueued() {
         runOne(item);
         if (m_queue.empty() && !m_waitingForParent.empty())
             flushWaiting();
+        // Work the scripts left for later runs once they are done; it may queue more.
+        while (m_queue.empty() && !m_afterScripts.empty() && ran <= kMaxQueuedPerTick) {
+            auto work = std::exchange(m_afterScripts, {});
+            ran += work.size();
+            for (auto& step : work)
+                step();
+        }
     }
     m_justPlaced.clear();
     // Fields bound to variables show what the scripts left in them.
