@@ -62,6 +62,9 @@ void decodeVariables(Interpreter& vm, const Value& target, std::string_view quer
 // ASnative(200, index): the Math function of that index; an unknown index gives one that
 // converts its arguments as the others do and answers NaN.
 NativeFunction mathNative(int index);
+// ASnative(table, index) as a new function object; ASSetNative and ASSetNativeAccessor.
+FunctionObject* nativeFunction(Interpreter& vm, int table, int index);
+void installNativeTables(Interpreter& vm);
 
 // An argument, or undefined past the end.
 inline const Value& argAt(std::span<const Value> args, std::size_t index) {
