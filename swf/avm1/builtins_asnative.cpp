@@ -161,8 +161,8 @@ Value returnNothing(Interpreter&, const Value&, std::span<const Value>) {
     return Value();
 }
 
-// The names of ASSetNative's list: comma-separated, each may start with the digit of the
-// version that first sees it (as "6name"), which hides it from older movies.
+// The names of ASSetNative's list, comma-separated: a leading "6" to "9", or "10", is the
+// version that first sees the name, and a leading "1" is dropped; other digits stay in it.
 struct NativeName {
     std::string name;
     uint16_t flags = 0;
@@ -175,14 +175,12 @@ std::vector<NativeName> nativeNames(std::string_view list) {
         std::string_view item = list.substr(0, comma);
         list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
         NativeName name;
-        if (!item.empty() && item[0] >= '5' && item[0] <= '9') {
-            switch (item[0]) {
-            case '6': name.flags = kVersion6; break;
-            case '7': name.flags = kVersion7; break;
-            case '8': name.flags = kVersion8; break;
-            case '9': name.flags = kVersion9; break;
-            default: break;
-            }
+        if (item.starts_with("10")) {
+            name.flags = kVersion10;
+            item.remove_prefix(2);
+        } else if (!item.empty() && (item[0] == '1' || (item[0] >= '6' && item[0] <= '9'))) {
+            constexpr uint16_t kByDigit[] = {kVersion6, kVersion7, kVersion8, kVersion9};
+            name.flags = item[0] == '1' ? 0 : kByDigit[item[0] - '6'];
             item.remove_prefix(1);
         }
         name.name = std::string(item);
@@ -199,7 +197,7 @@ Value asSetNative(Interpreter& vm, const Value&, std::span<const Value> args) {
     const int table = vm.toInt32(argAt(args, 1));
     int index = args.size() > 3 ? vm.toInt32(args[3]) : 0;
     for (const NativeName& name : nativeNames(vm.toString(argAt(args, 2))))
-        object->define(name.name, nativeFunction(vm, table, index++), kDontEnum | name.flags);
+        object->define(name.name, nativeFunction(vm, table, index++), name.flags);
     return Value();
 }
 
@@ -215,7 +213,7 @@ Value asSetNativeAccessor(Interpreter& vm, const Value&, std::span<const Value> 
         FunctionObject* getter = nativeFunction(vm, table, index);
         FunctionObject* setter = nativeFunction(vm, table, index + 1);
         index += 2;
-        object->defineAccessor(name.name, getter, setter, kDontEnum | name.flags);
+        object->defineAccessor(name.name, getter, setter, name.flags);
     }
     return Value();
 }
