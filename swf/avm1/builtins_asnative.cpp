@@ -196,8 +196,10 @@ Value asSetNative(Interpreter& vm, const Value&, std::span<const Value> args) {
         return Value();
     const int table = vm.toInt32(argAt(args, 1));
     int index = args.size() > 3 ? vm.toInt32(args[3]) : 0;
+    // An empty name makes nothing but takes its number.
     for (const NativeName& name : nativeNames(vm.toString(argAt(args, 2))))
-        object->define(name.name, nativeFunction(vm, table, index++), name.flags);
+        if (const int number = index++; !name.name.empty())
+            object->define(name.name, nativeFunction(vm, table, number), name.flags);
     return Value();
 }
 
@@ -210,9 +212,12 @@ Value asSetNativeAccessor(Interpreter& vm, const Value&, std::span<const Value> 
     const int table = vm.toInt32(argAt(args, 1));
     int index = args.size() > 3 ? vm.toInt32(args[3]) : 0;
     for (const NativeName& name : nativeNames(vm.toString(argAt(args, 2)))) {
-        FunctionObject* getter = nativeFunction(vm, table, index);
-        FunctionObject* setter = nativeFunction(vm, table, index + 1);
+        const int number = index;
         index += 2;
+        if (name.name.empty())
+            continue;
+        FunctionObject* getter = nativeFunction(vm, table, number);
+        FunctionObject* setter = nativeFunction(vm, table, number + 1);
         object->defineAccessor(name.name, getter, setter, name.flags);
     }
     return Value();

@@ -57,8 +57,15 @@ Value netConnect(Interpreter& vm, const Value& thisValue, std::span<const Value>
         return true;
     }
     // Remoting over HTTP opens nothing until a call; here no call ever reaches the server.
-    setState(self, NetState::Remote);
-    return true;
+    const std::string address = vm.toString(url);
+    if (address.starts_with("http://") || address.starts_with("https://")) {
+        setState(self, NetState::Remote);
+        return true;
+    }
+    // A streaming server is out of reach.
+    setState(self, NetState::Closed);
+    vm.host().scriptError("NetConnection.connect: no network, cannot reach " + address);
+    return false;
 }
 
 Value netClose(Interpreter& vm, const Value& thisValue, std::span<const Value>) {

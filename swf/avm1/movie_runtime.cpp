@@ -387,10 +387,10 @@ void ScriptRuntime::removeClip(Object* clip) {
     deliverFocusLoss();
 }
 
-void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view target, int,
-                           bool loadTarget, bool loadVariables) {
+void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view target,
+                           int method, bool loadTarget, bool loadVariables) {
     if (loadVariables)
-        return loadVariablesInto(*this, clip, url, target);
+        return loadVariablesInto(*this, clip, url, target, method == 2);
     if (requestLoadFromGetUrl(*this, clip, url, target, loadTarget))
         return;
     scriptError("getURL(\"" + std::string(url) + "\", \"" + std::string(target) +
