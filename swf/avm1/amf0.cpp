@@ -33,7 +33,6 @@ Object* aliasTable(Interpreter& vm, bool make) {
     return table;
 }
 
-
 // The constructor an object was made by, for its alias: its own plain constructor or
 // __constructor__ (a getter is not run, and the prototype's does not count).
 std::string aliasFor(Interpreter& vm, Object* object) {

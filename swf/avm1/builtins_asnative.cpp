@@ -12,9 +12,9 @@ namespace swivio::swf::avm1 {
 namespace {
 
 enum class Access {
-    Call,      // owner's method name, called with the native's this
-    Get,       // owner's property name
-    Set,       // owner's property name set to the first argument
+    Call,       // owner's method name, called with the native's this
+    Get,        // owner's property name
+    Set,        // owner's property name set to the first argument
     AsciiUpper, // SWF 5's case changes: ASCII letters only, of this as text
     AsciiLower,
 };

@@ -87,8 +87,8 @@ Value netCall(Interpreter& vm, const Value& thisValue, std::span<const Value> ar
     const std::string response = "/" + vm.toString(number);
     std::span<const Value> rest = args.size() > 2 ? args.subspan(2) : std::span<const Value>();
     const std::vector<uint8_t> body = amf0Request(vm, method, response, rest);
-    logUnsentRequest(vm, vm.toString(vm.getMember(self, "uri")), "POST", "application/x-amf",
-                     body, false);
+    logUnsentRequest(vm, vm.toString(vm.getMember(self, "uri")), "POST", "application/x-amf", body,
+                     false);
     return Value();
 }
 

@@ -44,17 +44,16 @@ TEST(Amf0Test, ObjectsAndArraysHaveTheirDocumentedLayout) {
     object->define("a", 1.0, 0);
     object->define("hidden", 2.0, kDontEnum);
     vm.defineMethod(object, "f", nullptr, 0); // functions never go out
-    EXPECT_EQ(encode(vm, object), (std::vector<uint8_t>{0x03, 0, 1, 'a', 0x00, 0x3F, 0xF0, 0, 0,
-                                                        0, 0, 0, 0, 0, 0, 0x09}));
+    EXPECT_EQ(encode(vm, object), (std::vector<uint8_t>{0x03, 0, 1, 'a', 0x00, 0x3F, 0xF0, 0, 0, 0,
+                                                        0, 0, 0, 0, 0, 0x09}));
 
     Value two[] = {Value("x"), Value()};
     ArrayObject* dense = vm.makeArray(two);
-    EXPECT_EQ(encode(vm, dense),
-              (std::vector<uint8_t>{0x0A, 0, 0, 0, 2, 0x02, 0, 1, 'x', 0x06}));
+    EXPECT_EQ(encode(vm, dense), (std::vector<uint8_t>{0x0A, 0, 0, 0, 2, 0x02, 0, 1, 'x', 0x06}));
     dense->define("k", true, 0); // a named member makes an ECMA array
-    EXPECT_EQ(encode(vm, dense), (std::vector<uint8_t>{0x08, 0, 0, 0, 2, 0, 1, '0', 0x02, 0, 1,
-                                                       'x', 0, 1, '1', 0x06, 0, 1, 'k', 0x01,
-                                                       0x01, 0, 0, 0x09}));
+    EXPECT_EQ(encode(vm, dense),
+              (std::vector<uint8_t>{0x08, 0, 0,   0,    2, 0, 1,   '0',  0x02, 0, 1, 'x',
+                                    0,    1, '1', 0x06, 0, 1, 'k', 0x01, 0x01, 0, 0, 0x09}));
 }
 
 TEST(Amf0Test, AnObjectMetAgainIsAReference) {
@@ -67,8 +66,9 @@ TEST(Amf0Test, AnObjectMetAgainIsAReference) {
     inner->define("self", inner, 0);
     const std::vector<uint8_t> bytes = encode(vm, outer);
     // outer is reference 0, inner 1: inner.self and outer.q point back at 1.
-    const std::vector<uint8_t> expected{0x03, 0, 1, 'p', 0x03, 0, 4, 's', 'e', 'l', 'f', 0x07,
-                                        0, 1,    0, 0, 0x09, 0, 1, 'q', 0x07, 0, 1, 0, 0, 0x09};
+    const std::vector<uint8_t> expected{0x03, 0,   1,    'p', 0x03, 0, 4, 's',  'e',
+                                        'l',  'f', 0x07, 0,   1,    0, 0, 0x09, 0,
+                                        1,    'q', 0x07, 0,   1,    0, 0, 0x09};
     EXPECT_EQ(bytes, expected);
     Amf0Reader reader(vm, bytes);
     auto back = reader.read();
@@ -99,8 +99,7 @@ TEST(Amf0Test, ValuesSurviveARoundTrip) {
     EXPECT_EQ(vm.toString(vm.getMember(*back, "s")).size(), 70000u);
     Value list = vm.getMember(*back, "list");
     EXPECT_EQ(vm.toString(list), "true,null,e");
-    EXPECT_EQ(vm.toNumber(vm.callMethod(vm.getMember(*back, "d"), "getTime", {})),
-              1672531200000.0);
+    EXPECT_EQ(vm.toNumber(vm.callMethod(vm.getMember(*back, "d"), "getTime", {})), 1672531200000.0);
     EXPECT_EQ(encode(vm, *back), bytes);
 }
 
@@ -120,8 +119,8 @@ TEST(Amf0Test, RegisteredClassesGoOutUnderTheirNewestAlias) {
         Object* object = vm.makeObject();
         object->define("constructor", second, kDontEnum);
         const std::vector<uint8_t> bytes = encode(vm, object);
-        EXPECT_EQ(bytes, (std::vector<uint8_t>{0x10, 0, 6, 'S', 'H', 'A', 'R', 'E', 'D', 0, 0,
-                                               0x09}));
+        EXPECT_EQ(bytes,
+                  (std::vector<uint8_t>{0x10, 0, 6, 'S', 'H', 'A', 'R', 'E', 'D', 0, 0, 0x09}));
     }
 }
 
@@ -152,8 +151,9 @@ TEST(Amf0Test, ARemotingRequestWrapsTheArguments) {
     ScriptProbe probe(8);
     Value args[] = {Value(1.0)};
     const std::vector<uint8_t> packet = amf0Request(probe.vm(), "m", "/1", args);
-    const std::vector<uint8_t> expected{0, 0, 0, 0, 0, 1, 0, 1, 'm', 0, 2, '/', '1', 0, 0, 0, 14,
-                                        0x0A, 0, 0, 0, 1, 0x00, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0};
+    const std::vector<uint8_t> expected{0,    0,    0,    0, 0, 1,  0,    1, 'm', 0, 2,
+                                        '/',  '1',  0,    0, 0, 14, 0x0A, 0, 0,   0, 1,
+                                        0x00, 0x3F, 0xF0, 0, 0, 0,  0,    0, 0};
     EXPECT_EQ(packet, expected);
 }
 

@@ -135,13 +135,13 @@ TEST(WorldObjects, NumberedNativesDoWhatTheirBuiltInDoes) {
         std::vector<Value> args;
         const char* want;
     } cases[] = {
-        {100, 0, Value(), {Value(" ")}, "%20"},                 // escape
-        {100, 2, Value(), {Value(" 42s")}, "42"},               // parseInt
+        {100, 0, Value(), {Value(" ")}, "%20"},                          // escape
+        {100, 2, Value(), {Value(" 42s")}, "42"},                        // parseInt
         {102, 0, Value("Hello w\xC3\xB6rld"), {}, "HELLO W\xC3\xB6RLD"}, // ASCII only
-        {251, 3, Value("abc"), {}, "ABC"},                      // String toUpperCase
-        {103, 257, Value(), {Value(70.0), Value(0.0)}, "0"},    // Date.UTC
-        {200, 0, Value(), {Value(-2.0)}, "2"},                  // Math.abs
-        {4321, 1, Value(), {Value(1.0)}, "undefined"},          // none such
+        {251, 3, Value("abc"), {}, "ABC"},                               // String toUpperCase
+        {103, 257, Value(), {Value(70.0), Value(0.0)}, "0"},             // Date.UTC
+        {200, 0, Value(), {Value(-2.0)}, "2"},                           // Math.abs
+        {4321, 1, Value(), {Value(1.0)}, "undefined"},                   // none such
     };
     ScriptProbe probe(8);
     Interpreter& vm = probe.vm();
@@ -164,8 +164,7 @@ TEST(WorldObjects, NativeAccessorNamesCarryTheirVersion) {
         bool seen;
     } cases[] = {{"a", true}, {"2b", true}, {"c", true}, {"d", false}, {"e", false}};
     for (const auto& c : cases)
-        EXPECT_EQ(vm.hasProperty(object, c.name) &&
-                      !vm.getMember(object, c.name).isUndefined(),
+        EXPECT_EQ(vm.hasProperty(object, c.name) && !vm.getMember(object, c.name).isUndefined(),
                   c.seen)
             << c.name;
     // Getter and setter take two numbers each: c's getter is Math's index 4 (cos).
