@@ -29,6 +29,8 @@ void installErrorBuiltins(Interpreter& vm);
 void installBroadcasterBuiltins(Interpreter& vm); // AsBroadcaster
 void installGeomBuiltins(Interpreter& vm);        // flash.geom, Color
 void installDeviceBuiltins(Interpreter& vm);      // Camera, NetConnection, flash.net...
+void installNetConnectionMethods(Interpreter& vm, Object* prototype); // connect, close, call
+void installFileReferenceClasses(Interpreter& vm, Object* netPackage);
 void installMenuBuiltins(Interpreter& vm);        // ContextMenu, PrintJob, Video...
 void installFilterBuiltins(Interpreter& vm);      // flash.filters
 void installBitmapDataBuiltins(Interpreter& vm);  // flash.display.BitmapData
@@ -57,6 +59,9 @@ void decodeVariables(Interpreter& vm, const Value& target, std::string_view quer
 // ASnative(200, index): the Math function of that index; an unknown index gives one that
 // converts its arguments as the others do and answers NaN.
 NativeFunction mathNative(int index);
+// ASnative(table, index) as a new function object; ASSetNative and ASSetNativeAccessor.
+FunctionObject* nativeFunction(Interpreter& vm, int table, int index);
+void installNativeTables(Interpreter& vm);
 
 // An argument, or undefined past the end.
 inline const Value& argAt(std::span<const Value> args, std::size_t index) {

@@ -50,30 +50,6 @@ void installDevice(Interpreter& vm, std::string_view name,
     ctor->defineAccessor("names", names, nullptr, kDontEnum);
 }
 
-// ---- NetConnection ----
-
-// Only connect(null), which Flash Player allows for playing local video files, succeeds;
-// any server is out of reach.
-Value netConnect(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
-    Object* self = thisValue.object();
-    if (!self)
-        return Value();
-    const Value& url = argAt(args, 0);
-    const bool local = url.isNull();
-    self->define("isConnected", local, kDontEnum);
-    self->define("uri", local ? Value("null") : Value(vm.toString(url)), kDontEnum);
-    if (!local)
-        vm.host().scriptError("NetConnection.connect: no network, cannot reach " +
-                              vm.toString(url));
-    return local;
-}
-
-Value netClose(Interpreter&, const Value& thisValue, std::span<const Value>) {
-    if (Object* self = thisValue.object())
-        self->define("isConnected", false, kDontEnum);
-    return Value();
-}
-
 // ---- NetStream ----
 
 Value streamZero(Interpreter&, const Value&, std::span<const Value>) {
@@ -196,7 +172,8 @@ Value localSend(Interpreter&, const Value&, std::span<const Value> args) {
     if (!name.isString() || name.string().empty() || !method.isString() || method.string().empty())
         return false;
     for (const char* reserved :
-         {"send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain"})
+         {"send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain",
+          "onStatus"})
         if (tableKey(method.string()) == tableKey(reserved))
             return false;
     return true;
@@ -204,22 +181,6 @@ Value localSend(Interpreter&, const Value&, std::span<const Value> args) {
 
 Value localDomain(Interpreter&, const Value&, std::span<const Value>) {
     return "localhost";
-}
-
-// ---- FileReference, FileReferenceList ----
-
-// Each is a broadcaster whose listeners hear of the dialogs and transfers (none here).
-void makeBroadcaster(Interpreter& vm, const Value& self) {
-    const Property* own = vm.global()->properties().find("AsBroadcaster", true);
-    if (!own)
-        return;
-    Value one[] = {self};
-    vm.callMethod(own->value, "initialize", one);
-}
-
-Value fileReferenceConstructor(Interpreter& vm, const Value& thisValue, std::span<const Value>) {
-    makeBroadcaster(vm, thisValue);
-    return Value();
 }
 
 Object* netPackage(Interpreter& vm) {
@@ -237,17 +198,6 @@ Object* netPackage(Interpreter& vm) {
     return package;
 }
 
-Object* installFileClass(Interpreter& vm, Object* package, std::string_view name,
-                         NativeFunction ctorFn, std::initializer_list<const char*> methods) {
-    Object* proto = vm.makeObject();
-    FunctionObject* ctor = vm.defineClass({}, ctorFn, proto);
-    package->define(name, ctor, 0);
-    // No file dialog and no network: nothing is ever chosen, sent or fetched.
-    for (const char* method : methods)
-        vm.defineMethod(proto, method, returnFalse);
-    return proto;
-}
-
 } // namespace
 
 void installDeviceBuiltins(Interpreter& vm) {
@@ -258,9 +208,8 @@ void installDeviceBuiltins(Interpreter& vm) {
                   {"setSilenceLevel", "setRate", "setGain", "setUseEchoSuppression"});
 
     Object* connection =
-        defineQuietClass(vm, "NetConnection", kHiddenBefore6, returnNothing, {"addHeader", "call"});
-    vm.defineMethod(connection, "connect", netConnect);
-    vm.defineMethod(connection, "close", netClose);
+        defineQuietClass(vm, "NetConnection", kHiddenBefore6, returnNothing, {"addHeader"});
+    installNetConnectionMethods(vm, connection);
 
     Object* stream = defineQuietClass(vm, "NetStream", kHiddenBefore6, streamConstructor,
                                       {"close", "pause", "seek", "attachAudio", "attachVideo",
@@ -281,11 +230,7 @@ void installDeviceBuiltins(Interpreter& vm) {
     vm.defineMethod(local, "domain", localDomain);
 
     Object* net = netPackage(vm);
-    Object* file = installFileClass(vm, net, "FileReference", fileReferenceConstructor,
-                                    {"browse", "upload", "download"});
-    vm.defineMethod(file, "cancel", returnNothing);
-    // fileList stays undefined: nothing is ever chosen.
-    installFileClass(vm, net, "FileReferenceList", fileReferenceConstructor, {"browse"});
+    installFileReferenceClasses(vm, net);
 }
 
 } // namespace swivio::swf::avm1

@@ -11,7 +11,6 @@ namespace {
 
 // A Flash Player 9 on Linux: movies that branch on the platform take the desktop path.
 constexpr const char* kPlayerVersion = "LNX 9,0,124,0";
-constexpr int kMathTable = 200;
 
 // isNaN and isFinite read a missing argument as NaN even where undefined is 0 (SWF 6).
 double numberArgument(Interpreter& vm, std::span<const Value> args) {
@@ -57,20 +56,10 @@ Value getVersionFunction(Interpreter&, const Value&, std::span<const Value>) {
     return kPlayerVersion;
 }
 
-// ASnative(table, index): the natives this interpreter numbers (Math's table); any other
-// pair gives a function that answers undefined.
+// ASnative(table, index): the numbered native (builtins_asnative.cpp); an unknown pair gives
+// a function that answers undefined.
 Value asNative(Interpreter& vm, const Value&, std::span<const Value> args) {
-    const int table = vm.toInt32(argAt(args, 0));
-    const int index = vm.toInt32(argAt(args, 1));
-    FunctionObject* function = nullptr;
-    if (table == kMathTable) {
-        function = vm.makeNative(mathNative(index));
-        function->nativeId = index;
-    } else {
-        function = vm.makeNative(
-            [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
-    }
-    return Value(function);
+    return Value(nativeFunction(vm, vm.toInt32(argAt(args, 0)), vm.toInt32(argAt(args, 1))));
 }
 
 // ASconstructor(table, index): the native as a constructor, with a fresh prototype.
@@ -95,6 +84,7 @@ void installGlobalFunctions(Interpreter& vm) {
     vm.defineMethod(global, "getVersion", getVersionFunction);
     vm.defineMethod(global, "ASnative", asNative);
     vm.defineMethod(global, "ASconstructor", asConstructor);
+    installNativeTables(vm);
     global->define("NaN", NAN, kDontEnum);
     global->define("Infinity", INFINITY, kDontEnum);
 }

@@ -304,9 +304,11 @@ void installExternalInterface(Interpreter& vm) {
     // Hidden from version 5 movies even when they uncover the flash package.
     flashPackage(vm, "external")->define("ExternalInterface", ctor, kVersion6);
     // No page hosts the movie: nothing can be called out to or in from.
-    ctor->define("available", false, kDontEnum);
-    vm.defineMethod(ctor, "addCallback", returnFalse);
-    vm.defineMethod(ctor, "call", returnNull);
+    // Its members are there for older movies to find (hasOwnProperty) but read only from
+    // version 8.
+    ctor->define("available", false, kDontEnum | kVersion8);
+    vm.defineMethod(ctor, "addCallback", returnFalse, kDontEnum | kVersion8);
+    vm.defineMethod(ctor, "call", returnNull, kDontEnum | kVersion8);
     // The helpers the player's own ActionScript uses to marshal calls.
     const std::pair<const char*, NativeFunction> helpers[] = {
         {"_argumentsToAS", returnNothing},
@@ -330,7 +332,7 @@ void installExternalInterface(Interpreter& vm) {
         {"_unescapeXML", unescapeXmlNative},
     };
     for (const auto& [name, fn] : helpers)
-        vm.defineMethod(ctor, name, fn);
+        vm.defineMethod(ctor, name, fn, kDontEnum | kVersion8);
 }
 
 // flash.text.TextRenderer: the anti-aliasing settings for device text. They are kept as a
@@ -358,6 +360,10 @@ void installMenuBuiltins(Interpreter& vm) {
 
     // No printer: a print job never starts, so its pages are never added or sent.
     Object* print = defineGlobalClass(vm, "PrintJob", kHiddenBefore6, returnNothing);
+    // For a version 6 movie the class's prototype inherits nothing (its objects have no
+    // toString, and trace shows "[type Object]").
+    if (vm.movieVersion() == 6)
+        print->setProto(Value());
     // The class is there for version 6 movies, its methods only from version 7.
     vm.defineMethod(print, "start", returnFalse, kHiddenBefore7);
     vm.defineMethod(print, "addPage", returnFalse, kHiddenBefore7);

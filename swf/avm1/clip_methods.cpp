@@ -1,6 +1,7 @@
 // MovieClip's methods, and Object.registerClass.
 #include <cmath>
 
+#include "swf/avm1/amf0.h"
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/display_bounds.h"
 #include "swf/avm1/geom_builtins.h"
@@ -298,6 +299,7 @@ Value stopDrag(Interpreter& vm, const Value&, std::span<const Value>) {
 Value registerClass(Interpreter& vm, const Value&, std::span<const Value> args) {
     if (args.size() < 2)
         return false;
+    registerAmfAlias(vm, vm.toString(args[0]), args[1]);
     return runtimeOf(vm).registerClass(vm.toString(args[0]), args[1]);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -77,6 +78,9 @@ public:
     virtual void callFrame(Object* clip, const Value& frame) { (void)clip, (void)frame; }
     virtual void toggleQuality() {}
     virtual void stopSounds() {}
+    // Runs work once the scripts queued now are done (a dialog that answers at once): the
+    // movie runs it before the frame ends; without a movie it runs at once.
+    virtual void afterScripts(std::function<void()> work) { work(); }
 };
 
 // Bounds that keep a hostile script from hanging or exhausting the machine.

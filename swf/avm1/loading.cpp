@@ -2,9 +2,11 @@
 // keeps their objects) and are answered on a later frame, as a player answers a download.
 #include "swf/avm1/loading.h"
 
+#include <cctype>
 #include <fstream>
 #include <iterator>
 
+#include "swf/avm1/amf0.h"
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/movie_loader.h"
 #include "swf/avm1/movie_runtime.h"
@@ -128,7 +130,8 @@ Value send(Interpreter& vm, const Value&, std::span<const Value> args) {
 Value clipLoadVariables(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
     if (!isClip(thisValue) || args.empty())
         return Value();
-    loadVariablesInto(runtimeOf(vm), thisValue.object(), vm.toString(args[0]), "");
+    const bool post = args.size() > 1 && equalsIgnoringAsciiCase(vm.toString(args[1]), "POST");
+    loadVariablesInto(runtimeOf(vm), thisValue.object(), vm.toString(args[0]), "", post);
     return Value();
 }
 
@@ -224,6 +227,40 @@ Value getProgress(Interpreter& vm, const Value&, std::span<const Value> args) {
 
 // One answered request, run as a native so a script error in a handler is reported, not
 // thrown into the runtime.
+// Form encoding: letters, digits and "*-._" as they are, a space as "+", the rest as %XX.
+std::string formEncode(std::string_view text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '*' || c == '-' || c == '.' || c == '_') {
+            out += char(c);
+        } else if (c == ' ') {
+            out += '+';
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+void logFormPost(Interpreter& vm, const Value& target, const std::string& url) {
+    std::string body;
+    if (Object* object = target.object()) {
+        for (const SharedString& name : vm.enumerate(object)) {
+            const Value value = vm.getMember(target, name.str());
+            if (value.object() && value.object()->kind() == ObjectKind::Function)
+                continue;
+            body += (body.empty() ? "" : "&") + formEncode(name.str()) + "=" +
+                    formEncode(vm.toString(value));
+            vm.checkStringLength(body.size());
+        }
+    }
+    logUnsentRequest(vm, url, "POST", "application/x-www-form-urlencoded",
+                     {reinterpret_cast<const uint8_t*>(body.data()), body.size()}, true);
+}
+
 Value deliverOne(Interpreter& vm, const Value& request, std::span<const Value>) {
     Object* r = request.object();
     auto field = [&](std::string_view name) {
@@ -232,6 +269,9 @@ Value deliverOne(Interpreter& vm, const Value& request, std::span<const Value>) 
     };
     const auto kind = LoadKind(int(field("kind").number()));
     const Value target = field("target");
+    // A POST sends the target's variables along: shown, since nothing is sent anywhere.
+    if (kind == LoadKind::Variables && field("extra").isString())
+        logFormPost(vm, target, field("extra").string());
     std::optional<std::string> text = readFile(field("path").string(), vm.limits().maxStringLength);
     if (kind == LoadKind::Variables) {
         if (text)
@@ -324,7 +364,7 @@ void installLoadingBuiltins(ScriptRuntime& runtime) {
 }
 
 void loadVariablesInto(ScriptRuntime& runtime, Object* base, std::string_view url,
-                       std::string_view target) {
+                       std::string_view target, bool post) {
     Interpreter& vm = runtime.interpreter();
     if (!base)
         base = runtime.rootClip();
@@ -335,7 +375,7 @@ void loadVariablesInto(ScriptRuntime& runtime, Object* base, std::string_view ur
         return;
     }
     if (auto path = allowedPath(vm, url))
-        queue(vm, LoadKind::Variables, Value(clip), *path);
+        queue(vm, LoadKind::Variables, Value(clip), *path, post ? Value(std::string(url)) : Value());
 }
 
 void deliverLoads(ScriptRuntime& runtime) {

@@ -21,8 +21,9 @@ std::optional<std::filesystem::path> localLoadPath(std::string_view moviePath, s
 void installLoadingBuiltins(ScriptRuntime& runtime);
 // loadVariables/loadVariablesNum: the variables reach the target clip on a later frame,
 // with its onClipEvent(data) and onData.
+// post: the target's variables go along (shown in the trace output, never sent).
 void loadVariablesInto(ScriptRuntime& runtime, Object* base, std::string_view url,
-                       std::string_view target);
+                       std::string_view target, bool post = false);
 // Delivers what earlier frames asked to load (once per frame, outside any script).
 void deliverLoads(ScriptRuntime& runtime);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/loading.h"
@@ -385,10 +386,10 @@ void ScriptRuntime::removeClip(Object* clip) {
     deliverFocusLoss();
 }
 
-void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view target, int,
-                           bool loadTarget, bool loadVariables) {
+void ScriptRuntime::getUrl(Object* clip, std::string_view url, std::string_view target,
+                           int method, bool loadTarget, bool loadVariables) {
     if (loadVariables)
-        return loadVariablesInto(*this, clip, url, target);
+        return loadVariablesInto(*this, clip, url, target, method == 2);
     if (requestLoadFromGetUrl(*this, clip, url, target, loadTarget))
         return;
     scriptError("getURL(\"" + std::string(url) + "\", \"" + std::string(target) +
@@ -754,6 +755,13 @@ void ScriptRuntime::runQueued() {
         runOne(item);
         if (m_queue.empty() && !m_waitingForParent.empty())
             flushWaiting();
+        // Work the scripts left for later runs once they are done; it may queue more.
+        while (m_queue.empty() && !m_afterScripts.empty() && ran <= kMaxQueuedPerTick) {
+            auto work = std::exchange(m_afterScripts, {});
+            ran += work.size();
+            for (auto& step : work)
+                step();
+        }
     }
     m_justPlaced.clear();
     // Fields bound to variables show what the scripts left in them.

@@ -136,6 +136,7 @@ public:
                 bool loadTarget, bool loadVariables) override;
     void callFrame(Object* clip, const Value& frame) override;
     void stopSounds() override;
+    void afterScripts(std::function<void()> work) override { m_afterScripts.push_back(std::move(work)); }
     // Dragging (clip_drag.cpp): the clip follows the pointer each frame until stopDrag.
     void startDrag(Object* clip, bool lockCenter, const double* bounds) override;
     void stopDrag() override;
@@ -233,6 +234,7 @@ private:
 
     std::unordered_map<uint64_t, ClipObject*> m_clips;
     std::deque<Queued> m_queue;
+    std::vector<std::function<void()>> m_afterScripts;
     // What a clip placed during its parent's frame runs (its events and first frame) waits
     // for the parent's own scripts, to run between them where the placement stands.
     struct Waiting {
