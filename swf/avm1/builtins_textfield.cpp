@@ -145,7 +145,8 @@ Value getProp(Interpreter& vm, const Value& self, Prop prop) {
     case kHtml:
         return f->html;
     case kTextColor:
-        return double(f->textColor);
+        // The colour new text takes, whatever setTextFormat gave the characters.
+        return double(f->newFormat.color.value_or(0));
     case kBackground:
         return f->background;
     case kBackgroundColor:
@@ -347,10 +348,13 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
             f->thickness = std::clamp(n, -200.0, 200.0);
         break;
     }
-    case kScroll:
-        // Numbers wrap to 32 bits first, as the player converts them.
-        f->scroll = std::clamp(vm.toInt32(v), 1, f->maxScroll());
+    case kScroll: {
+        // Numbers wrap to 32 bits, and the line counts from 0 in 32 bits too: -2^31 wraps
+        // round to the largest line.
+        const int32_t line = int32_t(uint32_t(vm.toInt32(v)) - 1u);
+        f->scroll = std::clamp(line, 0, f->maxScroll() - 1) + 1;
         break;
+    }
     case kHScroll:
         f->hscroll = std::clamp(vm.toInt32(v), 0, f->maxHScroll());
         break;
