@@ -31,6 +31,11 @@ EditField* fieldOf(const Value& self) {
     return d ? d->editField.get() : nullptr;
 }
 
+void settle(const Value& self) {
+    if (DisplayObject* d = displayOf(self); d && d->editField)
+        settleAutoSize(*d);
+}
+
 uint32_t toColor(Interpreter& vm, const Value& v) {
     return uint32_t(vm.toInt32(v)) & 0xFFFFFF;
 }
@@ -377,8 +382,10 @@ template <int I> Value setter(Interpreter& vm, const Value& self, std::span<cons
             object->define(kProps[I].name, argAt(args, 0), kDontEnum);
         return Value();
     }
-    if (!kProps[I].readOnly)
+    if (!kProps[I].readOnly) {
         setProp(vm, self, Prop(I), argAt(args, 0));
+        settle(self);
+    }
     return Value();
 }
 
@@ -432,6 +439,7 @@ Value setTextFormat(Interpreter& vm, const Value& self, std::span<const Value> a
     if (!rangeOf(vm, positions, 0, f->content().length(), begin, end))
         return Value();
     f->setFormat(begin, end, *format);
+    settle(self);
     return Value();
 }
 
@@ -473,6 +481,7 @@ Value replaceSel(Interpreter& vm, const Value& self, std::span<const Value> args
     const std::string inserted = vm.toString(args[0]);
     f->replaceText(begin, end, inserted);
     f->caret = f->selectionAnchor = begin + text::toUtf16(inserted).size();
+    settle(self);
     return Value();
 }
 
@@ -487,6 +496,7 @@ Value replaceText(Interpreter& vm, const Value& self, std::span<const Value> arg
     f->replaceText(std::min<std::size_t>(length, std::size_t(std::min(b, 1e15))),
                    std::min<std::size_t>(length, std::size_t(std::min(e, 1e15))),
                    vm.toString(args[2]));
+    settle(self);
     return Value();
 }
 
@@ -625,8 +635,10 @@ void updateBound(ScriptRuntime& runtime, DisplayObject& object, int depth) {
         return;
     for (auto& [d, child] : object.children()) {
         (void)d;
-        if (child->editField)
+        if (child->editField) {
             syncField(runtime, *child);
+            settleAutoSize(*child);
+        }
         updateBound(runtime, *child, depth + 1);
     }
 }
@@ -662,9 +674,20 @@ void installTextFieldBuiltins(ScriptRuntime& runtime) {
         vm.defineMethod(b.clipProto, "createTextField", createTextField, kDontEnum | kVersion6);
 }
 
+void settleAutoSize(DisplayObject& field) {
+    if (!field.editField)
+        return;
+    if (const int32_t shift = field.editField->takeAutoSizeShift()) {
+        field.matrix.tx += field.matrix.a * shift;
+        field.matrix.ty += field.matrix.b * shift;
+    }
+}
+
 void syncBoundTextField(ScriptRuntime& runtime, DisplayObject& field) {
-    if (field.editField)
+    if (field.editField) {
         syncField(runtime, field);
+        settleAutoSize(field);
+    }
 }
 
 void updateBoundTextFields(ScriptRuntime& runtime) {

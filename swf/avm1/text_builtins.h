@@ -2,6 +2,7 @@
 
 #include "swf/avm1/interpreter.h"
 #include "swf/avm1/object.h"
+#include "swf/player/display_object.h"
 #include "swf/text/text_format.h"
 
 // What TextFormat and TextField share.
@@ -23,6 +24,10 @@ const text::TextFormat* textFormatOf(const Value& value);
 // TextFormat's whole-pixel fields (sizes, indents) round half to even; values past 32 bits,
 // NaN and the infinities become -2^31, as the player's conversion gives them.
 double formatInteger(double value);
+
+// Moves a text field by what autoSize moved its box (center and right sizes keep the box's
+// origin and move the field, as _x shows).
+void settleAutoSize(DisplayObject& field);
 
 // TextField.StyleSheet, put on the TextField constructor.
 void installStyleSheet(Interpreter& vm, Object* textFieldCtor);

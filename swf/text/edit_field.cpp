@@ -99,6 +99,7 @@ EditField::EditField(const EditText& def, std::string fontName,
             setText(def.initialText);
     }
     contentChanged();
+    m_autoSizeShift = 0; // the tag's box is where the field starts
 }
 
 std::shared_ptr<const GlyphFont> EditField::fontFor(const TextFormat& format) const {
@@ -185,6 +186,7 @@ const TextLayout& EditField::layout() {
         options.wordWrap = wordWrap;
         options.multiline = multiline;
         options.password = password;
+        options.legacy = legacyHtml;
         m_layout = layoutText(m_content, options, fonts);
     }
     return *m_layout;
@@ -197,20 +199,23 @@ void EditField::applyAutoSize() {
     if (!wordWrap) {
         const int32_t w = toTwips(l.textWidth + 2 * kGutter);
         const int32_t old = bounds.xMax - bounds.xMin;
-        switch (autoSize) {
-        case AutoSize::Center:
-            bounds.xMin += (old - w) / 2;
-            break;
-        case AutoSize::Right:
-            bounds.xMin += old - w;
-            break;
-        default:
-            break;
-        }
+        const int32_t shift = autoSize == AutoSize::Center  ? (old - w) / 2
+                              : autoSize == AutoSize::Right ? old - w
+                                                            : 0;
+        bounds.xMin += shift;
         bounds.xMax = bounds.xMin + w;
+        m_autoSizeShift += shift;
     }
     bounds.yMax = bounds.yMin + toTwips(l.textHeight + 2 * kGutter);
     m_layout.reset(); // the width may have changed where lines break
+}
+
+int32_t EditField::takeAutoSizeShift() {
+    const int32_t shift = m_autoSizeShift;
+    m_autoSizeShift = 0;
+    bounds.xMin -= shift;
+    bounds.xMax -= shift;
+    return shift;
 }
 
 void EditField::setWidth(double pixels) {

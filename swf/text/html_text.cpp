@@ -33,6 +33,7 @@ bool isBlank(std::u16string_view s) {
 struct Tag {
     std::string name; // lower case
     bool closing = false;
+    bool malformed = false; // an attribute value outside quotes: reading stops here
     std::map<std::string, std::string> attributes; // names in lower case
 };
 
@@ -78,11 +79,8 @@ Tag readTag(std::string_view s, std::size_t& pos) {
                 if (pos < s.size())
                     ++pos;
             } else {
-                start = pos;
-                while (pos < s.size() && s[pos] != '>' &&
-                       !std::isspace(static_cast<unsigned char>(s[pos])))
-                    ++pos;
-                value = std::string(s.substr(start, pos - start));
+                tag.malformed = true;
+                return tag;
             }
         }
         if (!name.empty())
@@ -183,7 +181,10 @@ public:
                     pos = end == std::string_view::npos ? s.size() : end + 3;
                     continue;
                 }
-                handleTag(readTag(s, pos));
+                const Tag tag = readTag(s, pos);
+                if (tag.malformed)
+                    break;
+                handleTag(tag);
                 continue;
             }
             std::u16string chunk;

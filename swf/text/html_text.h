@@ -23,8 +23,8 @@ struct HtmlReadOptions {
 
 // Reads the HTML subset text fields accept (p, font, b, i, u, a, br, li, textformat, span
 // and entities) into text, starting from base (every field set). Unknown tags are skipped
-// and unclosed ones end with the input; nesting deeper than a bound stops adding formats
-// but keeps the text.
+// and unclosed ones end with the input; an attribute value outside quotes ends the reading
+// there; nesting deeper than a bound stops adding formats but keeps the text.
 FormattedText readHtml(std::string_view html, const TextFormat& base,
                        const HtmlReadOptions& options = {});
 

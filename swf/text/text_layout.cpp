@@ -21,7 +21,12 @@ bool isBreakSpace(char16_t c) {
 
 // Positions a line's glyphs and its metrics from measured characters [from, to).
 LayoutLine makeLine(const std::vector<Measured>& m, std::size_t from, std::size_t to,
-                    const TextFormat& paragraph, bool firstOfParagraph, double fieldWidth) {
+                    const TextFormat& paragraph, bool firstOfParagraph, double fieldWidth,
+                    bool legacy) {
+    // Trailing spaces widen a left-aligned line; other alignments leave them out, except in
+    // older movies.
+    const TextAlign align = paragraph.align.value_or(TextAlign::Left);
+    const bool countSpaces = legacy || align == TextAlign::Left;
     LayoutLine line;
     line.begin = from;
     line.end = to;
@@ -39,7 +44,7 @@ LayoutLine makeLine(const std::vector<Measured>& m, std::size_t from, std::size_
         g.advance = m[i].advance;
         line.glyphs.push_back(std::move(g));
         x += m[i].advance;
-        if (!isBreakSpace(m[i].c))
+        if (countSpaces || !isBreakSpace(m[i].c))
             width = x;
     }
     line.width = width;
@@ -56,7 +61,7 @@ LayoutLine makeLine(const std::vector<Measured>& m, std::size_t from, std::size_
                         paragraph.blockIndent.value_or(0) +
                         (firstOfParagraph ? paragraph.indent.value_or(0) : 0);
     const double available = fieldWidth - left - kGutter - paragraph.rightMargin.value_or(0);
-    switch (paragraph.align.value_or(TextAlign::Left)) {
+    switch (align) {
     case TextAlign::Center:
         line.left = left + std::max(0.0, (available - width) / 2);
         break;
@@ -144,7 +149,7 @@ TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
             const std::size_t withBreak =
                 lineEnd == paragraphEnd && paragraphEnd < m.size() ? paragraphEnd + 1 : lineEnd;
             layout.lines.push_back(
-                makeLine(m, lineStart, withBreak, paragraph, first, options.width));
+                makeLine(m, lineStart, withBreak, paragraph, first, options.width, options.legacy));
             first = false;
             lineStart = lineEnd;
         } while (lineStart < paragraphEnd);

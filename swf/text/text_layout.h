@@ -30,7 +30,7 @@ struct LaidGlyph {
 struct LayoutLine {
     std::size_t begin = 0, end = 0; // characters of the line, ends included
     double left = 0;                // pixels from the field's left edge to the first glyph
-    double width = 0;               // pixels, trailing spaces left out
+    double width = 0;               // pixels; trailing spaces only where they count
     double ascent = 0, descent = 0, leading = 0;
     double top = 0; // pixels from the top of the text (gutter excluded)
     std::vector<LaidGlyph> glyphs;
@@ -41,6 +41,7 @@ struct LayoutOptions {
     bool wordWrap = false;
     bool multiline = false;
     bool password = false;
+    bool legacy = false; // movies before SWF 8: trailing spaces count whatever the alignment
 };
 
 struct TextLayout {
