@@ -116,16 +116,13 @@ std::string EditField::text() const {
 }
 
 void EditField::setText(std::string_view utf8) {
+    // "\r\n" ends two paragraphs, as each of its characters alone does.
     std::u16string s = toUtf16(utf8);
-    std::u16string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n')
-            continue; // the '\n' ends the paragraph
-        out += s[i] == u'\n' ? u'\r' : s[i];
-    }
+    for (char16_t& c : s)
+        if (c == u'\n')
+            c = u'\r';
     m_content.clear();
-    m_content.append(out, newFormat);
+    m_content.append(s, newFormat);
     contentChanged();
 }
 

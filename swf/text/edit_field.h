@@ -70,7 +70,7 @@ public:
 
     const FormattedText& content() const { return m_content; }
     std::string text() const; // paragraphs end with '\r'
-    // Plain text in newFormat; "\r\n" and "\n" end paragraphs.
+    // Plain text in newFormat; '\r' and '\n' each end a paragraph.
     void setText(std::string_view utf8);
     std::string htmlText() const;
     void setHtmlText(std::string_view html, const StyleMap* styles = nullptr);

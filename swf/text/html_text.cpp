@@ -295,7 +295,9 @@ private:
             return;
         }
         if (n == "br" || n == "sbr") {
-            breakParagraph();
+            // A single-line field runs the lines together.
+            if (m_options.multiline || m_options.legacy)
+                breakParagraph();
             return;
         }
         TextFormat f = current();

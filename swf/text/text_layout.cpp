@@ -51,10 +51,12 @@ LayoutLine makeLine(const std::vector<Measured>& m, std::size_t from, std::size_
     // A line's height comes from its tallest font; an empty line takes the paragraph's.
     const std::size_t metricsFrom = from < to ? from : std::min(from, m.size() ? m.size() - 1 : 0);
     const std::size_t metricsTo = from < to ? to : metricsFrom + (m.empty() ? 0 : 1);
+    // Ascent and descent are whole twips, the fraction dropped.
+    auto twips = [](double pixels) { return std::floor(pixels * 20 + 1e-9) / 20; };
     for (std::size_t i = metricsFrom; i < metricsTo && i < m.size(); ++i) {
         const double scale = m[i].size / GlyphFont::kEm;
-        line.ascent = std::max(line.ascent, m[i].font->ascent() * scale);
-        line.descent = std::max(line.descent, m[i].font->descent() * scale);
+        line.ascent = std::max(line.ascent, twips(m[i].font->ascent() * scale));
+        line.descent = std::max(line.descent, twips(m[i].font->descent() * scale));
     }
     line.leading = paragraph.leading.value_or(0);
     const double left = kGutter + paragraph.leftMargin.value_or(0) +
