@@ -91,13 +91,14 @@ enum Prop {
 struct PropInfo {
     const char* name;
     bool readOnly;
+    uint16_t flags = 0; // kVersion8: older movies see no accessor, so a set stores a value
 };
 
-constexpr PropInfo kProps[kPropCount] = {{"gridFitType", false},
-                                         {"antiAliasType", false},
-                                         {"thickness", false},
-                                         {"sharpness", false},
-                                         {"filters", false},
+constexpr PropInfo kProps[kPropCount] = {{"gridFitType", false, kVersion8},
+                                         {"antiAliasType", false, kVersion8},
+                                         {"thickness", false, kVersion8},
+                                         {"sharpness", false, kVersion8},
+                                         {"filters", false, kVersion8},
                                          {"scroll", false},
                                          {"maxscroll", true},
                                          {"borderColor", false},
@@ -401,7 +402,7 @@ Value listeners(Interpreter& vm, const Value& self, std::span<const Value>) {
 template <int... I>
 void defineAccessors(Interpreter& vm, Object* proto, std::integer_sequence<int, I...>) {
     (proto->defineAccessor(kProps[I].name, vm.makeNative(getter<I>), vm.makeNative(setter<I>),
-                           kDontDelete),
+                           kDontDelete | kProps[I].flags),
      ...);
 }
 
@@ -660,7 +661,7 @@ void installTextFieldBuiltins(ScriptRuntime& runtime) {
     vm.defineMethod(proto, "setNewTextFormat", setNewTextFormat);
     vm.defineMethod(proto, "getNewTextFormat", getNewTextFormat);
     vm.defineMethod(proto, "replaceSel", replaceSel);
-    vm.defineMethod(proto, "replaceText", replaceText);
+    vm.defineMethod(proto, "replaceText", replaceText, kDontEnum | kVersion7);
     vm.defineMethod(proto, "getDepth", getDepth);
     vm.defineMethod(proto, "removeTextField", removeTextField);
     vm.defineMethod(ctor, "getFontList", getFontList);
