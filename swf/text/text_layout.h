@@ -33,7 +33,7 @@ struct LayoutLine {
     double width = 0;               // pixels; trailing spaces only where they count
     double ascent = 0, descent = 0, leading = 0;
     double top = 0; // pixels from the top of the text (gutter excluded)
-    std::vector<LaidGlyph> glyphs;
+    std::vector<LaidGlyph> glyphs; // a bulleted paragraph's first line starts with its bullet
 };
 
 struct LayoutOptions {
@@ -47,7 +47,8 @@ struct LayoutOptions {
 struct TextLayout {
     std::vector<LayoutLine> lines; // at least one
     double textWidth = 0;          // pixels: the widest line
-    // Pixels: every line's height, the last one's leading left out unless it is the only one.
+    // Pixels: every line's height, the last one's leading left out unless it is the only one;
+    // the empty line after a final paragraph end does not count.
     double textHeight = 0;
 
     // The first line whose bottom passes top (0-based), for scroll positions.
