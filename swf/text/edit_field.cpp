@@ -215,13 +215,14 @@ int32_t EditField::takeAutoSizeShift() {
     return shift;
 }
 
+// A script's sizes are whole twips, the fraction dropped.
 void EditField::setWidth(double pixels) {
-    bounds.xMax = bounds.xMin + std::max(0, toTwips(pixels));
+    bounds.xMax = bounds.xMin + std::max(0, toTwips(std::trunc(pixels * 20) / 20));
     changed();
 }
 
 void EditField::setHeight(double pixels) {
-    bounds.yMax = bounds.yMin + std::max(0, toTwips(pixels));
+    bounds.yMax = bounds.yMin + std::max(0, toTwips(std::trunc(pixels * 20) / 20));
     changed();
 }
 
