@@ -12,6 +12,7 @@
 #include "swf/avm1/display_bounds.h"
 #include "swf/avm1/mouse_input.h"
 #include "swf/avm1/movie_runtime.h"
+#include "swf/avm1/text_builtins.h"
 #include "swf/player/hit_test.h"
 
 namespace swivio::swf::avm1 {
@@ -293,8 +294,10 @@ private:
                 if (buttonHit(child, x, y, fonts))
                     return &child;
             } else if (child.editField) {
-                if ((child.editField->selectable || child.editField->editable) &&
-                    fieldHit(child, x, y))
+                // A link takes the pointer even in a field that cannot be selected.
+                if (fieldHit(child, x, y) &&
+                    (child.editField->selectable || child.editField->editable ||
+                     !linkAt(child, x, y).empty()))
                     return &child;
             } else if (child.isClip()) {
                 if (hasButtonHandlers(child)) {
@@ -444,6 +447,8 @@ private:
             if (m_state.pressed)
                 return;
             m_rt.focusByMouse(now);
+            if (now && now->editField)
+                clickTextField(m_rt, *now, m_rt.m_mouseX * 20, m_rt.m_mouseY * 20);
             if (now && !now->editField) {
                 m_state.pressed = now->handle();
                 fire(m_state.pressed, MouseEvent::Press);
