@@ -28,6 +28,8 @@ struct MouseState {
     DisplayObjectHandle pressed;
     // A trackAsMenu button the pressed pointer was dragged onto (it shows its down state).
     DisplayObjectHandle menuDown;
+    // The text field the pressed pointer selects in: moves carry its caret along.
+    DisplayObjectHandle selecting;
 };
 
 namespace {
@@ -152,6 +154,9 @@ public:
         case InputKind::MouseMove:
             broadcast(kClipEventMouseMove, "onMouseMove", {});
             update(false);
+            if (DisplayObject* field = m_state.leftDown ? live(m_state.selecting) : nullptr)
+                field->editField->caret =
+                    caretIndexAt(*field, m_rt.m_mouseX * 20, m_rt.m_mouseY * 20);
             break;
         case InputKind::MouseDown:
             if (left) {
@@ -447,8 +452,12 @@ private:
             if (m_state.pressed)
                 return;
             m_rt.focusByMouse(now);
-            if (now && now->editField)
+            m_state.selecting = {};
+            if (now && now->editField) {
                 clickTextField(m_rt, *now, m_rt.m_mouseX * 20, m_rt.m_mouseY * 20);
+                if (now->editField->selectable)
+                    m_state.selecting = now->handle();
+            }
             if (now && !now->editField) {
                 m_state.pressed = now->handle();
                 fire(m_state.pressed, MouseEvent::Press);
@@ -459,6 +468,7 @@ private:
         // rolled over afresh when the release was elsewhere.
         const DisplayObjectHandle pressed = m_state.pressed;
         m_state.pressed = {};
+        m_state.selecting = {};
         if (pressed && pressed == m_state.hovered) {
             fire(pressed, MouseEvent::Release);
             return;
