@@ -200,6 +200,9 @@ public:
             }
             if (m_options.legacy && isBlank(chunk))
                 continue;
+            // Older movies condense each run of text between tags on its own.
+            if (m_options.legacy)
+                m_lastSpace = false;
             addText(chunk);
         }
         return std::move(m_out);
@@ -287,7 +290,8 @@ private:
         if (tag.closing) {
             // Only a multiline field ends a paragraph at its closing tag; a single-line
             // field runs paragraphs together.
-            if (paragraph && (m_options.multiline || m_options.legacy))
+            if (paragraph && (m_options.multiline ||
+                              (m_options.legacy && !m_options.condenseWhite)))
                 breakParagraph();
             if (paragraph || n == "font" || n == "b" || n == "i" || n == "u" || n == "a" ||
                 n == "textformat" || n == "span")

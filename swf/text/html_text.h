@@ -16,7 +16,8 @@ struct HtmlReadOptions {
     bool condenseWhite = false; // runs of white space become one space; line ends vanish
     bool multiline = true;      // a closing </p> or </li>, and <br>, end a paragraph
     // Movies before SWF 8: text between tags that is only white space is dropped, and a
-    // closing </p> or </li>, and <br>, end a paragraph in any field.
+    // closing </p> or </li> (unless white space is condensed), and <br>, end a paragraph in
+    // any field.
     bool legacy = false;
     const StyleMap* styles = nullptr;
 };

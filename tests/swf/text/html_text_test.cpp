@@ -136,6 +136,21 @@ TEST(HtmlTextTest, OlderMoviesDropBlankTextAndAlwaysEndParagraphs) {
         EXPECT_EQ(plain(readHtml(html, base(), options)), text) << html;
 }
 
+// What Flash 7 reported for single-line fields that condense white space.
+TEST(HtmlTextTest, OlderMoviesCondenseEachRunOfTextAlone) {
+    HtmlReadOptions options;
+    options.legacy = true;
+    options.multiline = false;
+    options.condenseWhite = true;
+    const std::pair<const char*, const char*> cases[] = {
+        {" <b> test1 </b> <i> test2 </i> ", " test1  test2 "},
+        {" <p>test</p>  <p>test</p> ", "testtest"},
+        {"\n <p>t\ne s\tt </p> \n", "t e s t "},
+    };
+    for (const auto& [html, text] : cases)
+        EXPECT_EQ(plain(readHtml(html, base(), options)), text) << html;
+}
+
 TEST(HtmlTextTest, DeepNestingKeepsItsTextWithinBoundedFormats) {
     std::string html;
     for (int i = 0; i < 5000; ++i)
