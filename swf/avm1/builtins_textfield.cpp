@@ -31,6 +31,11 @@ EditField* fieldOf(const Value& self) {
     return d ? d->editField.get() : nullptr;
 }
 
+void settle(const Value& self) {
+    if (DisplayObject* d = displayOf(self); d && d->editField)
+        settleAutoSize(*d);
+}
+
 uint32_t toColor(Interpreter& vm, const Value& v) {
     return uint32_t(vm.toInt32(v)) & 0xFFFFFF;
 }
@@ -86,13 +91,14 @@ enum Prop {
 struct PropInfo {
     const char* name;
     bool readOnly;
+    uint16_t flags = 0; // kVersion8: older movies see no accessor, so a set stores a value
 };
 
-constexpr PropInfo kProps[kPropCount] = {{"gridFitType", false},
-                                         {"antiAliasType", false},
-                                         {"thickness", false},
-                                         {"sharpness", false},
-                                         {"filters", false},
+constexpr PropInfo kProps[kPropCount] = {{"gridFitType", false, kVersion8},
+                                         {"antiAliasType", false, kVersion8},
+                                         {"thickness", false, kVersion8},
+                                         {"sharpness", false, kVersion8},
+                                         {"filters", false, kVersion8},
                                          {"scroll", false},
                                          {"maxscroll", true},
                                          {"borderColor", false},
@@ -145,7 +151,8 @@ Value getProp(Interpreter& vm, const Value& self, Prop prop) {
     case kHtml:
         return f->html;
     case kTextColor:
-        return double(f->textColor);
+        // The colour new text takes, whatever setTextFormat gave the characters.
+        return double(f->newFormat.color.value_or(0));
     case kBackground:
         return f->background;
     case kBackgroundColor:
@@ -347,10 +354,13 @@ void setProp(Interpreter& vm, const Value& self, Prop prop, const Value& v) {
             f->thickness = std::clamp(n, -200.0, 200.0);
         break;
     }
-    case kScroll:
-        // Numbers wrap to 32 bits first, as the player converts them.
-        f->scroll = std::clamp(vm.toInt32(v), 1, f->maxScroll());
+    case kScroll: {
+        // Numbers wrap to 32 bits, and the line counts from 0 in 32 bits too: -2^31 wraps
+        // round to the largest line.
+        const int32_t line = int32_t(uint32_t(vm.toInt32(v)) - 1u);
+        f->scroll = std::clamp(line, 0, f->maxScroll() - 1) + 1;
         break;
+    }
     case kHScroll:
         f->hscroll = std::clamp(vm.toInt32(v), 0, f->maxHScroll());
         break;
@@ -373,8 +383,10 @@ template <int I> Value setter(Interpreter& vm, const Value& self, std::span<cons
             object->define(kProps[I].name, argAt(args, 0), kDontEnum);
         return Value();
     }
-    if (!kProps[I].readOnly)
+    if (!kProps[I].readOnly) {
         setProp(vm, self, Prop(I), argAt(args, 0));
+        settle(self);
+    }
     return Value();
 }
 
@@ -390,7 +402,7 @@ Value listeners(Interpreter& vm, const Value& self, std::span<const Value>) {
 template <int... I>
 void defineAccessors(Interpreter& vm, Object* proto, std::integer_sequence<int, I...>) {
     (proto->defineAccessor(kProps[I].name, vm.makeNative(getter<I>), vm.makeNative(setter<I>),
-                           kDontDelete),
+                           kDontDelete | kProps[I].flags),
      ...);
 }
 
@@ -428,6 +440,7 @@ Value setTextFormat(Interpreter& vm, const Value& self, std::span<const Value> a
     if (!rangeOf(vm, positions, 0, f->content().length(), begin, end))
         return Value();
     f->setFormat(begin, end, *format);
+    settle(self);
     return Value();
 }
 
@@ -469,6 +482,7 @@ Value replaceSel(Interpreter& vm, const Value& self, std::span<const Value> args
     const std::string inserted = vm.toString(args[0]);
     f->replaceText(begin, end, inserted);
     f->caret = f->selectionAnchor = begin + text::toUtf16(inserted).size();
+    settle(self);
     return Value();
 }
 
@@ -483,6 +497,7 @@ Value replaceText(Interpreter& vm, const Value& self, std::span<const Value> arg
     f->replaceText(std::min<std::size_t>(length, std::size_t(std::min(b, 1e15))),
                    std::min<std::size_t>(length, std::size_t(std::min(e, 1e15))),
                    vm.toString(args[2]));
+    settle(self);
     return Value();
 }
 
@@ -621,8 +636,10 @@ void updateBound(ScriptRuntime& runtime, DisplayObject& object, int depth) {
         return;
     for (auto& [d, child] : object.children()) {
         (void)d;
-        if (child->editField)
+        if (child->editField) {
             syncField(runtime, *child);
+            settleAutoSize(*child);
+        }
         updateBound(runtime, *child, depth + 1);
     }
 }
@@ -644,7 +661,7 @@ void installTextFieldBuiltins(ScriptRuntime& runtime) {
     vm.defineMethod(proto, "setNewTextFormat", setNewTextFormat);
     vm.defineMethod(proto, "getNewTextFormat", getNewTextFormat);
     vm.defineMethod(proto, "replaceSel", replaceSel);
-    vm.defineMethod(proto, "replaceText", replaceText);
+    vm.defineMethod(proto, "replaceText", replaceText, kDontEnum | kVersion7);
     vm.defineMethod(proto, "getDepth", getDepth);
     vm.defineMethod(proto, "removeTextField", removeTextField);
     vm.defineMethod(ctor, "getFontList", getFontList);
@@ -658,9 +675,20 @@ void installTextFieldBuiltins(ScriptRuntime& runtime) {
         vm.defineMethod(b.clipProto, "createTextField", createTextField, kDontEnum | kVersion6);
 }
 
+void settleAutoSize(DisplayObject& field) {
+    if (!field.editField)
+        return;
+    if (const int32_t shift = field.editField->takeAutoSizeShift()) {
+        field.matrix.tx += field.matrix.a * shift;
+        field.matrix.ty += field.matrix.b * shift;
+    }
+}
+
 void syncBoundTextField(ScriptRuntime& runtime, DisplayObject& field) {
-    if (field.editField)
+    if (field.editField) {
         syncField(runtime, field);
+        settleAutoSize(field);
+    }
 }
 
 void updateBoundTextFields(ScriptRuntime& runtime) {

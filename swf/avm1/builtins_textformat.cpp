@@ -1,6 +1,7 @@
 // TextFormat: a character and paragraph format whose fields are null until set.
 #include <cmath>
 #include <cstdint>
+#include <string>
 
 #include "swf/avm1/array_object.h"
 #include "swf/avm1/builtins.h"
@@ -230,10 +231,16 @@ void setField(Interpreter& vm, TextFormat& f, Field field, const Value& v) {
         f.bullet = vm.toBoolean(v);
         break;
     case kTabStops: {
+        // Any object with a length reads as an array, element by element.
         std::vector<double> stops;
-        if (auto* array = dynamic_cast<ArrayObject*>(v.object()))
+        if (auto* array = dynamic_cast<ArrayObject*>(v.object())) {
             for (uint32_t i = 0; i < array->length() && i < 1000; ++i)
                 stops.push_back(formatInteger(vm.toNumber(array->at(i))));
+        } else if (v.object()) {
+            const double length = vm.toNumber(vm.getMember(v, "length"));
+            for (int i = 0; i < 1000 && double(i) < length; ++i)
+                stops.push_back(formatInteger(vm.toNumber(vm.getMember(v, std::to_string(i)))));
+        }
         f.tabStops = std::move(stops);
         break;
     }

@@ -268,15 +268,16 @@ bool ClipObject::setSpecial(Interpreter& vm, std::string_view name, const Value&
     auto number = [&]() { return vm.toNumber(value); };
     auto transformed = [&]() { display->transformedByScript = true; };
     switch (prop) {
+    // Positions are whole twips, the fraction dropped.
     case Prop::X:
         if (double v = number(); std::isfinite(v)) {
-            m.tx = std::round(v * 20);
+            m.tx = std::trunc(v * 20);
             transformed();
         }
         break;
     case Prop::Y:
         if (double v = number(); std::isfinite(v)) {
-            m.ty = std::round(v * 20);
+            m.ty = std::trunc(v * 20);
             transformed();
         }
         break;

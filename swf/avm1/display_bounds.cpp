@@ -1,6 +1,7 @@
 #include "swf/avm1/display_bounds.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "swf/format/character.h"
 #include "swf/player/drawing.h"
@@ -30,12 +31,13 @@ void Bounds::add(const Bounds& other) {
 
 namespace {
 
+// Each corner lands on a whole twip, as the player maps boxes.
 void addRect(Bounds& out, const Rect& r, const Matrix& m) {
     const double xs[] = {double(r.xMin), double(r.xMax)};
     const double ys[] = {double(r.yMin), double(r.yMax)};
     for (double x : xs)
         for (double y : ys)
-            out.add(m.mapX(x, y), m.mapY(x, y));
+            out.add(std::round(m.mapX(x, y)), std::round(m.mapY(x, y)));
 }
 
 } // namespace

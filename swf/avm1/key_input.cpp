@@ -6,7 +6,7 @@
 // focus. Text typed goes to the focused input field.
 #include <algorithm>
 
-#include "swf/avm1/text_pointer.h"
+#include "swf/avm1/text_builtins.h"
 #include "swf/avm1/keyboard.h"
 #include "swf/avm1/movie_runtime.h"
 #include "swf/text/edit_field.h"
@@ -254,7 +254,7 @@ void ScriptRuntime::focusByMouse(DisplayObject* pressed) {
         // A click puts the caret between the characters under the pointer, nothing selected;
         // dragging on moves the caret from there.
         pressed->editField->selectionAnchor = pressed->editField->caret =
-            fieldIndexAt(*pressed, m_mouseX * 20, m_mouseY * 20);
+            caretIndexAt(*pressed, m_mouseX * 20, m_mouseY * 20);
         keyboard().selectionKnown = true;
         return;
     }

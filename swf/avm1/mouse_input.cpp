@@ -14,7 +14,7 @@
 #include "swf/avm1/keyboard.h"
 #include "swf/avm1/mouse_input.h"
 #include "swf/avm1/movie_runtime.h"
-#include "swf/avm1/text_pointer.h"
+#include "swf/avm1/text_builtins.h"
 #include "swf/player/hit_test.h"
 
 namespace swivio::swf::avm1 {
@@ -252,7 +252,7 @@ private:
             m_state.selecting = {};
             return;
         }
-        field->editField->caret = fieldIndexAt(*field, m_rt.m_mouseX * 20, m_rt.m_mouseY * 20);
+        field->editField->caret = caretIndexAt(*field, m_rt.m_mouseX * 20, m_rt.m_mouseY * 20);
     }
 
     // ---- What lies under the pointer ----
@@ -346,8 +346,10 @@ private:
                 if (buttonHit(child, x, y, fonts))
                     return &child;
             } else if (child.editField) {
-                if ((child.editField->selectable || child.editField->editable) &&
-                    fieldHit(child, x, y))
+                // A link takes the pointer even in a field that cannot be selected.
+                if (fieldHit(child, x, y) &&
+                    (child.editField->selectable || child.editField->editable ||
+                     !linkAt(child, x, y).empty()))
                     return &child;
             } else if (child.isClip()) {
                 if (hasButtonHandlers(child)) {
@@ -499,8 +501,12 @@ private:
             DisplayObject* focusBefore = focusedObject(m_rt);
             m_rt.focusByMouse(now);
             const bool focusMoved = focusedObject(m_rt) != focusBefore;
-            if (now && now->editField && focusedObject(m_rt) == now)
-                m_state.selecting = now->handle();
+            if (now && now->editField) {
+                // The caret goes where the press was; a link under it runs.
+                clickTextField(m_rt, *now, m_rt.m_mouseX * 20, m_rt.m_mouseY * 20);
+                if (focusedObject(m_rt) == now)
+                    m_state.selecting = now->handle();
+            }
             if (now && !now->editField) {
                 m_state.pressed = now->handle();
                 fire(m_state.pressed, MouseEvent::Press);
@@ -515,6 +521,7 @@ private:
         // rolled over afresh when the release was elsewhere.
         const DisplayObjectHandle pressed = m_state.pressed;
         m_state.pressed = {};
+        m_state.selecting = {};
         if (pressed && pressed == m_state.hovered) {
             fire(pressed, MouseEvent::Release);
             return;

@@ -7,6 +7,7 @@
 
 #include "swf/avm1/keyboard.h"
 #include "swf/avm1/movie_runtime.h"
+#include "swf/avm1/text_builtins.h"
 #include "swf/text/edit_field.h"
 
 namespace swivio::swf::avm1 {
@@ -130,6 +131,7 @@ void storeVariable(ScriptRuntime& runtime, DisplayObject& field) {
 }
 
 void changedByUser(ScriptRuntime& runtime, DisplayObject& field) {
+    settleAutoSize(field);
     storeVariable(runtime, field);
     const Value face = scriptFace(runtime, &field);
     Value message[] = {Value("onChanged"), face};

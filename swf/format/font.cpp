@@ -100,7 +100,9 @@ Result<Font> parseDefineFont23(uint16_t tagCode, ByteReader& body) {
     font.smallText = flags & 0x20;
     font.ansi = flags & 0x10;
     const bool wideOffsets = flags & 0x08;
-    font.wideCodes = (flags & 0x04) || font.version == 3; // DefineFont3 codes are 16-bit
+    // DefineFont3 should set it, but tools that leave it clear store 8-bit codes, and
+    // players read them so.
+    font.wideCodes = flags & 0x04;
     font.italic = flags & 0x02;
     font.bold = flags & 0x01;
     font.language = body.u8();

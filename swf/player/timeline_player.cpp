@@ -428,6 +428,7 @@ std::shared_ptr<text::EditField> TimelinePlayer::makeEditField(const EditText& d
         field->legacyHtml = true;
         if (definition.html && definition.hasText)
             field->setHtmlText(definition.initialText);
+        field->changed();
     }
     return field;
 }

@@ -99,6 +99,7 @@ EditField::EditField(const EditText& def, std::string fontName,
             setText(def.initialText);
     }
     contentChanged();
+    m_autoSizeShift = 0; // the tag's box is where the field starts
 }
 
 std::shared_ptr<const GlyphFont> EditField::fontFor(const TextFormat& format) const {
@@ -115,16 +116,13 @@ std::string EditField::text() const {
 }
 
 void EditField::setText(std::string_view utf8) {
+    // "\r\n" ends two paragraphs, as each of its characters alone does.
     std::u16string s = toUtf16(utf8);
-    std::u16string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n')
-            continue; // the '\n' ends the paragraph
-        out += s[i] == u'\n' ? u'\r' : s[i];
-    }
+    for (char16_t& c : s)
+        if (c == u'\n')
+            c = u'\r';
     m_content.clear();
-    m_content.append(out, newFormat);
+    m_content.append(s, newFormat);
     contentChanged();
 }
 
@@ -185,6 +183,7 @@ const TextLayout& EditField::layout() {
         options.wordWrap = wordWrap;
         options.multiline = multiline;
         options.password = password;
+        options.legacy = legacyHtml;
         m_layout = layoutText(m_content, options, fonts);
     }
     return *m_layout;
@@ -197,29 +196,33 @@ void EditField::applyAutoSize() {
     if (!wordWrap) {
         const int32_t w = toTwips(l.textWidth + 2 * kGutter);
         const int32_t old = bounds.xMax - bounds.xMin;
-        switch (autoSize) {
-        case AutoSize::Center:
-            bounds.xMin += (old - w) / 2;
-            break;
-        case AutoSize::Right:
-            bounds.xMin += old - w;
-            break;
-        default:
-            break;
-        }
+        const int32_t shift = autoSize == AutoSize::Center  ? (old - w) / 2
+                              : autoSize == AutoSize::Right ? old - w
+                                                            : 0;
+        bounds.xMin += shift;
         bounds.xMax = bounds.xMin + w;
+        m_autoSizeShift += shift;
     }
     bounds.yMax = bounds.yMin + toTwips(l.textHeight + 2 * kGutter);
     m_layout.reset(); // the width may have changed where lines break
 }
 
+int32_t EditField::takeAutoSizeShift() {
+    const int32_t shift = m_autoSizeShift;
+    m_autoSizeShift = 0;
+    bounds.xMin -= shift;
+    bounds.xMax -= shift;
+    return shift;
+}
+
+// A script's sizes are whole twips, the fraction dropped.
 void EditField::setWidth(double pixels) {
-    bounds.xMax = bounds.xMin + std::max(0, toTwips(pixels));
+    bounds.xMax = bounds.xMin + std::max(0, toTwips(std::trunc(pixels * 20) / 20));
     changed();
 }
 
 void EditField::setHeight(double pixels) {
-    bounds.yMax = bounds.yMin + std::max(0, toTwips(pixels));
+    bounds.yMax = bounds.yMin + std::max(0, toTwips(std::trunc(pixels * 20) / 20));
     changed();
 }
 

@@ -45,7 +45,9 @@ public:
     bool html = false, multiline = false, wordWrap = false, password = false;
     bool selectable = true, editable = false, border = false, background = false;
     bool embedFonts = false, condenseWhite = false, mouseWheelEnabled = true;
-    bool legacyHtml = false; // read htmlText as movies before SWF 8 do (HtmlReadOptions)
+    // Read htmlText and lay out trailing spaces as movies before SWF 8 do (HtmlReadOptions,
+    // LayoutOptions); call changed() after setting it.
+    bool legacyHtml = false;
     uint32_t borderColor = 0, backgroundColor = 0xFFFFFF;
     int maxChars = 0; // 0: no limit
     std::string variable;
@@ -68,7 +70,7 @@ public:
 
     const FormattedText& content() const { return m_content; }
     std::string text() const; // paragraphs end with '\r'
-    // Plain text in newFormat; "\r\n" and "\n" end paragraphs.
+    // Plain text in newFormat; '\r' and '\n' each end a paragraph.
     void setText(std::string_view utf8);
     std::string htmlText() const;
     void setHtmlText(std::string_view html, const StyleMap* styles = nullptr);
@@ -95,6 +97,10 @@ public:
 
     std::shared_ptr<const GlyphFont> fontFor(const TextFormat& format) const;
 
+    // Twips autoSize moved the box's left edge (center and right sizes move it) since the last
+    // call; the box is moved back, so the owner moves the field itself by that much instead.
+    int32_t takeAutoSizeShift();
+
 private:
     void contentChanged();
     void applyAutoSize();
@@ -103,6 +109,7 @@ private:
     std::shared_ptr<const EmbeddedFontSet> m_fonts;
     std::optional<TextLayout> m_layout;
     uint64_t m_revision = 1;
+    int32_t m_autoSizeShift = 0;
 };
 
 } // namespace swivio::swf::text

@@ -33,6 +33,7 @@ bool isBlank(std::u16string_view s) {
 struct Tag {
     std::string name; // lower case
     bool closing = false;
+    bool malformed = false; // an attribute value outside quotes: reading stops here
     std::map<std::string, std::string> attributes; // names in lower case
 };
 
@@ -78,11 +79,8 @@ Tag readTag(std::string_view s, std::size_t& pos) {
                 if (pos < s.size())
                     ++pos;
             } else {
-                start = pos;
-                while (pos < s.size() && s[pos] != '>' &&
-                       !std::isspace(static_cast<unsigned char>(s[pos])))
-                    ++pos;
-                value = std::string(s.substr(start, pos - start));
+                tag.malformed = true;
+                return tag;
             }
         }
         if (!name.empty())
@@ -183,7 +181,10 @@ public:
                     pos = end == std::string_view::npos ? s.size() : end + 3;
                     continue;
                 }
-                handleTag(readTag(s, pos));
+                const Tag tag = readTag(s, pos);
+                if (tag.malformed)
+                    break;
+                handleTag(tag);
                 continue;
             }
             std::u16string chunk;
@@ -199,6 +200,9 @@ public:
             }
             if (m_options.legacy && isBlank(chunk))
                 continue;
+            // Older movies condense each run of text between tags on its own.
+            if (m_options.legacy)
+                m_lastSpace = false;
             addText(chunk);
         }
         return std::move(m_out);
@@ -286,7 +290,8 @@ private:
         if (tag.closing) {
             // Only a multiline field ends a paragraph at its closing tag; a single-line
             // field runs paragraphs together.
-            if (paragraph && (m_options.multiline || m_options.legacy))
+            if (paragraph && (m_options.multiline ||
+                              (m_options.legacy && !m_options.condenseWhite)))
                 breakParagraph();
             if (paragraph || n == "font" || n == "b" || n == "i" || n == "u" || n == "a" ||
                 n == "textformat" || n == "span")
@@ -294,7 +299,9 @@ private:
             return;
         }
         if (n == "br" || n == "sbr") {
-            breakParagraph();
+            // A single-line field runs the lines together.
+            if (m_options.multiline || m_options.legacy)
+                breakParagraph();
             return;
         }
         TextFormat f = current();

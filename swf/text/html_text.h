@@ -14,17 +14,18 @@ using StyleMap = std::map<std::string, TextFormat>;
 
 struct HtmlReadOptions {
     bool condenseWhite = false; // runs of white space become one space; line ends vanish
-    bool multiline = true;      // a closing </p> or </li> ends its paragraph
+    bool multiline = true;      // a closing </p> or </li>, and <br>, end a paragraph
     // Movies before SWF 8: text between tags that is only white space is dropped, and a
-    // closing </p> or </li> ends its paragraph in any field.
+    // closing </p> or </li> (unless white space is condensed), and <br>, end a paragraph in
+    // any field.
     bool legacy = false;
     const StyleMap* styles = nullptr;
 };
 
 // Reads the HTML subset text fields accept (p, font, b, i, u, a, br, li, textformat, span
 // and entities) into text, starting from base (every field set). Unknown tags are skipped
-// and unclosed ones end with the input; nesting deeper than a bound stops adding formats
-// but keeps the text.
+// and unclosed ones end with the input; an attribute value outside quotes ends the reading
+// there; nesting deeper than a bound stops adding formats but keeps the text.
 FormattedText readHtml(std::string_view html, const TextFormat& base,
                        const HtmlReadOptions& options = {});
 

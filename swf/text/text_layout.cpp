@@ -19,9 +19,27 @@ bool isBreakSpace(char16_t c) {
     return c == u' ' || c == u'\t';
 }
 
+// A bulleted paragraph's text starts this far right of its margins and indents; its bullet
+// sits at kBulletX.
+constexpr double kBulletIndent = 35;
+constexpr double kBulletX = 18;
+
+// The room a paragraph's margins, indents and bullet take from a line's left.
+double leftOffset(const TextFormat& paragraph, bool firstOfParagraph) {
+    return paragraph.leftMargin.value_or(0) + paragraph.blockIndent.value_or(0) +
+           (firstOfParagraph ? paragraph.indent.value_or(0) : 0) +
+           (paragraph.bullet.value_or(false) ? kBulletIndent : 0);
+}
+
 // Positions a line's glyphs and its metrics from measured characters [from, to).
 LayoutLine makeLine(const std::vector<Measured>& m, std::size_t from, std::size_t to,
-                    const TextFormat& paragraph, bool firstOfParagraph, double fieldWidth) {
+                    const TextFormat& paragraph, bool firstOfParagraph, double fieldWidth,
+                    bool legacy) {
+    // Trailing spaces widen a left-aligned line; other alignments leave them out, except in
+    // older movies. Bulleted paragraphs are always left-aligned.
+    const bool bullet = paragraph.bullet.value_or(false);
+    const TextAlign align = bullet ? TextAlign::Left : paragraph.align.value_or(TextAlign::Left);
+    const bool countSpaces = legacy || align == TextAlign::Left;
     LayoutLine line;
     line.begin = from;
     line.end = to;
@@ -39,24 +57,24 @@ LayoutLine makeLine(const std::vector<Measured>& m, std::size_t from, std::size_
         g.advance = m[i].advance;
         line.glyphs.push_back(std::move(g));
         x += m[i].advance;
-        if (!isBreakSpace(m[i].c))
+        if (countSpaces || !isBreakSpace(m[i].c))
             width = x;
     }
     line.width = width;
     // A line's height comes from its tallest font; an empty line takes the paragraph's.
     const std::size_t metricsFrom = from < to ? from : std::min(from, m.size() ? m.size() - 1 : 0);
     const std::size_t metricsTo = from < to ? to : metricsFrom + (m.empty() ? 0 : 1);
+    // Ascent and descent are whole twips, the fraction dropped.
+    auto twips = [](double pixels) { return std::floor(pixels * 20 + 1e-9) / 20; };
     for (std::size_t i = metricsFrom; i < metricsTo && i < m.size(); ++i) {
         const double scale = m[i].size / GlyphFont::kEm;
-        line.ascent = std::max(line.ascent, m[i].font->ascent() * scale);
-        line.descent = std::max(line.descent, m[i].font->descent() * scale);
+        line.ascent = std::max(line.ascent, twips(m[i].font->ascent() * scale));
+        line.descent = std::max(line.descent, twips(m[i].font->descent() * scale));
     }
     line.leading = paragraph.leading.value_or(0);
-    const double left = kGutter + paragraph.leftMargin.value_or(0) +
-                        paragraph.blockIndent.value_or(0) +
-                        (firstOfParagraph ? paragraph.indent.value_or(0) : 0);
+    const double left = kGutter + leftOffset(paragraph, firstOfParagraph);
     const double available = fieldWidth - left - kGutter - paragraph.rightMargin.value_or(0);
-    switch (paragraph.align.value_or(TextAlign::Left)) {
+    switch (align) {
     case TextAlign::Center:
         line.left = left + std::max(0.0, (available - width) / 2);
         break;
@@ -68,6 +86,15 @@ LayoutLine makeLine(const std::vector<Measured>& m, std::size_t from, std::size_
     }
     for (LaidGlyph& g : line.glyphs)
         g.x += line.left;
+    if (bullet && firstOfParagraph && from < to && from < m.size()) {
+        LaidGlyph g;
+        g.c = u'\u2022';
+        g.font = m[from].font;
+        g.size = m[from].size;
+        g.color = m[from].format->color.value_or(0);
+        g.x = kGutter + leftOffset(paragraph, true) - kBulletIndent + kBulletX;
+        line.glyphs.insert(line.glyphs.begin(), std::move(g));
+    }
     return line;
 }
 
@@ -119,10 +146,8 @@ TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
         bool first = true;
         std::size_t lineStart = paragraphStart;
         do {
-            const double indent = first ? paragraph.indent.value_or(0) : 0;
-            const double available =
-                options.width - 2 * kGutter - paragraph.leftMargin.value_or(0) -
-                paragraph.rightMargin.value_or(0) - paragraph.blockIndent.value_or(0) - indent;
+            const double available = options.width - 2 * kGutter - leftOffset(paragraph, first) -
+                                     paragraph.rightMargin.value_or(0);
             std::size_t lineEnd = paragraphEnd;
             if (options.wordWrap) {
                 double x = 0;
@@ -144,7 +169,7 @@ TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
             const std::size_t withBreak =
                 lineEnd == paragraphEnd && paragraphEnd < m.size() ? paragraphEnd + 1 : lineEnd;
             layout.lines.push_back(
-                makeLine(m, lineStart, withBreak, paragraph, first, options.width));
+                makeLine(m, lineStart, withBreak, paragraph, first, options.width, options.legacy));
             first = false;
             lineStart = lineEnd;
         } while (lineStart < paragraphEnd);
@@ -159,9 +184,16 @@ TextLayout layoutText(const FormattedText& text, const LayoutOptions& options,
         top += line.ascent + line.descent + line.leading;
         layout.textWidth = std::max(layout.textWidth, line.width);
     }
-    // The last line's leading is left out, except when it is the only line.
-    if (!m.empty())
-        layout.textHeight = top - (layout.lines.size() > 1 ? layout.lines.back().leading : 0);
+    // The empty line after a final paragraph end adds no height. The last line's leading is
+    // left out, except when it is the only line.
+    std::size_t counted = layout.lines.size();
+    if (counted > 1 && layout.lines.back().begin == layout.lines.back().end)
+        --counted;
+    if (!m.empty()) {
+        const LayoutLine& last = layout.lines[counted - 1];
+        layout.textHeight =
+            last.top + last.ascent + last.descent + (counted == 1 ? last.leading : 0);
+    }
     return layout;
 }
 

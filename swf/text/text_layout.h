@@ -30,10 +30,10 @@ struct LaidGlyph {
 struct LayoutLine {
     std::size_t begin = 0, end = 0; // characters of the line, ends included
     double left = 0;                // pixels from the field's left edge to the first glyph
-    double width = 0;               // pixels, trailing spaces left out
+    double width = 0;               // pixels; trailing spaces only where they count
     double ascent = 0, descent = 0, leading = 0;
     double top = 0; // pixels from the top of the text (gutter excluded)
-    std::vector<LaidGlyph> glyphs;
+    std::vector<LaidGlyph> glyphs; // a bulleted paragraph's first line starts with its bullet
 };
 
 struct LayoutOptions {
@@ -41,12 +41,14 @@ struct LayoutOptions {
     bool wordWrap = false;
     bool multiline = false;
     bool password = false;
+    bool legacy = false; // movies before SWF 8: trailing spaces count whatever the alignment
 };
 
 struct TextLayout {
     std::vector<LayoutLine> lines; // at least one
     double textWidth = 0;          // pixels: the widest line
-    // Pixels: every line's height, the last one's leading left out unless it is the only one.
+    // Pixels: every line's height, the last one's leading left out unless it is the only one;
+    // the empty line after a final paragraph end does not count.
     double textHeight = 0;
 
     // The first line whose bottom passes top (0-based), for scroll positions.

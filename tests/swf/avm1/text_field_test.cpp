@@ -5,9 +5,11 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "swf/avm1/builtins.h"
 #include "swf/avm1/movie_runtime.h"
+#include "swf/avm1/text_builtins.h"
 #include "swf/format/movie_definition.h"
 #include "swf/player/timeline_player.h"
 #include "tests/support/swf_writer.h"
@@ -72,7 +74,9 @@ TEST_F(TextFieldTest, PropertiesConvertAsTheyAreSet) {
         const char* read;
     };
     const Case cases[] = {
-        {"text", "a\nb\r\nc", "a\rb\rc"},
+        {"text", "a\nb\r\nc", "a\rb\r\rc"}, // each line end character is a paragraph
+        {"_y", 3.94, "3.9"},                  // whole twips, the fraction dropped
+        {"_height", 3.94, "3.9"},
         {"type", "INPUT", "input"},
         {"type", "bogus", "input"},
         {"autoSize", true, "left"},
@@ -86,7 +90,7 @@ TEST_F(TextFieldTest, PropertiesConvertAsTheyAreSet) {
         {"variable", Value::null(), "null"},
         {"border", "yes", "true"},
         {"scroll", 99, "1"},
-        {"length", 500, "5"},
+        {"length", 500, "6"}, // read-only: the text's length
         {"antiAliasType", "advanced", "advanced"},
         {"antiAliasType", "blurry", "advanced"},
     };
@@ -189,6 +193,60 @@ TEST_F(TextFieldTest, AWatcherSeesTheStoredValueNotTheGetters) {
     EXPECT_EQ(text(vm().getMember(f, "text")), "after");
 }
 
+TEST_F(TextFieldTest, ScrollCountsItsLineFromZeroIn32Bits) {
+    Value f = field();
+    vm().setMember(f, "multiline", true);
+    vm().setMember(f, "text", "1\n2\n3\n4\n5\n6\n7\n8\n9");
+    const std::string last = text(vm().getMember(f, "maxscroll"));
+    ASSERT_NE(last, "1");
+    // 2^31 modulo 2^32 less one wraps to the largest line, the next number to the first.
+    EXPECT_EQ(roundTrip(f, "scroll", 767100486418432.0), last);
+    EXPECT_EQ(roundTrip(f, "scroll", 767100486418433.0), "1");
+}
+
+TEST_F(TextFieldTest, TextColorIsTheColourOfNewText) {
+    Value f = field();
+    vm().setMember(f, "text", "abc");
+    Value format = vm().construct(vm().getMember(Value(vm().global()), "TextFormat"), {});
+    vm().setMember(format, "color", 0x808080);
+    Value one[] = {format};
+    vm().callMethod(f, "setTextFormat", one);
+    EXPECT_EQ(text(vm().getMember(f, "textColor")), "0");
+    vm().callMethod(f, "setNewTextFormat", one);
+    EXPECT_EQ(text(vm().getMember(f, "textColor")), "8421504");
+    // Tab stops read any object with a length as an array.
+    Value stops = Value(vm().makeObject());
+    vm().setMember(stops, "length", 2);
+    vm().setMember(stops, "0", 3);
+    vm().setMember(stops, "1", "4.5");
+    EXPECT_EQ(roundTrip(format, "tabStops", stops), "3,4");
+}
+
+// What asfunction: links call, and with what.
+std::vector<std::string> linkCalls;
+Value recordLink(Interpreter& vm, const Value& self, std::span<const Value> args) {
+    linkCalls.push_back(vm.toString(self) + "(" + vm.toString(argAt(args, 0)) + ")");
+    return Value();
+}
+
+TEST_F(TextFieldTest, AsfunctionLinksCallFromTheFieldsTimelineThenGlobals) {
+    Value f = field();
+    Value record = Value(vm().makeNative(recordLink));
+    vm().setMember(root(), "onRoot", record);
+    vm().setMember(Value(vm().global()), "onGlobal", record);
+    vm().setMember(f, "onField", record);
+    DisplayObject* display = static_cast<ClipObject*>(f.object())->display();
+    ASSERT_NE(display, nullptr);
+    linkCalls.clear();
+    for (const char* url : {"asfunction:onRoot, a,b", "ASFUNCTION:onGlobal", "asfunction:f.onField,x",
+                            "asfunction:", "asfunction:missing,1"})
+        EXPECT_TRUE(runTextLink(*runtime, *display, url)) << url;
+    EXPECT_FALSE(runTextLink(*runtime, *display, "http://example.com"));
+    const std::vector<std::string> expected = {"_level0( a,b)", "[type Object](undefined)",
+                                               "_level0.f(x)"};
+    EXPECT_EQ(linkCalls, expected);
+}
+
 class OldTextFieldTest : public TextFieldTest {
 protected:
     OldTextFieldTest() : TextFieldTest(7) {}
@@ -197,6 +255,19 @@ protected:
 TEST_F(OldTextFieldTest, CreateTextFieldAnswersUndefinedBeforeSwf8) {
     EXPECT_TRUE(field("t").isUndefined());
     EXPECT_TRUE(vm().getMember(root(), "t").isObject());
+}
+
+class Swf6TextFieldTest : public TextFieldTest {
+protected:
+    Swf6TextFieldTest() : TextFieldTest(6) {}
+};
+
+TEST_F(Swf6TextFieldTest, NewerMembersAreHiddenAndSetsStorePlainValues) {
+    Value f = field("t");
+    f = vm().getMember(root(), "t");
+    EXPECT_TRUE(vm().getMember(f, "replaceText").isUndefined());
+    EXPECT_EQ(roundTrip(f, "gridFitType", "test"), "test");
+    EXPECT_EQ(roundTrip(f, "scroll", "test"), "1");
 }
 
 } // namespace

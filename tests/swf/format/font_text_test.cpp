@@ -94,10 +94,11 @@ std::vector<uint8_t> fontBody(const FontSpec& f) {
     return b.data();
 }
 
-class FontFormatTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {};
+// Offset width, code width, tag: DefineFont3 with narrow codes reads them as 8-bit too.
+class FontFormatTest : public ::testing::TestWithParam<std::tuple<bool, bool, uint16_t>> {};
 
 TEST_P(FontFormatTest, ReadsHeaderGlyphsCodesAndLayout) {
-    const auto [wideOffsets, wideCodes] = GetParam();
+    const auto [wideOffsets, wideCodes, tag] = GetParam();
     FontSpec fontLayout;
     fontLayout.wideOffsets = wideOffsets;
     fontLayout.wideCodes = wideCodes;
@@ -105,9 +106,9 @@ TEST_P(FontFormatTest, ReadsHeaderGlyphsCodesAndLayout) {
     fontLayout.codes = {'A', wideCodes ? uint16_t(0x263A) : uint16_t('b')};
     const std::vector<uint8_t> data = fontBody(fontLayout);
     ByteReader reader(data);
-    auto font = parseDefineFont(kDefineFont2, reader);
+    auto font = parseDefineFont(tag, reader);
     ASSERT_TRUE(font.ok()) << font.message();
-    EXPECT_EQ(font->version, 2);
+    EXPECT_EQ(font->version, tag == kDefineFont3 ? 3 : 2);
     EXPECT_EQ(font->name, "Serif");
     EXPECT_TRUE(font->italic);
     EXPECT_FALSE(font->bold);
@@ -135,7 +136,8 @@ TEST_P(FontFormatTest, ReadsHeaderGlyphsCodesAndLayout) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OffsetAndCodeWidths, FontFormatTest,
-                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool(),
+                                            ::testing::Values(kDefineFont2, kDefineFont3)));
 
 TEST(Font, DefineFontHoldsOnlyGlyphShapes) {
     const std::vector<uint8_t> a = squareGlyph(512), b = triangleGlyph(300);

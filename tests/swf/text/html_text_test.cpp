@@ -43,7 +43,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReadCase{"a\nb\r\nc", false, false, "a|b|c"},
                       ReadCase{"<p>a</p><p>b</p>", true, false, "a|b|"},
                       ReadCase{"<p>a</p><p>b</p>", false, false, "ab"},
-                      ReadCase{"a<br>b<BR/>c", false, false, "a|b|c"},
+                      ReadCase{"a<br>b<BR/>c", true, false, "a|b|c"},
+                      // A single-line field runs the lines of <br> together.
+                      ReadCase{"a<br>b<BR/>c", false, false, "abc"},
+                      // A value outside quotes ends the reading.
+                      ReadCase{"a<font color=#00FF00>b</font>c", true, false, "a"},
                       ReadCase{"&lt;&amp;&gt;&quot;&apos;&#65;&#x42;&bogus;", false, false,
                                "<&>\"'AB&bogus;"},
                       ReadCase{"  a \n\t b  ", false, true, "a b "},
@@ -127,6 +131,21 @@ TEST(HtmlTextTest, OlderMoviesDropBlankTextAndAlwaysEndParagraphs) {
         {"\ntest\n", "|test|"},
         {"<p>a</p><p>b</p>", "a|b|"},
         {" \n ", ""},
+    };
+    for (const auto& [html, text] : cases)
+        EXPECT_EQ(plain(readHtml(html, base(), options)), text) << html;
+}
+
+// What Flash 7 reported for single-line fields that condense white space.
+TEST(HtmlTextTest, OlderMoviesCondenseEachRunOfTextAlone) {
+    HtmlReadOptions options;
+    options.legacy = true;
+    options.multiline = false;
+    options.condenseWhite = true;
+    const std::pair<const char*, const char*> cases[] = {
+        {" <b> test1 </b> <i> test2 </i> ", " test1  test2 "},
+        {" <p>test</p>  <p>test</p> ", "testtest"},
+        {"\n <p>t\ne s\tt </p> \n", "t e s t "},
     };
     for (const auto& [html, text] : cases)
         EXPECT_EQ(plain(readHtml(html, base(), options)), text) << html;

@@ -1,6 +1,8 @@
 // Line breaking, alignment, the gutter and autoSize, with fonts whose advances are known.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "swf/text/edit_field.h"
 #include "swf/text/text_layout.h"
 
@@ -91,6 +93,78 @@ TEST(TextLayoutTest, AlignmentMarginsAndLeadingPlaceLines) {
     EXPECT_DOUBLE_EQ(lay("ab", 100, false, f).lines[0].left, 2 + (96 - 20) / 2.0);
 }
 
+struct WidthCase {
+    TextAlign align;
+    bool legacy;
+    double width; // "aa  ": 20 pixels of letters, 20 of spaces
+};
+
+class TrailingSpaceTest : public ::testing::TestWithParam<WidthCase> {};
+
+// Trailing spaces widen a left-aligned line, and every line of older movies.
+TEST_P(TrailingSpaceTest, CountWhereTheAlignmentSays) {
+    const WidthCase& c = GetParam();
+    TextFormat format = TextFormat::defaults("x", 20);
+    format.align = c.align;
+    FormattedText t;
+    t.append(u"aa  ", format);
+    OneFont fonts;
+    LayoutOptions options{1000, false, true, false};
+    options.legacy = c.legacy;
+    EXPECT_DOUBLE_EQ(layoutText(t, options, fonts).textWidth, c.width);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TrailingSpaceTest,
+                         ::testing::Values(WidthCase{TextAlign::Left, false, 40},
+                                           WidthCase{TextAlign::Right, false, 20},
+                                           WidthCase{TextAlign::Center, false, 20},
+                                           WidthCase{TextAlign::Right, true, 40}));
+
+// Noto Sans's layout (ascent 21900, descent 6000 of 20480) at 12 pixels with a leading of 2:
+// the text heights Flash reported for 1, 3, 5 and 7 lines.
+class NotoLikeFont final : public GlyphFont {
+public:
+    double ascent() const override { return 21900.0 / 20480 * kEm; }
+    double descent() const override { return 6000.0 / 20480 * kEm; }
+    double leading() const override { return 0; }
+    bool hasGlyph(char16_t) const override { return true; }
+    double advance(char16_t) const override { return kEm / 2; }
+    double kerning(char16_t, char16_t) const override { return 0; }
+    std::shared_ptr<const Shape> outline(char16_t) const override { return nullptr; }
+};
+
+TEST(TextLayoutTest, LineHeightsAreWholeTwips) {
+    struct NotoFonts final : FontResolver {
+        std::shared_ptr<const GlyphFont> resolve(const TextFormat&) override { return font; }
+        std::shared_ptr<const GlyphFont> font = std::make_shared<NotoLikeFont>();
+    } fonts;
+    const std::pair<const char16_t*, double> cases[] = {
+        {u"a", 18}, {u"a\rb\rc", 52}, {u"a\rb\rc\rd\re", 89}, {u"a\rb\rc\rd\re\rf\rg", 126}};
+    for (const auto& [text, height] : cases) {
+        TextFormat format = TextFormat::defaults("x", 12);
+        format.leading = 2;
+        FormattedText t;
+        t.append(text, format);
+        EXPECT_EQ(std::floor(layoutText(t, LayoutOptions{1000, false, true, false}, fonts)
+                                 .textHeight),
+                  height);
+    }
+}
+
+TEST(TextLayoutTest, BulletsIndentTheirParagraphAndIgnoreAlignment) {
+    TextFormat f;
+    f.bullet = true;
+    f.align = TextAlign::Right;
+    f.leftMargin = 5;
+    const TextLayout l = lay("ab\r", 200, false, f);
+    ASSERT_GE(l.lines[0].glyphs.size(), 3u);
+    EXPECT_EQ(l.lines[0].glyphs[0].c, u'\u2022');
+    EXPECT_DOUBLE_EQ(l.lines[0].glyphs[0].x, 2 + 5 + 18);
+    EXPECT_DOUBLE_EQ(l.lines[0].glyphs[1].x, 2 + 5 + 35);
+    // The empty line after the last paragraph end adds no height.
+    EXPECT_DOUBLE_EQ(l.textHeight, 20);
+}
+
 // A field with an embedded font of half-EM glyphs ("a", "b", " ") sizes itself to its text.
 class EmbeddedFieldTest : public ::testing::Test {
 protected:
@@ -130,8 +204,33 @@ TEST_F(EmbeddedFieldTest, AutoSizeFitsTheTextAndItsGutters) {
         field.setText("ab");
         EXPECT_EQ(field.bounds.xMin, c.xMin);
         EXPECT_EQ(field.bounds.xMax, c.xMax);
-        EXPECT_EQ(field.bounds.yMax - field.bounds.yMin, 480); // 20 + 4 pixels
+        // Ascent 320.3 and descent 79.7 twips, each cut to whole twips, and 4 pixels.
+        EXPECT_EQ(field.bounds.yMax - field.bounds.yMin, 320 + 79 + 80);
     }
+}
+
+TEST_F(EmbeddedFieldTest, CentreAndRightSizesMoveTheFieldBySizeChange) {
+    // A one-pixel field given " " (10 pixels, 14 with gutters): Flash moved it 13 and 6.5
+    // pixels left.
+    def.bounds = {0, 20, 0, 20};
+    const std::pair<AutoSize, int32_t> cases[] = {
+        {AutoSize::Left, 0}, {AutoSize::Center, -130}, {AutoSize::Right, -260}};
+    for (const auto& [mode, shift] : cases) {
+        EditField field(def, "Half", fonts);
+        field.autoSize = mode;
+        field.setText(" ");
+        EXPECT_EQ(field.takeAutoSizeShift(), shift);
+        EXPECT_EQ(field.bounds.xMin, 0);
+        EXPECT_EQ(field.bounds.xMax, 280);
+        EXPECT_EQ(field.takeAutoSizeShift(), 0);
+    }
+}
+
+TEST_F(EmbeddedFieldTest, EachLineEndCharacterEndsAParagraph) {
+    def.multiline = true;
+    EditField field(def, "Half", fonts);
+    field.setText("a\r\nb\nc");
+    EXPECT_EQ(field.text(), "a\r\rb\rc");
 }
 
 TEST_F(EmbeddedFieldTest, ScrollLimitsFollowTheLinesThatFit) {
