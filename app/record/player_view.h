@@ -4,13 +4,18 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 #include "app/record/playback_clock.h"
 #include "app/record/view_fit.h"
 #include "base/frame.h"
 
 namespace swivio {
 class MovieSource;
+namespace audio {
+class AudioOutput;
 }
+} // namespace swivio
 
 namespace swivio::app {
 
@@ -18,19 +23,26 @@ namespace swivio::app {
 // into the widget with the aspect kept and centred, and, while animating, plays it at the
 // movie's rate from a steady clock. The source belongs to the caller and must outlive the
 // view's use of it (setSource(nullptr) lets go of it).
+//
+// While a source is set the view has a sound output of its own, written at real-time pace:
+// each frame's sound while animating, silence otherwise.
 class PlayerView : public QWidget {
     Q_OBJECT
 public:
     explicit PlayerView(QWidget* parent = nullptr);
+    ~PlayerView() override;
 
     void setSource(MovieSource* source);
     MovieSource* source() const { return m_source; }
-    // While on, every frame period ticks the source: the root plays when the movie plays,
-    // and what animates inside it moves on either way.
+    // While on, every frame period ticks the source and plays its sound: the root plays when
+    // the movie plays, and what animates inside it moves on either way. Turning it off drops
+    // the sound not yet heard (a pause, a stop or a seek is heard at once).
     void setAnimating(bool animating);
     bool isAnimating() const { return m_animating; }
     // Paints again what the source shows now (after a seek or a step).
     void refresh();
+    // The output the movie's sound goes to while a source is set; null otherwise.
+    audio::AudioOutput* soundOutput() const { return m_sound.get(); }
 
     QSize sizeHint() const override { return {400, 300}; }
 
@@ -57,6 +69,7 @@ private:
     void forwardKey(QKeyEvent* event, bool press);
 
     MovieSource* m_source = nullptr;
+    std::unique_ptr<audio::AudioOutput> m_sound;
     bool m_animating = false;
     QTimer m_timer;
     PlaybackClock m_clock;

@@ -8,7 +8,13 @@
 #include <QMediaDevices>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
+
+#include <unistd.h>
 
 #include "audio/null_audio_device.h"
 
@@ -101,10 +107,29 @@ private:
     std::string m_error;
 };
 
+// Whether a sound server (PulseAudio, or PipeWire speaking its protocol) may be listening.
+// Asking Qt without one makes it complain on the console; no server means no card to play.
+bool soundServerLikely() {
+    if (const char* server = std::getenv("PULSE_SERVER"); server && *server)
+        return true;
+    std::vector<std::string> sockets;
+    if (const char* runtime = std::getenv("PULSE_RUNTIME_PATH"); runtime && *runtime)
+        sockets.push_back(std::string(runtime) + "/native");
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
+        sockets.push_back(std::string(runtime) + "/pulse/native");
+    sockets.push_back("/run/user/" + std::to_string(getuid()) + "/pulse/native");
+    sockets.push_back("/var/run/pulse/native"); // a system-wide server
+    std::error_code ec;
+    for (const std::string& path : sockets)
+        if (std::filesystem::is_socket(path, ec))
+            return true;
+    return false;
+}
+
 } // namespace
 
 std::unique_ptr<AudioDevice> makeSystemAudioDevice() {
-    if (QCoreApplication::instance()) {
+    if (QCoreApplication::instance() && soundServerLikely()) {
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (!device.isNull() && device.isFormatSupported(qtFormat(kOutputFormat)))
             return std::make_unique<QtAudioDevice>(device);
