@@ -31,6 +31,7 @@ enum Tag : uint16_t {
     kDefineBitsLossless = 20,
     kDefineBitsJpeg2 = 21,
     kDefineShape2 = 22,
+    kDefineButtonSound = 17,
     kDefineButtonCxform = 23,
     kPlaceObject2 = 26,
     kRemoveObject2 = 28,
@@ -72,6 +73,7 @@ public:
         m_movie.root.declaredFrameCount = file.frameCount;
         readTimeline(file.tags(), file.tagsOffset + 8, m_movie.root, true);
         applyButtonCxforms();
+        applyButtonSounds();
     }
 
 private:
@@ -215,6 +217,15 @@ private:
             }
             m_movie.scriptLimits =
                 ScriptLimits{loadLe16(tag.body.data()), loadLe16(tag.body.data() + 2)};
+            return;
+        case kDefineButtonSound:
+            if (tag.body.size() >= 2) {
+                auto sounds = parseButtonSounds(tag.body.subspan(2));
+                if (sounds)
+                    m_buttonSounds[loadLe16(tag.body.data())] = *sounds;
+                else
+                    warn(tag, sounds.message());
+            }
             return;
         case kDefineButtonCxform:
             if (tag.body.size() >= 2) {
@@ -467,9 +478,22 @@ private:
         }
     }
 
+    // DefineButtonSound may also come before or after its button.
+    void applyButtonSounds() {
+        for (const auto& [id, sounds] : m_buttonSounds) {
+            auto it = m_movie.characters.find(id);
+            if (it == m_movie.characters.end() || !it->second.button)
+                continue;
+            auto button = std::make_shared<ButtonDefinition>(*it->second.button);
+            button->sounds = std::make_shared<const ButtonSounds>(sounds);
+            it->second.button = std::move(button);
+        }
+    }
+
     MovieDefinition& m_movie;
     std::size_t m_edges = 0;
     std::map<uint16_t, ColorTransform> m_buttonCxforms;
+    std::map<uint16_t, ButtonSounds> m_buttonSounds;
 };
 
 char asciiLower(char c) {
