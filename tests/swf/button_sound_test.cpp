@@ -49,8 +49,7 @@ SwfWriter soundButtonMovie(Slot slot, bool cutShort = false) {
             SoundInfoSpec info;
             info.loops = 2; // a field after the flags, for a tag to be cut short inside
             sounds.bytes(startSoundBody(kSound, info));
-        }
-        else
+        } else
             sounds.u16(0);
     }
     std::vector<uint8_t> body = sounds.data();
