@@ -17,9 +17,8 @@ AudioOutput::~AudioOutput() {
 bool AudioOutput::open() {
     if (isOpen())
         return m_deviceOk;
-    std::unique_ptr<AudioDevice> device = std::move(m_device);
-    if (!device)
-        device = std::make_unique<NullAudioDevice>(m_clock);
+    if (!m_device)
+        m_device = std::make_unique<NullAudioDevice>(m_clock);
     {
         std::lock_guard lock(m_mutex);
         m_openDone = false;
@@ -30,7 +29,7 @@ bool AudioOutput::open() {
         m_error.clear();
     }
     m_handle = nextAudioHandle();
-    m_thread = std::thread([this, d = std::move(device)]() mutable { run(std::move(d)); });
+    m_thread = std::thread([this] { run(); });
     // The device opens on the output's thread (where it lives); the opening is reported
     // before open() returns, so a listener never sees a buffer of an output it was not told of.
     std::unique_lock lock(m_mutex);
@@ -94,14 +93,18 @@ void AudioOutput::nextBuffer(std::vector<int16_t>& buffer) {
         m_started = false;
 }
 
-void AudioOutput::run(std::unique_ptr<AudioDevice> device) {
-    bool ok = device->open(kOutputFormat);
+void AudioOutput::run() {
+    // What plays when the device cannot: the silent device, at the same pace.
+    std::unique_ptr<AudioDevice> standIn;
+    AudioDevice* device = m_device.get();
+    const bool ok = device->open(kOutputFormat);
     {
         std::lock_guard lock(m_mutex);
         m_deviceOk = ok;
         if (!ok) {
             m_error = device->errorString();
-            device = std::make_unique<NullAudioDevice>(m_clock);
+            standIn = std::make_unique<NullAudioDevice>(m_clock);
+            device = standIn.get();
             device->open(kOutputFormat);
         }
     }
@@ -125,16 +128,19 @@ void AudioOutput::run(std::unique_ptr<AudioDevice> device) {
         if (discard)
             device->discard();
         notifyBufferWritten(m_handle, buffer);
-        if (!device->write(buffer)) {
-            // A card that fails mid-way (unplugged) gives way to the silent one at the same pace.
+        if (!device->write(buffer) && !standIn) {
+            // A card that fails mid-way (unplugged) gives way to the silent one.
             std::lock_guard lock(m_mutex);
             m_error = device->errorString();
             device->close();
-            device = std::make_unique<NullAudioDevice>(m_clock);
+            standIn = std::make_unique<NullAudioDevice>(m_clock);
+            device = standIn.get();
             device->open(kOutputFormat);
         }
     }
     device->close();
+    if (device != m_device.get())
+        m_device->close();
     notifyDeviceClosed(m_handle);
 }
 

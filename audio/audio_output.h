@@ -34,9 +34,9 @@ public:
     // Sound that has waited this long with nothing after it is played out as it is.
     static constexpr int kStaleMs = 250;
 
-    // Plays on `device`; when it cannot be opened or fails, the output goes on at the same
-    // pace on a NullAudioDevice. `clock` (not owned) measures staleness and paces the
-    // fallback device.
+    // Plays on `device` (null: a NullAudioDevice), at each opening; when it cannot be opened
+    // or fails, the output goes on at the same pace on a NullAudioDevice. `clock` (not owned)
+    // measures staleness and paces the fallback device.
     explicit AudioOutput(std::unique_ptr<AudioDevice> device,
                          PacingClock& clock = steadyPacingClock());
     ~AudioOutput(); // closes
@@ -62,11 +62,11 @@ public:
     std::string errorString() const;
 
 private:
-    void run(std::unique_ptr<AudioDevice> device);
+    void run();
     // The next buffer: queued sound or silence. Called with m_mutex held.
     void nextBuffer(std::vector<int16_t>& buffer);
 
-    std::unique_ptr<AudioDevice> m_device; // until open() hands it to the thread
+    std::unique_ptr<AudioDevice> m_device; // used by the output's thread while open
     PacingClock& m_clock;
     std::thread m_thread;
     AudioHandle m_handle = 0;

@@ -73,9 +73,10 @@ protected:
 constexpr size_t kBufferSamples = size_t(AudioOutput::kBufferFrames) * 2;
 
 TEST_F(AudioOutputTest, HookHearsOpenWritesAndCloseOfEachOutputInOrder) {
+    // One output opened twice: each opening is an output of its own to the listener.
+    AudioOutput output(nullptr);
     AudioHandle handles[2] = {};
     for (AudioHandle& handle : handles) {
-        AudioOutput output(nullptr);
         const size_t before = m_hook.sound().size();
         EXPECT_TRUE(output.open());
         handle = output.handle();
