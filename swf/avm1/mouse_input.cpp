@@ -397,10 +397,10 @@ private:
     // loaded movie stays silent rather than play another movie's sound.
     void playButtonSound(DisplayObject& button, uint16_t condition) {
         sound::MovieSounds* sounds = m_rt.sounds();
-        if (!sounds || !button.character() || !button.character()->button ||
-            m_rt.definitionFor(button) != m_rt.movieDefinition())
+        const std::shared_ptr<const MovieDefinition>& movie = m_rt.movieDefinition();
+        if (!sounds || !movie || !button.character() || m_rt.definitionFor(button) != movie)
             return;
-        const ButtonSound* s = button.character()->button->soundFor(condition);
+        const ButtonSound* s = movie->buttonSound(button.character()->id, condition);
         if (s && sounds->library().byId(s->soundId))
             sounds->startSound(s->soundId, s->info, button.handle().id);
     }

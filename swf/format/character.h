@@ -13,7 +13,6 @@
 #include "swf/format/font.h"
 #include "swf/format/morph_shape.h"
 #include "swf/format/shape.h"
-#include "swf/format/sound.h"
 #include "swf/format/tag_reader.h"
 #include "swf/format/text.h"
 #include "swf/format/types.h"
@@ -104,24 +103,6 @@ struct ButtonDefinition {
     // The same, read: DefineButton's single list runs on release (kButtonOverDownToOverUp).
     // A damaged record ends the list with a warning; the records before it stay.
     std::vector<ButtonAction> conditions;
-    // DefineButtonSound's sounds, or null.
-    std::shared_ptr<const ButtonSounds> sounds;
-
-    // The sound the state change `condition` (one kButton... bit) plays, or null.
-    const ButtonSound* soundFor(uint16_t condition) const {
-        if (!sounds)
-            return nullptr;
-        int index = -1;
-        switch (condition) {
-        case kButtonOverUpToIdle: index = 0; break;
-        case kButtonIdleToOverUp: index = 1; break;
-        case kButtonOverUpToOverDown: index = 2; break;
-        case kButtonOverDownToOverUp: index = 3; break;
-        default: return nullptr;
-        }
-        const ButtonSound& sound = sounds->sounds[std::size_t(index)];
-        return sound.soundId != 0 ? &sound : nullptr;
-    }
 };
 
 struct VideoStreamDefinition {

@@ -73,7 +73,6 @@ public:
         m_movie.root.declaredFrameCount = file.frameCount;
         readTimeline(file.tags(), file.tagsOffset + 8, m_movie.root, true);
         applyButtonCxforms();
-        applyButtonSounds();
     }
 
 private:
@@ -221,8 +220,9 @@ private:
         case kDefineButtonSound:
             if (tag.body.size() >= 2) {
                 auto sounds = parseButtonSounds(tag.body.subspan(2));
+                // The first for a button counts, as with its other definitions.
                 if (sounds)
-                    m_buttonSounds[loadLe16(tag.body.data())] = *sounds;
+                    m_movie.buttonSounds.emplace(loadLe16(tag.body.data()), *sounds);
                 else
                     warn(tag, sounds.message());
             }
@@ -478,22 +478,9 @@ private:
         }
     }
 
-    // DefineButtonSound may also come before or after its button.
-    void applyButtonSounds() {
-        for (const auto& [id, sounds] : m_buttonSounds) {
-            auto it = m_movie.characters.find(id);
-            if (it == m_movie.characters.end() || !it->second.button)
-                continue;
-            auto button = std::make_shared<ButtonDefinition>(*it->second.button);
-            button->sounds = std::make_shared<const ButtonSounds>(sounds);
-            it->second.button = std::move(button);
-        }
-    }
-
     MovieDefinition& m_movie;
     std::size_t m_edges = 0;
     std::map<uint16_t, ColorTransform> m_buttonCxforms;
-    std::map<uint16_t, ButtonSounds> m_buttonSounds;
 };
 
 char asciiLower(char c) {
@@ -501,6 +488,23 @@ char asciiLower(char c) {
 }
 
 } // namespace
+
+const ButtonSound* MovieDefinition::buttonSound(uint16_t buttonId, uint16_t condition) const {
+    auto it = buttonSounds.find(buttonId);
+    if (it == buttonSounds.end())
+        return nullptr;
+    // The tag's slots: rolled out, rolled over, pressed, released inside.
+    int slot = -1;
+    switch (condition) {
+    case kButtonOverUpToIdle: slot = 0; break;
+    case kButtonIdleToOverUp: slot = 1; break;
+    case kButtonOverUpToOverDown: slot = 2; break;
+    case kButtonOverDownToOverUp: slot = 3; break;
+    default: return nullptr;
+    }
+    const ButtonSound& sound = it->second.sounds[std::size_t(slot)];
+    return sound.soundId != 0 ? &sound : nullptr;
+}
 
 const Character* MovieDefinition::exportedCharacter(std::string_view name,
                                                     bool caseSensitive) const {
