@@ -6,6 +6,8 @@
 set(layers
     "base|base/"
     "clib|base/ clib/"
+    "audio|base/ audio/"
+    "audio/qt|base/ audio/"
     "swf/format|base/ clib/ swf/format/"
     "swf/image|base/ clib/ swf/format/ swf/image/"
     "swf/raster|base/ clib/ swf/format/ swf/raster/"
@@ -28,8 +30,8 @@ set(layers
     "capture|base/ clib/ settings/ source/ crop/ encode/ capture/"
     "cli|base/ clib/ settings/ source/ encode/ capture/ crop/ cli/"
     "resources/demo|base/ swf/writer/ resources/demo/"
-    "app|base/ settings/ source/ encode/ capture/ crop/ app/"
-    "app/record|base/ settings/ source/ encode/ capture/ crop/ app/"
+    "app|base/ audio/ settings/ source/ encode/ capture/ crop/ app/"
+    "app/record|base/ audio/ settings/ source/ encode/ capture/ crop/ app/"
     "app/widgets|base/ app/widgets/"
     "app/help|app/help/"
 )

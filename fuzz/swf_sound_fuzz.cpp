@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     case 1:
         (void)parseStartSound(15, body);
         (void)parseStartSound(89, body);
+        (void)parseButtonSounds(body);
         break;
     case 2: {
         const sound::Mp3Scan scan = sound::scanMp3Frames(body);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential g++ cmake ninja-build pkg-config make
     clang libclang-rt-14-dev
-    qt6-base-dev xvfb xauth
+    qt6-base-dev qt6-multimedia-dev xvfb xauth
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
     libmp3lame-dev libpng-dev libjpeg-dev libgif-dev zlib1g-dev liblzma-dev liblz4-dev
     libagg-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core

@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "app/record/view_input.h"
+#include "audio/audio_output.h"
+#include "audio/qt/system_audio_device.h"
 #include "source/movie_source.h"
 
 namespace swivio::app {
@@ -28,7 +30,17 @@ PlayerView::PlayerView(QWidget* parent) : QWidget(parent) {
     connect(&m_timer, &QTimer::timeout, this, &PlayerView::onTimer);
 }
 
+PlayerView::~PlayerView() = default;
+
 void PlayerView::setSource(MovieSource* source) {
+    if (source != m_source) {
+        // Each movie has an opening of its own: the old one is closed before the new one opens.
+        m_sound.reset();
+        if (source) {
+            m_sound = std::make_unique<audio::AudioOutput>(audio::makeSystemAudioDevice());
+            m_sound->open();
+        }
+    }
     m_source = source;
     m_wheelPending = 0;
     setAnimating(false);
@@ -51,6 +63,8 @@ void PlayerView::setAnimating(bool animating) {
         m_timer.start();
     } else {
         m_timer.stop();
+        if (m_sound)
+            m_sound->flush();
     }
 }
 
@@ -65,8 +79,12 @@ void PlayerView::onTimer() {
     const int due = m_clock.framesDue(PlaybackClock::Clock::now());
     if (due <= 0)
         return;
-    for (int i = 0; i < due; ++i)
+    for (int i = 0; i < due; ++i) {
         m_source->tick();
+        // Each frame's sound is taken before the next tick, which would drop it.
+        if (m_sound)
+            m_sound->write(m_source->takeFrameSound(0));
+    }
     refresh();
     showMovieCursor();
     emit advanced();

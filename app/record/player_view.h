@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 #include "app/record/playback_clock.h"
 #include "app/record/view_fit.h"
 #include "base/frame.h"
@@ -11,7 +13,10 @@
 
 namespace swivio {
 class MovieSource;
+namespace audio {
+class AudioOutput;
 }
+} // namespace swivio
 
 namespace swivio::app {
 
@@ -19,15 +24,20 @@ namespace swivio::app {
 // into the widget with the aspect kept and centred, and, while animating, plays it at the
 // movie's rate from a steady clock. The source belongs to the caller and must outlive the
 // view's use of it (setSource(nullptr) lets go of it).
+//
+// While a source is set the view has a sound output of its own, written at real-time pace:
+// each frame's sound while animating, silence otherwise.
 class PlayerView : public QWidget {
     Q_OBJECT
 public:
     explicit PlayerView(QWidget* parent = nullptr);
+    ~PlayerView() override;
 
     void setSource(MovieSource* source);
     MovieSource* source() const { return m_source; }
-    // While on, every frame period ticks the source: the root plays when the movie plays,
-    // and what animates inside it moves on either way.
+    // While on, every frame period ticks the source and plays its sound: the root plays when
+    // the movie plays, and what animates inside it moves on either way. Turning it off drops
+    // the sound not yet heard (a pause, a stop or a seek is heard at once).
     void setAnimating(bool animating);
     bool isAnimating() const { return m_animating; }
     // Paints again what the source shows now (after a seek or a step).
@@ -35,6 +45,8 @@ public:
     // Whether the person's mouse and keys reach the movie (on by default; off where the
     // movie only follows a recording).
     void setInputEnabled(bool enabled);
+    // The output the movie's sound goes to while a source is set; null otherwise.
+    audio::AudioOutput* soundOutput() const { return m_sound.get(); }
 
     QSize sizeHint() const override { return {400, 300}; }
 
@@ -67,6 +79,7 @@ private:
     void showMovieCursor();
 
     MovieSource* m_source = nullptr;
+    std::unique_ptr<audio::AudioOutput> m_sound;
     bool m_animating = false;
     QTimer m_timer;
     PlaybackClock m_clock;

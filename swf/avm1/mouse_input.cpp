@@ -16,6 +16,7 @@
 #include "swf/avm1/movie_runtime.h"
 #include "swf/avm1/text_builtins.h"
 #include "swf/player/hit_test.h"
+#include "swf/sound/movie_sounds.h"
 
 namespace swivio::swf::avm1 {
 
@@ -446,9 +447,18 @@ private:
             m_rt.queueEvent(m_rt.clipFor(*d), name.bit, name.method);
     }
 
-    // Where DefineButtonSound's sound for a transition plays; silent until buttons have
-    // sounds to play.
-    void playButtonSound(DisplayObject&, uint16_t) {}
+    // DefineButtonSound's sound for the state change starts in the player's mix, its level
+    // under the button's clips. Sound ids name the root movie's sounds, so a button of a
+    // loaded movie stays silent rather than play another movie's sound.
+    void playButtonSound(DisplayObject& button, uint16_t condition) {
+        sound::MovieSounds* sounds = m_rt.sounds();
+        const std::shared_ptr<const MovieDefinition>& movie = m_rt.movieDefinition();
+        if (!sounds || !movie || !button.character() || m_rt.definitionFor(button) != movie)
+            return;
+        const ButtonSound* s = movie->buttonSound(button.character()->id, condition);
+        if (s && sounds->library().byId(s->soundId))
+            sounds->startSound(s->soundId, s->info, button.handle().id);
+    }
 
     // Brings the hovered and pressed objects up to date with the pointer and the buttons:
     // `clicked` when a mouse button changed.

@@ -31,6 +31,7 @@ enum Tag : uint16_t {
     kDefineBitsLossless = 20,
     kDefineBitsJpeg2 = 21,
     kDefineShape2 = 22,
+    kDefineButtonSound = 17,
     kDefineButtonCxform = 23,
     kPlaceObject2 = 26,
     kRemoveObject2 = 28,
@@ -215,6 +216,16 @@ private:
             }
             m_movie.scriptLimits =
                 ScriptLimits{loadLe16(tag.body.data()), loadLe16(tag.body.data() + 2)};
+            return;
+        case kDefineButtonSound:
+            if (tag.body.size() >= 2) {
+                auto sounds = parseButtonSounds(tag.body.subspan(2));
+                // The first for a button counts, as with its other definitions.
+                if (sounds)
+                    m_movie.buttonSounds.emplace(loadLe16(tag.body.data()), *sounds);
+                else
+                    warn(tag, sounds.message());
+            }
             return;
         case kDefineButtonCxform:
             if (tag.body.size() >= 2) {
@@ -477,6 +488,23 @@ char asciiLower(char c) {
 }
 
 } // namespace
+
+const ButtonSound* MovieDefinition::buttonSound(uint16_t buttonId, uint16_t condition) const {
+    auto it = buttonSounds.find(buttonId);
+    if (it == buttonSounds.end())
+        return nullptr;
+    // The tag's slots: rolled out, rolled over, pressed, released inside.
+    int slot = -1;
+    switch (condition) {
+    case kButtonOverUpToIdle: slot = 0; break;
+    case kButtonIdleToOverUp: slot = 1; break;
+    case kButtonOverUpToOverDown: slot = 2; break;
+    case kButtonOverDownToOverUp: slot = 3; break;
+    default: return nullptr;
+    }
+    const ButtonSound& sound = it->second.sounds[std::size_t(slot)];
+    return sound.soundId != 0 ? &sound : nullptr;
+}
 
 const Character* MovieDefinition::exportedCharacter(std::string_view name,
                                                     bool caseSensitive) const {

@@ -13,6 +13,7 @@
 #include "base/result.h"
 #include "swf/format/character.h"
 #include "swf/format/movie_file.h"
+#include "swf/format/sound.h"
 
 namespace swivio::swf {
 
@@ -57,6 +58,8 @@ struct MovieDefinition {
     std::vector<std::shared_ptr<const std::vector<uint8_t>>> ownedBodies;
     // Tags that were damaged and skipped, each "tag CODE at offset N: why".
     std::vector<std::string> warnings;
+    // DefineButtonSound: each button's sounds for its state changes.
+    std::map<uint16_t, ButtonSounds> buttonSounds;
 
     const Character* character(uint16_t id) const {
         auto it = characters.find(id);
@@ -65,6 +68,9 @@ struct MovieDefinition {
     // The character exported under a linkage name, or null. Without caseSensitive (SWF 6 and
     // earlier) ASCII letters match either case; an exact match is preferred.
     const Character* exportedCharacter(std::string_view name, bool caseSensitive) const;
+    // The sound button `buttonId` plays on the state change `condition` (one kButton... bit),
+    // or null.
+    const ButtonSound* buttonSound(uint16_t buttonId, uint16_t condition) const;
     // FileAttributes says the movie's scripts are ActionScript 3.
     bool usesActionScript3() const { return fileAttributes & 0x08; }
 };

@@ -98,6 +98,23 @@ Result<SoundInfo> parseSoundInfo(std::span<const uint8_t> bytes) {
     return info;
 }
 
+Result<ButtonSounds> parseButtonSounds(std::span<const uint8_t> body) {
+    ByteReader in(body);
+    ButtonSounds sounds;
+    for (ButtonSound& sound : sounds.sounds) {
+        // A tag may stop after the last state that has a sound.
+        if (in.atEnd())
+            break;
+        sound.soundId = in.u16();
+        if (sound.soundId != 0 && in.ok() && !readSoundInfo(in, sound.info))
+            in.fail();
+        if (!in.ok())
+            return Result<ButtonSounds>::failure("DefineButtonSound cut short at offset " +
+                                                 std::to_string(in.offset() + 2));
+    }
+    return sounds;
+}
+
 Result<StartSound> parseStartSound(uint16_t tagCode, std::span<const uint8_t> body) {
     ByteReader in(body);
     StartSound start;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -56,6 +57,17 @@ struct SoundInfo {
     std::vector<SoundEnvelopePoint> envelope;
 };
 
+// DefineButtonSound (tag 17): the sound a button plays on each of four state changes.
+struct ButtonSound {
+    uint16_t soundId = 0; // 0: none
+    SoundInfo info;
+};
+struct ButtonSounds {
+    // In the tag's order: rolled out (OverUpToIdle), rolled over (IdleToOverUp), pressed
+    // (OverUpToOverDown), released inside (OverDownToOverUp).
+    std::array<ButtonSound, 4> sounds;
+};
+
 // StartSound names a dictionary sound, StartSound2 an exported class.
 struct StartSound {
     uint16_t characterId = 0;
@@ -84,6 +96,8 @@ Result<SoundDefinition> parseDefineSound(std::span<const uint8_t> body);
 Result<SoundDefinition> parseSoundCharacter(uint16_t id, std::span<const uint8_t> body);
 // The body of StartSound (tag 15) or StartSound2 (tag 89).
 Result<StartSound> parseStartSound(uint16_t tagCode, std::span<const uint8_t> body);
+// The body of DefineButtonSound after the button's id.
+Result<ButtonSounds> parseButtonSounds(std::span<const uint8_t> body);
 // A SOUNDINFO record alone.
 Result<SoundInfo> parseSoundInfo(std::span<const uint8_t> bytes);
 
