@@ -160,6 +160,8 @@ std::optional<Loaded> deliver(ScriptRuntime& runtime, Object* request) {
     const double size = movie->bytes;
     if (display) {
         resetClip(runtime, *runtime.clipFor(*display));
+        if (!display->isRoot())
+            runtime.contentLoading(runtime.clipFor(*display));
         if (!player.loadInto(*display, movie))
             return std::nullopt;
     } else {

@@ -110,6 +110,9 @@ public:
     double mouseY() const { return m_mouseY; }
     // A display object's name changed: its clip object's path follows.
     void renamed(DisplayObject& display);
+    // A movie is being loaded into `clip`: its instance hears onClipEvent(load) again, before
+    // the loaded movie's first frame runs.
+    void contentLoading(ClipObject* clip) { queueEvent(clip, kClipEventLoad, nullptr); }
 
     // Script depths are the tags' depths less this.
     static constexpr int kDepthOffset = kFirstScriptDepth;

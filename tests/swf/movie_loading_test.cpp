@@ -72,6 +72,7 @@ std::vector<uint8_t> loaderActions(const std::string& url) {
         .build();
 }
 
+constexpr uint32_t kClipEventLoad = 1u << 0;
 constexpr uint32_t kClipEventData = 1u << 8;
 
 // A blue stage with an empty clip "holder" above the blue; frame 1 asks for url by `via`,
@@ -85,9 +86,11 @@ SwfWriter parent(Via via, const std::string& url) {
     place(w, Place().at(1).of(1));
     Place holder = Place().at(2).of(2);
     holder.name = "holder";
-    // onClipEvent(data) stays with the instance and hears the content arrive.
+    // onClipEvent(data) and (load) stay with the instance and hear the content arrive.
     holder.clipActions =
-        clipActions({{kClipEventData, 0, ActionAssembler().push("data").trace().build()}}, 10);
+        clipActions({{kClipEventData, 0, ActionAssembler().push("data").trace().build()},
+                     {kClipEventLoad, 0, ActionAssembler().push("load").trace().build()}},
+                    10);
     place(w, holder);
     std::vector<uint8_t> request;
     if (via == Via::LoadMovie)
@@ -167,7 +170,8 @@ TEST_P(Loading, ArrivesTheFrameAfterTheRequest) {
     auto run = start(dir, c.via, c.url);
     ASSERT_TRUE(run->player);
     EXPECT_EQ(run->pixel(), kBlue);
-    EXPECT_TRUE(run->traces.empty()) << run->traces.front();
+    EXPECT_EQ(run->traces, std::vector<std::string>{"load"}); // the holder's own
+    run->traces.clear();
     run->player->advance();
     EXPECT_EQ(run->traces, c.traces);
     EXPECT_EQ(run->pixel(), c.shown);
@@ -177,13 +181,13 @@ TEST_P(Loading, ArrivesTheFrameAfterTheRequest) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, Loading,
     testing::Values(
-        LoadCase{"IntoAClip", Via::LoadMovie, "child.swf", kRed, {"data", "child:undefined"}},
+        LoadCase{"IntoAClip", Via::LoadMovie, "child.swf", kRed, {"data", "load", "child:undefined"}},
         LoadCase{"QueryBecomesVariables",
                  Via::LoadMovie,
                  "child.swf?who=me",
                  kRed,
-                 {"data", "child:me"}},
-        LoadCase{"PictureIntoAClip", Via::LoadMovie, "picture.png", kGreen, {"data"}},
+                 {"data", "load", "child:me"}},
+        LoadCase{"PictureIntoAClip", Via::LoadMovie, "picture.png", kGreen, {"data", "load"}},
         LoadCase{
             "ReplacesTheRoot", Via::LoadIntoLevel0, "child.swf", kRed, {"child:undefined"}, kWhite},
         LoadCase{"LevelAboveTheRoot", Via::LoadMovieNum, "child.swf", kRed, {"child:undefined"}},
@@ -191,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Via::Loader,
                  "child.swf",
                  kRed,
-                 {"start _level0.holder", "data", "child:undefined", "init _level0.holder"}},
+                 {"start _level0.holder", "data", "load", "child:undefined", "init _level0.holder"}},
         LoadCase{"UnloadCancelsAfterTheStart",
                  Via::LoaderThenUnload,
                  "child.swf",
