@@ -9,7 +9,7 @@ extern "C" {
 }
 
 #include "base/frame.h"
-#include "fuzz/scratch_file.h"
+#include "scratch_file.h"
 #include "source/flv_player.h"
 #include "source/flv_request.h"
 
