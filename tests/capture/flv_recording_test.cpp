@@ -16,11 +16,11 @@ namespace {
 // second, beside them.
 TEST(FlvRecording, AVideoRecordsFromItsStartToItsEndInEitherMode) {
     TempDir dir;
-    FlvSpec spec;
-    spec.frames = 23;
-    spec.sound = true;
+    FlvRecipe recipe;
+    recipe.frames = 23;
+    recipe.sound = true;
     const std::string path = dir.file("clip.flv");
-    ASSERT_TRUE(writeFlv(path, spec));
+    ASSERT_TRUE(writeFlv(path, recipe));
     for (RecordingMode mode : {RecordingMode::Timeline, RecordingMode::Play}) {
         auto source = openMovieSource(path);
         ASSERT_TRUE(source) << source.message();

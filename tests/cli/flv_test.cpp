@@ -13,9 +13,9 @@
 namespace swivio::testkit {
 namespace {
 
-std::string makeFlv(const TempDir& dir, const FlvSpec& spec) {
+std::string makeFlv(const TempDir& dir, const FlvRecipe& recipe) {
     const std::string path = dir.file("clip.flv");
-    EXPECT_TRUE(writeFlv(path, spec));
+    EXPECT_TRUE(writeFlv(path, recipe));
     return path;
 }
 
@@ -38,11 +38,11 @@ class FlvConvert : public testing::TestWithParam<RateCase> {};
 
 TEST_P(FlvConvert, EveryOutputFrameShowsThePictureOfItsTimeWithTheSound) {
     TempDir dir;
-    FlvSpec spec;
-    spec.rate = 10;
-    spec.frames = 20;
-    spec.sound = true;
-    const std::string movie = makeFlv(dir, spec);
+    FlvRecipe recipe;
+    recipe.rate = 10;
+    recipe.frames = 20;
+    recipe.sound = true;
+    const std::string movie = makeFlv(dir, recipe);
     std::vector<std::string> args = {"convert", movie, "-o", dir.file("out.avi")};
     if (*GetParam().rate) {
         args.push_back("--rate");
@@ -69,13 +69,13 @@ INSTANTIATE_TEST_SUITE_P(Rates, FlvConvert,
 
 TEST(FlvCommands, InfoAndRefusals) {
     TempDir dir;
-    FlvSpec spec;
-    spec.width = 96;
-    spec.height = 64;
-    spec.rate = 12;
-    spec.frames = 30;
-    spec.sound = true;
-    const std::string movie = makeFlv(dir, spec);
+    FlvRecipe recipe;
+    recipe.width = 96;
+    recipe.height = 64;
+    recipe.rate = 12;
+    recipe.frames = 30;
+    recipe.sound = true;
+    const std::string movie = makeFlv(dir, recipe);
     const CliRun info = runCli(dir, {"info", movie});
     ASSERT_EQ(info.exitCode, 0) << info.err;
     EXPECT_NE(info.out.find("size: 96 x 64 pixels\n"), std::string::npos) << info.out;
@@ -98,10 +98,10 @@ TEST(FlvCommands, InfoAndRefusals) {
 
 TEST(FlvCommands, AVideoWithoutMetadataConvertsWhole) {
     TempDir dir;
-    FlvSpec spec;
-    spec.frames = 17;
-    spec.metadata = false;
-    const std::string movie = makeFlv(dir, spec);
+    FlvRecipe recipe;
+    recipe.frames = 17;
+    recipe.metadata = false;
+    const std::string movie = makeFlv(dir, recipe);
     const CliRun run = runCli(dir, {"convert", movie, "-o", dir.file("out.avi")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const MediaInfo info = probeMedia(dir.file("out.avi"));

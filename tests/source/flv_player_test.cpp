@@ -13,9 +13,9 @@
 namespace swivio::testkit {
 namespace {
 
-std::string makeFlv(const TempDir& dir, const FlvSpec& spec, const std::string& name = "v.flv") {
+std::string makeFlv(const TempDir& dir, const FlvRecipe& recipe, const std::string& name = "v.flv") {
     const std::string path = dir.file(name);
-    EXPECT_TRUE(writeFlv(path, spec));
+    EXPECT_TRUE(writeFlv(path, recipe));
     return path;
 }
 
@@ -128,11 +128,11 @@ INSTANTIATE_TEST_SUITE_P(Fits, FlvFitTest,
 
 TEST(FlvPlayer, ReportsTheVideoAndWaitsOnItsFirstPicture) {
     TempDir dir;
-    FlvSpec spec;
-    spec.rate = 2;
-    spec.frames = 25; // 12.5 seconds
+    FlvRecipe recipe;
+    recipe.rate = 2;
+    recipe.frames = 25; // 12.5 seconds
     FlvPlayer player;
-    ASSERT_TRUE(player.open(makeFlv(dir, spec))) << player.errorString();
+    ASSERT_TRUE(player.open(makeFlv(dir, recipe))) << player.errorString();
     EXPECT_TRUE(player.isFlv());
     EXPECT_EQ(player.movieWidth(), 64);
     EXPECT_EQ(player.movieHeight(), 48);
@@ -150,12 +150,12 @@ TEST(FlvPlayer, ReportsTheVideoAndWaitsOnItsFirstPicture) {
 
 TEST(FlvPlayer, EachFrameShowsThePictureItsTimeCovers) {
     TempDir dir;
-    FlvSpec spec;
-    spec.rate = 10;
-    spec.frames = 4;
-    spec.timesMs = {0, 100, 500, 600};
+    FlvRecipe recipe;
+    recipe.rate = 10;
+    recipe.frames = 4;
+    recipe.timesMs = {0, 100, 500, 600};
     FlvPlayer player;
-    ASSERT_TRUE(player.open(makeFlv(dir, spec)));
+    ASSERT_TRUE(player.open(makeFlv(dir, recipe)));
     const int expected[] = {0, 1, 1, 1, 1, 2, 3};
     // Forwards by the clock, then backwards by seeking.
     for (int f = 0; f < 7; ++f) {
@@ -170,10 +170,10 @@ TEST(FlvPlayer, EachFrameShowsThePictureItsTimeCovers) {
 
 TEST(FlvPlayer, PaintsTheFittedVideoOnAWhiteStage) {
     TempDir dir;
-    FlvSpec spec;
-    spec.frames = 2;
+    FlvRecipe recipe;
+    recipe.frames = 2;
     FlvPlayer player;
-    ASSERT_TRUE(player.open(makeFlv(dir, spec)));
+    ASSERT_TRUE(player.open(makeFlv(dir, recipe)));
     // A 64 x 48 video on a 128 x 128 stage: 128 x 96 in the middle, white above and below.
     Frame frame(128, 128);
     frame.fill(0);
@@ -194,12 +194,12 @@ TEST(FlvPlayer, PaintsTheFittedVideoOnAWhiteStage) {
 
 TEST(FlvPlayer, EachFrameGetsExactlyItsOwnSound) {
     TempDir dir;
-    FlvSpec spec;
-    spec.rate = 10;
-    spec.frames = 12;
-    spec.sound = true;
+    FlvRecipe recipe;
+    recipe.rate = 10;
+    recipe.frames = 12;
+    recipe.sound = true;
     FlvPlayer player;
-    ASSERT_TRUE(player.open(makeFlv(dir, spec)));
+    ASSERT_TRUE(player.open(makeFlv(dir, recipe)));
     ASSERT_TRUE(player.hasSound());
     player.restart();
     for (int f = 0; f < 12; ++f) {
@@ -226,11 +226,11 @@ class FlvEnd : public testing::TestWithParam<bool> {};
 
 TEST_P(FlvEnd, PlaysToItsEndThenRewindsAndLatchesTheEnd) {
     TempDir dir;
-    FlvSpec spec;
-    spec.frames = 7;
-    spec.metadata = GetParam();
+    FlvRecipe recipe;
+    recipe.frames = 7;
+    recipe.metadata = GetParam();
     FlvPlayer player;
-    ASSERT_TRUE(player.open(makeFlv(dir, spec)));
+    ASSERT_TRUE(player.open(makeFlv(dir, recipe)));
     player.play();
     int frames = 1;
     while (!player.atEnd() && frames < 100) {
@@ -250,12 +250,12 @@ INSTANTIATE_TEST_SUITE_P(Metadata, FlvEnd, testing::Bool());
 
 TEST(FlvPlayer, ADamagedTimestampDoesNotStretchTheVideo) {
     TempDir dir;
-    FlvSpec spec;
-    spec.frames = 5;
-    spec.sound = true;
-    spec.timesMs = {0, 100, 200, 300, 4000000};
+    FlvRecipe recipe;
+    recipe.frames = 5;
+    recipe.sound = true;
+    recipe.timesMs = {0, 100, 200, 300, 4000000};
     FlvPlayer player;
-    ASSERT_TRUE(player.open(makeFlv(dir, spec)));
+    ASSERT_TRUE(player.open(makeFlv(dir, recipe)));
     player.restart();
     int frames = 1;
     while (frames < 100) {
@@ -270,21 +270,21 @@ TEST(FlvPlayer, ADamagedTimestampDoesNotStretchTheVideo) {
 
 TEST(FlvPlayer, WithoutMetadataTheRateAndLengthAreMeasured) {
     TempDir dir;
-    FlvSpec spec;
-    spec.rate = 15;
-    spec.frames = 45;
-    spec.metadata = false;
+    FlvRecipe recipe;
+    recipe.rate = 15;
+    recipe.frames = 45;
+    recipe.metadata = false;
     FlvPlayer player;
-    ASSERT_TRUE(player.open(makeFlv(dir, spec)));
+    ASSERT_TRUE(player.open(makeFlv(dir, recipe)));
     EXPECT_NEAR(player.movieFrameRate(), 15.0, 0.5);
     EXPECT_EQ(player.movieLength(), 3);
 }
 
 TEST(FlvPlayer, RequestsDriveItAndVariablesReportIt) {
     TempDir dir;
-    FlvSpec spec;
-    spec.frames = 30; // 3 seconds at 10 a second
-    const std::string path = makeFlv(dir, spec, "a & <b>.flv");
+    FlvRecipe recipe;
+    recipe.frames = 30; // 3 seconds at 10 a second
+    const std::string path = makeFlv(dir, recipe, "a & <b>.flv");
     FlvPlayer player;
     EXPECT_EQ(player.getVariable("g_loaded"), "false");
     EXPECT_EQ(player.getVariable("g_width"), "");
@@ -399,10 +399,10 @@ TEST(FlvPlayer, RefusesWhatItCannotPlayQuickly) {
 
 TEST(FlvPlayer, PlaysPastDamagedAndCutShortData) {
     TempDir dir;
-    FlvSpec spec;
-    spec.frames = 20;
-    spec.sound = true;
-    const std::string path = makeFlv(dir, spec);
+    FlvRecipe recipe;
+    recipe.frames = 20;
+    recipe.sound = true;
+    const std::string path = makeFlv(dir, recipe);
     std::string bytes;
     {
         std::ifstream in(path, std::ios::binary);
@@ -429,10 +429,10 @@ TEST(FlvPlayer, PlaysPastDamagedAndCutShortData) {
 
 TEST(PlayerHost, PlaysAnFlvInSeconds) {
     TempDir dir;
-    FlvSpec spec;
-    spec.frames = 25;
+    FlvRecipe recipe;
+    recipe.frames = 25;
     PlayerHost host;
-    ASSERT_TRUE(host.load(makeFlv(dir, spec, "V.FLV"))) << host.errorString();
+    ASSERT_TRUE(host.load(makeFlv(dir, recipe, "V.FLV"))) << host.errorString();
     EXPECT_TRUE(host.isFlv());
     EXPECT_EQ(host.movieLength(), 3); // 2.5 seconds
     EXPECT_EQ(host.readyState(), 4);

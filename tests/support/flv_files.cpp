@@ -39,7 +39,7 @@ bool drain(Writer& w, AVStream* stream) {
 
 } // namespace
 
-bool writeFlv(const std::string& path, const FlvSpec& spec) {
+bool writeFlv(const std::string& path, const FlvRecipe& recipe) {
     Writer w;
     if (avformat_alloc_output_context2(&w.format, nullptr, "flv", path.c_str()) < 0)
         return false;
@@ -48,12 +48,12 @@ bool writeFlv(const std::string& path, const FlvSpec& spec) {
         return false;
     AVStream* vs = avformat_new_stream(w.format, nullptr);
     w.video = avcodec_alloc_context3(codec);
-    w.video->width = spec.width;
-    w.video->height = spec.height;
+    w.video->width = recipe.width;
+    w.video->height = recipe.height;
     w.video->pix_fmt = AV_PIX_FMT_YUV420P;
     w.video->time_base = AVRational{1, 1000};
-    w.video->framerate = AVRational{spec.rate, 1};
-    w.video->gop_size = spec.keyInterval;
+    w.video->framerate = AVRational{recipe.rate, 1};
+    w.video->gop_size = recipe.keyInterval;
     w.video->max_b_frames = 0;
     w.video->flags |= AV_CODEC_FLAG_QSCALE;
     w.video->global_quality = FF_QP2LAMBDA * 2;
@@ -61,9 +61,9 @@ bool writeFlv(const std::string& path, const FlvSpec& spec) {
         avcodec_parameters_from_context(vs->codecpar, w.video) < 0)
         return false;
     vs->time_base = AVRational{1, 1000};
-    vs->avg_frame_rate = AVRational{spec.rate, 1};
+    vs->avg_frame_rate = AVRational{recipe.rate, 1};
     AVStream* as = nullptr;
-    if (spec.sound) {
+    if (recipe.sound) {
         as = avformat_new_stream(w.format, nullptr);
         as->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
         as->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
@@ -73,7 +73,7 @@ bool writeFlv(const std::string& path, const FlvSpec& spec) {
         as->time_base = AVRational{1, 1000};
     }
     AVDictionary* options = nullptr;
-    if (!spec.metadata)
+    if (!recipe.metadata)
         av_dict_set(&options, "flvflags", "no_metadata+no_duration_filesize", 0);
     if (avio_open(&w.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
         avformat_write_header(w.format, &options) < 0) {
@@ -84,13 +84,13 @@ bool writeFlv(const std::string& path, const FlvSpec& spec) {
     w.packet = av_packet_alloc();
     w.picture = av_frame_alloc();
     w.picture->format = AV_PIX_FMT_YUV420P;
-    w.picture->width = spec.width;
-    w.picture->height = spec.height;
+    w.picture->width = recipe.width;
+    w.picture->height = recipe.height;
     if (av_frame_get_buffer(w.picture, 0) < 0)
         return false;
 
     // Sound goes in 100 ms packets, written before the pictures they overlap.
-    const int64_t soundSamples = int64_t(spec.frames) * 44100 / spec.rate;
+    const int64_t soundSamples = int64_t(recipe.frames) * 44100 / recipe.rate;
     int64_t soundDone = 0;
     auto writeSoundUntil = [&](int64_t ms) {
         while (as && soundDone < soundSamples && soundDone * 1000 / 44100 <= ms) {
@@ -102,7 +102,7 @@ bool writeFlv(const std::string& path, const FlvSpec& spec) {
             }
             auto* samples = reinterpret_cast<int16_t*>(p->data);
             for (int64_t i = 0; i < count; ++i) {
-                const int frame = int((soundDone + i) * spec.rate / 44100);
+                const int frame = int((soundDone + i) * recipe.rate / 44100);
                 samples[i * 2] = samples[i * 2 + 1] = flvSoundLevel(frame);
             }
             p->pts = p->dts = soundDone * 1000 / 44100;
@@ -116,18 +116,18 @@ bool writeFlv(const std::string& path, const FlvSpec& spec) {
         }
         return true;
     };
-    for (int i = 0; i < spec.frames; ++i) {
-        const int ms = i < int(spec.timesMs.size()) ? spec.timesMs[std::size_t(i)]
-                                                    : i * 1000 / spec.rate;
+    for (int i = 0; i < recipe.frames; ++i) {
+        const int ms = i < int(recipe.timesMs.size()) ? recipe.timesMs[std::size_t(i)]
+                                                    : i * 1000 / recipe.rate;
         if (!writeSoundUntil(ms) || av_frame_make_writable(w.picture) < 0)
             return false;
-        for (int y = 0; y < spec.height; ++y)
+        for (int y = 0; y < recipe.height; ++y)
             std::memset(w.picture->data[0] + y * w.picture->linesize[0], flvGrey(i),
-                        std::size_t(spec.width));
+                        std::size_t(recipe.width));
         for (int p = 1; p < 3; ++p)
-            for (int y = 0; y < (spec.height + 1) / 2; ++y)
+            for (int y = 0; y < (recipe.height + 1) / 2; ++y)
                 std::memset(w.picture->data[p] + y * w.picture->linesize[p], 128,
-                            std::size_t((spec.width + 1) / 2));
+                            std::size_t((recipe.width + 1) / 2));
         w.picture->pts = ms;
         if (avcodec_send_frame(w.video, w.picture) < 0 || !drain(w, vs))
             return false;

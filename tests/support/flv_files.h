@@ -10,7 +10,7 @@ namespace swivio::testkit {
 // is a flat grey of level flvGrey(i) (ten levels, repeating), shown at times[i] milliseconds (default: i / rate).
 // The sound, when asked for, is 44100 Hz 16-bit stereo PCM whose samples at second t hold
 // flvSoundLevel(frame of t at `rate`), so a frame's share of the sound can be recognised.
-struct FlvSpec {
+struct FlvRecipe {
     int width = 64;
     int height = 48;
     int rate = 10;
@@ -21,7 +21,7 @@ struct FlvSpec {
     int keyInterval = 5;
 };
 
-bool writeFlv(const std::string& path, const FlvSpec& spec);
+bool writeFlv(const std::string& path, const FlvRecipe& recipe);
 
 inline int flvGrey(int picture) { return 20 + (picture % 10) * 22; }
 inline int16_t flvSoundLevel(int frame) { return int16_t(100 * (frame + 1)); }
