@@ -177,7 +177,12 @@ void Renderer::Impl::popLayer() {
         const RenderCommand& command = *layer.command;
         filters.apply(*layer.surface, command.filters, scaleX, scaleY);
         Surface* below = levelSurface(levels.size() - 1);
-        if (below) {
+        // Alpha and Erase act on the enclosing layer's alpha; straight onto the stage there
+        // is none to act on, and the object leaves no mark.
+        const bool onStage = levels.back().kind == LevelKind::Root;
+        const bool alphaOnly =
+            command.blendMode == BlendMode::Alpha || command.blendMode == BlendMode::Erase;
+        if (below && !(onStage && alphaOnly)) {
             composeLayer(*layer.surface, *below, layer.surface->dirty(), command.blendMode,
                          raster::finiteTransform(command.colorTransform),
                          activeMask(levels.size() - 1));

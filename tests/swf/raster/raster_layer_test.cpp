@@ -75,6 +75,14 @@ TEST(RasterBlendLayer, EraseAndAlphaActOnTheEnclosingLayer) {
     EXPECT_TRUE(near(at(g, 10, 20), rgb(178, 75, 100), 2))
         << ::testing::PrintToString(at(g, 10, 20));
     EXPECT_EQ(at(g, 30, 20), kRed);
+
+    // Straight onto the stage there is no layer to act on: nothing changes.
+    for (BlendMode mode : {BlendMode::Alpha, BlendMode::Erase}) {
+        const Frame h = renderFrame(
+            inLayer(pushLayer(mode), {draw(square(0, 0, 40, 40, rgb(255, 255, 255, 128)))}), 40,
+            40, kGround);
+        EXPECT_EQ(at(h, 20, 20), kGround);
+    }
 }
 
 TEST(RasterBlendLayer, LayerAlphaAppliesToTheGroupAsAWhole) {

@@ -79,11 +79,13 @@ TEST(RasterViewport, PixelsOutsideTheClipRectangleAreUntouched) {
     blur.blurX = blur.blurY = 4;
     const RenderCommandList list{
         draw(makeShape({solidFill(kRed)}, rectangle(-10, -10, 50, 50, 1, 1), {wide})),
+        pushLayer(BlendMode::Layer),
         pushLayer(BlendMode::Normal, {blur}),
         draw(square(0, 0, 40, 40, rgb(0, 0, 255))),
         command(RenderCommand::Kind::PopLayer),
         pushLayer(BlendMode::Erase),
         draw(square(0, 0, 40, 20)),
+        command(RenderCommand::Kind::PopLayer),
         command(RenderCommand::Kind::PopLayer)};
     const Frame f = renderWith(list, v, 40, 40);
     for (int y = 0; y < 40; ++y) {
@@ -95,7 +97,7 @@ TEST(RasterViewport, PixelsOutsideTheClipRectangleAreUntouched) {
         }
     }
     EXPECT_EQ(at(f, 20, 25), rgb(0, 0, 255));
-    EXPECT_EQ(at(f, 20, 10), kGround); // erased back to what the frame held
+    EXPECT_EQ(at(f, 20, 10), rgb(0, 255, 0)); // erased through the layer to the line
 }
 
 TEST(RasterViewport, EmptyOrInvalidViewportsDrawNothing) {
@@ -336,8 +338,10 @@ TEST(RasterViewport, BackgroundColourFillsExactlyTheClipRectangle) {
     // Where an erasing layer punches through at the top, the background colour shows, not
     // what the frame held before.
     frame.fill(old);
-    renderer.render({draw(square(5, 4, 25, 14)), pushLayer(BlendMode::Erase),
-                     draw(square(10, 6, 12, 8)), command(RenderCommand::Kind::PopLayer)},
+    renderer.render({pushLayer(BlendMode::Layer), draw(square(5, 4, 25, 14)),
+                     pushLayer(BlendMode::Erase), draw(square(10, 6, 12, 8)),
+                     command(RenderCommand::Kind::PopLayer),
+                     command(RenderCommand::Kind::PopLayer)},
                     bitmaps, v, frame, sky);
     EXPECT_EQ(frame.pixel(11, 7), sky);
     EXPECT_EQ(frame.pixel(20, 10), makeColor(255, 0, 0));
