@@ -14,6 +14,8 @@ namespace swivio::swf::avm1 {
 
 // clip_drawing.cpp: the drawing methods, setMask and hitTest.
 void installClipDrawing(Interpreter& vm, Object* clipProto);
+// clip_display_properties.cpp: blendMode, cacheAsBitmap, opaqueBackground, scrollRect.
+void installClipDisplayProperties(Interpreter& vm, Object* clipProto);
 
 namespace {
 
@@ -358,6 +360,7 @@ void installClipMethods(ScriptRuntime& runtime) {
     vm.defineMethod(p, "startDrag", startDrag);
     vm.defineMethod(p, "stopDrag", stopDrag);
     installClipDrawing(vm, p);
+    installClipDisplayProperties(vm, p);
     p->defineAccessor("transform", vm.makeNative(clipTransform), vm.makeNative(setClipTransform),
                       kDontEnum | kVersion8);
     b.buttonProto = vm.makeObject();

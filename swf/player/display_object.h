@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -105,6 +106,10 @@ public:
     std::vector<Filter> filters;
     bool cacheAsBitmap = false;
     bool visible = true;
+    // Drawn as a filled box (0xRRGGBB) behind the object's content, over its bounds.
+    std::optional<uint32_t> opaqueBackground;
+    // Shows only this box of the object's own space (twips), moved to its origin.
+    std::optional<Rect> scrollRect;
     // The parent's frame (0-based) whose PlaceObject created this instance; it identifies
     // the placement when a seek backwards rebuilds the display list. -1 for button parts.
     int placedAtFrame = -1;

@@ -4,13 +4,6 @@
 
 namespace swivio::swf {
 
-namespace {
-
-Rgba rgb(uint32_t color) {
-    return Rgba{uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 255};
-}
-
-// A rectangle of the box, filled and/or outlined.
 std::shared_ptr<const Shape> boxShape(const Rect& r, const Rgba* fill, const Rgba* line) {
     auto shape = std::make_shared<Shape>();
     shape->bounds = r;
@@ -37,6 +30,12 @@ std::shared_ptr<const Shape> boxShape(const Rect& r, const Rgba* fill, const Rgb
     }
     shape->groups.push_back(std::move(group));
     return shape;
+}
+
+namespace {
+
+Rgba rgb(uint32_t color) {
+    return Rgba{uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 255};
 }
 
 RenderCommand drawCommand(std::shared_ptr<const Shape> shape, const Matrix& m,

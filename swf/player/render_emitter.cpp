@@ -1,6 +1,8 @@
 #include "swf/player/render_emitter.h"
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 #include <map>
 #include <utility>
 
@@ -67,6 +69,43 @@ Matrix treeMatrix(const DisplayObject& object) {
     for (const DisplayObject* p = object.parent(); p; p = p->parent())
         m = p->matrix * m;
     return m;
+}
+
+// The box of what `commands` draw, in the space that `toStage` maps onto the stage; none
+// when they draw nothing or the space is flat.
+std::optional<Rect> localBox(const RenderCommandList& commands, const Matrix& toStage) {
+    const double det = toStage.a * toStage.d - toStage.b * toStage.c;
+    if (!std::isfinite(det) || std::abs(det) < 1e-12)
+        return std::nullopt;
+    const Matrix inverse{toStage.d / det,
+                         -toStage.b / det,
+                         -toStage.c / det,
+                         toStage.a / det,
+                         (toStage.c * toStage.ty - toStage.d * toStage.tx) / det,
+                         (toStage.b * toStage.tx - toStage.a * toStage.ty) / det};
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+    for (const RenderCommand& c : commands) {
+        if (c.kind != RenderCommand::Kind::DrawShape || !c.shape)
+            continue;
+        const Rect& r = c.shape->bounds;
+        if (r.xMax <= r.xMin || r.yMax <= r.yMin)
+            continue;
+        const Matrix m = inverse * c.matrix;
+        const double xs[] = {double(r.xMin), double(r.xMax)};
+        const double ys[] = {double(r.yMin), double(r.yMax)};
+        for (double x : xs)
+            for (double y : ys) {
+                x0 = std::min(x0, m.mapX(x, y));
+                x1 = std::max(x1, m.mapX(x, y));
+                y0 = std::min(y0, m.mapY(x, y));
+                y1 = std::max(y1, m.mapY(x, y));
+            }
+    }
+    if (!(x0 < x1 && y0 < y1) || std::abs(x0) > 1e9 || std::abs(y0) > 1e9 ||
+        std::abs(x1) > 1e9 || std::abs(y1) > 1e9)
+        return std::nullopt;
+    return Rect{int32_t(std::floor(x0)), int32_t(std::ceil(x1)), int32_t(std::floor(y0)),
+                int32_t(std::ceil(y1))};
 }
 
 RenderCommand marker(RenderCommand::Kind kind) {
@@ -189,9 +228,47 @@ void RenderEmitter::emitObject(DisplayObject& object, const Context& context,
         push.filters = object.filters;
         out.push_back(std::move(push));
     }
-    emitContent(object, inner, out);
+    if (object.scrollRect || object.opaqueBackground)
+        emitFramedContent(object, inner, out);
+    else
+        emitContent(object, inner, out);
     if (layered)
         out.push_back(marker(RenderCommand::Kind::PopLayer));
+}
+
+void RenderEmitter::emitFramedContent(DisplayObject& object, const Context& context,
+                                      RenderCommandList& out) {
+    Context inner = context;
+    std::optional<Rect> box;
+    if (object.scrollRect) {
+        const Rect& r = *object.scrollRect;
+        if (r.xMax <= r.xMin || r.yMax <= r.yMin)
+            return; // an empty window shows nothing
+        // The window's corner lands on the object's origin.
+        inner.matrix = context.matrix * Matrix{1, 0, 0, 1, -double(r.xMin), -double(r.yMin)};
+        box = Rect{0, r.xMax - r.xMin, 0, r.yMax - r.yMin};
+    }
+    RenderCommandList content;
+    emitContent(object, inner, content);
+    if (!box)
+        box = localBox(content, context.matrix);
+    if (object.opaqueBackground && box && !context.asMask) {
+        const uint32_t c = *object.opaqueBackground;
+        const Rgba fill{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255};
+        drawShape(boxShape(*box, &fill, nullptr), context, out);
+    }
+    if (!object.scrollRect || context.asMask) {
+        out.insert(out.end(), std::make_move_iterator(content.begin()),
+                   std::make_move_iterator(content.end()));
+        return;
+    }
+    out.push_back(marker(RenderCommand::Kind::PushMask));
+    const Rgba white{255, 255, 255, 255};
+    drawShape(boxShape(*box, &white, nullptr), context, out);
+    out.push_back(marker(RenderCommand::Kind::BeginMasked));
+    out.insert(out.end(), std::make_move_iterator(content.begin()),
+               std::make_move_iterator(content.end()));
+    out.push_back(marker(RenderCommand::Kind::PopMask));
 }
 
 void RenderEmitter::emitContent(DisplayObject& object, const Context& context,

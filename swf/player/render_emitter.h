@@ -13,6 +13,9 @@
 
 namespace swivio::swf {
 
+// A rectangle of the box (twips), filled and/or outlined with a one-pixel line.
+std::shared_ptr<const Shape> boxShape(const Rect& r, const Rgba* fill, const Rgba* line);
+
 // Turns a display list into render commands, in painting order: children by depth, each
 // object's matrix and colour transform concatenated with its parents' (the child's applied
 // first); clip-depth masks as PushMask / BeginMasked / PopMask, nested and inside clips;
@@ -42,6 +45,9 @@ private:
     void emitChildren(DisplayObject& parent, const Context& context, RenderCommandList& out);
     void emitObject(DisplayObject& object, const Context& context, RenderCommandList& out);
     void emitContent(DisplayObject& object, const Context& context, RenderCommandList& out);
+    // The content inside its scroll rectangle and over its opaque background.
+    void emitFramedContent(DisplayObject& object, const Context& context,
+                           RenderCommandList& out);
     void drawShape(std::shared_ptr<const Shape> shape, const Context& context,
                    RenderCommandList& out);
     std::shared_ptr<const Shape> bitmapShape(const Character& character, const Context& context);

@@ -28,6 +28,7 @@ struct Placement {
     std::vector<Filter> filters;
     bool cacheAsBitmap = false;
     bool visible = true;
+    std::optional<uint32_t> opaqueBackground;
     const PlaceObject* tag = nullptr; // the tag that placed it
 };
 
@@ -55,6 +56,9 @@ template <typename Target> void applyProperties(Target& t, const PlaceObject& p,
         t.cacheAsBitmap = *p.cacheAsBitmap;
     if (p.visible)
         t.visible = *p.visible;
+    if (p.opaqueBackground)
+        t.opaqueBackground = uint32_t(p.opaqueBackground->r) << 16 |
+                             uint32_t(p.opaqueBackground->g) << 8 | p.opaqueBackground->b;
 }
 
 void applyProperties(DisplayObject& o, const PlaceObject& p) {
@@ -74,6 +78,7 @@ template <typename From, typename To> void copyProperties(const From& f, To& t, 
     t.filters = f.filters;
     t.cacheAsBitmap = f.cacheAsBitmap;
     t.visible = f.visible;
+    t.opaqueBackground = f.opaqueBackground;
 }
 
 // Shapes, morph shapes, texts and the like can swap characters in place; clips and buttons

@@ -25,7 +25,7 @@ class BitmapLookup;
 //       composed onto what lies below with the blend mode and the layer's alpha. The
 //       PushLayer's colorTransform (identity unless set) applies to the finished layer as a
 //       whole, so overlapping children fade as one picture. Alpha and Erase act on the
-//       enclosing layer (or on the frame's picture at the top level).
+//       enclosing layer; straight onto the frame's picture they leave no mark.
 struct RenderCommand {
     enum class Kind { DrawShape, PushMask, BeginMasked, PopMask, PushLayer, PopLayer };
     Kind kind = Kind::DrawShape;

@@ -140,5 +140,36 @@ TEST_F(ClipScriptTest, DragKeepsTheClipInItsRectangle) {
     EXPECT_EQ(text(get(a, "_droptarget")), "");
 }
 
+TEST_F(ClipScriptTest, DisplayPropertiesReadBackWhatWasSet) {
+    Value a = clip("a", 1);
+    Interpreter& vm = runtime->interpreter();
+    EXPECT_EQ(text(get(a, "blendMode")), "normal");
+    EXPECT_EQ(text(get(a, "opaqueBackground")), "undefined");
+    EXPECT_EQ(text(get(a, "scrollRect")), "undefined");
+    Value window = vm.makeObject();
+    vm.setMember(window, "x", 1);
+    vm.setMember(window, "y", 2);
+    vm.setMember(window, "width", 30);
+    vm.setMember(window, "height", 40);
+    struct Case {
+        const char* name;
+        Value set;
+        const char* read;
+    } cases[] = {
+        {"blendMode", Value("multiply"), "multiply"},
+        {"blendMode", Value("bogus"), "multiply"}, // an unknown name changes nothing
+        {"blendMode", Value(14.0), "hardlight"},
+        {"opaqueBackground", Value(double(0x12345678)), "3430008"}, // 0x345678
+        {"opaqueBackground", Value::null(), "undefined"},
+        {"cacheAsBitmap", Value(true), "true"},
+        {"scrollRect", window, "(x=1, y=2, w=30, h=40)"},
+        {"scrollRect", Value(), "undefined"},
+    };
+    for (const Case& c : cases) {
+        vm.setMember(a, c.name, c.set);
+        EXPECT_EQ(text(get(a, c.name)), c.read) << c.name;
+    }
+}
+
 } // namespace
 } // namespace swivio::swf::avm1

@@ -172,6 +172,39 @@ TEST(RenderEmitter, MatricesAndColourTransformsApplyChildFirst) {
     EXPECT_EQ(shown.r, 100); // (100 + 100) * 0.5
 }
 
+TEST(RenderEmitter, OpaqueBackgroundFillsTheBoundsAndScrollRectShowsItsWindowOnly) {
+    SpriteBuilder sprite;
+    sprite.place(Place().at(1).of(1).translate(10, 5));
+    sprite.showFrame();
+    SwfWriter w;
+    defineSquares(w);
+    w.tag(TagCode::DefineSprite, sprite.defineSprite(20));
+    place(w, Place().at(1).of(20).scale(2, 2).translate(1000, 0));
+    w.showFrame().end();
+    Emitted e(w);
+    DisplayObject& clip = *e.player().root().children().begin()->second;
+
+    // The box lies behind the content, over the square's own bounds, in the clip's space.
+    clip.opaqueBackground = 0x00C800;
+    e.emitAgain();
+    EXPECT_EQ(e.outline(), "D200 D0 ");
+    EXPECT_EQ(e.commands[0].shape->bounds, (Rect{10, 110, 5, 105}));
+    EXPECT_EQ(e.commands[0].matrix, (e.commands[1].matrix * Matrix{1, 0, 0, 1, -10, -5}));
+
+    // The window (20, 30)-(60, 50) masks the content, moved so its corner is the origin;
+    // the background then covers the window.
+    clip.scrollRect = Rect{20, 60, 30, 50};
+    e.emitAgain();
+    EXPECT_EQ(e.outline(), "D200 M D255 B D0 P ");
+    EXPECT_EQ(e.commands[0].shape->bounds, (Rect{0, 40, 0, 20}));
+    EXPECT_DOUBLE_EQ(e.commands[4].matrix.tx, 1000 + 2 * (10 - 20));
+    EXPECT_DOUBLE_EQ(e.commands[4].matrix.ty, 2 * (5 - 30));
+
+    clip.scrollRect = Rect{20, 20, 30, 50}; // an empty window shows nothing
+    e.emitAgain();
+    EXPECT_EQ(e.outline(), "");
+}
+
 TEST(RenderEmitter, TextBecomesGlyphShapesWithTheRecordColours) {
     ShapeBuilder glyph(1);
     glyph.styles(0, 1).rectangle(0, -1024, 512, 0);
