@@ -276,8 +276,10 @@ std::vector<Filter> readFilterList(ByteReader& in) {
         }
         case 3: {
             f.type = Filter::Type::Bevel;
-            f.color = readRgba(in);
+            // Written highlight first, whatever the format's documentation says: Flash
+            // lights the edge that faces the light with the first colour.
             f.highlight = readRgba(in);
+            f.color = readRgba(in);
             readBlur(in, f);
             f.angle = float(in.fixed16());
             f.distance = float(in.fixed16());

@@ -115,6 +115,21 @@ TEST(Records, FilterListReadsBlurAndDropShadow) {
     EXPECT_EQ(filters[1].passes, 2);
 }
 
+TEST(Records, BevelFilterLightsWithItsFirstColour) {
+    SwfBits s;
+    s.u8(1).u8(3);
+    s.u8(255).u8(0).u8(0).u8(255); // lights the edges facing the light
+    s.u8(0).u8(0).u8(255).u8(255); // shades the others
+    s.fixed16(4).fixed16(4).fixed16(0.785).fixed16(5).fixed8(1).u8(0x20 | 1);
+    ByteReader in(s.data());
+    auto filters = readFilterList(in);
+    ASSERT_TRUE(in.ok());
+    ASSERT_EQ(filters.size(), 1u);
+    EXPECT_EQ(filters[0].type, Filter::Type::Bevel);
+    EXPECT_EQ(filters[0].highlight, (Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(filters[0].color, (Rgba{0, 0, 255, 255}));
+}
+
 TEST(Records, ConvolutionFilterLargerThanItsTagFails) {
     SwfBits s;
     s.u8(1).u8(5).u8(255).u8(255); // a 255 x 255 matrix with no floats after it
