@@ -40,7 +40,9 @@ constexpr int kPollMilliseconds = 100;
 
 std::atomic<bool> g_stopRequested{false};
 
-extern "C" void onStopSignal(int) { g_stopRequested.store(true); }
+extern "C" void onStopSignal(int) {
+    g_stopRequested.store(true);
+}
 
 // Ctrl-C, a closed terminal and SIGTERM ask the batch to stop; the handlers are restored
 // when it ends. Ctrl-C also reaches the children directly (they share the terminal's
@@ -77,8 +79,8 @@ int fail(const std::string& message) {
 // those only the batch reads.
 std::vector<std::string> sharedArguments(const ConvertOptions& o) {
     static const std::set<std::string> kBatchOnly = {
-        "-o",  "--output", "--output-dir", "-j", "--jobs", "--timeout", "--recursive",
-        "--json", "--work-dir", "-y", "-n"};
+        "-o",          "--output", "--output-dir", "-j", "--jobs", "--timeout",
+        "--recursive", "--json",   "--work-dir",   "-y", "-n"};
     std::vector<std::string> args;
     for (const std::vector<std::string>& group : o.movieArguments)
         if (!group.empty() && !kBatchOnly.count(group[0]))
@@ -132,7 +134,8 @@ void removeUnfinished(const BatchMovie& movie) {
         // name + "." + six letters + ".part"
         const std::size_t stem = file.size() >= 12 ? file.size() - 12 : 0;
         if (file.size() >= name.size() + 12 && file.compare(file.size() - 5, 5, ".part") == 0 &&
-            file[stem] == '.' && (name.empty() || (stem == name.size() && file.rfind(name, 0) == 0))) {
+            file[stem] == '.' &&
+            (name.empty() || (stem == name.size() && file.rfind(name, 0) == 0))) {
             std::error_code removeEc;
             fs::remove(it->path(), removeEc);
         }
@@ -154,7 +157,7 @@ struct Child {
 // Starts this program with `args` (argv[0] first), its standard output and error into the
 // returned pipe, its standard input empty. Fills `error` when it cannot.
 std::optional<std::pair<pid_t, int>> spawnSelf(const std::vector<std::string>& args,
-                                                std::string& error) {
+                                               std::string& error) {
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -182,7 +185,8 @@ std::optional<std::pair<pid_t, int>> spawnSelf(const std::vector<std::string>& a
         sigprocmask(SIG_SETMASK, &none, nullptr);
         execv("/proc/self/exe", argv.data());
         static const char kMessage[] = "swivio-cli convert: cannot start a conversion process\n";
-        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+        [[maybe_unused]] const ssize_t written =
+            write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
         _exit(127);
     }
     const int forkError = errno;
@@ -236,8 +240,8 @@ private:
             fs::create_directories(folder, ec);
         if (ec) {
             m_outcomes[index] = BatchOutcome{BatchStatus::Failed, 0, 0, 0,
-                                             "Cannot create the output folder " +
-                                                 folder.string() + ": " + ec.message() + "."};
+                                             "Cannot create the output folder " + folder.string() +
+                                                 ": " + ec.message() + "."};
             return;
         }
         fs::create_directory(child.workDir, ec);
@@ -331,7 +335,7 @@ private:
         if (c.timedOut) {
             o.status = BatchStatus::TimedOut;
             char text[96];
-            std::snprintf(text, sizeof text, "Stopped after %g seconds (--timeout).",
+            std::snprintf(text, sizeof text, "Still converting after %g s (--timeout); stopped.",
                           *m_options.timeout);
             o.error = text;
         } else if (m_stopping || (exited && code == 130)) {
@@ -345,10 +349,9 @@ private:
                       (c.reader.error().empty() ? "." : ": " + c.reader.error());
         } else {
             o.status = BatchStatus::Failed;
-            o.error = !c.reader.error().empty()
-                          ? c.reader.error()
-                          : "The conversion process ended with status " + std::to_string(code) +
-                                ".";
+            o.error = !c.reader.error().empty() ? c.reader.error()
+                                                : "The conversion process ended with status " +
+                                                      std::to_string(code) + ".";
         }
         return o;
     }
@@ -383,8 +386,8 @@ private:
         while (m_printed < m_outcomes.size() && m_outcomes[m_printed]) {
             const BatchMovie& movie = m_jobs[m_printed].movie;
             const BatchOutcome& outcome = *m_outcomes[m_printed];
-            const std::string line = m_options.json ? batchJsonLine(movie, outcome)
-                                                    : batchSummaryLine(movie, outcome);
+            const std::string line =
+                m_options.json ? batchJsonLine(movie, outcome) : batchSummaryLine(movie, outcome);
             std::printf("%s\n", line.c_str());
             std::fflush(stdout);
             ++m_printed;

@@ -39,8 +39,8 @@ Status listFolder(const fs::path& folder, bool recursive, std::vector<fs::path>&
             add(*it);
     }
     if (ec)
-        return Status::failure("Cannot read the folder " + folder.string() + ": " +
-                               ec.message() + ".");
+        return Status::failure("Cannot read the folder " + folder.string() + ": " + ec.message() +
+                               ".");
     std::sort(found.begin(), found.end());
     return {};
 }
@@ -88,8 +88,8 @@ Result<std::vector<BatchMovie>> planBatch(const ConvertOptions& o) {
             add(fs::path(given) / relative, relative);
     }
     if (movies.empty())
-        return R::failure(folderGiven ? "No .swf or .flv file in the folders given." :
-                                        "No movie given (see swivio-cli convert --help).");
+        return R::failure(folderGiven ? "No .swf or .flv file in the folders given."
+                                      : "No movie given (see swivio-cli convert --help).");
 
     // Outputs are compared as absolute, normalised paths, so "out/a.avi" and "./out/a.avi"
     // are seen to be one file.
@@ -101,8 +101,7 @@ Result<std::vector<BatchMovie>> planBatch(const ConvertOptions& o) {
         const auto [it, inserted] = seen.emplace(key, i);
         if (!inserted)
             clashes += (clashes.empty() ? "" : "\n") + movies[it->second].input + " and " +
-                       movies[i].input + " would both be converted into " +
-                       movies[i].output + ".";
+                       movies[i].input + " would both be converted into " + movies[i].output + ".";
     }
     if (!clashes.empty())
         return R::failure(clashes + "\nNothing was converted; convert them into different "

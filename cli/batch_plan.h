@@ -11,9 +11,9 @@ struct ConvertOptions;
 
 // One movie of a batch and where its conversion goes.
 struct BatchMovie {
-    std::string input;          // a movie named, or a file found under a folder named
-    std::string output;         // the output file, or the picture series' folder
-    bool folderOutput = false;  // a picture series: `output` is a folder of its own
+    std::string input;         // a movie named, or a file found under a folder named
+    std::string output;        // the output file, or the picture series' folder
+    bool folderOutput = false; // a picture series: `output` is a folder of its own
 };
 
 // The output's extension (".avi", ".mpg", ".mp4", ".gif"...) for the output type the options

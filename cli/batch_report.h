@@ -12,10 +12,10 @@ enum class BatchStatus { Converted, Failed, Crashed, TimedOut, Cancelled };
 // How one movie's conversion ended.
 struct BatchOutcome {
     BatchStatus status = BatchStatus::Failed;
-    int frames = 0;       // frames written
-    double seconds = 0;   // wall time of its process
+    int frames = 0;     // frames written
+    double seconds = 0; // wall time of its process
     int warnings = 0;
-    std::string error;    // empty when converted
+    std::string error; // empty when converted
 };
 
 // "ok", "failed", "crashed", "timeout", "cancelled".

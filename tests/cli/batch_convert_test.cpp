@@ -99,8 +99,8 @@ struct BatchCase {
     // "convert".
     std::function<std::vector<std::string>(const TempDir&)> prepare;
     int exitCode;
-    const char* statuses; // the "status" of each JSON line, in order, space-separated
-    const char* frames;   // the "frames" of each line
+    const char* statuses;             // the "status" of each JSON line, in order, space-separated
+    const char* frames;               // the "frames" of each line
     std::vector<std::string> made;    // outputs that must exist, under the folder
     std::vector<std::string> notMade; // outputs that must not
     const char* message = "";         // in standard error or in a line's error
@@ -153,19 +153,31 @@ const BatchCase kBatches[] = {
          return std::vector<std::string>{writeMovie(d, "a.swf", 3), writeDamaged(d, "b.swf"),
                                          "c.flv", "--output-dir", "out"};
      },
-     2, "ok failed ok ", "3 0 5 ", {"out/a.avi", "out/c.avi"}, {"out/b.avi"},
+     2,
+     "ok failed ok ",
+     "3 0 5 ",
+     {"out/a.avi", "out/c.avi"},
+     {"out/b.avi"},
      "\"input\":\"b.swf\",\"output\":\"out/b.avi\",\"status\":\"failed\""},
     {"MissingMovieFailsAlone",
      [](const TempDir& d) {
          return std::vector<std::string>{"gone.swf", writeMovie(d, "a.swf", 2), "--output-dir",
                                          "out"};
      },
-     2, "failed ok ", "0 2 ", {"out/a.avi"}, {"out/gone.avi"}},
+     2,
+     "failed ok ",
+     "0 2 ",
+     {"out/a.avi"},
+     {"out/gone.avi"}},
     {"SingleMovieIntoAFolder",
      [](const TempDir& d) {
          return std::vector<std::string>{writeMovie(d, "a.swf", 4), "--output-dir", "out/new"};
      },
-     0, "ok ", "4 ", {"out/new/a.avi"}, {"a.avi"}},
+     0,
+     "ok ",
+     "4 ",
+     {"out/new/a.avi"},
+     {"a.avi"}},
     {"FolderTakesItsMoviesOnlyInSortedOrder",
      [](const TempDir& d) {
          writeMovie(d, "in/two.swf", 2);
@@ -174,7 +186,11 @@ const BatchCase kBatches[] = {
          writeFileBytes(d.file("in/notes.txt"), {'h', 'i'});
          return std::vector<std::string>{"in", "--output-dir", "out"};
      },
-     0, "ok ok ", "3 2 ", {"out/One.avi", "out/two.avi"}, {"out/sub", "out/notes.avi"}},
+     0,
+     "ok ok ",
+     "3 2 ",
+     {"out/One.avi", "out/two.avi"},
+     {"out/sub", "out/notes.avi"}},
     {"RecursiveFolderKeepsItsSubFolders",
      [](const TempDir& d) {
          writeMovie(d, "in/two.swf", 2);
@@ -182,14 +198,22 @@ const BatchCase kBatches[] = {
          writeDamaged(d, "in/sub/bad.swf");
          return std::vector<std::string>{"in", "--recursive", "--output-dir", "out", "-j", "2"};
      },
-     2, "failed ok ok ", "0 4 2 ", {"out/sub/deeper/inner.avi", "out/two.avi"},
+     2,
+     "failed ok ok ",
+     "0 4 2 ",
+     {"out/sub/deeper/inner.avi", "out/two.avi"},
      {"out/sub/bad.avi", "out/inner.avi"}},
     {"TwoMoviesOntoOneOutputAreRefusedBeforeAnyRuns",
      [](const TempDir& d) {
          return std::vector<std::string>{writeMovie(d, "one.swf"), writeMovie(d, "a/x.swf"),
                                          writeMovie(d, "b/x.swf"), "--output-dir", "out"};
      },
-     1, "", "", {}, {"out/one.avi", "out/x.avi"}, "a/x.swf and b/x.swf would both be"},
+     1,
+     "",
+     "",
+     {},
+     {"out/one.avi", "out/x.avi"},
+     "a/x.swf and b/x.swf would both be"},
     {"ExistingOutputIsRefusedWithoutATerminal",
      [](const TempDir& d) {
          fs::create_directories(d.file("out"));
@@ -197,40 +221,82 @@ const BatchCase kBatches[] = {
          return std::vector<std::string>{writeMovie(d, "a.swf"), writeMovie(d, "b.swf"),
                                          "--output-dir", "out"};
      },
-     2, "failed ok ", "0 3 ", {"out/b.avi"}, {}, "Use -y to overwrite it"},
+     2,
+     "failed ok ",
+     "0 3 ",
+     {"out/b.avi"},
+     {},
+     "Use -y to overwrite it"},
     {"ExistingOutputIsReplacedWithYes",
      [](const TempDir& d) {
          fs::create_directories(d.file("out"));
          writeFileBytes(d.file("out/a.avi"), {'o', 'l', 'd'});
          return std::vector<std::string>{writeMovie(d, "a.swf"), "-y", "--output-dir", "out"};
      },
-     0, "ok ", "3 ", {"out/a.avi"}, {}},
+     0,
+     "ok ",
+     "3 ",
+     {"out/a.avi"},
+     {}},
     {"AnimatedGifsGetAFileEach",
      [](const TempDir& d) {
-         return std::vector<std::string>{writeMovie(d, "a.swf", 2), "--type", "images",
-                                         "--image-type", "animated-gif", "--output-dir", "out"};
+         return std::vector<std::string>{writeMovie(d, "a.swf", 2),
+                                         "--type",
+                                         "images",
+                                         "--image-type",
+                                         "animated-gif",
+                                         "--output-dir",
+                                         "out"};
      },
-     0, "ok ", "2 ", {"out/a.gif"}, {"out/a"}},
+     0,
+     "ok ",
+     "2 ",
+     {"out/a.gif"},
+     {"out/a"}},
     {"PictureSeriesGetAFolderEach",
      [](const TempDir& d) {
-         return std::vector<std::string>{writeMovie(d, "a.swf", 2), writeMovie(d, "b.swf", 2),
-                                         "--type", "images", "--image-type", "png",
-                                         "--output-dir", "out"};
+         return std::vector<std::string>{writeMovie(d, "a.swf", 2),
+                                         writeMovie(d, "b.swf", 2),
+                                         "--type",
+                                         "images",
+                                         "--image-type",
+                                         "png",
+                                         "--output-dir",
+                                         "out"};
      },
-     0, "ok ok ", "2 2 ", {"out/a", "out/b"}, {"out/a.avi"}},
+     0,
+     "ok ok ",
+     "2 2 ",
+     {"out/a", "out/b"},
+     {"out/a.avi"}},
     {"HangingMovieIsStoppedAtItsTimeout",
      [](const TempDir& d) {
          return std::vector<std::string>{writeMovie(d, "spin.swf", 200, true),
-                                         writeMovie(d, "a.swf"), "--timeout", "1",
-                                         "--output-dir", "out", "-j", "2"};
+                                         writeMovie(d, "a.swf"),
+                                         "--timeout",
+                                         "1",
+                                         "--output-dir",
+                                         "out",
+                                         "-j",
+                                         "2"};
      },
-     2, "timeout ok ", "0 3 ", {"out/a.avi"}, {"out/spin.avi"}, "--timeout"},
+     2,
+     "timeout ok ",
+     "0 3 ",
+     {"out/a.avi"},
+     {"out/spin.avi"},
+     "--timeout"},
     {"BatchOptionsNeedAnOutputFolder",
      [](const TempDir& d) {
          return std::vector<std::string>{writeMovie(d, "a.swf"), writeMovie(d, "b.swf"), "-o",
                                          "x.avi"};
      },
-     1, "", "", {}, {"x.avi", "a.avi"}, "--output-dir"},
+     1,
+     "",
+     "",
+     {},
+     {"x.avi", "a.avi"},
+     "--output-dir"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cli, Batches, testing::ValuesIn(kBatches),
@@ -272,8 +338,8 @@ TEST(BatchConvert, TermStopsTheRunningMoviesAndCleansUp) {
     TempDir dir;
     const std::string work = dir.file("work");
     fs::create_directories(work);
-    std::vector<std::string> words = {SWIVIO_CLI_PATH, "convert", "--output-dir",
-                                      dir.file("out"), "--work-dir", work, "-j", "2"};
+    std::vector<std::string> words = {SWIVIO_CLI_PATH, "convert", "--output-dir", dir.file("out"),
+                                      "--work-dir",    work,      "-j",           "2"};
     for (int i = 0; i < 3; ++i)
         words.push_back(dir.file(writeMovie(dir, "spin" + std::to_string(i) + ".swf", 200, true)));
     std::vector<char*> argv;
