@@ -37,6 +37,7 @@ using Clock = std::chrono::steady_clock;
 // killed outright: a movie stuck inside one frame never looks at the request.
 constexpr auto kStopGrace = std::chrono::seconds(5);
 constexpr int kPollMilliseconds = 100;
+constexpr int kEndingPollMilliseconds = 5;
 
 std::atomic<bool> g_stopRequested{false};
 
@@ -269,13 +270,18 @@ private:
     void readOutput() {
         std::vector<pollfd> fds;
         std::vector<Child*> owners;
+        bool closing = false;
         for (Child& c : m_running) {
             if (c.fd >= 0) {
                 fds.push_back({c.fd, POLLIN, 0});
                 owners.push_back(&c);
             }
+            closing = closing || c.fd < 0;
         }
-        if (::poll(fds.data(), fds.size(), kPollMilliseconds) <= 0)
+        // A process that closed its output is ending: look for its end again soon, so that
+        // the next movie starts without waiting out the whole tenth of a second.
+        const int wait = closing ? kEndingPollMilliseconds : kPollMilliseconds;
+        if (::poll(fds.data(), fds.size(), wait) <= 0)
             return;
         for (std::size_t i = 0; i < fds.size(); ++i)
             if (fds[i].revents)

@@ -3,7 +3,7 @@
 
     scripts/make-batch-movies.py FOLDER [COUNT] [DAMAGED_PERCENT]
 
-Each good movie is a 160 x 120 stage with a square moving across it for 12 to 48 frames at
+Each good movie is a 320 x 240 stage with a square moving across it for 24 to 96 frames at
 24 frames a second; every tenth movie (by default) is damaged in one of several ways: cut
 short, random bytes, empty, a compressed body that does not inflate, or tags that run past
 the file's end. The movies are numbered movie-000.swf, ...; the damaged ones are listed in
@@ -87,16 +87,16 @@ def matrix(x, y):
 def movie(frames, rgb):
     twips = 20
     body = tag(9, bytes([0x20, 0x20, 0x40]))
-    body += square_shape(1, 40 * twips, rgb)
+    body += square_shape(1, 80 * twips, rgb)
     for f in range(frames):
-        x = (f * 120 // max(frames - 1, 1)) * twips
+        x = (f * 240 // max(frames - 1, 1)) * twips
         if f == 0:
-            body += tag(26, bytes([0x06]) + struct.pack("<HH", 1, 1) + matrix(x, 40 * twips))
+            body += tag(26, bytes([0x06]) + struct.pack("<HH", 1, 1) + matrix(x, 80 * twips))
         else:
-            body += tag(26, bytes([0x05]) + struct.pack("<H", 1) + matrix(x, 40 * twips))
+            body += tag(26, bytes([0x05]) + struct.pack("<H", 1) + matrix(x, 80 * twips))
         body += tag(1)
     body += tag(0)
-    head = rect(0, 160 * twips, 0, 120 * twips) + struct.pack("<HH", 24 << 8, frames)
+    head = rect(0, 320 * twips, 0, 240 * twips) + struct.pack("<HH", 24 << 8, frames)
     payload = head + body
     return b"FWS" + bytes([8]) + struct.pack("<I", 8 + len(payload)) + payload
 
@@ -126,7 +126,7 @@ def main():
     step = max(1, round(100 / percent)) if percent > 0 else 0
     bad = []
     for i in range(count):
-        good = movie(12 + (i * 7) % 37, (rng.randrange(256), rng.randrange(256), 0))
+        good = movie(24 + (i * 7) % 73, (rng.randrange(256), rng.randrange(256), 0))
         name = "movie-%03d.swf" % i
         data = good
         if step and i % step == step - 1:
