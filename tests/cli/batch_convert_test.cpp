@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/json_reader.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/cli/media_probe.h"
 #include "tests/support/flv_files.h"
@@ -67,22 +69,22 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-// The value of `key` in a one-line JSON object: a string unescaped, anything else as written.
+// The value of `key` in a one-line JSON object, read by an independent JSON reader: a string
+// as it reads, a number as written, null as "null"; "<not JSON>" when the line is not one.
 std::string jsonField(const std::string& line, const std::string& key) {
-    const std::string tag = "\"" + key + "\":";
-    std::size_t i = line.find(tag);
-    if (i == std::string::npos)
+    const auto json = parseJson(line);
+    if (!json || !json->isObject())
+        return "<not JSON>";
+    const JsonValue* value = json->find(key);
+    if (!value)
         return "<missing>";
-    i += tag.size();
-    if (line[i] != '"')
-        return line.substr(i, line.find_first_of(",}", i) - i);
-    std::string value;
-    for (++i; i < line.size() && line[i] != '"'; ++i) {
-        if (line[i] == '\\' && i + 1 < line.size())
-            ++i;
-        value += line[i];
-    }
-    return value;
+    if (value->isString())
+        return value->string();
+    if (value->isNull())
+        return "null";
+    char number[32];
+    std::snprintf(number, sizeof number, "%g", value->number());
+    return number;
 }
 
 std::string fieldsOf(const std::string& jsonLines, const std::string& key) {
@@ -318,17 +320,23 @@ TEST(BatchConvert, ParallelRunsMatchOneAtATime) {
     EXPECT_EQ(lines(one.out).size(), 5u);
 }
 
-// Names that JSON must escape come out escaped; the summary lines name them as they are.
-TEST(BatchConvert, JsonEscapesNamesAndHumanLinesSummarise) {
+// Names that JSON must escape read back as they are; bytes that are not UTF-8 (a file name
+// may hold any) become U+FFFD, so that every line stays JSON. The summary lines name them as
+// they are.
+TEST(BatchConvert, JsonLinesHoldAnyNameAndHumanLinesSummarise) {
     TempDir dir;
-    const std::string movie = writeMovie(dir, "q\"uo\\te\tx.swf", 2);
-    const CliRun json = runCli(dir, {"convert", movie, "--output-dir", "out", "--json"});
+    const std::string quoted = writeMovie(dir, "q\"uo\\te\tx.swf", 2);
+    const std::string binary = writeMovie(dir, "b\xff\x01.swf", 2);
+    const CliRun json =
+        runCli(dir, {"convert", quoted, binary, "--output-dir", "out", "--json"});
     EXPECT_EQ(json.exitCode, 0) << json.err;
-    EXPECT_NE(json.out.find(R"("input":"q\"uo\\te\tx.swf")"), std::string::npos) << json.out;
-    const CliRun human = runCli(dir, {"convert", movie, "--output-dir", "out", "-y"});
+    EXPECT_EQ(fieldsOf(json.out, "input"), quoted + " b\xEF\xBF\xBD\x01.swf ") << json.out;
+    EXPECT_EQ(fieldsOf(json.out, "output"), "out/q\"uo\\te\tx.avi out/b\xEF\xBF\xBD\x01.avi ");
+    EXPECT_EQ(json.out.find('\x01'), std::string::npos) << json.out;
+    const CliRun human = runCli(dir, {"convert", quoted, "--output-dir", "out", "-y"});
     EXPECT_EQ(human.exitCode, 0) << human.err;
     EXPECT_EQ(human.out.rfind("ok ", 0), 0u) << human.out;
-    EXPECT_NE(human.out.find(movie + " -> out/q\"uo\\te\tx.avi  2 frames"), std::string::npos)
+    EXPECT_NE(human.out.find(quoted + " -> out/q\"uo\\te\tx.avi  2 frames"), std::string::npos)
         << human.out;
     EXPECT_NE(human.out.find("1 of 1 movies converted."), std::string::npos) << human.out;
 }
