@@ -39,10 +39,11 @@ constexpr auto kStopGrace = std::chrono::seconds(5);
 constexpr int kPollMilliseconds = 100;
 constexpr int kEndingPollMilliseconds = 5;
 
-std::atomic<bool> g_stopRequested{false};
+// How many times stopping was asked for: a second time kills the running movies at once.
+std::atomic<int> g_stopRequests{0};
 
 extern "C" void onStopSignal(int) {
-    g_stopRequested.store(true);
+    g_stopRequests.fetch_add(1);
 }
 
 // Ctrl-C, a closed terminal and SIGTERM ask the batch to stop; the handlers are restored
@@ -53,7 +54,7 @@ public:
     static constexpr std::array<int, 3> kSignals = {SIGINT, SIGHUP, SIGTERM};
 
     StopSignals() {
-        g_stopRequested.store(false);
+        g_stopRequests.store(0);
         struct sigaction action = {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
@@ -212,7 +213,7 @@ public:
     int run() {
         const std::size_t most = std::size_t(m_options.jobs.value_or(1));
         while ((!m_stopping && m_next < m_jobs.size()) || !m_running.empty()) {
-            if (g_stopRequested.load() && !m_stopping)
+            if (g_stopRequests.load() > m_stopRequestsSeen)
                 stopAll();
             while (!m_stopping && m_running.size() < most && m_next < m_jobs.size())
                 start(m_next++);
@@ -376,11 +377,17 @@ private:
         }
     }
 
+    // The first request asks each running movie to stop and clean up; a second one (a second
+    // Ctrl-C) kills them at once: their working folders and unfinished outputs are removed
+    // here all the same.
     void stopAll() {
+        m_stopRequestsSeen = g_stopRequests.load();
+        const Clock::time_point killAt =
+            Clock::now() + (m_stopping ? Clock::duration::zero() : Clock::duration(kStopGrace));
         m_stopping = true;
-        const Clock::time_point killAt = Clock::now() + kStopGrace;
         for (Child& c : m_running) {
-            ::kill(c.pid, SIGTERM);
+            if (!c.killAt)
+                ::kill(c.pid, SIGTERM);
             if (!c.killAt || *c.killAt > killAt)
                 c.killAt = killAt;
         }
@@ -425,6 +432,7 @@ private:
     std::size_t m_next = 0;
     std::size_t m_printed = 0;
     bool m_stopping = false;
+    int m_stopRequestsSeen = 0;
 };
 
 } // namespace

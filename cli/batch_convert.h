@@ -12,7 +12,8 @@ struct ConvertOptions;
 // that exists, or, without a terminal, each such movie is refused. Prints one line per movie
 // in the order of the plan (a summary, or JSON with options.json) as soon as it and those
 // before it are done. Ctrl-C, SIGHUP and SIGTERM stop the running movies, which delete their
-// temporary files, and start no more.
+// temporary files, and start no more; a second one kills them at once (their working
+// folders and unfinished outputs are removed all the same).
 // Returns 0 when every movie converted, 2 when some did not, 1 for bad arguments (nothing
 // converted), 130 when interrupted.
 int runBatchConvert(const ConvertOptions& options);
