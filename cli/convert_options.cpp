@@ -473,6 +473,11 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
                 value = arg.substr(equals + 1);
                 arg.resize(equals);
             }
+            // "-j4" is "-j 4", as make and parallel take it.
+            if (arg.size() > 2 && arg.rfind("-j", 0) == 0) {
+                value = arg.substr(2);
+                arg.resize(2);
+            }
             const auto option = valueOptions().find(arg);
             if (option == valueOptions().end())
                 return Status::failure("Unknown option " + arg +

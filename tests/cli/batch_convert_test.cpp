@@ -314,7 +314,7 @@ TEST(BatchConvert, ParallelRunsMatchOneAtATime) {
         args.push_back(i == 2 ? writeDamaged(dir, "m2.swf")
                               : writeMovie(dir, "m" + std::to_string(i) + ".swf", 2 + i));
     const CliRun one = runCli(dir, with(args, {"-j", "1"}));
-    const CliRun three = runCli(dir, with(args, {"-j", "3"}));
+    const CliRun three = runCli(dir, with(args, {"-j3"}));
     EXPECT_EQ(one.exitCode, 2);
     EXPECT_EQ(three.exitCode, 2);
     for (const char* key : {"input", "output", "status", "frames", "warnings", "error"})
