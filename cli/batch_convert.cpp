@@ -416,8 +416,12 @@ private:
         if (!m_options.json)
             std::printf("%zu of %zu movies converted.\n", converted, m_outcomes.size());
         if (m_stopping) {
-            std::fprintf(stderr, "swivio-cli convert: interrupted; %zu movies were not started.\n",
-                         m_outcomes.size() - done);
+            const std::size_t left = m_outcomes.size() - done;
+            if (left == 0)
+                std::fputs("swivio-cli convert: interrupted.\n", stderr);
+            else
+                std::fprintf(stderr, "swivio-cli convert: interrupted; %zu movie%s not started.\n",
+                             left, left == 1 ? " was" : "s were");
             return 130;
         }
         return converted == m_outcomes.size() ? 0 : 2;
