@@ -7,6 +7,7 @@
 #include <string>
 
 #include "capture/conversion_task.h"
+#include "cli/batch_convert.h"
 #include "cli/commands.h"
 #include "cli/convert_options.h"
 #include "cli/progress_bar.h"
@@ -84,6 +85,8 @@ int runConvert(int argc, char** argv) {
     }
     if (options.listCodecs)
         return listCodecs();
+    if (options.isBatch() || options.recursive || options.jobs || options.json || options.timeout)
+        return runBatchConvert(options);
 
     // The movie is read and parsed once; its properties shape the settings.
     auto source = openMovieSource(options.movie);

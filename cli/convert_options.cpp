@@ -122,6 +122,18 @@ Status parseDuration(Options& o, const std::string& option, const std::string& v
     return {};
 }
 
+Status parseTimeout(Options& o, const std::string& option, const std::string& v) {
+    char* end = nullptr;
+    const double seconds = std::strtod(v.c_str(), &end);
+    // A year bounds it, so that the deadline's arithmetic stays in range.
+    if (v.empty() || *end != '\0' || !(seconds > 0) || !(seconds <= 366.0 * 24 * 3600))
+        return badValue(option, v, "a number of seconds above 0");
+    o.timeout = seconds;
+    return {};
+}
+
+std::optional<int> parseJobs(const std::string& v) { return parseInteger(v, 1, 256); }
+
 // --type: an output type, or a video file's container, which makes the type a video file.
 Status parseType(Options& o, const std::string& option, const std::string& v) {
     static const std::array<const char*, 6> kTypes = {"avi", "mpeg", "images", "mp4", "mkv", "webm"};
@@ -157,6 +169,10 @@ const std::map<std::string, OptionSetter>& valueOptions() {
         {"--audio", text(&O::audio)},
         {"--watermark", text(&O::watermark)},
         {"--work-dir", text(&O::workDir)},
+        {"--output-dir", text(&O::outputDir)},
+        {"-j", parsed(&O::jobs, parseJobs, "1 to 256")},
+        {"--jobs", parsed(&O::jobs, parseJobs, "1 to 256")},
+        {"--timeout", parseTimeout},
         {"--type", parseType},
         {"--video-codec", named(&O::videoCodec, kVideoCodecs, "h264, h265, vp9 or av1")},
         {"--preset", named(&O::preset, kPresets, "fast, medium or slow")},
@@ -310,6 +326,8 @@ Status setRecordingMode(const ConvertOptions& o, ConversionSettings& s) {
 
 const char* convertUsage() {
     return "usage: swivio-cli convert MOVIE [options]\n"
+           "       swivio-cli convert MOVIE|FOLDER... --output-dir DIR [--recursive] [-j N]\n"
+           "                          [--timeout SECONDS] [--json] [options]\n"
            "       swivio-cli convert --list-codecs\n"
            "\n"
            "Records MOVIE frame by frame and writes an AVI file, an MPEG file, an MP4, MKV or\n"
@@ -383,6 +401,28 @@ const char* convertUsage() {
            "                          picture's own transparency and the --watermark-key\n"
            "  --work-dir DIR          folder for the temporary frame files\n"
            "\n"
+           "Several movies (each movie converts in a process of its own, with the same\n"
+           "options; a movie that fails, crashes or hangs does not stop the others):\n"
+           "  --output-dir DIR        write each output into DIR, named after its movie with\n"
+           "                          the output type's extension (a picture series gets a\n"
+           "                          folder of the movie's name); also takes a single movie.\n"
+           "                          A FOLDER given as input stands for its .swf and .flv\n"
+           "                          files, in sorted order\n"
+           "  --recursive             FOLDER's sub-folders too; their outputs keep the\n"
+           "                          sub-folder under DIR\n"
+           "  -j N, --jobs N          convert N movies at once (default 1)\n"
+           "  --timeout SECONDS       stop a movie's conversion that takes longer (default:\n"
+           "                          no limit)\n"
+           "  --json                  one JSON object a line per movie (input, output, status,\n"
+           "                          frames, seconds, warnings, error) instead of the summary\n"
+           "                          lines\n"
+           "One line per movie, in the order of the inputs: its status (ok, failed, crashed,\n"
+           "timeout or cancelled), input -> output, frames, seconds, warnings and the error.\n"
+           "-y and -n apply to each movie; two movies that would write one output are refused\n"
+           "before anything runs. Ctrl-C stops the running movies (a second Ctrl-C kills\n"
+           "them) and starts no more. Exit status: 0 when every movie converted, 2 when some\n"
+           "did not, 1 for bad arguments, 130 when interrupted.\n"
+           "\n"
            "Input for movies that wait for a click or a key (T counts the frames played since\n"
            "the recording started; the first is 1):\n"
            "  --click X,Y@T           after frame T, move the mouse to movie pixel X,Y and click\n"
@@ -400,17 +440,24 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
         std::string arg = argv[i];
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
-        } else if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            if (!o.movie.empty())
-                return Status::failure("Unexpected argument '" + arg +
-                                       "': only one movie is converted.");
-            o.movie = arg;
-        } else if (arg == "--help" || arg == "-h") {
+            continue;
+        }
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            if (o.movies.empty())
+                o.movie = arg;
+            o.movies.push_back(arg);
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else if (arg == "--list-codecs") {
             o.listCodecs = true;
         } else if (arg == "--play") {
             o.play = true;
+        } else if (arg == "--recursive") {
+            o.recursive = true;
+        } else if (arg == "--json") {
+            o.json = true;
         } else if (arg == "--keep-aspect") {
             o.keepAspect = true;
         } else if (arg == "--dither" || arg == "--no-dither") {
@@ -429,15 +476,24 @@ Result<ConvertOptions> parseConvertOptions(int argc, char** argv) {
                 value = arg.substr(equals + 1);
                 arg.resize(equals);
             }
+            // "-j4" is "-j 4", as make and parallel take it.
+            if (arg.size() > 2 && arg.rfind("-j", 0) == 0) {
+                value = arg.substr(2);
+                arg.resize(2);
+            }
             const auto option = valueOptions().find(arg);
             if (option == valueOptions().end())
                 return Status::failure("Unknown option " + arg +
                                        " (see swivio-cli convert --help).");
             if (!value && i + 1 >= argc)
                 return Status::failure("Option " + arg + " needs a value.");
-            if (Status set = option->second(o, arg, value ? *value : argv[++i]); !set)
+            const std::string given = value ? *value : argv[++i];
+            if (Status set = option->second(o, arg, given); !set)
                 return set;
+            o.movieArguments.push_back({arg, given});
+            continue;
         }
+        o.movieArguments.push_back({arg});
     }
     if (o.movie.empty() && !o.listCodecs && !o.help)
         return Status::failure("No movie given (see swivio-cli convert --help).");

@@ -22,7 +22,8 @@ namespace swivio::cli {
 // What `swivio-cli convert` was asked for, parsed and checked for form; nothing here knows
 // the movie yet. Unset options keep the settings' own values.
 struct ConvertOptions {
-    std::string movie;
+    std::string movie;               // the first movie named
+    std::vector<std::string> movies; // every movie or folder named, in order
     bool listCodecs = false;
     bool help = false;
     OverwriteChoice overwrite = OverwriteChoice::Ask; // -y, -n
@@ -63,6 +64,19 @@ struct ConvertOptions {
     std::optional<int> frameLimit;                // --frames N: output frames (--play)
     std::optional<double> duration;               // --duration SECONDS (--play)
     std::vector<TimedInput> scriptedInput;        // --click X,Y@T, --key NAME@T
+
+    // Several movies, folders of them, or --output-dir: each movie converts in a process of
+    // its own (cli/batch_convert.h).
+    std::optional<std::string> outputDir; // --output-dir DIR
+    bool recursive = false;               // --recursive: the sub-folders of folders too
+    std::optional<int> jobs;              // -j N: movies converted at once
+    bool json = false;                    // --json: one JSON object per movie
+    std::optional<double> timeout;        // --timeout SECONDS: per movie
+    // Every option as given, each with its value ("--size", "640x480"), for the processes
+    // that convert one movie each.
+    std::vector<std::vector<std::string>> movieArguments;
+
+    bool isBatch() const { return outputDir || movies.size() > 1; }
 };
 
 // Parses the arguments after "convert". Fails with a message naming the bad argument.
