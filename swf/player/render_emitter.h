@@ -13,7 +13,8 @@
 
 namespace swivio::swf {
 
-// A rectangle of the box (twips), filled and/or outlined with a one-pixel line.
+// A rectangle of the box (twips), filled and/or outlined with a line one pixel wide at any
+// scale.
 std::shared_ptr<const Shape> boxShape(const Rect& r, const Rgba* fill, const Rgba* line);
 
 // Turns a display list into render commands, in painting order: children by depth, each
