@@ -27,6 +27,10 @@ struct CursorPicture {
     std::vector<uint8_t> bgra; // width * height * 4
 };
 
+// Draws `cursor` into `frame` (a picture painted through `viewport`) at its position less
+// its hot spot, blended by its alpha and clipped to the viewport's clip rectangle.
+void drawCursor(Frame& frame, const SourceViewport& viewport, const CursorPicture& cursor);
+
 // How an interactive recording went so far, read at any time from any thread.
 struct InteractiveStats {
     int recordCount = 0;     // records in the frame store (pictures and repeats)

@@ -156,7 +156,14 @@ bool RecordingSession::captureFrame(bool isNewPicture) {
         return false;
     const bool grab = isNewPicture || m_store->recordCount() < 1;
     if (grab) {
-        m_player->paint(m_surface, m_viewport);
+        if (m_paintMutex) {
+            std::lock_guard lock(*m_paintMutex);
+            m_player->paint(m_surface, m_viewport);
+        } else {
+            m_player->paint(m_surface, m_viewport);
+        }
+        if (m_filter)
+            m_filter(m_surface);
     }
     if (!m_store->appendFrame(m_surface, grab))
         return fail(m_store->errorString());
