@@ -1,0 +1,36 @@
+#pragma once
+
+#include <vector>
+
+#include "base/result.h"
+
+namespace swivio::cli {
+
+// A scripted click of `swivio-cli record`: stage pixel (x, y), `seconds` after the
+// recording started.
+struct RecordClick {
+    double x = 0;
+    double y = 0;
+    double seconds = 0;
+};
+
+// The record command's own options; `rest` holds every other argument, for the convert
+// options (pointers into the given argv).
+struct RecordArguments {
+    double seconds = 0; // 0: not given
+    std::vector<RecordClick> clicks; // in time order
+    std::vector<char*> rest;
+    bool help = false;
+};
+
+// The longest recording the command takes, in seconds.
+inline constexpr double kMaxRecordSeconds = 24 * 3600;
+
+// Takes --seconds N and --click X,Y@SECONDS (also as --option=value) out of the arguments
+// after "record". Fails naming the bad argument.
+Result<RecordArguments> parseRecordArguments(int argc, char** argv);
+
+// The help text of the record command.
+const char* recordUsage();
+
+} // namespace swivio::cli
