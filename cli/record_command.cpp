@@ -3,21 +3,21 @@
 // sound capture hears), scripted clicks arrive at their wall-clock times, and what was
 // recorded is encoded as convert encodes.
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <csignal>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "audio/audio_output.h"
 #include "audio/null_audio_device.h"
 #include "capture/conversion_task.h"
 #include "capture/interactive_recording.h"
+#include "capture/real_time_player.h"
 #include "cli/commands.h"
 #include "cli/convert_options.h"
 #include "cli/progress_bar.h"
@@ -64,59 +64,6 @@ int fail(const std::string& message) {
 
 void warn(const std::string& message) {
     std::fprintf(stderr, "swivio-cli record: warning: %s\n", message.c_str());
-}
-
-void click(MovieSource& player, const RecordClick& at) {
-    for (UserInputKind kind :
-         {UserInputKind::MouseMove, UserInputKind::MouseDown, UserInputKind::MouseUp}) {
-        UserInput input;
-        input.kind = kind;
-        input.x = at.x;
-        input.y = at.y;
-        player.handleInput(input);
-    }
-}
-
-// Plays the movie in real time for `seconds`: ticks at the movie's rate from the steady
-// clock (catching up when late), its sound to `output`, the clicks at their times. False
-// when interrupted.
-bool playFor(InteractiveRecording& recording, audio::AudioOutput& output,
-             const RecordArguments& args) {
-    using Clock = std::chrono::steady_clock;
-    MovieSource& player = recording.player();
-    const double rate = player.movieFrameRate() > 0 ? player.movieFrameRate() : 12.0;
-    const auto length = std::chrono::duration<double>(args.seconds);
-    const auto period = std::chrono::duration<double>(1.0 / rate);
-    ProgressBar bar("Recording");
-    const int total = int(std::ceil(args.seconds * 10));
-    std::size_t nextClick = 0;
-    const Clock::time_point begin = Clock::now();
-    for (int64_t k = 0;; ++k) {
-        const auto due = begin + std::chrono::duration_cast<Clock::duration>(period * double(k));
-        if (due - begin >= length)
-            break;
-        std::this_thread::sleep_until(due);
-        if (g_stop.load())
-            return false;
-        std::vector<int16_t> sound;
-        {
-            std::lock_guard lock(recording.playerMutex());
-            if (k > 0)
-                player.tick();
-            sound = player.takeFrameSound(0);
-            const double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
-            for (; nextClick < args.clicks.size() && args.clicks[nextClick].seconds <= elapsed;
-                 ++nextClick)
-                click(player, args.clicks[nextClick]);
-        }
-        output.write(sound);
-        bar.update(int(std::chrono::duration<double>(Clock::now() - begin).count() * 10), total);
-    }
-    // The recording ends at its length, not at the last tick before it.
-    std::this_thread::sleep_until(begin + std::chrono::duration_cast<Clock::duration>(length));
-    bar.update(total, total);
-    bar.finish();
-    return !g_stop.load();
 }
 
 } // namespace
@@ -176,11 +123,14 @@ int runRecord(int argc, char** argv) {
         output.open();
         if (Status started = recording.start(); !started)
             return fail(started.message());
-        {
-            std::lock_guard lock(recording.playerMutex());
-            recording.player().play();
-        }
-        const bool played = playFor(recording, output, *split);
+        ProgressBar bar("Recording");
+        const int total = int(std::ceil(args.seconds * 10));
+        const bool played = playInRealTime(
+            recording, output, args.seconds, args.clicks, [&](double elapsed) {
+                bar.update(std::min(int(elapsed * 10), total), total);
+                return !g_stop.load();
+            });
+        bar.finish();
         if (!played) {
             recording.cancel();
             std::fputs("swivio-cli record: cancelled while recording; nothing was written.\n",

@@ -21,7 +21,7 @@ std::optional<double> parseNumber(const std::string& text) {
     return value;
 }
 
-Status parseClick(const std::string& text, std::vector<RecordClick>& out) {
+Status parseClick(const std::string& text, std::vector<ScriptedClick>& out) {
     const Status bad = Status::failure(
         "--click takes X,Y@SECONDS (stage pixels, seconds from the start), not '" + text + "'");
     const auto at = text.rfind('@');
@@ -79,7 +79,7 @@ Result<RecordArguments> parseRecordArguments(int argc, char** argv) {
         }
     }
     std::stable_sort(args.clicks.begin(), args.clicks.end(),
-                     [](const RecordClick& a, const RecordClick& b) { return a.seconds < b.seconds; });
+                     [](const ScriptedClick& a, const ScriptedClick& b) { return a.seconds < b.seconds; });
     return args;
 }
 

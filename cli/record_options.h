@@ -3,22 +3,16 @@
 #include <vector>
 
 #include "base/result.h"
+#include "capture/real_time_player.h"
 
 namespace swivio::cli {
 
-// A scripted click of `swivio-cli record`: stage pixel (x, y), `seconds` after the
-// recording started.
-struct RecordClick {
-    double x = 0;
-    double y = 0;
-    double seconds = 0;
-};
 
 // The record command's own options; `rest` holds every other argument, for the convert
 // options (pointers into the given argv).
 struct RecordArguments {
     double seconds = 0; // 0: not given
-    std::vector<RecordClick> clicks; // in time order
+    std::vector<ScriptedClick> clicks; // in time order
     std::vector<char*> rest;
     bool help = false;
 };
