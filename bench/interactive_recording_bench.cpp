@@ -89,12 +89,11 @@ void BM_InteractiveRecording(benchmark::State& state) {
     const double seconds = recordSeconds();
     for (auto _ : state) {
         InteractiveRecording recording(settings);
-        if (!recording.open() || !recording.start()) {
+        audio::AudioOutput output(std::make_unique<audio::NullAudioDevice>());
+        if (!recording.open() || (output.open(), !recording.start())) {
             state.SkipWithError("the recording did not start");
             return;
         }
-        audio::AudioOutput output(std::make_unique<audio::NullAudioDevice>());
-        output.open();
         RealTimePlayStats played;
         playInRealTime(recording, output, seconds, {}, {}, &played);
         Result<ConversionJob> job = recording.finish();
@@ -112,6 +111,7 @@ void BM_InteractiveRecording(benchmark::State& state) {
         state.counters["wav_s"] = stats.soundSeconds;
         state.counters["late_ticks"] = double(played.lateTicks);
         state.counters["lock_wait_max_ms"] = played.longestLockWaitMs;
+        state.counters["lock_waits_over_20ms"] = double(played.longLockWaits);
         removeTemporaryFiles(*job);
     }
 }

@@ -36,6 +36,8 @@ bool playInRealTime(InteractiveRecording& recording, audio::AudioOutput& output,
                      [](const ScriptedClick& a, const ScriptedClick& b) {
                          return a.seconds < b.seconds;
                      });
+    // The time starts now, even when the pacer's first picture keeps the player a while.
+    const Clock::time_point begin = Clock::now();
     MovieSource& player = recording.player();
     double rate = 12;
     {
@@ -49,7 +51,6 @@ bool playInRealTime(InteractiveRecording& recording, audio::AudioOutput& output,
         std::chrono::duration<double>(seconds));
     std::size_t nextClick = 0;
     std::vector<int16_t> sound;
-    const Clock::time_point begin = Clock::now();
     for (int64_t k = 0;; ++k) {
         const Clock::time_point due =
             begin + std::chrono::duration_cast<Clock::duration>(period * double(k));
@@ -63,8 +64,10 @@ bool playInRealTime(InteractiveRecording& recording, audio::AudioOutput& output,
             ++s.lateTicks;
         {
             std::lock_guard lock(recording.playerMutex());
-            s.longestLockWaitMs =
-                std::max(s.longestLockWaitMs, secondsBetween(asked, Clock::now()) * 1000);
+            const double waitedMs = secondsBetween(asked, Clock::now()) * 1000;
+            s.longestLockWaitMs = std::max(s.longestLockWaitMs, waitedMs);
+            if (waitedMs > 20)
+                ++s.longLockWaits;
             if (k > 0)
                 player.tick();
             sound = player.takeFrameSound(0);

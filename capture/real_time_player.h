@@ -19,6 +19,7 @@ struct RealTimePlayStats {
     int64_t ticks = 0;            // movie frames played
     int64_t lateTicks = 0;        // ticks played more than a period after they were due
     double longestLockWaitMs = 0; // the longest wait for the player's mutex
+    int64_t longLockWaits = 0;    // waits for it of more than 20 ms
 };
 
 // Plays an open recording's movie in real time on the calling thread for `seconds`, as a
