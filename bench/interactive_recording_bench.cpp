@@ -4,6 +4,7 @@
 // WAV's length, repeats and held-back ticks, and the longest wait of the driving thread
 // for the player's mutex. SWIVIO_RECORD_SECONDS sets the length (default 3; 30 for the
 // full check).
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -63,6 +64,35 @@ std::string writeMovie(const TempDir& dir) {
     return path;
 }
 
+// The recorded WAV's length, and where the tone (started on the first frame, when the
+// first picture was taken) begins in it.
+struct WaveFacts {
+    double seconds = 0;
+    double firstLoudMs = -1;
+};
+
+WaveFacts waveFacts(const std::string& path) {
+    WaveFacts facts;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return facts;
+    uint8_t header[44];
+    if (std::fread(header, 1, 44, f) == 44) {
+        const int channels = header[22];
+        const int rate = header[24] | header[25] << 8 | header[26] << 16;
+        int16_t sample[2];
+        int64_t frame = 0;
+        while (channels > 0 && std::fread(sample, 2, std::size_t(channels), f) == std::size_t(channels)) {
+            if (facts.firstLoudMs < 0 && std::abs(sample[0]) > 1000)
+                facts.firstLoudMs = double(frame) * 1000 / rate;
+            ++frame;
+        }
+        facts.seconds = rate > 0 ? double(frame) / rate : 0;
+    }
+    std::fclose(f);
+    return facts;
+}
+
 double recordSeconds() {
     const char* text = std::getenv("SWIVIO_RECORD_SECONDS");
     const double seconds = text ? std::atof(text) : 3.0;
@@ -112,6 +142,17 @@ void BM_InteractiveRecording(benchmark::State& state) {
         state.counters["late_ticks"] = double(played.lateTicks);
         state.counters["lock_wait_max_ms"] = played.longestLockWaitMs;
         state.counters["lock_waits_over_20ms"] = double(played.longLockWaits);
+        const WaveFacts wave = waveFacts(job->audioPath);
+        state.counters["wav_s"] = wave.seconds;
+        state.counters["tone_at_ms"] = wave.firstLoudMs;
+        std::fprintf(stderr,
+                     "records %d (pictures %d, repeats %d, held back %d), WAV %.4f s, tone "
+                     "from %.1f ms, longest lock wait %.3f ms (%lld over 20 ms), late ticks "
+                     "%lld\n",
+                     stats.recordCount, stats.pictures, stats.repeatedTicks, stats.heldBackTicks,
+                     wave.seconds, wave.firstLoudMs, played.longestLockWaitMs,
+                     static_cast<long long>(played.longLockWaits),
+                     static_cast<long long>(played.lateTicks));
         removeTemporaryFiles(*job);
     }
 }
