@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "capture/conversion_task.h"
 #include "capture/interactive_recording.h"
 #include "encode/conversion_driver.h"
 #include "settings/settings_rules.h"
@@ -123,6 +124,25 @@ TEST(InteractiveRecordingTest, FinishHandsOverTheFiles) {
     for (const std::string& file : job->frameFiles)
         EXPECT_TRUE(fs::exists(file)) << file;
     removeTemporaryFiles(*job);
+    EXPECT_TRUE(f.workFiles().empty());
+}
+
+// An encoding that cannot begin (its output is a folder) still removes the recording's
+// files.
+TEST(InteractiveRecordingTest, AFailedEncodingRemovesTheRecording) {
+    Fixture f;
+    f.settings.outputFile = f.dir.path().string();
+    InteractiveRecording r(f.settings);
+    ASSERT_TRUE(r.open());
+    ASSERT_TRUE(r.start());
+    awaitFirstRecord(r);
+    Result<ConversionJob> job = r.finish();
+    ASSERT_TRUE(job) << job.message();
+    EXPECT_FALSE(f.workFiles().empty());
+    ConversionTask task(f.settings, nullptr);
+    task.setRecordedJob(std::move(*job));
+    const TaskResult result = task.run();
+    EXPECT_EQ(result.outcome, ConversionResult::Outcome::Failed);
     EXPECT_TRUE(f.workFiles().empty());
 }
 
