@@ -127,6 +127,28 @@ TEST(InteractiveRecordingTest, FinishHandsOverTheFiles) {
     EXPECT_TRUE(f.workFiles().empty());
 }
 
+// A WAV that cannot be made (here: a rate no WAV of the recording takes) leaves the recording
+// silent, said once at start and once in the job, which then asks for no sound.
+TEST(InteractiveRecordingTest, WithoutAWaveTheJobHasNoSound) {
+    Fixture f;
+    f.settings.convertType = OutputType::Mpeg;
+    f.settings.mpegSampleRate = 96000;
+    InteractiveRecording r(f.settings);
+    ASSERT_TRUE(r.open());
+    ASSERT_TRUE(r.start());
+    ASSERT_EQ(r.warnings().size(), 1u);
+    EXPECT_EQ(r.warnings()[0].rfind("Failed to create the wave file!", 0), 0u);
+    awaitFirstRecord(r);
+    Result<ConversionJob> job = r.finish();
+    ASSERT_TRUE(job) << job.message();
+    EXPECT_TRUE(job->audioPath.empty());
+    EXPECT_EQ(job->settings.audioSource, AudioSource::None);
+    EXPECT_EQ(r.warnings().size(), 2u);
+    for (const std::string& name : f.workFiles())
+        EXPECT_EQ(name.rfind("aud", 0), std::string::npos) << name;
+    removeTemporaryFiles(*job);
+}
+
 // An encoding that cannot begin (its output is a folder) still removes the recording's
 // files.
 TEST(InteractiveRecordingTest, AFailedEncodingRemovesTheRecording) {
