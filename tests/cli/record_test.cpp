@@ -141,10 +141,11 @@ TEST(RecordCommand, PicturesAndSoundKeepRealTime) {
     EXPECT_DOUBLE_EQ(info.frameRate, kRate);
     EXPECT_NEAR(info.decodedFrames, 2.5 * kRate, 1.0);
     EXPECT_NEAR(info.audioSeconds, double(info.decodedFrames) / kRate, 1.0 / kRate + 1e-6);
-    // The tone starts with the first picture, late only by the audio output's start-up.
+    // The tone starts with the first picture, late only by the audio output's start-up
+    // (it gathers 100 ms before it plays, and its device holds up to 100 ms).
     const double tone = firstLoudSecond(out);
     EXPECT_GE(tone, 0);
-    EXPECT_LT(tone, 0.15);
+    EXPECT_LT(tone, 0.25);
     ASSERT_EQ(info.pictures.size(), kept.size());
     for (std::size_t i = 0; i < kept.size(); ++i)
         EXPECT_NEAR(squareLeft(info, int(i)), kept[i] * kStep, kStep)
