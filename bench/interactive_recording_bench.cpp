@@ -40,15 +40,16 @@ std::string writeMovie(const TempDir& dir) {
     w.tag(14, defineSoundBody(1, 3, 44100, true, true, uint32_t(tone.size() / 2),
                               littleEndianBytes(tone)));
     for (int i = 0; i < 20; ++i)
-        w.tag(TagCode::DefineShape3, rectangleShape(uint16_t(10 + i), 0, 0, 1200, 1200,
-                                                    uint8_t(40 + 10 * i), uint8_t(200 - 8 * i),
-                                                    uint8_t(100 + 5 * i)));
+        w.tag(TagCode::DefineShape3,
+              rectangleShape(uint16_t(10 + i), 0, 0, 1200, 1200, uint8_t(40 + 10 * i),
+                             uint8_t(200 - 8 * i), uint8_t(100 + 5 * i)));
     for (int f = 0; f < kLoopFrames; ++f) {
         if (f == 0)
             w.tag(15, startSoundBody(1));
         for (int i = 0; i < 20; ++i) {
-            Place p = Place().at(uint16_t(1 + i)).translate((f * 10 + i * 30) % 580 * 20,
-                                                            (i * 22 + f * 3) % 420 * 20);
+            Place p = Place()
+                          .at(uint16_t(1 + i))
+                          .translate((f * 10 + i * 30) % 580 * 20, (i * 22 + f * 3) % 420 * 20);
             if (f == 0)
                 p.of(uint16_t(10 + i));
             else
@@ -82,7 +83,8 @@ WaveFacts waveFacts(const std::string& path) {
         const int rate = header[24] | header[25] << 8 | header[26] << 16;
         int16_t sample[2];
         int64_t frame = 0;
-        while (channels > 0 && std::fread(sample, 2, std::size_t(channels), f) == std::size_t(channels)) {
+        while (channels > 0 &&
+               std::fread(sample, 2, std::size_t(channels), f) == std::size_t(channels)) {
             if (facts.firstLoudMs < 0 && std::abs(sample[0]) > 1000)
                 facts.firstLoudMs = double(frame) * 1000 / rate;
             ++frame;

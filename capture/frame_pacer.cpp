@@ -21,8 +21,7 @@ FramePacer::Clock::TimePoint FramePacer::dueTime(int64_t k) const {
     return m_start + std::chrono::nanoseconds(int64_t(std::ceil(double(k) * m_periodMs * 1e6)));
 }
 
-bool FramePacer::start(double periodMs, CaptureFrame capture, SoundPosition sound,
-                       bool runWorker) {
+bool FramePacer::start(double periodMs, CaptureFrame capture, SoundPosition sound, bool runWorker) {
     std::lock_guard lock(m_mutex);
     if (m_started || !(periodMs > 0) || !capture)
         return false;

@@ -48,18 +48,18 @@ void drawCursor(Frame& frame, const SourceViewport& viewport, const CursorPictur
     const int64_t top = int64_t(cursor.y) - cursor.hotY - viewport.originY;
     const int64_t clipLeft = std::max(viewport.clipX, 0);
     const int64_t clipTop = std::max(viewport.clipY, 0);
-    const int64_t clipRight = std::min<int64_t>(int64_t(viewport.clipX) + viewport.clipWidth,
-                                                frame.width());
-    const int64_t clipBottom = std::min<int64_t>(int64_t(viewport.clipY) + viewport.clipHeight,
-                                                 frame.height());
+    const int64_t clipRight =
+        std::min<int64_t>(int64_t(viewport.clipX) + viewport.clipWidth, frame.width());
+    const int64_t clipBottom =
+        std::min<int64_t>(int64_t(viewport.clipY) + viewport.clipHeight, frame.height());
     const int64_t x0 = std::max(left, clipLeft);
     const int64_t x1 = std::min(left + cursor.width, clipRight);
     const int64_t y0 = std::max(top, clipTop);
     const int64_t y1 = std::min(top + cursor.height, clipBottom);
     for (int64_t y = y0; y < y1; ++y) {
         uint8_t* row = frame.topRow(int(y));
-        const uint8_t* src = cursor.bgra.data() +
-                             (std::size_t(y - top) * std::size_t(cursor.width)) * 4;
+        const uint8_t* src =
+            cursor.bgra.data() + (std::size_t(y - top) * std::size_t(cursor.width)) * 4;
         for (int64_t x = x0; x < x1; ++x) {
             const uint8_t* s = src + std::size_t(x - left) * 4;
             uint8_t* d = row + std::size_t(x) * 3;
@@ -204,8 +204,8 @@ Status InteractiveRecording::start() {
         int rate = 44100, channels = 2;
         waveFormat(s.settings, rate, channels);
         Result<std::string> folder = frameFileFolder(s.settings);
-        Result<TempWaveFile> wave = folder ? createTempWaveFile(*folder)
-                                           : Result<TempWaveFile>::failure(folder.message());
+        Result<TempWaveFile> wave =
+            folder ? createTempWaveFile(*folder) : Result<TempWaveFile>::failure(folder.message());
         Status opened = wave ? Status() : Status::failure(wave.message());
         if (wave) {
             s.wavePath = wave->path;

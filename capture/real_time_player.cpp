@@ -27,15 +27,14 @@ double secondsBetween(Clock::time_point a, Clock::time_point b) {
 
 } // namespace
 
-bool playInRealTime(InteractiveRecording& recording, audio::AudioOutput& output,
-                    double seconds, std::vector<ScriptedClick> clicks,
-                    const std::function<bool(double)>& keepGoing, RealTimePlayStats* stats) {
+bool playInRealTime(InteractiveRecording& recording, audio::AudioOutput& output, double seconds,
+                    std::vector<ScriptedClick> clicks, const std::function<bool(double)>& keepGoing,
+                    RealTimePlayStats* stats) {
     RealTimePlayStats local;
     RealTimePlayStats& s = stats ? *stats : local;
-    std::stable_sort(clicks.begin(), clicks.end(),
-                     [](const ScriptedClick& a, const ScriptedClick& b) {
-                         return a.seconds < b.seconds;
-                     });
+    std::stable_sort(
+        clicks.begin(), clicks.end(),
+        [](const ScriptedClick& a, const ScriptedClick& b) { return a.seconds < b.seconds; });
     // The time starts now, even when the pacer's first picture keeps the player a while.
     const Clock::time_point begin = Clock::now();
     MovieSource& player = recording.player();
@@ -47,8 +46,8 @@ bool playInRealTime(InteractiveRecording& recording, audio::AudioOutput& output,
         player.play();
     }
     const auto period = std::chrono::duration<double>(1.0 / rate);
-    const auto length = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(seconds));
+    const auto length =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     std::size_t nextClick = 0;
     std::vector<int16_t> sound;
     for (int64_t k = 0;; ++k) {

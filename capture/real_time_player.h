@@ -28,8 +28,8 @@ struct RealTimePlayStats {
 // (mouse move, press and release) delivered once its time has come. Every use of the player
 // holds its mutex. `keepGoing` is asked before each tick; false ends the playing at once.
 // Returns whether the whole time was played.
-bool playInRealTime(InteractiveRecording& recording, audio::AudioOutput& output,
-                    double seconds, std::vector<ScriptedClick> clicks,
+bool playInRealTime(InteractiveRecording& recording, audio::AudioOutput& output, double seconds,
+                    std::vector<ScriptedClick> clicks,
                     const std::function<bool(double elapsedSeconds)>& keepGoing,
                     RealTimePlayStats* stats = nullptr);
 

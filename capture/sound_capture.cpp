@@ -224,7 +224,8 @@ void SoundCapture::stepLocked() {
         const int64_t kept = std::max<int64_t>(b - a, 0);
         std::copy(m_mixBuffer.begin() + count, m_mixBuffer.begin() + count + kept,
                   m_mixBuffer.begin());
-        std::fill(m_mixBuffer.begin() + kept, m_mixBuffer.begin() + std::min<int64_t>(kept + count, kMixSamples), int16_t(0));
+        std::fill(m_mixBuffer.begin() + kept,
+                  m_mixBuffer.begin() + std::min<int64_t>(kept + count, kMixSamples), int16_t(0));
         m_mixClock -= count;
         for (Device& d : m_devices)
             if (d.hasWritten)
@@ -323,9 +324,8 @@ void SoundCapture::deviceClosed(audio::AudioHandle handle) {
 
 void SoundCapture::mix(Device& device, std::span<const int16_t> samples) {
     const int sourceChannels = std::max<int>(device.format.channels, 1);
-    const int sourceRate = device.format.samplesPerSecond > 0
-                               ? int(device.format.samplesPerSecond)
-                               : 44100;
+    const int sourceRate =
+        device.format.samplesPerSecond > 0 ? int(device.format.samplesPerSecond) : 44100;
     const int64_t frames = int64_t(samples.size()) / sourceChannels;
     if (frames <= 0)
         return;

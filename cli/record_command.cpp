@@ -31,7 +31,9 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
-extern "C" void onRecordInterrupt(int) { g_stop.store(true); }
+extern "C" void onRecordInterrupt(int) {
+    g_stop.store(true);
+}
 
 // Ctrl-C, SIGHUP and SIGTERM cancel the recording (its temporary files go) or the encoding;
 // the previous handlers come back when the command ends.
@@ -125,8 +127,8 @@ int runRecord(int argc, char** argv) {
             return fail(started.message());
         ProgressBar bar("Recording");
         const int total = int(std::ceil(args.seconds * 10));
-        const bool played = playInRealTime(
-            recording, output, args.seconds, args.clicks, [&](double elapsed) {
+        const bool played =
+            playInRealTime(recording, output, args.seconds, args.clicks, [&](double elapsed) {
                 bar.update(std::min(int(elapsed * 10), total), total);
                 return !g_stop.load();
             });
@@ -147,8 +149,8 @@ int runRecord(int argc, char** argv) {
         std::fprintf(stderr,
                      "Recorded %d frames (%d pictures, %d repeats, %d held back), %.3f s of "
                      "sound\n",
-                     stats.recordCount, stats.pictures, stats.repeatedTicks,
-                     stats.heldBackTicks, stats.soundSeconds);
+                     stats.recordCount, stats.pictures, stats.repeatedTicks, stats.heldBackTicks,
+                     stats.soundSeconds);
         job = std::move(*finished);
     }
 

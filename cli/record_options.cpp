@@ -78,8 +78,9 @@ Result<RecordArguments> parseRecordArguments(int argc, char** argv) {
             return Result<RecordArguments>(clicked);
         }
     }
-    std::stable_sort(args.clicks.begin(), args.clicks.end(),
-                     [](const ScriptedClick& a, const ScriptedClick& b) { return a.seconds < b.seconds; });
+    std::stable_sort(
+        args.clicks.begin(), args.clicks.end(),
+        [](const ScriptedClick& a, const ScriptedClick& b) { return a.seconds < b.seconds; });
     return args;
 }
 

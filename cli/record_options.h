@@ -7,11 +7,10 @@
 
 namespace swivio::cli {
 
-
 // The record command's own options; `rest` holds every other argument, for the convert
 // options (pointers into the given argv).
 struct RecordArguments {
-    double seconds = 0; // 0: not given
+    double seconds = 0;                // 0: not given
     std::vector<ScriptedClick> clicks; // in time order
     std::vector<char*> rest;
     bool help = false;

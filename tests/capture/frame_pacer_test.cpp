@@ -29,17 +29,16 @@ class TickArithmetic : public testing::TestWithParam<TickCase> {};
 // hold 249 periods; the count never drifts however long the recording.
 TEST_P(TickArithmetic, TicksDueAfterAGivenTime) {
     const TickCase c = GetParam();
-    EXPECT_EQ(FramePacer::ticksDue(1000.0 / c.rate,
-                                   std::chrono::nanoseconds(c.elapsed).count()),
+    EXPECT_EQ(FramePacer::ticksDue(1000.0 / c.rate, std::chrono::nanoseconds(c.elapsed).count()),
               c.ticks);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rates, TickArithmetic,
-    testing::Values(TickCase{12, 20750ms, 1 + 249}, TickCase{12, 82ms, 1},
-                    TickCase{12, 84ms, 2}, TickCase{25, 10000ms, 1 + 250},
-                    TickCase{30, 3600000ms, 1 + 108000}, TickCase{30000.0 / 1001, 1001ms * 30, 1 + 900},
-                    TickCase{30, 999ms, 30}, TickCase{30, 0ms, 1}));
+INSTANTIATE_TEST_SUITE_P(Rates, TickArithmetic,
+                         testing::Values(TickCase{12, 20750ms, 1 + 249}, TickCase{12, 82ms, 1},
+                                         TickCase{12, 84ms, 2}, TickCase{25, 10000ms, 1 + 250},
+                                         TickCase{30, 3600000ms, 1 + 108000},
+                                         TickCase{30000.0 / 1001, 1001ms * 30, 1 + 900},
+                                         TickCase{30, 999ms, 30}, TickCase{30, 0ms, 1}));
 
 // A pacer served by the test: each capture is logged (true: a new picture).
 struct ServedPacer {

@@ -104,7 +104,10 @@ TEST(InteractiveRecordingTest, AMissingMovieIsNotRecorded) {
 // Finish hands the frame files and a complete WAV to the encoding; the output is untouched.
 TEST(InteractiveRecordingTest, FinishHandsOverTheFiles) {
     Fixture f;
-    { std::FILE* out = std::fopen(f.settings.outputFile.c_str(), "w"); std::fclose(out); }
+    {
+        std::FILE* out = std::fopen(f.settings.outputFile.c_str(), "w");
+        std::fclose(out);
+    }
     InteractiveRecording r(f.settings);
     ASSERT_TRUE(r.open());
     ASSERT_TRUE(r.start());

@@ -130,8 +130,8 @@ TEST(SoundCaptureTest, ResamplesToAMonoFileOfHalfTheRate) {
         ramp.push_back(int16_t(-i));
     }
     for (std::size_t at = 0; at < ramp.size(); at += 882 * 2)
-        audio::notifyBufferWritten(
-            a, std::span<const int16_t>(ramp).subspan(at, std::min<std::size_t>(882 * 2, ramp.size() - at)));
+        audio::notifyBufferWritten(a, std::span<const int16_t>(ramp).subspan(
+                                          at, std::min<std::size_t>(882 * 2, ramp.size() - at)));
     r.run(100);
     audio::notifyDeviceClosed(a);
     const WaveContents w = r.finish();

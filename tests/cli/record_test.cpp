@@ -131,9 +131,8 @@ int squareLeft(const MediaInfo& info, int picture) {
 TEST(RecordCommand, PicturesAndSoundKeepRealTime) {
     TempDir dir;
     const std::string out = dir.file("out.avi");
-    const CliRun run = runCli(dir, {"record", writeMovingSquare(dir), "--seconds", "2.5", "-o",
-                                    out, "--audio-format", "pcm", "--work-dir",
-                                    dir.path().string()});
+    const CliRun run = runCli(dir, {"record", writeMovingSquare(dir), "--seconds", "2.5", "-o", out,
+                                    "--audio-format", "pcm", "--work-dir", dir.path().string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::vector<int> kept = {0, 10, 20, 30, 40, 49};
     const MediaInfo info = probeMedia(out, kept);
@@ -148,8 +147,7 @@ TEST(RecordCommand, PicturesAndSoundKeepRealTime) {
     EXPECT_LT(tone, 0.25);
     ASSERT_EQ(info.pictures.size(), kept.size());
     for (std::size_t i = 0; i < kept.size(); ++i)
-        EXPECT_NEAR(squareLeft(info, int(i)), kept[i] * kStep, kStep)
-            << "picture " << kept[i];
+        EXPECT_NEAR(squareLeft(info, int(i)), kept[i] * kStep, kStep) << "picture " << kept[i];
     // Only the output is left in the working folder.
     for (const auto& e : fs::directory_iterator(dir.path())) {
         const std::string name = e.path().filename().string();
@@ -167,8 +165,8 @@ TEST(RecordCommand, AVideoRecordsInRealTimeToo) {
     const std::string video = dir.file("grey.flv");
     ASSERT_TRUE(writeFlv(video, recipe));
     const std::string out = dir.file("out.avi");
-    const CliRun run = runCli(dir, {"record", video, "--seconds", "1.5", "-o", out,
-                                    "--audio-format", "pcm"});
+    const CliRun run =
+        runCli(dir, {"record", video, "--seconds", "1.5", "-o", out, "--audio-format", "pcm"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const MediaInfo info = probeMedia(out, {10});
     ASSERT_TRUE(info.opened);
@@ -212,15 +210,15 @@ TEST(RecordCommand, CancelOrFailureLeavesNoFile) {
     fs::create_directory(work);
     const std::string out = dir.file("out.avi");
     const InterruptedRun interrupted = interruptWhileRecording(
-        {"record", movie, "--seconds", "60", "-o", out, "--work-dir", work.string()},
-        work.string(), SIGINT);
+        {"record", movie, "--seconds", "60", "-o", out, "--work-dir", work.string()}, work.string(),
+        SIGINT);
     EXPECT_TRUE(interrupted.started);
     EXPECT_EQ(interrupted.exitCode, 130);
     EXPECT_TRUE(fs::is_empty(work));
     EXPECT_FALSE(fs::exists(out));
 
-    const CliRun failed = runCli(dir, {"record", movie, "--seconds", "1", "-o", out,
-                                       "--work-dir", (dir.path() / "missing").string()});
+    const CliRun failed = runCli(dir, {"record", movie, "--seconds", "1", "-o", out, "--work-dir",
+                                       (dir.path() / "missing").string()});
     EXPECT_NE(failed.exitCode, 0);
     EXPECT_FALSE(fs::exists(out));
     EXPECT_FALSE(fs::exists(dir.path() / "missing"));
@@ -244,8 +242,7 @@ TEST_P(RecordArgumentsRefused, SaysWhatIsWrong) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RecordArgumentsRefused,
-    testing::Values(BadArguments{{}, "--seconds N"},
-                    BadArguments{{"--seconds", "0"}, "--seconds"},
+    testing::Values(BadArguments{{}, "--seconds N"}, BadArguments{{"--seconds", "0"}, "--seconds"},
                     BadArguments{{"--seconds", "nan"}, "--seconds"},
                     BadArguments{{"--seconds", "1", "--click", "5@1"}, "--click takes"},
                     BadArguments{{"--seconds", "1", "--click", "5,5@-1"}, "--click takes"},
