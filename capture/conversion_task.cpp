@@ -31,6 +31,8 @@ bool ConversionTask::keepGoing(const TaskProgress& progress) {
 }
 
 TaskResult ConversionTask::run() {
+    if (m_recordedJob)
+        return encodeRecordedJob();
     using Outcome = ConversionResult::Outcome;
     TaskResult result;
     auto failed = [&result](std::string message) {

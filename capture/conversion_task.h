@@ -3,10 +3,12 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/result.h"
 #include "encode/conversion_driver.h"
+#include "encode/conversion_job.h"
 #include "settings/conversion_settings.h"
 #include "settings/settings_rules.h"
 #include "source/movie_source.h"
@@ -76,10 +78,16 @@ public:
     // recorded is encoded (a window's Finish).
     void requestFinishRecording() { m_finishRecording.store(true); }
 
+    // Encodes a recording made already (an interactive one) instead of recording: run()
+    // checks the output, encodes the job and deletes its temporary files whatever happens.
+    // The task then needs no movie.
+    void setRecordedJob(ConversionJob job) { m_recordedJob = std::move(job); }
+
     // Runs the conversion once.
     TaskResult run();
 
 private:
+    TaskResult encodeRecordedJob();
     bool keepGoing(const TaskProgress& progress);
 
     ConversionSettings m_settings;
@@ -90,6 +98,7 @@ private:
     bool m_overwriteAllowed = false;
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_finishRecording{false};
+    std::optional<ConversionJob> m_recordedJob;
 };
 
 } // namespace swivio

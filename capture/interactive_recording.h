@@ -27,6 +27,10 @@ struct CursorPicture {
     std::vector<uint8_t> bgra; // width * height * 4
 };
 
+// Draws `cursor` into `frame` (a picture painted through `viewport`) at its position less
+// its hot spot, blended by its alpha and clipped to the viewport's clip rectangle.
+void drawCursor(Frame& frame, const SourceViewport& viewport, const CursorPicture& cursor);
+
 // How an interactive recording went so far, read at any time from any thread.
 struct InteractiveStats {
     int recordCount = 0;     // records in the frame store (pictures and repeats)
@@ -87,8 +91,11 @@ public:
 
     InteractiveStats stats() const;
 
-    // Stops the pacer (joining its worker) and the sound capture (the WAV completed) and
-    // closes the frame store: the job for the encoding, which then owns the temporary files.
+    // Stops the pacer (joining its worker) and the sound capture (the WAV completed, ending
+    // at this call) and closes the frame store: the job for the encoding, which then owns
+    // the temporary files. A recording of the movie's sound that got no WAV gives a job
+    // without sound, and a warning says so. Fails, with every file removed, when a frame
+    // could not be stored.
     Result<ConversionJob> finish();
     // Stops everything and removes every temporary file it made (frame files and WAV).
     void cancel();

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/temp_file.h"
+#include "capture/temp_wave_file.h"
 #include "settings/settings_rules.h"
 
 namespace swivio {
@@ -156,7 +157,14 @@ bool RecordingSession::captureFrame(bool isNewPicture) {
         return false;
     const bool grab = isNewPicture || m_store->recordCount() < 1;
     if (grab) {
-        m_player->paint(m_surface, m_viewport);
+        if (m_paintMutex) {
+            std::lock_guard lock(*m_paintMutex);
+            m_player->paint(m_surface, m_viewport);
+        } else {
+            m_player->paint(m_surface, m_viewport);
+        }
+        if (m_filter)
+            m_filter(m_surface);
     }
     if (!m_store->appendFrame(m_surface, grab))
         return fail(m_store->errorString());
@@ -268,16 +276,19 @@ bool RecordingSession::openSound() {
     }
     // Without a WAV file the recording goes on, silent.
     Result<std::string> folder = frameFileFolder(m_settings);
-    Result<std::string> temp = folder ? createTempFile(*folder, "aud") : Result<std::string>::failure(folder.message());
+    // The name is taken with the file, at once, so no other file is ever written over.
+    Result<TempWaveFile> temp = folder ? createTempWaveFile(*folder)
+                                       : Result<TempWaveFile>::failure(folder.message());
     if (!temp) {
         m_warnings.push_back("Failed to create the wave file! (" + temp.message() + ")");
         return true;
     }
-    std::error_code ec;
-    std::filesystem::remove(*temp, ec);
-    const std::string wavePath = std::filesystem::path(*temp).replace_extension(".wav").string();
+    const std::string wavePath = temp->path;
+    temp->file.reset();
     auto recorder = MovieSoundRecorder::create(wavePath, rate, channels);
     if (!recorder) {
+        std::error_code ec;
+        std::filesystem::remove(wavePath, ec);
         m_warnings.push_back("Failed to create the wave file! (" + recorder.message() + ")");
         return true;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,14 @@ public:
     // Closes the current frame file; false when data could not be written.
     bool finish();
 
+    // Interactive recording: the player is shared with the thread that drives it, so
+    // painting holds `mutex` (not owned; null: no lock), and only for the paint. `filter`
+    // then sees each grabbed picture before it is stored (the cursor drawn in).
+    void setPaintLock(std::mutex* mutex) { m_paintMutex = mutex; }
+    void setPictureFilter(std::function<void(Frame&)> filter) { m_filter = std::move(filter); }
+    // Where painting lands in the surface: the clip rectangle and the grab origin.
+    const SourceViewport& viewport() const { return m_viewport; }
+
     const FrameGeometry& geometry() const { return m_geometry; }
     const ConversionSettings& settings() const { return m_settings; }
     MovieSource& player() { return *m_player; }
@@ -142,6 +151,8 @@ private:
     std::unique_ptr<MovieSoundRecorder> m_sound;
     std::string m_soundPath;
     std::vector<std::string> m_warnings;
+    std::mutex* m_paintMutex = nullptr;
+    std::function<void(Frame&)> m_filter;
 };
 
 } // namespace swivio

@@ -22,6 +22,9 @@ void printUsage(std::FILE* out) {
                "  trace MOVIE [FRAMES] [options]  play the movie with no display and print what\n"
                "                                  its scripts trace(), replaying recorded input\n"
                "                                  (see trace --help)\n"
+               "  record MOVIE --seconds N [options]\n"
+               "                                  record the movie playing in real time, with\n"
+               "                                  scripted clicks (see record --help)\n"
                "  --help                          show this text\n"
                "  --version                       show the version\n",
                out);
@@ -53,6 +56,8 @@ int main(int argc, char** argv) {
         return swivio::cli::runTrace(argc - 2, argv + 2);
     if (!std::strcmp(command, "convert"))
         return swivio::cli::runConvert(argc - 2, argv + 2);
+    if (!std::strcmp(command, "record"))
+        return swivio::cli::runRecord(argc - 2, argv + 2);
     std::fprintf(stderr, "swivio-cli: unknown command '%s' (see swivio-cli --help)\n", command);
     return 1;
 }
