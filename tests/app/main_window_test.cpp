@@ -202,6 +202,7 @@ TEST(MainWindowTest, AWholeConversionThroughTheWindowsWritesEveryFrame) {
     s.aviFourCC = 0x47504A4D; // MJPG
     s.audioSource = AudioSource::None;
     s.openTargetFolder = false;
+    s.conversionMode = ConversionMode::FrameByFrame;
     // Record is pressed as soon as the Record window shows.
     QTimer press;
     bool pressed = false;

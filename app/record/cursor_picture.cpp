@@ -1,0 +1,111 @@
+#include "app/record/cursor_picture.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace swivio::app {
+
+namespace {
+
+// Black outlines over white, so the pointer shows on any movie.
+QImage arrowImage(QPoint& hot) {
+    QImage image(13, 21, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    const QPointF outline[] = {{0.5, 0.5},   {0.5, 17.5}, {4.5, 13.5}, {7.5, 19.5},
+                               {10.0, 18.5}, {7.5, 12.5}, {12.5, 12.5}};
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    p.drawPolygon(outline, static_cast<int>(std::size(outline)));
+    hot = QPoint(0, 0);
+    return image;
+}
+
+QImage handImage(QPoint& hot) {
+    QImage image(17, 22, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath hand;
+    hand.addRoundedRect(QRectF(5.5, 0.5, 4, 12), 2, 2);  // the pointing finger
+    hand.addRoundedRect(QRectF(1.5, 9.5, 14, 12), 4, 4); // the fist
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    p.drawPath(hand.simplified());
+    // The folded fingers.
+    for (int x : {10, 13})
+        p.drawLine(QPointF(x - 0.5, 10.5), QPointF(x - 0.5, 14.5));
+    hot = QPoint(7, 0);
+    return image;
+}
+
+QImage beamImage(QPoint& hot) {
+    QImage image(9, 19, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    auto beam = [&p](const QColor& colour, int width) {
+        p.setPen(QPen(colour, width, Qt::SolidLine, Qt::SquareCap));
+        p.drawLine(QPointF(2.5, 1.5), QPointF(6.5, 1.5));
+        p.drawLine(QPointF(4.5, 1.5), QPointF(4.5, 17.5));
+        p.drawLine(QPointF(2.5, 17.5), QPointF(6.5, 17.5));
+    };
+    beam(Qt::white, 3);
+    beam(Qt::black, 1);
+    hot = QPoint(4, 9);
+    return image;
+}
+
+} // namespace
+
+CursorPicture cursorPictureFromImage(const QImage& image, QPoint hotSpot) {
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    CursorPicture picture;
+    picture.width = argb.width();
+    picture.height = argb.height();
+    picture.hotX = hotSpot.x();
+    picture.hotY = hotSpot.y();
+    picture.bgra.resize(static_cast<std::size_t>(picture.width) * picture.height * 4);
+    uint8_t* out = picture.bgra.data();
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb c = row[x];
+            *out++ = static_cast<uint8_t>(qBlue(c));
+            *out++ = static_cast<uint8_t>(qGreen(c));
+            *out++ = static_cast<uint8_t>(qRed(c));
+            *out++ = static_cast<uint8_t>(qAlpha(c));
+        }
+    }
+    return picture;
+}
+
+std::optional<CursorPicture> cursorPicture(const QCursor& cursor, int x, int y) {
+    QImage image;
+    QPoint hot;
+    switch (cursor.shape()) {
+    case Qt::BlankCursor:
+        return std::nullopt;
+    case Qt::BitmapCursor:
+        image = cursor.pixmap().toImage();
+        hot = cursor.hotSpot();
+        break;
+    case Qt::PointingHandCursor:
+        image = handImage(hot);
+        break;
+    case Qt::IBeamCursor:
+        image = beamImage(hot);
+        break;
+    default:
+        image = arrowImage(hot);
+        break;
+    }
+    if (image.isNull())
+        image = arrowImage(hot);
+    CursorPicture picture = cursorPictureFromImage(image, hot);
+    picture.x = x;
+    picture.y = y;
+    return picture;
+}
+
+} // namespace swivio::app
