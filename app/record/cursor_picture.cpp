@@ -10,11 +10,11 @@ namespace {
 
 // Black outlines over white, so the pointer shows on any movie.
 QImage arrowImage(QPoint& hot) {
-    QImage image(13, 21, QImage::Format_ARGB32_Premultiplied);
+    QImage image(12, 19, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
-    const QPointF outline[] = {{0.5, 0.5},   {0.5, 17.5}, {4.5, 13.5}, {7.5, 19.5},
-                               {10.0, 18.5}, {7.5, 12.5}, {12.5, 12.5}};
+    // Drawn aliased on whole pixels: the tip is the top-left pixel.
+    const QPoint outline[] = {{0, 0}, {0, 16}, {4, 12}, {7, 18}, {9, 17}, {6, 11}, {11, 11}};
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(Qt::white);
     p.drawPolygon(outline, static_cast<int>(std::size(outline)));

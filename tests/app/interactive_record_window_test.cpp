@@ -242,7 +242,7 @@ TEST(InteractiveRecordRulesTest, StatusLineAndPointerPlace) {
     };
     const Point points[] = {{0, 100, true, 0, 0},
                             {399, 299, true, 199, 99},
-                            {200, 150, true, 100, 50},
+                            {200, 150, true, 100, 25},
                             {200, 99, false, 0, 0},
                             {200, 300, false, 0, 0}};
     for (const Point& p : points) {
