@@ -83,6 +83,7 @@ InteractiveRecordWindow::InteractiveRecordWindow(InteractiveRecording& recording
     m_status = new QLabel(this);
     m_status->setObjectName("recordStatus");
     m_status->setWordWrap(true);
+    m_status->setText("Not recording yet");
 
     m_play = new QPushButton("&Play", this);
     m_play->setToolTip("Start to play the movie without recording");
@@ -114,7 +115,9 @@ InteractiveRecordWindow::InteractiveRecordWindow(InteractiveRecording& recording
     layout->addLayout(info);
     layout->addLayout(buttons);
     layout->addWidget(m_status);
-    resize(std::max(shown.width() + 8, 420), shown.height() + 130);
+    // The movie's picture fills the view: the rest of the window takes what it needs.
+    const int below = layout->sizeHint().height() - m_view->sizeHint().height();
+    resize(std::max(shown.width() + 8, 420), shown.height() + below);
 
     connect(m_play, &QPushButton::clicked, this, &InteractiveRecordWindow::play);
     connect(m_record, &QPushButton::clicked, this, &InteractiveRecordWindow::startRecording);
