@@ -79,6 +79,7 @@ InteractiveRecordWindow::InteractiveRecordWindow(InteractiveRecording& recording
     m_autoFinish = new QCheckBox("Finish &automatically after the last frame", this);
     m_autoFinish->setChecked(readAutofinish(store));
     m_progressText = new QLabel(this);
+    m_progressText->setObjectName("positionText");
     m_progressText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_status = new QLabel(this);
     m_status->setObjectName("recordStatus");

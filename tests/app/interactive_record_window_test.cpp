@@ -2,6 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -14,6 +16,7 @@
 #include "app/record/interactive_conversion.h"
 #include "app/record/interactive_record_rules.h"
 #include "app/record/interactive_record_window.h"
+#include "app/record/player_view.h"
 #include "capture/conversion_task.h"
 #include "capture/interactive_recording.h"
 #include "settings/settings_persistence.h"
@@ -21,6 +24,7 @@
 #include "settings/settings_store.h"
 #include "tests/app/app_test_support.h"
 #include "tests/cli/media_probe.h"
+#include "tests/support/flv_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace swivio::app {
@@ -35,13 +39,20 @@ bool waitFor(const std::function<bool()>& done, int ms = 10000) {
     return done();
 }
 
-// A test movie of `frames` frames (12 a second) to record interactively into an MJPEG AVI,
-// with the movie's sound recorded, all in a folder of its own.
+// A test movie of `frames` frames (12 a second; an FLV video 10 a second) to record
+// interactively into an MJPEG AVI, with the movie's sound recorded, all in a folder of its
+// own.
 struct Movie {
-    explicit Movie(int frames) {
+    explicit Movie(int frames, bool flv = false) {
         testkit::testApplication();
-        path = dir.file("movie.swf");
-        EXPECT_TRUE(testkit::writeTestMovie(path, frames));
+        path = dir.file(flv ? "movie.flv" : "movie.swf");
+        if (flv) {
+            testkit::FlvRecipe recipe;
+            recipe.frames = frames;
+            EXPECT_TRUE(testkit::writeFlv(path, recipe));
+        } else {
+            EXPECT_TRUE(testkit::writeTestMovie(path, frames));
+        }
         auto source = openMovieSource(path);
         EXPECT_TRUE(source);
         resetForMovie(settings, path, movieProperties(**source));
@@ -137,25 +148,33 @@ TEST(InteractiveRecordWindowTest, ButtonsFollowPreviewRecordPauseAndFinishHandsO
 TEST(InteractiveRecordWindowTest, AutoFinishEndsTheRecordingWhenTheMovieArrivesAtItsEnd) {
     struct Case {
         int frames;
+        bool flv;
         bool checked;
         bool finishes;
     };
     const Case cases[] = {
-        {6, true, true},
-        {6, false, false},
+        {6, false, true, true},
+        {6, false, false, false},
         // A movie resting on its only frame never arrives anywhere.
-        {1, true, false},
+        {1, false, true, false},
+        // A second and a half of video: its end comes within its second second.
+        {15, true, true, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.frames << " frames, box " << c.checked);
-        Movie movie(c.frames);
+        SCOPED_TRACE(testing::Message()
+                     << c.frames << " frames, flv " << c.flv << ", box " << c.checked);
+        Movie movie(c.frames, c.flv);
         writeAutofinish(movie.store, c.checked);
         InteractiveRecording recording(movie.settings);
         ASSERT_TRUE(recording.open());
         InteractiveRecordWindow window(recording, movie.settings, movie.store);
         window.show();
         window.startRecording();
-        // The six frames last half a second.
+        auto* position = window.findChild<QLabel*>("positionText");
+        ASSERT_NE(position, nullptr);
+        EXPECT_TRUE(position->text().endsWith(c.flv ? " seconds" : " frames"))
+            << position->text().toStdString();
+        // The movies last two seconds at most.
         const bool ended = waitFor([&] { return !window.isVisible(); }, c.finishes ? 5000 : 1500);
         EXPECT_EQ(ended, c.finishes);
         if (ended) {
@@ -167,6 +186,45 @@ TEST(InteractiveRecordWindowTest, AutoFinishEndsTheRecordingWhenTheMovieArrivesA
         } else {
             window.finish();
         }
+    }
+}
+
+TEST(InteractiveRecordWindowTest, ThePointerOverTheMovieIsRecordedWhenAskedFor) {
+    for (const bool capture : {true, false}) {
+        SCOPED_TRACE(capture);
+        Movie movie(600);
+        movie.settings.captureCursor = capture;
+        movie.settings.audioSource = AudioSource::None;
+        InteractiveRecording recording(movie.settings);
+        ASSERT_TRUE(recording.open());
+        InteractiveRecordWindow window(recording, movie.settings, movie.store);
+        window.show();
+        auto* view = window.findChild<PlayerView*>();
+        ASSERT_NE(view, nullptr);
+        // The pointer rests on the middle of the movie, far from its moving square.
+        const QPointF middle(view->width() / 2.0, view->height() / 2.0);
+        QMouseEvent move(QEvent::MouseMove, middle, view->mapToGlobal(middle), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &move);
+        window.startRecording();
+        ASSERT_TRUE(waitFor([&] { return recording.stats().pictures >= 4; }));
+        window.finish();
+        std::optional<ConversionJob> job = window.takeJob();
+        ASSERT_TRUE(job);
+        const int last = job->frameCount - 1;
+        ConversionRun run(*job, false);
+        bool finished = false;
+        QObject::connect(&run, &ConversionRun::finished, [&] { finished = true; });
+        run.start();
+        ASSERT_TRUE(waitFor([&] { return finished; }));
+        const testkit::MediaInfo info = testkit::probeMedia(movie.settings.outputFile, {last});
+        ASSERT_EQ(info.pictures.size(), 1u);
+        // Inside the arrow, a little below its tip: white where drawn, the movie's dark blue
+        // background otherwise.
+        const int x = info.width / 2 + 2;
+        const int y = info.height / 2 + 8;
+        const uint32_t colour = testkit::pictureColor(info, 0, x, y);
+        EXPECT_EQ((colour & 0xFF) > 0xC0, capture) << std::hex << colour;
     }
 }
 
