@@ -121,8 +121,17 @@ TEST(InteractiveRecordWindowTest, ButtonsFollowPreviewRecordPauseAndFinishHandsO
         EXPECT_EQ(finish->isEnabled(), step.finish);
         EXPECT_EQ(pause->text(), step.pauseText);
     }
-    // The movie moved on while it was previewed and recorded.
     EXPECT_TRUE(waitFor([&] { return recording.stats().pictures >= 5; }));
+    // Paused, the recording takes no picture while the movie goes on; the status line says so.
+    window.togglePause();
+    waitFor([] { return false; }, 150);
+    const int held = recording.stats().pictures;
+    waitFor([] { return false; }, 400);
+    EXPECT_EQ(recording.stats().pictures, held);
+    auto* status = window.findChild<QLabel*>("recordStatus");
+    ASSERT_NE(status, nullptr);
+    EXPECT_TRUE(status->text().startsWith("Paused at")) << status->text().toStdString();
+    window.togglePause();
     finish->click();
     EXPECT_EQ(window.result(), QDialog::Accepted);
     std::optional<ConversionJob> job = window.takeJob();
