@@ -33,6 +33,7 @@ bool FramePacer::start(double periodMs, CaptureFrame capture, SoundPosition soun
     m_started = true;
     m_stopped = false;
     m_paused = false;
+    m_halt.store(false);
     if (runWorker)
         m_worker = std::thread([this] { this->runWorker(); });
     return true;
@@ -58,6 +59,7 @@ void FramePacer::resume() {
 }
 
 void FramePacer::stop() {
+    m_halt.store(true);
     {
         std::lock_guard lock(m_mutex);
         m_stopped = true;
@@ -69,7 +71,7 @@ void FramePacer::stop() {
 }
 
 bool FramePacer::capture(bool isNewPicture) {
-    if (m_failed.load())
+    if (m_failed.load() || m_halt.load())
         return false;
     if (!m_capture(isNewPicture)) {
         m_failed.store(true);
@@ -94,7 +96,7 @@ void FramePacer::serveDue(Clock::TimePoint now) {
     const int64_t elapsed =
         std::chrono::duration_cast<std::chrono::nanoseconds>(now - start).count();
     const int64_t pending = ticksDue(m_periodMs, elapsed) - m_served;
-    if (pending <= 0 || m_failed.load())
+    if (pending <= 0 || m_failed.load() || m_halt.load())
         return;
     // Ticks missed while busy keep the timeline's length as repeats of the last picture.
     for (int64_t i = 0; i + 1 < pending; ++i) {

@@ -90,6 +90,7 @@ private:
     std::atomic<int> m_repeats{0};
     std::atomic<int> m_heldBack{0};
     std::atomic<bool> m_failed{false};
+    std::atomic<bool> m_halt{false}; // stop asked: no capture after it
 };
 
 } // namespace swivio

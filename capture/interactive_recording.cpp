@@ -92,10 +92,13 @@ struct InteractiveRecording::State {
     std::atomic<bool> paused{false};
 
     void stopAll() {
+        // The sound ends when the recording was asked to end, however long the pacer's
+        // last capture keeps it.
+        const auto end = audio::steadyPacingClock().now();
         if (pacer)
             pacer->stop();
         if (sound) {
-            const Status stopped = sound->stop();
+            const Status stopped = sound->stop(end);
             if (!stopped && soundRecorded)
                 warnings.push_back(stopped.message());
         }

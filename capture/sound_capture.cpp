@@ -141,7 +141,7 @@ void SoundCapture::resume() {
     m_wake.notify_all();
 }
 
-Status SoundCapture::stop() {
+Status SoundCapture::stop(std::optional<Clock::TimePoint> end) {
     std::unique_lock lock(m_mutex);
     if (m_stopped || !m_file) {
         m_stopped = true;
@@ -149,7 +149,9 @@ Status SoundCapture::stop() {
     }
     m_stopped = true;
     if (m_recording) {
-        const Clock::TimePoint now = m_paused ? m_pausedAt : m_clock.now();
+        Clock::TimePoint now = m_paused ? m_pausedAt : m_clock.now();
+        if (end && *end < now)
+            now = std::max(*end, m_base);
         advanceLocked(now);
         // The part of a step that has passed since the last one: the file ends at the
         // recording's end, not on the step before it.

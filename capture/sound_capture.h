@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -58,10 +59,11 @@ public:
     // not advance.
     void pause();
     void resume();
-    // Ends the recording: writes the time since the last step (up to the slowest output),
-    // drops what outputs wrote beyond it, and completes the file. Failure when the file
-    // could not be written. Safe to call twice.
-    Status stop();
+    // Ends the recording at `end` (now when not given; never later than now): writes the
+    // time since the last step (up to the slowest output), drops what outputs wrote beyond
+    // it, and completes the file. Failure when the file could not be written. Safe to call
+    // twice.
+    Status stop(std::optional<audio::PacingClock::TimePoint> end = std::nullopt);
 
     // One writer step: 100 ms of the file's time.
     void writerStep();

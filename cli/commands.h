@@ -7,5 +7,6 @@ int runInfo(int argc, char** argv);
 int runFrame(int argc, char** argv);
 int runConvert(int argc, char** argv);
 int runTrace(int argc, char** argv);
+int runRecord(int argc, char** argv);
 
 } // namespace swivio::cli

@@ -18,6 +18,9 @@ void printUsage(std::FILE* out) {
                "                                  frames (N = 1 is the first) into a picture\n"
                "  convert MOVIE [options]         convert a movie to AVI, MPEG, pictures or an\n"
                "                                  animated GIF (see convert --help)\n"
+               "  record MOVIE --seconds N [options]\n"
+               "                                  record the movie playing in real time, with\n"
+               "                                  scripted clicks (see record --help)\n"
                "  trace MOVIE [FRAMES] [options]  play the movie with no display and print what\n"
                "                                  its scripts trace(), replaying recorded input\n"
                "                                  (see trace --help)\n"
@@ -52,6 +55,8 @@ int main(int argc, char** argv) {
         return swivio::cli::runTrace(argc - 2, argv + 2);
     if (!std::strcmp(command, "convert"))
         return swivio::cli::runConvert(argc - 2, argv + 2);
+    if (!std::strcmp(command, "record"))
+        return swivio::cli::runRecord(argc - 2, argv + 2);
     std::fprintf(stderr, "swivio-cli: unknown command '%s' (see swivio-cli --help)\n", command);
     return 1;
 }
