@@ -23,20 +23,26 @@ QImage arrowImage(QPoint& hot) {
 }
 
 QImage handImage(QPoint& hot) {
-    QImage image(17, 22, QImage::Format_ARGB32_Premultiplied);
+    QImage image(17, 23, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    // The pointing finger on the left, the folded fingers' knuckles beside it, the thumb
+    // across the palm's left side.
     QPainterPath hand;
-    hand.addRoundedRect(QRectF(5.5, 0.5, 4, 12), 2, 2);  // the pointing finger
-    hand.addRoundedRect(QRectF(1.5, 9.5, 14, 12), 4, 4); // the fist
+    hand.addRoundedRect(QRectF(4.5, 0.5, 4, 13), 2, 2);
+    hand.addRoundedRect(QRectF(8.5, 6.5, 3, 7), 1.5, 1.5);
+    hand.addRoundedRect(QRectF(11.5, 7.5, 3, 6), 1.5, 1.5);
+    hand.addRoundedRect(QRectF(14.0, 9.0, 2.5, 5), 1.2, 1.2);
+    hand.addRoundedRect(QRectF(3.5, 11.5, 13, 11), 3, 3);
+    hand.addRoundedRect(QRectF(0.5, 10.5, 6, 5), 2.5, 2.5);
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(Qt::white);
     p.drawPath(hand.simplified());
-    // The folded fingers.
-    for (int x : {10, 13})
-        p.drawLine(QPointF(x - 0.5, 10.5), QPointF(x - 0.5, 14.5));
-    hot = QPoint(7, 0);
+    p.drawLine(QPointF(8.5, 8.5), QPointF(8.5, 12.5));
+    p.drawLine(QPointF(11.5, 9.0), QPointF(11.5, 12.5));
+    p.drawLine(QPointF(14.2, 10.5), QPointF(14.2, 12.5));
+    hot = QPoint(6, 0);
     return image;
 }
 
