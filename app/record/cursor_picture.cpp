@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <iterator>
+
 namespace swivio::app {
 
 namespace {

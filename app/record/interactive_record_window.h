@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "app/record/interactive_record_rules.h"
 #include "crop/frame_geometry.h"
