@@ -303,7 +303,16 @@ bool InteractiveRecordWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseMove:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
-            updateCursor(static_cast<QMouseEvent*>(event)->position().toPoint());
+            m_pointer = static_cast<QMouseEvent*>(event)->position().toPoint();
+            // Taken once the view has handled the event, which may change the pointer's
+            // shape (a button under it); a burst of moves makes one update.
+            if (m_captureCursor && !m_cursorUpdatePending) {
+                m_cursorUpdatePending = true;
+                QTimer::singleShot(0, this, [this] {
+                    m_cursorUpdatePending = false;
+                    updateCursor(m_pointer);
+                });
+            }
             break;
         case QEvent::Leave:
             updateCursor(std::nullopt);

@@ -96,6 +96,7 @@ private:
     bool m_playing = false;
     AutoFinishWatch m_autoFinishWatch;
     std::optional<QPoint> m_pointer;
+    bool m_cursorUpdatePending = false;
     Qt::CursorShape m_cursorShape = Qt::ArrowCursor;
     std::optional<ConversionJob> m_job;
     std::function<void(const QString&)> m_report;
