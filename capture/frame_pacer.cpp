@@ -70,6 +70,11 @@ void FramePacer::stop() {
         m_worker.join();
 }
 
+bool FramePacer::isRunning() const {
+    std::lock_guard lock(m_mutex);
+    return m_started && !m_stopped;
+}
+
 bool FramePacer::capture(bool isNewPicture) {
     if (m_failed.load() || m_halt.load())
         return false;

@@ -62,7 +62,7 @@ public:
     int heldBack() const { return m_heldBack.load(); }
     // True once a capture failed: no record is taken after it.
     bool failed() const { return m_failed.load(); }
-    bool isRunning() const { return m_started && !m_stopped; }
+    bool isRunning() const;
 
 private:
     void runWorker();
@@ -75,7 +75,7 @@ private:
     SoundPosition m_sound;
     double m_periodMs = 0;
 
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::thread m_worker;
     bool m_started = false;

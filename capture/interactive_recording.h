@@ -91,8 +91,11 @@ public:
 
     InteractiveStats stats() const;
 
-    // Stops the pacer (joining its worker) and the sound capture (the WAV completed) and
-    // closes the frame store: the job for the encoding, which then owns the temporary files.
+    // Stops the pacer (joining its worker) and the sound capture (the WAV completed, ending
+    // at this call) and closes the frame store: the job for the encoding, which then owns
+    // the temporary files. A recording of the movie's sound that got no WAV gives a job
+    // without sound, and a warning says so. Fails, with every file removed, when a frame
+    // could not be stored.
     Result<ConversionJob> finish();
     // Stops everything and removes every temporary file it made (frame files and WAV).
     void cancel();

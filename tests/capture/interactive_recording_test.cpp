@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "capture/conversion_task.h"
 #include "capture/interactive_recording.h"
 #include "encode/conversion_driver.h"
 #include "settings/settings_rules.h"
@@ -123,6 +124,47 @@ TEST(InteractiveRecordingTest, FinishHandsOverTheFiles) {
     for (const std::string& file : job->frameFiles)
         EXPECT_TRUE(fs::exists(file)) << file;
     removeTemporaryFiles(*job);
+    EXPECT_TRUE(f.workFiles().empty());
+}
+
+// A WAV that cannot be made (here: a rate no WAV of the recording takes) leaves the recording
+// silent, said once at start and once in the job, which then asks for no sound.
+TEST(InteractiveRecordingTest, WithoutAWaveTheJobHasNoSound) {
+    Fixture f;
+    f.settings.convertType = OutputType::Mpeg;
+    f.settings.mpegSampleRate = 96000;
+    InteractiveRecording r(f.settings);
+    ASSERT_TRUE(r.open());
+    ASSERT_TRUE(r.start());
+    ASSERT_EQ(r.warnings().size(), 1u);
+    EXPECT_EQ(r.warnings()[0].rfind("Failed to create the wave file!", 0), 0u);
+    awaitFirstRecord(r);
+    Result<ConversionJob> job = r.finish();
+    ASSERT_TRUE(job) << job.message();
+    EXPECT_TRUE(job->audioPath.empty());
+    EXPECT_EQ(job->settings.audioSource, AudioSource::None);
+    EXPECT_EQ(r.warnings().size(), 2u);
+    for (const std::string& name : f.workFiles())
+        EXPECT_EQ(name.rfind("aud", 0), std::string::npos) << name;
+    removeTemporaryFiles(*job);
+}
+
+// An encoding that cannot begin (its output is a folder) still removes the recording's
+// files.
+TEST(InteractiveRecordingTest, AFailedEncodingRemovesTheRecording) {
+    Fixture f;
+    f.settings.outputFile = f.dir.path().string();
+    InteractiveRecording r(f.settings);
+    ASSERT_TRUE(r.open());
+    ASSERT_TRUE(r.start());
+    awaitFirstRecord(r);
+    Result<ConversionJob> job = r.finish();
+    ASSERT_TRUE(job) << job.message();
+    EXPECT_FALSE(f.workFiles().empty());
+    ConversionTask task(f.settings, nullptr);
+    task.setRecordedJob(std::move(*job));
+    const TaskResult result = task.run();
+    EXPECT_EQ(result.outcome, ConversionResult::Outcome::Failed);
     EXPECT_TRUE(f.workFiles().empty());
 }
 
