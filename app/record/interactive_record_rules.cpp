@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "capture/interactive_recording.h"
 
@@ -21,17 +22,21 @@ std::string recordingStatusText(const InteractiveStats& stats, double captureRat
     const double seconds = captureRate > 0 ? stats.recordCount / captureRate : 0.0;
     // Tenths, truncated: the time shown is never ahead of what was recorded.
     const long long tenths = static_cast<long long>(std::floor(seconds * 10 + 1e-9));
-    char text[160];
-    const int written =
-        std::snprintf(text, sizeof text, "%s %lld:%02lld.%lld (%d picture%s",
-                      paused ? "Paused at" : "Recorded", tenths / 600, tenths / 10 % 60,
-                      tenths % 10, stats.pictures, stats.pictures == 1 ? "" : "s");
-    std::string result(text, written > 0 ? static_cast<std::size_t>(written) : 0);
+    char time[48];
+    std::snprintf(time, sizeof time, "%lld:%02lld.%lld", tenths / 600, tenths / 10 % 60,
+                  tenths % 10);
+    std::string text = std::string(paused ? "Paused at " : "Recorded ") + time + " (" +
+                       std::to_string(stats.pictures) +
+                       (stats.pictures == 1 ? " picture" : " pictures");
     if (withSound) {
-        std::snprintf(text, sizeof text, ", %.1f s of sound", stats.soundSeconds);
-        result += text;
+        char sound[48];
+        std::snprintf(sound, sizeof sound, ", %.1f s of sound", stats.soundSeconds);
+        text += sound;
     }
-    return result + ")";
+    // Ticks the machine could not serve in time repeat the picture before them.
+    if (stats.repeatedTicks > 0)
+        text += ", " + std::to_string(stats.repeatedTicks) + " late";
+    return text + ")";
 }
 
 bool viewToPlayer(const FitRect& fit, int movieWidth, int movieHeight, int playerWidth,

@@ -28,8 +28,9 @@ private:
 };
 
 // The status line of a recording: the time recorded at the capture rate, the pictures and
-// the seconds of sound, e.g. "Recorded 0:12.5 (300 pictures, 12.4 s of sound)"; "Paused
-// at ..." while paused. The sound part only when the movie's sound is recorded.
+// the seconds of sound, e.g. "Recorded 0:12.5 (300 pictures, 12.4 s of sound, 2 late)";
+// "Paused at ..." while paused. The sound part only when the movie's sound is recorded, the
+// late ticks only when there were any.
 std::string recordingStatusText(const InteractiveStats& stats, double captureRate, bool paused,
                                 bool withSound);
 

@@ -297,7 +297,9 @@ TEST(InteractiveRecordRulesTest, StatusLineAndPointerPlace) {
               "Recorded 0:06.0 (149 pictures, 6.0 s of sound)");
     stats.recordCount = 1501;
     stats.pictures = 1;
-    EXPECT_EQ(recordingStatusText(stats, 12, true, false), "Paused at 2:05.0 (1 picture)");
+    stats.repeatedTicks = 3;
+    EXPECT_EQ(recordingStatusText(stats, 12, true, false),
+              "Paused at 2:05.0 (1 picture, 3 late)");
 
     // A 100 x 50 movie fitted into a 400 x 400 view shows at 400 x 200 from y = 100; the
     // player is 200 x 100.
