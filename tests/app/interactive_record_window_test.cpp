@@ -124,7 +124,7 @@ TEST(InteractiveRecordWindowTest, ButtonsFollowPreviewRecordPauseAndFinishHandsO
     EXPECT_TRUE(waitFor([&] { return recording.stats().pictures >= 5; }));
     // Paused, the recording takes no picture while the movie goes on; the status line says so.
     window.togglePause();
-    waitFor([] { return false; }, 150);
+    waitFor([] { return false; }, 300);
     const int held = recording.stats().pictures;
     waitFor([] { return false; }, 400);
     EXPECT_EQ(recording.stats().pictures, held);

@@ -255,9 +255,11 @@ TEST(MainWindowTest, AnInteractiveConversionRecordsUntilTheLastFrameAndLeavesOnl
     EXPECT_TRUE(f.messages.isEmpty()) << f.messages.join("\n").toStdString();
     const testkit::MediaInfo info = testkit::probeMedia(s.outputFile);
     ASSERT_TRUE(info.opened) << s.outputFile;
-    // The 30 frames played once in real time, at the movie's rate of 12.
-    EXPECT_NEAR(info.decodedFrames, 30, 3);
-    EXPECT_NEAR(info.audioSeconds, 2.5, 0.3);
+    // The 30 frames played once in real time at the movie's rate of 12 (a busy machine
+    // may play them late, never twice), and the sound lasts as long as the pictures.
+    EXPECT_GE(info.decodedFrames, 28);
+    EXPECT_LE(info.decodedFrames, 45);
+    EXPECT_NEAR(info.audioSeconds, info.decodedFrames / 12.0, 0.3);
     std::set<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(f.dir.path()))
         left.insert(entry.path().filename().string());
