@@ -87,8 +87,8 @@ public:
     TaskResult run();
 
 private:
-    bool keepGoing(const TaskProgress& progress);
     TaskResult encodeRecordedJob();
+    bool keepGoing(const TaskProgress& progress);
 
     ConversionSettings m_settings;
     std::unique_ptr<MovieSource> m_source;

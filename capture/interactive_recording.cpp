@@ -1,12 +1,8 @@
 #include "capture/interactive_recording.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <unistd.h>
 
 #include "capture/frame_pacer.h"
 #include "capture/recording_session.h"

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/temp_file.h"
+#include "capture/temp_wave_file.h"
 #include "settings/settings_rules.h"
 
 namespace swivio {
@@ -275,16 +276,19 @@ bool RecordingSession::openSound() {
     }
     // Without a WAV file the recording goes on, silent.
     Result<std::string> folder = frameFileFolder(m_settings);
-    Result<std::string> temp = folder ? createTempFile(*folder, "aud") : Result<std::string>::failure(folder.message());
+    // The name is taken with the file, at once, so no other file is ever written over.
+    Result<TempWaveFile> temp = folder ? createTempWaveFile(*folder)
+                                       : Result<TempWaveFile>::failure(folder.message());
     if (!temp) {
         m_warnings.push_back("Failed to create the wave file! (" + temp.message() + ")");
         return true;
     }
-    std::error_code ec;
-    std::filesystem::remove(*temp, ec);
-    const std::string wavePath = std::filesystem::path(*temp).replace_extension(".wav").string();
+    const std::string wavePath = temp->path;
+    temp->file.reset();
     auto recorder = MovieSoundRecorder::create(wavePath, rate, channels);
     if (!recorder) {
+        std::error_code ec;
+        std::filesystem::remove(wavePath, ec);
         m_warnings.push_back("Failed to create the wave file! (" + recorder.message() + ")");
         return true;
     }

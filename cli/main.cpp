@@ -18,12 +18,12 @@ void printUsage(std::FILE* out) {
                "                                  frames (N = 1 is the first) into a picture\n"
                "  convert MOVIE [options]         convert a movie to AVI, MPEG, pictures or an\n"
                "                                  animated GIF (see convert --help)\n"
-               "  record MOVIE --seconds N [options]\n"
-               "                                  record the movie playing in real time, with\n"
-               "                                  scripted clicks (see record --help)\n"
                "  trace MOVIE [FRAMES] [options]  play the movie with no display and print what\n"
                "                                  its scripts trace(), replaying recorded input\n"
                "                                  (see trace --help)\n"
+               "  record MOVIE --seconds N [options]\n"
+               "                                  record the movie playing in real time, with\n"
+               "                                  scripted clicks (see record --help)\n"
                "  --help                          show this text\n"
                "  --version                       show the version\n",
                out);

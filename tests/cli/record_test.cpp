@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include "base/frame.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/cli/media_probe.h"
@@ -80,6 +84,38 @@ std::string writeButtonMovie(const TempDir& dir) {
     return path;
 }
 
+// Where the first sample louder than 1000 lies in a 16-bit PCM AVI's sound, in seconds,
+// read with libavformat's demuxer; -1 when there is none.
+double firstLoudSecond(const std::string& path) {
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+        return -1;
+    double found = -1;
+    const int audio = avformat_find_stream_info(format, nullptr) < 0
+                          ? -1
+                          : av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (audio >= 0 && format->streams[audio]->codecpar->codec_id == AV_CODEC_ID_PCM_S16LE) {
+        const AVCodecParameters* p = format->streams[audio]->codecpar;
+        const int channels = p->ch_layout.nb_channels;
+        AVPacket* packet = av_packet_alloc();
+        int64_t frames = 0;
+        while (found < 0 && av_read_frame(format, packet) >= 0) {
+            if (packet->stream_index == audio) {
+                const auto* samples = reinterpret_cast<const int16_t*>(packet->data);
+                const int64_t count = packet->size / (2 * channels);
+                for (int64_t i = 0; i < count && found < 0; ++i)
+                    if (std::abs(samples[i * channels]) > 1000)
+                        found = double(frames + i) / p->sample_rate;
+                frames += count;
+            }
+            av_packet_unref(packet);
+        }
+        av_packet_free(&packet);
+    }
+    avformat_close_input(&format);
+    return found;
+}
+
 // The left edge of the blue square on row 60 of a kept picture; -1 when there is none.
 int squareLeft(const MediaInfo& info, int picture) {
     for (int x = 0; x < info.width; ++x) {
@@ -105,6 +141,11 @@ TEST(RecordCommand, PicturesAndSoundKeepRealTime) {
     EXPECT_DOUBLE_EQ(info.frameRate, kRate);
     EXPECT_NEAR(info.decodedFrames, 2.5 * kRate, 1.0);
     EXPECT_NEAR(info.audioSeconds, double(info.decodedFrames) / kRate, 1.0 / kRate + 1e-6);
+    // The tone starts with the first picture, late only by the audio output's start-up
+    // (it gathers 100 ms before it plays, and its device holds up to 100 ms).
+    const double tone = firstLoudSecond(out);
+    EXPECT_GE(tone, 0);
+    EXPECT_LT(tone, 0.25);
     ASSERT_EQ(info.pictures.size(), kept.size());
     for (std::size_t i = 0; i < kept.size(); ++i)
         EXPECT_NEAR(squareLeft(info, int(i)), kept[i] * kStep, kStep)
