@@ -26,6 +26,7 @@
 #include "app/help/help_window.h"
 #include "app/main_window_rules.h"
 #include "app/record/conversion_run.h"
+#include "app/record/interactive_conversion.h"
 #include "app/record/converting_window.h"
 #include "app/record/player_view.h"
 #include "app/record/record_window.h"
@@ -365,10 +366,7 @@ void MainWindow::onSliderReleased() {
 void MainWindow::convert() {
     if (!m_player)
         return;
-    // This window records frame by frame; the movie's own sound comes with the interactive
-    // recording, so the rules drop it here.
     ConversionSettings settings = m_settings;
-    settings.conversionMode = ConversionMode::FrameByFrame;
     applySettingsRules(settings);
     if (Status checked = checkBeforeRecording(settings); !checked) {
         m_prompter.tell(this, qs(checked.message()));
@@ -390,14 +388,17 @@ void MainWindow::convert() {
     }
 
     pause();
-    ConversionRun run(settings, m_player->openAnother(), overwrite);
-    bool encoded = false;
-    {
-        RecordWindow record(run, *m_player, *m_store, this);
-        encoded = record.exec() == QDialog::Accepted;
+    std::unique_ptr<ConversionRun> run;
+    if (settings.conversionMode == ConversionMode::Interactive) {
+        run = recordInteractively(settings, *m_store, overwrite, this, m_prompter.tell);
+    } else {
+        run = std::make_unique<ConversionRun>(settings, m_player->openAnother(), overwrite);
+        RecordWindow record(*run, *m_player, *m_store, this);
+        if (record.exec() != QDialog::Accepted)
+            run.reset();
     }
-    if (encoded) {
-        ConvertingWindow converting(run, this);
+    if (run) {
+        ConvertingWindow converting(*run, this);
         converting.exec();
         if (settings.openTargetFolder) {
             if (settings.convertType == OutputType::ImageSeries)

@@ -8,6 +8,17 @@ ConversionRun::ConversionRun(ConversionSettings settings, std::unique_ptr<MovieS
                              bool overwriteAllowed, QObject* parent)
     : QObject(parent), m_settings(settings), m_task(std::move(settings), std::move(source)) {
     m_task.setOverwriteAllowed(overwriteAllowed);
+    watchProgress();
+}
+
+ConversionRun::ConversionRun(ConversionJob job, bool overwriteAllowed, QObject* parent)
+    : QObject(parent), m_settings(job.settings), m_task(job.settings, nullptr) {
+    m_task.setOverwriteAllowed(overwriteAllowed);
+    m_task.setRecordedJob(std::move(job));
+    watchProgress();
+}
+
+void ConversionRun::watchProgress() {
     m_task.setProgressCallback([this](const TaskProgress& p) {
         std::lock_guard lock(m_mutex);
         m_progress = p;

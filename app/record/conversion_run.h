@@ -20,6 +20,9 @@ class ConversionRun : public QObject {
 public:
     ConversionRun(ConversionSettings settings, std::unique_ptr<MovieSource> source,
                   bool overwriteAllowed, QObject* parent = nullptr);
+    // A run that only encodes `job`, what a finished recording made; the run owns its
+    // temporary files from here and deletes them whatever happens.
+    ConversionRun(ConversionJob job, bool overwriteAllowed, QObject* parent = nullptr);
     // Cancels a task still running and waits for it.
     ~ConversionRun() override;
 
@@ -39,6 +42,8 @@ signals:
     void finished();
 
 private:
+    void watchProgress();
+
     ConversionSettings m_settings;
     ConversionTask m_task;
     std::thread m_thread;

@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "app/record/view_input.h"
 #include "audio/audio_output.h"
@@ -80,10 +82,16 @@ void PlayerView::onTimer() {
     if (due <= 0)
         return;
     for (int i = 0; i < due; ++i) {
-        m_source->tick();
-        // Each frame's sound is taken before the next tick, which would drop it.
+        std::vector<int16_t> sound;
+        {
+            // One frame per hold, so a grab waiting for the lock waits one frame at most.
+            const auto lock = lockSource();
+            m_source->tick();
+            // Each frame's sound is taken before the next tick, which would drop it.
+            sound = m_source->takeFrameSound(0);
+        }
         if (m_sound)
-            m_sound->write(m_source->takeFrameSound(0));
+            m_sound->write(sound);
     }
     refresh();
     showMovieCursor();
@@ -115,7 +123,11 @@ void PlayerView::render() {
     viewport.playerHeight = m_fit.height;
     viewport.clipWidth = m_fit.width;
     viewport.clipHeight = m_fit.height;
-    m_source->paint(m_frame, viewport);
+    {
+        const auto lock = lockSource();
+        m_source->paint(m_frame, viewport);
+        m_background = m_source->backgroundColor();
+    }
     if (m_image.width() != m_fit.width || m_image.height() != m_fit.height)
         m_image = QImage(m_fit.width, m_fit.height, QImage::Format_BGR888);
     for (int y = 0; y < m_fit.height; ++y)
@@ -133,7 +145,7 @@ void PlayerView::paintEvent(QPaintEvent*) {
     }
     const QRect picture(m_fit.x, m_fit.y, m_fit.width, m_fit.height);
     // The margins beside the picture take the movie's own background, as a player would.
-    const uint32_t bg = m_source->backgroundColor();
+    const uint32_t bg = m_background;
     const QColor background(colorRed(bg), colorGreen(bg), colorBlue(bg));
     const QRegion margins = QRegion(rect()).subtracted(QRegion(picture));
     for (const QRect& r : margins)
@@ -143,20 +155,32 @@ void PlayerView::paintEvent(QPaintEvent*) {
 
 bool PlayerView::takesInput() const { return m_source && m_inputEnabled; }
 
+std::unique_lock<std::mutex> PlayerView::lockSource() const {
+    return m_sourceMutex ? std::unique_lock<std::mutex>(*m_sourceMutex)
+                         : std::unique_lock<std::mutex>();
+}
+
 void PlayerView::forward(const UserInput& input) {
-    const uint64_t before = m_source->displaySignature();
-    m_source->handleInput(input);
+    bool changed = false;
+    {
+        const auto lock = lockSource();
+        const uint64_t before = m_source->displaySignature();
+        m_source->handleInput(input);
+        changed = m_source->displaySignature() != before;
+    }
     // What the input changed shows at once, not only on the next frame; a pointer moving
     // over nothing paints nothing.
-    if (m_source->displaySignature() != before)
+    if (changed)
         refresh();
     showMovieCursor();
 }
 
 void PlayerView::showMovieCursor() {
-    const Qt::CursorShape shape = takesInput()
-                                      ? cursorShape(m_source->cursor(), m_source->pointerHidden())
-                                      : Qt::ArrowCursor;
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    if (takesInput()) {
+        const auto lock = lockSource();
+        shape = cursorShape(m_source->cursor(), m_source->pointerHidden());
+    }
     if (cursor().shape() != shape)
         setCursor(shape);
 }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <mutex>
 
 #include "app/record/playback_clock.h"
 #include "app/record/view_fit.h"
@@ -34,6 +35,10 @@ public:
     ~PlayerView() override;
 
     void setSource(MovieSource* source);
+    // A lock shared with another thread that uses the source too (a recording grabbing its
+    // pictures): held around every tick, paint and input while set. Not owned; null (the
+    // default) when the view is the source's only user.
+    void setSourceMutex(std::mutex* mutex) { m_sourceMutex = mutex; }
     MovieSource* source() const { return m_source; }
     // While on, every frame period ticks the source and plays its sound: the root plays when
     // the movie plays, and what animates inside it moves on either way. Turning it off drops
@@ -77,8 +82,11 @@ private:
     void forwardKey(QKeyEvent* event, bool press);
     void forward(const UserInput& input);
     void showMovieCursor();
+    // Holds the source's shared lock, when there is one, for the caller's scope.
+    std::unique_lock<std::mutex> lockSource() const;
 
     MovieSource* m_source = nullptr;
+    std::mutex* m_sourceMutex = nullptr;
     std::unique_ptr<audio::AudioOutput> m_sound;
     bool m_animating = false;
     QTimer m_timer;
@@ -86,6 +94,7 @@ private:
     FitRect m_fit;
     Frame m_frame;
     QImage m_image;
+    uint32_t m_background = 0; // the source's, as of the last paint
     bool m_stale = true;
     bool m_inputEnabled = true;
     int m_wheelPending = 0;

@@ -19,10 +19,12 @@
 #include "app/main_window.h"
 #include "app/record/conversion_run.h"
 #include "app/record/converting_window.h"
+#include "app/record/interactive_record_window.h"
 #include "app/record/record_window.h"
 #include "app/settings/codec_quality_dialog.h"
 #include "app/settings/settings_sheet.h"
 #include "app/widgets/about_dialog.h"
+#include "capture/interactive_recording.h"
 #include "encode/image/picture_file.h"
 #include "settings/settings_rules.h"
 #include "settings/settings_store.h"
@@ -155,6 +157,25 @@ int main(int argc, char** argv) {
         wait(150);
         ok = save(&record, folder, "record-window-recording.png") && ok;
         record.hide();
+    }
+    {
+        // The interactive Record window while it records; dismissed, so nothing is kept.
+        ConversionSettings live = settings;
+        live.conversionMode = ConversionMode::Interactive;
+        live.captureCursor = true;
+        InteractiveRecording recording(live);
+        if (recording.open()) {
+            InteractiveRecordWindow record(recording, live, store, &window);
+            record.show();
+            record.play();
+            wait(700);
+            record.startRecording();
+            wait(1500);
+            ok = save(&record, folder, "record-interactive.png") && ok;
+            record.reject();
+        } else {
+            ok = false;
+        }
     }
     ConvertingWindow converting(run, &window);
     converting.show();

@@ -9,8 +9,10 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "app/main_window.h"
+#include "app/record/interactive_record_window.h"
 #include "app/record/record_window.h"
 #include "app/settings/crop_dialog_call.h"
 #include "app/settings/settings_sheet.h"
@@ -202,6 +204,7 @@ TEST(MainWindowTest, AWholeConversionThroughTheWindowsWritesEveryFrame) {
     s.aviFourCC = 0x47504A4D; // MJPG
     s.audioSource = AudioSource::None;
     s.openTargetFolder = false;
+    s.conversionMode = ConversionMode::FrameByFrame;
     // Record is pressed as soon as the Record window shows.
     QTimer press;
     bool pressed = false;
@@ -226,6 +229,41 @@ TEST(MainWindowTest, AWholeConversionThroughTheWindowsWritesEveryFrame) {
     // The preview holds the movie again, on its first frame.
     EXPECT_EQ(f.window->player()->position(), 1);
     EXPECT_TRUE(f.enabled("playButton"));
+}
+
+TEST(MainWindowTest, AnInteractiveConversionRecordsUntilTheLastFrameAndLeavesOnlyTheOutput) {
+    Fixture f;
+    ASSERT_TRUE(f.window->openMovie(QString::fromStdString(f.movie)));
+    ConversionSettings& s = f.window->settings();
+    s.aviFourCC = 0x47504A4D; // MJPG
+    s.audioSource = AudioSource::RecordFromMovie;
+    s.openTargetFolder = false;
+    s.conversionMode = ConversionMode::Interactive;
+    // Record as soon as the Record window shows; finishing automatically is on by default.
+    QTimer press;
+    bool pressed = false;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        auto* record = f.window->findChild<InteractiveRecordWindow*>();
+        if (record && record->isVisible() && !pressed) {
+            pressed = true;
+            record->startRecording();
+        }
+    });
+    press.start(20);
+    f.window->convert();
+    EXPECT_TRUE(pressed);
+    EXPECT_TRUE(f.messages.isEmpty()) << f.messages.join("\n").toStdString();
+    const testkit::MediaInfo info = testkit::probeMedia(s.outputFile);
+    ASSERT_TRUE(info.opened) << s.outputFile;
+    // The 30 frames played once in real time at the movie's rate of 12 (a busy machine
+    // may play them late, never twice), and the sound lasts as long as the pictures.
+    EXPECT_GE(info.decodedFrames, 28);
+    EXPECT_LE(info.decodedFrames, 45);
+    EXPECT_NEAR(info.audioSeconds, info.decodedFrames / 12.0, 0.3);
+    std::set<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(f.dir.path()))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"movie.swf", "movie.avi"}));
 }
 
 // Opens the settings sheet with the Settings button, changes something on every page, and
