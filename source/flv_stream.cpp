@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "clib/ffmpeg_decoders.h"
 #include "clib/ffmpeg_handles.h"
 
 namespace swivio {
@@ -58,7 +59,7 @@ bool plausibleRate(AVRational r) {
 }
 
 clib::AvCodecContext openDecoder(const AVStream* stream, std::string& error) {
-    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    const AVCodec* codec = clib::findDecoder(stream->codecpar->codec_id);
     if (!codec) {
         error = "no decoder for " + codecName(stream->codecpar);
         return nullptr;

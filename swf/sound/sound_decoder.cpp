@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/byte_reader.h"
+#include "clib/ffmpeg_decoders.h"
 #include "clib/ffmpeg_handles.h"
 #include "swf/sound/mp3_frames.h"
 
@@ -132,7 +133,7 @@ std::vector<std::span<const uint8_t>> packetsOf(SoundFormat format, std::span<co
 
 Status decodeWithCodec(const SoundEncoding& encoding, std::span<const uint8_t> data,
                        NativeSamples& out) {
-    const AVCodec* codec = avcodec_find_decoder(codecOf(encoding.format()));
+    const AVCodec* codec = clib::findDecoder(codecOf(encoding.format()));
     if (!codec)
         return Status::failure("no decoder for sound format " + std::to_string(encoding.formatCode));
     clib::AvCodecContext context(avcodec_alloc_context3(codec));
