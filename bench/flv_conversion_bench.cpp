@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -56,18 +57,34 @@ double runFfmpeg(const std::vector<std::string>& args) {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// The words of `text` (split at spaces), then `files`.
+std::vector<std::string> words(const std::string& text, const std::vector<std::string>& files) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        out.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    out.insert(out.end(), files.begin(), files.end());
+    return out;
+}
+
 // A moving test picture (so each frame costs its encoders real work) and a tone.
 bool makeFlv(const std::string& path) {
-    return runFfmpeg({"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=640x480:rate=25",
-                      "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "20",
-                      "-c:v", "flv", "-q:v", "4", "-c:a", "libmp3lame", "-b:a", "128k", "-ac",
-                      "2", path}) >= 0;
+    return runFfmpeg(words("-v error -y -f lavfi -i testsrc2=size=640x480:rate=25 -f lavfi -i "
+                           "sine=frequency=440:sample_rate=44100 -t 20 -c:v flv -q:v 4 "
+                           "-c:a libmp3lame -b:a 128k -ac 2",
+                           {path})) >= 0;
 }
 
 std::vector<std::string> ffmpegConversion(const std::string& in, const std::string& out) {
-    return {"-v",      "error",    "-y",   "-i", in,      "-c:v", "mjpeg",
-            "-q:v",    kMjpegQuantiser,    "-c:a",     "libmp3lame", "-b:a", "128k",
-            "-ar",     "44100",    "-ac",  "2",  out};
+    std::vector<std::string> args = words("-v error -y -i", {in});
+    for (const std::string& word : words(std::string("-c:v mjpeg -q:v ") + kMjpegQuantiser +
+                                             " -c:a libmp3lame -b:a 128k -ar 44100 -ac 2",
+                                         {out}))
+        args.push_back(word);
+    return args;
 }
 
 // Converts as the front ends do, with the AVI settings' usual sound (MP3, 128 kbit/s,
@@ -116,7 +133,10 @@ void BM_FlvToMjpegAgainstFfmpeg(benchmark::State& state) {
     state.counters["ffmpeg_cpu_ms"] = ffmpeg * 1e3 / n;
     state.counters["ratio"] = ffmpeg > 0 ? swivio / ffmpeg : 0;
 }
-BENCHMARK(BM_FlvToMjpegAgainstFfmpeg)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_FlvToMjpegAgainstFfmpeg)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 
 } // namespace
 } // namespace swivio

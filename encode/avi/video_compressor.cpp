@@ -96,9 +96,9 @@ public:
             sws_scale(m_scaler.get(), source, stride, 0, frame.height(), m_frame->data,
                       m_frame->linesize);
         } else {
-            frameToJpegYuv420(frame, YuvPlanes{m_frame->data[0], m_frame->data[1],
-                                               m_frame->data[2], m_frame->linesize[0],
-                                               m_frame->linesize[1], m_frame->linesize[2]});
+            frameToJpegYuv420(frame, YuvPlanes{m_frame->data[0], m_frame->data[1], m_frame->data[2],
+                                               m_frame->linesize[0], m_frame->linesize[1],
+                                               m_frame->linesize[2]});
         }
         m_frame->pts = m_nextPts++;
         m_frame->pict_type = AV_PICTURE_TYPE_I;
