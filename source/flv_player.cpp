@@ -52,6 +52,16 @@ FlvPlayer::FlvPlayer() : m_scaler(std::make_unique<Scaler>()) {}
 FlvPlayer::~FlvPlayer() = default;
 
 bool FlvPlayer::open(const std::string& path) {
+    Result<std::shared_ptr<FlvFile>> file = FlvFile::open(path);
+    if (!file) {
+        close();
+        m_error = file.message();
+        return false;
+    }
+    return openFile(std::move(*file));
+}
+
+void FlvPlayer::close() {
     m_loaded = false;
     m_playing = false;
     m_endLatched = false;
@@ -60,7 +70,12 @@ bool FlvPlayer::open(const std::string& path) {
     m_warnings.clear();
     m_error.clear();
     m_scaledSerial = 0;
-    auto stream = FlvStream::open(path);
+}
+
+bool FlvPlayer::openFile(std::shared_ptr<FlvFile> file) {
+    close();
+    const std::string path = file->path();
+    auto stream = FlvStream::open(std::move(file));
     if (!stream) {
         m_error = stream.message();
         return false;
@@ -299,7 +314,7 @@ std::vector<std::string> FlvPlayer::soundWarnings() {
 std::unique_ptr<MovieSource> FlvPlayer::openAnother() const {
     auto other = std::make_unique<FlvPlayer>();
     if (m_stream)
-        other->open(m_stream->path());
+        other->openFile(m_stream->file());
     return other;
 }
 

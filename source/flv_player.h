@@ -80,6 +80,10 @@ public:
     std::unique_ptr<MovieSource> openAnother() const override;
 
 private:
+    // Empties the player.
+    void close();
+    // Opens a file another player may be reading too (see open()).
+    bool openFile(std::shared_ptr<FlvFile> file);
     void seekSeconds(double seconds);
     // The frame clock's frame for `seconds`, within the video when its length is known.
     int frameAt(double seconds) const;

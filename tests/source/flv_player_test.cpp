@@ -34,7 +34,7 @@ int pictureShown(const Frame& frame, int x, int y) {
     return -1;
 }
 
-int shownNow(FlvPlayer& player, int width = 64, int height = 48) {
+int shownNow(MovieSource& player, int width = 64, int height = 48) {
     Frame frame(width, height);
     player.paint(frame, SourceViewport{width, height, 0, 0, 0, 0, width, height});
     return pictureShown(frame, width / 2, height / 2);
@@ -166,6 +166,36 @@ TEST(FlvPlayer, EachFrameShowsThePictureItsTimeCovers) {
         player.gotoFrame(f);
         EXPECT_EQ(shownNow(player), expected[f]) << "frame " << f;
     }
+}
+
+// Another player of the video reads the bytes the first one opened (the file's name may be
+// gone by then) and keeps its own place: seeking one leaves the other's picture alone.
+TEST(FlvPlayer, AnotherPlayerSharesTheFileAndSeeksOnItsOwn) {
+    TempDir dir;
+    FlvRecipe recipe;
+    recipe.frames = 10;
+    recipe.sound = true;
+    const std::string path = makeFlv(dir, recipe);
+    FlvPlayer first;
+    ASSERT_TRUE(first.open(path)) << first.errorString();
+    first.gotoFrame(3);
+    ASSERT_EQ(shownNow(first), 3);
+    std::remove(path.c_str());
+    const std::unique_ptr<MovieSource> second = first.openAnother();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->movieLength(), 1);
+    EXPECT_EQ(shownNow(*second), 0);
+    second->gotoFrame(8);
+    EXPECT_EQ(shownNow(*second), 8);
+    EXPECT_EQ(shownNow(first), 3);
+    first.gotoFrame(5);
+    EXPECT_EQ(shownNow(first), 5);
+    EXPECT_EQ(shownNow(*second), 8);
+    // Each plays its own sound: the second's frame 8 share is frame 8's level.
+    second->play();
+    const std::vector<int16_t> sound = second->takeFrameSound(0);
+    ASSERT_FALSE(sound.empty());
+    EXPECT_EQ(sound[sound.size() / 2], flvSoundLevel(8));
 }
 
 TEST(FlvPlayer, PaintsTheFittedVideoOnAWhiteStage) {
