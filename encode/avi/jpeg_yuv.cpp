@@ -5,6 +5,13 @@
 
 #include <algorithm>
 
+// GCC on x86-64 builds the row loops twice, once for AVX2, picked when the processor has it.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define SWIVIO_ROW_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define SWIVIO_ROW_LOOP
+#endif
+
 namespace swivio {
 
 namespace {
@@ -15,7 +22,7 @@ constexpr int kYr = 19595, kYg = 38470, kYb = 7471;
 constexpr int kUr = -11059, kUg = -21709, kUb = 32768;
 constexpr int kVr = 32768, kVg = -27439, kVb = -5329;
 
-void lumaRow(const uint8_t* __restrict bgr, uint8_t* __restrict y, int width) {
+SWIVIO_ROW_LOOP void lumaRow(const uint8_t* __restrict bgr, uint8_t* __restrict y, int width) {
     for (int x = 0; x < width; ++x) {
         const uint8_t* p = bgr + 3 * x;
         y[x] = uint8_t((kYb * p[0] + kYg * p[1] + kYr * p[2] + (1 << 15)) >> 16);
@@ -29,7 +36,7 @@ uint8_t chroma(int r4, int g4, int b4, int cr, int cg, int cb) {
 }
 
 // The chroma of a pair of rows (the same row twice at an odd bottom edge).
-void chromaRow(const uint8_t* __restrict a, const uint8_t* __restrict b, uint8_t* __restrict u,
+SWIVIO_ROW_LOOP void chromaRow(const uint8_t* __restrict a, const uint8_t* __restrict b, uint8_t* __restrict u,
                uint8_t* __restrict v, int width) {
     const int pairs = width / 2;
     for (int x = 0; x < pairs; ++x) {
