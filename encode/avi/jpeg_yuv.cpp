@@ -36,8 +36,8 @@ uint8_t chroma(int r4, int g4, int b4, int cr, int cg, int cb) {
 }
 
 // The chroma of a pair of rows (the same row twice at an odd bottom edge).
-SWIVIO_ROW_LOOP void chromaRow(const uint8_t* __restrict a, const uint8_t* __restrict b, uint8_t* __restrict u,
-               uint8_t* __restrict v, int width) {
+SWIVIO_ROW_LOOP void chromaRow(const uint8_t* __restrict a, const uint8_t* __restrict b,
+                               uint8_t* __restrict u, uint8_t* __restrict v, int width) {
     const int pairs = width / 2;
     for (int x = 0; x < pairs; ++x) {
         const uint8_t* p = a + 6 * x;
