@@ -3,6 +3,7 @@
 // conversion at the same quantiser, in turns within each iteration so that a shared machine
 // changing speed cannot skew their ratio. Times are processor seconds (every thread).
 // Target: "ratio" (Swivio over ffmpeg) at most 1.2.
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,15 +44,13 @@ double runFfmpeg(const std::vector<std::string>& args) {
     for (std::string& a : copies)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execvp("ffmpeg", argv.data());
-        _exit(127);
-    }
+    // Spawned, not forked: a fork would charge the copy of this process's pages to the child.
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, "ffmpeg", nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
     int status = 0;
     rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return -1;
     const auto seconds = [](const timeval& t) { return double(t.tv_sec) + t.tv_usec * 1e-6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
