@@ -52,6 +52,16 @@ FlvPlayer::FlvPlayer() : m_scaler(std::make_unique<Scaler>()) {}
 FlvPlayer::~FlvPlayer() = default;
 
 bool FlvPlayer::open(const std::string& path) {
+    Result<std::shared_ptr<FlvFile>> file = FlvFile::open(path);
+    if (!file) {
+        close();
+        m_error = file.message();
+        return false;
+    }
+    return openFile(std::move(*file));
+}
+
+void FlvPlayer::close() {
     m_loaded = false;
     m_playing = false;
     m_endLatched = false;
@@ -60,7 +70,12 @@ bool FlvPlayer::open(const std::string& path) {
     m_warnings.clear();
     m_error.clear();
     m_scaledSerial = 0;
-    auto stream = FlvStream::open(path);
+}
+
+bool FlvPlayer::openFile(std::shared_ptr<FlvFile> file) {
+    close();
+    const std::string path = file->path();
+    auto stream = FlvStream::open(std::move(file));
     if (!stream) {
         m_error = stream.message();
         return false;
@@ -219,6 +234,42 @@ uint64_t FlvPlayer::displaySignature() {
 
 uint32_t FlvPlayer::backgroundColor() const { return makeColor(255, 255, 255); }
 
+bool FlvPlayer::scalePicture(const SourceViewport& viewport, VideoPlace& place) {
+    if (!m_stream)
+        return false;
+    const AVFrame* picture = m_stream->pictureAt(currentTime());
+    if (!picture || picture->width <= 0 || picture->height <= 0)
+        return false;
+    const FlvFit fit = fitVideo(picture->width, picture->height, viewport.playerWidth,
+                                viewport.playerHeight);
+    place.x = int(std::lround(fit.x));
+    place.y = int(std::lround(fit.y));
+    place.width = int(std::lround(fit.width));
+    place.height = int(std::lround(fit.height));
+    if (place.width <= 0 || place.height <= 0)
+        return false;
+    if (m_scaledSerial == m_stream->pictureSerial() && m_scaledWidth == place.width &&
+        m_scaledHeight == place.height)
+        return true;
+    SwsContext* sws = sws_getCachedContext(m_scaler->context.release(), picture->width,
+                                           picture->height, AVPixelFormat(picture->format),
+                                           place.width, place.height, AV_PIX_FMT_BGR24,
+                                           SWS_BILINEAR, nullptr, nullptr, nullptr);
+    m_scaler->context.reset(sws);
+    if (!sws)
+        return false;
+    m_scaled.resize(std::size_t(place.width) * std::size_t(place.height) * 3);
+    uint8_t* planes[4] = {m_scaled.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {place.width * 3, 0, 0, 0};
+    if (sws_scale(sws, picture->data, picture->linesize, 0, picture->height, planes, strides) !=
+        place.height)
+        return false;
+    m_scaledSerial = m_stream->pictureSerial();
+    m_scaledWidth = place.width;
+    m_scaledHeight = place.height;
+    return true;
+}
+
 void FlvPlayer::paint(Frame& frame, const SourceViewport& viewport) {
     const int left = std::max(viewport.clipX, 0);
     const int top = std::max(viewport.clipY, 0);
@@ -226,52 +277,33 @@ void FlvPlayer::paint(Frame& frame, const SourceViewport& viewport) {
     const int bottom = std::min(viewport.clipY + viewport.clipHeight, frame.height());
     if (left >= right || top >= bottom)
         return;
-    for (int y = top; y < bottom; ++y)
-        std::memset(frame.topRow(y) + left * 3, 0xFF, std::size_t(right - left) * 3);
-    if (!m_stream)
-        return;
-    const AVFrame* picture = m_stream->pictureAt(currentTime());
-    if (!picture || picture->width <= 0 || picture->height <= 0)
-        return;
-    const FlvFit fit = fitVideo(picture->width, picture->height, viewport.playerWidth,
-                                viewport.playerHeight);
-    const int fitX = int(std::lround(fit.x));
-    const int fitY = int(std::lround(fit.y));
-    const int fitWidth = int(std::lround(fit.width));
-    const int fitHeight = int(std::lround(fit.height));
-    if (fitWidth <= 0 || fitHeight <= 0)
-        return;
-    if (m_scaledSerial != m_stream->pictureSerial() || m_scaledWidth != fitWidth ||
-        m_scaledHeight != fitHeight) {
-        SwsContext* sws = sws_getCachedContext(
-            m_scaler->context.release(), picture->width, picture->height,
-            AVPixelFormat(picture->format), fitWidth, fitHeight, AV_PIX_FMT_BGR24,
-            SWS_BILINEAR, nullptr, nullptr, nullptr);
-        m_scaler->context.reset(sws);
-        if (!sws)
-            return;
-        m_scaled.resize(std::size_t(fitWidth) * std::size_t(fitHeight) * 3);
-        uint8_t* planes[4] = {m_scaled.data(), nullptr, nullptr, nullptr};
-        int strides[4] = {fitWidth * 3, 0, 0, 0};
-        if (sws_scale(sws, picture->data, picture->linesize, 0, picture->height, planes,
-                      strides) != fitHeight)
-            return;
-        m_scaledSerial = m_stream->pictureSerial();
-        m_scaledWidth = fitWidth;
-        m_scaledHeight = fitHeight;
+    // The frame's columns [x0, x1) and rows [y0, y1) show the video; frame pixel (x, y)
+    // shows stage pixel (x + originX, y + originY). Only the rest is painted white.
+    VideoPlace place;
+    int x0 = left, x1 = left, y0 = top, y1 = top;
+    if (scalePicture(viewport, place)) {
+        x0 = std::max(left, place.x - viewport.originX);
+        x1 = std::min(right, place.x + place.width - viewport.originX);
+        y0 = std::max(top, place.y - viewport.originY);
+        y1 = std::min(bottom, place.y + place.height - viewport.originY);
     }
-    // Frame pixel (x, y) shows stage pixel (x + originX, y + originY).
-    const int x0 = std::max(left, fitX - viewport.originX);
-    const int x1 = std::min(right, fitX + fitWidth - viewport.originX);
-    if (x0 >= x1)
-        return;
+    const auto white = [&](int y, int from, int to) {
+        if (from < to)
+            std::memset(frame.topRow(y) + from * 3, 0xFF, std::size_t(to - from) * 3);
+    };
     for (int y = top; y < bottom; ++y) {
-        const int sy = y + viewport.originY - fitY;
-        if (sy < 0 || sy >= fitHeight)
+        if (y < y0 || y >= y1 || x0 >= x1) {
+            white(y, left, right);
             continue;
-        const uint8_t* source =
-            m_scaled.data() + (std::size_t(sy) * fitWidth + (x0 + viewport.originX - fitX)) * 3;
+        }
+        white(y, left, x0);
+        const int sy = y + viewport.originY - place.y;
+        const uint8_t* source = m_scaled.data() +
+                                (std::size_t(sy) * std::size_t(place.width) +
+                                 std::size_t(x0 + viewport.originX - place.x)) *
+                                    3;
         std::memcpy(frame.topRow(y) + x0 * 3, source, std::size_t(x1 - x0) * 3);
+        white(y, x1, right);
     }
 }
 
@@ -299,7 +331,7 @@ std::vector<std::string> FlvPlayer::soundWarnings() {
 std::unique_ptr<MovieSource> FlvPlayer::openAnother() const {
     auto other = std::make_unique<FlvPlayer>();
     if (m_stream)
-        other->open(m_stream->path());
+        other->openFile(m_stream->file());
     return other;
 }
 

@@ -80,6 +80,20 @@ public:
     std::unique_ptr<MovieSource> openAnother() const override;
 
 private:
+    // Where the fitted video sits on the stage, in whole pixels.
+    struct VideoPlace {
+        int x = 0;
+        int y = 0;
+        int width = 0;
+        int height = 0;
+    };
+    // Brings m_scaled up to the picture shown now at its fitted size; false when there is
+    // no picture to show.
+    bool scalePicture(const SourceViewport& viewport, VideoPlace& place);
+    // Empties the player.
+    void close();
+    // Opens a file another player may be reading too (see open()).
+    bool openFile(std::shared_ptr<FlvFile> file);
     void seekSeconds(double seconds);
     // The frame clock's frame for `seconds`, within the video when its length is known.
     int frameAt(double seconds) const;

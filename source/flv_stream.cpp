@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "clib/ffmpeg_decoders.h"
 #include "clib/ffmpeg_handles.h"
 
 namespace swivio {
@@ -58,7 +59,7 @@ bool plausibleRate(AVRational r) {
 }
 
 clib::AvCodecContext openDecoder(const AVStream* stream, std::string& error) {
-    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    const AVCodec* codec = clib::findDecoder(stream->codecpar->codec_id);
     if (!codec) {
         error = "no decoder for " + codecName(stream->codecpar);
         return nullptr;
@@ -79,10 +80,64 @@ clib::AvCodecContext openDecoder(const AVStream* stream, std::string& error) {
     return ctx;
 }
 
+// libavformat reads the shared file through this: each stream keeps its own position.
+struct FileCursor {
+    FlvFile* file = nullptr;
+    int64_t at = 0;
+};
+
+extern "C" int readFromFile(void* opaque, uint8_t* buffer, int size) {
+    auto* cursor = static_cast<FileCursor*>(opaque);
+    const int64_t n = cursor->file->read(cursor->at, buffer, size);
+    if (n < 0)
+        return AVERROR(EIO);
+    if (n == 0)
+        return AVERROR_EOF;
+    cursor->at += n;
+    return int(n);
+}
+
+extern "C" int64_t seekInFile(void* opaque, int64_t offset, int whence) {
+    auto* cursor = static_cast<FileCursor*>(opaque);
+    const int64_t size = cursor->file->size();
+    int64_t to = 0;
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE:
+        return size;
+    case SEEK_SET:
+        to = offset;
+        break;
+    case SEEK_CUR:
+        to = cursor->at + offset;
+        break;
+    case SEEK_END:
+        to = size + offset;
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    if (to < 0)
+        return AVERROR(EINVAL);
+    cursor->at = to;
+    return to;
+}
+
+void freeIoContext(AVIOContext* io) {
+    av_freep(&io->buffer);
+    avio_context_free(&io);
+}
+using AvIoContext = clib::CHandle<AVIOContext, freeIoContext>;
+
+constexpr int kIoBufferBytes = 64 << 10;
+
 } // namespace
 
 struct FlvStream::State {
     Deadline deadline;
+    std::shared_ptr<FlvFile> file;
+    FileCursor cursor;
+    // Declared before the format context, which reads through it, so that it goes after.
+    AvIoContext io;
     clib::AvInputContext format;
     int videoIndex = -1;
     int audioIndex = -1;
@@ -117,24 +172,19 @@ struct FlvStream::State {
     int readErrors = 0;
 };
 
-std::optional<double> flvLastTimestamp(const std::string& path) {
-    clib::File file = clib::openFile(path.c_str(), "rb");
-    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
-        return std::nullopt;
-    const long size = std::ftell(file.get());
+std::optional<double> flvLastTimestamp(FlvFile& file) {
+    const int64_t size = file.size();
     uint8_t tail[4];
-    if (size < 9 + 4 + 11 || std::fseek(file.get(), size - 4, SEEK_SET) != 0 ||
-        std::fread(tail, 1, 4, file.get()) != 4)
+    if (size < 9 + 4 + 11 || file.read(size - 4, tail, 4) != 4)
         return std::nullopt;
     // Every tag is followed by its own size (header and body), so the last tag is found
     // from the end; a size that does not fit the file means the tail is damaged.
     const uint32_t tagSize =
         (uint32_t(tail[0]) << 24) | (uint32_t(tail[1]) << 16) | (uint32_t(tail[2]) << 8) | tail[3];
-    if (tagSize < 11 || long(tagSize) > size - 9 - 4 - 4)
+    if (tagSize < 11 || int64_t(tagSize) > size - 9 - 4 - 4)
         return std::nullopt;
     uint8_t header[11];
-    if (std::fseek(file.get(), size - 4 - long(tagSize), SEEK_SET) != 0 ||
-        std::fread(header, 1, 11, file.get()) != 11)
+    if (file.read(size - 4 - int64_t(tagSize), header, 11) != 11)
         return std::nullopt;
     const uint8_t type = header[0] & 0x1F;
     const uint32_t bodySize = (uint32_t(header[1]) << 16) | (uint32_t(header[2]) << 8) | header[3];
@@ -154,24 +204,38 @@ FlvStream::~FlvStream() {
 }
 
 Result<std::unique_ptr<FlvStream>> FlvStream::open(const std::string& path) {
+    Result<std::shared_ptr<FlvFile>> file = FlvFile::open(path);
+    if (!file)
+        return Status::failure(file.message());
+    return open(std::move(*file));
+}
+
+Result<std::unique_ptr<FlvStream>> FlvStream::open(std::shared_ptr<FlvFile> file) {
     using R = Result<std::unique_ptr<FlvStream>>;
+    const std::string path = file->path();
     // The signature first: anything else named .flv is refused without probing.
-    {
-        clib::File file = clib::openFile(path.c_str(), "rb");
-        if (!file)
-            return R::failure("cannot open " + path + ": " + std::strerror(errno));
-        uint8_t head[9] = {};
-        if (std::fread(head, 1, sizeof head, file.get()) != sizeof head ||
-            std::memcmp(head, "FLV", 3) != 0)
-            return R::failure(path + " is not an FLV video (no FLV signature)");
-    }
+    uint8_t head[9] = {};
+    if (file->read(0, head, sizeof head) != sizeof head || std::memcmp(head, "FLV", 3) != 0)
+        return R::failure(path + " is not an FLV video (no FLV signature)");
     auto state = std::make_unique<State>();
     State& s = *state;
+    s.file = std::move(file);
+    s.cursor.file = s.file.get();
+    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+    if (buffer)
+        s.io.reset(avio_alloc_context(buffer, kIoBufferBytes, 0, &s.cursor, readFromFile, nullptr,
+                                      seekInFile));
+    if (!s.io) {
+        av_free(buffer);
+        return R::failure("out of memory opening " + path);
+    }
     s.deadline.until = Clock::now() + std::chrono::seconds(kFlvOpenSeconds);
     s.deadline.active = true;
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         return R::failure("out of memory opening " + path);
+    raw->pb = s.io.get();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     raw->interrupt_callback.callback = interruptAtDeadline;
     raw->interrupt_callback.opaque = &s.deadline;
     // Probing reads a bounded head of the file: a file without metadata cannot keep it
@@ -211,7 +275,7 @@ Result<std::unique_ptr<FlvStream>> FlvStream::open(const std::string& path) {
         info.frameRate = 25;
     if (raw->duration > 0 && raw->duration != AV_NOPTS_VALUE)
         info.duration = double(raw->duration) / AV_TIME_BASE;
-    else if (std::optional<double> last = flvLastTimestamp(path); last && *last > 0)
+    else if (std::optional<double> last = flvLastTimestamp(*s.file); last && *last > 0)
         info.duration = *last + 1.0 / info.frameRate;
 
     if (raw->start_time != AV_NOPTS_VALUE && raw->start_time > 0)
@@ -240,6 +304,10 @@ Result<std::unique_ptr<FlvStream>> FlvStream::open(const std::string& path) {
     stream->m_info = info;
     stream->m_path = path;
     return R(std::move(stream));
+}
+
+const std::shared_ptr<FlvFile>& FlvStream::file() const {
+    return m_state->file;
 }
 
 void FlvStream::warnOnce(const std::string& text) {

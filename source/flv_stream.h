@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "source/flv_file.h"
 
 struct AVFrame;
 
@@ -35,7 +36,7 @@ struct FlvStreamInfo {
 
 // The last tag's timestamp of an FLV file in seconds, read through the size that ends the
 // file; nothing when the tail is not a well-formed tag. Reads only the file's last bytes.
-std::optional<double> flvLastTimestamp(const std::string& path);
+std::optional<double> flvLastTimestamp(FlvFile& file);
 
 // One FLV file decoded in time order through libavformat and libavcodec: the picture shown
 // at a time, and its sound as 44100 Hz 16-bit stereo samples placed by their timestamps.
@@ -46,12 +47,16 @@ public:
     // video, or whose picture is empty or larger than kFlvMaxSide, before decoding any
     // picture.
     static Result<std::unique_ptr<FlvStream>> open(const std::string& path);
+    // The same on a file opened already, perhaps read in part by other streams of it: this
+    // one decodes on its own, from the shared bytes.
+    static Result<std::unique_ptr<FlvStream>> open(std::shared_ptr<FlvFile> file);
     ~FlvStream();
     FlvStream(const FlvStream&) = delete;
     FlvStream& operator=(const FlvStream&) = delete;
 
     const FlvStreamInfo& info() const { return m_info; }
     const std::string& path() const { return m_path; }
+    const std::shared_ptr<FlvFile>& file() const;
 
     // The picture to show at `seconds` (the last whose timestamp is not later, or the first
     // picture before it); null when the file holds none. Stepping forward decodes on; going

@@ -2,6 +2,7 @@
 
 #include "base/byte_writer.h"
 #include "clib/ffmpeg_encode.h"
+#include "encode/avi/jpeg_yuv.h"
 #include "encode/avi/libav_video_encoder.h"
 #include "encode/avi/riff_avi_file.h"
 #include "encode/avi/video_compressor_list.h"
@@ -63,6 +64,8 @@ public:
         m_frame->height = height;
         if (av_frame_get_buffer(m_frame.get(), 0) < 0)
             return Status::failure("Out of memory.");
+        if (m_context->pix_fmt == AV_PIX_FMT_YUVJ420P)
+            return {}; // converted by frameToJpegYuv420
         m_scaler.reset(sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height,
                                       m_context->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
         if (!m_scaler)
@@ -86,11 +89,17 @@ public:
     bool compress(const Frame& frame, std::vector<VideoPacket>& out) override {
         if (av_frame_make_writable(m_frame.get()) < 0)
             return fail("Out of memory.");
-        // The frame is stored bottom row first: start at the top row and step backwards.
-        const uint8_t* source[1] = {frame.topRow(0)};
-        const int stride[1] = {-int(frame.stride())};
-        sws_scale(m_scaler.get(), source, stride, 0, frame.height(), m_frame->data,
-                  m_frame->linesize);
+        if (m_scaler) {
+            // The frame is stored bottom row first: start at the top row and step backwards.
+            const uint8_t* source[1] = {frame.topRow(0)};
+            const int stride[1] = {-int(frame.stride())};
+            sws_scale(m_scaler.get(), source, stride, 0, frame.height(), m_frame->data,
+                      m_frame->linesize);
+        } else {
+            frameToJpegYuv420(frame, YuvPlanes{m_frame->data[0], m_frame->data[1], m_frame->data[2],
+                                               m_frame->linesize[0], m_frame->linesize[1],
+                                               m_frame->linesize[2]});
+        }
         m_frame->pts = m_nextPts++;
         m_frame->pict_type = AV_PICTURE_TYPE_I;
         // libavcodec's fixed-quantiser encoders take the quantiser from each frame, not from

@@ -168,8 +168,6 @@ bool MpegWriter::open(const std::string& path, const std::string& soundPath) {
         return fail("the MPEG writer is already open");
     m_error.clear();
     m_framesWritten = 0;
-    m_sourceEnded = false;
-    m_soundEnded = false;
     if (!m_preset)
         return fail("no MPEG type selected");
 
@@ -228,15 +226,11 @@ bool MpegWriter::openStreams(const AVOutputFormat* format, const std::string& so
     std::string error;
     if (!m_video->open(*m_preset, format->video_codec, error))
         return fail(error);
-    m_videoStream = avformat_new_stream(ctx, nullptr);
+    m_videoStream = addCodedStream(ctx, m_video->context(), "video", error);
     if (!m_videoStream)
-        return fail("cannot add the video stream");
-    m_videoStream->time_base = m_video->context()->time_base;
+        return fail(error);
     m_videoStream->avg_frame_rate = m_video->context()->framerate;
     m_videoStream->sample_aspect_ratio = m_video->context()->sample_aspect_ratio;
-    int rc = avcodec_parameters_from_context(m_videoStream->codecpar, m_video->context());
-    if (rc < 0)
-        return fail("cannot describe the video stream: " + clib::ffmpegErrorText(rc));
     if (!copyBufferModel(m_video->context(), m_videoStream))
         return fail("out of memory for the video stream");
     m_videoSink = [this](AVPacket& p) { return writePacket(p, m_video->context(), m_videoStream); };
@@ -254,24 +248,18 @@ bool MpegWriter::openStreams(const AVOutputFormat* format, const std::string& so
                                 : openMpegSoundSource(soundPath, error);
     if (!m_sound)
         return fail(error);
-    m_audioStream = avformat_new_stream(ctx, nullptr);
+    m_audioStream = addCodedStream(ctx, m_audio->context(), "sound", error);
     if (!m_audioStream)
-        return fail("cannot add the sound stream");
-    m_audioStream->time_base = m_audio->context()->time_base;
-    rc = avcodec_parameters_from_context(m_audioStream->codecpar, m_audio->context());
-    if (rc < 0)
-        return fail("cannot describe the sound stream: " + clib::ffmpegErrorText(rc));
+        return fail(error);
     m_audioSink = [this](AVPacket& p) { return writePacket(p, m_audio->context(), m_audioStream); };
+    m_soundFeed.start(m_audio.get(), m_sound.get(), &m_audioSink);
     return true;
 }
 
 bool MpegWriter::writePacket(AVPacket& packet, const AVCodecContext* codec, AVStream* stream) {
-    av_packet_rescale_ts(&packet, codec->time_base, stream->time_base);
-    packet.stream_index = stream->index;
-    const int rc = av_interleaved_write_frame(m_output.get(), &packet);
-    if (rc < 0)
-        return fail("cannot write to the MPEG file: " + clib::ffmpegErrorText(rc));
-    return true;
+    std::string error;
+    return writeCodedPacket(m_output.get(), packet, codec, stream, "MPEG file", error) ||
+           fail(error);
 }
 
 bool MpegWriter::writeFrame(std::span<const uint8_t> frame) {
@@ -286,40 +274,9 @@ bool MpegWriter::writeFrame(std::span<const uint8_t> frame) {
     if (!m_video->encode(frame.data(), m_framesWritten, m_videoSink, error))
         return fail(error);
     ++m_framesWritten;
-    if (m_audio)
-        writeSoundUpToVideo();
-    return true;
-}
-
-void MpegWriter::writeSoundUpToVideo() {
-    const AVRational soundTime{1, m_audio->context()->sample_rate};
-    const AVRational videoTime = m_video->context()->time_base;
-    while (!m_soundEnded &&
-           av_compare_ts(m_audio->samplesCoded(), soundTime, m_framesWritten, videoTime) < 0) {
-        if (!writeSoundFrame())
-            m_soundEnded = true;
-    }
-}
-
-bool MpegWriter::writeSoundFrame() {
-    std::string error;
-    while (!m_sourceEnded && m_audio->queuedSamples() < m_audio->frameSize()) {
-        SoundChunk chunk;
-        if (!m_sound->read(chunk)) {
-            // The converter's delay line still holds the last few samples.
-            m_sourceEnded = true;
-            if (!m_audio->drainConverter(error))
-                return fail(error);
-            break;
-        }
-        if (!m_audio->append(chunk, error))
-            return fail(error);
-    }
-    // The last frame of a sound is completed with silence rather than dropped.
-    if (m_audio->queuedSamples() == 0)
-        return false;
-    if (!m_audio->encodeFrame(m_audioSink, error))
-        return error.empty() ? false : fail(error);
+    std::string soundError;
+    if (m_audio && !m_soundFeed.catchUp(m_framesWritten, m_video->context()->time_base, soundError))
+        fail(soundError);
     return true;
 }
 
@@ -331,19 +288,8 @@ bool MpegWriter::close() {
         fail(error);
     if (m_audio && !m_audio->flush(m_audioSink, error) && !error.empty())
         fail(error);
-    AVFormatContext* ctx = m_output.get();
-    int rc = av_write_trailer(ctx);
-    if (rc < 0)
-        fail("cannot complete the MPEG file: " + clib::ffmpegErrorText(rc));
-    const bool ownsFile = ctx->pb != nullptr;
-    if (ownsFile) {
-        avio_flush(ctx->pb);
-        if (ctx->pb->error < 0)
-            fail("cannot write to the MPEG file: " + clib::ffmpegErrorText(ctx->pb->error));
-        rc = avio_closep(&ctx->pb);
-        if (rc < 0)
-            fail("cannot close the MPEG file: " + clib::ffmpegErrorText(rc));
-    }
+    const bool ownsFile = endMuxedFile(m_output.get(), "MPEG file",
+                                       [this](std::string text) { fail(std::move(text)); });
     if (ownsFile && m_error.empty()) {
         PackClock fresh;
         fresh.mpeg2 = m_preset->muxer != std::string("vcd");
@@ -362,6 +308,7 @@ void MpegWriter::release() {
     // The sinks point at the streams: drop them first.
     m_videoSink = nullptr;
     m_audioSink = nullptr;
+    m_soundFeed = SoundFeed();
     m_sound.reset();
     m_audio.reset();
     m_video.reset();

@@ -10,6 +10,7 @@
 #include "encode/mpeg/mpeg_preset.h"
 #include "encode/mpeg/mpeg_sound_source.h"
 #include "encode/mpeg/mpeg_video_encoder.h"
+#include "encode/mpeg/muxed_streams.h"
 
 namespace swivio {
 
@@ -71,8 +72,6 @@ private:
     bool fail(std::string message);
     bool openStreams(const AVOutputFormat* format, const std::string& soundPath);
     bool writePacket(AVPacket& packet, const AVCodecContext* codec, AVStream* stream);
-    void writeSoundUpToVideo();
-    bool writeSoundFrame();
     void release();
 
     const MpegOutputPreset* m_preset = nullptr;
@@ -84,8 +83,7 @@ private:
     AVStream* m_audioStream = nullptr;
     PacketSink m_videoSink;
     PacketSink m_audioSink;
-    bool m_sourceEnded = false;
-    bool m_soundEnded = false;
+    SoundFeed m_soundFeed;
     int m_framesWritten = 0;
     std::string m_path;
     std::string m_error;

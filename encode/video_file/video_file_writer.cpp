@@ -43,7 +43,6 @@ bool VideoFileWriter::open(const std::string& path, const VideoFileOptions& opti
         return fail("the video file writer is already open");
     m_error.clear();
     m_framesWritten = 0;
-    m_sourceEnded = m_soundEnded = false;
     // 4:2:0 pictures have one colour sample per 2 x 2 pixels.
     if (options.width < 2 || options.height < 2 || options.width % 2 || options.height % 2 ||
         options.width > 16384 || options.height > 16384)
@@ -110,15 +109,11 @@ bool VideoFileWriter::openVideo(const VideoFileOptions& options) {
         return fail(std::string("cannot open the ") + encoder->name +
                     " encoder: " + clib::ffmpegErrorText(rc));
 
-    m_videoStream = avformat_new_stream(m_output.get(), nullptr);
+    m_videoStream = addCodedStream(m_output.get(), c, "video", error);
     if (!m_videoStream)
-        return fail("cannot add the video stream");
-    m_videoStream->time_base = c->time_base;
+        return fail(error);
     m_videoStream->avg_frame_rate = c->framerate;
     m_videoStream->sample_aspect_ratio = c->sample_aspect_ratio;
-    rc = avcodec_parameters_from_context(m_videoStream->codecpar, c);
-    if (rc < 0)
-        return fail("cannot describe the video stream: " + clib::ffmpegErrorText(rc));
     // Apple's players take H.265 in MP4 only under this tag.
     if (options.container == VideoFileContainer::Mp4 && c->codec_id == AV_CODEC_ID_HEVC)
         m_videoStream->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
@@ -152,24 +147,18 @@ bool VideoFileWriter::openSound(const VideoFileOptions& options) {
     m_sound = openMpegSoundSource(options.soundPath, error);
     if (!m_sound)
         return fail(error);
-    m_audioStream = avformat_new_stream(m_output.get(), nullptr);
+    m_audioStream = addCodedStream(m_output.get(), m_audio->context(), "sound", error);
     if (!m_audioStream)
-        return fail("cannot add the sound stream");
-    m_audioStream->time_base = m_audio->context()->time_base;
-    const int rc = avcodec_parameters_from_context(m_audioStream->codecpar, m_audio->context());
-    if (rc < 0)
-        return fail("cannot describe the sound stream: " + clib::ffmpegErrorText(rc));
+        return fail(error);
     m_audioSink = [this](AVPacket& p) { return writePacket(p, m_audio->context(), m_audioStream); };
+    m_soundFeed.start(m_audio.get(), m_sound.get(), &m_audioSink);
     return true;
 }
 
 bool VideoFileWriter::writePacket(AVPacket& packet, const AVCodecContext* codec, AVStream* stream) {
-    av_packet_rescale_ts(&packet, codec->time_base, stream->time_base);
-    packet.stream_index = stream->index;
-    const int rc = av_interleaved_write_frame(m_output.get(), &packet);
-    if (rc < 0)
-        return fail("cannot write to the video file: " + clib::ffmpegErrorText(rc));
-    return true;
+    std::string error;
+    return writeCodedPacket(m_output.get(), packet, codec, stream, "video file", error) ||
+           fail(error);
 }
 
 bool VideoFileWriter::encodePicture(const AVFrame* picture) {
@@ -205,40 +194,9 @@ bool VideoFileWriter::writeFrame(const Frame& frame) {
     if (!encodePicture(m_picture.get()))
         return false;
     ++m_framesWritten;
-    if (m_audio)
-        writeSoundUpToVideo();
-    return true;
-}
-
-void VideoFileWriter::writeSoundUpToVideo() {
-    const AVRational soundTime{1, m_audio->context()->sample_rate};
-    const AVRational videoTime = m_video->time_base;
-    while (!m_soundEnded &&
-           av_compare_ts(m_audio->samplesCoded(), soundTime, m_framesWritten, videoTime) < 0) {
-        if (!writeSoundFrame())
-            m_soundEnded = true;
-    }
-}
-
-bool VideoFileWriter::writeSoundFrame() {
-    std::string error;
-    while (!m_sourceEnded && m_audio->queuedSamples() < m_audio->frameSize()) {
-        SoundChunk chunk;
-        if (!m_sound->read(chunk)) {
-            // The converter's delay line still holds the last few samples.
-            m_sourceEnded = true;
-            if (!m_audio->drainConverter(error))
-                return fail(error);
-            break;
-        }
-        if (!m_audio->append(chunk, error))
-            return fail(error);
-    }
-    // The last frame of a sound is completed with silence rather than dropped.
-    if (m_audio->queuedSamples() == 0)
-        return false;
-    if (!m_audio->encodeFrame(m_audioSink, error))
-        return error.empty() ? false : fail(error);
+    std::string soundError;
+    if (m_audio && !m_soundFeed.catchUp(m_framesWritten, m_video->time_base, soundError))
+        fail(soundError);
     return true;
 }
 
@@ -249,18 +207,7 @@ bool VideoFileWriter::close() {
     std::string error;
     if (m_audio && !m_audio->flush(m_audioSink, error) && !error.empty())
         fail(error);
-    AVFormatContext* ctx = m_output.get();
-    int rc = av_write_trailer(ctx);
-    if (rc < 0)
-        fail("cannot complete the video file: " + clib::ffmpegErrorText(rc));
-    if (ctx->pb) {
-        avio_flush(ctx->pb);
-        if (ctx->pb->error < 0)
-            fail("cannot write to the video file: " + clib::ffmpegErrorText(ctx->pb->error));
-        rc = avio_closep(&ctx->pb);
-        if (rc < 0)
-            fail("cannot close the video file: " + clib::ffmpegErrorText(rc));
-    }
+    endMuxedFile(m_output.get(), "video file", [this](std::string text) { fail(std::move(text)); });
     release();
     return m_error.empty();
 }
@@ -268,6 +215,7 @@ bool VideoFileWriter::close() {
 void VideoFileWriter::release() {
     // The sink points at the stream: drop it first.
     m_audioSink = nullptr;
+    m_soundFeed = SoundFeed();
     m_sound.reset();
     m_audio.reset();
     m_scaler.reset();

@@ -10,6 +10,7 @@
 #include "encode/frame_writer.h"
 #include "encode/mpeg/mpeg_audio_encoder.h"
 #include "encode/mpeg/mpeg_sound_source.h"
+#include "encode/mpeg/muxed_streams.h"
 #include "encode/video_file/video_file_codecs.h"
 
 namespace swivio {
@@ -56,8 +57,6 @@ private:
     bool openSound(const VideoFileOptions& options);
     bool writePacket(AVPacket& packet, const AVCodecContext* codec, AVStream* stream);
     bool encodePicture(const AVFrame* picture);
-    void writeSoundUpToVideo();
-    bool writeSoundFrame();
     void release();
 
     clib::AvOutputContext m_output;
@@ -70,8 +69,7 @@ private:
     AVStream* m_videoStream = nullptr;
     AVStream* m_audioStream = nullptr;
     PacketSink m_audioSink;
-    bool m_sourceEnded = false;
-    bool m_soundEnded = false;
+    SoundFeed m_soundFeed;
     int m_width = 0;
     int m_height = 0;
     int m_framesWritten = 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/byte_reader.h"
+#include "clib/ffmpeg_decoders.h"
 #include "clib/ffmpeg_handles.h"
 #include "swf/sound/mp3_frames.h"
 
@@ -130,9 +131,13 @@ std::vector<std::span<const uint8_t>> packetsOf(SoundFormat format, std::span<co
     return packets;
 }
 
-Status decodeWithCodec(const SoundEncoding& encoding, std::span<const uint8_t> data,
-                       NativeSamples& out) {
-    const AVCodec* codec = avcodec_find_decoder(codecOf(encoding.format()));
+// Decodes `blocks` in turn with one decoder: each block's packets (packetsOf), then the
+// frames the decoder still holds, so that `starts` (when given) gets where each block's
+// samples begin; the decoder's memory carries on from block to block, as Speex needs.
+Status decodeWithCodec(const SoundEncoding& encoding,
+                       std::span<const std::span<const uint8_t>> blocks, NativeSamples& out,
+                       std::vector<std::size_t>* starts = nullptr) {
+    const AVCodec* codec = clib::findDecoder(codecOf(encoding.format()));
     if (!codec)
         return Status::failure("no decoder for sound format " + std::to_string(encoding.formatCode));
     clib::AvCodecContext context(avcodec_alloc_context3(codec));
@@ -155,24 +160,30 @@ Status decodeWithCodec(const SoundEncoding& encoding, std::span<const uint8_t> d
         }
         return true;
     };
-    for (std::span<const uint8_t> bytes : packetsOf(encoding.format(), data)) {
-        if (out.samples.size() >= limit)
-            break;
-        // The decoder may read past the end of a packet: give it padded bytes of its own.
-        if (av_new_packet(packet.get(), int(bytes.size())) < 0)
-            return Status::failure("out of memory for the sound decoder");
-        std::memcpy(packet->data, bytes.data(), bytes.size());
-        const int rc = avcodec_send_packet(context.get(), packet.get());
-        av_packet_unref(packet.get());
-        if (rc < 0 && rc != AVERROR(EAGAIN))
-            out.warning = "damaged sound data skipped: " + clib::ffmpegErrorText(rc);
-        if (!drain()) {
-            out.warning = "sound decoder gave samples in an unexpected layout";
-            break;
+    for (std::size_t block = 0; block < blocks.size(); ++block) {
+        if (starts)
+            starts->push_back(out.samples.size() / std::size_t(out.channels));
+        if (block > 0)
+            avcodec_flush_buffers(context.get()); // ready for more after the drain below
+        for (std::span<const uint8_t> bytes : packetsOf(encoding.format(), blocks[block])) {
+            if (out.samples.size() >= limit)
+                break;
+            // The decoder may read past the end of a packet: give it padded bytes of its own.
+            if (av_new_packet(packet.get(), int(bytes.size())) < 0)
+                return Status::failure("out of memory for the sound decoder");
+            std::memcpy(packet->data, bytes.data(), bytes.size());
+            const int rc = avcodec_send_packet(context.get(), packet.get());
+            av_packet_unref(packet.get());
+            if (rc < 0 && rc != AVERROR(EAGAIN))
+                out.warning = "damaged sound data skipped: " + clib::ffmpegErrorText(rc);
+            if (!drain()) {
+                out.warning = "sound decoder gave samples in an unexpected layout";
+                break;
+            }
         }
+        avcodec_send_packet(context.get(), nullptr);
+        drain();
     }
-    avcodec_send_packet(context.get(), nullptr);
-    drain();
     if (out.samples.size() > limit)
         out.samples.resize(limit);
     return {};
@@ -265,7 +276,8 @@ Status decodeNative(const SoundEncoding& encoding, std::span<const uint8_t> data
     default:
         if (codecOf(encoding.format()) == AV_CODEC_ID_NONE)
             return Status::failure("unknown sound format " + std::to_string(encoding.formatCode));
-        return decodeWithCodec(encoding, data, native);
+        const std::span<const uint8_t> whole[] = {data};
+        return decodeWithCodec(encoding, whole, native);
     }
 }
 
@@ -300,6 +312,12 @@ Result<DecodedStream> decodeStream(const SoundStreamHead& head,
                 joined.insert(joined.end(), blocks[i].begin() + 4, blocks[i].end());
         }
         if (Status st = decodeNative(encoding, joined, native); !st)
+            return Result<DecodedStream>::failure(st.message());
+        warning = native.warning;
+    } else if (head.format() == SoundFormat::Speex) {
+        // One decoder for the whole stream: one started afresh on each block would come out
+        // faint and pumping, its filters rebuilt every few frames.
+        if (Status st = decodeWithCodec(encoding, blocks, native, &nativeStarts); !st)
             return Result<DecodedStream>::failure(st.message());
         warning = native.warning;
     } else {

@@ -55,7 +55,8 @@ struct DecodedStream {
 };
 
 // Decodes a stream's SoundStreamBlock bodies, in timeline order. MP3 blocks are one stream
-// whose samples each block's count places (after the first block's seek samples); the other
+// whose samples each block's count places (after the first block's seek samples); Speex
+// blocks play on through one decoder, each block's frames whole before the next; the other
 // formats start afresh in each block.
 Result<DecodedStream> decodeStream(const SoundStreamHead& head,
                                    std::span<const std::span<const uint8_t>> blocks);

@@ -34,7 +34,7 @@ int pictureShown(const Frame& frame, int x, int y) {
     return -1;
 }
 
-int shownNow(FlvPlayer& player, int width = 64, int height = 48) {
+int shownNow(MovieSource& player, int width = 64, int height = 48) {
     Frame frame(width, height);
     player.paint(frame, SourceViewport{width, height, 0, 0, 0, 0, width, height});
     return pictureShown(frame, width / 2, height / 2);
@@ -168,6 +168,36 @@ TEST(FlvPlayer, EachFrameShowsThePictureItsTimeCovers) {
     }
 }
 
+// Another player of the video reads the bytes the first one opened (the file's name may be
+// gone by then) and keeps its own place: seeking one leaves the other's picture alone.
+TEST(FlvPlayer, AnotherPlayerSharesTheFileAndSeeksOnItsOwn) {
+    TempDir dir;
+    FlvRecipe recipe;
+    recipe.frames = 10;
+    recipe.sound = true;
+    const std::string path = makeFlv(dir, recipe);
+    FlvPlayer first;
+    ASSERT_TRUE(first.open(path)) << first.errorString();
+    first.gotoFrame(3);
+    ASSERT_EQ(shownNow(first), 3);
+    std::remove(path.c_str());
+    const std::unique_ptr<MovieSource> second = first.openAnother();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->movieLength(), 1);
+    EXPECT_EQ(shownNow(*second), 0);
+    second->gotoFrame(8);
+    EXPECT_EQ(shownNow(*second), 8);
+    EXPECT_EQ(shownNow(first), 3);
+    first.gotoFrame(5);
+    EXPECT_EQ(shownNow(first), 5);
+    EXPECT_EQ(shownNow(*second), 8);
+    // Each plays its own sound: the second's frame 8 share is frame 8's level.
+    second->play();
+    const std::vector<int16_t> sound = second->takeFrameSound(0);
+    ASSERT_FALSE(sound.empty());
+    EXPECT_EQ(sound[sound.size() / 2], flvSoundLevel(8));
+}
+
 TEST(FlvPlayer, PaintsTheFittedVideoOnAWhiteStage) {
     TempDir dir;
     FlvRecipe recipe;
@@ -220,6 +250,41 @@ TEST(FlvPlayer, EachFrameGetsExactlyItsOwnSound) {
     EXPECT_EQ(sound.front(), flvSoundLevel(3));
     EXPECT_EQ(sound.back(), flvSoundLevel(3));
 }
+
+// Speex tags of two or three 20 ms frames each play every frame: the tone lasts the video.
+class FlvSpeex : public testing::TestWithParam<int> {};
+
+TEST_P(FlvSpeex, EveryFrameOfAPacketPlays) {
+    TempDir dir;
+    FlvRecipe recipe;
+    recipe.frames = 10;
+    recipe.speexFramesPerPacket = GetParam();
+    const std::string path = dir.file("speex.flv");
+    if (!writeFlv(path, recipe))
+        GTEST_SKIP() << "libspeex's encoder is not available";
+    FlvPlayer player;
+    ASSERT_TRUE(player.open(path)) << player.errorString();
+    ASSERT_TRUE(player.hasSound());
+    player.restart();
+    // The first and last frames' shares hold the codec's delay and the cut.
+    for (int f = 0; f < 9; ++f) {
+        if (f > 0)
+            player.tick();
+        const std::vector<int16_t> sound = player.takeFrameSound(0);
+        if (f == 0)
+            continue;
+        ASSERT_EQ(sound.size(), 4410u * 2);
+        // No 10 ms of the frame's share falls silent.
+        for (std::size_t window = 0; window < 10; ++window) {
+            double squares = 0;
+            for (std::size_t i = window * 441; i < (window + 1) * 441; ++i)
+                squares += double(sound[2 * i]) * sound[2 * i];
+            EXPECT_GT(std::sqrt(squares / 441), 1000.0) << "frame " << f << " window " << window;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FramesPerPacket, FlvSpeex, testing::Values(1, 2, 3));
 
 // With metadata and without (the length then comes from the last tag).
 class FlvEnd : public testing::TestWithParam<bool> {};

@@ -1,6 +1,7 @@
 #include "tests/support/flv_files.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 extern "C" {
@@ -37,6 +38,42 @@ bool drain(Writer& w, AVStream* stream) {
     return true;
 }
 
+// Speex packets of a 440 Hz tone lasting `seconds`, their times in milliseconds.
+bool writeSpeexTone(AVFormatContext* format, AVStream* stream, AVCodecContext* speex,
+                    double seconds) {
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    bool ok = frame && packet;
+    const auto total = int64_t(seconds * speex->sample_rate);
+    for (int64_t done = 0; ok; done += speex->frame_size) {
+        const bool last = done >= total;
+        if (!last) {
+            frame->nb_samples = speex->frame_size;
+            frame->format = speex->sample_fmt;
+            frame->sample_rate = speex->sample_rate;
+            av_channel_layout_copy(&frame->ch_layout, &speex->ch_layout);
+            ok = av_frame_get_buffer(frame, 0) >= 0;
+            auto* samples = reinterpret_cast<int16_t*>(frame->data[0]);
+            for (int i = 0; ok && i < speex->frame_size; ++i)
+                samples[i] = int16_t(
+                    8000 * std::sin(2 * M_PI * 440 * double(done + i) / speex->sample_rate));
+            frame->pts = done;
+        }
+        ok = ok && avcodec_send_frame(speex, last ? nullptr : frame) >= 0;
+        av_frame_unref(frame);
+        while (ok && avcodec_receive_packet(speex, packet) == 0) {
+            av_packet_rescale_ts(packet, speex->time_base, stream->time_base);
+            packet->stream_index = stream->index;
+            ok = av_interleaved_write_frame(format, packet) >= 0;
+        }
+        if (last)
+            break;
+    }
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    return ok;
+}
+
 } // namespace
 
 bool writeFlv(const std::string& path, const FlvRecipe& recipe) {
@@ -63,7 +100,29 @@ bool writeFlv(const std::string& path, const FlvRecipe& recipe) {
     vs->time_base = AVRational{1, 1000};
     vs->avg_frame_rate = AVRational{recipe.rate, 1};
     AVStream* as = nullptr;
-    if (recipe.sound) {
+    AVCodecContext* speex = nullptr;
+    struct SpeexOwner {
+        AVCodecContext*& context;
+        ~SpeexOwner() { avcodec_free_context(&context); }
+    } speexOwner{speex};
+    if (recipe.speexFramesPerPacket > 0) {
+        const AVCodec* encoder = avcodec_find_encoder_by_name("libspeex");
+        if (!encoder)
+            return false;
+        speex = avcodec_alloc_context3(encoder);
+        speex->sample_rate = 16000;
+        speex->sample_fmt = AV_SAMPLE_FMT_S16;
+        speex->ch_layout = AV_CHANNEL_LAYOUT_MONO;
+        speex->time_base = AVRational{1, 16000};
+        AVDictionary* speexOptions = nullptr;
+        av_dict_set_int(&speexOptions, "frames_per_packet", recipe.speexFramesPerPacket, 0);
+        const int opened = avcodec_open2(speex, encoder, &speexOptions);
+        av_dict_free(&speexOptions);
+        as = avformat_new_stream(w.format, nullptr);
+        if (opened < 0 || avcodec_parameters_from_context(as->codecpar, speex) < 0)
+            return false;
+        as->time_base = AVRational{1, 1000};
+    } else if (recipe.sound) {
         as = avformat_new_stream(w.format, nullptr);
         as->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
         as->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
@@ -81,6 +140,8 @@ bool writeFlv(const std::string& path, const FlvRecipe& recipe) {
         return false;
     }
     av_dict_free(&options);
+    if (speex && !writeSpeexTone(w.format, as, speex, double(recipe.frames) / recipe.rate))
+        return false;
     w.packet = av_packet_alloc();
     w.picture = av_frame_alloc();
     w.picture->format = AV_PIX_FMT_YUV420P;
@@ -93,7 +154,7 @@ bool writeFlv(const std::string& path, const FlvRecipe& recipe) {
     const int64_t soundSamples = int64_t(recipe.frames) * 44100 / recipe.rate;
     int64_t soundDone = 0;
     auto writeSoundUntil = [&](int64_t ms) {
-        while (as && soundDone < soundSamples && soundDone * 1000 / 44100 <= ms) {
+        while (as && !speex && soundDone < soundSamples && soundDone * 1000 / 44100 <= ms) {
             const int64_t count = std::min<int64_t>(4410, soundSamples - soundDone);
             AVPacket* p = av_packet_alloc();
             if (!p || av_new_packet(p, int(count * 4)) < 0) {

@@ -17,6 +17,9 @@ struct FlvRecipe {
     int frames = 10;
     std::vector<int> timesMs;
     bool sound = false;
+    // Above 0: the sound is instead a 440 Hz tone in Speex (16 kHz mono, libspeex's encoder),
+    // this many 20 ms frames to a packet; writeFlv fails when libspeex is missing.
+    int speexFramesPerPacket = 0;
     bool metadata = true;
     int keyInterval = 5;
 };

@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "swf/avm1/movie_runtime.h"
-#include "swf/movie.h"
-#include "swf/movie_player.h"
 #include "tests/support/action_assembler.h"
 #include "tests/support/swf_movies.h"
+#include "tests/swf/traced_movie.h"
 
 namespace swivio::swf {
 namespace {
@@ -17,25 +15,6 @@ namespace {
 using testkit::ActionAssembler;
 using Op = testkit::ActionCode;
 using namespace swivio::testkit;
-
-std::vector<uint8_t> traceAction(const std::string& text) {
-    return ActionAssembler().push(text).trace().build();
-}
-
-// What the movie traces over frames (the first included).
-std::vector<std::string> traced(const SwfWriter& writer, int frames) {
-    auto movie = Movie::load(writer.build());
-    EXPECT_TRUE(movie.ok()) << movie.message();
-    if (!movie)
-        return {};
-    std::vector<std::string> lines;
-    MoviePlayer player(*movie, PlayerOptions{}, [&](avm1::ScriptRuntime& scripts) {
-        scripts.setTraceSink([&](std::string_view line) { lines.emplace_back(line); });
-    });
-    for (int i = 1; i < frames; ++i)
-        player.advance();
-    return lines;
-}
 
 constexpr uint16_t kSprite = 1;
 
