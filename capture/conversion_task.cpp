@@ -2,7 +2,6 @@
 
 #include "capture/frame_store_reader.h"
 #include "capture/recording_session.h"
-#include "capture/streaming_conversion.h"
 #include "crop/watermark_picture.h"
 #include "encode/output_checks.h"
 #include "encode/output_choices.h"
@@ -69,7 +68,7 @@ TaskResult ConversionTask::run() {
         m_settings.convertType != OutputType::ImageSeries && !m_source->hasSound())
         result.warn("The movie has no sound of its own: the output's sound is silence.");
 
-    if (m_recordWhileEncoding && canRecordWhileEncoding(m_settings))
+    if (m_recordWhileEncoding)
         return recordWhileEncoding(std::move(result));
 
     // Recording: the movie's frames, as the recording mode chooses them, into the frame store.

@@ -70,9 +70,8 @@ public:
     // Replaces the output writer (tests, or a caller with a writer of its own).
     void setWriterFactory(WriterFactory factory) { m_writerFactory = std::move(factory); }
 
-    // Whether a frame-by-frame conversion encodes its frames while it records them, on a
-    // thread of its own (on by default, for conversions that canRecordWhileEncoding); off,
-    // the recording is stored whole and encoded after.
+    // Whether the conversion encodes its frames while it records them, on a thread of its
+    // own (on by default); off, the recording is stored whole and encoded after.
     void setRecordWhileEncoding(bool on) { m_recordWhileEncoding = on; }
 
     // May be called from any thread: the running phase stops before its next frame.

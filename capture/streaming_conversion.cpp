@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "capture/conversion_task.h"
@@ -11,11 +12,6 @@
 #include "capture/recording_session.h"
 
 namespace swivio {
-
-bool canRecordWhileEncoding(const ConversionSettings& settings) {
-    return settings.audioSource != AudioSource::RecordFromMovie ||
-           settings.convertType == OutputType::ImageSeries;
-}
 
 namespace {
 
@@ -75,28 +71,39 @@ TaskResult ConversionTask::recordWhileEncoding(TaskResult result) {
         return failed("Recording failed: " + folder.message());
     const FrameGeometry& geometry = recording.geometry();
     FrameQueue queue(*folder, geometry.outputWidth, geometry.outputHeight, kRecordingQueueDepth);
-    recording.setRecordSink([&queue](const Frame& picture,
-                                     bool isNew) { return queue.push(picture, isNew); },
-                            [&queue] { return queue.errorString(); });
 
-    // The encoder learns the frame count from the queue as the recording goes on.
-    ConversionDriver driver(recording.makeJob());
-    driver.setWatermarkPicture(m_watermark);
-    if (m_writerFactory)
-        driver.setWriterFactory(m_writerFactory);
+    // The encoder starts with the first record, when the recording has opened its sound
+    // file, and learns the frame count from the queue as the recording goes on. It reads
+    // the movie's sound as the recording writes it.
+    std::optional<ConversionDriver> driver;
     EncoderState encoderState;
     // A cancel stops the encoder by itself once the recording is complete; before, the
     // recording thread abandons the output instead.
     std::atomic<bool> recordingComplete{false};
-    driver.setProgressCallback([&](const ConversionProgress& p) {
-        encoderState.report(p);
-        return !(recordingComplete.load() && m_cancel.load());
-    });
     ConversionResult encoded;
-    std::thread encoder([&] {
-        encoded = driver.run(queue);
-        encoderState.end();
-    });
+    std::thread encoder;
+    auto startEncoder = [&] {
+        if (driver)
+            return;
+        driver.emplace(recording.makeJob(recording.recordedSoundPath()));
+        driver->setWatermarkPicture(m_watermark);
+        if (m_writerFactory)
+            driver->setWriterFactory(m_writerFactory);
+        driver->setProgressCallback([&](const ConversionProgress& p) {
+            encoderState.report(p);
+            return !(recordingComplete.load() && m_cancel.load());
+        });
+        encoder = std::thread([&] {
+            encoded = driver->run(queue);
+            encoderState.end();
+        });
+    };
+    recording.setRecordSink(
+        [&](const Frame& picture, bool isNew) {
+            startEncoder();
+            return queue.push(picture, isNew);
+        },
+        [&queue] { return queue.errorString(); });
 
     // Recording on this thread; an encoder that has ended (it failed) stops it, since
     // nothing more can be written.
@@ -125,8 +132,11 @@ TaskResult ConversionTask::recordWhileEncoding(TaskResult result) {
 
     if (cancelled || !recorded || !closed) {
         // Not a cancel of the encoder, which would complete the output: the abandoned queue
-        // fails it.
-        encoder.join();
+        // fails it, and it deletes the sound file; without it, the recording does.
+        if (encoder.joinable())
+            encoder.join();
+        else
+            recording.discardFrames();
         result.framesWritten = encoded.framesWritten;
         if (cancelled) {
             result.outcome = Outcome::Cancelled;
@@ -138,11 +148,13 @@ TaskResult ConversionTask::recordWhileEncoding(TaskResult result) {
     // The recording is complete; what the encoder has left is reported as the encoding.
     result.phase = ConversionPhase::Encoding;
     recordingComplete.store(true);
+    // A recording of no frames still opens and finishes the output.
+    startEncoder();
     int shown = -1;
     int count = 0;
     while (encoderState.next(shown, count, std::chrono::milliseconds(50))) {
         if (m_cancel.load() || (shown >= 0 && !keepGoing({ConversionPhase::Encoding, shown, count})))
-            driver.requestCancel();
+            driver->requestCancel();
     }
     encoder.join();
     const Warnings movieWarnings = result;

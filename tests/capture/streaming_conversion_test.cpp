@@ -10,6 +10,7 @@
 #include "settings/settings_rules.h"
 #include "source/movie_source.h"
 #include "tests/support/picture_files.h"
+#include "tests/support/swf_sounds.h"
 #include "tests/support/swf_samples.h"
 #include "tests/support/temp_dir.h"
 
@@ -257,6 +258,83 @@ TEST(RecordWhileEncoding, RealOutputsMatchTheTwoPhases) {
     }
     EXPECT_EQ(frameFilesIn(dir.path().string()), 0);
 }
+
+// A movie with a sound stream, 12 frames a second: frame f's block is a level of its own.
+std::string writeSoundMovie(const testkit::TempDir& dir, int frames) {
+    testkit::SwfWriter w;
+    w.xMax = 64 * 20;
+    w.yMax = 48 * 20;
+    w.frameCount = uint16_t(frames);
+    w.tag(18, testkit::soundStreamHeadBody(3, 44100, true, false, 3675));
+    for (int f = 0; f < frames; ++f) {
+        const std::vector<int16_t> block(3675, int16_t((f % 7 - 3) * 4000));
+        w.tag(19, testkit::littleEndianBytes(block)).showFrame();
+    }
+    w.end();
+    const std::string path = dir.file("sound.swf");
+    EXPECT_TRUE(w.writeFile(path));
+    return path;
+}
+
+// The movie's own sound, read by the encoder while the recording writes it, lands where
+// the two phases put it: the outputs are the same bytes. (An H.264 file is left out: its
+// bytes can differ between two runs of the same conversion in one process.)
+struct SoundCase {
+    const char* name;
+    OutputType type;
+    int aviAudioFormat;
+    const char* file;
+};
+class RecordWhileEncodingSound : public testing::TestWithParam<SoundCase> {};
+
+TEST_P(RecordWhileEncodingSound, OutputMatchesTheTwoPhases) {
+    const SoundCase& c = GetParam();
+    constexpr int kFrames = 30;
+    testkit::TempDir dir;
+    const std::string moviePath = writeSoundMovie(dir, kFrames);
+    MovieProperties movie;
+    movie.width = 64;
+    movie.height = 48;
+    movie.frameRate = 12;
+    movie.length = kFrames;
+    ConversionSettings base;
+    resetForMovie(base, moviePath, movie);
+    base.conversionMode = ConversionMode::FrameByFrame;
+    base.audioSource = AudioSource::RecordFromMovie;
+    base.convertType = c.type;
+    base.aviFourCC = 0;
+    base.aviAudioFormat = c.aviAudioFormat;
+    base.tempPathIndex = 1;
+    base.tempPath = dir.path().string();
+    std::vector<std::vector<uint8_t>> outputs;
+    for (const bool atOnce : {false, true}) {
+        ConversionSettings s = base;
+        s.outputFile = dir.file(std::string(atOnce ? "at_once." : "two_phases.") + c.file);
+        applySettingsRules(s);
+        auto source = openMovieSource(moviePath);
+        ASSERT_TRUE(source) << source.message();
+        ConversionTask task(s, std::move(*source));
+        task.setRecordWhileEncoding(atOnce);
+        const TaskResult result = task.run();
+        ASSERT_EQ(result.outcome, Outcome::Completed) << result.message;
+        EXPECT_TRUE(result.warnings().empty()) << result.warnings()[0];
+        outputs.push_back(testkit::readFileBytes(s.outputFile));
+    }
+    EXPECT_GT(outputs[0].size(), 1000u);
+    EXPECT_TRUE(outputs[1] == outputs[0]) << outputs[1].size() << " bytes against "
+                                          << outputs[0].size();
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.rfind("vid", 0) != 0 && name.rfind("aud", 0) != 0) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RecordWhileEncodingSound,
+    testing::Values(SoundCase{"AviPcm", OutputType::Avi, kAviAudioFormatPcm, "avi"},
+                    SoundCase{"AviMp3", OutputType::Avi, kAviAudioFormatPcm + 1, "avi"},
+                    SoundCase{"Mpeg", OutputType::Mpeg, 0, "mpg"}),
+    [](const testing::TestParamInfo<SoundCase>& p) { return std::string(p.param.name); });
 
 // An encoder that fails midway stops the recording; the task fails with the writer's
 // message, abandons the output and leaves no frame file.
