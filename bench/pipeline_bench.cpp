@@ -163,16 +163,35 @@ void runTask(benchmark::State& state, bool atOnce) {
     finishCounters(state, int(demo.pictures.size()));
 }
 
-void BM_RecordWhileEncoding(benchmark::State& state) { runTask(state, true); }
-void BM_TwoPhases(benchmark::State& state) { runTask(state, false); }
+void BM_RecordWhileEncoding(benchmark::State& state) {
+    runTask(state, true);
+}
+void BM_TwoPhases(benchmark::State& state) {
+    runTask(state, false);
+}
 
 // Arg 0: 640 x 480 MJPEG AVI; arg 1: 1280 x 720 H.264 MP4. Time is the wall clock, CPU the
 // whole process (both threads), a few runs each.
-BENCHMARK(BM_EncoderAlone)->Arg(kMjpeg640)->Arg(kH264720)->MeasureProcessCPUTime()->UseRealTime()->MinTime(3.0)
+BENCHMARK(BM_EncoderAlone)
+    ->Arg(kMjpeg640)
+    ->Arg(kH264720)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->MinTime(3.0)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RecordWhileEncoding)->Arg(kMjpeg640)->Arg(kH264720)->MeasureProcessCPUTime()->UseRealTime()->MinTime(3.0)
+BENCHMARK(BM_RecordWhileEncoding)
+    ->Arg(kMjpeg640)
+    ->Arg(kH264720)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->MinTime(3.0)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TwoPhases)->Arg(kMjpeg640)->Arg(kH264720)->MeasureProcessCPUTime()->UseRealTime()->MinTime(3.0)
+BENCHMARK(BM_TwoPhases)
+    ->Arg(kMjpeg640)
+    ->Arg(kH264720)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->MinTime(3.0)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

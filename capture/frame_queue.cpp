@@ -181,8 +181,8 @@ bool FrameQueue::advance() {
             }
             m_reading = std::move(front.spill);
             m_entries.pop_front();
-            m_reading->reader = std::make_unique<FrameStoreReader>(m_reading->files, m_width,
-                                                                   m_height);
+            m_reading->reader =
+                std::make_unique<FrameStoreReader>(m_reading->files, m_width, m_height);
             continue;
         }
         Entry entry = std::move(front);

@@ -76,8 +76,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Entry> m_entries;
-    std::vector<Frame> m_pool;      // picture buffers to reuse
-    std::size_t m_held = 0;          // memory entries queued
+    std::vector<Frame> m_pool; // picture buffers to reuse
+    std::size_t m_held = 0;    // memory entries queued
     int m_peakHeld = 0;
     int m_count = 0;
     int m_spilled = 0;

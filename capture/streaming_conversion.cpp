@@ -153,7 +153,8 @@ TaskResult ConversionTask::recordWhileEncoding(TaskResult result) {
     int shown = -1;
     int count = 0;
     while (encoderState.next(shown, count, std::chrono::milliseconds(50))) {
-        if (m_cancel.load() || (shown >= 0 && !keepGoing({ConversionPhase::Encoding, shown, count})))
+        if (m_cancel.load() ||
+            (shown >= 0 && !keepGoing({ConversionPhase::Encoding, shown, count})))
             driver->requestCancel();
     }
     encoder.join();

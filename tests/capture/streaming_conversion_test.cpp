@@ -81,8 +81,7 @@ struct ProbeLog {
         permitted = frames;
         changed.notify_all();
     }
-    template <typename Predicate> bool waitUntil(Predicate what,
-                                                 std::chrono::milliseconds limit) {
+    template <typename Predicate> bool waitUntil(Predicate what, std::chrono::milliseconds limit) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, limit, what);
     }
@@ -379,11 +378,12 @@ TEST_P(RecordWhileEncodingStops, LeaveTheDestinationAsItWas) {
     EXPECT_EQ(frameFilesIn(s.tempPath), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RecordWhileEncodingStops,
-    testing::Values(StopCase{"RecordingFails", true, Outcome::Failed},
-                    StopCase{"CancelWhileBothRun", false, Outcome::Cancelled}),
-    [](const testing::TestParamInfo<StopCase>& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, RecordWhileEncodingStops,
+                         testing::Values(StopCase{"RecordingFails", true, Outcome::Failed},
+                                         StopCase{"CancelWhileBothRun", false, Outcome::Cancelled}),
+                         [](const testing::TestParamInfo<StopCase>& p) {
+                             return std::string(p.param.name);
+                         });
 
 // A cancel once the recording is complete is a cancelled encoding: the frames written so far
 // are completed into the output.
