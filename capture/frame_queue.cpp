@@ -86,17 +86,15 @@ bool FrameQueue::push(const Frame& picture, bool isNewPicture) {
         ++m_held;
         m_peakHeld = std::max(m_peakHeld, int(m_held));
         Frame buffer;
-        if (carries && !m_pool.empty()) {
+        if (!m_pool.empty()) {
             buffer = std::move(m_pool.back());
             m_pool.pop_back();
         }
         // The copy is made outside the lock, so that the reader is never held up by it.
         lock.unlock();
-        if (carries) {
-            if (buffer.byteSize() != picture.byteSize())
-                buffer = Frame(m_width, m_height);
-            std::memcpy(buffer.data(), picture.data(), picture.byteSize());
-        }
+        if (buffer.byteSize() != picture.byteSize())
+            buffer = Frame(m_width, m_height);
+        std::memcpy(buffer.data(), picture.data(), picture.byteSize());
         lock.lock();
         m_entries.push_back({std::move(buffer), nullptr});
         ++m_count;
@@ -137,6 +135,12 @@ void FrameQueue::close(bool abandoned) {
 
 bool FrameQueue::advance() {
     std::unique_lock lock(m_mutex);
+    // A record read past without being decoded gives its buffer back.
+    if (m_current.byteSize() == std::size_t(m_width) * std::size_t(m_height) * 3 &&
+        m_pool.size() <= m_depth)
+        m_pool.push_back(std::move(m_current));
+    m_current = Frame();
+    m_fromSpill = false;
     for (;;) {
         if (m_abandoned || !m_error.empty())
             return false;
@@ -150,13 +154,9 @@ bool FrameQueue::advance() {
                     return fail("The spilled frames could not be read back: " +
                                 spill.reader->errorString());
                 ++spill.read;
-                m_readingPictureUndecoded = true;
-                m_hasPicture = true;
+                m_fromSpill = true;
                 return true;
             }
-            // A repeat after the run shows the run's last picture, even one read past.
-            if (m_readingPictureUndecoded && spill.reader->decodeInto(m_last))
-                m_readingPictureUndecoded = false;
             discard(spill);
             m_reading.reset();
             continue;
@@ -185,32 +185,26 @@ bool FrameQueue::advance() {
                 std::make_unique<FrameStoreReader>(m_reading->files, m_width, m_height);
             continue;
         }
-        Entry entry = std::move(front);
+        m_current = std::move(front.picture);
         m_entries.pop_front();
         --m_held;
-        m_readingPictureUndecoded = false;
-        if (entry.picture.byteSize() > 0) {
-            std::swap(entry.picture, m_last);
-            m_hasPicture = true;
-            if (entry.picture.byteSize() > 0)
-                m_pool.push_back(std::move(entry.picture));
-        }
         m_changed.notify_all();
         return true;
     }
 }
 
 bool FrameQueue::decodeInto(Frame& frame) {
-    if (m_readingPictureUndecoded && m_reading) {
-        if (!m_reading->reader->decodeInto(m_last))
-            return false;
-        m_readingPictureUndecoded = false;
-    }
-    if (!m_hasPicture || m_last.byteSize() == 0)
+    // A spilled repeat record decodes its run's picture before it again.
+    if (m_fromSpill)
+        return m_reading && m_reading->reader->decodeInto(frame);
+    if (m_current.byteSize() == 0)
         return false;
-    if (frame.byteSize() != m_last.byteSize())
-        frame = Frame(m_width, m_height);
-    std::memcpy(frame.data(), m_last.data(), m_last.byteSize());
+    std::swap(frame, m_current);
+    std::lock_guard lock(m_mutex);
+    if (m_current.byteSize() == std::size_t(m_width) * std::size_t(m_height) * 3 &&
+        m_pool.size() <= m_depth)
+        m_pool.push_back(std::move(m_current));
+    m_current = Frame();
     return true;
 }
 

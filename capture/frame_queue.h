@@ -32,9 +32,11 @@ public:
     FrameQueue(const FrameQueue&) = delete;
     FrameQueue& operator=(const FrameQueue&) = delete;
 
-    // Recording side. Appends one record: a copy of `picture` when `isNewPicture` is set (or
-    // for the first record), otherwise a repeat of the previous picture. False, with
-    // errorString(), when a spill file cannot be written; the failure is sticky.
+    // Recording side. Appends one record: `picture`, new when `isNewPicture` is set (or for
+    // the first record), otherwise a repeat, for which `picture` is still the previous
+    // picture (as the recording's surface is): held in memory, a repeat is a copy like any
+    // record, so the reader never keeps a picture back for one. False, with errorString(),
+    // when a spill file cannot be written; the failure is sticky.
     bool push(const Frame& picture, bool isNewPicture);
     // Ends the records. `abandoned`: the recording failed or was cancelled; the reader stops
     // at once and its tally says the recording failed. Later pushes are refused.
@@ -43,7 +45,8 @@ public:
     // Reading side. advance() waits for the next record; false at the end of a closed
     // queue, once abandoned, or when a spill file cannot be read back (errorString()).
     bool advance() override;
-    // Copies the current record's picture (a repeat's is the one before) into `frame`.
+    // Hands the current record's picture over by exchanging buffers with `frame` (whose
+    // buffer the queue reuses). Once per record: a second call for the same record fails.
     bool decodeInto(Frame& frame) override;
     RecordTally waitForRecords(int seen) override;
 
@@ -87,9 +90,8 @@ private:
 
     // Reader's own state (one reading thread).
     std::shared_ptr<Spill> m_reading; // the spill run being read back
-    bool m_readingPictureUndecoded = false;
-    Frame m_last; // the picture of the current record
-    bool m_hasPicture = false;
+    bool m_fromSpill = false;         // the current record is m_reading's
+    Frame m_current;                  // the current memory record's picture, until handed over
 };
 
 } // namespace swivio
