@@ -70,6 +70,9 @@ TaskResult ConversionTask::run() {
         m_settings.convertType != OutputType::ImageSeries && !m_source->hasSound())
         result.warn("The movie has no sound of its own: the output's sound is silence.");
 
+    if (m_recordWhileEncoding)
+        return recordWhileEncoding(std::move(result));
+
     // Recording: the movie's frames, as the recording mode chooses them, into the frame store.
     RecordingSession recording(m_settings, std::move(m_source));
     if (!recording.open())

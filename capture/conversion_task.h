@@ -38,8 +38,8 @@ using TaskProgressCallback = std::function<bool(const TaskProgress&)>;
 // the recording phase and framesWritten (of ConversionResult) the output frames. A
 // cancelled or failed recording writes nothing; a cancelled encoding completes the frames
 // it wrote into the output; a failed one leaves the destination as it was (a picture
-// series keeps the pictures it wrote). Warnings say what went wrong without stopping the
-// conversion.
+// series keeps the pictures it wrote, also those of a recording that encoded as it went).
+// Warnings say what went wrong without stopping the conversion.
 struct TaskResult : ConversionResult {
     ConversionPhase phase = ConversionPhase::Recording;
     int framesRecorded = 0;
@@ -72,6 +72,10 @@ public:
     // Replaces the output writer (tests, or a caller with a writer of its own).
     void setWriterFactory(WriterFactory factory) { m_writerFactory = std::move(factory); }
 
+    // Whether the conversion encodes its frames while it records them, on a thread of its
+    // own (on by default); off, the recording is stored whole and encoded after.
+    void setRecordWhileEncoding(bool on) { m_recordWhileEncoding = on; }
+
     // May be called from any thread: the running phase stops before its next frame.
     void requestCancel() { m_cancel.store(true); }
     // May be called from any thread: the recording ends before its next frame and what it
@@ -89,6 +93,8 @@ public:
 private:
     TaskResult encodeRecordedJob();
     bool keepGoing(const TaskProgress& progress);
+    // The recording and the encoding at once, from the point where run() starts recording.
+    TaskResult recordWhileEncoding(TaskResult result);
 
     ConversionSettings m_settings;
     std::unique_ptr<MovieSource> m_source;
@@ -96,6 +102,7 @@ private:
     TaskProgressCallback m_progress;
     WriterFactory m_writerFactory;
     bool m_overwriteAllowed = false;
+    bool m_recordWhileEncoding = true;
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_finishRecording{false};
     std::optional<ConversionJob> m_recordedJob;

@@ -45,7 +45,11 @@ struct MovieSoundRecorder::Resampler {
     clib::SwrContextHandle swr;
 };
 
-MovieSoundRecorder::~MovieSoundRecorder() = default;
+MovieSoundRecorder::~MovieSoundRecorder() {
+    // A reader waiting for more sound takes what there is.
+    if (m_growing)
+        m_growing->end();
+}
 
 Result<std::unique_ptr<MovieSoundRecorder>> MovieSoundRecorder::create(const std::string& path, int rate,
                                                                         int channels) {
@@ -60,8 +64,10 @@ Result<std::unique_ptr<MovieSoundRecorder>> MovieSoundRecorder::create(const std
     if (!r->m_file)
         return R::failure("Cannot create the sound file " + path);
     const auto header = wavHeader(rate, channels, 0);
-    if (std::fwrite(header.data(), 1, header.size(), r->m_file.get()) != header.size())
+    if (std::fwrite(header.data(), 1, header.size(), r->m_file.get()) != header.size() ||
+        std::fflush(r->m_file.get()) != 0)
         return R::failure("Cannot write the sound file " + path);
+    r->m_growing = GrowingWav::announce(path);
     if (rate != kSourceRate) {
         // Resampled with the output's own channels: mono is mixed before, at equal parts.
         AVChannelLayout layout;
@@ -91,11 +97,14 @@ bool MovieSoundRecorder::write(std::span<const int16_t> samples) {
         bytes[2 * i] = uint8_t(uint16_t(samples[i]));
         bytes[2 * i + 1] = uint8_t(uint16_t(samples[i]) >> 8);
     }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file.get()) != bytes.size()) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file.get()) != bytes.size() ||
+        std::fflush(m_file.get()) != 0) {
         m_error = "Cannot write the sound file " + m_path;
         return false;
     }
     m_written += frames;
+    if (m_growing)
+        m_growing->grew(m_written * uint64_t(m_channels) * 2);
     return true;
 }
 
@@ -152,6 +161,8 @@ bool MovieSoundRecorder::finish() {
     ok = std::fclose(m_file.release()) == 0 && ok;
     if (!ok && m_error.empty())
         m_error = "Cannot write the sound file " + m_path;
+    if (m_growing)
+        m_growing->end();
     return ok;
 }
 

@@ -8,12 +8,14 @@
 
 #include "base/result.h"
 #include "clib/c_handle.h"
+#include "encode/audio/growing_wav.h"
 
 namespace swivio {
 
 // The movie's own sound, frame by frame, into a 16-bit PCM WAV file at the rate and channels
 // the output wants. Takes the mixer's 44100 Hz stereo samples; the file holds exactly their
-// time at its own rate.
+// time at its own rate. The file is announced as growing while it is written, so that an
+// encoder can read the sound recorded so far.
 class MovieSoundRecorder {
 public:
     ~MovieSoundRecorder();
@@ -39,6 +41,7 @@ private:
 
     std::string m_path;
     clib::File m_file;
+    std::shared_ptr<GrowingWav> m_growing;
     struct Resampler;
     std::unique_ptr<Resampler> m_resampler;
     int m_rate = 44100;

@@ -143,7 +143,7 @@ bool RecordingSession::start() {
     m_viewport.clipY = (h - m_geometry.contentHeight) / 2;
     m_viewport.clipWidth = m_geometry.contentWidth;
     m_viewport.clipHeight = m_geometry.contentHeight;
-    if (!m_store) {
+    if (!m_store && !m_sink) {
         Result<std::string> folder = frameFileFolder(m_settings);
         if (!folder)
             return fail(folder.message());
@@ -153,9 +153,10 @@ bool RecordingSession::start() {
 }
 
 bool RecordingSession::captureFrame(bool isNewPicture) {
-    if (!m_store && !start())
+    const bool started = m_sink ? m_surface.byteSize() > 0 : m_store != nullptr;
+    if (!started && !start())
         return false;
-    const bool grab = isNewPicture || m_store->recordCount() < 1;
+    const bool grab = isNewPicture || recordCount() < 1;
     if (grab) {
         if (m_paintMutex) {
             std::lock_guard lock(*m_paintMutex);
@@ -165,6 +166,12 @@ bool RecordingSession::captureFrame(bool isNewPicture) {
         }
         if (m_filter)
             m_filter(m_surface);
+    }
+    if (m_sink) {
+        if (!m_sink(m_surface, grab))
+            return fail(m_sinkError ? m_sinkError() : "The frame could not be passed on.");
+        ++m_sinkRecords;
+        return true;
     }
     if (!m_store->appendFrame(m_surface, grab))
         return fail(m_store->errorString());

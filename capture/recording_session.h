@@ -93,6 +93,15 @@ public:
         m_progress = std::move(callback);
     }
 
+    // Sends every record to `sink` instead of the frame store (an encoder taking the frames
+    // as they are recorded). A sink that returns false fails the recording with `sinkError`.
+    // Set before recording starts.
+    using RecordSink = std::function<bool(const Frame& picture, bool isNewPicture)>;
+    void setRecordSink(RecordSink sink, std::function<std::string()> sinkError) {
+        m_sink = std::move(sink);
+        m_sinkError = std::move(sinkError);
+    }
+
     // Closes the current frame file; false when data could not be written.
     bool finish();
 
@@ -108,7 +117,9 @@ public:
     const ConversionSettings& settings() const { return m_settings; }
     MovieSource& player() { return *m_player; }
     const Frame& surface() const { return m_surface; }
-    int recordCount() const { return m_store ? m_store->recordCount() : 0; }
+    int recordCount() const {
+        return m_sink ? m_sinkRecords : m_store ? m_store->recordCount() : 0;
+    }
     std::vector<std::string> fileList() const;
     const std::string& errorString() const { return m_error; }
     // True when a play recording ran to the play bound: the movie never came to rest and
@@ -142,6 +153,9 @@ private:
     FrameGeometry m_geometry;
     std::unique_ptr<MovieSource> m_player;
     std::unique_ptr<FrameStoreWriter> m_store;
+    RecordSink m_sink;
+    std::function<std::string()> m_sinkError;
+    int m_sinkRecords = 0;
     Frame m_surface;
     SourceViewport m_viewport;
     std::atomic<bool> m_stopRequested{false};

@@ -99,15 +99,31 @@ ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
     Frame output = watermark.isActive() ? Frame(width, height) : Frame();
     const Frame& handed = watermark.isActive() ? output : decoded;
 
-    const int count = m_plan.outputFrameCount;
+    // Frames read while they are recorded learn their count as the recording goes on: output
+    // frame i is made once enough records exist that it belongs to the output whatever
+    // follows (the count only grows with the records), or once the recording has ended.
+    RecordTally tally = frames.waitForRecords(-1);
+    const bool live = tally.count >= 0;
+    int count = live ? planFrameRate(settings, tally.count).outputFrameCount
+                     : m_plan.outputFrameCount;
     const bool dropping = m_plan.step > 1.0;
     const double movieRate = settings.movieFrameRate;
     const double outputRate = outputFrameRate(settings);
     double accumulator = 1.0;
     int lastPercent = -1;
     std::string failure;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0;; ++i) {
         if (m_cancel.load())
+            break;
+        while (live && i >= count && !tally.final) {
+            tally = frames.waitForRecords(tally.count);
+            count = planFrameRate(settings, tally.count).outputFrameCount;
+        }
+        if (tally.failed) {
+            failure = "The recording stopped before its end.";
+            break;
+        }
+        if (i >= count)
             break;
         // How many records must have been read when output frame i is shown. Below the
         // movie's rate it shows the record its time i / output rate falls on (rates
@@ -131,9 +147,16 @@ ConversionResult ConversionDriver::encode(RecordedFrames& frames) {
                 ++result.recordsRead;
         }
         if (ended) {
-            if (result.recordsRead < m_job.frameCount)
+            int expected = m_job.frameCount;
+            if (live) {
+                tally = frames.waitForRecords(result.recordsRead);
+                expected = tally.count;
+            }
+            if (tally.failed)
+                failure = "The recording stopped before its end.";
+            else if (result.recordsRead < expected)
                 failure = "The recorded frames ended after " + std::to_string(result.recordsRead) +
-                          " of " + std::to_string(m_job.frameCount) + " records.";
+                          " of " + std::to_string(expected) + " records.";
             break;
         }
         if (reached) {

@@ -26,10 +26,12 @@ bool WavReader::fail(std::string message) {
 
 void WavReader::close() {
     m_file.reset();
+    m_growing.reset();
 }
 
 bool WavReader::open(const std::string& path) {
     m_file.reset();
+    m_growing.reset();
     m_format = {};
     m_rawFormat.clear();
     m_dataOffset = 0;
@@ -95,6 +97,9 @@ bool WavReader::open(const std::string& path) {
         return fail(path + " has no sound data.");
     if (!seekToData())
         return false;
+    // A file still being written holds, beyond its header's provisional sizes, what its
+    // writer has published.
+    m_growing = GrowingWav::find(path);
     return true;
 }
 
@@ -110,6 +115,10 @@ bool WavReader::seekToData() {
 }
 
 std::size_t WavReader::read(uint8_t* dst, std::size_t bytes) {
+    if (m_growing && m_file && bytes > 0) {
+        const uint64_t published = m_growing->waitFor(uint64_t(m_dataRead) + bytes);
+        m_dataSize = uint32_t(std::min<uint64_t>(published, 0xFFFFFFFFu));
+    }
     if (!m_file || atEnd() || bytes == 0)
         return 0;
     const std::size_t want = std::min<std::size_t>(bytes, remaining());

@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "clib/c_handle.h"
+#include "encode/audio/growing_wav.h"
 
 namespace swivio {
 
@@ -24,7 +26,9 @@ struct WavFormat {
 // read as fields or played as sound. Chunk sizes are bounded by the file: a data chunk that
 // claims more than the file holds is cut at the end of the file.
 //
-// read() delivers only the bytes of the data chunk. Not thread safe; one reader per file.
+// read() delivers only the bytes of the data chunk. A file still being written (announced
+// as a GrowingWav) is read as far as its writer has published, read() waiting for the
+// bytes asked for until the file is complete. Not thread safe; one reader per file.
 class WavReader {
 public:
     WavReader() = default;
@@ -63,6 +67,7 @@ private:
     bool fail(std::string message);
 
     clib::File m_file;
+    std::shared_ptr<GrowingWav> m_growing;
     WavFormat m_format;
     std::vector<uint8_t> m_rawFormat;
     uint64_t m_dataOffset = 0;
