@@ -276,13 +276,17 @@ TEST(BatchConvert, TermStopsTheRunningMoviesAndCleansUp) {
     ASSERT_EQ(posix_spawn(&pid, SWIVIO_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
 
-    // Frame files appear once the movies record.
+    // Frame files or outputs being written appear once the movies record.
     auto frameFiles = [&] {
         int count = 0;
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(work, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-            count += it->path().filename().string().rfind("vid", 0) == 0;
+        for (const std::string& folder : {work, dir.file("out")}) {
+            std::error_code ec;
+            for (auto it = fs::recursive_directory_iterator(folder, ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+                const std::string name = it->path().filename().string();
+                count += name.rfind("vid", 0) == 0 || it->path().extension() == ".part";
+            }
+        }
         return count;
     };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
