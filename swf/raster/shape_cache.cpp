@@ -217,17 +217,20 @@ void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& o
     if (inserted) {
         entry.shape = shape;
     }
+    // A picture that does not fit the budget is composed once, as it has been painted.
+    std::unique_ptr<SpanPicture> once;
     if (!entry.picture && !entry.direct && !inserted) {
-        makePicture(entry, key, *shape, object, view, ct, bitmaps, *target.surface, painter);
+        once = makePicture(entry, key, *shape, object, view, ct, bitmaps, *target.surface,
+                           painter);
         visible = nullptr; // planned before the picture existed
     }
-    if (!entry.picture) {
+    if (!entry.picture && !once) {
         painter.draw(*shape, object, view, ct, bitmaps, target);
         return;
     }
 
     Surface& surface = *target.surface;
-    const SpanPicture& picture = *entry.picture;
+    const SpanPicture& picture = once ? *once : *entry.picture;
     const int left = wholeX + entry.originX;
     const int top = wholeY + entry.originY;
     const uint8_t* mask = target.mask;
@@ -250,14 +253,14 @@ void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& o
     surface.markDirty(PixelBox{left, top, left + picture.width(), top + picture.height()});
 }
 
-void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
+std::unique_ptr<SpanPicture> ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
                              const Matrix& object, const Matrix& view,
                              const ColorTransform& ct, const BitmapLookup& bitmaps,
                              const Surface& target, ShapePainter& painter) {
     const Rect b = paintedBounds(shape);
     if (b.xMin > b.xMax || b.yMin > b.yMax) {
         entry.direct = true;
-        return;
+        return nullptr;
     }
     const double phaseX = key.phaseX / 256.0;
     const double phaseY = key.phaseY / 256.0;
@@ -284,18 +287,12 @@ void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
     if (!(near && widthPx <= kMaxPictureSide && heightPx <= kMaxPictureSide &&
           widthPx * heightPx <= limit)) {
         entry.direct = true;
-        return;
+        return nullptr;
     }
     const int left = int(std::floor(x0)) - kMargin;
     const int top = int(std::floor(y0)) - kMargin;
     const int width = int(std::ceil(x1)) + kMargin + 1 - left;
     const int height = int(std::ceil(y1)) + kMargin + 1 - top;
-    // The whole box counts against the budget before painting: the spans kept are smaller,
-    // but what they will be is known only after.
-    if (m_bytes + std::size_t(width) * height * 4 > m_budget) {
-        m_full = true;
-        return; // painted directly this time; trimming makes room by the next frame
-    }
 
     // The same view, moved so that the shape's translation lands on the picture's pixel
     // (-left, -top) plus the phase.
@@ -324,14 +321,19 @@ void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
         (content.x0 <= 0 || content.y0 <= 0 || content.x1 >= width || content.y1 >= height)) {
         scratch.clear();
         entry.direct = true; // edges outside the declared bounds
-        return;
+        return nullptr;
     }
     auto picture = std::make_unique<SpanPicture>(scratch, content);
     scratch.clear();
     entry.originX = left + content.x0;
     entry.originY = top + content.y0 + picture->skippedRows();
+    if (m_bytes + pictureSize(picture.get()) > m_budget) {
+        m_full = true; // trimming makes room by the next frame
+        return picture;
+    }
     m_bytes += pictureSize(picture.get());
     entry.picture = std::move(picture);
+    return nullptr;
 }
 
 void composeOver(uint32_t* dst, const uint32_t* src, int len, const uint8_t* mask) {

@@ -63,11 +63,14 @@ public:
     std::size_t entryCount() const { return m_entries.size(); }
 
     // Memory the pictures may take: a cartoon's shapes cover its frame several times over,
-    // and their boxes more, so the budget follows the surface's size within these bounds.
-    // Past it, further shapes are painted directly and the least recently used pictures go.
+    // and a figure that moves leaves a picture at each resting place that comes back when
+    // the movie loops (a busy cartoon's loop keeps some 35 frames' worth of pictures), so
+    // the budget follows the surface's size within these bounds. Past it, further shapes
+    // are painted directly and the least recently used pictures go; a budget far short of
+    // a loop's pictures makes them all go round, each painted again before it is reused.
     static constexpr std::size_t kMinBytes = std::size_t(64) << 20;
-    static constexpr std::size_t kMaxBytes = std::size_t(256) << 20;
-    static constexpr std::size_t kSurfacesPerBudget = 24;
+    static constexpr std::size_t kMaxBytes = std::size_t(384) << 20;
+    static constexpr std::size_t kSurfacesPerBudget = 40;
     // Shapes remembered (with or without a picture); past it the least recently used go.
     static constexpr std::size_t kMaxEntries = 8192;
     // Frames a shape may go undrawn before its picture (and the shape) are let go, so that
@@ -101,9 +104,13 @@ private:
     bool keyOf(const Shape* shape, const Matrix& object, const Matrix& view,
                const ColorTransform& ct, const BitmapLookup& bitmaps, bool coverageOnly, Key* key,
                int* wholeX, int* wholeY) const;
-    void makePicture(Entry& entry, const Key& key, const Shape& shape, const Matrix& object,
-                     const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
-                     const Surface& target, ShapePainter& painter);
+    // Paints the entry's picture and keeps it, or marks the entry to be painted directly.
+    // A picture past the budget is returned instead of kept, to be composed once.
+    std::unique_ptr<SpanPicture> makePicture(Entry& entry, const Key& key, const Shape& shape,
+                                             const Matrix& object, const Matrix& view,
+                                             const ColorTransform& ct,
+                                             const BitmapLookup& bitmaps, const Surface& target,
+                                             ShapePainter& painter);
     void trim();
     void dropIdle();
 

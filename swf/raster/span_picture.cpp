@@ -62,11 +62,11 @@ SpanPicture::SpanPicture(const Surface& surface, const PixelBox& box) {
     while (m_rows[last - 1].x0 >= m_rows[last - 1].x1) {
         --last;
     }
-    m_pixels.resize(total);
+    m_pixels.reserve(total);
     for (int y = b.y0; y < b.y1; ++y) {
         const Row& r = m_rows[std::size_t(y - b.y0)];
-        std::memcpy(m_pixels.data() + r.offset, surface.row(y) + b.x0 + r.x0,
-                    std::size_t(r.x1 - r.x0) * sizeof(uint32_t));
+        const uint32_t* px = surface.row(y) + b.x0;
+        m_pixels.insert(m_pixels.end(), px + r.x0, px + r.x1);
     }
     m_rows.erase(m_rows.begin() + std::ptrdiff_t(last), m_rows.end());
     m_rows.erase(m_rows.begin(), m_rows.begin() + std::ptrdiff_t(first));
