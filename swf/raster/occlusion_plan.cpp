@@ -73,17 +73,25 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
         if (!at.picture) {
             continue;
         }
-        m_planned[i] = 1;
         const SpanPicture& picture = *at.picture;
         const int y0 = std::max(at.top, 0);
         const int y1 = std::min(at.top + picture.height(), height);
+        // A row yields at most one piece more than the runs it can be covered by. Past the
+        // bound (many large pictures, none opaque), the rest are drawn whole, which is
+        // always right.
+        const bool planned =
+            m_pieces.size() + std::size_t(std::max(y1 - y0, 0)) * (CoverRows::kRuns + 1) <=
+            kMaxPieces;
+        m_planned[i] = planned;
         for (int y = y0; y < y1; ++y) {
             const SpanPicture::Row& row = picture.row(y - at.top);
             const int x0 = std::max(at.left + row.x0, 0);
             const int x1 = std::min(at.left + row.x1, width);
-            m_cover.forVisible(y, x0, x1, [this, y](int a, int b) {
-                m_pieces.push_back({y, a, b});
-            });
+            if (planned) {
+                m_cover.forVisible(y, x0, x1, [this, y](int a, int b) {
+                    m_pieces.push_back({y, a, b});
+                });
+            }
             if (!m_levels[i].masked) {
                 m_cover.cover(y, std::max(at.left + row.opaque0, 0),
                               std::min(at.left + row.opaque1, width));

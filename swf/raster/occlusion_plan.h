@@ -30,6 +30,9 @@ public:
         return index < m_visible.size() && m_planned[index] ? &m_visible[index] : nullptr;
     }
 
+    // Pieces kept for one frame at most (12 bytes each).
+    static constexpr std::size_t kMaxPieces = std::size_t(1) << 21;
+
 private:
     struct TopLevel {
         bool top = false;    // drawn on the frame's own surface
