@@ -72,10 +72,10 @@ public:
         *at = joined;
         ++n;
         if (n > kRuns) {
-            auto shortest = std::min_element(kept.begin(), kept.begin() + n,
-                                             [](const Run& a, const Run& b) {
-                                                 return a.x1 - a.x0 < b.x1 - b.x0;
-                                             });
+            auto shortest =
+                std::min_element(kept.begin(), kept.begin() + n, [](const Run& a, const Run& b) {
+                    return a.x1 - a.x0 < b.x1 - b.x0;
+                });
             std::copy(shortest + 1, kept.begin() + n, shortest);
             --n;
         }

@@ -117,8 +117,8 @@ TEST_P(RasterSpanPicture, ComposesAsTheWholeSurfaceWould) {
                 Surface expected(kSide, kSide), got(kSide, kSide);
                 for (int y = 0; y < kSide; ++y) {
                     for (int x = 0; x < kSide; ++x) {
-                        expected.row(y)[x] = got.row(y)[x] = raster::packPixel(
-                            uint32_t(x * 9), uint32_t(y * 7), 60, 255);
+                        expected.row(y)[x] = got.row(y)[x] =
+                            raster::packPixel(uint32_t(x * 9), uint32_t(y * 7), 60, 255);
                     }
                 }
                 const int a = std::max(from, 0), b = std::min(to, 10);
@@ -149,12 +149,13 @@ TEST_P(RasterSpanPicture, ComposesAsTheWholeSurfaceWould) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, RasterSpanPicture,
-    ::testing::Values(SpanCase{"opaque_box", {"##########", "##########", "##########", "##########"}},
-                      SpanCase{"rims", {"..+####+..", ".+######+.", "+########+", "..+####+.."}},
-                      SpanCase{"hole", {"###..#####", "##+..+####", "#........#", "####+....."}},
-                      SpanCase{"translucent", {"++++++++++", "..++++....", "+.+.+.+.+.", "........++"}},
-                      SpanCase{"empty_rows", {"..........", "...##.....", "..........", ".........."}},
-                      SpanCase{"empty", {"..........", "..........", "..........", ".........."}}),
+    ::testing::Values(
+        SpanCase{"opaque_box", {"##########", "##########", "##########", "##########"}},
+        SpanCase{"rims", {"..+####+..", ".+######+.", "+########+", "..+####+.."}},
+        SpanCase{"hole", {"###..#####", "##+..+####", "#........#", "####+....."}},
+        SpanCase{"translucent", {"++++++++++", "..++++....", "+.+.+.+.+.", "........++"}},
+        SpanCase{"empty_rows", {"..........", "...##.....", "..........", ".........."}},
+        SpanCase{"empty", {"..........", "..........", "..........", ".........."}}),
     [](const ::testing::TestParamInfo<SpanCase>& row) { return std::string(row.param.name); });
 
 // When the movie moves on to other shapes, a full store makes room for their pictures
@@ -173,8 +174,8 @@ TEST(RasterPictureStore, AFullStoreTakesNewShapes) {
     auto shapes = [](int first, int count) {
         std::vector<std::shared_ptr<const Shape>> out;
         for (int i = first; i < first + count; ++i) {
-            out.push_back(makeShape({solidFill(rgb(uint8_t(i * 20), 0, 0))},
-                                    rectangle(i, 0, 270 + i, 270)));
+            out.push_back(
+                makeShape({solidFill(rgb(uint8_t(i * 20), 0, 0))}, rectangle(i, 0, 270 + i, 270)));
         }
         return out;
     };
@@ -214,9 +215,9 @@ std::shared_ptr<Shape> square(double x0, double y0, double x1, double y1, Rgba c
 }
 
 std::shared_ptr<Shape> disc(double cx, double cy, double r) {
-    FillStyle fill = gradientFill(FillType::RadialGradient,
-                                  {{0, rgb(250, 200, 0)}, {255, rgb(0, 80, 160)}},
-                                  gradientBox(cx - r, cx + r, cy));
+    FillStyle fill =
+        gradientFill(FillType::RadialGradient, {{0, rgb(250, 200, 0)}, {255, rgb(0, 80, 160)}},
+                     gradientBox(cx - r, cx + r, cy));
     std::vector<std::pair<double, double>> points;
     for (int i = 0; i < 24; ++i) {
         points.push_back({cx + r * std::cos(i * M_PI / 12), cy + r * std::sin(i * M_PI / 12)});
@@ -237,7 +238,8 @@ Frame paintWith(Renderer& renderer, const RenderCommandList& commands) {
     Frame frame(kW, kH);
     for (int y = 0; y < kH; ++y) {
         for (int x = 0; x < kW; ++x) {
-            frame.setPixel(x, y, (x / 6 + y / 4) % 2 ? makeColor(240, 240, 30) : makeColor(10, 40, 90));
+            frame.setPixel(x, y,
+                           (x / 6 + y / 4) % 2 ? makeColor(240, 240, 30) : makeColor(10, 40, 90));
         }
     }
     renderer.render(commands, none, identityViewport(kW, kH), frame);
@@ -282,12 +284,12 @@ INSTANTIATE_TEST_SUITE_P(
         SceneCase{"translucent_on_top",
                   {draw(disc(30, 30, 25)), draw(square(10, 10, 60, 50, rgb(200, 30, 30, 128)))}},
         SceneCase{"faded_on_top",
-                  {draw(disc(30, 30, 25)),
-                   draw(square(10, 10, 60, 50, rgb(200, 30, 30)), {}, [] {
-                       ColorTransform ct;
-                       ct.ma = 0.5f;
-                       return ct;
-                   }())}},
+                  {draw(disc(30, 30, 25)), draw(square(10, 10, 60, 50, rgb(200, 30, 30)), {},
+                                                [] {
+                                                    ColorTransform ct;
+                                                    ct.ma = 0.5f;
+                                                    return ct;
+                                                }())}},
         SceneCase{"masked_on_top",
                   {draw(disc(45, 30, 28)), command(RenderCommand::Kind::PushMask),
                    draw(square(0, 0, 45, 60, rgb(255, 255, 255))),
@@ -307,8 +309,8 @@ INSTANTIATE_TEST_SUITE_P(
                    draw(square(45, 10, 80, 50, rgb(90, 0, 90)))}},
         SceneCase{"erase_after",
                   {pushLayer(BlendMode::Layer), draw(disc(40, 30, 25)),
-                   draw(square(20, 10, 60, 50, rgb(200, 100, 0))),
-                   pushLayer(BlendMode::Erase), draw(square(30, 0, 50, 60, rgb(255, 255, 255))),
+                   draw(square(20, 10, 60, 50, rgb(200, 100, 0))), pushLayer(BlendMode::Erase),
+                   draw(square(30, 0, 50, 60, rgb(255, 255, 255))),
                    command(RenderCommand::Kind::PopLayer), command(RenderCommand::Kind::PopLayer)}},
         SceneCase{"unbalanced",
                   {command(RenderCommand::Kind::PopLayer), command(RenderCommand::Kind::PopMask),
