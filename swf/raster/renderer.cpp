@@ -10,6 +10,7 @@
 #include "swf/raster/filter_effects.h"
 #include "swf/raster/frame_pixels.h"
 #include "swf/raster/layer_compositor.h"
+#include "swf/raster/occlusion_plan.h"
 #include "swf/raster/pixel_ops.h"
 #include "swf/raster/shape_cache.h"
 #include "swf/raster/shape_painter.h"
@@ -74,6 +75,7 @@ struct Renderer::Impl {
 
     raster::ShapePainter painter;
     raster::ShapeCache shapes;
+    raster::OcclusionPlan occlusion;
     raster::FilterEffects filters;
     raster::SurfacePool pool;
     std::unique_ptr<Surface> root;
@@ -271,8 +273,12 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
     levels.push_back(Level{});
     painter.beginFrame();
     shapes.beginFrame(bitmaps, width, height);
+    if (pictureReuse) {
+        occlusion.plan(commands, bitmaps, view, width, height, shapes);
+    }
 
-    for (const RenderCommand& command : commands) {
+    for (std::size_t index = 0; index < commands.size(); ++index) {
+        const RenderCommand& command = commands[index];
         switch (command.kind) {
         case RenderCommand::Kind::DrawShape: {
             const std::size_t top = levels.size() - 1;
@@ -287,7 +293,8 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
             const ColorTransform ct = raster::finiteTransform(command.colorTransform);
             const BitmapLookup& fills = command.bitmaps ? *command.bitmaps : bitmaps;
             if (pictureReuse) {
-                shapes.draw(command.shape, command.matrix, view, ct, fills, target, painter);
+                shapes.draw(command.shape, command.matrix, view, ct, fills, target, painter,
+                            occlusion.visible(index));
             } else {
                 painter.draw(*command.shape, command.matrix, view, ct, fills, target);
             }

@@ -79,8 +79,8 @@ Rect paintedBounds(const Shape& shape) {
 }
 
 // Bytes a picture takes (none for no picture).
-std::size_t pictureSize(const Surface* picture) {
-    return picture ? std::size_t(picture->width()) * picture->height() * 4 : 0;
+std::size_t pictureSize(const SpanPicture* picture) {
+    return picture ? picture->byteSize() : 0;
 }
 
 } // namespace
@@ -113,6 +113,7 @@ void ShapeCache::beginFrame(const BitmapLookup& bitmaps, int width, int height) 
         dropIdle();
     }
     trim();
+    m_full = false;
 }
 
 void ShapeCache::dropIdle() {
@@ -127,7 +128,9 @@ void ShapeCache::dropIdle() {
 }
 
 void ShapeCache::trim() {
-    if (m_bytes <= m_budget && m_entries.size() <= kMaxEntries) {
+    // A refused picture asks for room too: without it a full cache would stay full of
+    // whatever came first, and everything new would be painted directly for good.
+    if (m_bytes <= m_budget && m_entries.size() <= kMaxEntries && !m_full) {
         return;
     }
     // Down to three quarters of the budget, least recently used first, so that trimming
@@ -159,68 +162,105 @@ void ShapeCache::trim() {
     m_bytes = bytes;
 }
 
-void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& object,
-                      const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
-                      const DrawTarget& target, ShapePainter& painter) {
-    if (!shape || target.surface == nullptr) {
-        return;
-    }
+bool ShapeCache::keyOf(const Shape* shape, const Matrix& object, const Matrix& view,
+                       const ColorTransform& ct, const BitmapLookup& bitmaps, bool coverageOnly,
+                       Key* key, int* wholeX, int* wholeY) const {
     const Matrix m = view * object;
     if (!isFinite(m) || std::fabs(m.tx) > kMaxTranslation || std::fabs(m.ty) > kMaxTranslation ||
         &bitmaps != m_bitmaps) {
+        return false;
+    }
+    double wx, wy;
+    *key = Key{shape, m.a, m.b, m.c, m.d, 0, 0, ct, coverageOnly};
+    splitTranslation(m.tx, &wx, &key->phaseX);
+    splitTranslation(m.ty, &wy, &key->phaseY);
+    *wholeX = int(wx);
+    *wholeY = int(wy);
+    return true;
+}
+
+ShapeCache::Placement ShapeCache::placement(const std::shared_ptr<const Shape>& shape,
+                                            const Matrix& object, const Matrix& view,
+                                            const ColorTransform& ct,
+                                            const BitmapLookup& bitmaps,
+                                            bool coverageOnly) const {
+    Key key;
+    int wholeX, wholeY;
+    if (!shape || !keyOf(shape.get(), object, view, ct, bitmaps, coverageOnly, &key, &wholeX,
+                         &wholeY)) {
+        return {};
+    }
+    auto it = m_entries.find(key);
+    if (it == m_entries.end() || !it->second.picture) {
+        return {};
+    }
+    return {it->second.picture.get(), wholeX + it->second.originX, wholeY + it->second.originY};
+}
+
+void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& object,
+                      const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
+                      const DrawTarget& target, ShapePainter& painter,
+                      const std::span<const RowPiece>* visible) {
+    if (!shape || target.surface == nullptr) {
+        return;
+    }
+    Key key;
+    int wholeX, wholeY;
+    if (!keyOf(shape.get(), object, view, ct, bitmaps, target.coverageOnly, &key, &wholeX,
+               &wholeY)) {
         painter.draw(*shape, object, view, ct, bitmaps, target);
         return;
     }
-    double wholeX, wholeY;
-    Key key{shape.get(), m.a, m.b, m.c, m.d, 0, 0, ct, target.coverageOnly};
-    splitTranslation(m.tx, &wholeX, &key.phaseX);
-    splitTranslation(m.ty, &wholeY, &key.phaseY);
-
     auto [it, inserted] = m_entries.try_emplace(key);
     Entry& entry = it->second;
     entry.lastUsed = m_frame;
     if (inserted) {
         entry.shape = shape;
     }
+    // A picture that does not fit the budget is composed once, as it has been painted.
+    std::unique_ptr<SpanPicture> once;
     if (!entry.picture && !entry.direct && !inserted) {
-        makePicture(entry, key, *shape, object, view, ct, bitmaps, *target.surface, painter);
+        once = makePicture(entry, key, *shape, object, view, ct, bitmaps, *target.surface,
+                           painter);
+        visible = nullptr; // planned before the picture existed
     }
-    if (!entry.picture) {
+    if (!entry.picture && !once) {
         painter.draw(*shape, object, view, ct, bitmaps, target);
         return;
     }
 
     Surface& surface = *target.surface;
-    const int left = int(wholeX) + entry.originX;
-    const int top = int(wholeY) + entry.originY;
-    const PixelBox box = PixelBox{left + entry.content.x0, top + entry.content.y0,
-                                  left + entry.content.x1, top + entry.content.y1}
-                             .intersected(surface.bounds());
-    if (box.isEmpty()) {
-        return;
-    }
-    for (int y = box.y0; y < box.y1; ++y) {
-        uint32_t* dst = surface.row(y) + box.x0;
-        const uint32_t* src = entry.picture->row(y - top) + (box.x0 - left);
-        if (entry.opaque && !target.mask) {
-            std::memcpy(dst, src, std::size_t(box.x1 - box.x0) * 4);
-            continue;
+    const SpanPicture& picture = once ? *once : *entry.picture;
+    const int left = wholeX + entry.originX;
+    const int top = wholeY + entry.originY;
+    const uint8_t* mask = target.mask;
+    auto compose = [&](int y, int x0, int x1) {
+        const uint8_t* maskRow = mask ? mask + std::size_t(y) * surface.width() : nullptr;
+        picture.composeRow(y - top, x0 - left, x1 - left, surface.row(y), left, maskRow);
+    };
+    if (visible) {
+        for (const RowPiece& piece : *visible) {
+            compose(piece.y, piece.x0, piece.x1);
         }
-        const uint8_t* mask =
-            target.mask ? target.mask + std::size_t(y) * surface.width() + box.x0 : nullptr;
-        composeOver(dst, src, box.x1 - box.x0, mask);
+    } else {
+        const PixelBox box =
+            PixelBox{left, top, left + picture.width(), top + picture.height()}.intersected(
+                surface.bounds());
+        for (int y = box.y0; y < box.y1; ++y) {
+            compose(y, box.x0, box.x1);
+        }
     }
-    surface.markDirty(box);
+    surface.markDirty(PixelBox{left, top, left + picture.width(), top + picture.height()});
 }
 
-void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
+std::unique_ptr<SpanPicture> ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
                              const Matrix& object, const Matrix& view,
                              const ColorTransform& ct, const BitmapLookup& bitmaps,
                              const Surface& target, ShapePainter& painter) {
     const Rect b = paintedBounds(shape);
     if (b.xMin > b.xMax || b.yMin > b.yMax) {
         entry.direct = true;
-        return;
+        return nullptr;
     }
     const double phaseX = key.phaseX / 256.0;
     const double phaseY = key.phaseY / 256.0;
@@ -247,16 +287,12 @@ void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
     if (!(near && widthPx <= kMaxPictureSide && heightPx <= kMaxPictureSide &&
           widthPx * heightPx <= limit)) {
         entry.direct = true;
-        return;
+        return nullptr;
     }
     const int left = int(std::floor(x0)) - kMargin;
     const int top = int(std::floor(y0)) - kMargin;
     const int width = int(std::ceil(x1)) + kMargin + 1 - left;
     const int height = int(std::ceil(y1)) + kMargin + 1 - top;
-    const std::size_t bytes = std::size_t(width) * height * 4;
-    if (m_bytes + bytes > m_budget) {
-        return; // painted directly this time; trimming makes room by the next frame
-    }
 
     // The same view, moved so that the shape's translation lands on the picture's pixel
     // (-left, -top) plus the phase.
@@ -264,48 +300,40 @@ void ShapeCache::makePicture(Entry& entry, const Key& key, const Shape& shape,
     const Matrix m = view * object;
     shifted.tx += (phaseX - left) - m.tx;
     shifted.ty += (phaseY - top) - m.ty;
-    auto picture = std::make_unique<Surface>(width, height);
+    // The scratch surface grows to the largest picture so far, unless that would make it
+    // far larger than any one picture (a wide one, then a tall one).
+    if (!m_scratch || m_scratch->width() < width || m_scratch->height() < height) {
+        int w = std::max(width, m_scratch ? m_scratch->width() : 0);
+        int h = std::max(height, m_scratch ? m_scratch->height() : 0);
+        if (double(w) * h > 2 * limit) {
+            w = width;
+            h = height;
+        }
+        m_scratch = std::make_unique<Surface>(w, h);
+    }
+    Surface& scratch = *m_scratch;
     DrawTarget pictureTarget;
-    pictureTarget.surface = picture.get();
+    pictureTarget.surface = &scratch;
     pictureTarget.coverageOnly = key.coverageOnly;
     painter.draw(shape, object, shifted, ct, bitmaps, pictureTarget);
-    const PixelBox content = picture->dirty();
+    const PixelBox content = scratch.dirty();
     if (!content.isEmpty() &&
         (content.x0 <= 0 || content.y0 <= 0 || content.x1 >= width || content.y1 >= height)) {
+        scratch.clear();
         entry.direct = true; // edges outside the declared bounds
-        return;
+        return nullptr;
     }
-    if (content.isEmpty()) {
-        picture = std::make_unique<Surface>(1, 1);
+    auto picture = std::make_unique<SpanPicture>(scratch, content);
+    scratch.clear();
+    entry.originX = left + content.x0;
+    entry.originY = top + content.y0 + picture->skippedRows();
+    if (m_bytes + pictureSize(picture.get()) > m_budget) {
+        m_full = true; // trimming makes room by the next frame
+        return picture;
     }
-    // The rasterizer's box can hold empty rows and columns at its edges: trim them, so that
-    // a backdrop (an opaque rectangle) is seen to be opaque and its rows are copied, not
-    // composed.
-    PixelBox used{content.x1, content.y1, content.x0, content.y0};
-    bool opaque = true;
-    for (int y = content.y0; y < content.y1; ++y) {
-        const uint32_t* row = picture->row(y);
-        for (int x = content.x0; x < content.x1; ++x) {
-            if (row[x] != 0) {
-                used.x0 = std::min(used.x0, x);
-                used.x1 = std::max(used.x1, x + 1);
-                used.y0 = std::min(used.y0, y);
-                used.y1 = std::max(used.y1, y + 1);
-            }
-        }
-    }
-    for (int y = used.y0; y < used.y1 && opaque; ++y) {
-        const uint32_t* row = picture->row(y);
-        for (int x = used.x0; x < used.x1; ++x) {
-            opaque = opaque && pixelA(row[x]) == 255;
-        }
-    }
-    entry.content = used.isEmpty() ? PixelBox{} : used;
-    entry.opaque = opaque && !used.isEmpty();
-    entry.originX = left;
-    entry.originY = top;
     m_bytes += pictureSize(picture.get());
     entry.picture = std::move(picture);
+    return nullptr;
 }
 
 void composeOver(uint32_t* dst, const uint32_t* src, int len, const uint8_t* mask) {

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <unordered_map>
 
 #include "swf/format/bitmap.h"
 #include "swf/format/shape.h"
 #include "swf/raster/shape_painter.h"
+#include "swf/raster/span_picture.h"
 #include "swf/raster/surface.h"
 
 namespace swivio::swf::raster {
@@ -22,6 +24,11 @@ namespace swivio::swf::raster {
 // the rasterizer's 1/256 pixel, so it differs from direct painting by at most a unit of
 // rounding. Shapes whose edges stray outside their declared bounds, and shapes far larger
 // than the surface, are always painted directly.
+// Part of one surface row, [x0, x1), in surface pixels.
+struct RowPiece {
+    int32_t y, x0, x1;
+};
+
 class ShapeCache {
 public:
     // A budget of 0 follows the surface's size (see below); another holds the pictures to
@@ -32,21 +39,38 @@ public:
     // bitmap library are dropped, and so are old ones when the cache outgrows its budget.
     void beginFrame(const BitmapLookup& bitmaps, int width, int height);
 
-    // Paints `shape` as ShapePainter::draw does, from its picture when there is one.
+    // Paints `shape` as ShapePainter::draw does, from its picture when there is one. With
+    // `visible`, only those pieces of the picture are composed (the caller knows the rest
+    // is painted over later); it must come from placement() for the same drawing, in the
+    // same frame, and is ignored when the shape has no picture.
     void draw(const std::shared_ptr<const Shape>& shape, const Matrix& object, const Matrix& view,
               const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target,
-              ShapePainter& painter);
+              ShapePainter& painter, const std::span<const RowPiece>* visible = nullptr);
+
+    // Where draw() would compose the shape's picture from: the picture and the surface pixel
+    // of its (0, 0). Null picture when draw() would paint the shape from its edges (or paint
+    // nothing). Changes nothing.
+    struct Placement {
+        const SpanPicture* picture = nullptr;
+        int left = 0, top = 0;
+    };
+    Placement placement(const std::shared_ptr<const Shape>& shape, const Matrix& object,
+                        const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
+                        bool coverageOnly) const;
 
     std::size_t pictureBytes() const { return m_bytes; }
     std::size_t budget() const { return m_budget; }
     std::size_t entryCount() const { return m_entries.size(); }
 
     // Memory the pictures may take: a cartoon's shapes cover its frame several times over,
-    // and their boxes more, so the budget follows the surface's size within these bounds.
-    // Past it, further shapes are painted directly and the least recently used pictures go.
+    // and a figure that moves leaves a picture at each resting place that comes back when
+    // the movie loops (a busy cartoon's loop keeps some 35 frames' worth of pictures), so
+    // the budget follows the surface's size within these bounds. Past it, further shapes
+    // are painted directly and the least recently used pictures go; a budget far short of
+    // a loop's pictures makes them all go round, each painted again before it is reused.
     static constexpr std::size_t kMinBytes = std::size_t(64) << 20;
-    static constexpr std::size_t kMaxBytes = std::size_t(256) << 20;
-    static constexpr std::size_t kSurfacesPerBudget = 24;
+    static constexpr std::size_t kMaxBytes = std::size_t(384) << 20;
+    static constexpr std::size_t kSurfacesPerBudget = 40;
     // Shapes remembered (with or without a picture); past it the least recently used go.
     static constexpr std::size_t kMaxEntries = 8192;
     // Frames a shape may go undrawn before its picture (and the shape) are let go, so that
@@ -67,25 +91,35 @@ private:
         std::size_t operator()(const Key& k) const;
     };
     struct Entry {
-        std::shared_ptr<const Shape> shape; // keeps the address in the key from being reused
-        std::unique_ptr<Surface> picture;   // null until the second drawing
-        PixelBox content;                   // the painted part of the picture
-        int originX = 0, originY = 0;       // picture pixel (0, 0) relative to the whole pixel
-                                            // of the translation
-        bool direct = false;                // painted directly every time
-        bool opaque = false;                // every pixel of the content is opaque
+        std::shared_ptr<const Shape> shape;   // keeps the address in the key from being reused
+        std::unique_ptr<SpanPicture> picture; // null until the second drawing
+        int originX = 0, originY = 0;         // picture pixel (0, 0) relative to the whole
+                                              // pixel of the translation
+        bool direct = false;                  // painted directly every time
         uint64_t lastUsed = 0;
     };
 
-    void makePicture(Entry& entry, const Key& key, const Shape& shape, const Matrix& object,
-                     const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
-                     const Surface& target, ShapePainter& painter);
+    // The key of a drawing, and the whole pixels of its translation; false when it is
+    // always painted directly.
+    bool keyOf(const Shape* shape, const Matrix& object, const Matrix& view,
+               const ColorTransform& ct, const BitmapLookup& bitmaps, bool coverageOnly, Key* key,
+               int* wholeX, int* wholeY) const;
+    // Paints the entry's picture and keeps it, or marks the entry to be painted directly.
+    // A picture past the budget is returned instead of kept, to be composed once.
+    std::unique_ptr<SpanPicture> makePicture(Entry& entry, const Key& key, const Shape& shape,
+                                             const Matrix& object, const Matrix& view,
+                                             const ColorTransform& ct,
+                                             const BitmapLookup& bitmaps, const Surface& target,
+                                             ShapePainter& painter);
     void trim();
     void dropIdle();
 
     std::unordered_map<Key, Entry, KeyHash> m_entries;
     const BitmapLookup* m_bitmaps = nullptr;
+    // Pictures are painted here, then kept as spans; it is transparent between uses.
+    std::unique_ptr<Surface> m_scratch;
     std::size_t m_bytes = 0;
+    bool m_full = false; // a picture was refused for want of room: trim at the next frame
     std::size_t m_fixedBudget;
     std::size_t m_budget = kMinBytes;
     uint64_t m_frame = 0;
