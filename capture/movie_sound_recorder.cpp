@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "capture/wav_header.h"
 #include "clib/ffmpeg_handles.h"
 
 namespace swivio {
@@ -11,33 +12,6 @@ namespace swivio {
 namespace {
 
 constexpr int kSourceRate = 44100;
-
-void putU16(uint8_t* at, uint32_t v) {
-    at[0] = uint8_t(v);
-    at[1] = uint8_t(v >> 8);
-}
-void putU32(uint8_t* at, uint32_t v) {
-    putU16(at, v & 0xFFFF);
-    putU16(at + 2, v >> 16);
-}
-
-// The canonical 44-byte header of a PCM WAV file holding dataBytes.
-std::array<uint8_t, 44> wavHeader(int rate, int channels, uint32_t dataBytes) {
-    std::array<uint8_t, 44> h{};
-    std::memcpy(h.data(), "RIFF", 4);
-    putU32(h.data() + 4, 36 + dataBytes);
-    std::memcpy(h.data() + 8, "WAVEfmt ", 8);
-    putU32(h.data() + 16, 16);
-    putU16(h.data() + 20, 1);
-    putU16(h.data() + 22, uint32_t(channels));
-    putU32(h.data() + 24, uint32_t(rate));
-    putU32(h.data() + 28, uint32_t(rate * channels * 2));
-    putU16(h.data() + 32, uint32_t(channels * 2));
-    putU16(h.data() + 34, 16);
-    std::memcpy(h.data() + 36, "data", 4);
-    putU32(h.data() + 40, dataBytes);
-    return h;
-}
 
 } // namespace
 
@@ -51,8 +25,8 @@ MovieSoundRecorder::~MovieSoundRecorder() {
         m_growing->end();
 }
 
-Result<std::unique_ptr<MovieSoundRecorder>> MovieSoundRecorder::create(const std::string& path, int rate,
-                                                                        int channels) {
+Result<std::unique_ptr<MovieSoundRecorder>> MovieSoundRecorder::create(const std::string& path,
+                                                                       int rate, int channels) {
     using R = Result<std::unique_ptr<MovieSoundRecorder>>;
     if (rate < 8000 || rate > 48000 || channels < 1 || channels > 2)
         return R::failure("unsupported sound format for the recording");
@@ -63,7 +37,7 @@ Result<std::unique_ptr<MovieSoundRecorder>> MovieSoundRecorder::create(const std
     r->m_file = clib::openFile(path.c_str(), "wb");
     if (!r->m_file)
         return R::failure("Cannot create the sound file " + path);
-    const auto header = wavHeader(rate, channels, 0);
+    const auto header = pcmWavHeader(rate, channels, 0);
     if (std::fwrite(header.data(), 1, header.size(), r->m_file.get()) != header.size() ||
         std::fflush(r->m_file.get()) != 0)
         return R::failure("Cannot write the sound file " + path);
@@ -88,8 +62,9 @@ Result<std::unique_ptr<MovieSoundRecorder>> MovieSoundRecorder::create(const std
 bool MovieSoundRecorder::write(std::span<const int16_t> samples) {
     // A file shorter than the time taken so far only ever grows to it, never past.
     const uint64_t due = m_taken * uint64_t(m_rate) / kSourceRate;
-    const std::size_t frames = std::min<std::size_t>(samples.size() / std::size_t(m_channels),
-                                                     std::size_t(due > m_written ? due - m_written : 0));
+    const std::size_t frames =
+        std::min<std::size_t>(samples.size() / std::size_t(m_channels),
+                              std::size_t(due > m_written ? due - m_written : 0));
     if (frames == 0)
         return true;
     std::vector<uint8_t> bytes(frames * std::size_t(m_channels) * 2);
@@ -118,7 +93,8 @@ bool MovieSoundRecorder::convert(const int16_t* in, int frames) {
         m_error = "cannot resample the movie's sound";
         return false;
     }
-    return write(std::span<const int16_t>(m_buffer.data(), std::size_t(made) * std::size_t(m_channels)));
+    return write(
+        std::span<const int16_t>(m_buffer.data(), std::size_t(made) * std::size_t(m_channels)));
 }
 
 bool MovieSoundRecorder::append(std::span<const int16_t> stereo44k) {
@@ -151,11 +127,13 @@ bool MovieSoundRecorder::finish() {
     // Whatever the resampler kept back short of the time taken is made up with silence.
     const uint64_t due = m_taken * uint64_t(m_rate) / kSourceRate;
     if (ok && due > m_written) {
-        const std::vector<int16_t> silence(std::size_t(due - m_written) * std::size_t(m_channels), 0);
+        const std::vector<int16_t> silence(std::size_t(due - m_written) * std::size_t(m_channels),
+                                           0);
         ok = write(silence);
     }
     const uint64_t dataBytes = m_written * uint64_t(m_channels) * 2;
-    const auto header = wavHeader(m_rate, m_channels, uint32_t(std::min<uint64_t>(dataBytes, 0xFFFFFFD0u)));
+    const auto header =
+        pcmWavHeader(m_rate, m_channels, uint32_t(std::min<uint64_t>(dataBytes, 0xFFFFFFD0u)));
     ok = ok && std::fseek(m_file.get(), 0, SEEK_SET) == 0 &&
          std::fwrite(header.data(), 1, header.size(), m_file.get()) == header.size();
     ok = std::fclose(m_file.release()) == 0 && ok;

@@ -4,38 +4,14 @@
 #include <array>
 #include <cstring>
 
+#include "capture/wav_header.h"
+
 namespace swivio {
 
 namespace {
 
 using Clock = audio::PacingClock;
 constexpr auto kStep = std::chrono::milliseconds(SoundCapture::kStepMs);
-
-void putU16(uint8_t* at, uint32_t v) {
-    at[0] = uint8_t(v);
-    at[1] = uint8_t(v >> 8);
-}
-void putU32(uint8_t* at, uint32_t v) {
-    putU16(at, v & 0xFFFF);
-    putU16(at + 2, v >> 16);
-}
-
-std::array<uint8_t, 44> waveHeader(int rate, int channels, uint32_t dataBytes) {
-    std::array<uint8_t, 44> h{};
-    std::memcpy(h.data(), "RIFF", 4);
-    putU32(h.data() + 4, 36 + dataBytes);
-    std::memcpy(h.data() + 8, "WAVEfmt ", 8);
-    putU32(h.data() + 16, 16);
-    putU16(h.data() + 20, 1);
-    putU16(h.data() + 22, uint32_t(channels));
-    putU32(h.data() + 24, uint32_t(rate));
-    putU32(h.data() + 28, uint32_t(rate * channels * 2));
-    putU16(h.data() + 32, uint32_t(channels * 2));
-    putU16(h.data() + 34, 16);
-    std::memcpy(h.data() + 36, "data", 4);
-    putU32(h.data() + 40, dataBytes);
-    return h;
-}
 
 int16_t saturate(int32_t v) {
     return int16_t(std::clamp(v, -32768, 32767));
@@ -78,7 +54,7 @@ Status SoundCapture::openWaveFile(clib::File file, const std::string& path, int 
         return Status::failure("unsupported sound format for the recording");
     if (!file)
         return Status::failure("Cannot create the sound file " + path);
-    const auto header = waveHeader(rate, channels, 0);
+    const auto header = pcmWavHeader(rate, channels, 0);
     if (std::fwrite(header.data(), 1, header.size(), file.get()) != header.size())
         return Status::failure("Cannot write the sound file " + path);
     std::lock_guard lock(m_mutex);
@@ -174,7 +150,7 @@ Status SoundCapture::stop(std::optional<Clock::TimePoint> end) {
     m_devices.clear();
     const uint64_t dataBytes = m_samplesWritten * 2;
     const auto header =
-        waveHeader(m_rate, m_channels, uint32_t(std::min<uint64_t>(dataBytes, 0xFFFFFFD0u)));
+        pcmWavHeader(m_rate, m_channels, uint32_t(std::min<uint64_t>(dataBytes, 0xFFFFFFD0u)));
     bool ok = m_error.empty() && std::fseek(m_file.get(), 0, SEEK_SET) == 0 &&
               std::fwrite(header.data(), 1, header.size(), m_file.get()) == header.size();
     ok = std::fclose(m_file.release()) == 0 && ok;
@@ -242,8 +218,11 @@ bool SoundCapture::writeSamples(const int16_t* samples, std::size_t count) {
     if (!m_error.empty() || !m_file)
         return false;
     m_bytes.resize(count * 2);
-    for (std::size_t i = 0; i < count; ++i)
-        putU16(m_bytes.data() + 2 * i, uint16_t(samples[i]));
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto v = uint16_t(samples[i]);
+        m_bytes[2 * i] = uint8_t(v);
+        m_bytes[2 * i + 1] = uint8_t(v >> 8);
+    }
     if (std::fwrite(m_bytes.data(), 1, m_bytes.size(), m_file.get()) != m_bytes.size()) {
         m_error = "Cannot write the sound file " + m_path;
         return false;
