@@ -110,7 +110,13 @@ Value getInstanceAtDepth(Interpreter& vm, const Value& self, std::span<const Val
         return Value();
     DisplayObject* child =
         d->childAtDepth(int(vm.toInteger(args[0])) + ScriptRuntime::kDepthOffset);
-    return child ? Value(runtimeOf(vm).clipFor(*child)) : Value();
+    if (!child)
+        return Value();
+    // Shapes, static text and bitmaps have no script object: the clip holding them answers.
+    if (!child->isClip() && !child->editField && child->character() &&
+        child->character()->type != CharacterType::Button)
+        return Value(runtimeOf(vm).clipFor(*d));
+    return Value(runtimeOf(vm).clipFor(*child));
 }
 
 Value swapDepths(Interpreter& vm, const Value& self, std::span<const Value> args) {

@@ -451,9 +451,9 @@ void ScriptRuntime::scriptError(std::string_view message) {
 void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place) {
     if (object.isRoot())
         return;
-    // Buttons are named as clips are.
+    // Buttons and text fields are named as clips are, from the same count.
     const bool button = object.character() && object.character()->type == CharacterType::Button;
-    if (object.name.empty() && (object.isClip() || button))
+    if (object.name.empty() && (object.isClip() || button || object.editField))
         object.name = "instance" + std::to_string(m_nextInstance++);
     if (object.editField)
         syncBoundTextField(*this, object);
