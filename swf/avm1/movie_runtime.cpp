@@ -369,9 +369,11 @@ void ScriptRuntime::cloneClip(Object* clip, std::string_view name, int depth) {
     DisplayObject* d = c ? c->display() : nullptr;
     if (!d || d->isRoot() || !m_player)
         return;
-    if (depth < -kDepthOffset || depth > 2130690045)
+    // The action's depth is the display list's own: compilers add the script offset to the
+    // depth the author wrote.
+    if (depth < 0 || depth - kDepthOffset > 2130690045)
         return;
-    m_player->duplicateByScript(*d, std::string(name), depth + kDepthOffset);
+    m_player->duplicateByScript(*d, std::string(name), depth);
 }
 
 void ScriptRuntime::removeClip(Object* clip) {
