@@ -160,7 +160,9 @@ Value attachMovie(Interpreter& vm, const Value& self, std::span<const Value> arg
         return Value();
     const Character* character =
         runtime.player().definitionOf(*d).exportedCharacter(linkage, vm.caseSensitive());
-    if (!character || character->type != CharacterType::Sprite)
+    // An exported button is attached too, but takes no init object and runs no class.
+    const bool button = character && character->type == CharacterType::Button;
+    if (!character || (character->type != CharacterType::Sprite && !button))
         return Value();
     DisplayObject* placed =
         runtime.player().placeByScript(*d, character->id, int(depth) + ScriptRuntime::kDepthOffset);
@@ -169,7 +171,8 @@ Value attachMovie(Interpreter& vm, const Value& self, std::span<const Value> arg
     placed->name = name;
     ClipObject* clip = runtime.clipFor(*placed);
     runtime.renamed(*placed);
-    runtime.constructClip(*placed, linkage, argAt(args, 3));
+    if (!button)
+        runtime.constructClip(*placed, linkage, argAt(args, 3));
     return clip;
 }
 

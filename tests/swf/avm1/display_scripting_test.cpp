@@ -1,0 +1,136 @@
+// What scripts see of the display list and of the player's globals: objects at depths, clones
+// and attached symbols, and names that exist only for some versions.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "swf/avm1/movie_runtime.h"
+#include "swf/format/movie_definition.h"
+#include "swf/player/timeline_player.h"
+#include "tests/support/action_assembler.h"
+#include "tests/support/swf_movies.h"
+#include "tests/support/swf_shapes.h"
+#include "tests/support/swf_writer.h"
+
+namespace swivio::swf::avm1 {
+namespace {
+
+using testkit::ActionAssembler;
+using testkit::ActionCode;
+
+// A rectangle at depth 1 (-16383 to scripts), a sprite "mc" at depth 2, a button exported as
+// "btn" and not placed, and the frame's actions.
+std::vector<uint8_t> stageMovie(int version, const std::vector<uint8_t>& actions) {
+    testkit::SwfWriter writer;
+    writer.version = uint8_t(version);
+    writer.tag(testkit::TagCode::DefineShape3,
+               testkit::rectangleShape(1, 0, 0, 200, 200, 255, 0, 0));
+    testkit::SpriteBuilder sprite;
+    sprite.showFrame();
+    writer.tag(testkit::TagCode::DefineSprite, sprite.defineSprite(2));
+    // DefineButton2: id, no flags, no actions, no records.
+    writer.tag(testkit::TagCode::DefineButton2, {3, 0, 0, 0, 0, 0});
+    writer.tag(testkit::TagCode::ExportAssets, testkit::exportAssets({{3, "btn"}}));
+    testkit::place(writer, testkit::Place().at(1).of(1));
+    testkit::Place clip;
+    clip.at(2).of(2);
+    clip.name = "mc";
+    testkit::place(writer, clip);
+    writer.tag(testkit::TagCode::DoAction, actions);
+    writer.showFrame().end();
+    return writer.build();
+}
+
+// Plays the movie's first frame and answers with its trace lines joined by '|'.
+std::string playFirstFrame(int version, const std::vector<uint8_t>& actions) {
+    auto movie = readMovieDefinition(stageMovie(version, actions));
+    EXPECT_TRUE(movie.ok());
+    if (!movie.ok())
+        return {};
+    std::string out;
+    ScriptRuntime runtime(movie.value());
+    TimelinePlayer player(movie.value(), nullptr, &runtime);
+    runtime.attach(player);
+    runtime.setTraceSink([&out](std::string_view line) {
+        out += (out.empty() ? "" : "|") + std::string(line);
+    });
+    runtime.runQueued();
+    return out;
+}
+
+// target.method(args...) with the result traced.
+void traceCall(ActionAssembler& a, const char* target, const char* method,
+               std::vector<std::function<void(ActionAssembler&)>> args) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it)
+        (*it)(a);
+    a.push(int(args.size())).push(target).op(ActionCode::GetVariable).push(method);
+    a.op(ActionCode::CallMethod).trace();
+}
+
+auto number(int n) {
+    return [n](ActionAssembler& a) { a.push(n); };
+}
+auto text(const char* s) {
+    return [s](ActionAssembler& a) { a.push(s); };
+}
+
+void traceTypeOf(ActionAssembler& a, const char* name) {
+    a.push(name).op(ActionCode::GetVariable).op(ActionCode::TypeOf).trace();
+}
+
+struct StageCase {
+    const char* name;
+    int version;
+    std::function<void(ActionAssembler&)> actions;
+    const char* expected;
+};
+
+class StageScriptTest : public ::testing::TestWithParam<StageCase> {};
+
+TEST_P(StageScriptTest, TracesWhatThePlayerAnswers) {
+    ActionAssembler a;
+    GetParam().actions(a);
+    EXPECT_EQ(playFirstFrame(GetParam().version, a.build()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StageScriptTest,
+    ::testing::Values(
+        // A shape has no script object: its holder answers for its depth; a clip answers
+        // for itself and an empty depth with nothing.
+        StageCase{"InstanceAtDepth", 7,
+                  [](ActionAssembler& a) {
+                      traceCall(a, "_root", "getInstanceAtDepth", {number(-16383)});
+                      traceCall(a, "_root", "getInstanceAtDepth", {number(-16382)});
+                      traceCall(a, "_root", "getInstanceAtDepth", {number(-16000)});
+                  },
+                  "_level0|_level0.mc|undefined"},
+        // Compilers add 16384 to the depth duplicateMovieClip is given.
+        StageCase{"CloneSpriteDepth", 6,
+                  [](ActionAssembler& a) {
+                      a.push("mc").push("dup").push(16384 + 3).op(ActionCode::CloneSprite);
+                      traceCall(a, "dup", "getDepth", {});
+                      a.push("mc").push("low").push(-1).op(ActionCode::CloneSprite);
+                      traceTypeOf(a, "low");
+                  },
+                  "3|undefined"},
+        StageCase{"AttachExportedButton", 6,
+                  [](ActionAssembler& a) {
+                      traceCall(a, "_root", "attachMovie",
+                                {text("btn"), text("b"), number(5)});
+                      traceCall(a, "b", "getDepth", {});
+                  },
+                  "_level0.b|5"},
+        StageCase{"GlobalUnknownToVersion5", 5, [](ActionAssembler& a) { traceTypeOf(a, "_global"); },
+                  "undefined"},
+        StageCase{"GlobalFromVersion6", 6, [](ActionAssembler& a) { traceTypeOf(a, "_global"); },
+                  "object"},
+        StageCase{"PlayerLeavesONull", 8, [](ActionAssembler& a) { traceTypeOf(a, "o"); },
+                  "null"}),
+    [](const ::testing::TestParamInfo<StageCase>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace swivio::swf::avm1
