@@ -10,6 +10,7 @@
 #include "swf/avm1/movie_runtime.h"
 #include "swf/format/movie_definition.h"
 #include "swf/player/timeline_player.h"
+#include "tests/swf/avm1/script_probe.h"
 #include "tests/support/action_assembler.h"
 #include "tests/support/swf_movies.h"
 #include "tests/support/swf_shapes.h"
@@ -130,7 +131,23 @@ INSTANTIATE_TEST_SUITE_P(
                   "object"},
         StageCase{"PlayerLeavesONull", 8, [](ActionAssembler& a) { traceTypeOf(a, "o"); },
                   "null"}),
-    [](const ::testing::TestParamInfo<StageCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<StageCase>& param) { return std::string(param.param.name); });
+
+// A script class whose prototype is a Date inherits the methods but not the time: they
+// answer undefined on its objects, while a Date made by new answers numbers.
+TEST(DateSubclassTest, ObjectsOfAClassOverADateAreNotDates) {
+    ScriptProbe probe(7);
+    ActionAssembler a;
+    a.defineFunction("Test", {}, [](ActionAssembler&) {});
+    a.push("Test").op(ActionCode::GetVariable).push("prototype");
+    a.push(0).push("Date").op(ActionCode::NewObject).op(ActionCode::SetMember);
+    a.push("t").push(0).push("Test").op(ActionCode::NewObject).op(ActionCode::SetVariable);
+    a.push(0).push("t").op(ActionCode::GetVariable).push("getYear").op(ActionCode::CallMethod);
+    a.op(ActionCode::TypeOf).trace();
+    a.push(0).push(1).push("Date").op(ActionCode::NewObject).push("getYear");
+    a.op(ActionCode::CallMethod).op(ActionCode::TypeOf).trace();
+    EXPECT_EQ(probe.run(a), "undefined|number");
+}
 
 } // namespace
 } // namespace swivio::swf::avm1
