@@ -640,10 +640,10 @@ void ScriptRuntime::frameEntered(DisplayObject& clip, int frame, bool bySeek) {
     const uint64_t id = clip.handle().id;
     const bool firstFrame = m_justPlaced.erase(id) > 0;
     std::deque<Queued> own;
+    if (firstFrame && !clip.isRoot())
+        queueEvent(clipFor(clip), kClipEventLoad, "onLoad", &own);
     queueFrameScripts(clip, frame, bySeek, own);
     if (firstFrame && !clip.isRoot()) {
-        ClipObject* object = clipFor(clip);
-        queueEvent(object, kClipEventLoad, "onLoad", &own);
         auto& waiting = waitingGroup(clip, nullptr).items;
         for (auto& q : own)
             waiting.push_back(std::move(q));
