@@ -281,6 +281,9 @@ private:
     // Runs f, reporting a throw nobody caught; a broken limit is reported by the outermost
     // run only (it stops every script of it).
     template <typename F> void runGuarded(F&& f);
+    // A throw that reached the top of a script: the log shows it as the player's warning
+    // when no script was running under it, else it is an error report only.
+    void reportUncaught(const std::string& text, bool outermost);
     Value pop();
     void push(Value value);
 
