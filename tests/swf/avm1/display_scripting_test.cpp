@@ -133,6 +133,31 @@ INSTANTIATE_TEST_SUITE_P(
                   "null"}),
     [](const ::testing::TestParamInfo<StageCase>& param) { return std::string(param.param.name); });
 
+// A placed clip hears its load event before its first frame's actions run.
+TEST(ClipEventOrderTest, LoadComesBeforeTheFirstFramesActions) {
+    testkit::SwfWriter writer;
+    writer.version = 6;
+    testkit::SpriteBuilder sprite;
+    sprite.tag(testkit::TagCode::DoAction, ActionAssembler().push("frame").trace().build());
+    sprite.showFrame();
+    writer.tag(testkit::TagCode::DefineSprite, sprite.defineSprite(1));
+    testkit::Place clip;
+    clip.at(1).of(1);
+    clip.clipActions =
+        testkit::clipActions({{1u, 0, ActionAssembler().push("load").trace().build()}}, 6);
+    testkit::place(writer, clip);
+    writer.showFrame().end();
+    auto movie = readMovieDefinition(writer.build());
+    ASSERT_TRUE(movie.ok());
+    std::vector<std::string> lines;
+    ScriptRuntime runtime(movie.value());
+    TimelinePlayer player(movie.value(), nullptr, &runtime);
+    runtime.attach(player);
+    runtime.setTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+    runtime.runQueued();
+    EXPECT_EQ(lines, (std::vector<std::string>{"load", "frame"}));
+}
+
 // A script class whose prototype is a Date inherits the methods but not the time: they
 // answer undefined on its objects, while a Date made by new answers numbers.
 TEST(DateSubclassTest, ObjectsOfAClassOverADateAreNotDates) {
