@@ -168,6 +168,9 @@ public:
     Value callMethod(const Value& thisValue, std::string_view name, std::span<const Value> args);
     // new constructor(args).
     Value construct(const Value& constructor, std::span<const Value> args);
+    // Runs a constructor on an object that already exists (a clip of a registered class), as
+    // new would run it: super reaches the class's base. Errors propagate as call()'s do.
+    void constructExisting(const Value& constructor, Object* object);
     // Called by a native constructor that refuses its arguments: the new makes undefined.
     void refuseConstruction() { m_constructionRefused = true; }
     // In a native: whether it was reached by new rather than by a call. Read it first thing.

@@ -535,7 +535,7 @@ void ScriptRuntime::constructClip(DisplayObject& display, const std::string&, co
             m_vm->setMember(Value(clip), it->str(), m_vm->getMember(Value(source), it->str()));
     }
     if (constructor.isObject())
-        m_vm->call(constructor, Value(clip), {});
+        m_vm->constructExisting(constructor, clip);
 }
 
 ScriptRuntime::Waiting& ScriptRuntime::waitingGroup(DisplayObject& child, const PlaceObject* place) {
@@ -703,6 +703,17 @@ void ScriptRuntime::runEvent(const Queued& item) {
     }
 }
 
+namespace {
+
+// this: the clip; the argument: its class's constructor.
+Value constructAsClass(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    if (!args.empty())
+        vm.constructExisting(args[0], thisValue.object());
+    return Value();
+}
+
+} // namespace
+
 void ScriptRuntime::runOne(const Queued& item) {
     if (item.kind == Queued::Kind::Event) {
         runEvent(item);
@@ -722,7 +733,9 @@ void ScriptRuntime::runOne(const Queued& item) {
             if (proto.isObject())
                 item.clip->setProto(proto);
         }
-        m_vm->callFromHost(constructor, Value(item.clip), {});
+        // Run through a native so that a throw is reported as any host call's is.
+        Value args[] = {constructor};
+        m_vm->callFromHost(Value(m_vm->makeNative(constructAsClass)), Value(item.clip), args);
         return;
     }
     // A clip removed before its turn runs nothing more.
