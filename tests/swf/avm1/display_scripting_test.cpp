@@ -24,7 +24,8 @@ using testkit::ActionCode;
 
 // A rectangle at depth 1 (-16383 to scripts), a sprite "mc" at depth 2, a button exported as
 // "btn" and not placed, and the frame's actions.
-std::vector<uint8_t> stageMovie(int version, const std::vector<uint8_t>& actions) {
+std::vector<uint8_t> stageMovie(int version, const std::vector<uint8_t>& actions,
+                                const char* spriteExport) {
     testkit::SwfWriter writer;
     writer.version = uint8_t(version);
     writer.tag(testkit::TagCode::DefineShape3,
@@ -35,6 +36,8 @@ std::vector<uint8_t> stageMovie(int version, const std::vector<uint8_t>& actions
     // DefineButton2: id, no flags, no actions, no records.
     writer.tag(testkit::TagCode::DefineButton2, {3, 0, 0, 0, 0, 0});
     writer.tag(testkit::TagCode::ExportAssets, testkit::exportAssets({{3, "btn"}}));
+    if (spriteExport)
+        writer.tag(testkit::TagCode::ExportAssets, testkit::exportAssets({{2, spriteExport}}));
     testkit::place(writer, testkit::Place().at(1).of(1));
     testkit::Place clip;
     clip.at(2).of(2);
@@ -46,8 +49,9 @@ std::vector<uint8_t> stageMovie(int version, const std::vector<uint8_t>& actions
 }
 
 // Plays the movie's first frame and answers with its trace lines joined by '|'.
-std::string playFirstFrame(int version, const std::vector<uint8_t>& actions) {
-    auto movie = readMovieDefinition(stageMovie(version, actions));
+std::string playFirstFrame(int version, const std::vector<uint8_t>& actions,
+                           const char* spriteExport = nullptr) {
+    auto movie = readMovieDefinition(stageMovie(version, actions, spriteExport));
     EXPECT_TRUE(movie.ok());
     if (!movie.ok())
         return {};
@@ -132,6 +136,24 @@ INSTANTIATE_TEST_SUITE_P(
         StageCase{"PlayerLeavesONull", 8, [](ActionAssembler& a) { traceTypeOf(a, "o"); },
                   "null"}),
     [](const ::testing::TestParamInfo<StageCase>& param) { return std::string(param.param.name); });
+
+// A sprite attached under a registered class is constructed as new constructs: super() in
+// the class's constructor runs the base class's.
+TEST(RegisteredClassTest, SuperInTheConstructorRunsTheBaseClass) {
+    ActionAssembler a;
+    a.defineFunction("Base", {}, [](ActionAssembler& b) { b.push("base").trace(); });
+    a.defineFunction("Sub", {}, [](ActionAssembler& b) {
+        b.push(0).push("super").op(ActionCode::CallFunction).op(ActionCode::Pop);
+        b.push("sub").trace();
+    });
+    a.push("Sub").op(ActionCode::GetVariable).push("Base").op(ActionCode::GetVariable);
+    a.op(ActionCode::Extends);
+    a.push("Sub").op(ActionCode::GetVariable).push("clip").push(2).push("Object");
+    a.op(ActionCode::GetVariable).push("registerClass").op(ActionCode::CallMethod);
+    a.op(ActionCode::Pop);
+    traceCall(a, "_root", "attachMovie", {text("clip"), text("c"), number(7)});
+    EXPECT_EQ(playFirstFrame(7, a.build(), "clip"), "base|sub|_level0.c");
+}
 
 // A placed clip hears its load event before its first frame's actions run.
 TEST(ClipEventOrderTest, LoadComesBeforeTheFirstFramesActions) {
