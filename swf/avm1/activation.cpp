@@ -1334,7 +1334,7 @@ template <typename F> void Interpreter::runGuarded(F&& f) {
         } catch (...) {
             text = "(an exception whose text could not be made)";
         }
-        m_host.scriptError("uncaught exception: " + text);
+        reportUncaught(text, outermost);
     } catch (ScriptAbort& abort) {
         if (!outermost)
             throw;

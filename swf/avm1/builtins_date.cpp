@@ -302,6 +302,8 @@ Value dateSetter(Interpreter& vm, const Value& thisValue, std::span<const Value>
 void installDateBuiltins(Interpreter& vm) {
     Object* proto = vm.makeObject();
     FunctionObject* ctor = vm.defineClass("Date", dateConstructor, proto, allocateDate);
+    // A subclass's object becomes a date only when its constructor calls Date's.
+    ctor->allocatorInherited = false;
     vm.defineMethod(ctor, "UTC", dateUtc);
 
     struct Method {

@@ -87,6 +87,8 @@ void installGlobalFunctions(Interpreter& vm) {
     installNativeTables(vm);
     global->define("NaN", NAN, kDontEnum);
     global->define("Infinity", INFINITY, kDontEnum);
+    // The player's own start-up script leaves a variable o behind, set to null.
+    global->define("o", Value::null(), kDontEnum);
 }
 
 } // namespace swivio::swf::avm1

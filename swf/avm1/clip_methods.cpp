@@ -112,7 +112,13 @@ Value getInstanceAtDepth(Interpreter& vm, const Value& self, std::span<const Val
         return Value();
     DisplayObject* child =
         d->childAtDepth(int(vm.toInteger(args[0])) + ScriptRuntime::kDepthOffset);
-    return child ? Value(runtimeOf(vm).clipFor(*child)) : Value();
+    if (!child)
+        return Value();
+    // Shapes, static text and bitmaps have no script object: the clip holding them answers.
+    if (!child->isClip() && !child->editField && child->character() &&
+        child->character()->type != CharacterType::Button)
+        return Value(runtimeOf(vm).clipFor(*d));
+    return Value(runtimeOf(vm).clipFor(*child));
 }
 
 Value swapDepths(Interpreter& vm, const Value& self, std::span<const Value> args) {
@@ -156,7 +162,9 @@ Value attachMovie(Interpreter& vm, const Value& self, std::span<const Value> arg
         return Value();
     const Character* character =
         runtime.player().definitionOf(*d).exportedCharacter(linkage, vm.caseSensitive());
-    if (!character || character->type != CharacterType::Sprite)
+    // An exported button is attached too, but takes no init object and runs no class.
+    const bool button = character && character->type == CharacterType::Button;
+    if (!character || (character->type != CharacterType::Sprite && !button))
         return Value();
     DisplayObject* placed =
         runtime.player().placeByScript(*d, character->id, int(depth) + ScriptRuntime::kDepthOffset);
@@ -165,7 +173,8 @@ Value attachMovie(Interpreter& vm, const Value& self, std::span<const Value> arg
     placed->name = name;
     ClipObject* clip = runtime.clipFor(*placed);
     runtime.renamed(*placed);
-    runtime.constructClip(*placed, linkage, argAt(args, 3));
+    if (!button)
+        runtime.constructClip(*placed, linkage, argAt(args, 3));
     return clip;
 }
 

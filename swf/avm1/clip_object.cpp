@@ -163,6 +163,9 @@ bool ClipObject::getSpecial(Interpreter& vm, std::string_view name, Value& out) 
             return false;
     }
     if (prop == Prop::Global) {
+        // _global came with version 6: older code finds nothing by the name.
+        if (vm.version() < 6)
+            return false;
         out = vm.global();
         return true;
     }

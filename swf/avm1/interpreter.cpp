@@ -652,7 +652,7 @@ Allocator Interpreter::inheritedAllocator(Object* proto) const {
     for (Object* p = proto; p && depth < kMaxProtoDepth; p = p->proto(), ++depth) {
         const Property* ctor = p->properties().find("constructor", true);
         auto* function = ctor ? dynamic_cast<FunctionObject*>(ctor->value.object()) : nullptr;
-        if (!function || !function->allocator)
+        if (!function || !function->allocator || !function->allocatorInherited)
             continue;
         const Property* own = function->properties().find("prototype", true);
         if (own && own->value.object() == p)

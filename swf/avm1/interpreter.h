@@ -168,6 +168,9 @@ public:
     Value callMethod(const Value& thisValue, std::string_view name, std::span<const Value> args);
     // new constructor(args).
     Value construct(const Value& constructor, std::span<const Value> args);
+    // Runs a constructor on an object that already exists (a clip of a registered class), as
+    // new would run it: super reaches the class's base. Errors propagate as call()'s do.
+    void constructExisting(const Value& constructor, Object* object);
     // Called by a native constructor that refuses its arguments: the new makes undefined.
     void refuseConstruction() { m_constructionRefused = true; }
     // In a native: whether it was reached by new rather than by a call. Read it first thing.
@@ -281,6 +284,9 @@ private:
     // Runs f, reporting a throw nobody caught; a broken limit is reported by the outermost
     // run only (it stops every script of it).
     template <typename F> void runGuarded(F&& f);
+    // A throw that reached the top of a script: the log shows it as the player's warning
+    // when no script was running under it, else it is an error report only.
+    void reportUncaught(const std::string& text, bool outermost);
     Value pop();
     void push(Value value);
 

@@ -369,9 +369,11 @@ void ScriptRuntime::cloneClip(Object* clip, std::string_view name, int depth) {
     DisplayObject* d = c ? c->display() : nullptr;
     if (!d || d->isRoot() || !m_player)
         return;
-    if (depth < -kDepthOffset || depth > 2130690045)
+    // The action's depth is the display list's own: compilers add the script offset to the
+    // depth the author wrote.
+    if (depth < 0 || depth - kDepthOffset > 2130690045)
         return;
-    m_player->duplicateByScript(*d, std::string(name), depth + kDepthOffset);
+    m_player->duplicateByScript(*d, std::string(name), depth);
 }
 
 void ScriptRuntime::removeClip(Object* clip) {
@@ -451,9 +453,9 @@ void ScriptRuntime::scriptError(std::string_view message) {
 void ScriptRuntime::objectPlaced(DisplayObject& object, const PlaceObject* place) {
     if (object.isRoot())
         return;
-    // Buttons are named as clips are.
+    // Buttons and text fields are named as clips are, from the same count.
     const bool button = object.character() && object.character()->type == CharacterType::Button;
-    if (object.name.empty() && (object.isClip() || button))
+    if (object.name.empty() && (object.isClip() || button || object.editField))
         object.name = "instance" + std::to_string(m_nextInstance++);
     if (object.editField)
         syncBoundTextField(*this, object);
@@ -533,7 +535,7 @@ void ScriptRuntime::constructClip(DisplayObject& display, const std::string&, co
             m_vm->setMember(Value(clip), it->str(), m_vm->getMember(Value(source), it->str()));
     }
     if (constructor.isObject())
-        m_vm->call(constructor, Value(clip), {});
+        m_vm->constructExisting(constructor, clip);
 }
 
 ScriptRuntime::Waiting& ScriptRuntime::waitingGroup(DisplayObject& child, const PlaceObject* place) {
@@ -638,10 +640,10 @@ void ScriptRuntime::frameEntered(DisplayObject& clip, int frame, bool bySeek) {
     const uint64_t id = clip.handle().id;
     const bool firstFrame = m_justPlaced.erase(id) > 0;
     std::deque<Queued> own;
+    if (firstFrame && !clip.isRoot())
+        queueEvent(clipFor(clip), kClipEventLoad, "onLoad", &own);
     queueFrameScripts(clip, frame, bySeek, own);
     if (firstFrame && !clip.isRoot()) {
-        ClipObject* object = clipFor(clip);
-        queueEvent(object, kClipEventLoad, "onLoad", &own);
         auto& waiting = waitingGroup(clip, nullptr).items;
         for (auto& q : own)
             waiting.push_back(std::move(q));
@@ -701,6 +703,17 @@ void ScriptRuntime::runEvent(const Queued& item) {
     }
 }
 
+namespace {
+
+// this: the clip; the argument: its class's constructor.
+Value constructAsClass(Interpreter& vm, const Value& thisValue, std::span<const Value> args) {
+    if (!args.empty())
+        vm.constructExisting(args[0], thisValue.object());
+    return Value();
+}
+
+} // namespace
+
 void ScriptRuntime::runOne(const Queued& item) {
     if (item.kind == Queued::Kind::Event) {
         runEvent(item);
@@ -720,7 +733,9 @@ void ScriptRuntime::runOne(const Queued& item) {
             if (proto.isObject())
                 item.clip->setProto(proto);
         }
-        m_vm->callFromHost(constructor, Value(item.clip), {});
+        // Run through a native so that a throw is reported as any host call's is.
+        Value args[] = {constructor};
+        m_vm->callFromHost(Value(m_vm->makeNative(constructAsClass)), Value(item.clip), args);
         return;
     }
     // A clip removed before its turn runs nothing more.

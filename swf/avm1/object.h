@@ -192,6 +192,9 @@ public:
 
     NativeFunction native = nullptr;
     Allocator allocator = nullptr;
+    // Whether objects of script classes whose prototype chain leads here are made by the
+    // allocator too (false where the constructor makes any plain object its own kind).
+    bool allocatorInherited = true;
     // Script functions: the code, the scope chain the definition saw, and the timeline it
     // was defined on (variables without a path resolve there).
     std::shared_ptr<const FunctionCode> code;

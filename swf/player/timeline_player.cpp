@@ -599,6 +599,15 @@ void TimelinePlayer::seekBackwards(DisplayObject& clip, int target) {
         auto w = wanted.find(it->first);
         const bool samePlacement = w != wanted.end() && !object->placedByScript &&
                                    w->second.placedAtFrame == object->placedAtFrame;
+        // An object of the timeline's that a script moved to a depth the tags fill at the
+        // target frame keeps it: the tag finds the depth taken and places nothing. One a
+        // script made goes, as below.
+        if (w != wanted.end() && object->placedByScript && object->placedAtFrame >= 0 &&
+            it->first < kFirstScriptDepth) {
+            wanted.erase(w);
+            ++it;
+            continue;
+        }
         if (!samePlacement) {
             if (it->first >= kFirstScriptDepth && w == wanted.end())
                 ++it;

@@ -54,9 +54,9 @@ TEST(ClipOrderTest, ConstructHandlersRunBeforeTheFramesActions) {
                                    6);
     place(w, clip);
     w.showFrame().end();
-    // The first frame and load keep their place after the tag.
+    // Load and the clip's first frame keep their place after the tag, load first.
     EXPECT_EQ(traced(w, 1),
-              (std::vector<std::string>{"construct", "root frame", "clip frame", "load"}));
+              (std::vector<std::string>{"construct", "root frame", "load", "clip frame"}));
 }
 
 // Traces this.getInstanceAtDepth(1) == (and ===) this.getInstanceAtDepth(2) after making

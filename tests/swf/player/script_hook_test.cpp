@@ -151,6 +151,20 @@ TEST(TimelinePlayer, ScriptRemovalDestroysTheObjectAndItsChildren) {
     EXPECT_EQ(f.player.root().childAtDepth(1), nullptr);
 }
 
+// Going back to frame 0, which places the clip at depth 1: the square swapped there keeps
+// the depth and no new clip is made; the clip, swapped to a depth frame 0 leaves empty, goes.
+TEST(TimelinePlayer, SeekBackwardsLeavesASwappedObjectOnADepthTheTagsFill) {
+    Fixture f;
+    f.player.gotoFrame(1);
+    DisplayObject* square = f.player.root().childAtDepth(2);
+    const DisplayObjectHandle clip = f.clip().handle();
+    ASSERT_TRUE(f.player.swapDepths(f.clip(), 2));
+    f.player.gotoFrame(0);
+    EXPECT_EQ(f.player.root().childAtDepth(1), square);
+    EXPECT_EQ(f.player.find(clip), nullptr);
+    EXPECT_EQ(f.player.root().childAtDepth(2), nullptr);
+}
+
 TEST(TimelinePlayer, SwapDepthsExchangesObjectsAndFreesThemFromTheTimeline) {
     Fixture f;
     f.player.gotoFrame(1);
