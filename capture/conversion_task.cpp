@@ -24,6 +24,37 @@ ConversionTask::ConversionTask(ConversionSettings settings, std::unique_ptr<Movi
 
 ConversionTask::~ConversionTask() = default;
 
+Status ConversionTask::prepareOutput(const ConversionSettings& settings) {
+    // An output that is not a regular file, or is one of the files the conversion reads,
+    // is never written; one that exists only when allowed.
+    if (Status output = checkConversionOutput(settings, m_overwriteAllowed); !output)
+        return output;
+    if (Status sound = checkImportedSound(settings); !sound)
+        return sound;
+    if (Status fits = checkVideoCompressorForOutput(settings); !fits)
+        return fits;
+    if (!m_watermark && settings.watermarkEnabled && !settings.watermarkFile.empty()) {
+        WatermarkPictureResult picture = loadWatermarkPicture(settings.watermarkFile);
+        if (!picture)
+            return Status::failure(picture.report(settings.watermarkFile));
+        m_watermark = std::move(*picture);
+    }
+    return Status();
+}
+
+void ConversionTask::addRecordingWarnings(RecordingSession& recording, TaskResult& result) {
+    for (const std::string& warning : recording.warnings())
+        result.warn(warning);
+    if (recording.settings().audioSource == AudioSource::RecordFromMovie)
+        for (const std::string& warning : recording.player().soundWarnings())
+            result.warn("The movie's sound: " + warning);
+    result.framesRecorded = recording.recordCount();
+    if (recording.reachedPlayBound())
+        result.warn("The movie never came to rest: the recording stopped after " +
+                    std::to_string(kPlayMaxSeconds / 60) +
+                    " minutes of movie time; a duration or a frame count ends it sooner.");
+}
+
 bool ConversionTask::keepGoing(const TaskProgress& progress) {
     if (m_progress && !m_progress(progress))
         m_cancel.store(true);
@@ -46,22 +77,10 @@ TaskResult ConversionTask::run() {
         return failed("No movie is open.");
     if (Status movie = checkMovieForConversion(m_settings); !movie)
         return failed(movie.message());
-    // An output that is not a regular file, or is one of the files the conversion reads,
-    // is never written; one that exists only when allowed.
-    if (Status output = checkConversionOutput(m_settings, m_overwriteAllowed); !output)
+    if (Status output = prepareOutput(m_settings); !output)
         return failed(output.message());
-    if (Status sound = checkImportedSound(m_settings); !sound)
-        return failed(sound.message());
-    if (Status fits = checkVideoCompressorForOutput(m_settings); !fits)
-        return failed(fits.message());
     if (Status choice = checkRecordingChoice(m_settings); !choice)
         return failed(choice.message());
-    if (!m_watermark && m_settings.watermarkEnabled && !m_settings.watermarkFile.empty()) {
-        WatermarkPictureResult picture = loadWatermarkPicture(m_settings.watermarkFile);
-        if (!picture)
-            return failed(picture.report(m_settings.watermarkFile));
-        m_watermark = std::move(*picture);
-    }
 
     // What the movie's reading found damaged is said whatever happens next.
     for (const std::string& warning : m_source->warnings())
@@ -84,16 +103,7 @@ TaskResult ConversionTask::run() {
     });
     const bool recorded = !m_cancel.load() && recording.runFrameByFrame();
     const bool closed = recording.finish();
-    for (const std::string& warning : recording.warnings())
-        result.warn(warning);
-    if (m_settings.audioSource == AudioSource::RecordFromMovie)
-        for (const std::string& warning : recording.player().soundWarnings())
-            result.warn("The movie's sound: " + warning);
-    result.framesRecorded = recording.recordCount();
-    if (recording.reachedPlayBound())
-        result.warn("The movie never came to rest: the recording stopped after " +
-                    std::to_string(kPlayMaxSeconds / 60) +
-                    " minutes of movie time; a duration or a frame count ends it sooner.");
+    addRecordingWarnings(recording, result);
     if (m_cancel.load() || !recorded || !closed) {
         recording.discardFrames();
         if (m_cancel.load()) {

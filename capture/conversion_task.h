@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/result.h"
+#include "capture/recording_session.h"
 #include "encode/conversion_driver.h"
 #include "encode/conversion_job.h"
 #include "settings/conversion_settings.h"
@@ -95,6 +96,11 @@ private:
     bool keepGoing(const TaskProgress& progress);
     // The recording and the encoding at once, from the point where run() starts recording.
     TaskResult recordWhileEncoding(TaskResult result);
+    // What must hold of the output before anything is made (the output file, the imported
+    // sound, the compressor's size rule), and the watermark picture loaded when not given.
+    Status prepareOutput(const ConversionSettings& settings);
+    // What the recording went on without, and what ended it, said in the result.
+    static void addRecordingWarnings(RecordingSession& recording, TaskResult& result);
 
     ConversionSettings m_settings;
     std::unique_ptr<MovieSource> m_source;

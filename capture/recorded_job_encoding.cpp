@@ -22,18 +22,8 @@ TaskResult ConversionTask::encodeRecordedJob() {
         return result;
     };
     const ConversionSettings& settings = job.settings;
-    if (Status output = checkConversionOutput(settings, m_overwriteAllowed); !output)
+    if (Status output = prepareOutput(settings); !output)
         return failed(output.message());
-    if (Status sound = checkImportedSound(settings); !sound)
-        return failed(sound.message());
-    if (Status fits = checkVideoCompressorForOutput(settings); !fits)
-        return failed(fits.message());
-    if (!m_watermark && settings.watermarkEnabled && !settings.watermarkFile.empty()) {
-        WatermarkPictureResult picture = loadWatermarkPicture(settings.watermarkFile);
-        if (!picture)
-            return failed(picture.report(settings.watermarkFile));
-        m_watermark = std::move(*picture);
-    }
 
     FrameStoreReader frames(job.frameFiles, job.geometry.outputWidth, job.geometry.outputHeight);
     ConversionDriver driver(std::move(job));

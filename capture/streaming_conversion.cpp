@@ -119,16 +119,7 @@ TaskResult ConversionTask::recordWhileEncoding(TaskResult result) {
     // stays as it was.
     queue.close(cancelled || !recorded || !closed);
 
-    for (const std::string& warning : recording.warnings())
-        result.warn(warning);
-    if (m_settings.audioSource == AudioSource::RecordFromMovie)
-        for (const std::string& warning : recording.player().soundWarnings())
-            result.warn("The movie's sound: " + warning);
-    result.framesRecorded = recording.recordCount();
-    if (recording.reachedPlayBound())
-        result.warn("The movie never came to rest: the recording stopped after " +
-                    std::to_string(kPlayMaxSeconds / 60) +
-                    " minutes of movie time; a duration or a frame count ends it sooner.");
+    addRecordingWarnings(recording, result);
 
     if (cancelled || !recorded || !closed) {
         // Not a cancel of the encoder, which would complete the output: the abandoned queue
