@@ -212,20 +212,51 @@ const std::map<std::string, OptionSetter>& valueOptions() {
 
 enum class OutputKind { Avi, Mpeg, AnimatedGif, Picture, VideoFile };
 
-std::optional<OutputKind> outputKindOfName(const std::string& path) {
+struct OutputName {
+    OutputKind kind;
+    ImageType picture = ImageType::Bmp; // for Picture
+    std::string stem;                   // the name without its extension
+};
+
+std::optional<OutputName> outputKindOfName(const std::string& path) {
     const std::size_t slash = path.rfind('/'), dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return std::nullopt;
+    const std::string stem = path.substr(0, dot);
     if (videoContainerOfName(path.substr(dot + 1)) >= 0)
-        return OutputKind::VideoFile;
+        return OutputName{OutputKind::VideoFile, ImageType::Bmp, stem};
     static const std::array<const char*, 9> kNames = {"avi", "mpg", "mpeg", "vob", "gif",
                                                       "png", "bmp", "jpg", "jpeg"};
     const auto i = parseName(path.substr(dot + 1), kNames);
     if (!i)
         return std::nullopt;
-    if (*i >= 5)
-        return OutputKind::Picture;
-    return *i == 0 ? OutputKind::Avi : *i == 4 ? OutputKind::AnimatedGif : OutputKind::Mpeg;
+    if (*i >= 5) {
+        const ImageType picture = *i == 5 ? ImageType::Png : *i == 6 ? ImageType::Bmp : ImageType::Jpeg;
+        return OutputName{OutputKind::Picture, picture, stem};
+    }
+    const OutputKind kind =
+        *i == 0 ? OutputKind::Avi : *i == 4 ? OutputKind::AnimatedGif : OutputKind::Mpeg;
+    return OutputName{kind, ImageType::Bmp, stem};
+}
+
+// A picture's name ("shots/f.png", or "f.gif" with --image-type gif) stands for a series of
+// such pictures in the folder of its stem ("shots/f/0.png", "1.png", ...): the series' own
+// names carry no prefix, and a folder named "f.png" would look like one picture.
+Status choosePictureSeries(const ConvertOptions& o, const OutputName& name, ConversionSettings& s,
+                           std::string& target) {
+    const std::size_t slash = name.stem.rfind('/');
+    if (name.stem.size() == (slash == std::string::npos ? 0 : slash + 1))
+        return Status::failure("The output name " + *o.output +
+                               " has no name before its extension to make the pictures' "
+                               "folder of.");
+    if ((o.type && *o.type != OutputType::ImageSeries) ||
+        (o.imageType && *o.imageType != name.picture))
+        return Status::failure("The output name " + *o.output +
+                               " does not fit the output type asked for.");
+    s.convertType = OutputType::ImageSeries;
+    s.imageType = name.picture;
+    target = name.stem;
+    return {};
 }
 
 // Options given for an output they do not shape are said, not silently dropped.
@@ -357,7 +388,10 @@ const char* convertUsage() {
            "  -o PATH                 output file (AVI, MPEG, MP4, MKV, WebM, animated GIF) or\n"
            "                          folder (pictures); by default beside the movie. A name\n"
            "                          ending in .avi, .mpg, .mpeg, .vob, .mp4, .mkv, .webm or\n"
-           "                          .gif also chooses the output type\n"
+           "                          .gif also chooses the output type; a picture's name\n"
+           "                          (.png, .bmp, .jpg, .jpeg, or .gif with --image-type gif)\n"
+           "                          chooses a series of such pictures in the folder of its\n"
+           "                          name: -o shots/f.png writes shots/f/0.png, 1.png, ...\n"
            "  -y                      overwrite an output file that exists\n"
            "  -n                      never overwrite: stop when the output file exists\n"
            "                          (without -y or -n the question is asked on a terminal;\n"
@@ -510,23 +544,24 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
         s.convertType = *o.type;
     if (o.imageType)
         s.imageType = *o.imageType;
-    // The output's name may say the type: an AVI, an MPEG or one animated GIF.
-    const auto named = o.output ? outputKindOfName(*o.output) : std::nullopt;
-    // One picture's name would get a video or a folder under it: the picture series names
-    // a folder, and one picture is what `frame` writes.
-    if (named == OutputKind::Picture && o.type != OutputType::ImageSeries)
-        return Status::failure("The output name " + *o.output +
-                               " names one picture; a conversion writes a video, an animated "
-                               "GIF or a folder of pictures (-o FOLDER --type images), and "
-                               "swivio-cli frame writes one picture.");
+    // The output's name may say the type: an AVI, an MPEG, one animated GIF, a video file
+    // or a series of pictures.
+    auto named = o.output ? outputKindOfName(*o.output) : std::nullopt;
+    std::string target = o.output.value_or("");
+    if (named && named->kind == OutputKind::AnimatedGif && o.imageType == ImageType::Gif)
+        named->kind = OutputKind::Picture, named->picture = ImageType::Gif;
+    if (named && named->kind == OutputKind::Picture) {
+        if (Status st = choosePictureSeries(o, *named, s, target); !st)
+            return st;
+    }
     if (o.container)
         s.videoContainer = *o.container;
-    if (named && named != OutputKind::Picture) {
-        const bool gif = *named == OutputKind::AnimatedGif;
-        const OutputType type = gif                             ? OutputType::ImageSeries
-                                : *named == OutputKind::Avi     ? OutputType::Avi
-                                : *named == OutputKind::VideoFile ? OutputType::VideoFile
-                                                                : OutputType::Mpeg;
+    if (named && named->kind != OutputKind::Picture) {
+        const bool gif = named->kind == OutputKind::AnimatedGif;
+        const OutputType type = gif                                   ? OutputType::ImageSeries
+                                : named->kind == OutputKind::Avi       ? OutputType::Avi
+                                : named->kind == OutputKind::VideoFile ? OutputType::VideoFile
+                                                                       : OutputType::Mpeg;
         const std::string extension = o.output->substr(o.output->rfind('.') + 1);
         const auto container = VideoContainer(std::max(videoContainerOfName(extension), 0));
         if ((o.type && *o.type != type) || (gif && o.imageType && *o.imageType != ImageType::AnimatedGif) ||
@@ -564,7 +599,7 @@ Status applyConvertOptions(const ConvertOptions& o, ConversionSettings& s,
     if (o.audioBitrate)
         s.aviAudioBitRate = *o.audioBitrate;
 
-    if (Status st = setOutputTarget(s, o.output.value_or("")); !st)
+    if (Status st = setOutputTarget(s, target); !st)
         return st;
     if (Status st = setWorkingFolder(s, o.workDir.value_or("")); !st)
         return st;
