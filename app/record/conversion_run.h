@@ -26,6 +26,9 @@ public:
     // Cancels a task still running and waits for it.
     ~ConversionRun() override;
 
+    // Before start: the recording and the encoding one after the other instead of at once.
+    void setRecordWhileEncoding(bool atOnce) { m_task.setRecordWhileEncoding(atOnce); }
+
     void start();
     // Ends the recording before its next frame; what it recorded is encoded.
     void finishRecording();
