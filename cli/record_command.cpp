@@ -2,9 +2,7 @@
 // time on this thread, its sound goes to an audio output on the silent device (which the
 // sound capture hears), scripted clicks arrive at their wall-clock times, and what was
 // recorded is encoded as convert encodes.
-#include <atomic>
 #include <cmath>
-#include <csignal>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -19,45 +17,14 @@
 #include "capture/interactive_recording.h"
 #include "capture/real_time_player.h"
 #include "cli/commands.h"
+#include "cli/conversion_front.h"
 #include "cli/convert_options.h"
 #include "cli/progress_bar.h"
 #include "cli/record_options.h"
-#include "encode/image/picture_image.h"
-#include "encode/output_checks.h"
 
 namespace swivio::cli {
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-extern "C" void onRecordInterrupt(int) {
-    g_stop.store(true);
-}
-
-// Ctrl-C, SIGHUP and SIGTERM cancel the recording (its temporary files go) or the encoding;
-// the previous handlers come back when the command ends.
-class InterruptHandlers {
-public:
-    InterruptHandlers() {
-        g_stop.store(false);
-        struct sigaction action = {};
-        action.sa_handler = onRecordInterrupt;
-        sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < 3; ++i)
-            sigaction(kSignals[i], &action, &m_previous[i]);
-    }
-    ~InterruptHandlers() {
-        for (std::size_t i = 0; i < 3; ++i)
-            sigaction(kSignals[i], &m_previous[i], nullptr);
-    }
-    InterruptHandlers(const InterruptHandlers&) = delete;
-    InterruptHandlers& operator=(const InterruptHandlers&) = delete;
-
-private:
-    static constexpr int kSignals[3] = {SIGINT, SIGHUP, SIGTERM};
-    struct sigaction m_previous[3] = {};
-};
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "swivio-cli record: %s\n", message.c_str());
@@ -92,32 +59,16 @@ int runRecord(int argc, char** argv) {
         return fail("record plays in real time: it takes --seconds and --click X,Y@SECONDS, "
                     "not --play, --frames, --duration or --key.");
 
-    auto source = openMovieSource(options.movie);
-    if (!source)
-        return fail(source.message());
-    ConversionSettings settings;
-    resetForMovie(settings, options.movie, movieProperties(**source));
-    options.movieHasSound = (*source)->hasSound();
-    std::shared_ptr<PictureImage> watermark;
-    const Status applied = applyConvertOptions(options, settings, watermark);
-    if (!applied)
-        return fail(applied.message());
-    for (const std::string& w : applied.warnings())
-        warn(w);
-    settings.conversionMode = ConversionMode::Interactive;
-    if (Status output = checkConversionOutput(settings, true); !output)
-        return fail(output.message());
-    bool overwrite = false;
-    if (const std::string existing = existingOutputFile(settings); !existing.empty()) {
-        if (Status allowed = allowOverwrite(existing, options.overwrite); !allowed)
-            return fail(allowed.message());
-        overwrite = true;
-    }
+    auto prepared = prepareConversion(options, "record", ConversionMode::Interactive);
+    if (!prepared)
+        return fail(prepared.message());
+    PreparedConversion& p = *prepared;
+    const ConversionSettings& settings = p.settings;
 
-    InterruptHandlers interrupts;
+    InterruptGuard interrupts;
     std::optional<ConversionJob> job;
     {
-        InteractiveRecording recording(settings, std::move(*source));
+        InteractiveRecording recording(settings, std::move(p.source));
         if (Status opened = recording.open(); !opened)
             return fail(opened.message());
         // The output opens after the capture exists, so the capture hears it.
@@ -130,7 +81,7 @@ int runRecord(int argc, char** argv) {
         const bool played =
             playInRealTime(recording, output, args.seconds, args.clicks, [&](double elapsed) {
                 bar.update(std::min(int(elapsed * 10), total), total);
-                return !g_stop.load();
+                return !InterruptGuard::interrupted();
             });
         bar.finish();
         if (!played) {
@@ -156,38 +107,19 @@ int runRecord(int argc, char** argv) {
 
     ConversionTask task(settings, nullptr);
     task.setRecordedJob(std::move(*job));
-    task.setOverwriteAllowed(overwrite);
-    task.setWatermarkPicture(watermark);
+    task.setOverwriteAllowed(p.overwrite);
+    task.setWatermarkPicture(p.watermark);
     std::optional<ProgressBar> bar;
-    task.setProgressCallback([&](const TaskProgress& p) {
+    task.setProgressCallback([&](const TaskProgress& progress) {
         if (!bar)
             bar.emplace("Encoding");
-        bar->update(p.index + 1, p.count);
-        return !g_stop.load();
+        bar->update(progress.index + 1, progress.count);
+        return !InterruptGuard::interrupted();
     });
     const TaskResult result = task.run();
     if (bar)
         bar->finish();
-    for (const std::string& w : result.warnings())
-        warn(w);
-    switch (result.outcome) {
-    case ConversionResult::Outcome::Completed: {
-        const std::string file = conversionOutputFile(settings);
-        if (file.empty())
-            std::printf("Wrote %d frames into %s\n", result.framesWritten,
-                        settings.outputFolder.c_str());
-        else
-            std::printf("Wrote %s (%d frames)\n", file.c_str(), result.framesWritten);
-        return 0;
-    }
-    case ConversionResult::Outcome::Cancelled:
-        std::fprintf(stderr, "swivio-cli record: cancelled; %d frames were written.\n",
-                     result.framesWritten);
-        return 130;
-    case ConversionResult::Outcome::Failed:
-        break;
-    }
-    return fail(result.message);
+    return reportConversion(result, settings, "record");
 }
 
 } // namespace swivio::cli
