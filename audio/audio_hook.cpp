@@ -38,6 +38,12 @@ void notifyBufferWritten(AudioHandle handle, std::span<const int16_t> samples) {
         g_hook->bufferWritten(handle, samples);
 }
 
+void notifySoundQueued(AudioHandle handle, std::span<const int16_t> samples) {
+    std::lock_guard lock(hookMutex());
+    if (g_hook)
+        g_hook->soundQueued(handle, samples);
+}
+
 void notifyDeviceClosed(AudioHandle handle) {
     std::lock_guard lock(hookMutex());
     if (g_hook)

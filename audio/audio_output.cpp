@@ -38,14 +38,22 @@ bool AudioOutput::open() {
 }
 
 void AudioOutput::write(std::span<const int16_t> samples) {
-    if (!isOpen() || samples.empty())
+    if (!isOpen())
         return;
-    std::lock_guard lock(m_mutex);
-    m_queue.insert(m_queue.end(), samples.begin(), samples.begin() + (samples.size() & ~size_t(1)));
-    const size_t max = size_t(kMaxQueuedFrames) * 2;
-    if (m_queue.size() > max)
-        m_queue.erase(m_queue.begin(), m_queue.begin() + std::ptrdiff_t(m_queue.size() - max));
-    m_lastWrite = m_clock.now();
+    const std::span<const int16_t> frames = samples.first(samples.size() & ~size_t(1));
+    if (frames.empty())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.insert(m_queue.end(), frames.begin(), frames.end());
+        const size_t max = size_t(kMaxQueuedFrames) * 2;
+        if (m_queue.size() > max)
+            m_queue.erase(m_queue.begin(), m_queue.begin() + std::ptrdiff_t(m_queue.size() - max));
+        m_lastWrite = m_clock.now();
+    }
+    // The hook hears the sound now, with the picture it belongs to, rather than once the
+    // queue and the device's lead have passed.
+    notifySoundQueued(m_handle, frames);
 }
 
 void AudioOutput::flush() {

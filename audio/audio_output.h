@@ -19,10 +19,12 @@ namespace swivio::audio {
 // A player's sound out: 44100 Hz stereo 16-bit (kOutputFormat), written to its device in
 // buffers of kBufferFrames, continuously at real-time pace from open() to close(): the
 // sound the player hands over, and silence whenever it hands over none. Each opening,
-// buffer and closing is reported to the process-wide hook (audio_hook.h).
+// buffer and closing is reported to the process-wide hook (audio_hook.h), and so is each
+// write, as it is made.
 //
 // The player's side (open, write, flush, close) runs on one thread; the device is driven
-// from the output's own thread, which is also where the hook is called.
+// from the output's own thread, which is also where the hook hears the opening, buffers
+// and closing (write() tells it on the player's thread).
 class AudioOutput {
 public:
     static constexpr int kBufferFrames = 882; // 20 ms
@@ -52,7 +54,8 @@ public:
     AudioHandle handle() const { return m_handle; }
 
     // Queues interleaved stereo samples to play after what is queued already (an odd sample
-    // at the end is dropped). Ignored while closed.
+    // at the end is dropped), and tells the hook of them at once: they play later, after
+    // the queue, but belong to now. Ignored while closed.
     void write(std::span<const int16_t> samples);
     // Drops the queued sound and what the device holds unplayed (a stop or a seek).
     void flush();

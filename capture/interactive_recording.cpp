@@ -297,6 +297,9 @@ Result<ConversionJob> InteractiveRecording::finish() {
         return Result<ConversionJob>::failure(message);
     }
     ConversionJob job = s.session->makeJob(s.soundRecorded ? s.wavePath : std::string());
+    // The records were taken at the capture rate, not at the movie's: the encoding repeats
+    // or drops from that rate, or a recording below the movie's rate would come out short.
+    job.settings.movieFrameRate = float(captureRate());
     if (job.settings.audioSource == AudioSource::RecordFromMovie && job.audioPath.empty()) {
         // Without a WAV the output has no sound rather than a missing file.
         job.settings.audioSource = AudioSource::None;

@@ -97,6 +97,12 @@ void SoundCapture::pause() {
         return;
     const Clock::TimePoint now = m_clock.now();
     advanceLocked(now);
+    // What the outputs were handed for the time after this moment would play during the
+    // pause, which is not recorded; after it each output starts again at its next sound.
+    const int64_t from = std::clamp<int64_t>(indexAtLocked(now), 0, kMixSamples);
+    std::fill(m_mixBuffer.begin() + from, m_mixBuffer.end(), int16_t(0));
+    for (Device& d : m_devices)
+        d.hasWritten = false;
     m_paused = true;
     m_pausedAt = now;
     m_running.store(false);
@@ -129,17 +135,9 @@ Status SoundCapture::stop(std::optional<Clock::TimePoint> end) {
         if (end && *end < now)
             now = std::max(*end, m_base);
         advanceLocked(now);
-        // The part of a step that has passed since the last one: the file ends at the
-        // recording's end, not on the step before it.
-        const auto partial = now - (m_base + kStep * m_stepsDone);
-        const int64_t partialNs = std::clamp<int64_t>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(partial).count(), 0,
-            std::chrono::nanoseconds(kStep).count());
-        const int64_t frames = partialNs * m_rate / 1000000000;
-        int64_t last = m_mixClock + frames * m_channels;
-        for (const Device& d : m_devices)
-            if (d.hasWritten)
-                last = std::min(last, d.position);
+        // The file ends at the recording's end, not on the step before it: what outputs
+        // were handed for later is dropped, and a late output's missing end is silence.
+        int64_t last = std::min<int64_t>(indexAtLocked(now), kMixSamples) - 1;
         if (last >= 0 && !m_error.empty())
             last = -1;
         if (last >= 0 && writeSamples(m_mixBuffer.data(), std::size_t(last + 1)))
@@ -186,8 +184,10 @@ void SoundCapture::stepLocked() {
     m_mixClock += int64_t(m_channels) * m_rate * kStepMs / 1000;
     int64_t a = m_mixClock;
     int64_t b = m_mixClock;
+    const int64_t late = lateSamples();
     for (const Device& d : m_devices) {
-        if (!d.hasWritten)
+        // An output this far behind has stopped writing; the file does not wait for it.
+        if (!d.hasWritten || d.position < m_mixClock - late)
             continue;
         a = std::min(a, d.position);
         b = std::max(b, d.position);
@@ -229,6 +229,19 @@ bool SoundCapture::writeSamples(const int16_t* samples, std::size_t count) {
     }
     m_samplesWritten += count;
     return true;
+}
+
+int64_t SoundCapture::indexAtLocked(Clock::TimePoint now) const {
+    const auto since = now - (m_base + kStep * m_stepsDone);
+    const int64_t ns =
+        std::max<int64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count(), 0);
+    // Whole seconds apart, so that a writer that fell far behind does not overflow.
+    const int64_t frames = ns / 1000000000 * m_rate + ns % 1000000000 * m_rate / 1000000000;
+    return m_mixClock + 1 + frames * m_channels;
+}
+
+int64_t SoundCapture::lateSamples() const {
+    return std::min<int64_t>(int64_t(m_rate) * kLateMs / 1000 * m_channels, kMaxClockLead);
 }
 
 double SoundCapture::soundMs() const {
@@ -280,9 +293,11 @@ void SoundCapture::deviceOpened(audio::AudioHandle handle, const audio::AudioFor
     m_devices.push_back(device);
 }
 
-void SoundCapture::bufferWritten(audio::AudioHandle handle, std::span<const int16_t> samples) {
+void SoundCapture::bufferWritten(audio::AudioHandle, std::span<const int16_t>) {}
+
+void SoundCapture::soundQueued(audio::AudioHandle handle, std::span<const int16_t> samples) {
     std::lock_guard lock(m_mutex);
-    if (!m_recording || m_paused || handle == 0)
+    if (!m_recording || m_paused || handle == 0 || samples.empty())
         return;
     Device* device = findDevice(handle);
     if (!device) {
@@ -291,6 +306,14 @@ void SoundCapture::bufferWritten(audio::AudioHandle handle, std::span<const int1
         added.format = audio::kOutputFormat;
         m_devices.push_back(added);
         device = &m_devices.back();
+    }
+    // A frame's sound follows on from the last one, however early or late its tick came;
+    // an output's first sound, or one after it stopped writing, goes at the time it comes.
+    // (Sound for time the file has taken already could only be lost.)
+    const int64_t due = indexAtLocked(m_clock.now());
+    if (!device->hasWritten || device->position + 1 < std::max<int64_t>(due - lateSamples(), 0)) {
+        device->position = due - 1;
+        device->phase = 0;
     }
     device->hasWritten = true;
     mix(*device, samples);

@@ -18,15 +18,21 @@
 namespace swivio {
 
 // Records what the process's audio outputs play into a 16-bit PCM WAV file, at the pace of
-// real time. Every buffer written while recording is resampled (nearest sample) to the
-// file's rate and channels and summed, saturating, into one mixing buffer; a writer step
-// every 100 ms of the clock moves the mixed sound into the file: silence when no output
-// writes, and no further than the slowest writing output otherwise, so an output that runs
-// ahead keeps its samples in the buffer until the file's time reaches them.
+// real time. Sound is heard as a player hands it to its output (soundQueued), which is when
+// the picture it goes with is shown, not when the output's queue lets it reach the device:
+// an output's first sound goes at the file's time of that moment and each later one follows
+// on from it, so the jitter of the player's ticks leaves the sound whole, while an output
+// that stopped writing for longer than kLateMs starts again at the time it writes. The
+// sound is resampled (nearest sample) to the file's rate and channels and summed,
+// saturating, into one mixing buffer; a writer step every 100 ms of the clock moves the
+// mixed sound into the file: silence when no output writes, and no further than a writing
+// output that is a little late otherwise, so an output that runs ahead keeps its samples in
+// the buffer until the file's time reaches them.
 //
-// Threads: the hook's calls come on the outputs' threads; the writer runs on a thread of
-// its own (or on the caller's, through advanceTo() or writerStep(), when built with
-// Writer::Manual); everything else on the owner's thread. One lock serialises them all.
+// Threads: the hook's calls come on the outputs' threads (soundQueued on the threads that
+// write to them); the writer runs on a thread of its own (or on the caller's, through
+// advanceTo() or writerStep(), when built with Writer::Manual); everything else on the
+// owner's thread. One lock serialises them all.
 class SoundCapture final : public audio::AudioOutputHook {
 public:
     static constexpr int kStepMs = 100;
@@ -36,6 +42,10 @@ public:
     // How far, in samples, the file's clock may run ahead of a slow output before the time
     // beyond is given up.
     static constexpr int kMaxClockLead = 5000;
+    // An output whose sound ends further than this behind the file's time has stopped
+    // writing (a paused movie, a stalled player): the file goes on without it, and its next
+    // sound goes at the time it comes. Within it, a late output holds the file back.
+    static constexpr int kLateMs = 50;
 
     enum class Writer { Thread, Manual };
 
@@ -85,13 +95,16 @@ public:
 
     // audio::AudioOutputHook
     void deviceOpened(audio::AudioHandle handle, const audio::AudioFormat& format) override;
+    // Ignored: the sound was recorded when it was queued.
     void bufferWritten(audio::AudioHandle handle, std::span<const int16_t> samples) override;
     void deviceClosed(audio::AudioHandle handle) override;
+    void soundQueued(audio::AudioHandle handle, std::span<const int16_t> samples) override;
 
 private:
     struct Device {
         audio::AudioHandle handle = 0;
         audio::AudioFormat format;
+        // Has placed sound since the recording started or resumed.
         bool hasWritten = false;
         // Index in the mixing buffer of the last sample this output mixed.
         int64_t position = -1;
@@ -102,6 +115,11 @@ private:
     Device* findDevice(audio::AudioHandle handle);
     void mix(Device& device, std::span<const int16_t> samples);
     void stepLocked();
+    // Index in the mixing buffer of the file's sample at `now` (the file's time goes on
+    // from the last step at real-time pace).
+    int64_t indexAtLocked(audio::PacingClock::TimePoint now) const;
+    // kLateMs in samples (all channels), within kMaxClockLead.
+    int64_t lateSamples() const;
     void advanceLocked(audio::PacingClock::TimePoint now);
     bool writeSamples(const int16_t* samples, std::size_t count);
     void runWriter();

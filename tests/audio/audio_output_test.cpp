@@ -15,7 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 
 struct HookEvent {
-    enum Kind { Opened, Written, Closed } kind;
+    enum Kind { Opened, Written, Closed, Queued } kind;
     AudioHandle handle;
     AudioFormat format;
     std::vector<int16_t> samples;
@@ -31,16 +31,21 @@ public:
         add({HookEvent::Written, handle, {}, {samples.begin(), samples.end()}});
     }
     void deviceClosed(AudioHandle handle) override { add({HookEvent::Closed, handle, {}, {}}); }
+    void soundQueued(AudioHandle handle, std::span<const int16_t> samples) override {
+        add({HookEvent::Queued, handle, {}, {samples.begin(), samples.end()}});
+    }
 
     std::vector<HookEvent> events() const {
         std::lock_guard lock(m_mutex);
         return m_events;
     }
-    // Every sample the hook saw written, in order.
-    std::vector<int16_t> sound() const {
+    // Every sample the hook saw written to the device (or, with `kind` Queued, handed to the
+    // output), in order.
+    std::vector<int16_t> sound(HookEvent::Kind kind = HookEvent::Written) const {
         std::vector<int16_t> all;
         for (const HookEvent& e : events())
-            all.insert(all.end(), e.samples.begin(), e.samples.end());
+            if (e.kind == kind)
+                all.insert(all.end(), e.samples.begin(), e.samples.end());
         return all;
     }
     // Waits (on the real clock, generously) until `done` holds for what was heard.
@@ -146,6 +151,26 @@ TEST_F(AudioOutputTest, WritesSilenceUntilSoundComesThenTheSoundWholeThenSilence
         << "the sound arrived cut or reordered";
     EXPECT_TRUE(std::all_of(first + std::ptrdiff_t(tone.size()), heard.end(),
                             [](int16_t v) { return v == 0; }));
+}
+
+// The hook hears the sound as it is handed over, long before the device plays it (the
+// output holds sound back until it has a margin).
+TEST_F(AudioOutputTest, TheHookHearsEachWriteAtOnce) {
+    AudioOutput output(nullptr);
+    output.open();
+    const std::vector<int16_t> frame = {100, -100, 200, -200, 300};
+    output.write(frame);
+    const std::vector<HookEvent> events = m_hook.events();
+    const auto queued = std::find_if(events.begin(), events.end(), [](const HookEvent& e) {
+        return e.kind == HookEvent::Queued;
+    });
+    ASSERT_NE(queued, events.end());
+    EXPECT_EQ(queued->handle, output.handle());
+    // Whole sample frames only, as the device gets them.
+    EXPECT_EQ(queued->samples, std::vector<int16_t>(frame.begin(), frame.begin() + 4));
+    output.close();
+    output.write(frame);
+    EXPECT_EQ(m_hook.sound(HookEvent::Queued).size(), 4u);
 }
 
 TEST_F(AudioOutputTest, WritesAtRealTimePace) {

@@ -1,6 +1,7 @@
 // The sound capture: what the audio outputs play, mixed into a WAV at real-time pace.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <vector>
@@ -101,8 +102,8 @@ TEST(SoundCaptureTest, TwoOutputsAreSummedAndSaturate) {
     audio::notifyDeviceOpened(b, formatOf(22050, 1));
     ASSERT_TRUE(r.capture.start());
     // 200 ms from each: a plays (20000, -20000), b plays 20000 on its one channel.
-    audio::notifyBufferWritten(a, level(8820, 2, 20000, -20000));
-    audio::notifyBufferWritten(b, level(4410, 1, 20000, 0));
+    audio::notifySoundQueued(a, level(8820, 2, 20000, -20000));
+    audio::notifySoundQueued(b, level(4410, 1, 20000, 0));
     r.run(200);
     audio::notifyDeviceClosed(a);
     audio::notifyDeviceClosed(b);
@@ -130,8 +131,8 @@ TEST(SoundCaptureTest, ResamplesToAMonoFileOfHalfTheRate) {
         ramp.push_back(int16_t(-i));
     }
     for (std::size_t at = 0; at < ramp.size(); at += 882 * 2)
-        audio::notifyBufferWritten(a, std::span<const int16_t>(ramp).subspan(
-                                          at, std::min<std::size_t>(882 * 2, ramp.size() - at)));
+        audio::notifySoundQueued(a, std::span<const int16_t>(ramp).subspan(
+                                        at, std::min<std::size_t>(882 * 2, ramp.size() - at)));
     r.run(100);
     audio::notifyDeviceClosed(a);
     const WaveContents w = r.finish();
@@ -140,8 +141,8 @@ TEST(SoundCaptureTest, ResamplesToAMonoFileOfHalfTheRate) {
         ASSERT_EQ(w.samples[j], int16_t(2 * j)) << "sample " << j;
 }
 
-// The file goes no further than the slowest output that writes; an output far ahead of
-// the file loses only what does not fit, and the file still keeps real time.
+// The file goes no further than a writing output that is a little late; an output far ahead
+// of the file loses only what does not fit, and the file still keeps real time.
 TEST(SoundCaptureTest, TheSlowestWriterPacesTheFileAndALeadIsBounded) {
     Recorder r(44100, 2);
     const audio::AudioHandle slow = audio::nextAudioHandle();
@@ -149,10 +150,10 @@ TEST(SoundCaptureTest, TheSlowestWriterPacesTheFileAndALeadIsBounded) {
     audio::notifyDeviceOpened(slow, formatOf(44100, 2));
     audio::notifyDeviceOpened(fast, formatOf(44100, 2));
     ASSERT_TRUE(r.capture.start());
-    audio::notifyBufferWritten(slow, level(2205, 2, 1000, 1000)); // 50 ms
-    audio::notifyBufferWritten(fast, level(44100 * 5, 2, 7, 7));  // 5 s at once
+    audio::notifySoundQueued(slow, level(3087, 2, 1000, 1000)); // 70 ms
+    audio::notifySoundQueued(fast, level(44100 * 5, 2, 7, 7));  // 5 s at once
     r.run(100);
-    EXPECT_EQ(r.capture.framesWritten(), 2205u);
+    EXPECT_EQ(r.capture.framesWritten(), 3087u);
     audio::notifyDeviceClosed(slow);
     r.run(1000);
     // Once the slow output is gone the file catches up to real time, its clock's lead
@@ -160,9 +161,9 @@ TEST(SoundCaptureTest, TheSlowestWriterPacesTheFileAndALeadIsBounded) {
     EXPECT_GE(r.capture.writtenMs(), 1050.0);
     EXPECT_LE(r.capture.writtenMs(), 1100.0);
     const WaveContents w = r.finish();
-    ASSERT_GT(w.samples.size(), 4410u);
+    ASSERT_GT(w.samples.size(), 2 * 3087u);
     EXPECT_EQ(w.samples[0], 1007);
-    EXPECT_EQ(w.samples[4410], 7);
+    EXPECT_EQ(w.samples[2 * 3087], 7);
 }
 
 // Paused time is not recorded and what is written meanwhile is ignored; stop writes the time
@@ -174,7 +175,7 @@ TEST(SoundCaptureTest, PauseLeavesOutItsTimeAndStopEndsOnTime) {
     ASSERT_TRUE(r.capture.start());
     r.run(300);
     r.capture.pause();
-    audio::notifyBufferWritten(a, level(4410, 2, 5000, 5000));
+    audio::notifySoundQueued(a, level(4410, 2, 5000, 5000));
     r.clock.advance(5s);
     r.capture.advanceTo(r.clock.now());
     EXPECT_DOUBLE_EQ(r.capture.writtenMs(), 300.0);
@@ -192,6 +193,99 @@ TEST(SoundCaptureTest, PauseLeavesOutItsTimeAndStopEndsOnTime) {
         ASSERT_EQ(s, 0);
 }
 
+// One output handing over sound of a level for a while, at a moment of the test's clock
+// (paused time included).
+struct Handover {
+    int atMs;
+    int ms;
+    int16_t level;
+};
+
+// A stretch of the file's time that holds one level throughout.
+struct Stretch {
+    int fromMs;
+    int toMs;
+    int16_t level;
+};
+
+struct PlacementCase {
+    const char* name;
+    std::vector<Handover> handovers;
+    int endMs;
+    std::vector<Stretch> file;
+    int pauseMs = -1; // -1: no pause
+    int resumeMs = -1;
+};
+
+void PrintTo(const PlacementCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SoundPlacement : public testing::TestWithParam<PlacementCase> {};
+
+// Sound goes at the file's time of the moment it is handed over, and an output's next sound
+// follows on from its last, unless it stopped writing in between.
+TEST_P(SoundPlacement, SoundLandsAtItsTimeInTheFile) {
+    const PlacementCase& c = GetParam();
+    Recorder r(44100, 2);
+    const audio::AudioHandle a = audio::nextAudioHandle();
+    audio::notifyDeviceOpened(a, formatOf(44100, 2));
+    ASSERT_TRUE(r.capture.start());
+    std::size_t next = 0;
+    for (int t = 0;; t += 10) {
+        if (t == c.pauseMs)
+            r.capture.pause();
+        if (t == c.resumeMs)
+            r.capture.resume();
+        for (; next < c.handovers.size() && c.handovers[next].atMs == t; ++next) {
+            const Handover& h = c.handovers[next];
+            audio::notifySoundQueued(a, level(h.ms * 441 / 10, 2, h.level, h.level));
+        }
+        if (t == c.endMs)
+            break;
+        r.clock.advance(10ms);
+        r.capture.advanceTo(r.clock.now());
+    }
+    audio::notifyDeviceClosed(a);
+    const WaveContents w = r.finish();
+    ASSERT_TRUE(w.valid);
+    ASSERT_DOUBLE_EQ(w.seconds(), (c.endMs - std::max(c.resumeMs - c.pauseMs, 0)) / 1000.0);
+    for (const Stretch& s : c.file)
+        for (int frame = s.fromMs * 441 / 10; frame < s.toMs * 441 / 10; ++frame)
+            ASSERT_EQ(w.samples[std::size_t(frame) * 2], s.level) << "at frame " << frame;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SoundPlacement,
+    testing::Values(
+        PlacementCase{"first sound at its moment",
+                      {{130, 100, 1000}},
+                      400,
+                      {{0, 130, 0}, {130, 230, 1000}, {230, 400, 0}}},
+        // 40 ms frames handed over 10 ms late, then 10 ms early, then one 30 ms late
+        // after a writer step that had to wait for it.
+        PlacementCase{
+            "frames follow on through jitter",
+            {{0, 40, 1000}, {50, 40, 2000}, {70, 20, 3000}, {130, 100, 4000}},
+            300,
+            {{0, 40, 1000}, {40, 80, 2000}, {80, 100, 3000}, {100, 200, 4000}, {200, 300, 0}}},
+        PlacementCase{"after a gap sound starts again at its moment",
+                      {{0, 100, 1000}, {300, 100, 2000}},
+                      500,
+                      {{0, 100, 1000}, {100, 300, 0}, {300, 400, 2000}, {400, 500, 0}}},
+        // What was handed over for the paused time is not in the file.
+        PlacementCase{"a pause drops the sound meant for its time",
+                      {{0, 300, 1000}, {1100, 100, 2000}},
+                      1300,
+                      {{0, 100, 1000}, {100, 200, 2000}, {200, 300, 0}},
+                      100,
+                      1100}),
+    [](const testing::TestParamInfo<PlacementCase>& param) {
+        std::string name = param.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
 // Once the capture is gone the outputs reach nothing: its hook was removed first.
 TEST(SoundCaptureTest, OutputsOutliveTheCapture) {
     const audio::AudioHandle a = audio::nextAudioHandle();
@@ -201,7 +295,7 @@ TEST(SoundCaptureTest, OutputsOutliveTheCapture) {
         ASSERT_TRUE(r.capture.start());
         r.run(100);
     }
-    audio::notifyBufferWritten(a, level(882, 2, 1, 1));
+    audio::notifySoundQueued(a, level(882, 2, 1, 1));
     audio::notifyDeviceClosed(a);
 }
 
