@@ -9,7 +9,6 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -63,13 +62,7 @@ InteractiveRecordWindow::InteractiveRecordWindow(InteractiveRecording& recording
     QSize shown(m_geometry.playerWidth, m_geometry.playerHeight);
     if (shown.isEmpty())
         shown = movieSize;
-    if (const QScreen* screen = this->screen()) {
-        const QSize room = screen->availableSize() - QSize(40, 180);
-        if (shown.width() > room.width() || shown.height() > room.height())
-            shown.scale(room.expandedTo(QSize(120, 90)), Qt::KeepAspectRatio);
-    }
-    m_view->setMinimumSize(shown.boundedTo(QSize(320, 240)));
-    m_view->resize(shown);
+    m_view->fitToScreen(shown, QSize(40, 180));
 
     m_progress = new QProgressBar(this);
     m_progress->setTextVisible(false);
@@ -118,7 +111,7 @@ InteractiveRecordWindow::InteractiveRecordWindow(InteractiveRecording& recording
     layout->addWidget(m_status);
     // The movie's picture fills the view: the rest of the window takes what it needs.
     const int below = layout->sizeHint().height() - m_view->sizeHint().height();
-    resize(std::max(shown.width() + 8, 420), shown.height() + below);
+    resize(std::max(m_view->width() + 8, 420), m_view->height() + below);
 
     connect(m_play, &QPushButton::clicked, this, &InteractiveRecordWindow::play);
     connect(m_record, &QPushButton::clicked, this, &InteractiveRecordWindow::startRecording);

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWheelEvent>
 
 #include <cstdint>
@@ -265,6 +266,16 @@ void PlayerView::keyReleaseEvent(QKeyEvent* event) {
         forwardKey(event, false);
     else
         QWidget::keyReleaseEvent(event);
+}
+
+void PlayerView::fitToScreen(QSize wanted, QSize room) {
+    if (const QScreen* screen = this->screen()) {
+        const QSize free = screen->availableSize() - room;
+        if (wanted.width() > free.width() || wanted.height() > free.height())
+            wanted.scale(free.expandedTo(QSize(120, 90)), Qt::KeepAspectRatio);
+    }
+    setMinimumSize(wanted.boundedTo(QSize(320, 240)));
+    resize(wanted);
 }
 
 } // namespace swivio::app

@@ -53,6 +53,10 @@ public:
     // The output the movie's sound goes to while a source is set; null otherwise.
     audio::AudioOutput* soundOutput() const { return m_sound.get(); }
 
+    // Sizes the view to `wanted` (the movie's size) where the screen leaves `room` for the
+    // rest of the window, else as large as fits with the aspect kept.
+    void fitToScreen(QSize wanted, QSize room);
+
     QSize sizeHint() const override { return {400, 300}; }
 
 signals:

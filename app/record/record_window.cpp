@@ -8,7 +8,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -40,14 +39,8 @@ RecordWindow::RecordWindow(ConversionRun& run, const MovieSource& movie, Setting
     // differ from what is recorded.
     m_view->setInputEnabled(false);
     // The movie at its own size where the screen allows.
-    QSize movieSize(std::max(1, movie.movieWidth()), std::max(1, movie.movieHeight()));
-    if (const QScreen* screen = this->screen()) {
-        const QSize room = screen->availableSize() - QSize(40, 160);
-        if (movieSize.width() > room.width() || movieSize.height() > room.height())
-            movieSize.scale(room.expandedTo(QSize(120, 90)), Qt::KeepAspectRatio);
-    }
-    m_view->setMinimumSize(movieSize.boundedTo(QSize(320, 240)));
-    m_view->resize(movieSize);
+    m_view->fitToScreen(QSize(std::max(1, movie.movieWidth()), std::max(1, movie.movieHeight())),
+                        QSize(40, 160));
 
     m_progress = new QProgressBar(this);
     m_progress->setTextVisible(false);
@@ -86,7 +79,7 @@ RecordWindow::RecordWindow(ConversionRun& run, const MovieSource& movie, Setting
     layout->addWidget(m_progress);
     layout->addLayout(info);
     layout->addLayout(buttons);
-    resize(std::max(movieSize.width() + 8, 360), movieSize.height() + 110);
+    resize(std::max(m_view->width() + 8, 360), m_view->height() + 110);
 
     connect(m_record, &QPushButton::clicked, this, &RecordWindow::startRecording);
     connect(m_finish, &QPushButton::clicked, this, &RecordWindow::onFinish);
