@@ -95,9 +95,9 @@ bool buildGradientRamp(const std::vector<GradientStop>& stops, Interpolation int
     }
     // Records are taken in their order, not sorted by ratio: the ramp moves on to the next
     // record only once an entry lies past the current record's ratio, and by one record per
-    // entry. So records sharing a ratio each show for one entry, a record whose ratio does
-    // not rise past its predecessor's shows nothing of its own beyond that entry, and the
-    // records left when the ramp ends are never reached.
+    // entry, where a step that does not rise keeps the earlier colour. So of records sharing
+    // a ratio the middle ones show for one entry each, a ratio that goes back holds the
+    // earlier colour one entry more, and records left when the ramp ends are never reached.
     const std::size_t n = stops.size();
     std::size_t k = 0; // the record being approached; n once past the last
     const bool identity = ct.isIdentity();
