@@ -577,7 +577,8 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
         if (paint.isVisible()) {
             const double miter = std::isfinite(line.miterLimit) ? line.miterLimit : 3.0;
             const double reach = width * std::clamp(miter, 1.0, 255.0) + 2.0;
-            buildStrokePath(group, first, last, toPixels, hairline, line.noClose, reach);
+            buildStrokePath(group, first, last, toPixels, hairline, line.pixelHinting, line.noClose,
+                            reach);
             auto& stroke = m_stroke;
             stroke.width(width);
             stroke.line_cap(hairline ? agg::butt_cap : strokeCap(line));
@@ -603,14 +604,17 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
 }
 
 void ShapePainter::buildStrokePath(const StyleGroup& group, std::size_t first, std::size_t last,
-                                   const Matrix& toPixels, bool hairline, bool noClose,
+                                   const Matrix& toPixels, bool hairline, bool hinted, bool noClose,
                                    double reach) {
     m_path.remove_all();
     const ClipBounds clip{-reach, -reach, m_width + reach, m_height + reach};
     // Hairlines are centred on pixel centres so that a horizontal or vertical one covers
-    // exactly one row or column.
-    auto place = [hairline](Point p) {
-        return hairline ? Point{std::floor(p.x) + 0.5, std::floor(p.y) + 0.5} : p;
+    // exactly one row or column. Hinted ones move to the next pixel when a point lies
+    // within a quarter pixel of it: an edge on a pixel boundary, or a hair off it under a
+    // slight rotation, takes the pixel after the boundary; one half way in keeps its pixel.
+    const double bias = hinted ? 0.25 : 0.0;
+    auto place = [hairline, bias](Point p) {
+        return hairline ? Point{std::floor(p.x + bias) + 0.5, std::floor(p.y + bias) + 0.5} : p;
     };
     bool open = false;
     int32_t startX = 0, startY = 0, endX = 0, endY = 0;

@@ -62,8 +62,11 @@ private:
     void strokeGroup(const StyleGroup& group, const Matrix& object, const Matrix& view,
                      const ColorTransform& ct, const BitmapLookup& bitmaps,
                      const DrawTarget& target);
+    // Hairlines snap to whole pixels; hinted ones (pixelHinting) to the pixel after a
+    // boundary their points lie just short of.
     void buildStrokePath(const StyleGroup& group, std::size_t first, std::size_t last,
-                         const Matrix& toPixels, bool hairline, bool noClose, double reach);
+                         const Matrix& toPixels, bool hairline, bool hinted, bool noClose,
+                         double reach);
     void sweepCompound(const DrawTarget& target);
     void sweepSimple(const Paint& paint, const DrawTarget& target);
     void blendSpan(uint32_t* dst, const Paint& paint, int x, int y, int len, const uint8_t* covers,
