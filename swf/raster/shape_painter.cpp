@@ -633,7 +633,9 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
                 m_pixelsToShape = m_shapeToPixels;
                 m_pixelsToShape.invert();
                 setUp(m_shapeStroke, width / scale);
-                m_shapeStroke.approximation_scale(scale); // round parts as smooth as in pixels
+                // Round parts as smooth as in pixels where the shape is stretched most, up
+                // to the bound that keeps absurd widths from absurd vertex counts.
+                m_shapeStroke.approximation_scale(std::min(stretch.most, maxWidth * scale / width));
                 FiniteVertices<decltype(m_stretchedStroke)> vertices(m_stretchedStroke);
                 m_rasterizer.add_path(vertices);
             } else {
