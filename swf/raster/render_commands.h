@@ -59,6 +59,9 @@ inline Matrix drawMatrix(const RenderCommand& c, const Matrix& view) {
     const double x = view.a * c.alignX + view.c * c.alignY + view.tx;
     const double y = view.b * c.alignX + view.d * c.alignY + view.ty;
     const double dx = std::floor(x + 0.5) - x, dy = std::floor(y + 0.5) - y;
+    if (!std::isfinite(dx) || !std::isfinite(dy)) {
+        return c.matrix; // an origin far off the stage has no pixel to land on
+    }
     Matrix m = c.matrix;
     m.tx += (view.d * dx - view.c * dy) / det; // the pixel shift in stage twips
     m.ty += (view.a * dy - view.b * dx) / det;

@@ -581,11 +581,11 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
         } else if (line.noVScale) {
             objectScale = objectX;
         }
-        double width = line.width * objectScale * viewScale; // twips to pixels
+        const double fullWidth = line.width * objectScale * viewScale; // twips to pixels
         // Flash draws a width of 0, and any width that ends up under a pixel, as a
         // one-pixel hairline.
-        const bool hairline = !(width >= 1.0);
-        width = hairline ? 1.0 : std::min(width, maxWidth);
+        const bool hairline = !(fullWidth >= 1.0);
+        const double width = hairline ? 1.0 : std::min(fullWidth, maxWidth);
 
         if (target.coverageOnly) {
             paint.prepareSolid({255, 255, 255, 255}, ColorTransform{});
@@ -603,10 +603,13 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
             const bool keepsWidth = line.noHScale && line.noVScale;
             const bool stretched =
                 !hairline && stretch.uneven && (keepsWidth || (!line.noHScale && !line.noVScale));
-            // Pixels per shape twip where the stroke's width is measured.
+            // Pixels per shape twip where the stroke's width is measured; the bound on
+            // widths holds where the stretch is least.
             const double scale = keepsWidth ? stretch.least : objectScale * viewScale;
+            const double shapeWidth =
+                stretched ? std::min(fullWidth / scale, maxWidth / stretch.least) : 0;
             const double reach =
-                (stretched ? width / scale * stretch.most : width) * std::clamp(miter, 1.0, 255.0) +
+                (stretched ? shapeWidth * stretch.most : width) * std::clamp(miter, 1.0, 255.0) +
                 2.0;
             buildStrokePath(group, first, last, toPixels, hairline, line.pixelHinting, line.noClose,
                             reach);
@@ -632,10 +635,10 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
                     agg::trans_affine(toPixels.a, toPixels.b, toPixels.c, toPixels.d, 0, 0);
                 m_pixelsToShape = m_shapeToPixels;
                 m_pixelsToShape.invert();
-                setUp(m_shapeStroke, width / scale);
+                setUp(m_shapeStroke, shapeWidth);
                 // Round parts as smooth as in pixels where the shape is stretched most, up
                 // to the bound that keeps absurd widths from absurd vertex counts.
-                m_shapeStroke.approximation_scale(std::min(stretch.most, maxWidth * scale / width));
+                m_shapeStroke.approximation_scale(std::min(stretch.most, maxWidth / shapeWidth));
                 FiniteVertices<decltype(m_stretchedStroke)> vertices(m_stretchedStroke);
                 m_rasterizer.add_path(vertices);
             } else {
