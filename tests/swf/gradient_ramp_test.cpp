@@ -58,7 +58,7 @@ Frame renderGradient(const std::vector<ShapeBuilder::Stop>& stops) {
 
 class GradientRamp : public ::testing::TestWithParam<RampCase> {};
 
-TEST_P(GradientRamp, ShowsEachRecordWhereThePlayerDoes) {
+TEST_P(GradientRamp, ShowsEachRecordAtItsEntries) {
     const Frame frame = renderGradient(GetParam().stops);
     for (const Probe& p : GetParam().probes) {
         const uint32_t c = frame.pixel(2 * p.entry, kHeight / 2);
