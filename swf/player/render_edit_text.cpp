@@ -16,9 +16,11 @@ std::shared_ptr<const Shape> boxShape(const Rect& r, const Rgba* fill, const Rgb
     }
     if (line) {
         LineStyle l;
-        l.width = 20;
+        // A hinted hairline: one device pixel wide at any scale, the stage's included, on
+        // the pixels that start at the box's edges.
+        l.width = 0;
+        l.pixelHinting = true;
         l.color = *line;
-        l.noHScale = l.noVScale = true; // one pixel wide at any scale
         group.lines.push_back(l);
     }
     const int32_t xs[] = {r.xMin, r.xMax, r.xMax, r.xMin, r.xMin};
@@ -79,16 +81,10 @@ void RenderEmitter::emitEditText(DisplayObject& object, const Context& context,
             drawCommand(boxShape(box, &fill, nullptr), context.matrix, context.colorTransform));
     }
     if (field.border) {
-        // The one-pixel lines run through the middle of the pixels that start at the box's
-        // edges (the right and bottom ones just past the box), so they stay whole pixels.
+        // The lines take the pixels that start at the box's edges: the right and bottom
+        // ones lie just past the box.
         const Rgba line = rgb(field.borderColor);
-        const Matrix& m = context.matrix;
-        const auto half = [](double scale) {
-            return int32_t(std::lround(10 / std::clamp(scale, 0.05, 20.0)));
-        };
-        const int32_t hx = half(std::hypot(m.a, m.b)), hy = half(std::hypot(m.c, m.d));
-        const Rect pixels{box.xMin + hx, box.xMax + hx, box.yMin + hy, box.yMax + hy};
-        out.push_back(drawCommand(boxShape(pixels, nullptr, &line), context.matrix,
+        out.push_back(drawCommand(boxShape(box, nullptr, &line), context.matrix,
                                   context.colorTransform));
     }
     const text::TextLayout& layout = field.layout();

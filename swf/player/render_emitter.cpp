@@ -228,10 +228,22 @@ void RenderEmitter::emitObject(DisplayObject& object, const Context& context,
         push.filters = object.filters;
         out.push_back(std::move(push));
     }
+    const std::size_t firstCommand = out.size();
     if (object.scrollRect || object.opaqueBackground)
         emitFramedContent(object, inner, out);
     else
         emitContent(object, inner, out);
+    if (object.cacheAsBitmap && !context.asMask) {
+        // Drawn as a bitmap at whole pixels; an object cached inside keeps its own origin.
+        for (std::size_t i = firstCommand; i < out.size(); ++i) {
+            RenderCommand& c = out[i];
+            if (c.kind == RenderCommand::Kind::DrawShape && !c.pixelAligned) {
+                c.pixelAligned = true;
+                c.alignX = inner.matrix.tx;
+                c.alignY = inner.matrix.ty;
+            }
+        }
+    }
     if (layered)
         out.push_back(marker(RenderCommand::Kind::PopLayer));
 }

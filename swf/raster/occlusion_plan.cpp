@@ -69,7 +69,7 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
         }
         const BitmapLookup& fills = c.bitmaps ? *c.bitmaps : bitmaps;
         const ShapeCache::Placement at = cache.placement(
-            c.shape, c.matrix, view, finiteTransform(c.colorTransform), fills, false);
+            c.shape, drawMatrix(c, view), view, finiteTransform(c.colorTransform), fills, false);
         if (!at.picture) {
             continue;
         }

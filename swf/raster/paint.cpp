@@ -93,26 +93,32 @@ bool buildGradientRamp(const std::vector<GradientStop>& stops, Interpolation int
     if (stops.empty()) {
         return false;
     }
-    // Ratios must rise; a stop below its predecessor is treated as lying on it.
-    std::size_t k = 0;
-    int prevRatio = stops[0].ratio;
-    int nextRatio = stops.size() > 1 ? std::max<int>(stops[1].ratio, prevRatio) : prevRatio;
+    // Records are taken in their order, not sorted by ratio: the ramp moves on to the next
+    // record only once an entry lies past the current record's ratio, and by one record per
+    // entry, where a step that does not rise keeps the earlier colour. So of records sharing
+    // a ratio the middle ones show for one entry each, a ratio that goes back holds the
+    // earlier colour one entry more, and records left when the ramp ends are never reached.
+    const std::size_t n = stops.size();
+    std::size_t k = 0; // the record being approached; n once past the last
     const bool identity = ct.isIdentity();
     for (int i = 0; i < 256; ++i) {
-        while (k + 1 < stops.size() && i >= nextRatio) {
+        if (k < n && i > stops[k].ratio) {
             ++k;
-            prevRatio = nextRatio;
-            nextRatio =
-                k + 1 < stops.size() ? std::max<int>(stops[k + 1].ratio, prevRatio) : prevRatio;
         }
         Rgba c;
-        if (i <= stops[0].ratio) {
+        if (k == 0) {
             c = stops[0].color;
-        } else if (k + 1 >= stops.size()) {
-            c = stops[k].color;
+        } else if (k == n) {
+            c = stops[n - 1].color;
         } else {
-            const float f = float(i - prevRatio) / float(std::max(nextRatio - prevRatio, 1));
-            c = lerpColor(stops[k].color, stops[k + 1].color, f, interpolation);
+            const int from = stops[k - 1].ratio;
+            const int to = stops[k].ratio;
+            if (to <= from) {
+                c = stops[k - 1].color; // no room to blend: the entry keeps the earlier colour
+            } else {
+                const float f = std::min(float(i - from) / float(to - from), 1.0f);
+                c = lerpColor(stops[k - 1].color, stops[k].color, f, interpolation);
+            }
         }
         ramp[i] = premultiply(identity ? c : ct.apply(c));
     }
@@ -276,9 +282,11 @@ template <SpreadMode kSpread> inline int rampIndex(double t) {
             t = 2.0 - t;
         }
     }
-    // Written without branches so that the span loops vectorise: below 0 (or NaN) gives
-    // index 0, 1 and above give 255, as the rounding of t * 255 would.
-    double v = t * 255.0 + 0.5;
+    // Entries stand 1/256 of the gradient apart and a position takes the nearest one, so a
+    // record's entry starts half a step before its ratio / 256. Written without branches so
+    // that the span loops vectorise: below 0 (or NaN) gives index 0, the last half step and
+    // beyond give 255.
+    double v = t * 256.0 + 0.5;
     v = v > 0.5 ? v : 0.0;
     v = v < 255.0 ? v : 255.0;
     return static_cast<int>(v);
@@ -293,9 +301,9 @@ bool floatSafe(double u, double du, int len) {
     return std::fabs(u) + std::fabs(du) * len < kFloatReach;
 }
 
-// Ramp entries for four values of t: t * 255 rounded, held to the ramp (NaN gives 0).
+// Ramp entries for four values of t: t * 256 rounded, held to the ramp (NaN gives 0).
 inline void padLookup(const uint32_t* ramp, __m128 t, uint32_t* out) {
-    __m128 v = _mm_add_ps(_mm_mul_ps(t, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
+    __m128 v = _mm_add_ps(_mm_mul_ps(t, _mm_set1_ps(256.0f)), _mm_set1_ps(0.5f));
     v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
     alignas(16) int32_t index[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_cvttps_epi32(v));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -38,10 +39,34 @@ struct RenderCommand {
     // movie loaded into a clip); null for the renderer's.
     const BitmapLookup* bitmaps = nullptr;
 
+    // DrawShape inside an object cached as a bitmap: that object's origin (stage twips).
+    // A bitmap shows at whole pixels, so the drawing moves by under a pixel to put the
+    // origin on the nearest pixel corner (see drawMatrix).
+    bool pixelAligned = false;
+    double alignX = 0, alignY = 0;
     // PushLayer
     BlendMode blendMode = BlendMode::Normal;
     std::vector<Filter> filters;
 };
+
+// A DrawShape's matrix as drawn through `view` (stage twips to pixels): its own, moved
+// when it is pixel-aligned.
+inline Matrix drawMatrix(const RenderCommand& c, const Matrix& view) {
+    const double det = view.a * view.d - view.b * view.c;
+    if (!c.pixelAligned || !std::isfinite(det) || det == 0) {
+        return c.matrix;
+    }
+    const double x = view.a * c.alignX + view.c * c.alignY + view.tx;
+    const double y = view.b * c.alignX + view.d * c.alignY + view.ty;
+    const double dx = std::floor(x + 0.5) - x, dy = std::floor(y + 0.5) - y;
+    if (!std::isfinite(dx) || !std::isfinite(dy)) {
+        return c.matrix; // an origin far off the stage has no pixel to land on
+    }
+    Matrix m = c.matrix;
+    m.tx += (view.d * dx - view.c * dy) / det; // the pixel shift in stage twips
+    m.ty += (view.a * dy - view.b * dx) / det;
+    return m;
+}
 
 using RenderCommandList = std::vector<RenderCommand>;
 

@@ -292,11 +292,12 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
             target.mask = target.coverageOnly ? nullptr : activeMask(top);
             const ColorTransform ct = raster::finiteTransform(command.colorTransform);
             const BitmapLookup& fills = command.bitmaps ? *command.bitmaps : bitmaps;
+            const Matrix matrix = drawMatrix(command, view);
             if (pictureReuse) {
-                shapes.draw(command.shape, command.matrix, view, ct, fills, target, painter,
+                shapes.draw(command.shape, matrix, view, ct, fills, target, painter,
                             occlusion.visible(index));
             } else {
-                painter.draw(*command.shape, command.matrix, view, ct, fills, target);
+                painter.draw(*command.shape, matrix, view, ct, fills, target);
             }
             break;
         }

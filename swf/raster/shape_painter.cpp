@@ -84,6 +84,26 @@ private:
     Source& m_source;
 };
 
+// How a matrix stretches: its largest and smallest scale over all directions, and whether
+// they differ (circles become ellipses). Singular and non-finite matrices count as even.
+struct Stretch {
+    double most = 0, least = 0;
+    bool uneven = false;
+};
+
+Stretch stretchOf(const Matrix& m) {
+    const double sum = m.a * m.a + m.b * m.b + m.c * m.c + m.d * m.d;
+    const double det = std::fabs(m.a * m.d - m.b * m.c);
+    Stretch s;
+    if (!std::isfinite(sum) || !std::isfinite(det) || !(det > 1e-12)) {
+        return s;
+    }
+    s.most = std::sqrt((sum + std::sqrt(std::max(sum * sum - 4 * det * det, 0.0))) / 2);
+    s.least = det / s.most;
+    s.uneven = s.most - s.least > 1e-3 * s.most;
+    return s;
+}
+
 agg::line_cap_e aggCap(CapStyle cap) {
     switch (cap) {
     case CapStyle::None:
@@ -561,11 +581,11 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
         } else if (line.noVScale) {
             objectScale = objectX;
         }
-        double width = line.width * objectScale * viewScale; // twips to pixels
+        const double fullWidth = line.width * objectScale * viewScale; // twips to pixels
         // Flash draws a width of 0, and any width that ends up under a pixel, as a
         // one-pixel hairline.
-        const bool hairline = !(width >= 1.0);
-        width = hairline ? 1.0 : std::min(width, maxWidth);
+        const bool hairline = !(fullWidth >= 1.0);
+        const double width = hairline ? 1.0 : std::min(fullWidth, maxWidth);
 
         if (target.coverageOnly) {
             paint.prepareSolid({255, 255, 255, 255}, ColorTransform{});
@@ -576,26 +596,56 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
         }
         if (paint.isVisible()) {
             const double miter = std::isfinite(line.miterLimit) ? line.miterLimit : 3.0;
-            const double reach = width * std::clamp(miter, 1.0, 255.0) + 2.0;
-            buildStrokePath(group, first, last, toPixels, hairline, line.noClose, reach);
-            auto& stroke = m_stroke;
-            stroke.width(width);
-            stroke.line_cap(hairline ? agg::butt_cap : strokeCap(line));
-            if (!hairline && line.join == JoinStyle::Round) {
-                // Along a flattened curve every vertex is a join of a few degrees, where a
-                // miter looks exactly like an arc and costs far less; real corners, past the
-                // tight limit, still get their arc.
-                stroke.line_join(agg::miter_join_round);
-                stroke.miter_limit(1.02);
-            } else {
-                stroke.line_join(hairline ? agg::miter_join : aggJoin(line.join));
-                stroke.miter_limit(std::clamp(miter, 1.0, 255.0));
-            }
+            // Lines are stroked in the shape's space, so on a shape stretched one way they are
+            // thick across the stretch and thin along it. A line that keeps its width keeps
+            // it where the shape is stretched least.
+            const Stretch stretch = stretchOf(toPixels);
+            const bool keepsWidth = line.noHScale && line.noVScale;
+            const bool stretched =
+                !hairline && stretch.uneven && (keepsWidth || (!line.noHScale && !line.noVScale));
+            // Pixels per shape twip where the stroke's width is measured; the bound on
+            // widths holds where the stretch is least.
+            const double scale = keepsWidth ? stretch.least : objectScale * viewScale;
+            const double shapeWidth =
+                stretched ? std::min(fullWidth / scale, maxWidth / stretch.least) : 0;
+            const double reach =
+                (stretched ? shapeWidth * stretch.most : width) * std::clamp(miter, 1.0, 255.0) +
+                2.0;
+            buildStrokePath(group, first, last, toPixels, hairline, line.pixelHinting, line.noClose,
+                            reach);
+            const auto setUp = [&](auto& stroke, double strokeWidth) {
+                stroke.width(strokeWidth);
+                stroke.line_cap(hairline ? agg::butt_cap : strokeCap(line));
+                if (!hairline && line.join == JoinStyle::Round) {
+                    // Along a flattened curve every vertex is a join of a few degrees, where a
+                    // miter looks exactly like an arc and costs far less; real corners, past
+                    // the tight limit, still get their arc.
+                    stroke.line_join(agg::miter_join_round);
+                    stroke.miter_limit(1.02);
+                } else {
+                    stroke.line_join(hairline ? agg::miter_join : aggJoin(line.join));
+                    stroke.miter_limit(std::clamp(miter, 1.0, 255.0));
+                }
+            };
             m_rasterizer.reset();
             m_rasterizer.clip_box(0, 0, m_width, m_height);
             m_rasterizer.filling_rule(agg::fill_non_zero);
-            FiniteVertices<decltype(m_stroke)> vertices(stroke);
-            m_rasterizer.add_path(vertices);
+            if (stretched) {
+                m_shapeToPixels =
+                    agg::trans_affine(toPixels.a, toPixels.b, toPixels.c, toPixels.d, 0, 0);
+                m_pixelsToShape = m_shapeToPixels;
+                m_pixelsToShape.invert();
+                setUp(m_shapeStroke, shapeWidth);
+                // Round parts as smooth as in pixels where the shape is stretched most, up
+                // to the bound that keeps absurd widths from absurd vertex counts.
+                m_shapeStroke.approximation_scale(std::min(stretch.most, maxWidth / shapeWidth));
+                FiniteVertices<decltype(m_stretchedStroke)> vertices(m_stretchedStroke);
+                m_rasterizer.add_path(vertices);
+            } else {
+                setUp(m_stroke, width);
+                FiniteVertices<decltype(m_stroke)> vertices(m_stroke);
+                m_rasterizer.add_path(vertices);
+            }
             sweepSimple(paint, target);
         }
         first = last;
@@ -603,14 +653,17 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
 }
 
 void ShapePainter::buildStrokePath(const StyleGroup& group, std::size_t first, std::size_t last,
-                                   const Matrix& toPixels, bool hairline, bool noClose,
+                                   const Matrix& toPixels, bool hairline, bool hinted, bool noClose,
                                    double reach) {
     m_path.remove_all();
     const ClipBounds clip{-reach, -reach, m_width + reach, m_height + reach};
     // Hairlines are centred on pixel centres so that a horizontal or vertical one covers
-    // exactly one row or column.
-    auto place = [hairline](Point p) {
-        return hairline ? Point{std::floor(p.x) + 0.5, std::floor(p.y) + 0.5} : p;
+    // exactly one row or column. Hinted ones move to the next pixel when a point lies
+    // within a quarter pixel of it: an edge on a pixel boundary, or a hair off it under a
+    // slight rotation, takes the pixel after the boundary; one half way in keeps its pixel.
+    const double bias = hinted ? 0.25 : 0.0;
+    auto place = [hairline, bias](Point p) {
+        return hairline ? Point{std::floor(p.x + bias) + 0.5, std::floor(p.y + bias) + 0.5} : p;
     };
     bool open = false;
     int32_t startX = 0, startY = 0, endX = 0, endY = 0;

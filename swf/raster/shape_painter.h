@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <agg_conv_stroke.h>
+#include <agg_conv_transform.h>
 #include <agg_path_storage.h>
 #include <agg_rasterizer_compound_aa.h>
 #include <agg_rasterizer_scanline_aa.h>
@@ -62,8 +63,11 @@ private:
     void strokeGroup(const StyleGroup& group, const Matrix& object, const Matrix& view,
                      const ColorTransform& ct, const BitmapLookup& bitmaps,
                      const DrawTarget& target);
+    // Hairlines snap to whole pixels; hinted ones (pixelHinting) to the pixel after a
+    // boundary their points lie just short of.
     void buildStrokePath(const StyleGroup& group, std::size_t first, std::size_t last,
-                         const Matrix& toPixels, bool hairline, bool noClose, double reach);
+                         const Matrix& toPixels, bool hairline, bool hinted, bool noClose,
+                         double reach);
     void sweepCompound(const DrawTarget& target);
     void sweepSimple(const Paint& paint, const DrawTarget& target);
     void blendSpan(uint32_t* dst, const Paint& paint, int x, int y, int len, const uint8_t* covers,
@@ -78,6 +82,14 @@ private:
     agg::scanline_p8 m_runScanline; // single styles: the inside of a shape as one run
     agg::path_storage m_path;
     agg::conv_stroke<agg::path_storage> m_stroke{m_path}; // keeps its buffers between lines
+    // Lines of a shape stretched unevenly are stroked in the shape's own space and then
+    // stretched with it: m_path taken back to that space, stroked, and mapped to pixels.
+    agg::trans_affine m_pixelsToShape;
+    agg::trans_affine m_shapeToPixels;
+    agg::conv_transform<agg::path_storage> m_shapePath{m_path, m_pixelsToShape};
+    agg::conv_stroke<agg::conv_transform<agg::path_storage>> m_shapeStroke{m_shapePath};
+    agg::conv_transform<decltype(m_shapeStroke)> m_stretchedStroke{m_shapeStroke,
+                                                                   m_shapeToPixels};
     std::vector<Paint> m_paints;
     RampCache m_ramps;
     std::vector<uint32_t> m_colors;

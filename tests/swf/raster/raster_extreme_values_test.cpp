@@ -74,5 +74,28 @@ TEST(RasterExtremeValues, StrokesOfHugeWidthAndSharpMitersStayInBounds) {
     EXPECT_EQ(at(f, 29, 29), rgb(255, 255, 0));
 }
 
+TEST(RasterExtremeValues, StrokesStretchedToExtremesStayInBounds) {
+    // The widest round-capped line, stretched a millionfold across: millions of pixels
+    // long, a few high, drawn in reasonable time.
+    LineStyle line;
+    line.width = 65535;
+    line.color = rgb(255, 255, 0);
+    auto shape = makeShape({}, {testing::line(10, 15, 20, 15, 0, 0, 1)}, {line});
+    const Frame f = renderFrame({draw(shape, Matrix{1e3, 0, 0, 1e-3, 0, 0})}, 30, 30);
+    EXPECT_EQ(at(f, 0, 0), rgb(255, 255, 0));
+    EXPECT_EQ(at(f, 29, 0), rgb(255, 255, 0));
+    EXPECT_EQ(at(f, 15, 29), rgb(0, 0, 0));
+}
+
+TEST(RasterExtremeValues, PixelAlignedDrawingWithAnOriginAtInfinityStaysPut) {
+    RenderCommand c = draw(redSquare());
+    c.pixelAligned = true;
+    c.alignX = kInf;
+    c.alignY = kNaN;
+    const Frame f = renderFrame({c}, 30, 30);
+    EXPECT_EQ(at(f, 15, 15), rgb(255, 0, 0));
+    EXPECT_EQ(at(f, 25, 25), rgb(0, 0, 0));
+}
+
 } // namespace
 } // namespace swivio::swf

@@ -71,6 +71,39 @@ TEST(RasterStroke, WidthScalesWithTheMatrixUnlessNoScale) {
     EXPECT_EQ(paintedAlongColumn(fixed, 20, kBlack), 4);
 }
 
+// A square outline stretched twice as much across as down: lines that scale are stroked
+// in the shape's space and stretched with it; lines that keep their width keep it where
+// the shape is stretched least.
+struct StretchCase {
+    const char* name;
+    bool keepsWidth;
+    int sideWidth;    // pixels across the left side
+    int topAndBottom; // pixels down through the top and bottom sides together
+};
+
+class RasterStretchedStroke : public ::testing::TestWithParam<StretchCase> {};
+
+TEST_P(RasterStretchedStroke, FollowsTheStretch) {
+    auto style = lineStyle(2, kWhite);
+    style.noHScale = style.noVScale = GetParam().keepsWidth;
+    // The square's sides lie at x 20 and 60, y 10 and 30 once stretched.
+    const Frame f = renderFrame(
+        {draw(strokeOnly(rectangle(5, 5, 15, 15, 0, 1), style), Matrix{4, 0, 0, 2, 0, 0})}, 80, 40);
+    int side = 0;
+    for (int x = 0; x < 40; ++x) {
+        side += at(f, x, 20) != kBlack;
+    }
+    EXPECT_EQ(side, GetParam().sideWidth);
+    EXPECT_EQ(paintedAlongColumn(f, 40, kBlack), GetParam().topAndBottom);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, RasterStretchedStroke,
+                         ::testing::Values(StretchCase{"scales", false, 8, 8},
+                                           StretchCase{"keeps_width", true, 4, 4}),
+                         [](const ::testing::TestParamInfo<StretchCase>& row) {
+                             return std::string(row.param.name);
+                         });
+
 TEST(RasterStroke, CapsExtendOpenEnds) {
     const auto edges = std::vector<Edge>{line(10, 20, 30, 20, 0, 0, 1)};
     auto style = lineStyle(8, kWhite);
