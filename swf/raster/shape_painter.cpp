@@ -266,10 +266,9 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
 
 void ShapePainter::fillStyle(const StyleGroup& group, uint32_t first, uint32_t last, int style,
                              bool nonZero, const Matrix& toPixels, const DrawTarget& target) {
-    m_rasterizer.reset();
-    m_rasterizer.auto_close(false);
-    m_rasterizer.clip_box(0, 0, m_width, m_height);
-    m_rasterizer.filling_rule(nonZero ? agg::fill_non_zero : agg::fill_even_odd);
+    m_rasterizer.autoClose(false);
+    m_rasterizer.clipBox(m_width, m_height);
+    m_rasterizer.fillingRule(nonZero);
     const ClipBounds clip{0, 0, double(m_width), double(m_height)};
     for (uint32_t k = first; k < last && m_segments < kMaxSegmentsPerFrame; ++k) {
         Edge e = group.edges[m_setEdges[k]];
@@ -279,9 +278,9 @@ void ShapePainter::fillStyle(const StyleGroup& group, uint32_t first, uint32_t l
             std::swap(e.y0, e.y1);
         }
         const Point p0 = mapPoint(toPixels, e.x0, e.y0);
-        m_rasterizer.move_to_d(p0.x, p0.y);
+        m_rasterizer.moveTo(p0.x, p0.y);
         m_segments += std::size_t(flattenEdge(
-            e, toPixels, p0, clip, [this](Point p) { m_rasterizer.line_to_d(p.x, p.y); }));
+            e, toPixels, p0, clip, [this](Point p) { m_rasterizer.lineTo(p.x, p.y); }));
     }
     sweepSimple(m_paints[std::size_t(style)], target);
 }
@@ -591,11 +590,10 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
                 stroke.line_join(hairline ? agg::miter_join : aggJoin(line.join));
                 stroke.miter_limit(std::clamp(miter, 1.0, 255.0));
             }
-            m_rasterizer.reset();
-            m_rasterizer.clip_box(0, 0, m_width, m_height);
-            m_rasterizer.filling_rule(agg::fill_non_zero);
+            m_rasterizer.clipBox(m_width, m_height);
+            m_rasterizer.fillingRule(true);
             FiniteVertices<decltype(m_stroke)> vertices(stroke);
-            m_rasterizer.add_path(vertices);
+            m_rasterizer.addPath(vertices);
             sweepSimple(paint, target);
         }
         first = last;
@@ -644,30 +642,22 @@ void ShapePainter::buildStrokePath(const StyleGroup& group, std::size_t first, s
 }
 
 void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
-    if (!m_rasterizer.rewind_scanlines()) {
-        return;
-    }
     Surface& surface = *target.surface;
-    m_runScanline.reset(m_rasterizer.min_x(), m_rasterizer.max_x());
-    while (m_rasterizer.sweep_scanline(m_runScanline)) {
-        const int y = m_runScanline.y();
+    const bool touched = m_rasterizer.sweep([&](int y, const CellRasterizer::Span* spans,
+                                                int count) {
         if (y < 0 || y >= m_height) {
-            continue;
+            return;
         }
         const uint8_t* maskRow =
             target.mask ? target.mask + static_cast<std::size_t>(y) * m_width : nullptr;
         uint32_t* row = surface.row(y);
-        unsigned spans = m_runScanline.num_spans();
-        for (auto span = m_runScanline.begin(); spans--; ++span) {
-            int x = span->x;
-            int len = span->len;
-            const bool run = len < 0; // one cover for the whole span
-            const uint8_t* covers = span->covers;
-            if (run) {
-                len = -len;
-            }
+        for (int i = 0; i < count; ++i) {
+            const CellRasterizer::Span& span = spans[i];
+            int x = span.x;
+            int len = span.len;
+            const uint8_t* covers = span.covers;
             if (x < 0) {
-                covers -= run ? 0 : x;
+                covers -= span.run ? 0 : x;
                 len += x;
                 x = 0;
             }
@@ -676,15 +666,17 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
                 continue;
             }
             const uint8_t* spanMask = maskRow ? maskRow + x : nullptr;
-            if (run) {
+            if (span.run) {
                 blendRun(row + x, paint, x, y, len, *covers, spanMask);
             } else {
                 blendSpan(row + x, paint, x, y, len, covers, spanMask);
             }
         }
+    });
+    if (touched) {
+        surface.markDirty({m_rasterizer.minX(), m_rasterizer.minY(), m_rasterizer.maxX() + 1,
+                           m_rasterizer.maxY() + 1});
     }
-    surface.markDirty({m_rasterizer.min_x(), m_rasterizer.min_y(), m_rasterizer.max_x() + 1,
-                       m_rasterizer.max_y() + 1});
 }
 
 void ShapePainter::blendRun(uint32_t* dst, const Paint& paint, int x, int y, int len, uint8_t cover,
