@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "swf/raster/pixel_ops.h"
 
@@ -122,6 +127,56 @@ agg::line_cap_e strokeCap(const LineStyle& line) {
 
 double axisLength(double x, double y) {
     return std::sqrt(x * x + y * y);
+}
+
+// dst[i] = s + dst[i] * (255 - alpha(s)) / 255, s = src * covers[i] / 255, with src the
+// single colour `src[0]` (one) or src[i]. A cover of 0 leaves the pixel as it was, and
+// one of 255 puts the source over it as it is.
+void coverOver(uint32_t* dst, const uint32_t* src, bool one, const uint8_t* covers, int len) {
+    int i = 0;
+#if defined(__SSE2__)
+    // Four pixels at a time, in 16-bit lanes, with the arithmetic of scalePixel() and over().
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i all255 = _mm_set1_epi16(255);
+    const __m128i half = _mm_set1_epi16(128);
+    auto mul = [&](__m128i a, __m128i b) {
+        const __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), half);
+        return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    };
+    auto alphas = [](__m128i p) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(p, 0xFF), 0xFF); };
+    const __m128i solid = _mm_set1_epi32(int(src[0]));
+    for (; i + 4 <= len; i += 4) {
+        uint32_t k4;
+        std::memcpy(&k4, covers + i, 4);
+        if (k4 == 0) {
+            continue;
+        }
+        __m128i k = _mm_cvtsi32_si128(int(k4));
+        k = _mm_unpacklo_epi8(k, k);
+        k = _mm_unpacklo_epi16(k, k); // each pixel's cover in its four bytes
+        const __m128i c =
+            one ? solid : _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        const __m128i sLow = mul(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(k, zero));
+        const __m128i sHigh = mul(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(k, zero));
+        const __m128i dLow =
+            mul(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(all255, alphas(sLow)));
+        const __m128i dHigh =
+            mul(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(all255, alphas(sHigh)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_add_epi32(_mm_packus_epi16(sLow, sHigh),
+                                       _mm_packus_epi16(dLow, dHigh)));
+    }
+#endif
+    for (; i < len; ++i) {
+        const uint32_t k = covers[i];
+        const uint32_t c = one ? src[0] : src[i];
+        if (k == 255) {
+            dst[i] = pixelA(c) == 255 ? c : over(dst[i], c);
+        } else if (k != 0) {
+            dst[i] = over(dst[i], scalePixel(c, k));
+        }
+    }
 }
 
 } // namespace
@@ -484,35 +539,11 @@ void ShapePainter::blendSpan(uint32_t* dst, const Paint& paint, int x, int y, in
     }
     if (paint.kind() == Paint::Kind::Solid) {
         const uint32_t c = paint.color();
-        if (pixelA(c) == 255) {
-            for (int i = 0; i < len; ++i) {
-                const uint32_t k = covers[i];
-                if (k == 255) {
-                    dst[i] = c;
-                } else if (k != 0) {
-                    dst[i] = over(dst[i], scalePixel(c, k));
-                }
-            }
-        } else {
-            for (int i = 0; i < len; ++i) {
-                if (covers[i] != 0) {
-                    dst[i] = over(dst[i], scalePixel(c, covers[i]));
-                }
-            }
-        }
+        coverOver(dst, &c, true, covers, len);
         return;
     }
     paint.generate(x, y, len, m_colors.data());
-    const uint32_t* colors = m_colors.data();
-    for (int i = 0; i < len; ++i) {
-        const uint32_t k = covers[i];
-        if (k == 255) {
-            const uint32_t c = colors[i];
-            dst[i] = pixelA(c) == 255 ? c : over(dst[i], c);
-        } else if (k != 0) {
-            dst[i] = over(dst[i], scalePixel(colors[i], k));
-        }
-    }
+    coverOver(dst, m_colors.data(), false, covers, len);
 }
 
 void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, const Matrix& view,
