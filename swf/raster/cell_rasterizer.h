@@ -73,7 +73,7 @@ public:
 
     // Upper bound on the cells held at once (8 bytes each): a taller path is swept in
     // bands of rows, each band walking the edges that reach it.
-    static constexpr std::size_t kMaxCells = std::size_t(1) << 21;
+    static constexpr std::size_t kMaxCells = std::size_t(1) << 20;
 
 private:
     struct Segment {

@@ -126,7 +126,7 @@ const Case kCases[] = {
     {"WhollyOutside", 30, 30, true, {{{-20, -20}, {-5, -20}, {-5, -5}}}},
     {"LeftOfTheBoxStillCovers", 30, 30, false, {{{-20, 5}, {-5, 5}, {-5, 25}, {-20, 25}}}},
     {"RightEdgeOfTheSurface", 30, 30, true, {{{20.5, 3}, {30, 3}, {30, 27.5}, {20.5, 27.5}}}},
-    // Taller than one band of cells at this width: swept band by band.
+    // More cells than one band holds: swept band by band.
     {"SweptInBands", 2048, 1100, true, {{{3.5, 2.25}, {2040.2, 540.6}, {1000.7, 1098.1}}}},
 };
 
