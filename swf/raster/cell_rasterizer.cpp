@@ -1,5 +1,7 @@
 #include "swf/raster/cell_rasterizer.h"
 
+#include <cstdlib>
+
 namespace swivio::swf::raster {
 namespace {
 
@@ -64,6 +66,7 @@ void CellRasterizer::renderLine(const Segment& s) {
     const int ey2 = y2 >> kShift;
     const int fy1 = y1 & kMask;
     const int fy2 = y2 & kMask;
+    const int bandBottom = m_bandTop + m_bandRows; // exclusive
 
     if (ey1 == ey2) {
         renderHline(ey1, x1, fy1, x2, fy2);
@@ -82,47 +85,58 @@ void CellRasterizer::renderLine(const Segment& s) {
         }
         int delta = first - fy1;
         add(ex, ey1, delta, twoFx * delta);
-        ey1 += incr;
         delta = first + first - kScale;
         const int area = twoFx * delta;
-        while (ey1 != ey2) {
-            add(ex, ey1, delta, area);
-            ey1 += incr;
+        // The whole rows between the ends, only those of this band.
+        const int from = std::max(std::min(ey1, ey2) + 1, m_bandTop);
+        const int to = std::min(std::max(ey1, ey2), bandBottom);
+        for (int ey = from; ey < to; ++ey) {
+            add(ex, ey, delta, area);
         }
         delta = fy2 - kScale + first;
-        add(ex, ey1, delta, twoFx * delta);
+        add(ex, ey2, delta, twoFx * delta);
         return;
     }
 
-    // Several rows: the x where the line crosses each row boundary, stepped exactly.
-    long long p = (kScale - fy1) * dx;
+    // Several rows: the x where the line crosses each row boundary, stepped exactly; after
+    // j whole rows it is x1 + floor((p0 + j * step) / dy).
+    long long p0 = (kScale - fy1) * dx;
     int first = kScale;
     if (dy < 0) {
-        p = fy1 * dx;
+        p0 = fy1 * dx;
         first = 0;
         incr = -1;
         dy = -dy;
     }
-    int delta = int(p / dy);
-    int mod = int(p % dy);
+    const long long step = kScale * dx;
+    // Whole rows before this band's first one, along the line: jumped over in one go.
+    const int rowsBetween = std::abs(ey2 - ey1) - 1;
+    const int skip = std::clamp(incr > 0 ? m_bandTop - ey1 - 1 : ey1 - bandBottom, 0,
+                                rowsBetween);
+    const long long start = p0 + skip * step;
+    int xFrom = x1 + int(start / dy);
+    int mod = int(start % dy);
     if (mod < 0) {
-        --delta;
+        --xFrom;
         mod += int(dy);
     }
-    int xFrom = x1 + delta;
-    renderHline(ey1, x1, fy1, xFrom, first);
-    ey1 += incr;
+    if (skip == 0) {
+        renderHline(ey1, x1, fy1, xFrom, first);
+    }
+    ey1 += incr * (1 + skip);
     if (ey1 != ey2) {
-        p = kScale * dx;
-        int lift = int(p / dy);
-        int rem = int(p % dy);
+        int lift = int(step / dy);
+        int rem = int(step % dy);
         if (rem < 0) {
             --lift;
             rem += int(dy);
         }
         mod -= int(dy);
         while (ey1 != ey2) {
-            delta = lift;
+            if (incr > 0 ? ey1 >= bandBottom : ey1 < m_bandTop) {
+                return; // the rest of the line lies beyond this band
+            }
+            int delta = lift;
             mod += rem;
             if (mod >= 0) {
                 mod -= int(dy);

@@ -128,6 +128,9 @@ const Case kCases[] = {
     {"RightEdgeOfTheSurface", 30, 30, true, {{{20.5, 3}, {30, 3}, {30, 27.5}, {20.5, 27.5}}}},
     // More cells than one band holds: swept band by band.
     {"SweptInBands", 2048, 1100, true, {{{3.5, 2.25}, {2040.2, 540.6}, {1000.7, 1098.1}}}},
+    {"UprightSidesSweptInBands", 2048, 1100, false,
+     {{{100.25, 3.5}, {1900.5, 3.5}, {1900.5, 1090.75}, {100.25, 1090.75}},
+      {{600.5, 1080.2}, {601.25, 7.7}, {603.75, 1000.1}}}},
 };
 
 class CellRasterizerMatchesAgg : public ::testing::TestWithParam<Case> {};
