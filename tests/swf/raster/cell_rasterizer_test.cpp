@@ -1,4 +1,5 @@
 #include <cmath>
+#include <numbers>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -95,7 +96,7 @@ Coverage gridCoverage(CellRasterizer& ras, const Case& c) {
 Polygon star(double cx, double cy, double r, int points) {
     Polygon p;
     for (int i = 0; i < points * 2; ++i) {
-        const double a = i * M_PI / points;
+        const double a = i * std::numbers::pi / points;
         const double k = i % 2 ? r * 0.4 : r;
         p.push_back({cx + k * std::sin(a), cy - k * std::cos(a)});
     }
@@ -105,7 +106,7 @@ Polygon star(double cx, double cy, double r, int points) {
 Polygon circle(double cx, double cy, double r, int steps) {
     Polygon p;
     for (int i = 0; i < steps; ++i) {
-        const double a = i * 2 * M_PI / steps;
+        const double a = i * 2 * std::numbers::pi / steps;
         p.push_back({cx + r * std::cos(a), cy + r * std::sin(a)});
     }
     return p;
