@@ -158,6 +158,20 @@ void CellRasterizer::renderHline(int ey, int x1, int y1, int x2, int y2) {
     if (unsigned(ey - m_bandTop) >= unsigned(m_bandRows)) {
         return; // another band's row
     }
+    // Every cell of the call is on one row.
+    const std::size_t row = std::size_t(ey - m_bandTop);
+    Cell* cells = &m_cells[row * std::size_t(m_cols)];
+    uint64_t* touched = &m_touched[row * std::size_t(m_words)];
+    auto add = [&](int ex, int, int cover, int area) {
+        const unsigned col = unsigned(ex - m_minX);
+        if (col >= unsigned(m_cols)) {
+            return;
+        }
+        m_anyCell = m_anyCell || (cover | area) != 0;
+        cells[col].cover += cover;
+        cells[col].area += area;
+        touched[col >> 6] |= uint64_t(1) << (col & 63);
+    };
     int ex1 = x1 >> kShift;
     const int ex2 = x2 >> kShift;
     const int fx1 = x1 & kMask;
@@ -212,7 +226,7 @@ void CellRasterizer::renderHline(int ey, int x1, int y1, int x2, int y2) {
     add(ex1, ey, delta, (fx2 + kScale - first) * delta);
 }
 
-unsigned CellRasterizer::alpha(int area) const {
+inline unsigned CellRasterizer::alpha(int area) const {
     int cover = area >> (kShift * 2 + 1 - 8);
     if (cover < 0) {
         cover = -cover;
@@ -226,7 +240,7 @@ unsigned CellRasterizer::alpha(int area) const {
     return unsigned(std::min(cover, 255));
 }
 
-void CellRasterizer::addCell(int x, unsigned cover) {
+inline void CellRasterizer::addCell(int x, unsigned cover) {
     if (m_spanCount > 0 && x == m_lastX + 1) {
         Span& s = m_spans[std::size_t(m_spanCount - 1)];
         if (!s.run) {
@@ -243,7 +257,7 @@ void CellRasterizer::addCell(int x, unsigned cover) {
     m_lastX = x;
 }
 
-void CellRasterizer::addRun(int x, int len, unsigned cover) {
+inline void CellRasterizer::addRun(int x, int len, unsigned cover) {
     if (m_spanCount > 0 && x == m_lastX + 1) {
         Span& s = m_spans[std::size_t(m_spanCount - 1)];
         if (s.run && *s.covers == cover) {
