@@ -47,6 +47,9 @@ void CellRasterizer::closePolygon() {
 }
 
 void CellRasterizer::line(int x1, int y1, int x2, int y2) {
+    if (m_segments.size() >= kMaxLines) {
+        return;
+    }
     // The box takes both ends' cells, even of a line that adds no coverage (it still marks
     // the painted area the way callers expect).
     const int ex1 = x1 >> kShift, ex2 = x2 >> kShift;

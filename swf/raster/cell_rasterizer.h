@@ -17,7 +17,8 @@ namespace swivio::swf::raster {
 // part of painting a shape for the first time.
 //
 // Usage: clipBox(), then moveTo()/lineTo()/closePolygon() or addPath(), then sweep().
-// Coordinates are surface pixels; nothing outside the clip box is painted.
+// Coordinates are surface pixels; spans lie inside the clip box (lines outside it are moved
+// onto its border, where they add cover but no area).
 class CellRasterizer {
 public:
     // Part of a row: `len` pixels from x, with a cover each (covers) or, for a run, one cover
@@ -74,6 +75,9 @@ public:
     // Upper bound on the cells held at once (8 bytes each): a taller path is swept in
     // bands of rows, each band walking the edges that reach it.
     static constexpr std::size_t kMaxCells = std::size_t(1) << 20;
+    // Upper bound on the lines one path keeps (16 bytes each); further ones are dropped, so
+    // a hostile path costs bounded memory.
+    static constexpr std::size_t kMaxLines = std::size_t(1) << 22;
 
 private:
     struct Segment {
