@@ -81,11 +81,13 @@ Coverage gridCoverage(CellRasterizer& ras, const Case& c) {
         for (int s = 0; s < count; ++s) {
             const CellRasterizer::Span& span = spans[s];
             EXPECT_GT(span.x, lastX) << "spans out of order on row " << y;
+            if (span.x < 0 || span.x + span.len > c.width || y < 0 || y >= c.height) {
+                ADD_FAILURE() << "a span outside the clip box on row " << y;
+                continue;
+            }
             for (int i = 0; i < span.len; ++i) {
-                const int x = span.x + i;
-                if (x < c.width && y < c.height) {
-                    out[std::size_t(y) * c.width + x] = span.run ? span.covers[0] : span.covers[i];
-                }
+                out[std::size_t(y) * c.width + span.x + i] =
+                    span.run ? span.covers[0] : span.covers[i];
             }
             lastX = span.x + span.len - 1;
         }
