@@ -61,6 +61,60 @@ void CellRasterizer::line(int x1, int y1, int x2, int y2) {
     m_segments.push_back({x1, y1, x2, y2});
 }
 
+void CellRasterizer::prepareBands() {
+    m_cols = m_maxX - m_minX + 1;
+    m_words = (m_cols + 63) / 64;
+    const int rows = m_maxY - m_minY + 1;
+    m_bandRows =
+        int(std::clamp<std::size_t>(kBandCells / std::size_t(m_cols), 1, std::size_t(rows)));
+    const std::size_t cells = std::size_t(m_bandRows) * std::size_t(m_cols);
+    if (m_cells.size() < cells) {
+        m_cells.resize(cells);
+    }
+    const std::size_t words = std::size_t(m_bandRows) * std::size_t(m_words);
+    if (m_touched.size() < words) {
+        m_touched.resize(words);
+    }
+    if (m_spans.size() < std::size_t(m_cols) + 2) {
+        m_spans.resize(std::size_t(m_cols) + 2);
+        m_covers.resize(std::size_t(m_cols) + 2);
+    }
+    // A counting sort of the lines by the band of their top row.
+    const std::size_t bands = std::size_t((rows + m_bandRows - 1) / m_bandRows);
+    m_bandStart.assign(bands + 1, 0);
+    auto bandOf = [this](const Segment& seg) {
+        return std::size_t(((std::min(seg.y1, seg.y2) >> kShift) - m_minY) / m_bandRows);
+    };
+    for (const Segment& seg : m_segments) {
+        ++m_bandStart[bandOf(seg) + 1];
+    }
+    for (std::size_t b = 0; b < bands; ++b) {
+        m_bandStart[b + 1] += m_bandStart[b];
+    }
+    m_order.resize(m_segments.size());
+    m_active.assign(m_bandStart.begin(), m_bandStart.end() - 1); // fill positions, for now
+    for (std::size_t i = 0; i < m_segments.size(); ++i) {
+        m_order[m_active[bandOf(m_segments[i])]++] = uint32_t(i);
+    }
+    m_active.clear();
+}
+
+void CellRasterizer::renderBand() {
+    const std::size_t band = std::size_t((m_bandTop - m_minY) / m_bandRows);
+    m_active.insert(m_active.end(), m_order.begin() + m_bandStart[band],
+                    m_order.begin() + m_bandStart[band + 1]);
+    const int bandBottom = m_bandTop + m_bandRows;
+    std::size_t kept = 0;
+    for (const uint32_t index : m_active) {
+        const Segment& seg = m_segments[index];
+        renderLine(seg);
+        if ((std::max(seg.y1, seg.y2) >> kShift) >= bandBottom) {
+            m_active[kept++] = index; // reaches the next band
+        }
+    }
+    m_active.resize(kept);
+}
+
 void CellRasterizer::renderLine(const Segment& s) {
     const int x1 = s.x1, y1 = s.y1, x2 = s.x2, y2 = s.y2;
     const long long dx = (long long)x2 - x1;

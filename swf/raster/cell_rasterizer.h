@@ -72,9 +72,10 @@ public:
     // One clipped line in 1/256 pixel (called by the clipper).
     void line(int x1, int y1, int x2, int y2);
 
-    // Upper bound on the cells held at once (8 bytes each): a taller path is swept in
-    // bands of rows, each band walking the edges that reach it.
-    static constexpr std::size_t kMaxCells = std::size_t(1) << 20;
+    // Cells held at once (8 bytes each): a path is swept in bands of rows this small, so
+    // that a band's cells are still in the cache when the band is read. Lines are sorted by
+    // the band they start in, and each band walks only its own rows of the lines reaching it.
+    static constexpr std::size_t kBandCells = std::size_t(1) << 14;
     // Upper bound on the lines one path keeps (16 bytes each); further ones are dropped, so
     // a hostile path costs bounded memory.
     static constexpr std::size_t kMaxLines = std::size_t(1) << 22;
@@ -88,6 +89,11 @@ private:
         int area = 0;
     };
 
+    // Sizes the grid and sorts the lines by the band they start in.
+    void prepareBands();
+    // Adds the cells of the band at m_bandTop: lines starting in it join the active ones,
+    // and those ending in it leave after it.
+    void renderBand();
     void renderLine(const Segment& s);
     void renderHline(int ey, int x1, int y1, int x2, int y2);
     void add(int ex, int ey, int cover, int area) {
@@ -110,6 +116,9 @@ private:
 
     agg::rasterizer_sl_clip_dbl m_clipper;
     std::vector<Segment> m_segments;
+    std::vector<uint32_t> m_bandStart; // per band: where its lines start in m_order
+    std::vector<uint32_t> m_order;     // line indices, band by band
+    std::vector<uint32_t> m_active;    // lines reaching the current band
     std::vector<Cell> m_cells;       // band rows x columns, zero outside a sweep
     std::vector<uint64_t> m_touched; // per band row: a bit per column with a cell
     std::vector<Span> m_spans;
@@ -133,34 +142,11 @@ template <class RowFn> bool CellRasterizer::sweep(RowFn row) {
     if (m_segments.empty() || m_minY > m_maxY) {
         return false;
     }
-    m_cols = m_maxX - m_minX + 1;
-    m_words = (m_cols + 63) / 64;
-    const int rows = m_maxY - m_minY + 1;
-    const int band = int(std::max<std::size_t>(1, kMaxCells / std::size_t(m_cols)));
-    m_bandRows = std::min(rows, band);
-    const std::size_t cells = std::size_t(m_bandRows) * std::size_t(m_cols);
-    if (m_cells.size() < cells) {
-        m_cells.resize(cells);
-    }
-    const std::size_t words = std::size_t(m_bandRows) * std::size_t(m_words);
-    if (m_touched.size() < words) {
-        m_touched.resize(words);
-    }
-    if (m_spans.size() < std::size_t(m_cols) + 2) {
-        m_spans.resize(std::size_t(m_cols) + 2);
-        m_covers.resize(std::size_t(m_cols) + 2);
-    }
+    prepareBands();
     m_anyCell = false;
     for (m_bandTop = m_minY; m_bandTop <= m_maxY; m_bandTop += m_bandRows) {
-        const int bandBottom = m_bandTop + m_bandRows; // exclusive
-        for (const Segment& s : m_segments) {
-            const int top = std::min(s.y1, s.y2) >> agg::poly_subpixel_shift;
-            const int bottom = std::max(s.y1, s.y2) >> agg::poly_subpixel_shift;
-            if (bottom >= m_bandTop && top < bandBottom) {
-                renderLine(s);
-            }
-        }
-        const int last = std::min(bandBottom, m_maxY + 1) - m_bandTop;
+        renderBand();
+        const int last = std::min(m_bandRows, m_maxY + 1 - m_bandTop);
         for (int r = 0; r < last; ++r) {
             const int count = readRow(r);
             if (count > 0) {
