@@ -168,8 +168,7 @@ void CellRasterizer::renderLine(const Segment& s) {
     const long long step = kScale * dx;
     // Whole rows before this band's first one, along the line: jumped over in one go.
     const int rowsBetween = std::abs(ey2 - ey1) - 1;
-    const int skip = std::clamp(incr > 0 ? m_bandTop - ey1 - 1 : ey1 - bandBottom, 0,
-                                rowsBetween);
+    const int skip = std::clamp(incr > 0 ? m_bandTop - ey1 - 1 : ey1 - bandBottom, 0, rowsBetween);
     const long long start = p0 + skip * step;
     int xFrom = x1 + int(start / dy);
     int mod = int(start % dy);
@@ -334,7 +333,7 @@ int CellRasterizer::readRow(int row) {
     uint64_t* words = &m_touched[std::size_t(row) * std::size_t(m_words)];
     Cell* cells = &m_cells[std::size_t(row) * std::size_t(m_cols)];
     int cover = 0;
-    int x = 0;           // the next column not yet put down
+    int x = 0; // the next column not yet put down
     bool started = false;
     for (int w = 0; w < m_words; ++w) {
         uint64_t bits = words[w];

@@ -106,7 +106,8 @@ private:
         Cell& c = m_cells[std::size_t(row) * std::size_t(m_cols) + col];
         c.cover += cover;
         c.area += area;
-        m_touched[std::size_t(row) * std::size_t(m_words) + (col >> 6)] |= uint64_t(1) << (col & 63);
+        m_touched[std::size_t(row) * std::size_t(m_words) + (col >> 6)] |= uint64_t(1)
+                                                                           << (col & 63);
     }
     unsigned alpha(int area) const;
     // Reads band row `row` into m_spans (and zeroes it); returns the span count.
@@ -119,8 +120,8 @@ private:
     std::vector<uint32_t> m_bandStart; // per band: where its lines start in m_order
     std::vector<uint32_t> m_order;     // line indices, band by band
     std::vector<uint32_t> m_active;    // lines reaching the current band
-    std::vector<Cell> m_cells;       // band rows x columns, zero outside a sweep
-    std::vector<uint64_t> m_touched; // per band row: a bit per column with a cell
+    std::vector<Cell> m_cells;         // band rows x columns, zero outside a sweep
+    std::vector<uint64_t> m_touched;   // per band row: a bit per column with a cell
     std::vector<Span> m_spans;
     std::vector<uint8_t> m_covers;
     int m_spanCount = 0;

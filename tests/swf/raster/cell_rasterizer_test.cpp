@@ -114,9 +114,11 @@ Polygon circle(double cx, double cy, double r, int steps) {
     return p;
 }
 
+// clang-format off
 const Case kCases[] = {
     {"Square", 40, 40, true, {{{10, 10}, {30, 10}, {30, 30}, {10, 30}}}},
-    {"SquareBetweenPixels", 40, 40, true, {{{10.3, 10.7}, {29.2, 10.7}, {29.2, 30.1}, {10.3, 30.1}}}},
+    {"SquareBetweenPixels", 40, 40, true,
+     {{{10.3, 10.7}, {29.2, 10.7}, {29.2, 30.1}, {10.3, 30.1}}}},
     {"ThinSliver", 60, 20, true, {{{1, 5}, {58, 6.2}, {58, 6.5}, {1, 5.1}}}},
     {"SteepAndShallow", 50, 50, true, {{{2, 48}, {3, 1}, {48, 47}}}},
     {"StarNonZero", 64, 64, true, {star(32, 32, 28, 5)}},
@@ -129,12 +131,13 @@ const Case kCases[] = {
     {"WhollyOutside", 30, 30, true, {{{-20, -20}, {-5, -20}, {-5, -5}}}},
     {"LeftOfTheBoxStillCovers", 30, 30, false, {{{-20, 5}, {-5, 5}, {-5, 25}, {-20, 25}}}},
     {"RightEdgeOfTheSurface", 30, 30, true, {{{20.5, 3}, {30, 3}, {30, 27.5}, {20.5, 27.5}}}},
-    // More cells than one band holds: swept band by band.
+    // Many bands of rows: lines cross several, both downwards and upwards.
     {"SweptInBands", 2048, 1100, true, {{{3.5, 2.25}, {2040.2, 540.6}, {1000.7, 1098.1}}}},
     {"UprightSidesSweptInBands", 2048, 1100, false,
      {{{100.25, 3.5}, {1900.5, 3.5}, {1900.5, 1090.75}, {100.25, 1090.75}},
       {{600.5, 1080.2}, {601.25, 7.7}, {603.75, 1000.1}}}},
 };
+// clang-format on
 
 class CellRasterizerMatchesAgg : public ::testing::TestWithParam<Case> {};
 
@@ -163,9 +166,8 @@ TEST(CellRasterizer, EmptyPathTouchesNothing) {
     ras.clipBox(10, 10);
     ras.moveTo(2, 2);
     ras.lineTo(8, 2); // a horizontal line bounds no area
-    EXPECT_FALSE(ras.sweep([](int, const CellRasterizer::Span*, int) {
-        ADD_FAILURE() << "a row of an empty path";
-    }));
+    EXPECT_FALSE(ras.sweep(
+        [](int, const CellRasterizer::Span*, int) { ADD_FAILURE() << "a row of an empty path"; }));
 }
 
 } // namespace
