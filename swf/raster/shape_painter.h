@@ -7,13 +7,12 @@
 #include <agg_conv_transform.h>
 #include <agg_path_storage.h>
 #include <agg_rasterizer_compound_aa.h>
-#include <agg_rasterizer_scanline_aa.h>
 #include <agg_rasterizer_sl_clip.h>
-#include <agg_scanline_p.h>
 #include <agg_scanline_u.h>
 
 #include "swf/format/bitmap.h"
 #include "swf/format/shape.h"
+#include "swf/raster/cell_rasterizer.h"
 #include "swf/raster/paint.h"
 #include "swf/raster/surface.h"
 
@@ -50,7 +49,6 @@ public:
 
 private:
     using CompoundRasterizer = agg::rasterizer_compound_aa<agg::rasterizer_sl_clip_dbl>;
-    using Rasterizer = agg::rasterizer_scanline_aa<agg::rasterizer_sl_clip_dbl>;
 
     void fillGroup(const StyleGroup& group, bool nonZero, const Matrix& toPixels,
                    const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target);
@@ -77,9 +75,8 @@ private:
     void mixSpan(const Paint& paint, int x, int y, int len, const uint8_t* covers, int start);
 
     CompoundRasterizer m_compound;
-    Rasterizer m_rasterizer;
+    CellRasterizer m_rasterizer;    // single styles and lines: the inside of a shape as runs
     agg::scanline_u8 m_scanline;    // compound fills: covers pixel by pixel
-    agg::scanline_p8 m_runScanline; // single styles: the inside of a shape as one run
     agg::path_storage m_path;
     agg::conv_stroke<agg::path_storage> m_stroke{m_path}; // keeps its buffers between lines
     // Lines of a shape stretched unevenly are stroked in the shape's own space and then

@@ -3,10 +3,46 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "swf/raster/pixel_ops.h"
 #include "swf/raster/shape_cache.h"
 
 namespace swivio::swf::raster {
+namespace {
+
+// Per pixel of px[x, x + 4): a bit (0-3) set where `test` holds, test being "transparent"
+// (all bytes zero) or "opaque" (alpha 255).
+#if defined(__SSE2__)
+int zeroLanes(const uint32_t* px) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
+    return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, _mm_setzero_si128())));
+}
+int opaqueLanes(const uint32_t* px) {
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(px)), alpha);
+    return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, alpha)));
+}
+#endif
+
+// The first x in [from, to) where opaque(px[x]) == want, else `to`.
+int findOpacity(const uint32_t* px, int from, int to, bool want) {
+    int x = from;
+#if defined(__SSE2__)
+    const int none = want ? 0 : 0xF;
+    while (x + 4 <= to && opaqueLanes(px + x) == none) {
+        x += 4;
+    }
+#endif
+    while (x < to && (pixelA(px[x]) == 255) != want) {
+        ++x;
+    }
+    return x;
+}
+
+} // namespace
 
 SpanPicture::SpanPicture(const Surface& surface, const PixelBox& box) {
     const PixelBox b = box.intersected(surface.bounds());
@@ -21,10 +57,20 @@ SpanPicture::SpanPicture(const Surface& surface, const PixelBox& box) {
         const uint32_t* px = surface.row(y) + b.x0;
         Row& r = m_rows[std::size_t(y - b.y0)];
         int first = 0;
+#if defined(__SSE2__)
+        while (first + 4 <= m_width && zeroLanes(px + first) == 0xF) {
+            first += 4;
+        }
+#endif
         while (first < m_width && px[first] == 0) {
             ++first;
         }
         int last = m_width;
+#if defined(__SSE2__)
+        while (last - 4 >= first && zeroLanes(px + last - 4) == 0xF) {
+            last -= 4;
+        }
+#endif
         while (last > first && px[last - 1] == 0) {
             --last;
         }
@@ -33,15 +79,10 @@ SpanPicture::SpanPicture(const Surface& surface, const PixelBox& box) {
         r.offset = uint32_t(total);
         total += std::size_t(last - first);
         int best0 = 0, best1 = 0;
-        for (int x = first; x < last;) {
-            if (pixelA(px[x]) != 255) {
-                ++x;
-                continue;
-            }
+        for (int x = findOpacity(px, first, last, true); x < last;
+             x = findOpacity(px, x, last, true)) {
             const int start = x;
-            while (x < last && pixelA(px[x]) == 255) {
-                ++x;
-            }
+            x = findOpacity(px, x, last, false);
             if (x - start > best1 - best0) {
                 best0 = start;
                 best1 = x;
