@@ -81,6 +81,12 @@ bool FrameQueue::push(const Frame& picture, bool isNewPicture) {
                     std::to_string(picture.height()) + " instead of " + std::to_string(m_width) +
                     " x " + std::to_string(m_height) + ".");
     const bool carries = isNewPicture || m_count == 0;
+    if (m_roomWait.count() > 0 && m_held >= m_depth && !openSpill())
+        m_changed.wait_for(lock, m_roomWait, [this] {
+            return m_held < m_depth || m_abandoned || !m_error.empty();
+        });
+    if (!m_error.empty())
+        return false;
     Spill* spill = openSpill();
     if (!spill && m_held < m_depth) {
         ++m_held;
@@ -122,6 +128,11 @@ bool FrameQueue::push(const Frame& picture, bool isNewPicture) {
         return false;
     m_changed.notify_all();
     return true;
+}
+
+void FrameQueue::setRoomWait(std::chrono::milliseconds wait) {
+    std::lock_guard lock(m_mutex);
+    m_roomWait = wait;
 }
 
 void FrameQueue::close(bool abandoned) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -20,8 +21,10 @@ namespace swivio {
 // closed and handed to the reader) when the reader reaches it; the records after it go to
 // memory again while there is room.
 //
-// One thread records (push, close), one thread reads (the RecordedFrames side). The
-// recording never waits for the reader.
+// One thread records (push, close), one thread reads (the RecordedFrames side). By default
+// the recording never waits for the reader; with setRoomWait(), a push into a full queue
+// first waits for the reader to take a record, and spills only when the reader has taken
+// none for that long.
 class FrameQueue final : public RecordedFrames {
 public:
     // `spillFolder`: where spilled records go; `width` x `height`: the frame size;
@@ -38,6 +41,11 @@ public:
     // record, so the reader never keeps a picture back for one. False, with errorString(),
     // when a spill file cannot be written; the failure is sticky.
     bool push(const Frame& picture, bool isNewPicture);
+    // How long a push into a full queue waits for room before it spills (0: never waits).
+    // A frame-by-frame recording loses nothing by waiting, and reading back a spilled
+    // record costs the reader more than taking it from memory; the spill is then only for
+    // a reader that stalls (a slow disk, an encoder's look-ahead).
+    void setRoomWait(std::chrono::milliseconds wait);
     // Ends the records. `abandoned`: the recording failed or was cancelled; the reader stops
     // at once and its tally says the recording failed. Later pushes are refused.
     void close(bool abandoned);
@@ -75,6 +83,7 @@ private:
     const int m_width;
     const int m_height;
     const std::size_t m_depth;
+    std::chrono::milliseconds m_roomWait{0};
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

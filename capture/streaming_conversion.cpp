@@ -71,6 +71,7 @@ TaskResult ConversionTask::recordWhileEncoding(TaskResult result) {
         return failed("Recording failed: " + folder.message());
     const FrameGeometry& geometry = recording.geometry();
     FrameQueue queue(*folder, geometry.outputWidth, geometry.outputHeight, kRecordingQueueDepth);
+    queue.setRoomWait(kRecordingQueueWait);
 
     // The encoder starts with the first record, when the recording has opened its sound
     // file, and learns the frame count from the queue as the recording goes on. It reads

@@ -262,8 +262,8 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
                       0,
                       0,
                       sy,
-                      -viewport.stage.xMin * sx - viewport.originX - clip.x0,
-                      -viewport.stage.yMin * sy - viewport.originY - clip.y0};
+                      -double(viewport.stage.xMin) * sx - viewport.originX - clip.x0,
+                      -double(viewport.stage.yMin) * sy - viewport.originY - clip.y0};
     scaleX = sx * 20;
     scaleY = sy * 20;
 

@@ -166,6 +166,42 @@ TEST(FrameQueue, AbandonedRecordingStopsTheReader) {
     EXPECT_EQ(framesFilesIn(dir), 0);
 }
 
+// With a room wait, a full queue holds the recording back while the reader takes records
+// now and then, and spills only once the reader has taken none for the whole wait.
+TEST(FrameQueue, RoomWaitHoldsTheRecordingUntilTheReaderStalls) {
+    for (const bool stalled : {false, true}) {
+        SCOPED_TRACE(stalled ? "stalled reader" : "slow reader");
+        testkit::TempDir dir;
+        FrameQueue queue(dir.path().string(), kWidth, kHeight, 2);
+        queue.setRoomWait(stalled ? std::chrono::milliseconds(20) : std::chrono::seconds(30));
+        GatedReader reader(queue);
+        std::thread recording([&] {
+            Frame picture(kWidth, kHeight);
+            for (int i = 0; i < 6; ++i) {
+                picture.fill(colorOf(i));
+                ASSERT_TRUE(queue.push(picture, true)) << queue.errorString();
+            }
+        });
+        if (!stalled) {
+            for (int read = 1; read <= 6; ++read) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                EXPECT_LE(queue.recordCount(), read + 1) << "a push went past a full queue";
+                reader.allow(1);
+                reader.waitFor(read);
+            }
+        }
+        recording.join();
+        queue.close(false);
+        reader.allow(1 << 20);
+        std::vector<uint32_t> expected;
+        for (int i = 0; i < 6; ++i)
+            expected.push_back(colorOf(i));
+        EXPECT_EQ(reader.seen(), expected);
+        EXPECT_EQ(queue.spilledCount(), stalled ? 4 : 0);
+        EXPECT_LE(queue.peakHeld(), 2);
+    }
+}
+
 // A spill that cannot be written fails the push with the store's message, and stays failed.
 TEST(FrameQueue, SpillThatCannotBeWrittenFails) {
     testkit::TempDir dir;
