@@ -103,7 +103,7 @@ TEST(RasterViewport, PixelsOutsideTheClipRectangleAreUntouched) {
 TEST(RasterViewport, EmptyOrInvalidViewportsDrawNothing) {
     const RenderCommandList list{draw(square(0, 0, 40, 40))};
     RenderViewport v = identityViewport(40, 40);
-    for (int variant = 0; variant < 5; ++variant) {
+    for (int variant = 0; variant < 6; ++variant) {
         RenderViewport bad = v;
         switch (variant) {
         case 0:
@@ -120,6 +120,9 @@ TEST(RasterViewport, EmptyOrInvalidViewportsDrawNothing) {
             break;
         case 4:
             bad.stage.yMax = -5;
+            break;
+        case 5: // the most negative corner: the square shrinks into the far corner
+            bad.stage.xMin = bad.stage.yMin = std::numeric_limits<int32_t>::min();
             break;
         }
         const Frame f = renderWith(list, bad, 40, 40);
