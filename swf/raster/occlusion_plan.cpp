@@ -1,6 +1,8 @@
 #include "swf/raster/occlusion_plan.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 
 #include "swf/raster/pixel_ops.h"
 
@@ -54,11 +56,64 @@ void OcclusionPlan::findTopLevel(const RenderCommandList& commands) {
     }
 }
 
+void OcclusionPlan::addVisible(bool planned, int y, int x0, int x1) {
+    if (planned) {
+        m_cover.forVisible(y, x0, x1, [this, y](int a, int b) { m_pieces.push_back({y, a, b}); });
+    }
+}
+
+namespace {
+
+// Whether a shape is large enough on the surface for its recording to pay: a small one
+// costs little more to paint whole than to record, and recording it costs memory besides.
+// The declared bounds only steer this choice, so a movie that gets them wrong loses
+// nothing but time.
+bool worthRecording(const Shape& shape, const Matrix& toPixels) {
+    const Rect& b = shape.bounds;
+    if (b.xMin > b.xMax || b.yMin > b.yMax) {
+        return false;
+    }
+    const double w = double(b.xMax) - b.xMin, h = double(b.yMax) - b.yMin;
+    const double across = std::hypot(toPixels.a * w, toPixels.b * w);
+    const double down = std::hypot(toPixels.c * h, toPixels.d * h);
+    return across * down >= OcclusionPlan::kMinRecordedArea;
+}
+
+} // namespace
+
+bool OcclusionPlan::recordShape(std::size_t index, const RenderCommand& command,
+                                const BitmapLookup& fills, const Matrix& view, Surface& surface,
+                                ShapePainter& painter) {
+    if (m_recordingBytes >= kMaxRecordingBytes) {
+        return false;
+    }
+    if (m_recordingsUsed == m_recordings.size()) {
+        m_recordings.emplace_back();
+    }
+    ShapeRecording& recording = m_recordings[m_recordingsUsed];
+    DrawTarget target;
+    target.surface = &surface;
+    if (!painter.record(*command.shape, drawMatrix(command, view), view,
+                        finiteTransform(command.colorTransform), fills, target, recording,
+                        kMaxRecordingBytes - m_recordingBytes)) {
+        recording.clear();
+        return false;
+    }
+    m_recordingBytes += recording.bytes();
+    m_recordingOf[index] = int32_t(m_recordingsUsed++);
+    return true;
+}
+
 void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& bitmaps,
-                         const Matrix& view, int width, int height, const ShapeCache& cache) {
+                         const Matrix& view, Surface& surface, const ShapeCache& cache,
+                         ShapePainter& painter) {
+    const int width = surface.width(), height = surface.height();
     findTopLevel(commands);
     m_planned.assign(commands.size(), 0);
     m_first.assign(commands.size() + 1, 0);
+    m_recordingOf.assign(commands.size(), -1);
+    m_recordingsUsed = 0;
+    m_recordingBytes = 0;
     m_pieces.clear();
     m_cover.reset(height);
     for (std::size_t i = commands.size(); i-- > 0;) {
@@ -70,31 +125,63 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
         const BitmapLookup& fills = c.bitmaps ? *c.bitmaps : bitmaps;
         const ShapeCache::Placement at = cache.placement(
             c.shape, drawMatrix(c, view), view, finiteTransform(c.colorTransform), fills, false);
-        if (!at.picture) {
+        const bool covers = !m_levels[i].masked;
+        if (at.picture) {
+            const SpanPicture& picture = *at.picture;
+            const int y0 = std::max(at.top, 0);
+            const int y1 = std::min(at.top + picture.height(), height);
+            // A row yields at most one piece more than the runs it can be covered by. Past
+            // the bound (many large pictures, none opaque), the rest are drawn whole, which
+            // is always right.
+            const bool planned =
+                m_pieces.size() + std::size_t(std::max(y1 - y0, 0)) * (CoverRows::kRuns + 1) <=
+                kMaxPieces;
+            m_planned[i] = planned;
+            for (int y = y0; y < y1; ++y) {
+                const SpanPicture::Row& row = picture.row(y - at.top);
+                addVisible(planned, y, std::max(at.left + row.x0, 0),
+                           std::min(at.left + row.x1, width));
+                if (covers) {
+                    m_cover.cover(y, std::max(at.left + row.opaque0, 0),
+                                  std::min(at.left + row.opaque1, width));
+                }
+            }
             continue;
         }
-        const SpanPicture& picture = *at.picture;
-        const int y0 = std::max(at.top, 0);
-        const int y1 = std::min(at.top + picture.height(), height);
-        // A row yields at most one piece more than the runs it can be covered by. Past the
-        // bound (many large pictures, none opaque), the rest are drawn whole, which is
-        // always right.
+        if (!worthRecording(*c.shape, view * drawMatrix(c, view)) ||
+            !recordShape(i, c, fills, view, surface, painter)) {
+            continue;
+        }
+        const ShapeRecording& recording = m_recordings[std::size_t(m_recordingOf[i])];
+        const PixelBox box = recording.touched.intersected(surface.bounds());
+        if (box.isEmpty()) {
+            continue;
+        }
         const bool planned =
-            m_pieces.size() + std::size_t(std::max(y1 - y0, 0)) * (CoverRows::kRuns + 1) <=
+            m_pieces.size() + std::size_t(box.y1 - box.y0) * (CoverRows::kRuns + 1) <=
             kMaxPieces;
         m_planned[i] = planned;
-        for (int y = y0; y < y1; ++y) {
-            const SpanPicture::Row& row = picture.row(y - at.top);
-            const int x0 = std::max(at.left + row.x0, 0);
-            const int x1 = std::min(at.left + row.x1, width);
-            if (planned) {
-                m_cover.forVisible(y, x0, x1, [this, y](int a, int b) {
-                    m_pieces.push_back({y, a, b});
-                });
+        // Each row's extent over every layer is what may show; the runs that an opaque
+        // paint covers wholly hide what is below.
+        m_rowX0.assign(std::size_t(box.y1 - box.y0), INT32_MAX);
+        m_rowX1.assign(std::size_t(box.y1 - box.y0), INT32_MIN);
+        for (const ShapeRecording::Span& span : recording.spans) {
+            if (span.y < box.y0 || span.y >= box.y1) {
+                continue;
             }
-            if (!m_levels[i].masked) {
-                m_cover.cover(y, std::max(at.left + row.opaque0, 0),
-                              std::min(at.left + row.opaque1, width));
+            const std::size_t r = std::size_t(span.y - box.y0);
+            m_rowX0[r] = std::min(m_rowX0[r], span.x);
+            m_rowX1[r] = std::max(m_rowX1[r], span.x + span.len);
+        }
+        for (int y = box.y0; y < box.y1; ++y) {
+            const std::size_t r = std::size_t(y - box.y0);
+            addVisible(planned, y, m_rowX0[r], m_rowX1[r]);
+        }
+        if (covers) {
+            for (const ShapeRecording::Span& span : recording.spans) {
+                if (span.run && span.cover == 255 && recording.layers[span.layer].isOpaque()) {
+                    m_cover.cover(span.y, span.x, span.x + span.len);
+                }
             }
         }
     }

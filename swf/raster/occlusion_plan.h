@@ -8,30 +8,44 @@
 #include "swf/raster/cover_rows.h"
 #include "swf/raster/render_commands.h"
 #include "swf/raster/shape_cache.h"
+#include "swf/raster/shape_painter.h"
+#include "swf/raster/shape_recording.h"
 
 namespace swivio::swf::raster {
 
-// Which parts of a frame's kept pictures are worth composing. A cartoon's shapes cover the
-// frame several times over, and a pixel that an opaque picture drawn later at the top
-// level paints over ends as that picture's pixel whatever was put there before: so,
-// walking the commands from last to first, each picture drawn at the top level keeps only
-// the row pieces that no later unmasked opaque run covers. Shapes inside layers and mask
-// definitions are left whole (filters and masks read their pixels), and so are shapes
-// painted from their edges (their coverage is not known beforehand).
+// Which parts of a frame's shapes are worth painting. A cartoon's shapes cover the frame
+// several times over, and a pixel that an opaque shape drawn later at the top level paints
+// over ends as that shape's pixel whatever was put there before: so, walking the commands
+// from last to first, each shape drawn at the top level keeps only the row pieces that no
+// later unmasked opaque run covers. A shape with a kept picture is known by its picture;
+// one without is rasterized here (ShapePainter::record) and later painted from that
+// recording, only within its pieces. Shapes inside layers and mask definitions are left
+// whole (filters and masks read their pixels), and so are shapes that cannot be recorded.
 class OcclusionPlan {
 public:
-    // Plans the commands for a surface of the given size; the cache must have begun the
+    // Plans the commands for `surface` (the frame's own); the cache must have begun the
     // frame, and the arguments must be those the commands will be drawn with.
     void plan(const RenderCommandList& commands, const BitmapLookup& bitmaps, const Matrix& view,
-              int width, int height, const ShapeCache& cache);
+              Surface& surface, const ShapeCache& cache, ShapePainter& painter);
 
-    // The pieces of command `index`'s picture to compose, or null to draw it whole.
+    // The pieces of command `index`'s shape to paint, or null to draw it whole.
     const std::span<const RowPiece>* visible(std::size_t index) const {
         return index < m_visible.size() && m_planned[index] ? &m_visible[index] : nullptr;
+    }
+    // Command `index`'s shape as recorded for this frame, or null.
+    const ShapeRecording* recording(std::size_t index) const {
+        return index < m_recordingOf.size() && m_recordingOf[index] >= 0
+                   ? &m_recordings[std::size_t(m_recordingOf[index])]
+                   : nullptr;
     }
 
     // Pieces kept for one frame at most (12 bytes each).
     static constexpr std::size_t kMaxPieces = std::size_t(1) << 21;
+    // Bytes of recordings kept for one frame at most; past it, shapes are drawn directly.
+    static constexpr std::size_t kMaxRecordingBytes = std::size_t(48) << 20;
+    // Shapes whose bounds cover fewer pixels are drawn directly: at this size and below, a
+    // cartoon's shapes cost as much to record as recording saves in painting.
+    static constexpr double kMinRecordedArea = 16384;
 
 private:
     struct TopLevel {
@@ -39,6 +53,11 @@ private:
         bool masked = false; // under a mask there
     };
     void findTopLevel(const RenderCommandList& commands);
+    // Records command `index`'s shape; false when it is to be drawn directly.
+    bool recordShape(std::size_t index, const RenderCommand& command, const BitmapLookup& fills,
+                     const Matrix& view, Surface& surface, ShapePainter& painter);
+    // Adds the pieces of row y's [x0, x1) left visible, when the command is planned.
+    void addVisible(bool planned, int y, int x0, int x1);
 
     std::vector<TopLevel> m_levels;
     std::vector<uint8_t> m_planned;
@@ -46,6 +65,11 @@ private:
     std::vector<RowPiece> m_pieces;
     std::vector<uint32_t> m_first; // per command: where its pieces start in m_pieces
     CoverRows m_cover;
+    std::vector<ShapeRecording> m_recordings; // reused from frame to frame
+    std::size_t m_recordingsUsed = 0;
+    std::size_t m_recordingBytes = 0;
+    std::vector<int32_t> m_recordingOf; // per command: its recording, or -1
+    std::vector<int32_t> m_rowX0, m_rowX1;
 };
 
 } // namespace swivio::swf::raster

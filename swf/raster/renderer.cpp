@@ -274,7 +274,7 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
     painter.beginFrame();
     shapes.beginFrame(bitmaps, width, height);
     if (pictureReuse) {
-        occlusion.plan(commands, bitmaps, view, width, height, shapes);
+        occlusion.plan(commands, bitmaps, view, *root, shapes, painter);
     }
 
     for (std::size_t index = 0; index < commands.size(); ++index) {
@@ -295,7 +295,7 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
             const Matrix matrix = drawMatrix(command, view);
             if (pictureReuse) {
                 shapes.draw(command.shape, matrix, view, ct, fills, target, painter,
-                            occlusion.visible(index));
+                            occlusion.visible(index), occlusion.recording(index));
             } else {
                 painter.draw(*command.shape, matrix, view, ct, fills, target);
             }

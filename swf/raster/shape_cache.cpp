@@ -200,15 +200,23 @@ ShapeCache::Placement ShapeCache::placement(const std::shared_ptr<const Shape>& 
 void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& object,
                       const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
                       const DrawTarget& target, ShapePainter& painter,
-                      const std::span<const RowPiece>* visible) {
+                      const std::span<const RowPiece>* visible,
+                      const ShapeRecording* recorded) {
     if (!shape || target.surface == nullptr) {
         return;
     }
+    auto paintDirectly = [&] {
+        if (recorded) {
+            painter.replay(*recorded, target, visible);
+        } else {
+            painter.draw(*shape, object, view, ct, bitmaps, target);
+        }
+    };
     Key key;
     int wholeX, wholeY;
     if (!keyOf(shape.get(), object, view, ct, bitmaps, target.coverageOnly, &key, &wholeX,
                &wholeY)) {
-        painter.draw(*shape, object, view, ct, bitmaps, target);
+        paintDirectly();
         return;
     }
     auto [it, inserted] = m_entries.try_emplace(key);
@@ -225,8 +233,11 @@ void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& o
         visible = nullptr; // planned before the picture existed
     }
     if (!entry.picture && !once) {
-        painter.draw(*shape, object, view, ct, bitmaps, target);
+        paintDirectly();
         return;
+    }
+    if (recorded) {
+        visible = nullptr; // planned from the recording, not from this picture
     }
 
     Surface& surface = *target.surface;

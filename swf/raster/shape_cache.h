@@ -8,6 +8,7 @@
 #include "swf/format/bitmap.h"
 #include "swf/format/shape.h"
 #include "swf/raster/shape_painter.h"
+#include "swf/raster/shape_recording.h"
 #include "swf/raster/span_picture.h"
 #include "swf/raster/surface.h"
 
@@ -24,11 +25,6 @@ namespace swivio::swf::raster {
 // the rasterizer's 1/256 pixel, so it differs from direct painting by at most a unit of
 // rounding. Shapes whose edges stray outside their declared bounds, and shapes far larger
 // than the surface, are always painted directly.
-// Part of one surface row, [x0, x1), in surface pixels.
-struct RowPiece {
-    int32_t y, x0, x1;
-};
-
 class ShapeCache {
 public:
     // A budget of 0 follows the surface's size (see below); another holds the pictures to
@@ -42,10 +38,13 @@ public:
     // Paints `shape` as ShapePainter::draw does, from its picture when there is one. With
     // `visible`, only those pieces of the picture are composed (the caller knows the rest
     // is painted over later); it must come from placement() for the same drawing, in the
-    // same frame, and is ignored when the shape has no picture.
+    // same frame, and is ignored when the shape has no picture. With `recorded` (the shape
+    // as ShapePainter::record() took it for this drawing), a shape painted directly is
+    // painted from the recording, within `visible`, and a picture is composed whole.
     void draw(const std::shared_ptr<const Shape>& shape, const Matrix& object, const Matrix& view,
               const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target,
-              ShapePainter& painter, const std::span<const RowPiece>* visible = nullptr);
+              ShapePainter& painter, const std::span<const RowPiece>* visible = nullptr,
+              const ShapeRecording* recorded = nullptr);
 
     // Where draw() would compose the shape's picture from: the picture and the surface pixel
     // of its (0, 0). Null picture when draw() would paint the shape from its edges (or paint

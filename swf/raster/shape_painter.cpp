@@ -215,10 +215,20 @@ void ShapePainter::draw(const Shape& shape, const Matrix& object, const Matrix& 
     if (!isFinite(toPixels)) {
         return;
     }
+    if (!prepareTarget(target)) {
+        return;
+    }
+    for (const StyleGroup& group : shape.groups) {
+        fillGroup(group, shape.nonZeroWinding, toPixels, ct, bitmaps, target);
+        strokeGroup(group, object, view, ct, bitmaps, target);
+    }
+}
+
+bool ShapePainter::prepareTarget(const DrawTarget& target) {
     m_width = target.surface->width();
     m_height = target.surface->height();
     if (m_width <= 0 || m_height <= 0) {
-        return;
+        return false;
     }
     const std::size_t bufferSize = static_cast<std::size_t>(m_width) + 8;
     if (m_colors.size() < bufferSize) {
@@ -229,10 +239,124 @@ void ShapePainter::draw(const Shape& shape, const Matrix& object, const Matrix& 
         m_mixCover.resize(bufferSize);
         m_mixWhole.resize(bufferSize);
     }
-    for (const StyleGroup& group : shape.groups) {
-        fillGroup(group, shape.nonZeroWinding, toPixels, ct, bitmaps, target);
-        strokeGroup(group, object, view, ct, bitmaps, target);
+    return true;
+}
+
+bool ShapePainter::record(const Shape& shape, const Matrix& object, const Matrix& view,
+                          const ColorTransform& ct, const BitmapLookup& bitmaps,
+                          const DrawTarget& target, ShapeRecording& out, std::size_t maxBytes) {
+    out.clear();
+    m_recording = &out;
+    m_recordLimit = maxBytes;
+    draw(shape, object, view, ct, bitmaps, target);
+    m_recording = nullptr;
+    return out.complete;
+}
+
+void ShapePainter::recordSweep(const Paint& paint) {
+    ShapeRecording& out = *m_recording;
+    if (!out.complete) {
+        m_rasterizer.reset();
+        return;
     }
+    if (out.layers.size() >= 0xFFFF) {
+        out.complete = false;
+        m_rasterizer.reset();
+        return;
+    }
+    const auto layer = uint16_t(out.layers.size());
+    out.layers.push_back(paint);
+    const bool touched =
+        m_rasterizer.sweep([&](int y, const CellRasterizer::Span* spans, int count) {
+            if (y < 0 || y >= m_height || !out.complete) {
+                return;
+            }
+            for (int i = 0; i < count; ++i) {
+                const CellRasterizer::Span& span = spans[i];
+                int x = span.x;
+                int len = span.len;
+                const uint8_t* covers = span.covers;
+                if (x < 0) {
+                    covers -= span.run ? 0 : x;
+                    len += x;
+                    x = 0;
+                }
+                len = std::min(len, m_width - x);
+                if (len <= 0 || (span.run && *covers == 0)) {
+                    continue;
+                }
+                ShapeRecording::Span recorded;
+                recorded.y = y;
+                recorded.x = x;
+                recorded.len = len;
+                recorded.layer = layer;
+                recorded.run = span.run;
+                if (span.run) {
+                    recorded.cover = *covers;
+                } else {
+                    recorded.cover = uint32_t(out.covers.size());
+                    out.covers.insert(out.covers.end(), covers, covers + len);
+                }
+                out.spans.push_back(recorded);
+            }
+            if (out.bytes() > m_recordLimit) {
+                out.complete = false;
+            }
+        });
+    if (touched) {
+        out.touched.unite({m_rasterizer.minX(), m_rasterizer.minY(), m_rasterizer.maxX() + 1,
+                           m_rasterizer.maxY() + 1});
+    }
+}
+
+void ShapePainter::replay(const ShapeRecording& recording, const DrawTarget& target,
+                          const std::span<const RowPiece>* visible) {
+    if (target.surface == nullptr || !prepareTarget(target)) {
+        return;
+    }
+    Surface& surface = *target.surface;
+    const std::size_t pieceCount = visible ? visible->size() : 0;
+    std::size_t next = 0; // the first piece that may meet the current span
+    int layer = -1;
+    auto paintPart = [&](const ShapeRecording::Span& span, int a, int b) {
+        const Paint& paint = recording.layers[span.layer];
+        const uint8_t* maskRow =
+            target.mask ? target.mask + std::size_t(span.y) * m_width + a : nullptr;
+        uint32_t* dst = surface.row(span.y) + a;
+        if (span.run) {
+            blendRun(dst, paint, a, span.y, b - a, uint8_t(span.cover), maskRow);
+        } else {
+            blendSpan(dst, paint, a, span.y, b - a,
+                      recording.covers.data() + span.cover + (a - span.x), maskRow);
+        }
+    };
+    for (const ShapeRecording::Span& span : recording.spans) {
+        if (span.y < 0 || span.y >= m_height || span.x < 0 || span.x + span.len > m_width) {
+            continue; // recorded for another surface
+        }
+        if (!visible) {
+            paintPart(span, span.x, span.x + span.len);
+            continue;
+        }
+        if (span.layer != layer) {
+            layer = span.layer;
+            next = 0;
+        }
+        const std::span<const RowPiece>& pieces = *visible;
+        while (next < pieceCount && (pieces[next].y < span.y ||
+                                     (pieces[next].y == span.y && pieces[next].x1 <= span.x))) {
+            ++next;
+        }
+        for (std::size_t k = next;
+             k < pieceCount && pieces[k].y == span.y && pieces[k].x0 < span.x + span.len; ++k) {
+            const int a = std::max(span.x, pieces[k].x0);
+            const int b = std::min(span.x + span.len, pieces[k].x1);
+            if (a < b) {
+                paintPart(span, a, b);
+            }
+        }
+    }
+    surface.markDirty(recording.touched);
 }
 
 void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix& toPixels,
@@ -362,6 +486,10 @@ void ShapePainter::fillStyle(const StyleGroup& group, uint32_t first, uint32_t l
 
 void ShapePainter::fillSet(const StyleGroup& group, uint32_t first, uint32_t last, int set,
                            bool nonZero, const Matrix& toPixels, const DrawTarget& target) {
+    if (m_recording) {
+        m_recording->complete = false;
+        return;
+    }
     // Styles outside the set (invisible ones) count as no style.
     auto member = [&](uint16_t index) {
         const int s = index >= 1 && index <= m_styleSet.size() ? int(index) - 1 : -1;
@@ -726,6 +854,10 @@ void ShapePainter::buildStrokePath(const StyleGroup& group, std::size_t first, s
 }
 
 void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
+    if (m_recording) {
+        recordSweep(paint);
+        return;
+    }
     Surface& surface = *target.surface;
     const bool touched = m_rasterizer.sweep([&](int y, const CellRasterizer::Span* spans,
                                                 int count) {

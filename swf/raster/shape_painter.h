@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include <agg_conv_stroke.h>
@@ -14,6 +15,7 @@
 #include "swf/format/shape.h"
 #include "swf/raster/cell_rasterizer.h"
 #include "swf/raster/paint.h"
+#include "swf/raster/shape_recording.h"
 #include "swf/raster/surface.h"
 
 namespace swivio::swf::raster {
@@ -37,6 +39,17 @@ public:
     // `view` maps to surface pixels.
     void draw(const Shape& shape, const Matrix& object, const Matrix& view,
               const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target);
+
+    // Rasterizes the shape as draw() would paint it on `target`, into `out` instead of onto
+    // the surface. False when the recording is incomplete (see ShapeRecording) or would
+    // pass `maxBytes`; the shape is then to be drawn directly.
+    bool record(const Shape& shape, const Matrix& object, const Matrix& view,
+                const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target,
+                ShapeRecording& out, std::size_t maxBytes);
+    // Paints a complete recording on `target` (of the size it was recorded for), only
+    // within `visible` when given: pieces ordered by row, then by column.
+    void replay(const ShapeRecording& recording, const DrawTarget& target,
+                const std::span<const RowPiece>* visible);
 
     // Starts a frame's budget of line segments.
     void beginFrame() { m_segments = 0; }
@@ -68,6 +81,8 @@ private:
                          double reach);
     void sweepCompound(const DrawTarget& target);
     void sweepSimple(const Paint& paint, const DrawTarget& target);
+    void recordSweep(const Paint& paint);
+    bool prepareTarget(const DrawTarget& target);
     void blendSpan(uint32_t* dst, const Paint& paint, int x, int y, int len, const uint8_t* covers,
                    const uint8_t* maskRow);
     void blendRun(uint32_t* dst, const Paint& paint, int x, int y, int len, uint8_t cover,
@@ -109,6 +124,8 @@ private:
     int m_width = 0;
     int m_height = 0;
     std::size_t m_segments = 0;
+    ShapeRecording* m_recording = nullptr; // while record() runs
+    std::size_t m_recordLimit = 0;
 };
 
 } // namespace swivio::swf::raster

@@ -16,6 +16,11 @@ struct PixelBox {
     PixelBox expanded(int dx, int dy) const { return {x0 - dx, y0 - dy, x1 + dx, y1 + dy}; }
 };
 
+// Part of one surface row, [x0, x1), in surface pixels.
+struct RowPiece {
+    int32_t y, x0, x1;
+};
+
 // A working picture of premultiplied R, G, B, A pixels (see pixel_ops.h), top row first.
 // It remembers the box that drawing touched since it was last cleared, so clearing and
 // composing only visit that box.

@@ -198,8 +198,8 @@ TEST(RasterPictureStore, AFullStoreTakesNewShapes) {
 }
 
 // Whole frames: shapes that cover one another, drawn frame after frame by one renderer
-// (from pictures, the hidden parts left out) and by a renderer painting every shape from
-// its edges.
+// (recorded or from pictures, the hidden parts left out) and by a renderer painting every
+// shape from its edges.
 constexpr int kW = 90, kH = 60;
 
 std::shared_ptr<Shape> square(double x0, double y0, double x1, double y1, Rgba colour,
@@ -233,16 +233,21 @@ Filter blur() {
     return f;
 }
 
-Frame paintWith(Renderer& renderer, const RenderCommandList& commands) {
+// The stage shown `scale` times its size: large enough, shapes are rasterized ahead and
+// painted from their recordings on the first frame.
+Frame paintWith(Renderer& renderer, const RenderCommandList& commands, int scale = 1) {
     static MapBitmaps none;
-    Frame frame(kW, kH);
-    for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) {
+    const int w = kW * scale, h = kH * scale;
+    Frame frame(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             frame.setPixel(x, y,
                            (x / 6 + y / 4) % 2 ? makeColor(240, 240, 30) : makeColor(10, 40, 90));
         }
     }
-    renderer.render(commands, none, identityViewport(kW, kH), frame);
+    RenderViewport viewport = identityViewport(w, h);
+    viewport.stage = {0, kW * kTwips, 0, kH * kTwips};
+    renderer.render(commands, none, viewport, frame);
     return frame;
 }
 
@@ -265,11 +270,13 @@ TEST_P(RasterOcclusion, FramesLookAsWhenEveryShapeIsPainted) {
     const SceneCase& c = GetParam();
     Renderer edges;
     edges.setPictureReuse(false);
-    const Frame expected = paintWith(edges, c.commands);
-    Renderer kept;
-    for (int frame = 0; frame < 4; ++frame) {
-        EXPECT_LE(largestDifference(paintWith(kept, c.commands), expected), 2)
-            << c.name << " frame " << frame;
+    for (const int scale : {1, 3}) {
+        const Frame expected = paintWith(edges, c.commands, scale);
+        Renderer kept;
+        for (int frame = 0; frame < 4; ++frame) {
+            EXPECT_LE(largestDifference(paintWith(kept, c.commands, scale), expected), 2)
+                << c.name << " scale " << scale << " frame " << frame;
+        }
     }
 }
 

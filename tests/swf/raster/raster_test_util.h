@@ -83,6 +83,18 @@ inline std::shared_ptr<Shape> makeShape(std::vector<FillStyle> fills, std::vecto
     g.fills = std::move(fills);
     g.lines = std::move(lines);
     g.edges = std::move(edges);
+    // Declared bounds as a movie's would be: around every edge point.
+    if (!g.edges.empty()) {
+        Rect& b = shape->bounds;
+        b = {g.edges[0].x0, g.edges[0].x0, g.edges[0].y0, g.edges[0].y0};
+        for (const Edge& e : g.edges) {
+            for (const auto& [x, y] : {std::pair{e.x0, e.y0}, std::pair{e.x1, e.y1},
+                                       std::pair{e.curved ? e.cx : e.x0, e.curved ? e.cy : e.y0}}) {
+                b = {std::min(b.xMin, x), std::max(b.xMax, x), std::min(b.yMin, y),
+                     std::max(b.yMax, y)};
+            }
+        }
+    }
     shape->groups.push_back(std::move(g));
     return shape;
 }
