@@ -199,6 +199,23 @@ void coverOver(uint32_t* dst, const uint32_t* src, bool one, const uint8_t* cove
     }
 }
 
+// A rasterizer span cut to the surface's columns [0, width); len <= 0 when nothing is left.
+struct SpanInRow {
+    int x;
+    int len;
+    const uint8_t* covers;
+};
+SpanInRow spanInRow(const CellRasterizer::Span& span, int width) {
+    SpanInRow part{span.x, span.len, span.covers};
+    if (part.x < 0) {
+        part.covers -= span.run ? 0 : part.x;
+        part.len += part.x;
+        part.x = 0;
+    }
+    part.len = std::min(part.len, width - part.x);
+    return part;
+}
+
 } // namespace
 
 ShapePainter::ShapePainter() {
@@ -273,15 +290,9 @@ void ShapePainter::recordSweep(const Paint& paint) {
             }
             for (int i = 0; i < count; ++i) {
                 const CellRasterizer::Span& span = spans[i];
-                int x = span.x;
-                int len = span.len;
-                const uint8_t* covers = span.covers;
-                if (x < 0) {
-                    covers -= span.run ? 0 : x;
-                    len += x;
-                    x = 0;
-                }
-                len = std::min(len, m_width - x);
+                const SpanInRow part = spanInRow(span, m_width);
+                const int x = part.x, len = part.len;
+                const uint8_t* covers = part.covers;
                 if (len <= 0 || (span.run && *covers == 0)) {
                     continue;
                 }
@@ -869,15 +880,9 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
         uint32_t* row = surface.row(y);
         for (int i = 0; i < count; ++i) {
             const CellRasterizer::Span& span = spans[i];
-            int x = span.x;
-            int len = span.len;
-            const uint8_t* covers = span.covers;
-            if (x < 0) {
-                covers -= span.run ? 0 : x;
-                len += x;
-                x = 0;
-            }
-            len = std::min(len, m_width - x);
+            const SpanInRow part = spanInRow(span, m_width);
+            const int x = part.x, len = part.len;
+            const uint8_t* covers = part.covers;
             if (len <= 0) {
                 continue;
             }
