@@ -87,6 +87,41 @@ BENCHMARK(BM_CartoonFirstFrame)
     ->ArgNames({"w", "h"})
     ->Unit(benchmark::kMillisecond);
 
+// A frame with nothing to reuse on a renderer that has painted before, as after a cut to a
+// new scene: the stage moves by a twip or more each time, so that no shape meets a kept
+// picture at its new pixel phase (a phase comes back only after pictures idle that long
+// have gone).
+void BM_CartoonColdFrame(benchmark::State& state) {
+    auto movie = cartoon(300);
+    if (!movie) {
+        state.SkipWithError("the cartoon movie did not load");
+        return;
+    }
+    const int width = int(state.range(0)), height = int(state.range(1));
+    Frame frame(width, height);
+    swf::MoviePlayer player(movie);
+    const swf::RenderViewport start = player.viewport(width, height);
+    int step = 0;
+    for (auto _ : state) {
+        swf::RenderViewport viewport = start;
+        const int32_t dx = step % 20, dy = (step / 20) % 20 + 1;
+        viewport.stage.xMin += dx;
+        viewport.stage.xMax += dx;
+        viewport.stage.yMin += dy;
+        viewport.stage.yMax += dy;
+        ++step;
+        player.render(frame, viewport);
+        benchmark::DoNotOptimize(frame.data());
+    }
+    setRate(state);
+}
+BENCHMARK(BM_CartoonColdFrame)
+    ->Args({550, 400})
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->ArgNames({"w", "h"})
+    ->Unit(benchmark::kMillisecond);
+
 void BM_CartoonCommands(benchmark::State& state) {
     auto movie = cartoon(int(state.range(0)));
     if (!movie) {

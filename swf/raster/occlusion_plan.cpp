@@ -84,38 +84,47 @@ bool worthRecording(const Shape& shape, const Matrix& toPixels) {
 bool OcclusionPlan::recordShape(std::size_t index, const RenderCommand& command,
                                 const BitmapLookup& fills, const Matrix& view, Surface& surface,
                                 ShapePainter& painter) {
-    if (m_recordingBytes >= kMaxRecordingBytes) {
-        return false;
-    }
-    if (m_recordingsUsed == m_recordings.size()) {
-        m_recordings.emplace_back();
-    }
-    ShapeRecording& recording = m_recordings[m_recordingsUsed];
     DrawTarget target;
     target.surface = &surface;
+    RecordedShape recorded;
     if (!painter.record(*command.shape, drawMatrix(command, view), view,
-                        finiteTransform(command.colorTransform), fills, target, recording,
-                        kMaxRecordingBytes - m_recordingBytes)) {
-        recording.clear();
+                        finiteTransform(command.colorTransform), fills, target, m_store,
+                        kMaxRecordingBytes, recorded)) {
         return false;
     }
-    m_recordingBytes += recording.bytes();
-    m_recordingOf[index] = int32_t(m_recordingsUsed++);
+    m_recordingOf[index] = int32_t(m_recorded.size());
+    m_recorded.push_back(recorded);
     return true;
 }
 
 void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& bitmaps,
-                         const Matrix& view, Surface& surface, const ShapeCache& cache,
+                         const Matrix& view, Surface& surface, ShapeCache& cache,
                          ShapePainter& painter) {
     const int width = surface.width(), height = surface.height();
     findTopLevel(commands);
     m_planned.assign(commands.size(), 0);
     m_first.assign(commands.size() + 1, 0);
     m_recordingOf.assign(commands.size(), -1);
-    m_recordingsUsed = 0;
-    m_recordingBytes = 0;
+    m_recorded.clear();
+    m_store.clear();
+    // Room for a busy frame from the start: a store grown by doubling copies itself again
+    // and again on a first frame, and memory reserved but never written costs nothing.
+    m_store.spans.reserve(kStoreSpans);
+    m_store.covers.reserve(kStoreCovers);
+    m_store.layers.reserve(kStoreLayers);
     m_pieces.clear();
     m_cover.reset(height);
+    // Only shapes that will be painted from their edges are worth recording; the others
+    // are composed from pictures (made while drawing, for a look met again).
+    m_fromEdges.assign(commands.size(), 0);
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const RenderCommand& c = commands[i];
+        if (c.kind == RenderCommand::Kind::DrawShape && m_levels[i].top && c.shape) {
+            m_fromEdges[i] = cache.announcePaintsFromEdges(
+                c.shape, drawMatrix(c, view), view, finiteTransform(c.colorTransform),
+                c.bitmaps ? *c.bitmaps : bitmaps);
+        }
+    }
     for (std::size_t i = commands.size(); i-- > 0;) {
         m_first[i] = uint32_t(m_pieces.size());
         const RenderCommand& c = commands[i];
@@ -148,12 +157,12 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
             }
             continue;
         }
-        if (!worthRecording(*c.shape, view * drawMatrix(c, view)) ||
+        if (!m_fromEdges[i] || !worthRecording(*c.shape, view * drawMatrix(c, view)) ||
             !recordShape(i, c, fills, view, surface, painter)) {
             continue;
         }
-        const ShapeRecording& recording = m_recordings[std::size_t(m_recordingOf[i])];
-        const PixelBox box = recording.touched.intersected(surface.bounds());
+        const RecordedShape& recorded = m_recorded[std::size_t(m_recordingOf[i])];
+        const PixelBox box = recorded.touched.intersected(surface.bounds());
         if (box.isEmpty()) {
             continue;
         }
@@ -165,22 +174,25 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
         // paint covers wholly hide what is below.
         m_rowX0.assign(std::size_t(box.y1 - box.y0), INT32_MAX);
         m_rowX1.assign(std::size_t(box.y1 - box.y0), INT32_MIN);
-        for (const ShapeRecording::Span& span : recording.spans) {
+        const auto spans = std::span(m_store.spans).subspan(
+            recorded.firstSpan, recorded.endSpan - recorded.firstSpan);
+        for (const ShapeRecordings::Span& span : spans) {
             if (span.y < box.y0 || span.y >= box.y1) {
                 continue;
             }
             const std::size_t r = std::size_t(span.y - box.y0);
-            m_rowX0[r] = std::min(m_rowX0[r], span.x);
-            m_rowX1[r] = std::max(m_rowX1[r], span.x + span.len);
+            m_rowX0[r] = std::min<int32_t>(m_rowX0[r], span.x);
+            m_rowX1[r] = std::max<int32_t>(m_rowX1[r], span.x + (span.len & ~ShapeRecordings::kRun));
         }
         for (int y = box.y0; y < box.y1; ++y) {
             const std::size_t r = std::size_t(y - box.y0);
             addVisible(planned, y, m_rowX0[r], m_rowX1[r]);
         }
         if (covers) {
-            for (const ShapeRecording::Span& span : recording.spans) {
-                if (span.run && span.cover == 255 && recording.layers[span.layer].isOpaque()) {
-                    m_cover.cover(span.y, span.x, span.x + span.len);
+            for (const ShapeRecordings::Span& span : spans) {
+                if ((span.len & ShapeRecordings::kRun) && span.cover == 255 &&
+                    m_store.layers[span.layer].isOpaque()) {
+                    m_cover.cover(span.y, span.x, span.x + (span.len & ~ShapeRecordings::kRun));
                 }
             }
         }

@@ -24,18 +24,19 @@ namespace swivio::swf::raster {
 class OcclusionPlan {
 public:
     // Plans the commands for `surface` (the frame's own); the cache must have begun the
-    // frame, and the arguments must be those the commands will be drawn with.
+    // frame (the plan announces the frame's drawings to it), and the arguments must be
+    // those the commands will be drawn with.
     void plan(const RenderCommandList& commands, const BitmapLookup& bitmaps, const Matrix& view,
-              Surface& surface, const ShapeCache& cache, ShapePainter& painter);
+              Surface& surface, ShapeCache& cache, ShapePainter& painter);
 
     // The pieces of command `index`'s shape to paint, or null to draw it whole.
     const std::span<const RowPiece>* visible(std::size_t index) const {
         return index < m_visible.size() && m_planned[index] ? &m_visible[index] : nullptr;
     }
     // Command `index`'s shape as recorded for this frame, or null.
-    const ShapeRecording* recording(std::size_t index) const {
+    const RecordedShape* recording(std::size_t index) const {
         return index < m_recordingOf.size() && m_recordingOf[index] >= 0
-                   ? &m_recordings[std::size_t(m_recordingOf[index])]
+                   ? &m_recorded[std::size_t(m_recordingOf[index])]
                    : nullptr;
     }
 
@@ -43,6 +44,9 @@ public:
     static constexpr std::size_t kMaxPieces = std::size_t(1) << 21;
     // Bytes of recordings kept for one frame at most; past it, shapes are drawn directly.
     static constexpr std::size_t kMaxRecordingBytes = std::size_t(48) << 20;
+    static constexpr std::size_t kStoreSpans = std::size_t(1) << 20;
+    static constexpr std::size_t kStoreCovers = std::size_t(4) << 20;
+    static constexpr std::size_t kStoreLayers = std::size_t(1) << 12;
     // Shapes whose bounds cover fewer pixels are drawn directly: at this size and below, a
     // cartoon's shapes cost as much to record as recording saves in painting.
     static constexpr double kMinRecordedArea = 16384;
@@ -65,11 +69,11 @@ private:
     std::vector<RowPiece> m_pieces;
     std::vector<uint32_t> m_first; // per command: where its pieces start in m_pieces
     CoverRows m_cover;
-    std::vector<ShapeRecording> m_recordings; // reused from frame to frame
-    std::size_t m_recordingsUsed = 0;
-    std::size_t m_recordingBytes = 0;
-    std::vector<int32_t> m_recordingOf; // per command: its recording, or -1
+    ShapeRecordings m_store; // the frame's recorded shapes; reused from frame to frame
+    std::vector<RecordedShape> m_recorded;
+    std::vector<int32_t> m_recordingOf; // per command: its place in m_recorded, or -1
     std::vector<int32_t> m_rowX0, m_rowX1;
+    std::vector<uint8_t> m_fromEdges; // per command: painted from its edges
 };
 
 } // namespace swivio::swf::raster

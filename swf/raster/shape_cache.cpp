@@ -114,6 +114,7 @@ void ShapeCache::beginFrame(const BitmapLookup& bitmaps, int width, int height) 
     }
     trim();
     m_full = false;
+    m_announced.clear();
 }
 
 void ShapeCache::dropIdle() {
@@ -197,11 +198,29 @@ ShapeCache::Placement ShapeCache::placement(const std::shared_ptr<const Shape>& 
     return {it->second.picture.get(), wholeX + it->second.originX, wholeY + it->second.originY};
 }
 
+bool ShapeCache::announcePaintsFromEdges(const std::shared_ptr<const Shape>& shape,
+                                         const Matrix& object, const Matrix& view,
+                                         const ColorTransform& ct, const BitmapLookup& bitmaps) {
+    Key key;
+    int wholeX, wholeY;
+    if (!shape || !keyOf(shape.get(), object, view, ct, bitmaps, false, &key, &wholeX, &wholeY)) {
+        return true;
+    }
+    // As draw() goes: a drawing met for the first time is painted, the next one with its
+    // look makes a picture, and later ones compose it.
+    const bool first = m_announced.insert(key).second;
+    const auto it = m_entries.find(key);
+    if (it == m_entries.end()) {
+        return first;
+    }
+    return it->second.direct;
+}
+
 void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& object,
                       const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
                       const DrawTarget& target, ShapePainter& painter,
                       const std::span<const RowPiece>* visible,
-                      const ShapeRecording* recorded) {
+                      const RecordedShape* recorded) {
     if (!shape || target.surface == nullptr) {
         return;
     }

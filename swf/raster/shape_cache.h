@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "swf/format/bitmap.h"
 #include "swf/format/shape.h"
@@ -44,7 +45,7 @@ public:
     void draw(const std::shared_ptr<const Shape>& shape, const Matrix& object, const Matrix& view,
               const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target,
               ShapePainter& painter, const std::span<const RowPiece>* visible = nullptr,
-              const ShapeRecording* recorded = nullptr);
+              const RecordedShape* recorded = nullptr);
 
     // Where draw() would compose the shape's picture from: the picture and the surface pixel
     // of its (0, 0). Null picture when draw() would paint the shape from its edges (or paint
@@ -56,6 +57,13 @@ public:
     Placement placement(const std::shared_ptr<const Shape>& shape, const Matrix& object,
                         const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
                         bool coverageOnly) const;
+
+    // Whether draw() will paint this drawing from its edges, given the drawings announced
+    // so far in this frame: a frame's planner announces its drawings in drawing order
+    // before drawing them. The cache itself is left as it is.
+    bool announcePaintsFromEdges(const std::shared_ptr<const Shape>& shape, const Matrix& object,
+                                 const Matrix& view, const ColorTransform& ct,
+                                 const BitmapLookup& bitmaps);
 
     std::size_t pictureBytes() const { return m_bytes; }
     std::size_t budget() const { return m_budget; }
@@ -114,6 +122,7 @@ private:
     void dropIdle();
 
     std::unordered_map<Key, Entry, KeyHash> m_entries;
+    std::unordered_set<Key, KeyHash> m_announced; // this frame's
     const BitmapLookup* m_bitmaps = nullptr;
     // Pictures are painted here, then kept as spans; it is transparent between uses.
     std::unique_ptr<Surface> m_scratch;

@@ -261,92 +261,108 @@ bool ShapePainter::prepareTarget(const DrawTarget& target) {
 
 bool ShapePainter::record(const Shape& shape, const Matrix& object, const Matrix& view,
                           const ColorTransform& ct, const BitmapLookup& bitmaps,
-                          const DrawTarget& target, ShapeRecording& out, std::size_t maxBytes) {
-    out.clear();
-    m_recording = &out;
+                          const DrawTarget& target, ShapeRecordings& store, std::size_t maxBytes,
+                          RecordedShape& out) {
+    if (target.surface == nullptr || target.surface->width() > ShapeRecordings::kMaxSide ||
+        target.surface->height() > ShapeRecordings::kMaxSide) {
+        return false;
+    }
+    const std::size_t layers = store.layers.size(), spans = store.spans.size(),
+                      covers = store.covers.size();
+    m_recording = &store;
     m_recordLimit = maxBytes;
+    m_recordFailed = false;
+    m_recordTouched = {};
     draw(shape, object, view, ct, bitmaps, target);
     m_recording = nullptr;
-    return out.complete;
+    if (m_recordFailed) {
+        store.layers.resize(layers);
+        store.spans.resize(spans);
+        store.covers.resize(covers);
+        return false;
+    }
+    out.store = &store;
+    out.firstSpan = uint32_t(spans);
+    out.endSpan = uint32_t(store.spans.size());
+    out.touched = m_recordTouched;
+    return true;
 }
 
 void ShapePainter::recordSweep(const Paint& paint) {
-    ShapeRecording& out = *m_recording;
-    if (!out.complete) {
+    ShapeRecordings& store = *m_recording;
+    if (m_recordFailed || store.layers.size() >= 0xFFFF ||
+        store.spans.size() >= std::size_t(UINT32_MAX)) {
+        m_recordFailed = true;
         m_rasterizer.reset();
         return;
     }
-    if (out.layers.size() >= 0xFFFF) {
-        out.complete = false;
-        m_rasterizer.reset();
-        return;
-    }
-    const auto layer = uint16_t(out.layers.size());
-    out.layers.push_back(paint);
+    const auto layer = uint16_t(store.layers.size());
+    store.layers.push_back(paint);
     const bool touched =
         m_rasterizer.sweep([&](int y, const CellRasterizer::Span* spans, int count) {
-            if (y < 0 || y >= m_height || !out.complete) {
+            if (y < 0 || y >= m_height || m_recordFailed) {
                 return;
             }
             for (int i = 0; i < count; ++i) {
                 const CellRasterizer::Span& span = spans[i];
                 const SpanInRow part = spanInRow(span, m_width);
-                const int x = part.x, len = part.len;
-                const uint8_t* covers = part.covers;
-                if (len <= 0 || (span.run && *covers == 0)) {
+                if (part.len <= 0 || (span.run && *part.covers == 0)) {
                     continue;
                 }
-                ShapeRecording::Span recorded;
-                recorded.y = y;
-                recorded.x = x;
-                recorded.len = len;
+                ShapeRecordings::Span recorded;
+                recorded.y = uint16_t(y);
                 recorded.layer = layer;
-                recorded.run = span.run;
+                recorded.x = uint16_t(part.x);
+                recorded.len = uint16_t(part.len | (span.run ? ShapeRecordings::kRun : 0));
                 if (span.run) {
-                    recorded.cover = *covers;
+                    recorded.cover = *part.covers;
                 } else {
-                    recorded.cover = uint32_t(out.covers.size());
-                    out.covers.insert(out.covers.end(), covers, covers + len);
+                    recorded.cover = uint32_t(store.covers.size());
+                    store.covers.insert(store.covers.end(), part.covers,
+                                        part.covers + part.len);
                 }
-                out.spans.push_back(recorded);
+                store.spans.push_back(recorded);
             }
-            if (out.bytes() > m_recordLimit) {
-                out.complete = false;
+            if (store.bytes() > m_recordLimit) {
+                m_recordFailed = true;
             }
         });
     if (touched) {
-        out.touched.unite({m_rasterizer.minX(), m_rasterizer.minY(), m_rasterizer.maxX() + 1,
-                           m_rasterizer.maxY() + 1});
+        m_recordTouched.unite({m_rasterizer.minX(), m_rasterizer.minY(),
+                               m_rasterizer.maxX() + 1, m_rasterizer.maxY() + 1});
     }
 }
 
-void ShapePainter::replay(const ShapeRecording& recording, const DrawTarget& target,
+void ShapePainter::replay(const RecordedShape& shape, const DrawTarget& target,
                           const std::span<const RowPiece>* visible) {
-    if (target.surface == nullptr || !prepareTarget(target)) {
+    if (target.surface == nullptr || shape.store == nullptr || !prepareTarget(target)) {
         return;
     }
+    const ShapeRecordings& store = *shape.store;
     Surface& surface = *target.surface;
     const std::size_t pieceCount = visible ? visible->size() : 0;
     std::size_t next = 0; // the first piece that may meet the current span
     int layer = -1;
-    auto paintPart = [&](const ShapeRecording::Span& span, int a, int b) {
-        const Paint& paint = recording.layers[span.layer];
+    auto paintPart = [&](const ShapeRecordings::Span& span, int a, int b) {
+        const Paint& paint = store.layers[span.layer];
         const uint8_t* maskRow =
             target.mask ? target.mask + std::size_t(span.y) * m_width + a : nullptr;
         uint32_t* dst = surface.row(span.y) + a;
-        if (span.run) {
+        if (span.len & ShapeRecordings::kRun) {
             blendRun(dst, paint, a, span.y, b - a, uint8_t(span.cover), maskRow);
         } else {
-            blendSpan(dst, paint, a, span.y, b - a,
-                      recording.covers.data() + span.cover + (a - span.x), maskRow);
+            blendSpan(dst, paint, a, span.y, b - a, store.covers.data() + span.cover + (a - span.x),
+                      maskRow);
         }
     };
-    for (const ShapeRecording::Span& span : recording.spans) {
-        if (span.y < 0 || span.y >= m_height || span.x < 0 || span.x + span.len > m_width) {
+    for (uint32_t i = shape.firstSpan; i < shape.endSpan && i < store.spans.size(); ++i) {
+        const ShapeRecordings::Span& span = store.spans[i];
+        const int x0 = span.x, x1 = span.x + (span.len & ~ShapeRecordings::kRun);
+        if (span.y >= m_height || x1 > m_width) {
             continue; // recorded for another surface
         }
         if (!visible) {
-            paintPart(span, span.x, span.x + span.len);
+            paintPart(span, x0, x1);
             continue;
         }
         if (span.layer != layer) {
@@ -354,20 +370,20 @@ void ShapePainter::replay(const ShapeRecording& recording, const DrawTarget& tar
             next = 0;
         }
         const std::span<const RowPiece>& pieces = *visible;
-        while (next < pieceCount && (pieces[next].y < span.y ||
-                                     (pieces[next].y == span.y && pieces[next].x1 <= span.x))) {
+        while (next < pieceCount &&
+               (pieces[next].y < span.y || (pieces[next].y == span.y && pieces[next].x1 <= x0))) {
             ++next;
         }
-        for (std::size_t k = next;
-             k < pieceCount && pieces[k].y == span.y && pieces[k].x0 < span.x + span.len; ++k) {
-            const int a = std::max(span.x, pieces[k].x0);
-            const int b = std::min(span.x + span.len, pieces[k].x1);
+        for (std::size_t k = next; k < pieceCount && pieces[k].y == span.y && pieces[k].x0 < x1;
+             ++k) {
+            const int a = std::max(x0, pieces[k].x0);
+            const int b = std::min(x1, pieces[k].x1);
             if (a < b) {
                 paintPart(span, a, b);
             }
         }
     }
-    surface.markDirty(recording.touched);
+    surface.markDirty(shape.touched);
 }
 
 void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix& toPixels,
@@ -498,7 +514,7 @@ void ShapePainter::fillStyle(const StyleGroup& group, uint32_t first, uint32_t l
 void ShapePainter::fillSet(const StyleGroup& group, uint32_t first, uint32_t last, int set,
                            bool nonZero, const Matrix& toPixels, const DrawTarget& target) {
     if (m_recording) {
-        m_recording->complete = false;
+        m_recordFailed = true;
         return;
     }
     // Styles outside the set (invisible ones) count as no style.

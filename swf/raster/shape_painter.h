@@ -40,15 +40,16 @@ public:
     void draw(const Shape& shape, const Matrix& object, const Matrix& view,
               const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target);
 
-    // Rasterizes the shape as draw() would paint it on `target`, into `out` instead of onto
-    // the surface. False when the recording is incomplete (see ShapeRecording) or would
-    // pass `maxBytes`; the shape is then to be drawn directly.
+    // Rasterizes the shape as draw() would paint it on `target`, into `store` instead of
+    // onto the surface, and says where in `out`. False, with the store as it was, when the
+    // shape cannot be recorded (fills that share edges are painted together, pixel by
+    // pixel), or the store would pass `maxBytes`: the shape is then to be drawn directly.
     bool record(const Shape& shape, const Matrix& object, const Matrix& view,
                 const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target,
-                ShapeRecording& out, std::size_t maxBytes);
-    // Paints a complete recording on `target` (of the size it was recorded for), only
-    // within `visible` when given: pieces ordered by row, then by column.
-    void replay(const ShapeRecording& recording, const DrawTarget& target,
+                ShapeRecordings& store, std::size_t maxBytes, RecordedShape& out);
+    // Paints a recorded shape on `target` (of the size it was recorded for), only within
+    // `visible` when given: pieces ordered by row, then by column.
+    void replay(const RecordedShape& shape, const DrawTarget& target,
                 const std::span<const RowPiece>* visible);
 
     // Starts a frame's budget of line segments.
@@ -124,8 +125,10 @@ private:
     int m_width = 0;
     int m_height = 0;
     std::size_t m_segments = 0;
-    ShapeRecording* m_recording = nullptr; // while record() runs
+    ShapeRecordings* m_recording = nullptr; // while record() runs
     std::size_t m_recordLimit = 0;
+    bool m_recordFailed = false;
+    PixelBox m_recordTouched;
 };
 
 } // namespace swivio::swf::raster

@@ -288,6 +288,13 @@ INSTANTIATE_TEST_SUITE_P(
         SceneCase{"opaque_over_opaque",
                   {draw(disc(30, 30, 25)), draw(square(10, 10, 60, 50, rgb(200, 30, 30), 60)),
                    draw(square(40, 5, 85, 40, rgb(30, 200, 30)), kShift)}},
+        // One look drawn again and again: painted, then made a picture, then composed.
+        SceneCase{"same_look_again",
+                  [] {
+                      const auto d = disc(30, 30, 25);
+                      return RenderCommandList{draw(d), draw(square(20, 5, 85, 40, rgb(0, 90, 0))),
+                                               draw(d), draw(d, kShift), draw(d)};
+                  }()},
         SceneCase{"translucent_on_top",
                   {draw(disc(30, 30, 25)), draw(square(10, 10, 60, 50, rgb(200, 30, 30, 128)))}},
         SceneCase{"faded_on_top",
