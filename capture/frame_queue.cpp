@@ -82,9 +82,8 @@ bool FrameQueue::push(const Frame& picture, bool isNewPicture) {
                     " x " + std::to_string(m_height) + ".");
     const bool carries = isNewPicture || m_count == 0;
     if (m_roomWait.count() > 0 && m_held >= m_depth && !openSpill())
-        m_changed.wait_for(lock, m_roomWait, [this] {
-            return m_held < m_depth || m_abandoned || !m_error.empty();
-        });
+        m_changed.wait_for(lock, m_roomWait,
+                           [this] { return m_held < m_depth || m_abandoned || !m_error.empty(); });
     if (!m_error.empty())
         return false;
     Spill* spill = openSpill();

@@ -120,9 +120,9 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
     for (std::size_t i = 0; i < commands.size(); ++i) {
         const RenderCommand& c = commands[i];
         if (c.kind == RenderCommand::Kind::DrawShape && m_levels[i].top && c.shape) {
-            m_fromEdges[i] = cache.announcePaintsFromEdges(
-                c.shape, drawMatrix(c, view), view, finiteTransform(c.colorTransform),
-                c.bitmaps ? *c.bitmaps : bitmaps);
+            m_fromEdges[i] = cache.announcePaintsFromEdges(c.shape, drawMatrix(c, view), view,
+                                                           finiteTransform(c.colorTransform),
+                                                           c.bitmaps ? *c.bitmaps : bitmaps);
         }
     }
     for (std::size_t i = commands.size(); i-- > 0;) {
@@ -167,22 +167,22 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
             continue;
         }
         const bool planned =
-            m_pieces.size() + std::size_t(box.y1 - box.y0) * (CoverRows::kRuns + 1) <=
-            kMaxPieces;
+            m_pieces.size() + std::size_t(box.y1 - box.y0) * (CoverRows::kRuns + 1) <= kMaxPieces;
         m_planned[i] = planned;
         // Each row's extent over every layer is what may show; the runs that an opaque
         // paint covers wholly hide what is below.
         m_rowX0.assign(std::size_t(box.y1 - box.y0), INT32_MAX);
         m_rowX1.assign(std::size_t(box.y1 - box.y0), INT32_MIN);
-        const auto spans = std::span(m_store.spans).subspan(
-            recorded.firstSpan, recorded.endSpan - recorded.firstSpan);
+        const auto spans = std::span(m_store.spans)
+                               .subspan(recorded.firstSpan, recorded.endSpan - recorded.firstSpan);
         for (const ShapeRecordings::Span& span : spans) {
             if (span.y < box.y0 || span.y >= box.y1) {
                 continue;
             }
             const std::size_t r = std::size_t(span.y - box.y0);
             m_rowX0[r] = std::min<int32_t>(m_rowX0[r], span.x);
-            m_rowX1[r] = std::max<int32_t>(m_rowX1[r], span.x + (span.len & ~ShapeRecordings::kRun));
+            m_rowX1[r] =
+                std::max<int32_t>(m_rowX1[r], span.x + (span.len & ~ShapeRecordings::kRun));
         }
         for (int y = box.y0; y < box.y1; ++y) {
             const std::size_t r = std::size_t(y - box.y0);
