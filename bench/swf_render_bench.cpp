@@ -21,6 +21,15 @@ std::shared_ptr<const swf::Movie> cartoon(int shapes, int stepX = 60, int stepY 
     return movie ? *movie : nullptr;
 }
 
+// The cartoon, or null with the benchmark skipped when it does not load.
+std::shared_ptr<const swf::Movie> loadCartoon(benchmark::State& state, int shapes, int stepX = 60,
+                                              int stepY = 40) {
+    auto movie = cartoon(shapes, stepX, stepY);
+    if (!movie)
+        state.SkipWithError("the cartoon movie did not load");
+    return movie;
+}
+
 void setRate(benchmark::State& state) {
     state.counters["fps"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
@@ -31,11 +40,9 @@ void setRate(benchmark::State& state) {
 // one loop of the movie is played before timing, so that the figures show the steady
 // state at every size, and BM_CartoonFirstFrame shows the cold cost.
 void BM_CartoonFrame(benchmark::State& state) {
-    auto movie = cartoon(int(state.range(2)), int(state.range(3)), int(state.range(4)));
-    if (!movie) {
-        state.SkipWithError("the cartoon movie did not load");
+    auto movie = loadCartoon(state, int(state.range(2)), int(state.range(3)), int(state.range(4)));
+    if (!movie)
         return;
-    }
     swf::MoviePlayer player(movie);
     const int width = int(state.range(0)), height = int(state.range(1));
     Frame frame(width, height);
@@ -66,11 +73,9 @@ BENCHMARK(BM_CartoonFrame)
 
 // The first frame of a new player: every shape painted from its edges.
 void BM_CartoonFirstFrame(benchmark::State& state) {
-    auto movie = cartoon(300);
-    if (!movie) {
-        state.SkipWithError("the cartoon movie did not load");
+    auto movie = loadCartoon(state, 300);
+    if (!movie)
         return;
-    }
     const int width = int(state.range(0)), height = int(state.range(1));
     Frame frame(width, height);
     for (auto _ : state) {
@@ -80,26 +85,24 @@ void BM_CartoonFirstFrame(benchmark::State& state) {
     }
     setRate(state);
 }
-BENCHMARK(BM_CartoonFirstFrame)
-    ->Args({550, 400})
-    ->Args({1280, 720})
-    ->Args({1920, 1080})
-    ->ArgNames({"w", "h"})
-    ->Unit(benchmark::kMillisecond);
+// The frame sizes of the cold benchmarks.
+void coldSizes(benchmark::internal::Benchmark* b) {
+    b->Args({550, 400})->Args({1280, 720})->Args({1920, 1080})->ArgNames({"w", "h"});
+    b->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_CartoonFirstFrame)->Apply(coldSizes);
 
 // A frame with nothing to reuse on a renderer that has painted before, as after a cut to a
 // new scene: the stage moves by a twip or more each time, so that no shape meets a kept
 // picture at its new pixel phase (a phase comes back only after pictures idle that long
 // have gone).
 void BM_CartoonColdFrame(benchmark::State& state) {
-    auto movie = cartoon(300);
-    if (!movie) {
-        state.SkipWithError("the cartoon movie did not load");
+    auto movie = loadCartoon(state, 300);
+    if (!movie)
         return;
-    }
+    swf::MoviePlayer player(movie);
     const int width = int(state.range(0)), height = int(state.range(1));
     Frame frame(width, height);
-    swf::MoviePlayer player(movie);
     const swf::RenderViewport start = player.viewport(width, height);
     int step = 0;
     for (auto _ : state) {
@@ -115,19 +118,12 @@ void BM_CartoonColdFrame(benchmark::State& state) {
     }
     setRate(state);
 }
-BENCHMARK(BM_CartoonColdFrame)
-    ->Args({550, 400})
-    ->Args({1280, 720})
-    ->Args({1920, 1080})
-    ->ArgNames({"w", "h"})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CartoonColdFrame)->Apply(coldSizes);
 
 void BM_CartoonCommands(benchmark::State& state) {
-    auto movie = cartoon(int(state.range(0)));
-    if (!movie) {
-        state.SkipWithError("the cartoon movie did not load");
+    auto movie = loadCartoon(state, int(state.range(0)));
+    if (!movie)
         return;
-    }
     swf::MoviePlayer player(movie);
     for (auto _ : state) {
         player.advance();

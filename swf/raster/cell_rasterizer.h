@@ -136,6 +136,18 @@ private:
     bool m_autoClose = true;
 };
 
+// A swept span cut to the columns [0, width); len <= 0 when nothing is left.
+inline CellRasterizer::Span clippedSpan(const CellRasterizer::Span& span, int width) {
+    CellRasterizer::Span part = span;
+    if (part.x < 0) {
+        part.covers -= span.run ? 0 : part.x;
+        part.len += part.x;
+        part.x = 0;
+    }
+    part.len = std::min(part.len, width - part.x);
+    return part;
+}
+
 template <class RowFn> bool CellRasterizer::sweep(RowFn row) {
     if (m_autoClose) {
         closePolygon();
