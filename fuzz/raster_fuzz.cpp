@@ -116,6 +116,8 @@ FillStyle fillStyle(Bytes& in) {
 std::shared_ptr<const Shape> shape(Bytes& in) {
     auto s = std::make_shared<Shape>();
     s->nonZeroWinding = in.u8() & 1;
+    // Declared bounds, right or wrong: large ones get the shape rasterized ahead.
+    s->bounds = {in.coord(), in.coord(), in.coord(), in.coord()};
     const int groups = 1 + in.u8() % 2;
     for (int g = 0; g < groups; ++g) {
         StyleGroup group;

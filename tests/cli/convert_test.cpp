@@ -413,12 +413,17 @@ TEST(ConvertCommand, InterruptDuringRecordingLeavesNoTemporaryFile) {
     // Long enough that the recording is still running when the signal comes.
     const std::string movie = writeSquareMovie(dir, 20000, 12, "long.swf");
     std::filesystem::create_directory(dir.path() / "work");
+    std::filesystem::create_directory(dir.path() / "out");
     const std::string work = (dir.path() / "work").string();
+    // Frames go to the working folder only when the encoder falls behind; the output,
+    // written while the recording goes on, shows that it has begun.
     const InterruptedRun run = interruptWhileRecording(
-        {"convert", movie, "-o", dir.file("long.avi"), "--work-dir", work}, work, SIGINT);
+        {"convert", movie, "-o", dir.file("out/long.avi"), "--work-dir", work}, dir.file("out"),
+        SIGINT);
     EXPECT_TRUE(run.started);
     EXPECT_EQ(run.exitCode, 130);
     EXPECT_TRUE(std::filesystem::is_empty(work));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("out")));
 }
 
 } // namespace
