@@ -84,6 +84,12 @@ bool worthRecording(const Shape& shape, const Matrix& toPixels) {
 bool OcclusionPlan::recordShape(std::size_t index, const RenderCommand& command,
                                 const BitmapLookup& fills, const Matrix& view, Surface& surface,
                                 ShapePainter& painter) {
+    // Room for a busy frame from the first recording: a store grown by doubling copies
+    // itself again and again on a first frame, and memory reserved but never written costs
+    // nothing.
+    m_store.spans.reserve(kStoreSpans);
+    m_store.covers.reserve(kStoreCovers);
+    m_store.layers.reserve(kStoreLayers);
     DrawTarget target;
     target.surface = &surface;
     RecordedShape recorded;
@@ -107,22 +113,20 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
     m_recordingOf.assign(commands.size(), -1);
     m_recorded.clear();
     m_store.clear();
-    // Room for a busy frame from the start: a store grown by doubling copies itself again
-    // and again on a first frame, and memory reserved but never written costs nothing.
-    m_store.spans.reserve(kStoreSpans);
-    m_store.covers.reserve(kStoreCovers);
-    m_store.layers.reserve(kStoreLayers);
     m_pieces.clear();
     m_cover.reset(height);
-    // Only shapes that will be painted from their edges are worth recording; the others
-    // are composed from pictures (made while drawing, for a look met again).
-    m_fromEdges.assign(commands.size(), 0);
+    // Shapes to record: large enough, and painted from their edges (the others are
+    // composed from pictures, made while drawing for a look met again). Drawings with one
+    // look share their size, so announcing only the large ones still counts every repeat.
+    m_toRecord.assign(commands.size(), 0);
     for (std::size_t i = 0; i < commands.size(); ++i) {
         const RenderCommand& c = commands[i];
         if (c.kind == RenderCommand::Kind::DrawShape && m_levels[i].top && c.shape) {
-            m_fromEdges[i] = cache.announcePaintsFromEdges(c.shape, drawMatrix(c, view), view,
-                                                           finiteTransform(c.colorTransform),
-                                                           c.bitmaps ? *c.bitmaps : bitmaps);
+            const Matrix object = drawMatrix(c, view);
+            m_toRecord[i] = worthRecording(*c.shape, view * object) &&
+                            cache.announcePaintsFromEdges(c.shape, object, view,
+                                                          finiteTransform(c.colorTransform),
+                                                          c.bitmaps ? *c.bitmaps : bitmaps);
         }
     }
     for (std::size_t i = commands.size(); i-- > 0;) {
@@ -157,8 +161,7 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
             }
             continue;
         }
-        if (!m_fromEdges[i] || !worthRecording(*c.shape, view * drawMatrix(c, view)) ||
-            !recordShape(i, c, fills, view, surface, painter)) {
+        if (!m_toRecord[i] || !recordShape(i, c, fills, view, surface, painter)) {
             continue;
         }
         const RecordedShape& recorded = m_recorded[std::size_t(m_recordingOf[i])];
@@ -181,8 +184,7 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
             }
             const std::size_t r = std::size_t(span.y - box.y0);
             m_rowX0[r] = std::min<int32_t>(m_rowX0[r], span.x);
-            m_rowX1[r] =
-                std::max<int32_t>(m_rowX1[r], span.x + (span.len & ~ShapeRecordings::kRun));
+            m_rowX1[r] = std::max<int32_t>(m_rowX1[r], span.end());
         }
         for (int y = box.y0; y < box.y1; ++y) {
             const std::size_t r = std::size_t(y - box.y0);
@@ -190,9 +192,8 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
         }
         if (covers) {
             for (const ShapeRecordings::Span& span : spans) {
-                if ((span.len & ShapeRecordings::kRun) && span.cover == 255 &&
-                    m_store.layers[span.layer].isOpaque()) {
-                    m_cover.cover(span.y, span.x, span.x + (span.len & ~ShapeRecordings::kRun));
+                if (span.run() && span.cover == 255 && m_store.layers[span.layer].isOpaque()) {
+                    m_cover.cover(span.y, span.x, span.end());
                 }
             }
         }

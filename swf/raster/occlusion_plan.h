@@ -73,7 +73,7 @@ private:
     std::vector<RecordedShape> m_recorded;
     std::vector<int32_t> m_recordingOf; // per command: its place in m_recorded, or -1
     std::vector<int32_t> m_rowX0, m_rowX1;
-    std::vector<uint8_t> m_fromEdges; // per command: painted from its edges
+    std::vector<uint8_t> m_toRecord; // per command: worth recording
 };
 
 } // namespace swivio::swf::raster

@@ -206,14 +206,14 @@ bool ShapeCache::announcePaintsFromEdges(const std::shared_ptr<const Shape>& sha
     if (!shape || !keyOf(shape.get(), object, view, ct, bitmaps, false, &key, &wholeX, &wholeY)) {
         return true;
     }
-    // As draw() goes: a drawing met for the first time is painted, the next one with its
-    // look makes a picture, and later ones compose it.
-    const bool first = m_announced.insert(key).second;
+    // As draw() goes: a look the cache knows is painted directly only when marked so (it
+    // has, or will now make, a picture otherwise); a new one is painted the first time it
+    // is met in the frame, made a picture the next, and composed after that.
     const auto it = m_entries.find(key);
-    if (it == m_entries.end()) {
-        return first;
+    if (it != m_entries.end()) {
+        return it->second.direct;
     }
-    return it->second.direct;
+    return m_announced.insert(key).second;
 }
 
 void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& object,

@@ -95,7 +95,7 @@ void ShapePainter::replay(const RecordedShape& shape, const DrawTarget& target,
         const uint8_t* maskRow =
             target.mask ? target.mask + std::size_t(span.y) * m_width + a : nullptr;
         uint32_t* dst = surface.row(span.y) + a;
-        if (span.len & ShapeRecordings::kRun) {
+        if (span.run()) {
             blendRun(dst, paint, a, span.y, b - a, uint8_t(span.cover), maskRow);
         } else {
             blendSpan(dst, paint, a, span.y, b - a, store.covers.data() + span.cover + (a - span.x),
@@ -104,7 +104,7 @@ void ShapePainter::replay(const RecordedShape& shape, const DrawTarget& target,
     };
     for (uint32_t i = shape.firstSpan; i < shape.endSpan && i < store.spans.size(); ++i) {
         const ShapeRecordings::Span& span = store.spans[i];
-        const int x0 = span.x, x1 = span.x + (span.len & ~ShapeRecordings::kRun);
+        const int x0 = span.x, x1 = span.end();
         if (span.y >= m_height || x1 > m_width) {
             continue; // recorded for another surface
         }

@@ -21,6 +21,9 @@ struct ShapeRecordings {
         uint16_t x = 0;
         uint16_t len = 0;   // kRun set: a run of one cover
         uint32_t cover = 0; // a run's one cover, or where the span's covers start in `covers`
+
+        bool run() const { return (len & kRun) != 0; }
+        int end() const { return x + (len & ~kRun); } // one past the last pixel
     };
     static constexpr uint16_t kRun = 0x8000;
     // Surfaces recorded for are at most this wide and high (spans count in 15 bits).
