@@ -68,9 +68,15 @@ InterruptedRun interruptWhileRecording(const std::vector<std::string>& args,
     if (spawned != 0)
         return run;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::filesystem::is_empty(folder) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    run.started = !std::filesystem::is_empty(folder);
+    // A file that stays (seen twice in a row): the probe that proves the folder writable
+    // comes and goes at once.
+    int seen = 0;
+    while (seen < 2 && std::chrono::steady_clock::now() < deadline) {
+        seen = std::filesystem::is_empty(folder) ? 0 : seen + 1;
+        if (seen < 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    run.started = seen == 2;
     kill(pid, signal);
     int status = 0;
     if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
