@@ -47,6 +47,22 @@ public:
         }
     }
 
+    // Calls covered(x0, x1) for each part of [x0, x1) on row y known to be covered, left to
+    // right.
+    template <class Covered> void forCovered(int y, int x0, int x1, Covered covered) const {
+        if (x0 >= x1 || y < 0 || std::size_t(y) >= m_rows.size()) {
+            return;
+        }
+        const Row& row = m_rows[std::size_t(y)];
+        for (int i = 0; i < row.count; ++i) {
+            const Run& r = row.runs[std::size_t(i)];
+            const int a = std::max(r.x0, x0), b = std::min(r.x1, x1);
+            if (a < b) {
+                covered(a, b);
+            }
+        }
+    }
+
     // Records [x0, x1) on row y as covered, joined to the runs it touches. When the row
     // then holds too many runs, the shortest is forgotten.
     void cover(int y, int x0, int x1) {

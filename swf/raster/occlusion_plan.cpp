@@ -103,6 +103,128 @@ bool OcclusionPlan::recordShape(std::size_t index, const RenderCommand& command,
     return true;
 }
 
+namespace {
+
+// The pixels a shape can paint: the hull of its edges' points (flattened curves stay inside
+// it), widened by how far its lines can reach past their edges, and by a pixel of
+// anti-aliasing. Empty when no bound is known (lines that keep their width however the shape
+// is stretched, or long miters).
+PixelBox paintReach(const Shape& shape, const Matrix& toPixels, const Matrix& object,
+                    const Matrix& view) {
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    auto add = [&](double x, double y) {
+        const double px = toPixels.a * x + toPixels.c * y + toPixels.tx;
+        const double py = toPixels.b * x + toPixels.d * y + toPixels.ty;
+        x0 = std::min(x0, px);
+        x1 = std::max(x1, px);
+        y0 = std::min(y0, py);
+        y1 = std::max(y1, py);
+    };
+    // No axis stretches by more than the matrix's Frobenius norm.
+    auto most = [](const Matrix& m) {
+        return std::sqrt(m.a * m.a + m.b * m.b + m.c * m.c + m.d * m.d);
+    };
+    double reach = 0;
+    for (const StyleGroup& group : shape.groups) {
+        for (const Edge& e : group.edges) {
+            add(e.x0, e.y0);
+            add(e.x1, e.y1);
+            if (e.curved) {
+                add(e.cx, e.cy);
+            }
+        }
+        for (const LineStyle& line : group.lines) {
+            if (line.noHScale || line.noVScale ||
+                (line.join == JoinStyle::Miter && line.miterLimit > 4)) {
+                return {};
+            }
+            const double width =
+                std::max(1.0, line.width * std::max(1.0, most(object)) * most(view));
+            // Square caps and miters reach past half the width.
+            const double factor =
+                line.join == JoinStyle::Miter ? std::max(1.5, double(line.miterLimit)) : 1.5;
+            reach = std::max(reach, width / 2 * factor);
+        }
+    }
+    reach += 2;
+    if (!(x0 <= x1) || !std::isfinite(x0 - reach) || !std::isfinite(x1 + reach) ||
+        !std::isfinite(y0 - reach) || !std::isfinite(y1 + reach) ||
+        std::max({std::fabs(x0), std::fabs(x1), std::fabs(y0), std::fabs(y1)}) + reach > 1e9) {
+        return {};
+    }
+    return {int(std::floor(x0 - reach)), int(std::floor(y0 - reach)), int(std::ceil(x1 + reach)),
+            int(std::ceil(y1 + reach))};
+}
+
+} // namespace
+
+bool OcclusionPlan::coveredWhole(const RenderCommand& command, const Matrix& view,
+                                 const Surface& surface) const {
+    const Matrix object = drawMatrix(command, view);
+    const PixelBox reach = paintReach(*command.shape, view * object, object, view);
+    if (reach.isEmpty()) {
+        return false;
+    }
+    const PixelBox shown = reach.intersected(surface.bounds());
+    bool anyShown = false;
+    for (int y = shown.y0; y < shown.y1 && !anyShown; ++y) {
+        m_cover.forVisible(y, shown.x0, shown.x1, [&](int, int) { anyShown = true; });
+    }
+    return !anyShown;
+}
+
+void OcclusionPlan::planDirect(std::size_t index, const RenderCommand& command,
+                               const BitmapLookup& fills, const Matrix& view,
+                               const Surface& surface, ShapePainter& painter) {
+    const Matrix object = drawMatrix(command, view);
+    const Matrix toPixels = view * object;
+    const Rect& b = command.shape->bounds;
+    if (b.xMin > b.xMax || b.yMin > b.yMax) {
+        return;
+    }
+    // The rows and columns looked at follow the declared bounds, widened a little: a shape
+    // that paints outside them is merely painted there whole.
+    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (double x : {double(b.xMin), double(b.xMax)}) {
+        for (double y : {double(b.yMin), double(b.yMax)}) {
+            const double px = toPixels.a * x + toPixels.c * y + toPixels.tx;
+            const double py = toPixels.b * x + toPixels.d * y + toPixels.ty;
+            x0 = std::min(x0, px);
+            x1 = std::max(x1, px);
+            y0 = std::min(y0, py);
+            y1 = std::max(y1, py);
+        }
+    }
+    if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1)) {
+        return;
+    }
+    const PixelBox box = PixelBox{int(std::clamp(std::floor(x0) - 2, -1.0, double(INT32_MAX / 2))),
+                                  int(std::clamp(std::floor(y0) - 2, -1.0, double(INT32_MAX / 2))),
+                                  int(std::clamp(std::ceil(x1) + 2, -1.0, double(INT32_MAX / 2))),
+                                  int(std::clamp(std::ceil(y1) + 2, -1.0, double(INT32_MAX / 2)))}
+                             .intersected(surface.bounds());
+    const auto first = uint32_t(m_hiddenPieces.size());
+    if (!box.isEmpty() &&
+        m_hiddenPieces.size() + std::size_t(box.y1 - box.y0) * CoverRows::kRuns <= kMaxPieces) {
+        for (int y = box.y0; y < box.y1; ++y) {
+            m_cover.forCovered(y, box.x0, box.x1, [this, y](int from, int to) {
+                m_hiddenPieces.push_back({y, from, to});
+            });
+        }
+    }
+    m_hiddenRange[index] = {first, uint32_t(m_hiddenPieces.size())};
+
+    if (m_levels[index].masked) {
+        return;
+    }
+    m_inside.clear();
+    painter.opaqueInside(*command.shape, object, view, finiteTransform(command.colorTransform),
+                         fills, surface.width(), surface.height(), m_inside);
+    for (const RowPiece& piece : m_inside) {
+        m_cover.cover(piece.y, piece.x0, piece.x1);
+    }
+}
+
 void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& bitmaps,
                          const Matrix& view, Surface& surface, ShapeCache& cache,
                          ShapePainter& painter) {
@@ -114,6 +236,9 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
     m_recorded.clear();
     m_store.clear();
     m_pieces.clear();
+    m_hiddenPieces.clear();
+    m_hiddenRange.assign(commands.size(), {0, 0});
+    m_whollyHidden.assign(commands.size(), 0);
     m_cover.reset(height);
     // Shapes to record: large enough, and painted from their edges (the others are
     // composed from pictures, made while drawing for a look met again). Drawings with one
@@ -161,7 +286,13 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
             }
             continue;
         }
+        // A shape that can only paint where later drawings cover is left out.
+        if (coveredWhole(c, view, surface)) {
+            m_whollyHidden[i] = 1;
+            continue;
+        }
         if (!m_toRecord[i] || !recordShape(i, c, fills, view, surface, painter)) {
+            planDirect(i, c, fills, view, surface, painter);
             continue;
         }
         const RecordedShape& recorded = m_recorded[std::size_t(m_recordingOf[i])];
@@ -200,6 +331,11 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
     }
     // Walking backwards, command i's pieces run from m_first[i] to where those of command
     // i - 1 begin; the spans are made once m_pieces has stopped growing.
+    m_hidden.assign(commands.size(), {});
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const auto [from, to] = m_hiddenRange[i];
+        m_hidden[i] = std::span<const RowPiece>(m_hiddenPieces.data() + from, to - from);
+    }
     m_visible.assign(commands.size(), {});
     for (std::size_t i = 0; i < commands.size(); ++i) {
         const std::size_t end = i == 0 ? m_pieces.size() : m_first[i - 1];

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "swf/format/bitmap.h"
@@ -33,6 +34,15 @@ public:
     const std::span<const RowPiece>* visible(std::size_t index) const {
         return index < m_visible.size() && m_planned[index] ? &m_visible[index] : nullptr;
     }
+    // The pieces of command `index`'s shape that later drawings cover opaquely, for a
+    // shape painted directly from its edges; null when none are known.
+    const std::span<const RowPiece>* hidden(std::size_t index) const {
+        return index < m_hidden.size() && !m_hidden[index].empty() ? &m_hidden[index] : nullptr;
+    }
+    // Whether command `index`'s shape paints nothing that later drawings leave showing.
+    bool whollyHidden(std::size_t index) const {
+        return index < m_whollyHidden.size() && m_whollyHidden[index];
+    }
     // Command `index`'s shape as recorded for this frame, or null.
     const RecordedShape* recording(std::size_t index) const {
         return index < m_recordingOf.size() && m_recordingOf[index] >= 0
@@ -60,6 +70,13 @@ private:
     // Records command `index`'s shape; false when it is to be drawn directly.
     bool recordShape(std::size_t index, const RenderCommand& command, const BitmapLookup& fills,
                      const Matrix& view, Surface& surface, ShapePainter& painter);
+    // Whether the command's shape can only paint where later drawings cover.
+    bool coveredWhole(const RenderCommand& command, const Matrix& view,
+                      const Surface& surface) const;
+    // A shape painted directly: the pieces of its box that are hidden, then what its own
+    // opaque fills cover.
+    void planDirect(std::size_t index, const RenderCommand& command, const BitmapLookup& fills,
+                    const Matrix& view, const Surface& surface, ShapePainter& painter);
     // Adds the pieces of row y's [x0, x1) left visible, when the command is planned.
     void addVisible(bool planned, int y, int x0, int x1);
 
@@ -68,6 +85,11 @@ private:
     std::vector<std::span<const RowPiece>> m_visible;
     std::vector<RowPiece> m_pieces;
     std::vector<uint32_t> m_first; // per command: where its pieces start in m_pieces
+    std::vector<std::span<const RowPiece>> m_hidden;
+    std::vector<RowPiece> m_hiddenPieces;
+    std::vector<std::pair<uint32_t, uint32_t>> m_hiddenRange; // per command, in m_hiddenPieces
+    std::vector<RowPiece> m_inside; // a shape's opaque insides, while planning it
+    std::vector<uint8_t> m_whollyHidden;
     CoverRows m_cover;
     ShapeRecordings m_store; // the frame's recorded shapes; reused from frame to frame
     std::vector<RecordedShape> m_recorded;

@@ -283,7 +283,7 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
         case RenderCommand::Kind::DrawShape: {
             const std::size_t top = levels.size() - 1;
             Surface* surface = levelSurface(top);
-            if (!command.shape || !surface) {
+            if (!command.shape || !surface || (pictureReuse && occlusion.whollyHidden(index))) {
                 break;
             }
             DrawTarget target;
@@ -295,7 +295,8 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
             const Matrix matrix = drawMatrix(command, view);
             if (pictureReuse) {
                 shapes.draw(command.shape, matrix, view, ct, fills, target, painter,
-                            occlusion.visible(index), occlusion.recording(index));
+                            occlusion.visible(index), occlusion.recording(index),
+                            occlusion.hidden(index));
             } else {
                 painter.draw(*command.shape, matrix, view, ct, fills, target);
             }

@@ -219,8 +219,8 @@ bool ShapeCache::announcePaintsFromEdges(const std::shared_ptr<const Shape>& sha
 void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& object,
                       const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
                       const DrawTarget& target, ShapePainter& painter,
-                      const std::span<const RowPiece>* visible,
-                      const RecordedShape* recorded) {
+                      const std::span<const RowPiece>* visible, const RecordedShape* recorded,
+                      const std::span<const RowPiece>* hidden) {
     if (!shape || target.surface == nullptr) {
         return;
     }
@@ -228,7 +228,7 @@ void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& o
         if (recorded) {
             painter.replay(*recorded, target, visible);
         } else {
-            painter.draw(*shape, object, view, ct, bitmaps, target);
+            painter.draw(*shape, object, view, ct, bitmaps, target, hidden);
         }
     };
     Key key;

@@ -41,11 +41,13 @@ public:
     // is painted over later); it must come from placement() for the same drawing, in the
     // same frame, and is ignored when the shape has no picture. With `recorded` (the shape
     // as ShapePainter::record() took it for this drawing), a shape painted directly is
-    // painted from the recording, within `visible`, and a picture is composed whole.
+    // painted from the recording, within `visible`, and a picture is composed whole. With
+    // `hidden` (see ShapePainter::draw), a shape painted from its edges leaves those pieces.
     void draw(const std::shared_ptr<const Shape>& shape, const Matrix& object, const Matrix& view,
               const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target,
               ShapePainter& painter, const std::span<const RowPiece>* visible = nullptr,
-              const RecordedShape* recorded = nullptr);
+              const RecordedShape* recorded = nullptr,
+              const std::span<const RowPiece>* hidden = nullptr);
 
     // Where draw() would compose the shape's picture from: the picture and the surface pixel
     // of its (0, 0). Null picture when draw() would paint the shape from its edges (or paint

@@ -207,7 +207,7 @@ ShapePainter::ShapePainter() {
 
 void ShapePainter::draw(const Shape& shape, const Matrix& object, const Matrix& view,
                         const ColorTransform& ct, const BitmapLookup& bitmaps,
-                        const DrawTarget& target) {
+                        const DrawTarget& target, const std::span<const RowPiece>* hidden) {
     if (target.surface == nullptr || !isFinite(object) || !isFinite(view)) {
         return;
     }
@@ -218,10 +218,12 @@ void ShapePainter::draw(const Shape& shape, const Matrix& object, const Matrix& 
     if (!prepareTarget(target)) {
         return;
     }
+    m_hidden = hidden;
     for (const StyleGroup& group : shape.groups) {
         fillGroup(group, shape.nonZeroWinding, toPixels, ct, bitmaps, target);
         strokeGroup(group, object, view, ct, bitmaps, target);
     }
+    m_hidden = nullptr;
 }
 
 bool ShapePainter::prepareTarget(const DrawTarget& target) {
@@ -263,6 +265,23 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
         return;
     }
 
+    groupStyles(group, fillCount);
+    for (std::size_t set = 0; set < fillCount; ++set) {
+        const uint32_t first = m_setStart[set], last = m_setStart[set + 1];
+        if (first == last) {
+            continue;
+        }
+        // Every union marks the root it leaves, so a root is marked exactly when its set
+        // holds more than one style.
+        if (m_shared[set]) {
+            fillSet(group, first, last, int(set), nonZero, toPixels, target);
+        } else {
+            fillStyle(group, first, last, int(set), nonZero, toPixels, target);
+        }
+    }
+}
+
+void ShapePainter::groupStyles(const StyleGroup& group, std::size_t fillCount) {
     // Fills that share an edge are drawn together by the compound rasterizer, so that no
     // seam shows between them; fills that only touch their own edges (or edges shared with
     // nothing visible) are drawn one by one, in style order, by the plain rasterizer: later
@@ -330,29 +349,23 @@ void ShapePainter::fillGroup(const StyleGroup& group, bool nonZero, const Matrix
             m_setEdges[m_setFill[std::size_t(set)]++] = uint32_t(i);
         }
     }
-
-    for (std::size_t set = 0; set < fillCount; ++set) {
-        const uint32_t first = m_setStart[set], last = m_setStart[set + 1];
-        if (first == last) {
-            continue;
-        }
-        // Every union marks the root it leaves, so a root is marked exactly when its set
-        // holds more than one style.
-        if (m_shared[set]) {
-            fillSet(group, first, last, int(set), nonZero, toPixels, target);
-        } else {
-            fillStyle(group, first, last, int(set), nonZero, toPixels, target);
-        }
-    }
 }
 
 void ShapePainter::fillStyle(const StyleGroup& group, uint32_t first, uint32_t last, int style,
                              bool nonZero, const Matrix& toPixels, const DrawTarget& target) {
+    m_segments =
+        addStyleEdges(group, first, last, style, nonZero, toPixels, m_width, m_height, m_segments);
+    sweepSimple(m_paints[std::size_t(style)], target);
+}
+
+std::size_t ShapePainter::addStyleEdges(const StyleGroup& group, uint32_t first, uint32_t last,
+                                        int style, bool nonZero, const Matrix& toPixels, int width,
+                                        int height, std::size_t segments) {
     m_rasterizer.autoClose(false);
-    m_rasterizer.clipBox(m_width, m_height);
+    m_rasterizer.clipBox(width, height);
     m_rasterizer.fillingRule(nonZero);
-    const ClipBounds clip{0, 0, double(m_width), double(m_height)};
-    for (uint32_t k = first; k < last && m_segments < kMaxSegmentsPerFrame; ++k) {
+    const ClipBounds clip{0, 0, double(width), double(height)};
+    for (uint32_t k = first; k < last && segments < kMaxSegmentsPerFrame; ++k) {
         Edge e = group.edges[m_setEdges[k]];
         if (e.fill0 == style + 1) {
             // Walk the edge the other way so that the style always lies on one side.
@@ -361,10 +374,73 @@ void ShapePainter::fillStyle(const StyleGroup& group, uint32_t first, uint32_t l
         }
         const Point p0 = mapPoint(toPixels, e.x0, e.y0);
         m_rasterizer.moveTo(p0.x, p0.y);
-        m_segments += std::size_t(flattenEdge(
-            e, toPixels, p0, clip, [this](Point p) { m_rasterizer.lineTo(p.x, p.y); }));
+        segments += std::size_t(
+            flattenEdge(e, toPixels, p0, clip, [this](Point p) { m_rasterizer.lineTo(p.x, p.y); }));
     }
-    sweepSimple(m_paints[std::size_t(style)], target);
+    return segments;
+}
+
+void ShapePainter::opaqueInside(const Shape& shape, const Matrix& object, const Matrix& view,
+                                const ColorTransform& ct, const BitmapLookup& bitmaps, int width,
+                                int height, std::vector<RowPiece>& out) {
+    Matrix coarse = view * object;
+    if (width <= 0 || height <= 0 || !isFinite(coarse)) {
+        return;
+    }
+    // A quarter of the resolution: a coarse pixel that no edge crosses lies wholly inside
+    // the fill, and so do the sixteen pixels it stands for.
+    constexpr int kStep = 4;
+    constexpr double kScale = 1.0 / kStep;
+    coarse.a *= kScale;
+    coarse.b *= kScale;
+    coarse.c *= kScale;
+    coarse.d *= kScale;
+    coarse.tx *= kScale;
+    coarse.ty *= kScale;
+    const int coarseWidth = (width + kStep - 1) / kStep;
+    const int coarseHeight = (height + kStep - 1) / kStep;
+    for (const StyleGroup& group : shape.groups) {
+        if (group.fills.empty() || group.edges.empty() ||
+            m_insideSegments >= kMaxSegmentsPerFrame) {
+            continue;
+        }
+        const std::size_t fillCount = std::min<std::size_t>(group.fills.size(), 0x7FFF);
+        m_paints.resize(fillCount);
+        bool anyOpaque = false;
+        for (std::size_t i = 0; i < fillCount; ++i) {
+            m_paints[i].prepare(group.fills[i], coarse, ct, bitmaps, &m_ramps);
+            anyOpaque = anyOpaque || m_paints[i].isOpaque();
+        }
+        if (!anyOpaque) {
+            continue;
+        }
+        groupStyles(group, fillCount);
+        for (std::size_t set = 0; set < fillCount; ++set) {
+            const uint32_t first = m_setStart[set], last = m_setStart[set + 1];
+            // Fills that share edges mix at their seams; they are left out.
+            if (first == last || m_shared[set] || !m_paints[set].isOpaque()) {
+                continue;
+            }
+            m_insideSegments = addStyleEdges(group, first, last, int(set), shape.nonZeroWinding,
+                                             coarse, coarseWidth, coarseHeight, m_insideSegments);
+            m_rasterizer.sweep([&](int y, const CellRasterizer::Span* spans, int count) {
+                for (int i = 0; i < count; ++i) {
+                    const CellRasterizer::Span& span = spans[i];
+                    if (!span.run || *span.covers != 255) {
+                        continue;
+                    }
+                    const int x0 = std::max(span.x, 0) * kStep;
+                    const int x1 = std::min((span.x + span.len) * kStep, width);
+                    for (int r = 0; r < kStep && x0 < x1; ++r) {
+                        const int row = y * kStep + r;
+                        if (row >= 0 && row < height) {
+                            out.push_back({row, x0, x1});
+                        }
+                    }
+                }
+            });
+        }
+    }
 }
 
 void ShapePainter::fillSet(const StyleGroup& group, uint32_t first, uint32_t last, int set,
@@ -742,27 +818,47 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
         return;
     }
     Surface& surface = *target.surface;
+    const std::span<const RowPiece> hidden = m_hidden ? *m_hidden : std::span<const RowPiece>();
+    std::size_t nextHidden = 0; // the first hidden piece on or below the current row
     const bool touched = m_rasterizer.sweep([&](int y, const CellRasterizer::Span* spans,
                                                 int count) {
         if (y < 0 || y >= m_height) {
             return;
         }
+        while (nextHidden < hidden.size() && hidden[nextHidden].y < y) {
+            ++nextHidden;
+        }
         const uint8_t* maskRow =
             target.mask ? target.mask + static_cast<std::size_t>(y) * m_width : nullptr;
         uint32_t* row = surface.row(y);
+        auto blend = [&](const CellRasterizer::Span& part, int a, int b) {
+            const uint8_t* spanMask = maskRow ? maskRow + a : nullptr;
+            if (part.run) {
+                blendRun(row + a, paint, a, y, b - a, *part.covers, spanMask);
+            } else {
+                blendSpan(row + a, paint, a, y, b - a, part.covers + (a - part.x), spanMask);
+            }
+        };
         for (int i = 0; i < count; ++i) {
-            const CellRasterizer::Span& span = spans[i];
-            const CellRasterizer::Span part = clippedSpan(span, m_width);
-            const int x = part.x, len = part.len;
-            const uint8_t* covers = part.covers;
-            if (len <= 0) {
+            const CellRasterizer::Span part = clippedSpan(spans[i], m_width);
+            if (part.len <= 0) {
                 continue;
             }
-            const uint8_t* spanMask = maskRow ? maskRow + x : nullptr;
-            if (span.run) {
-                blendRun(row + x, paint, x, y, len, *covers, spanMask);
-            } else {
-                blendSpan(row + x, paint, x, y, len, covers, spanMask);
+            // Only the parts that no later opaque drawing covers.
+            int from = part.x;
+            const int to = part.x + part.len;
+            for (std::size_t k = nextHidden;
+                 k < hidden.size() && hidden[k].y == y && hidden[k].x0 < to && from < to; ++k) {
+                if (hidden[k].x1 <= from) {
+                    continue;
+                }
+                if (hidden[k].x0 > from) {
+                    blend(part, from, hidden[k].x0);
+                }
+                from = hidden[k].x1;
+            }
+            if (from < to) {
+                blend(part, from, to);
             }
         }
     });

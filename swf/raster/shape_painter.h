@@ -37,8 +37,18 @@ public:
 
     // Paints the shape placed by `object` (shape twips to stage twips) on a stage that
     // `view` maps to surface pixels.
+    // With `hidden` (pieces ordered by row, then by column, that drawings still to come
+    // cover opaquely), the single fills and lines leave those pieces as they are.
     void draw(const Shape& shape, const Matrix& object, const Matrix& view,
-              const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target);
+              const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target,
+              const std::span<const RowPiece>* hidden = nullptr);
+
+    // Adds to `out` row pieces that the shape's opaque fills cover wholly on a surface of
+    // the given size, whatever lies below: the painted shape hides them. Fills that share
+    // edges with others are left out, and so are pixels near edges.
+    void opaqueInside(const Shape& shape, const Matrix& object, const Matrix& view,
+                      const ColorTransform& ct, const BitmapLookup& bitmaps, int width, int height,
+                      std::vector<RowPiece>& out);
 
     // Rasterizes the shape as draw() would paint it on `target`, into `store` instead of
     // onto the surface, and says where in `out`. False, with the store as it was, when the
@@ -53,7 +63,10 @@ public:
                 const std::span<const RowPiece>* visible);
 
     // Starts a frame's budget of line segments.
-    void beginFrame() { m_segments = 0; }
+    void beginFrame() {
+        m_segments = 0;
+        m_insideSegments = 0;
+    }
 
     // Upper bound on the edges taken from one shape; the rest are dropped.
     static constexpr std::size_t kMaxEdgesPerShape = 1u << 20;
@@ -66,6 +79,14 @@ private:
 
     void fillGroup(const StyleGroup& group, bool nonZero, const Matrix& toPixels,
                    const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target);
+    // Sorts the group's fills into sets of styles that share edges (m_styleSet, m_shared,
+    // and each set's edges in m_setEdges from m_setStart); m_paints must be prepared.
+    void groupStyles(const StyleGroup& group, std::size_t fillCount);
+    // Gives the rasterizer one style's edges (m_setEdges[first, last)) for a surface of the
+    // given size; returns the segment count with those added.
+    std::size_t addStyleEdges(const StyleGroup& group, uint32_t first, uint32_t last, int style,
+                              bool nonZero, const Matrix& toPixels, int width, int height,
+                              std::size_t segments);
     // One style's edges (m_setEdges[first, last)), drawn alone.
     void fillStyle(const StyleGroup& group, uint32_t first, uint32_t last, int style,
                    bool nonZero, const Matrix& toPixels, const DrawTarget& target);
@@ -125,6 +146,8 @@ private:
     int m_width = 0;
     int m_height = 0;
     std::size_t m_segments = 0;
+    std::size_t m_insideSegments = 0;                    // opaqueInside()'s own budget
+    const std::span<const RowPiece>* m_hidden = nullptr; // while draw() runs
     ShapeRecordings* m_recording = nullptr; // while record() runs
     std::size_t m_recordLimit = 0;
     bool m_recordFailed = false;

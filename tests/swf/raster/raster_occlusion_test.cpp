@@ -197,6 +197,48 @@ TEST(RasterPictureStore, AFullStoreTakesNewShapes) {
     EXPECT_LE(cache.pictureBytes(), kBudget);
 }
 
+// What the painter says an opaque shape hides must be painted opaque by it: random
+// polygons and discs, turned and scaled, with both filling rules, against the same shape
+// painted on a transparent surface.
+TEST(RasterOpaqueInside, ReportsOnlyPixelsThePaintedShapeMakesOpaque) {
+    constexpr int kSide = 80;
+    std::mt19937 rng(11);
+    auto coord = [&](int range) { return double(rng() % unsigned(range * 10)) / 10.0; };
+    int reported = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        std::vector<std::pair<double, double>> points;
+        for (int i = 0, n = 3 + trial % 7; i < n; ++i) {
+            points.push_back({coord(kSide), coord(kSide)});
+        }
+        auto shape = makeShape(
+            {solidFill(rgb(200, 40, 40)),
+             gradientFill(FillType::LinearGradient, {{0, rgb(0, 0, 0)}, {255, rgb(255, 255, 255)}},
+                          gradientBox(0, kSide, kSide / 2.0))},
+            polygon(points, 0, uint16_t(1 + trial % 2)));
+        shape->nonZeroWinding = trial % 3 == 0;
+        const double turn = trial * 0.37, scale = 0.6 + (trial % 5) * 0.2;
+        const Matrix object{scale * std::cos(turn), scale * std::sin(turn), -scale * std::sin(turn),
+                            scale * std::cos(turn), coord(20) * kTwips,     coord(20) * kTwips};
+        const Matrix view{1.0 / kTwips, 0, 0, 1.0 / kTwips, 0, 0};
+        MapBitmaps none;
+        raster::ShapePainter painter;
+        std::vector<raster::RowPiece> inside;
+        painter.opaqueInside(*shape, object, view, {}, none, kSide, kSide, inside);
+        Surface surface(kSide, kSide);
+        raster::DrawTarget target;
+        target.surface = &surface;
+        painter.draw(*shape, object, view, {}, none, target);
+        for (const raster::RowPiece& piece : inside) {
+            ASSERT_TRUE(piece.y >= 0 && piece.y < kSide && piece.x0 >= 0 && piece.x1 <= kSide);
+            for (int x = piece.x0; x < piece.x1; ++x, ++reported) {
+                ASSERT_EQ(raster::pixelA(surface.row(piece.y)[x]), 255u)
+                    << "trial " << trial << " at " << x << "," << piece.y;
+            }
+        }
+    }
+    EXPECT_GT(reported, 1000); // the probe found insides to check
+}
+
 // Whole frames: shapes that cover one another, drawn frame after frame by one renderer
 // (recorded or from pictures, the hidden parts left out) and by a renderer painting every
 // shape from its edges.
@@ -282,6 +324,44 @@ TEST_P(RasterOcclusion, FramesLookAsWhenEveryShapeIsPainted) {
 
 const Matrix kShift{1, 0, 0, 1, 7.4 * kTwips, 3.3 * kTwips};
 
+// Many small shapes over one another, as in a busy cartoon: discs, outlined squares,
+// turned ones and translucent ones; the lowest are wholly covered.
+RenderCommandList crowd() {
+    RenderCommandList commands;
+    std::mt19937 rng(5);
+    auto coord = [&](int range) { return double(rng() % unsigned(range)); };
+    for (int i = 0; i < 40; ++i) {
+        const double x = coord(kW), y = coord(kH), r = 4 + coord(12);
+        const Matrix turn{std::cos(i * 0.3), std::sin(i * 0.3), -std::sin(i * 0.3),
+                          std::cos(i * 0.3), 0.3 * i * kTwips,  0.1 * i * kTwips};
+        switch (i % 4) {
+        case 0:
+            commands.push_back(draw(disc(x, y, r)));
+            break;
+        case 1:
+            commands.push_back(draw(
+                square(x - r, y - r, x + r, y + r, rgb(uint8_t(i * 6), 90, 40), uint16_t(20 + i)),
+                turn));
+            break;
+        case 2:
+            commands.push_back(draw(square(x - r, y - r, x + r, y + r, rgb(20, 20, 200, 150))));
+            break;
+        default:
+            commands.push_back(draw(disc(x, y, r), kShift));
+            break;
+        }
+    }
+    commands.push_back(draw(disc(45, 30, 40))); // covers much of what went before
+    return commands;
+}
+
+// A shape whose declared bounds leave out most of its edges, partly under another.
+std::shared_ptr<Shape> lyingBounds() {
+    auto shape = square(5, 5, 60, 55, rgb(200, 0, 200), 40);
+    shape->bounds = {10 * kTwips, 12 * kTwips, 10 * kTwips, 12 * kTwips};
+    return shape;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Scenes, RasterOcclusion,
     ::testing::Values(
@@ -295,6 +375,10 @@ INSTANTIATE_TEST_SUITE_P(
                       return RenderCommandList{draw(d), draw(square(20, 5, 85, 40, rgb(0, 90, 0))),
                                                draw(d), draw(d, kShift), draw(d)};
                   }()},
+        SceneCase{"crowd", crowd()},
+        SceneCase{"bounds_that_lie",
+                  {draw(disc(30, 30, 25)), draw(lyingBounds()),
+                   draw(square(30, 20, 70, 45, rgb(0, 120, 0)))}},
         SceneCase{"translucent_on_top",
                   {draw(disc(30, 30, 25)), draw(square(10, 10, 60, 50, rgb(200, 30, 30, 128)))}},
         SceneCase{"faded_on_top",
