@@ -125,7 +125,14 @@ PixelBox paintReach(const Shape& shape, const Matrix& toPixels, const Matrix& ob
         return std::sqrt(m.a * m.a + m.b * m.b + m.c * m.c + m.d * m.d);
     };
     double reach = 0;
+    std::size_t edges = 0;
     for (const StyleGroup& group : shape.groups) {
+        // The hull is found again at every drawing: past this many edges, a shape drawn
+        // again and again would cost more to bound than its drawing may save.
+        edges += group.edges.size();
+        if (edges > OcclusionPlan::kMaxBoundedEdges) {
+            return {};
+        }
         for (const Edge& e : group.edges) {
             add(e.x0, e.y0);
             add(e.x1, e.y1);

@@ -60,6 +60,8 @@ public:
     // Shapes whose bounds cover fewer pixels are drawn directly: at this size and below, a
     // cartoon's shapes cost as much to record as recording saves in painting.
     static constexpr double kMinRecordedArea = 16384;
+    // Shapes of more edges are never left out as wholly covered (see coveredWhole()).
+    static constexpr std::size_t kMaxBoundedEdges = 4096;
 
 private:
     struct TopLevel {
