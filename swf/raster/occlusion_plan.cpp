@@ -105,21 +105,28 @@ bool OcclusionPlan::recordShape(std::size_t index, const RenderCommand& command,
 
 namespace {
 
-// The pixels a shape can paint: the hull of its edges' points (flattened curves stay inside
-// it), widened by how far its lines can reach past their edges, and by a pixel of
-// anti-aliasing. Empty when no bound is known (lines that keep their width however the shape
-// is stretched, or long miters).
-PixelBox paintReach(const Shape& shape, const Matrix& toPixels, const Matrix& object,
-                    const Matrix& view) {
+// The box around points of a shape mapped to pixels, grown point by point.
+struct MappedBox {
+    const Matrix& toPixels;
     double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
-    auto add = [&](double x, double y) {
+
+    void add(double x, double y) {
         const double px = toPixels.a * x + toPixels.c * y + toPixels.tx;
         const double py = toPixels.b * x + toPixels.d * y + toPixels.ty;
         x0 = std::min(x0, px);
         x1 = std::max(x1, px);
         y0 = std::min(y0, py);
         y1 = std::max(y1, py);
-    };
+    }
+};
+
+// The pixels a shape can paint: the hull of its edges' points (flattened curves stay inside
+// it), widened by how far its lines can reach past their edges, and by a pixel of
+// anti-aliasing. Empty when no bound is known (lines that keep their width however the shape
+// is stretched, or long miters).
+PixelBox paintReach(const Shape& shape, const Matrix& toPixels, const Matrix& object,
+                    const Matrix& view) {
+    MappedBox hull{toPixels};
     // No axis stretches by more than the matrix's Frobenius norm.
     auto most = [](const Matrix& m) {
         return std::sqrt(m.a * m.a + m.b * m.b + m.c * m.c + m.d * m.d);
@@ -134,10 +141,10 @@ PixelBox paintReach(const Shape& shape, const Matrix& toPixels, const Matrix& ob
             return {};
         }
         for (const Edge& e : group.edges) {
-            add(e.x0, e.y0);
-            add(e.x1, e.y1);
+            hull.add(e.x0, e.y0);
+            hull.add(e.x1, e.y1);
             if (e.curved) {
-                add(e.cx, e.cy);
+                hull.add(e.cx, e.cy);
             }
         }
         for (const LineStyle& line : group.lines) {
@@ -154,6 +161,7 @@ PixelBox paintReach(const Shape& shape, const Matrix& toPixels, const Matrix& ob
         }
     }
     reach += 2;
+    const double x0 = hull.x0, y0 = hull.y0, x1 = hull.x1, y1 = hull.y1;
     if (!(x0 <= x1) || !std::isfinite(x0 - reach) || !std::isfinite(x1 + reach) ||
         !std::isfinite(y0 - reach) || !std::isfinite(y1 + reach) ||
         std::max({std::fabs(x0), std::fabs(x1), std::fabs(y0), std::fabs(y1)}) + reach > 1e9) {
@@ -191,17 +199,13 @@ void OcclusionPlan::planDirect(std::size_t index, const RenderCommand& command,
     }
     // The rows and columns looked at follow the declared bounds, widened a little: a shape
     // that paints outside them is merely painted there whole.
-    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    MappedBox declared{toPixels};
     for (double x : {double(b.xMin), double(b.xMax)}) {
         for (double y : {double(b.yMin), double(b.yMax)}) {
-            const double px = toPixels.a * x + toPixels.c * y + toPixels.tx;
-            const double py = toPixels.b * x + toPixels.d * y + toPixels.ty;
-            x0 = std::min(x0, px);
-            x1 = std::max(x1, px);
-            y0 = std::min(y0, py);
-            y1 = std::max(y1, py);
+            declared.add(x, y);
         }
     }
+    const double x0 = declared.x0, y0 = declared.y0, x1 = declared.x1, y1 = declared.y1;
     if (!std::isfinite(x0) || !std::isfinite(x1) || !std::isfinite(y0) || !std::isfinite(y1)) {
         return;
     }
