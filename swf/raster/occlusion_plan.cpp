@@ -252,19 +252,25 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
     m_whollyHidden.assign(commands.size(), 0);
     m_cover.reset(height);
     // Shapes to record: large enough, and painted from their edges (the others are
-    // composed from pictures, made while drawing for a look met again). Drawings with one
-    // look share their size, so announcing only the large ones still counts every repeat.
+    // composed from pictures, made while drawing for a look met again).
     m_toRecord.assign(commands.size(), 0);
-    for (std::size_t i = 0; i < commands.size(); ++i) {
-        const RenderCommand& c = commands[i];
-        if (c.kind == RenderCommand::Kind::DrawShape && m_levels[i].top && c.shape) {
-            const Matrix object = drawMatrix(c, view);
-            m_toRecord[i] = worthRecording(*c.shape, view * object) &&
-                            cache.announcePaintsFromEdges(c.shape, object, view,
-                                                          finiteTransform(c.colorTransform),
-                                                          c.bitmaps ? *c.bitmaps : bitmaps);
+    auto forTopLevelShapes = [&](auto visit) {
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            const RenderCommand& c = commands[i];
+            if (c.kind == RenderCommand::Kind::DrawShape && m_levels[i].top && c.shape) {
+                visit(i, c, drawMatrix(c, view), finiteTransform(c.colorTransform),
+                      c.bitmaps ? *c.bitmaps : bitmaps);
+            }
         }
-    }
+    };
+    forTopLevelShapes(
+        [&](std::size_t, const RenderCommand& c, const Matrix& object, const ColorTransform& ct,
+            const BitmapLookup& fills) { cache.announce(c.shape, object, view, ct, fills); });
+    forTopLevelShapes([&](std::size_t i, const RenderCommand& c, const Matrix& object,
+                          const ColorTransform& ct, const BitmapLookup& fills) {
+        m_toRecord[i] = worthRecording(*c.shape, view * object) &&
+                        cache.plannedPaintsFromEdges(c.shape, object, view, ct, fills);
+    });
     for (std::size_t i = commands.size(); i-- > 0;) {
         m_first[i] = uint32_t(m_pieces.size());
         const RenderCommand& c = commands[i];

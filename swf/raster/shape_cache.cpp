@@ -114,7 +114,6 @@ void ShapeCache::beginFrame(const BitmapLookup& bitmaps, int width, int height) 
     }
     trim();
     m_full = false;
-    m_announced.clear();
 }
 
 void ShapeCache::dropIdle() {
@@ -198,22 +197,52 @@ ShapeCache::Placement ShapeCache::placement(const std::shared_ptr<const Shape>& 
     return {it->second.picture.get(), wholeX + it->second.originX, wholeY + it->second.originY};
 }
 
-bool ShapeCache::announcePaintsFromEdges(const std::shared_ptr<const Shape>& shape,
-                                         const Matrix& object, const Matrix& view,
-                                         const ColorTransform& ct, const BitmapLookup& bitmaps) {
+ShapeCache::Entry& ShapeCache::touch(const Key& key, const std::shared_ptr<const Shape>& shape) {
+    auto [it, inserted] = m_entries.try_emplace(key);
+    Entry& entry = it->second;
+    if (inserted) {
+        entry.shape = shape;
+        entry.firstUsed = m_frame;
+    }
+    if (entry.countedFrame != m_frame) {
+        entry.countedFrame = m_frame;
+        entry.announced = 0;
+        entry.drawn = 0;
+    }
+    entry.lastUsed = m_frame;
+    return entry;
+}
+
+bool ShapeCache::makesPicture(const Entry& entry, uint32_t nth) const {
+    if (entry.picture || entry.direct) {
+        return false;
+    }
+    return entry.firstUsed < m_frame ||
+           (entry.announced >= nth && entry.announced - nth >= kMinLaterDrawings);
+}
+
+void ShapeCache::announce(const std::shared_ptr<const Shape>& shape, const Matrix& object,
+                          const Matrix& view, const ColorTransform& ct,
+                          const BitmapLookup& bitmaps) {
+    Key key;
+    int wholeX, wholeY;
+    if (shape && keyOf(shape.get(), object, view, ct, bitmaps, false, &key, &wholeX, &wholeY)) {
+        ++touch(key, shape).announced;
+    }
+}
+
+bool ShapeCache::plannedPaintsFromEdges(const std::shared_ptr<const Shape>& shape,
+                                        const Matrix& object, const Matrix& view,
+                                        const ColorTransform& ct, const BitmapLookup& bitmaps) {
     Key key;
     int wholeX, wholeY;
     if (!shape || !keyOf(shape.get(), object, view, ct, bitmaps, false, &key, &wholeX, &wholeY)) {
         return true;
     }
-    // As draw() goes: a look the cache knows is painted directly only when marked so (it
-    // has, or will now make, a picture otherwise); a new one is painted the first time it
-    // is met in the frame, made a picture the next, and composed after that.
-    const auto it = m_entries.find(key);
-    if (it != m_entries.end()) {
-        return it->second.direct;
-    }
-    return m_announced.insert(key).second;
+    // Every drawing of the look in this frame goes as its first one does: when that one
+    // makes the picture (or one is kept), the rest are composed from it.
+    const Entry& entry = touch(key, shape);
+    return entry.direct || (!entry.picture && !makesPicture(entry, 1));
 }
 
 void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& object,
@@ -238,15 +267,10 @@ void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& o
         paintDirectly();
         return;
     }
-    auto [it, inserted] = m_entries.try_emplace(key);
-    Entry& entry = it->second;
-    entry.lastUsed = m_frame;
-    if (inserted) {
-        entry.shape = shape;
-    }
+    Entry& entry = touch(key, shape);
     // A picture that does not fit the budget is composed once, as it has been painted.
     std::unique_ptr<SpanPicture> once;
-    if (!entry.picture && !entry.direct && !inserted) {
+    if (makesPicture(entry, ++entry.drawn)) {
         once = makePicture(entry, key, *shape, object, view, ct, bitmaps, *target.surface,
                            painter);
         visible = nullptr; // planned before the picture existed

@@ -4,7 +4,6 @@
 #include <memory>
 #include <span>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "swf/format/bitmap.h"
 #include "swf/format/shape.h"
@@ -20,8 +19,10 @@ namespace swivio::swf::raster {
 // background and every resting or sliding figure look as they did one frame earlier, and
 // copying their picture costs a fraction of filling and stroking them again.
 //
-// A shape's picture is made the second time it is drawn the same way (the first time it is
-// painted directly, as a shape seen once may never come back). The picture holds the whole
+// A shape's picture is made when it is drawn the same way as in an earlier frame, or when
+// the frame will draw it that way at least twice more: a look met once, or twice in one
+// frame of a scene in motion, costs less to paint each time than to paint into a picture,
+// keep, and compose. The picture holds the whole
 // shape on a transparent ground, positioned at the pixel phase of its translation rounded to
 // the rasterizer's 1/256 pixel, so it differs from direct painting by at most a unit of
 // rounding. Shapes whose edges stray outside their declared bounds, and shapes far larger
@@ -60,12 +61,15 @@ public:
                         const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
                         bool coverageOnly) const;
 
-    // Whether draw() will paint this drawing from its edges, given the drawings announced
-    // so far in this frame: a frame's planner announces its drawings in drawing order
-    // before drawing them. The cache itself is left as it is.
-    bool announcePaintsFromEdges(const std::shared_ptr<const Shape>& shape, const Matrix& object,
-                                 const Matrix& view, const ColorTransform& ct,
-                                 const BitmapLookup& bitmaps);
+    // A frame's planner announces the drawings it will make at the top level before making
+    // them, so that a look the frame draws again and again gets its picture at once.
+    void announce(const std::shared_ptr<const Shape>& shape, const Matrix& object,
+                  const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps);
+    // Whether draw() will paint this drawing from its edges, once the frame's drawings are
+    // announced (the same answer for every drawing of one look in the frame).
+    bool plannedPaintsFromEdges(const std::shared_ptr<const Shape>& shape, const Matrix& object,
+                                const Matrix& view, const ColorTransform& ct,
+                                const BitmapLookup& bitmaps);
 
     std::size_t pictureBytes() const { return m_bytes; }
     std::size_t budget() const { return m_budget; }
@@ -85,6 +89,9 @@ public:
     // Frames a shape may go undrawn before its picture (and the shape) are let go, so that
     // memory follows what the movie shows now, not everything it has shown.
     static constexpr uint64_t kMaxIdleFrames = 64;
+    // A look first met in this frame gets its picture only when the frame draws it this many
+    // times more after making it: making a picture costs about a painting and two composings.
+    static constexpr uint32_t kMinLaterDrawings = 2;
 
 private:
     struct Key {
@@ -101,11 +108,15 @@ private:
     };
     struct Entry {
         std::shared_ptr<const Shape> shape;   // keeps the address in the key from being reused
-        std::unique_ptr<SpanPicture> picture; // null until the second drawing
+        std::unique_ptr<SpanPicture> picture; // null until worth making
         int originX = 0, originY = 0;         // picture pixel (0, 0) relative to the whole
                                               // pixel of the translation
         bool direct = false;                  // painted directly every time
+        uint64_t firstUsed = 0;               // the frame it was first drawn or announced in
         uint64_t lastUsed = 0;
+        // This frame's drawings of the look: announced, and drawn so far.
+        uint64_t countedFrame = 0;
+        uint32_t announced = 0, drawn = 0;
     };
 
     // The key of a drawing, and the whole pixels of its translation; false when it is
@@ -120,11 +131,14 @@ private:
                                              const ColorTransform& ct,
                                              const BitmapLookup& bitmaps, const Surface& target,
                                              ShapePainter& painter);
+    // The entry of a look drawn or announced in this frame, with its counts of this frame.
+    Entry& touch(const Key& key, const std::shared_ptr<const Shape>& shape);
+    // Whether the drawing that is the look's `nth` of this frame (from 1) makes its picture.
+    bool makesPicture(const Entry& entry, uint32_t nth) const;
     void trim();
     void dropIdle();
 
     std::unordered_map<Key, Entry, KeyHash> m_entries;
-    std::unordered_set<Key, KeyHash> m_announced; // this frame's
     const BitmapLookup* m_bitmaps = nullptr;
     // Pictures are painted here, then kept as spans; it is transparent between uses.
     std::unique_ptr<Surface> m_scratch;
