@@ -118,7 +118,10 @@ void ShapeCache::beginFrame(const BitmapLookup& bitmaps, int width, int height) 
 
 void ShapeCache::dropIdle() {
     for (auto it = m_entries.begin(); it != m_entries.end();) {
-        if (it->second.lastUsed + kMaxIdleFrames < m_frame) {
+        const Entry& entry = it->second;
+        const uint64_t idle =
+            entry.lastUsed == entry.firstUsed ? kMaxIdleFramesSeenOnce : kMaxIdleFrames;
+        if (entry.lastUsed + idle < m_frame) {
             m_bytes -= pictureSize(it->second.picture.get());
             it = m_entries.erase(it);
         } else {

@@ -89,6 +89,10 @@ public:
     // Frames a shape may go undrawn before its picture (and the shape) are let go, so that
     // memory follows what the movie shows now, not everything it has shown.
     static constexpr uint64_t kMaxIdleFrames = 64;
+    // The same for a look drawn in one frame only, as most are in a scene in motion: a
+    // picture made for its repeats in that frame is seldom of use later, and keeping it
+    // would fill the budget with such pictures, each in memory never used before.
+    static constexpr uint64_t kMaxIdleFramesSeenOnce = 8;
     // A look first met in this frame gets its picture only when the frame draws it this many
     // times more after making it: making a picture costs about a painting and two composings.
     static constexpr uint32_t kMinLaterDrawings = 2;

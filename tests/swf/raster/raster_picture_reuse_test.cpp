@@ -222,28 +222,47 @@ TEST(RasterPictureReuse, ShapesFarFromTheirTranslationArePaintedDirectly) {
 }
 
 TEST(RasterPictureReuse, ShapesNoLongerDrawnAreLetGo) {
-    raster::Surface surface(100, 100);
-    raster::ShapePainter painter;
-    raster::ShapeCache cache;
-    MapBitmaps none;
-    raster::DrawTarget target;
-    target.surface = &surface;
-    const Matrix view{0.05, 0, 0, 0.05, 0, 0};
-    auto shape = makeShape({solidFill(rgb(10, 20, 30))}, rectangle(10, 10, 60, 60));
-    const std::weak_ptr<Shape> watch = shape;
-    for (int frame = 0; frame < 3; ++frame) {
-        cache.beginFrame(none, 100, 100);
-        cache.draw(shape, {}, view, {}, none, target, painter);
+    // A look drawn in several frames is kept for long; one drawn in a single frame (with
+    // repeats there that made its picture) goes soon, as most looks of a scene in motion.
+    struct Case {
+        int framesDrawn;
+        int drawsPerFrame;
+        uint64_t keptFor;
+    };
+    for (const Case& c : {Case{3, 1, raster::ShapeCache::kMaxIdleFrames},
+                          Case{1, 3, raster::ShapeCache::kMaxIdleFramesSeenOnce}}) {
+        SCOPED_TRACE(c.framesDrawn);
+        raster::Surface surface(100, 100);
+        raster::ShapePainter painter;
+        raster::ShapeCache cache;
+        MapBitmaps none;
+        raster::DrawTarget target;
+        target.surface = &surface;
+        const Matrix view{0.05, 0, 0, 0.05, 0, 0};
+        auto shape = makeShape({solidFill(rgb(10, 20, 30))}, rectangle(10, 10, 60, 60));
+        const std::weak_ptr<Shape> watch = shape;
+        for (int frame = 0; frame < c.framesDrawn; ++frame) {
+            cache.beginFrame(none, 100, 100);
+            for (int i = 0; i < c.drawsPerFrame; ++i) {
+                cache.announce(shape, {}, view, {}, none);
+            }
+            for (int i = 0; i < c.drawsPerFrame; ++i) {
+                cache.draw(shape, {}, view, {}, none, target, painter);
+            }
+        }
+        EXPECT_GT(cache.pictureBytes(), 0u);
+        shape.reset();
+        for (uint64_t frame = 0; frame < c.keptFor; ++frame) {
+            cache.beginFrame(none, 100, 100);
+        }
+        EXPECT_FALSE(watch.expired()); // still drawn recently: kept
+        for (uint64_t frame = 0; frame < 10; ++frame) {
+            cache.beginFrame(none, 100, 100);
+        }
+        EXPECT_EQ(cache.pictureBytes(), 0u);
+        EXPECT_EQ(cache.entryCount(), 0u);
+        EXPECT_TRUE(watch.expired());
     }
-    EXPECT_GT(cache.pictureBytes(), 0u);
-    shape.reset();
-    EXPECT_FALSE(watch.expired()); // still drawn recently: kept
-    for (uint64_t frame = 0; frame <= raster::ShapeCache::kMaxIdleFrames + 8; ++frame) {
-        cache.beginFrame(none, 100, 100);
-    }
-    EXPECT_EQ(cache.pictureBytes(), 0u);
-    EXPECT_EQ(cache.entryCount(), 0u);
-    EXPECT_TRUE(watch.expired());
 }
 
 TEST(RasterPictureReuse, ComposingFourAtATimeMatchesPixelByPixel) {
