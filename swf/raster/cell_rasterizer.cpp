@@ -17,6 +17,7 @@ void CellRasterizer::reset() {
     m_maxX = m_maxY = -0x7FFFFFFF;
     m_lineOpen = false;
     m_anyCell = false;
+    m_skipRows = nullptr;
 }
 
 void CellRasterizer::clipBox(int width, int height) {
@@ -211,8 +212,9 @@ void CellRasterizer::renderHline(int ey, int x1, int y1, int x2, int y2) {
     if (y1 == y2) {
         return;
     }
-    if (unsigned(ey - m_bandTop) >= unsigned(m_bandRows)) {
-        return; // another band's row
+    if (unsigned(ey - m_bandTop) >= unsigned(m_bandRows) ||
+        (m_skipRows && m_skipRows[ey - m_minY])) {
+        return; // another band's row, or one left out
     }
     // Every cell of the call is on one row.
     const std::size_t row = std::size_t(ey - m_bandTop);

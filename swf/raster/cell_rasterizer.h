@@ -58,6 +58,10 @@ public:
         }
     }
 
+    // Rows whose cells sweep() leaves out (what a row shows depends on its own cells only),
+    // a byte per row from minY(), non-zero to skip; null for none. Kept until reset().
+    void skipRows(const uint8_t* rows) { m_skipRows = rows; }
+
     // The cells the path touches, in pixels (inclusive); min > max when it touches none.
     int minX() const { return m_minX; }
     int minY() const { return m_minY; }
@@ -99,7 +103,8 @@ private:
     void add(int ex, int ey, int cover, int area) {
         const unsigned col = unsigned(ex - m_minX);
         const unsigned row = unsigned(ey - m_bandTop);
-        if (col >= unsigned(m_cols) || row >= unsigned(m_bandRows)) {
+        if (col >= unsigned(m_cols) || row >= unsigned(m_bandRows) ||
+            (m_skipRows && m_skipRows[ey - m_minY])) {
             return;
         }
         m_anyCell = m_anyCell || (cover | area) != 0;
@@ -124,6 +129,7 @@ private:
     std::vector<uint64_t> m_touched;   // per band row: a bit per column with a cell
     std::vector<Span> m_spans;
     std::vector<uint8_t> m_covers;
+    const uint8_t* m_skipRows = nullptr;
     int m_spanCount = 0;
     int m_lastX = 0;
     int m_minX = 0x7FFFFFFF, m_minY = 0x7FFFFFFF, m_maxX = -0x7FFFFFFF, m_maxY = -0x7FFFFFFF;

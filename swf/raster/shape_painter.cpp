@@ -820,6 +820,7 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
     Surface& surface = *target.surface;
     const std::span<const RowPiece> hidden = m_hidden ? *m_hidden : std::span<const RowPiece>();
     std::size_t nextHidden = 0; // the first hidden piece on or below the current row
+    const bool skipping = skipHiddenRows(hidden);
     const bool touched = m_rasterizer.sweep([&](int y, const CellRasterizer::Span* spans,
                                                 int count) {
         if (y < 0 || y >= m_height) {
@@ -862,10 +863,35 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
             }
         }
     });
-    if (touched) {
+    m_rasterizer.skipRows(nullptr);
+    if (touched || skipping) {
         surface.markDirty({m_rasterizer.minX(), m_rasterizer.minY(), m_rasterizer.maxX() + 1,
                            m_rasterizer.maxY() + 1});
     }
+}
+
+bool ShapePainter::skipHiddenRows(std::span<const RowPiece> hidden) {
+    const int minY = m_rasterizer.minY(), maxY = m_rasterizer.maxY();
+    if (hidden.empty() || minY > maxY) {
+        return false;
+    }
+    // A row is left out when one hidden piece spans every pixel the path can paint on any
+    // row (cells past the surface's right edge paint nothing).
+    const int x0 = m_rasterizer.minX(), x1 = std::min(m_rasterizer.maxX() + 1, m_width);
+    m_skipRows.assign(std::size_t(maxY - minY + 1), 0);
+    bool any = false;
+    auto piece = std::lower_bound(hidden.begin(), hidden.end(), minY,
+                                  [](const RowPiece& p, int y) { return p.y < y; });
+    for (; piece != hidden.end() && piece->y <= maxY; ++piece) {
+        if (piece->x0 <= x0 && piece->x1 >= x1) {
+            m_skipRows[std::size_t(piece->y - minY)] = 1;
+            any = true;
+        }
+    }
+    if (any) {
+        m_rasterizer.skipRows(m_skipRows.data());
+    }
+    return any;
 }
 
 void ShapePainter::blendRun(uint32_t* dst, const Paint& paint, int x, int y, int len, uint8_t cover,

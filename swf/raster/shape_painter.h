@@ -103,6 +103,9 @@ private:
                          double reach);
     void sweepCompound(const DrawTarget& target);
     void sweepSimple(const Paint& paint, const DrawTarget& target);
+    // Tells the rasterizer which rows of its path the hidden pieces cover wholly; whether
+    // there are any.
+    bool skipHiddenRows(std::span<const RowPiece> hidden);
     void recordSweep(const Paint& paint);
     bool prepareTarget(const DrawTarget& target);
     void blendSpan(uint32_t* dst, const Paint& paint, int x, int y, int len, const uint8_t* covers,
@@ -148,6 +151,7 @@ private:
     std::size_t m_segments = 0;
     std::size_t m_insideSegments = 0;                    // opaqueInside()'s own budget
     const std::span<const RowPiece>* m_hidden = nullptr; // while draw() runs
+    std::vector<uint8_t> m_skipRows;                     // rows of the path left out
     ShapeRecordings* m_recording = nullptr; // while record() runs
     std::size_t m_recordLimit = 0;
     bool m_recordFailed = false;
