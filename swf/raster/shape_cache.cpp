@@ -303,8 +303,25 @@ void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& o
         const PixelBox box =
             PixelBox{left, top, left + picture.width(), top + picture.height()}.intersected(
                 surface.bounds());
+        // A picture made in this frame was not known when the frame was planned; what later
+        // drawings cover, planned for painting the shape from its edges, is left out.
+        const std::span<const RowPiece> covered =
+            hidden && !recorded ? *hidden : std::span<const RowPiece>();
+        auto piece = std::lower_bound(covered.begin(), covered.end(), box.y0,
+                                      [](const RowPiece& p, int y) { return p.y < y; });
         for (int y = box.y0; y < box.y1; ++y) {
-            compose(y, box.x0, box.x1);
+            int from = box.x0;
+            for (; piece != covered.end() && piece->y == y; ++piece) {
+                if (piece->x1 > from && piece->x0 < box.x1) {
+                    if (piece->x0 > from) {
+                        compose(y, from, piece->x0);
+                    }
+                    from = piece->x1;
+                }
+            }
+            if (from < box.x1) {
+                compose(y, from, box.x1);
+            }
         }
     }
     surface.markDirty(PixelBox{left, top, left + picture.width(), top + picture.height()});
