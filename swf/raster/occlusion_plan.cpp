@@ -217,11 +217,14 @@ void OcclusionPlan::planDirect(std::size_t index, const RenderCommand& command,
     const auto first = uint32_t(m_hiddenPieces.size());
     if (!box.isEmpty() &&
         m_hiddenPieces.size() + std::size_t(box.y1 - box.y0) * CoverRows::kRuns <= kMaxPieces) {
+        double hiddenArea = 0;
         for (int y = box.y0; y < box.y1; ++y) {
-            m_cover.forCovered(y, box.x0, box.x1, [this, y](int from, int to) {
+            m_cover.forCovered(y, box.x0, box.x1, [this, y, &hiddenArea](int from, int to) {
                 m_hiddenPieces.push_back({y, from, to});
+                hiddenArea += to - from;
             });
         }
+        m_shown[index] = float(1 - hiddenArea / (double(box.x1 - box.x0) * (box.y1 - box.y0)));
     }
     m_hiddenRange[index] = {first, uint32_t(m_hiddenPieces.size())};
 
@@ -254,23 +257,23 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
     // Shapes to record: large enough, and painted from their edges (the others are
     // composed from pictures, made while drawing for a look met again).
     m_toRecord.assign(commands.size(), 0);
-    auto forTopLevelShapes = [&](auto visit) {
-        for (std::size_t i = 0; i < commands.size(); ++i) {
-            const RenderCommand& c = commands[i];
-            if (c.kind == RenderCommand::Kind::DrawShape && m_levels[i].top && c.shape) {
-                visit(i, c, drawMatrix(c, view), finiteTransform(c.colorTransform),
-                      c.bitmaps ? *c.bitmaps : bitmaps);
-            }
+    m_look.assign(commands.size(), -1);
+    m_shown.assign(commands.size(), -1);
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const RenderCommand& c = commands[i];
+        if (c.kind == RenderCommand::Kind::DrawShape && m_levels[i].top && c.shape) {
+            m_look[i] =
+                cache.announce(c.shape, drawMatrix(c, view), view,
+                               finiteTransform(c.colorTransform), c.bitmaps ? *c.bitmaps : bitmaps);
         }
-    };
-    forTopLevelShapes(
-        [&](std::size_t, const RenderCommand& c, const Matrix& object, const ColorTransform& ct,
-            const BitmapLookup& fills) { cache.announce(c.shape, object, view, ct, fills); });
-    forTopLevelShapes([&](std::size_t i, const RenderCommand& c, const Matrix& object,
-                          const ColorTransform& ct, const BitmapLookup& fills) {
-        m_toRecord[i] = worthRecording(*c.shape, view * object) &&
-                        cache.plannedPaintsFromEdges(c.shape, object, view, ct, fills);
-    });
+    }
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const RenderCommand& c = commands[i];
+        if (c.kind == RenderCommand::Kind::DrawShape && m_levels[i].top && c.shape) {
+            m_toRecord[i] = worthRecording(*c.shape, view * drawMatrix(c, view)) &&
+                            cache.plannedPaintsFromEdges(m_look[i]);
+        }
+    }
     for (std::size_t i = commands.size(); i-- > 0;) {
         m_first[i] = uint32_t(m_pieces.size());
         const RenderCommand& c = commands[i];
@@ -344,6 +347,11 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
                     m_cover.cover(span.y, span.x, span.end());
                 }
             }
+        }
+    }
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (m_shown[i] >= 0) {
+            cache.expectShown(m_look[i], m_shown[i]);
         }
     }
     // Walking backwards, command i's pieces run from m_first[i] to where those of command

@@ -98,6 +98,8 @@ private:
     std::vector<int32_t> m_recordingOf; // per command: its place in m_recorded, or -1
     std::vector<int32_t> m_rowX0, m_rowX1;
     std::vector<uint8_t> m_toRecord; // per command: worth recording
+    std::vector<int32_t> m_look;     // per command: its look's number in the shape cache
+    std::vector<float> m_shown;      // per command painted from edges: the share it shows
 };
 
 } // namespace swivio::swf::raster

@@ -114,6 +114,7 @@ void ShapeCache::beginFrame(const BitmapLookup& bitmaps, int width, int height) 
     }
     trim();
     m_full = false;
+    m_looks.clear();
 }
 
 void ShapeCache::dropIdle() {
@@ -209,8 +210,8 @@ ShapeCache::Entry& ShapeCache::touch(const Key& key, const std::shared_ptr<const
     }
     if (entry.countedFrame != m_frame) {
         entry.countedFrame = m_frame;
-        entry.announced = 0;
-        entry.drawn = 0;
+        entry.announced = entry.drawn = entry.reported = 0;
+        entry.shown = 0;
     }
     entry.lastUsed = m_frame;
     return entry;
@@ -220,32 +221,49 @@ bool ShapeCache::makesPicture(const Entry& entry, uint32_t nth) const {
     if (entry.picture || entry.direct) {
         return false;
     }
-    return entry.firstUsed < m_frame ||
-           (entry.announced >= nth && entry.announced - nth >= kMinLaterDrawings);
-}
-
-void ShapeCache::announce(const std::shared_ptr<const Shape>& shape, const Matrix& object,
-                          const Matrix& view, const ColorTransform& ct,
-                          const BitmapLookup& bitmaps) {
-    Key key;
-    int wholeX, wholeY;
-    if (shape && keyOf(shape.get(), object, view, ct, bitmaps, false, &key, &wholeX, &wholeY)) {
-        ++touch(key, shape).announced;
+    if (entry.firstUsed < m_frame) {
+        return true; // a look come back from an earlier frame
     }
+    if (entry.announced < nth) {
+        return false;
+    }
+    const uint32_t left = entry.announced - nth + 1; // this drawing and the later ones
+    if (entry.reported == 0) {
+        return left > kMinLaterDrawings;
+    }
+    return left * (entry.shown / entry.reported) >= kMinShownWholes;
 }
 
-bool ShapeCache::plannedPaintsFromEdges(const std::shared_ptr<const Shape>& shape,
-                                        const Matrix& object, const Matrix& view,
-                                        const ColorTransform& ct, const BitmapLookup& bitmaps) {
+int ShapeCache::announce(const std::shared_ptr<const Shape>& shape, const Matrix& object,
+                         const Matrix& view, const ColorTransform& ct,
+                         const BitmapLookup& bitmaps) {
     Key key;
     int wholeX, wholeY;
     if (!shape || !keyOf(shape.get(), object, view, ct, bitmaps, false, &key, &wholeX, &wholeY)) {
+        return -1;
+    }
+    Entry& entry = touch(key, shape);
+    ++entry.announced;
+    m_looks.push_back(&entry);
+    return int(m_looks.size() - 1);
+}
+
+bool ShapeCache::plannedPaintsFromEdges(int look) const {
+    if (look < 0 || std::size_t(look) >= m_looks.size()) {
         return true;
     }
     // Every drawing of the look in this frame goes as its first one does: when that one
     // makes the picture (or one is kept), the rest are composed from it.
-    const Entry& entry = touch(key, shape);
+    const Entry& entry = *m_looks[std::size_t(look)];
     return entry.direct || (!entry.picture && !makesPicture(entry, 1));
+}
+
+void ShapeCache::expectShown(int look, double share) {
+    if (look >= 0 && std::size_t(look) < m_looks.size() && std::isfinite(share)) {
+        Entry& entry = *m_looks[std::size_t(look)];
+        entry.shown += std::clamp(share, 0.0, 1.0);
+        ++entry.reported;
+    }
 }
 
 void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& object,

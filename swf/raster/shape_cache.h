@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <unordered_map>
+#include <vector>
 
 #include "swf/format/bitmap.h"
 #include "swf/format/shape.h"
@@ -62,15 +63,18 @@ public:
                         bool coverageOnly) const;
 
     // A frame's planner announces the drawings it will make at the top level before making
-    // them, so that a look the frame draws again and again gets its picture at once.
-    void announce(const std::shared_ptr<const Shape>& shape, const Matrix& object,
-                  const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps);
-    // Whether draw() will paint this drawing from its edges, once the frame's drawings are
-    // announced (the same answer for every drawing of one look in the frame).
-    bool plannedPaintsFromEdges(const std::shared_ptr<const Shape>& shape, const Matrix& object,
-                                const Matrix& view, const ColorTransform& ct,
-                                const BitmapLookup& bitmaps);
-
+    // them, so that a look the frame draws again and again gets its picture at once. Returns
+    // the look's number in this frame, for the calls below, or -1 for a drawing always
+    // painted directly.
+    int announce(const std::shared_ptr<const Shape>& shape, const Matrix& object,
+                 const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps);
+    // Whether draw() will paint the announced look from its edges, judged from the number of
+    // its drawings (the same answer for every drawing of one look in the frame).
+    bool plannedPaintsFromEdges(int look) const;
+    // What share of its whole a drawing of the look will show, as the planner found it: a
+    // look mostly hidden by later drawings costs less to paint where it shows than to make
+    // a picture of whole.
+    void expectShown(int look, double share);
     std::size_t pictureBytes() const { return m_bytes; }
     std::size_t budget() const { return m_budget; }
     std::size_t entryCount() const { return m_entries.size(); }
@@ -96,6 +100,9 @@ public:
     // A look first met in this frame gets its picture only when the frame draws it this many
     // times more after making it: making a picture costs about a painting and two composings.
     static constexpr uint32_t kMinLaterDrawings = 2;
+    // When the planner tells what the drawings show: the wholes they must show between them,
+    // from the one that would make the picture on.
+    static constexpr double kMinShownWholes = 2.5;
 
 private:
     struct Key {
@@ -118,9 +125,11 @@ private:
         bool direct = false;                  // painted directly every time
         uint64_t firstUsed = 0;               // the frame it was first drawn or announced in
         uint64_t lastUsed = 0;
-        // This frame's drawings of the look: announced, and drawn so far.
+        // This frame's drawings of the look: announced, and drawn so far; and the shares
+        // of the whole that `reported` of them show.
         uint64_t countedFrame = 0;
-        uint32_t announced = 0, drawn = 0;
+        uint32_t announced = 0, drawn = 0, reported = 0;
+        double shown = 0;
     };
 
     // The key of a drawing, and the whole pixels of its translation; false when it is
@@ -143,6 +152,7 @@ private:
     void dropIdle();
 
     std::unordered_map<Key, Entry, KeyHash> m_entries;
+    std::vector<Entry*> m_looks; // this frame's announced looks (entries stay until trimmed)
     const BitmapLookup* m_bitmaps = nullptr;
     // Pictures are painted here, then kept as spans; it is transparent between uses.
     std::unique_ptr<Surface> m_scratch;
