@@ -284,12 +284,15 @@ void CellRasterizer::renderHline(int ey, int x1, int y1, int x2, int y2) {
     add(ex1, ey, delta, (fx2 + kScale - first) * delta);
 }
 
-inline unsigned CellRasterizer::alpha(int area) const {
+namespace {
+
+// A cell's coverage from its accumulated area (cover and area together), by the rule.
+inline unsigned alphaOf(int area, bool nonZero) {
     int cover = area >> (kShift * 2 + 1 - 8);
     if (cover < 0) {
         cover = -cover;
     }
-    if (!m_nonZero) {
+    if (!nonZero) {
         cover &= 511;
         if (cover > 256) {
             cover = 512 - cover;
@@ -298,46 +301,43 @@ inline unsigned CellRasterizer::alpha(int area) const {
     return unsigned(std::min(cover, 255));
 }
 
-inline void CellRasterizer::addCell(int x, unsigned cover) {
-    if (m_spanCount > 0 && x == m_lastX + 1) {
-        Span& s = m_spans[std::size_t(m_spanCount - 1)];
-        if (!s.run) {
-            m_covers[std::size_t(s.covers - m_covers.data() + s.len)] = uint8_t(cover);
-            ++s.len;
-            m_lastX = x;
-            return;
-        }
-    }
-    // Covers of a span are stored at its own columns, so spans never overlap in m_covers.
-    const std::size_t at = std::size_t(x - m_minX);
-    m_covers[at] = uint8_t(cover);
-    m_spans[std::size_t(m_spanCount++)] = {x, 1, false, &m_covers[at]};
-    m_lastX = x;
-}
-
-inline void CellRasterizer::addRun(int x, int len, unsigned cover) {
-    if (m_spanCount > 0 && x == m_lastX + 1) {
-        Span& s = m_spans[std::size_t(m_spanCount - 1)];
-        if (s.run && *s.covers == cover) {
-            s.len += len;
-            m_lastX = x + len - 1;
-            return;
-        }
-    }
-    const std::size_t at = std::size_t(x - m_minX);
-    m_covers[at] = uint8_t(cover);
-    m_spans[std::size_t(m_spanCount++)] = {x, len, true, &m_covers[at]};
-    m_lastX = x + len - 1;
-}
+} // namespace
 
 int CellRasterizer::readRow(int row) {
-    m_spanCount = 0;
+    // The state lives in locals: the covers are bytes, and storing a byte could change any
+    // member as far as the compiler knows, so members would be read again after each one.
     uint64_t* words = &m_touched[std::size_t(row) * std::size_t(m_words)];
     Cell* cells = &m_cells[std::size_t(row) * std::size_t(m_cols)];
+    Span* spans = m_spans.data();
+    uint8_t* covers = m_covers.data();
+    const int minX = m_minX, wordCount = m_words;
+    const bool nonZero = m_nonZero;
+    int count = 0;
+    int lastX = 0; // the last column put down
+    // Covers of a span are stored at its own columns, so spans never overlap in covers.
+    auto addCell = [&](int x, unsigned a) {
+        if (count > 0 && x == lastX + 1 && !spans[count - 1].run) {
+            covers[x - minX] = uint8_t(a);
+            ++spans[count - 1].len;
+        } else {
+            covers[x - minX] = uint8_t(a);
+            spans[count++] = {x, 1, false, covers + (x - minX)};
+        }
+        lastX = x;
+    };
+    auto addRun = [&](int x, int len, unsigned a) {
+        if (count > 0 && x == lastX + 1 && spans[count - 1].run && *spans[count - 1].covers == a) {
+            spans[count - 1].len += len;
+        } else {
+            covers[x - minX] = uint8_t(a);
+            spans[count++] = {x, len, true, covers + (x - minX)};
+        }
+        lastX = x + len - 1;
+    };
     int cover = 0;
     int x = 0; // the next column not yet put down
     bool started = false;
-    for (int w = 0; w < m_words; ++w) {
+    for (int w = 0; w < wordCount; ++w) {
         uint64_t bits = words[w];
         if (bits == 0) {
             continue;
@@ -346,10 +346,10 @@ int CellRasterizer::readRow(int row) {
         while (bits != 0) {
             const int col = w * 64 + __builtin_ctzll(bits);
             bits &= bits - 1;
-            const int cx = m_minX + col;
+            const int cx = minX + col;
             // The cover carried from the left reaches every column up to this cell.
             if (started && cx > x) {
-                const unsigned a = alpha(cover << (kShift + 1));
+                const unsigned a = alphaOf(cover << (kShift + 1), nonZero);
                 if (a != 0) {
                     addRun(x, cx - x, a);
                 }
@@ -361,7 +361,7 @@ int CellRasterizer::readRow(int row) {
             c = Cell{};
             x = cx;
             if (area != 0) {
-                const unsigned a = alpha((cover << (kShift + 1)) - area);
+                const unsigned a = alphaOf((cover << (kShift + 1)) - area, nonZero);
                 if (a != 0) {
                     addCell(cx, a);
                 }
@@ -369,7 +369,7 @@ int CellRasterizer::readRow(int row) {
             }
         }
     }
-    return m_spanCount;
+    return count;
 }
 
 } // namespace swivio::swf::raster

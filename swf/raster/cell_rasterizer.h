@@ -114,11 +114,8 @@ private:
         m_touched[std::size_t(row) * std::size_t(m_words) + (col >> 6)] |= uint64_t(1)
                                                                            << (col & 63);
     }
-    unsigned alpha(int area) const;
     // Reads band row `row` into m_spans (and zeroes it); returns the span count.
     int readRow(int row);
-    void addCell(int x, unsigned cover);
-    void addRun(int x, int len, unsigned cover);
 
     agg::rasterizer_sl_clip_dbl m_clipper;
     std::vector<Segment> m_segments;
@@ -130,8 +127,6 @@ private:
     std::vector<Span> m_spans;
     std::vector<uint8_t> m_covers;
     const uint8_t* m_skipRows = nullptr;
-    int m_spanCount = 0;
-    int m_lastX = 0;
     int m_minX = 0x7FFFFFFF, m_minY = 0x7FFFFFFF, m_maxX = -0x7FFFFFFF, m_maxY = -0x7FFFFFFF;
     int m_cols = 0, m_words = 0;
     int m_bandTop = 0, m_bandRows = 0;
