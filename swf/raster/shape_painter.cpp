@@ -9,6 +9,7 @@
 #endif
 
 #include "swf/raster/pixel_ops.h"
+#include "swf/raster/stroke_cut.h"
 
 namespace swivio::swf::raster {
 namespace {
@@ -219,11 +220,13 @@ void ShapePainter::draw(const Shape& shape, const Matrix& object, const Matrix& 
         return;
     }
     m_hidden = hidden;
+    m_hiddenRows.reset(hidden ? *hidden : std::span<const RowPiece>());
     for (const StyleGroup& group : shape.groups) {
         fillGroup(group, shape.nonZeroWinding, toPixels, ct, bitmaps, target);
         strokeGroup(group, object, view, ct, bitmaps, target);
     }
     m_hidden = nullptr;
+    m_hiddenRows.reset({});
 }
 
 bool ShapePainter::prepareTarget(const DrawTarget& target) {
@@ -730,6 +733,16 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
                 2.0;
             buildStrokePath(group, first, last, toPixels, hairline, line.pixelHinting, line.noClose,
                             reach);
+            if (!m_hiddenRows.empty()) {
+                // How far from its line a stroke paints: half its width, times the miter
+                // limit for miter joins, or the corner of a square cap; and a pixel beyond.
+                const bool miterJoins = line.join == JoinStyle::Miter;
+                const double factor =
+                    std::max(std::sqrt(2.0), miterJoins ? std::clamp(miter, 1.0, 255.0) : 1.0);
+                const double halfWidth = (stretched ? shapeWidth * stretch.most : width) / 2;
+                cutHiddenLines(m_path, m_hiddenRows, halfWidth * factor + 2, m_cutPath);
+                m_path = m_cutPath;
+            }
             const auto setUp = [&](auto& stroke, double strokeWidth) {
                 stroke.width(strokeWidth);
                 stroke.line_cap(hairline ? agg::butt_cap : strokeCap(line));
@@ -820,7 +833,7 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
     Surface& surface = *target.surface;
     const std::span<const RowPiece> hidden = m_hidden ? *m_hidden : std::span<const RowPiece>();
     std::size_t nextHidden = 0; // the first hidden piece on or below the current row
-    const bool skipping = skipHiddenRows(hidden);
+    const bool skipping = skipHiddenRows();
     const bool touched = m_rasterizer.sweep([&](int y, const CellRasterizer::Span* spans,
                                                 int count) {
         if (y < 0 || y >= m_height) {
@@ -870,9 +883,9 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
     }
 }
 
-bool ShapePainter::skipHiddenRows(std::span<const RowPiece> hidden) {
+bool ShapePainter::skipHiddenRows() {
     const int minY = m_rasterizer.minY(), maxY = m_rasterizer.maxY();
-    if (hidden.empty() || minY > maxY) {
+    if (m_hiddenRows.empty() || minY > maxY) {
         return false;
     }
     // A row is left out when one hidden piece spans every pixel the path can paint on any
@@ -880,11 +893,9 @@ bool ShapePainter::skipHiddenRows(std::span<const RowPiece> hidden) {
     const int x0 = m_rasterizer.minX(), x1 = std::min(m_rasterizer.maxX() + 1, m_width);
     m_skipRows.assign(std::size_t(maxY - minY + 1), 0);
     bool any = false;
-    auto piece = std::lower_bound(hidden.begin(), hidden.end(), minY,
-                                  [](const RowPiece& p, int y) { return p.y < y; });
-    for (; piece != hidden.end() && piece->y <= maxY; ++piece) {
-        if (piece->x0 <= x0 && piece->x1 >= x1) {
-            m_skipRows[std::size_t(piece->y - minY)] = 1;
+    for (int y = minY; y <= maxY; ++y) {
+        if (m_hiddenRows.coversRow(y, x0, x1)) {
+            m_skipRows[std::size_t(y - minY)] = 1;
             any = true;
         }
     }

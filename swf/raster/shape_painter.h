@@ -14,6 +14,7 @@
 #include "swf/format/bitmap.h"
 #include "swf/format/shape.h"
 #include "swf/raster/cell_rasterizer.h"
+#include "swf/raster/hidden_rows.h"
 #include "swf/raster/paint.h"
 #include "swf/raster/shape_recording.h"
 #include "swf/raster/surface.h"
@@ -105,7 +106,7 @@ private:
     void sweepSimple(const Paint& paint, const DrawTarget& target);
     // Tells the rasterizer which rows of its path the hidden pieces cover wholly; whether
     // there are any.
-    bool skipHiddenRows(std::span<const RowPiece> hidden);
+    bool skipHiddenRows();
     void recordSweep(const Paint& paint);
     bool prepareTarget(const DrawTarget& target);
     void blendSpan(uint32_t* dst, const Paint& paint, int x, int y, int len, const uint8_t* covers,
@@ -151,7 +152,9 @@ private:
     std::size_t m_segments = 0;
     std::size_t m_insideSegments = 0;                    // opaqueInside()'s own budget
     const std::span<const RowPiece>* m_hidden = nullptr; // while draw() runs
+    HiddenRows m_hiddenRows;                             // the same, found by row
     std::vector<uint8_t> m_skipRows;                     // rows of the path left out
+    agg::path_storage m_cutPath;                         // a stroke's lines that show
     ShapeRecordings* m_recording = nullptr; // while record() runs
     std::size_t m_recordLimit = 0;
     bool m_recordFailed = false;

@@ -239,6 +239,81 @@ TEST(RasterOpaqueInside, ReportsOnlyPixelsThePaintedShapeMakesOpaque) {
     EXPECT_GT(reported, 1000); // the probe found insides to check
 }
 
+// Painting with pieces known to be hidden may change pixels only inside those pieces: thick
+// lines of every join and cap (cut where they go under), fills, rows covered end to end and
+// rows covered in part, against the same shape painted whole.
+TEST(RasterHiddenPieces, PaintingChangesNothingOutsideThem) {
+    constexpr int kSide = 80;
+    std::mt19937 rng(23);
+    auto coord = [&](int range) { return double(rng() % unsigned(range * 10)) / 10.0; };
+    const JoinStyle joins[] = {JoinStyle::Round, JoinStyle::Bevel, JoinStyle::Miter};
+    const CapStyle caps[] = {CapStyle::Round, CapStyle::None, CapStyle::Square};
+    int hiddenPixels = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        std::vector<std::pair<double, double>> points;
+        // Short steps along a wandering path, so that many lines fall under the pieces.
+        double x = coord(kSide), y = coord(kSide);
+        for (int i = 0, n = 4 + trial % 20; i < n; ++i) {
+            points.push_back({x, y});
+            x = std::clamp(x + coord(12) - 6, 0.0, double(kSide));
+            y = std::clamp(y + coord(12) - 6, 0.0, double(kSide));
+        }
+        LineStyle line;
+        line.width = uint16_t(10 + rng() % 240);
+        line.color = rgb(20, 20, 160, trial % 4 ? 255 : 120);
+        line.join = joins[trial % 3];
+        line.startCap = line.endCap = caps[(trial / 3) % 3];
+        line.miterLimit = float(1 + trial % 9);
+        std::vector<Edge> edges = polygon(points, 0, trial % 2 ? 1 : 0, 1);
+        if (trial % 5 == 0) {
+            edges.pop_back(); // an open path
+        }
+        auto shape = makeShape({solidFill(rgb(200, 90, 40))}, edges, {line});
+        // Hidden: a few boxes, as rows of pieces sorted by row and column.
+        std::vector<uint8_t> hidden(std::size_t(kSide) * kSide, 0);
+        for (int b = 0; b < 1 + trial % 4; ++b) {
+            const int x0 = int(rng() % kSide), y0 = int(rng() % kSide);
+            const int x1 = std::min(kSide, x0 + 10 + int(rng() % 50));
+            const int y1 = std::min(kSide, y0 + 10 + int(rng() % 50));
+            for (int py = y0; py < y1; ++py) {
+                std::fill_n(hidden.begin() + py * kSide + x0, x1 - x0, 1);
+            }
+        }
+        std::vector<raster::RowPiece> pieces;
+        for (int py = 0; py < kSide; ++py) {
+            for (int px = 0; px < kSide; ++px) {
+                if (hidden[std::size_t(py * kSide + px)] &&
+                    (px == 0 || !hidden[std::size_t(py * kSide + px - 1)])) {
+                    pieces.push_back({py, px, px + 1});
+                } else if (hidden[std::size_t(py * kSide + px)]) {
+                    ++pieces.back().x1;
+                }
+            }
+        }
+        const std::span<const raster::RowPiece> span(pieces);
+        const Matrix view{1.0 / kTwips, 0, 0, 1.0 / kTwips, 0, 0};
+        MapBitmaps none;
+        raster::ShapePainter painter;
+        Surface whole(kSide, kSide), partial(kSide, kSide);
+        raster::DrawTarget target;
+        target.surface = &whole;
+        painter.draw(*shape, {}, view, {}, none, target);
+        target.surface = &partial;
+        painter.draw(*shape, {}, view, {}, none, target, &span);
+        for (int py = 0; py < kSide; ++py) {
+            for (int px = 0; px < kSide; ++px) {
+                if (hidden[std::size_t(py * kSide + px)]) {
+                    hiddenPixels += whole.row(py)[px] != partial.row(py)[px];
+                    continue;
+                }
+                ASSERT_EQ(whole.row(py)[px], partial.row(py)[px])
+                    << "trial " << trial << " at " << px << "," << py;
+            }
+        }
+    }
+    EXPECT_GT(hiddenPixels, 2000); // the pieces did leave painting out
+}
+
 // Whole frames: shapes that cover one another, drawn frame after frame by one renderer
 // (recorded or from pictures, the hidden parts left out) and by a renderer painting every
 // shape from its edges.

@@ -1,0 +1,61 @@
+#include "swf/raster/hidden_rows.h"
+
+namespace swivio::swf::raster {
+
+void HiddenRows::reset(std::span<const RowPiece> pieces) {
+    m_pieces = {};
+    m_rowStart.clear();
+    if (pieces.empty()) {
+        return;
+    }
+    m_top = pieces.front().y;
+    const long rows = long(pieces.back().y) - m_top + 1;
+    if (rows <= 0) {
+        return; // not sorted by row: taken as covering nothing
+    }
+    m_rowStart.assign(std::size_t(rows) + 1, 0);
+    int previous = m_top;
+    for (const RowPiece& piece : pieces) {
+        if (piece.y < previous) {
+            m_rowStart.clear();
+            return;
+        }
+        previous = piece.y;
+        ++m_rowStart[std::size_t(piece.y - m_top) + 1];
+    }
+    for (std::size_t r = 0; r < std::size_t(rows); ++r) {
+        m_rowStart[r + 1] += m_rowStart[r];
+    }
+    m_pieces = pieces;
+}
+
+bool HiddenRows::coversRow(int y, int x0, int x1) const {
+    const long row = long(y) - m_top;
+    if (m_pieces.empty() || row < 0 || row + 1 >= long(m_rowStart.size())) {
+        return false;
+    }
+    for (uint32_t i = m_rowStart[std::size_t(row)]; i < m_rowStart[std::size_t(row) + 1]; ++i) {
+        const RowPiece& piece = m_pieces[i];
+        if (piece.x0 <= x0 && piece.x1 >= x1) {
+            return true;
+        }
+        if (piece.x0 > x0) {
+            return false; // pieces run left to right
+        }
+    }
+    return false;
+}
+
+bool HiddenRows::coversBox(int x0, int y0, int x1, int y1) const {
+    if (x0 >= x1 || y0 >= y1) {
+        return false;
+    }
+    for (int y = y0; y < y1; ++y) {
+        if (!coversRow(y, x0, x1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace swivio::swf::raster

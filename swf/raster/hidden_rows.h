@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "swf/raster/surface.h"
+
+namespace swivio::swf::raster {
+
+// The pieces of a drawing that later drawings cover, found by row, to ask whether a row's
+// stretch or a whole box lies under them.
+class HiddenRows {
+public:
+    // Takes pieces sorted by row, then column (kept by reference until the next reset).
+    void reset(std::span<const RowPiece> pieces);
+
+    bool empty() const { return m_pieces.empty(); }
+    // Whether one piece spans [x0, x1) on row y.
+    bool coversRow(int y, int x0, int x1) const;
+    // Whether every pixel of [x0, x1) x [y0, y1) is covered.
+    bool coversBox(int x0, int y0, int x1, int y1) const;
+
+private:
+    std::span<const RowPiece> m_pieces;
+    int m_top = 0;
+    std::vector<uint32_t> m_rowStart; // per row from m_top: its first piece, then the end
+};
+
+} // namespace swivio::swf::raster
