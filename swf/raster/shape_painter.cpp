@@ -9,7 +9,6 @@
 #endif
 
 #include "swf/raster/pixel_ops.h"
-#include "swf/raster/stroke_cut.h"
 
 namespace swivio::swf::raster {
 namespace {
@@ -740,8 +739,9 @@ void ShapePainter::strokeGroup(const StyleGroup& group, const Matrix& object, co
                 const double factor =
                     std::max(std::sqrt(2.0), miterJoins ? std::clamp(miter, 1.0, 255.0) : 1.0);
                 const double halfWidth = (stretched ? shapeWidth * stretch.most : width) / 2;
-                cutHiddenLines(m_path, m_hiddenRows, halfWidth * factor + 2, m_cutPath);
-                m_path = m_cutPath;
+                if (m_cutter.cut(m_path, m_hiddenRows, halfWidth * factor + 2, m_cutPath)) {
+                    m_path = m_cutPath;
+                }
             }
             const auto setUp = [&](auto& stroke, double strokeWidth) {
                 stroke.width(strokeWidth);

@@ -17,6 +17,7 @@
 #include "swf/raster/hidden_rows.h"
 #include "swf/raster/paint.h"
 #include "swf/raster/shape_recording.h"
+#include "swf/raster/stroke_cut.h"
 #include "swf/raster/surface.h"
 
 namespace swivio::swf::raster {
@@ -154,7 +155,8 @@ private:
     const std::span<const RowPiece>* m_hidden = nullptr; // while draw() runs
     HiddenRows m_hiddenRows;                             // the same, found by row
     std::vector<uint8_t> m_skipRows;                     // rows of the path left out
-    agg::path_storage m_cutPath;                         // a stroke's lines that show
+    StrokeCutter m_cutter;
+    agg::path_storage m_cutPath;            // a stroke's lines that show
     ShapeRecordings* m_recording = nullptr; // while record() runs
     std::size_t m_recordLimit = 0;
     bool m_recordFailed = false;
