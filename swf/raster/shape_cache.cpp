@@ -210,6 +210,8 @@ ShapeCache::Entry& ShapeCache::touch(const Key& key, const std::shared_ptr<const
     }
     if (entry.countedFrame != m_frame) {
         entry.countedFrame = m_frame;
+        entry.previousUsed = entry.lastUsed;
+        ++entry.framesSeen;
         entry.announced = entry.drawn = entry.reported = 0;
         entry.shown = 0;
     }
@@ -222,7 +224,8 @@ bool ShapeCache::makesPicture(const Entry& entry, uint32_t nth) const {
         return false;
     }
     if (entry.firstUsed < m_frame) {
-        return true; // a look come back from an earlier frame
+        // A look still shown from the frame before, or come back more than once (a loop).
+        return entry.previousUsed + 1 == m_frame || entry.framesSeen >= 3;
     }
     if (entry.announced < nth) {
         return false;

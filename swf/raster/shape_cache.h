@@ -20,14 +20,14 @@ namespace swivio::swf::raster {
 // background and every resting or sliding figure look as they did one frame earlier, and
 // copying their picture costs a fraction of filling and stroking them again.
 //
-// A shape's picture is made when it is drawn the same way as in an earlier frame, or when
-// the frame will draw it that way at least twice more: a look met once, or twice in one
-// frame of a scene in motion, costs less to paint each time than to paint into a picture,
-// keep, and compose. The picture holds the whole
-// shape on a transparent ground, positioned at the pixel phase of its translation rounded to
-// the rasterizer's 1/256 pixel, so it differs from direct painting by at most a unit of
-// rounding. Shapes whose edges stray outside their declared bounds, and shapes far larger
-// than the surface, are always painted directly.
+// A shape's picture is made when it is drawn the same way as in the frame before, or as in
+// two earlier frames (a loop come round again), or when the frame's drawings of it will show
+// enough of it to pay: a look met once, or now and then by chance, or mostly hidden, costs
+// less to paint each time than to paint whole into a picture, keep, and compose. The
+// picture holds the whole shape on a transparent ground, positioned at the pixel phase of
+// its translation rounded to the rasterizer's 1/256 pixel, so it differs from direct
+// painting by at most a unit of rounding. Shapes whose edges stray outside their declared
+// bounds, and shapes far larger than the surface, are always painted directly.
 class ShapeCache {
 public:
     // A budget of 0 follows the surface's size (see below); another holds the pictures to
@@ -95,8 +95,9 @@ public:
     static constexpr uint64_t kMaxIdleFrames = 64;
     // The same for a look drawn in one frame only, as most are in a scene in motion: a
     // picture made for its repeats in that frame is seldom of use later, and keeping it
-    // would fill the budget with such pictures, each in memory never used before.
-    static constexpr uint64_t kMaxIdleFramesSeenOnce = 8;
+    // would fill the budget with such pictures, each in memory never used before. Long
+    // enough for a look to come round again in a short loop (a walk cycle, a blinking eye).
+    static constexpr uint64_t kMaxIdleFramesSeenOnce = 24;
     // A look first met in this frame gets its picture only when the frame draws it this many
     // times more after making it: making a picture costs about a painting and two composings.
     static constexpr uint32_t kMinLaterDrawings = 2;
@@ -125,6 +126,8 @@ private:
         bool direct = false;                  // painted directly every time
         uint64_t firstUsed = 0;               // the frame it was first drawn or announced in
         uint64_t lastUsed = 0;
+        uint64_t previousUsed = 0; // the frame it was used in before this one
+        uint32_t framesSeen = 0;   // frames it was used in, this one included
         // This frame's drawings of the look: announced, and drawn so far; and the shares
         // of the whole that `reported` of them show.
         uint64_t countedFrame = 0;
