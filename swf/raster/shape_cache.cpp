@@ -224,8 +224,13 @@ bool ShapeCache::makesPicture(const Entry& entry, uint32_t nth) const {
         return false;
     }
     if (entry.firstUsed < m_frame) {
-        // A look still shown from the frame before, or come back more than once (a loop).
-        return entry.previousUsed + 1 == m_frame || entry.framesSeen >= 3;
+        // A look still shown from the frame before; or one come back more than once (a
+        // loop), unless it shows little of itself (then painting it costs little).
+        if (entry.previousUsed + 1 == m_frame) {
+            return true;
+        }
+        return entry.framesSeen >= 3 &&
+               (entry.reported == 0 || entry.shown >= kMinShownOnReturn * entry.reported);
     }
     if (entry.announced < nth) {
         return false;

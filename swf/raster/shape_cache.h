@@ -104,6 +104,8 @@ public:
     // When the planner tells what the drawings show: the wholes they must show between them,
     // from the one that would make the picture on.
     static constexpr double kMinShownWholes = 2.5;
+    // A look come back after a gap: the share of itself its drawings must show on average.
+    static constexpr double kMinShownOnReturn = 0.5;
 
 private:
     struct Key {
