@@ -281,8 +281,7 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
             continue;
         }
         const BitmapLookup& fills = c.bitmaps ? *c.bitmaps : bitmaps;
-        const ShapeCache::Placement at = cache.placement(
-            c.shape, drawMatrix(c, view), view, finiteTransform(c.colorTransform), fills, false);
+        const ShapeCache::Placement at = cache.placement(m_look[i]);
         const bool covers = !m_levels[i].masked;
         if (at.picture) {
             const SpanPicture& picture = *at.picture;

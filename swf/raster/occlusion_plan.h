@@ -43,6 +43,8 @@ public:
     bool whollyHidden(std::size_t index) const {
         return index < m_whollyHidden.size() && m_whollyHidden[index];
     }
+    // Command `index`'s look in the shape cache (see ShapeCache::announce()), or -1.
+    int look(std::size_t index) const { return index < m_look.size() ? m_look[index] : -1; }
     // Command `index`'s shape as recorded for this frame, or null.
     const RecordedShape* recording(std::size_t index) const {
         return index < m_recordingOf.size() && m_recordingOf[index] >= 0

@@ -296,7 +296,7 @@ void Renderer::Impl::render(const RenderCommandList& commands, const BitmapLooku
             if (pictureReuse) {
                 shapes.draw(command.shape, matrix, view, ct, fills, target, painter,
                             occlusion.visible(index), occlusion.recording(index),
-                            occlusion.hidden(index));
+                            occlusion.hidden(index), occlusion.look(index));
             } else {
                 painter.draw(*command.shape, matrix, view, ct, fills, target);
             }

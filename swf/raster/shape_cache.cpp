@@ -201,7 +201,19 @@ ShapeCache::Placement ShapeCache::placement(const std::shared_ptr<const Shape>& 
     return {it->second.picture.get(), wholeX + it->second.originX, wholeY + it->second.originY};
 }
 
-ShapeCache::Entry& ShapeCache::touch(const Key& key, const std::shared_ptr<const Shape>& shape) {
+ShapeCache::Placement ShapeCache::placement(int look) const {
+    if (look < 0 || std::size_t(look) >= m_looks.size()) {
+        return {};
+    }
+    const Look& l = m_looks[std::size_t(look)];
+    const Entry& entry = l.node->second;
+    if (!entry.picture) {
+        return {};
+    }
+    return {entry.picture.get(), l.wholeX + entry.originX, l.wholeY + entry.originY};
+}
+
+ShapeCache::Node& ShapeCache::touch(const Key& key, const std::shared_ptr<const Shape>& shape) {
     auto [it, inserted] = m_entries.try_emplace(key);
     Entry& entry = it->second;
     if (inserted) {
@@ -216,7 +228,7 @@ ShapeCache::Entry& ShapeCache::touch(const Key& key, const std::shared_ptr<const
         entry.shown = 0;
     }
     entry.lastUsed = m_frame;
-    return entry;
+    return *it;
 }
 
 bool ShapeCache::makesPicture(const Entry& entry, uint32_t nth) const {
@@ -250,9 +262,9 @@ int ShapeCache::announce(const std::shared_ptr<const Shape>& shape, const Matrix
     if (!shape || !keyOf(shape.get(), object, view, ct, bitmaps, false, &key, &wholeX, &wholeY)) {
         return -1;
     }
-    Entry& entry = touch(key, shape);
-    ++entry.announced;
-    m_looks.push_back(&entry);
+    Node& node = touch(key, shape);
+    ++node.second.announced;
+    m_looks.push_back({&node, wholeX, wholeY});
     return int(m_looks.size() - 1);
 }
 
@@ -262,13 +274,13 @@ bool ShapeCache::plannedPaintsFromEdges(int look) const {
     }
     // Every drawing of the look in this frame goes as its first one does: when that one
     // makes the picture (or one is kept), the rest are composed from it.
-    const Entry& entry = *m_looks[std::size_t(look)];
+    const Entry& entry = m_looks[std::size_t(look)].node->second;
     return entry.direct || (!entry.picture && !makesPicture(entry, 1));
 }
 
 void ShapeCache::expectShown(int look, double share) {
     if (look >= 0 && std::size_t(look) < m_looks.size() && std::isfinite(share)) {
-        Entry& entry = *m_looks[std::size_t(look)];
+        Entry& entry = m_looks[std::size_t(look)].node->second;
         entry.shown += std::clamp(share, 0.0, 1.0);
         ++entry.reported;
     }
@@ -278,7 +290,7 @@ void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& o
                       const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
                       const DrawTarget& target, ShapePainter& painter,
                       const std::span<const RowPiece>* visible, const RecordedShape* recorded,
-                      const std::span<const RowPiece>* hidden) {
+                      const std::span<const RowPiece>* hidden, int look) {
     if (!shape || target.surface == nullptr) {
         return;
     }
@@ -291,12 +303,21 @@ void ShapeCache::draw(const std::shared_ptr<const Shape>& shape, const Matrix& o
     };
     Key key;
     int wholeX, wholeY;
-    if (!keyOf(shape.get(), object, view, ct, bitmaps, target.coverageOnly, &key, &wholeX,
-               &wholeY)) {
+    Node* node = nullptr;
+    if (look >= 0 && std::size_t(look) < m_looks.size() && !target.coverageOnly) {
+        // Announced: the key and entry are known.
+        node = m_looks[std::size_t(look)].node;
+        key = node->first;
+        wholeX = m_looks[std::size_t(look)].wholeX;
+        wholeY = m_looks[std::size_t(look)].wholeY;
+    } else if (keyOf(shape.get(), object, view, ct, bitmaps, target.coverageOnly, &key, &wholeX,
+                     &wholeY)) {
+        node = &touch(key, shape);
+    } else {
         paintDirectly();
         return;
     }
-    Entry& entry = touch(key, shape);
+    Entry& entry = node->second;
     // A picture that does not fit the budget is composed once, as it has been painted.
     std::unique_ptr<SpanPicture> once;
     if (makesPicture(entry, ++entry.drawn)) {

@@ -45,11 +45,12 @@ public:
     // as ShapePainter::record() took it for this drawing), a shape painted directly is
     // painted from the recording, within `visible`, and a picture is composed whole. With
     // `hidden` (see ShapePainter::draw), a shape painted from its edges leaves those pieces.
+    // With `look` (from announce(), for the same drawing), the drawing is not looked up again.
     void draw(const std::shared_ptr<const Shape>& shape, const Matrix& object, const Matrix& view,
               const ColorTransform& ct, const BitmapLookup& bitmaps, const DrawTarget& target,
               ShapePainter& painter, const std::span<const RowPiece>* visible = nullptr,
               const RecordedShape* recorded = nullptr,
-              const std::span<const RowPiece>* hidden = nullptr);
+              const std::span<const RowPiece>* hidden = nullptr, int look = -1);
 
     // Where draw() would compose the shape's picture from: the picture and the surface pixel
     // of its (0, 0). Null picture when draw() would paint the shape from its edges (or paint
@@ -61,6 +62,8 @@ public:
     Placement placement(const std::shared_ptr<const Shape>& shape, const Matrix& object,
                         const Matrix& view, const ColorTransform& ct, const BitmapLookup& bitmaps,
                         bool coverageOnly) const;
+    // The same for a look announced in this frame (see announce()).
+    Placement placement(int look) const;
 
     // A frame's planner announces the drawings it will make at the top level before making
     // them, so that a look the frame draws again and again gets its picture at once. Returns
@@ -137,6 +140,12 @@ private:
         double shown = 0;
     };
 
+    using Node = std::pair<const Key, Entry>; // stays where it is while in the map
+    struct Look {
+        Node* node;
+        int wholeX, wholeY; // the whole pixels of the drawing's translation
+    };
+
     // The key of a drawing, and the whole pixels of its translation; false when it is
     // always painted directly.
     bool keyOf(const Shape* shape, const Matrix& object, const Matrix& view,
@@ -150,14 +159,14 @@ private:
                                              const BitmapLookup& bitmaps, const Surface& target,
                                              ShapePainter& painter);
     // The entry of a look drawn or announced in this frame, with its counts of this frame.
-    Entry& touch(const Key& key, const std::shared_ptr<const Shape>& shape);
+    Node& touch(const Key& key, const std::shared_ptr<const Shape>& shape);
     // Whether the drawing that is the look's `nth` of this frame (from 1) makes its picture.
     bool makesPicture(const Entry& entry, uint32_t nth) const;
     void trim();
     void dropIdle();
 
     std::unordered_map<Key, Entry, KeyHash> m_entries;
-    std::vector<Entry*> m_looks; // this frame's announced looks (entries stay until trimmed)
+    std::vector<Look> m_looks; // this frame's announced looks (entries stay until trimmed)
     const BitmapLookup* m_bitmaps = nullptr;
     // Pictures are painted here, then kept as spans; it is transparent between uses.
     std::unique_ptr<Surface> m_scratch;

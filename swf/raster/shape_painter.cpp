@@ -59,7 +59,9 @@ int flattenEdge(const Edge& e, const Matrix& m, Point p0, const ClipBounds& clip
     }
     // The curve strays from its chord by a quarter of |p0 - 2c + p1|; pick segments so the
     // error stays near a tenth of a pixel.
-    const double dev = std::hypot(p0.x - 2 * c.x + p1.x, p0.y - 2 * c.y + p1.y);
+    // Points are clamped far below where squaring them could overflow.
+    const double dx = p0.x - 2 * c.x + p1.x, dy = p0.y - 2 * c.y + p1.y;
+    const double dev = std::sqrt(dx * dx + dy * dy);
     const int n =
         std::clamp(static_cast<int>(std::ceil(std::sqrt(dev * 0.6))), 1, kMaxCurveSegments);
     for (int i = 1; i < n; ++i) {
