@@ -80,8 +80,13 @@ void CellRasterizer::prepareBands() {
         m_spans.resize(std::size_t(m_cols) + 2);
         m_covers.resize(std::size_t(m_cols) + 2);
     }
-    // A counting sort of the lines by the band of their top row.
+    // A counting sort of the lines by the band of their top row; a path of one band (most
+    // are) needs none.
     const std::size_t bands = std::size_t((rows + m_bandRows - 1) / m_bandRows);
+    m_oneBand = bands == 1;
+    if (m_oneBand) {
+        return;
+    }
     m_bandStart.assign(bands + 1, 0);
     auto bandOf = [this](const Segment& seg) {
         return std::size_t(((std::min(seg.y1, seg.y2) >> kShift) - m_minY) / m_bandRows);
@@ -101,6 +106,12 @@ void CellRasterizer::prepareBands() {
 }
 
 void CellRasterizer::renderBand() {
+    if (m_oneBand) {
+        for (const Segment& seg : m_segments) {
+            renderLine(seg);
+        }
+        return;
+    }
     const std::size_t band = std::size_t((m_bandTop - m_minY) / m_bandRows);
     m_active.insert(m_active.end(), m_order.begin() + m_bandStart[band],
                     m_order.begin() + m_bandStart[band + 1]);

@@ -132,6 +132,7 @@ private:
     int m_bandTop = 0, m_bandRows = 0;
     double m_startX = 0, m_startY = 0;
     bool m_anyCell = false;  // some line added cover or area
+    bool m_oneBand = false;  // the path fits one band: its lines are not sorted
     bool m_lineOpen = false; // lines drawn since the last moveTo
     bool m_nonZero = true;
     bool m_autoClose = true;
