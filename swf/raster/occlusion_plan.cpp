@@ -190,7 +190,8 @@ bool OcclusionPlan::coveredWhole(const RenderCommand& command, const Matrix& vie
 
 void OcclusionPlan::planDirect(std::size_t index, const RenderCommand& command,
                                const BitmapLookup& fills, const Matrix& view,
-                               const Surface& surface, ShapePainter& painter) {
+                               const Surface& surface, const ShapeCache& cache,
+                               ShapePainter& painter) {
     const Matrix object = drawMatrix(command, view);
     const Matrix toPixels = view * object;
     const Rect& b = command.shape->bounds;
@@ -231,11 +232,33 @@ void OcclusionPlan::planDirect(std::size_t index, const RenderCommand& command,
     if (m_levels[index].masked) {
         return;
     }
+    // Drawings of one look differ by whole pixels: the insides found for one serve the
+    // others, moved (those found clipped to the surface may miss a part another has on it,
+    // which only leaves that part painted).
+    const ShapeCache::LookOrigin origin = cache.lookOrigin(m_look[index]);
+    if (origin.id) {
+        const auto found = m_insideOfLook.find(origin.id);
+        if (found != m_insideOfLook.end()) {
+            const LookInside& known = found->second;
+            const int dx = origin.wholeX - known.wholeX, dy = origin.wholeY - known.wholeY;
+            for (std::size_t k = known.first; k < known.first + known.count; ++k) {
+                const RowPiece& piece = m_lookInsides[k];
+                m_cover.cover(piece.y + dy, std::max(piece.x0 + dx, 0),
+                              std::min(piece.x1 + dx, surface.width()));
+            }
+            return;
+        }
+    }
     m_inside.clear();
     painter.opaqueInside(*command.shape, object, view, finiteTransform(command.colorTransform),
                          fills, surface.width(), surface.height(), m_inside);
     for (const RowPiece& piece : m_inside) {
         m_cover.cover(piece.y, piece.x0, piece.x1);
+    }
+    if (origin.id && m_lookInsides.size() + m_inside.size() <= kMaxPieces) {
+        m_insideOfLook.emplace(origin.id, LookInside{m_lookInsides.size(), m_inside.size(),
+                                                     origin.wholeX, origin.wholeY});
+        m_lookInsides.insert(m_lookInsides.end(), m_inside.begin(), m_inside.end());
     }
 }
 
@@ -252,6 +275,8 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
     m_pieces.clear();
     m_hiddenPieces.clear();
     m_hiddenRange.assign(commands.size(), {0, 0});
+    m_insideOfLook.clear();
+    m_lookInsides.clear();
     m_whollyHidden.assign(commands.size(), 0);
     m_cover.reset(height);
     // Shapes to record: large enough, and painted from their edges (the others are
@@ -311,7 +336,7 @@ void OcclusionPlan::plan(const RenderCommandList& commands, const BitmapLookup& 
             continue;
         }
         if (!m_toRecord[i] || !recordShape(i, c, fills, view, surface, painter)) {
-            planDirect(i, c, fills, view, surface, painter);
+            planDirect(i, c, fills, view, surface, cache, painter);
             continue;
         }
         const RecordedShape& recorded = m_recorded[std::size_t(m_recordingOf[i])];

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -80,7 +81,8 @@ private:
     // A shape painted directly: the pieces of its box that are hidden, then what its own
     // opaque fills cover.
     void planDirect(std::size_t index, const RenderCommand& command, const BitmapLookup& fills,
-                    const Matrix& view, const Surface& surface, ShapePainter& painter);
+                    const Matrix& view, const Surface& surface, const ShapeCache& cache,
+                    ShapePainter& painter);
     // Adds the pieces of row y's [x0, x1) left visible, when the command is planned.
     void addVisible(bool planned, int y, int x0, int x1);
 
@@ -93,6 +95,13 @@ private:
     std::vector<RowPiece> m_hiddenPieces;
     std::vector<std::pair<uint32_t, uint32_t>> m_hiddenRange; // per command, in m_hiddenPieces
     std::vector<RowPiece> m_inside; // a shape's opaque insides, while planning it
+    // The insides found for each look this frame, with the translation they were found at.
+    struct LookInside {
+        std::size_t first, count; // in m_lookInsides
+        int wholeX, wholeY;
+    };
+    std::unordered_map<const void*, LookInside> m_insideOfLook;
+    std::vector<RowPiece> m_lookInsides;
     std::vector<uint8_t> m_whollyHidden;
     CoverRows m_cover;
     ShapeRecordings m_store; // the frame's recorded shapes; reused from frame to frame

@@ -201,6 +201,14 @@ ShapeCache::Placement ShapeCache::placement(const std::shared_ptr<const Shape>& 
     return {it->second.picture.get(), wholeX + it->second.originX, wholeY + it->second.originY};
 }
 
+ShapeCache::LookOrigin ShapeCache::lookOrigin(int look) const {
+    if (look < 0 || std::size_t(look) >= m_looks.size()) {
+        return {};
+    }
+    const Look& l = m_looks[std::size_t(look)];
+    return {l.node, l.wholeX, l.wholeY};
+}
+
 ShapeCache::Placement ShapeCache::placement(int look) const {
     if (look < 0 || std::size_t(look) >= m_looks.size()) {
         return {};

@@ -64,6 +64,14 @@ public:
                         bool coverageOnly) const;
     // The same for a look announced in this frame (see announce()).
     Placement placement(int look) const;
+    // What announced drawings of one look share: an identity, the same for every drawing of
+    // the look in this frame (null for none), and the whole pixels of this drawing's
+    // translation, by which its pixels differ from those of another drawing of the look.
+    struct LookOrigin {
+        const void* id = nullptr;
+        int wholeX = 0, wholeY = 0;
+    };
+    LookOrigin lookOrigin(int look) const;
 
     // A frame's planner announces the drawings it will make at the top level before making
     // them, so that a look the frame draws again and again gets its picture at once. Returns

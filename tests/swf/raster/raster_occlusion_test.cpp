@@ -451,6 +451,20 @@ INSTANTIATE_TEST_SUITE_P(
                                                draw(d), draw(d, kShift), draw(d)};
                   }()},
         SceneCase{"crowd", crowd()},
+        // One look at many whole-pixel places, each over the last: what one drawing of it
+        // hides is known from another's.
+        SceneCase{
+            "one_look_in_many_places",
+            [] {
+                const auto d = disc(20, 20, 14);
+                RenderCommandList commands = {draw(square(5, 5, 85, 55, rgb(200, 0, 0)))};
+                for (const auto& [x, y] :
+                     {std::pair{0, 0}, {9, 3}, {21, 14}, {30, -2}, {44, 20}, {52, 9}, {38, 30}}) {
+                    commands.push_back(
+                        draw(d, Matrix{1, 0, 0, 1, double(x * kTwips), double(y * kTwips)}));
+                }
+                return commands;
+            }()},
         SceneCase{"bounds_that_lie",
                   {draw(disc(30, 30, 25)), draw(lyingBounds()),
                    draw(square(30, 20, 70, 45, rgb(0, 120, 0)))}},
