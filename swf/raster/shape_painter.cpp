@@ -391,9 +391,10 @@ void ShapePainter::opaqueInside(const Shape& shape, const Matrix& object, const 
     if (width <= 0 || height <= 0 || !isFinite(coarse)) {
         return;
     }
-    // A quarter of the resolution: a coarse pixel that no edge crosses lies wholly inside
-    // the fill, and so do the sixteen pixels it stands for.
-    constexpr int kStep = 4;
+    // Half the resolution: a coarse pixel that no edge crosses lies wholly inside the fill,
+    // and so do the four pixels it stands for. (A quarter costs less to find, but leaves a
+    // wider band along each edge painted below for nothing.)
+    constexpr int kStep = 2;
     constexpr double kScale = 1.0 / kStep;
     coarse.a *= kScale;
     coarse.b *= kScale;
