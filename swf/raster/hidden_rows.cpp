@@ -47,11 +47,24 @@ bool HiddenRows::coversRow(int y, int x0, int x1) const {
 }
 
 bool HiddenRows::coversBox(int x0, int y0, int x1, int y1) const {
-    if (x0 >= x1 || y0 >= y1) {
+    const long first = long(y0) - m_top, last = long(y1) - m_top; // rows [first, last)
+    if (x0 >= x1 || first >= last || m_pieces.empty() || first < 0 ||
+        last >= long(m_rowStart.size())) {
         return false;
     }
-    for (int y = y0; y < y1; ++y) {
-        if (!coversRow(y, x0, x1)) {
+    for (long row = first; row < last; ++row) {
+        bool covered = false;
+        for (uint32_t i = m_rowStart[std::size_t(row)]; i < m_rowStart[std::size_t(row) + 1]; ++i) {
+            const RowPiece& piece = m_pieces[i];
+            if (piece.x0 > x0) {
+                break; // pieces run left to right
+            }
+            if (piece.x1 >= x1) {
+                covered = true;
+                break;
+            }
+        }
+        if (!covered) {
             return false;
         }
     }
