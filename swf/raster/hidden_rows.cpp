@@ -29,23 +29,6 @@ void HiddenRows::reset(std::span<const RowPiece> pieces) {
     m_pieces = pieces;
 }
 
-bool HiddenRows::coversRow(int y, int x0, int x1) const {
-    const long row = long(y) - m_top;
-    if (m_pieces.empty() || row < 0 || row + 1 >= long(m_rowStart.size())) {
-        return false;
-    }
-    for (uint32_t i = m_rowStart[std::size_t(row)]; i < m_rowStart[std::size_t(row) + 1]; ++i) {
-        const RowPiece& piece = m_pieces[i];
-        if (piece.x0 <= x0 && piece.x1 >= x1) {
-            return true;
-        }
-        if (piece.x0 > x0) {
-            return false; // pieces run left to right
-        }
-    }
-    return false;
-}
-
 bool HiddenRows::coversBox(int x0, int y0, int x1, int y1) const {
     const long first = long(y0) - m_top, last = long(y1) - m_top; // rows [first, last)
     if (x0 >= x1 || first >= last || m_pieces.empty() || first < 0 ||

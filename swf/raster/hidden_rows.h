@@ -17,7 +17,22 @@ public:
 
     bool empty() const { return m_pieces.empty(); }
     // Whether one piece spans [x0, x1) on row y.
-    bool coversRow(int y, int x0, int x1) const;
+    bool coversRow(int y, int x0, int x1) const {
+        const long row = long(y) - m_top;
+        if (m_pieces.empty() || row < 0 || row + 1 >= long(m_rowStart.size())) {
+            return false;
+        }
+        for (uint32_t i = m_rowStart[std::size_t(row)]; i < m_rowStart[std::size_t(row) + 1]; ++i) {
+            const RowPiece& piece = m_pieces[i];
+            if (piece.x0 > x0) {
+                return false; // pieces run left to right
+            }
+            if (piece.x1 >= x1) {
+                return true;
+            }
+        }
+        return false;
+    }
     // Whether every pixel of [x0, x1) x [y0, y1) is covered.
     bool coversBox(int x0, int y0, int x1, int y1) const;
 
