@@ -16,6 +16,15 @@ public:
     void reset(std::span<const RowPiece> pieces);
 
     bool empty() const { return m_pieces.empty(); }
+    // Row y's pieces, left to right.
+    std::span<const RowPiece> row(int y) const {
+        const long r = long(y) - m_top;
+        if (m_pieces.empty() || r < 0 || r + 1 >= long(m_rowStart.size())) {
+            return {};
+        }
+        return m_pieces.subspan(m_rowStart[std::size_t(r)],
+                                m_rowStart[std::size_t(r) + 1] - m_rowStart[std::size_t(r)]);
+    }
     // Whether one piece spans [x0, x1) on row y.
     bool coversRow(int y, int x0, int x1) const {
         const long row = long(y) - m_top;

@@ -220,13 +220,11 @@ void ShapePainter::draw(const Shape& shape, const Matrix& object, const Matrix& 
     if (!prepareTarget(target)) {
         return;
     }
-    m_hidden = hidden;
     m_hiddenRows.reset(hidden ? *hidden : std::span<const RowPiece>());
     for (const StyleGroup& group : shape.groups) {
         fillGroup(group, shape.nonZeroWinding, toPixels, ct, bitmaps, target);
         strokeGroup(group, object, view, ct, bitmaps, target);
     }
-    m_hidden = nullptr;
     m_hiddenRows.reset({});
 }
 
@@ -834,17 +832,13 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
         return;
     }
     Surface& surface = *target.surface;
-    const std::span<const RowPiece> hidden = m_hidden ? *m_hidden : std::span<const RowPiece>();
-    std::size_t nextHidden = 0; // the first hidden piece on or below the current row
     const bool skipping = skipHiddenRows();
     const bool touched = m_rasterizer.sweep([&](int y, const CellRasterizer::Span* spans,
                                                 int count) {
         if (y < 0 || y >= m_height) {
             return;
         }
-        while (nextHidden < hidden.size() && hidden[nextHidden].y < y) {
-            ++nextHidden;
-        }
+        const std::span<const RowPiece> hidden = m_hiddenRows.row(y);
         const uint8_t* maskRow =
             target.mask ? target.mask + static_cast<std::size_t>(y) * m_width : nullptr;
         uint32_t* row = surface.row(y);
@@ -864,8 +858,7 @@ void ShapePainter::sweepSimple(const Paint& paint, const DrawTarget& target) {
             // Only the parts that no later opaque drawing covers.
             int from = part.x;
             const int to = part.x + part.len;
-            for (std::size_t k = nextHidden;
-                 k < hidden.size() && hidden[k].y == y && hidden[k].x0 < to && from < to; ++k) {
+            for (std::size_t k = 0; k < hidden.size() && hidden[k].x0 < to && from < to; ++k) {
                 if (hidden[k].x1 <= from) {
                     continue;
                 }

@@ -152,8 +152,7 @@ private:
     int m_height = 0;
     std::size_t m_segments = 0;
     std::size_t m_insideSegments = 0;                    // opaqueInside()'s own budget
-    const std::span<const RowPiece>* m_hidden = nullptr; // while draw() runs
-    HiddenRows m_hiddenRows;                             // the same, found by row
+    HiddenRows m_hiddenRows; // what later drawings cover, while draw() runs
     std::vector<uint8_t> m_skipRows;                     // rows of the path left out
     StrokeCutter m_cutter;
     agg::path_storage m_cutPath;            // a stroke's lines that show
