@@ -244,13 +244,11 @@ bool ShapeCache::makesPicture(const Entry& entry, uint32_t nth) const {
         return false;
     }
     if (entry.firstUsed < m_frame) {
-        // A look still shown from the frame before; or one come back more than once (a
-        // loop), unless it shows little of itself (then painting it costs little).
+        // A look still shown from the frame before, or one that keeps coming back (a loop).
         if (entry.previousUsed + 1 == m_frame) {
             return true;
         }
-        return entry.framesSeen >= 3 &&
-               (entry.reported == 0 || entry.shown >= kMinShownOnReturn * entry.reported);
+        return entry.framesSeen >= kMinFramesOnReturn;
     }
     if (entry.announced < nth) {
         return false;

@@ -21,13 +21,14 @@ namespace swivio::swf::raster {
 // copying their picture costs a fraction of filling and stroking them again.
 //
 // A shape's picture is made when it is drawn the same way as in the frame before, or as in
-// two earlier frames (a loop come round again), or when the frame's drawings of it will show
-// enough of it to pay: a look met once, or now and then by chance, or mostly hidden, costs
-// less to paint each time than to paint whole into a picture, keep, and compose. The
-// picture holds the whole shape on a transparent ground, positioned at the pixel phase of
-// its translation rounded to the rasterizer's 1/256 pixel, so it differs from direct
-// painting by at most a unit of rounding. Shapes whose edges stray outside their declared
-// bounds, and shapes far larger than the surface, are always painted directly.
+// several earlier frames (a loop come round again and again), or when the frame's drawings
+// of it will show enough of it to pay: a look met once, or now and then by chance, or
+// mostly hidden, costs less to paint each time than to paint whole into a picture, keep,
+// and compose. The picture holds the whole shape on a transparent ground, positioned at
+// the pixel phase of its translation rounded to the rasterizer's 1/256 pixel, so it
+// differs from direct painting by at most a unit of rounding. Shapes whose edges stray
+// outside their declared bounds, and shapes far larger than the surface, are always
+// painted directly.
 class ShapeCache {
 public:
     // A budget of 0 follows the surface's size (see below); another holds the pictures to
@@ -115,8 +116,9 @@ public:
     // When the planner tells what the drawings show: the wholes they must show between them,
     // from the one that would make the picture on.
     static constexpr double kMinShownWholes = 2.5;
-    // A look come back after a gap: the share of itself its drawings must show on average.
-    static constexpr double kMinShownOnReturn = 0.5;
+    // A look come back after a gap gets its picture in the frame that shows it this many
+    // times: a loop comes round again and again, a look met again by chance seldom does.
+    static constexpr uint32_t kMinFramesOnReturn = 5;
 
 private:
     struct Key {
