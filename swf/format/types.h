@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace swivio::swf {
@@ -22,6 +23,10 @@ struct Rect {
 struct Matrix {
     double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
 
+    bool isFinite() const {
+        return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) &&
+               std::isfinite(tx) && std::isfinite(ty);
+    }
     double mapX(double x, double y) const { return a * x + c * y + tx; }
     double mapY(double x, double y) const { return b * x + d * y + ty; }
     // this * other: other is applied first, then this (child matrix, then parent).

@@ -25,10 +25,10 @@ public:
         return m_pieces.subspan(m_rowStart[std::size_t(r)],
                                 m_rowStart[std::size_t(r) + 1] - m_rowStart[std::size_t(r)]);
     }
-    // Whether one piece spans [x0, x1) on row y.
+    // Whether one piece spans [x0, x1) on row y (never for an empty stretch).
     bool coversRow(int y, int x0, int x1) const {
         const long row = long(y) - m_top;
-        if (m_pieces.empty() || row < 0 || row + 1 >= long(m_rowStart.size())) {
+        if (x0 >= x1 || m_pieces.empty() || row < 0 || row + 1 >= long(m_rowStart.size())) {
             return false;
         }
         for (uint32_t i = m_rowStart[std::size_t(row)]; i < m_rowStart[std::size_t(row) + 1]; ++i) {
@@ -42,7 +42,7 @@ public:
         }
         return false;
     }
-    // Whether every pixel of [x0, x1) x [y0, y1) is covered.
+    // Whether every pixel of [x0, x1) x [y0, y1) is covered (never for an empty box).
     bool coversBox(int x0, int y0, int x1, int y1) const;
 
 private:

@@ -26,11 +26,6 @@ std::size_t mix(std::size_t h, uint64_t v) {
     return (h ^ (v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2))) * 0xFF51AFD7ED558CCDull;
 }
 
-bool isFinite(const Matrix& m) {
-    return std::isfinite(m.a) && std::isfinite(m.b) && std::isfinite(m.c) && std::isfinite(m.d) &&
-           std::isfinite(m.tx) && std::isfinite(m.ty);
-}
-
 // Splits a translation into whole pixels and a phase in 1/256 pixel.
 void splitTranslation(double t, double* whole, int32_t* phase) {
     double w = std::floor(t);
@@ -170,7 +165,7 @@ bool ShapeCache::keyOf(const Shape* shape, const Matrix& object, const Matrix& v
                        const ColorTransform& ct, const BitmapLookup& bitmaps, bool coverageOnly,
                        Key* key, int* wholeX, int* wholeY) const {
     const Matrix m = view * object;
-    if (!isFinite(m) || std::fabs(m.tx) > kMaxTranslation || std::fabs(m.ty) > kMaxTranslation ||
+    if (!m.isFinite() || std::fabs(m.tx) > kMaxTranslation || std::fabs(m.ty) > kMaxTranslation ||
         &bitmaps != m_bitmaps) {
         return false;
     }

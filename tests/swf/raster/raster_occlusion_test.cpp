@@ -8,6 +8,7 @@
 #include <random>
 
 #include "swf/raster/cover_rows.h"
+#include "swf/raster/hidden_rows.h"
 #include "swf/raster/pixel_ops.h"
 #include "swf/raster/shape_cache.h"
 #include "swf/raster/span_picture.h"
@@ -56,6 +57,48 @@ TEST(RasterCoverRows, ReportsOnlyWhatWasCovered) {
                 EXPECT_FALSE(shown[std::size_t(x)]) << trial << " x " << x;
             }
         }
+    }
+}
+
+// HiddenRows against one flag per pixel: a row's stretch or a box is covered exactly when
+// every pixel of it lies in a piece (pieces apart by a gap, as the planner makes them), and
+// pieces out of row order cover nothing.
+TEST(RasterHiddenRows, CoversExactlyThePiecesPixels) {
+    constexpr int kSide = 24;
+    std::mt19937 rng(31);
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<raster::RowPiece> pieces;
+        std::vector<uint8_t> flag(std::size_t(kSide) * kSide, 0);
+        for (int y = 2; y < kSide - 2; ++y) {
+            for (int x = int(rng() % 6); x < kSide; x += 2 + int(rng() % 6)) {
+                const int end = std::min(kSide, x + 1 + int(rng() % 10));
+                pieces.push_back({y, x, end});
+                std::fill_n(flag.begin() + y * kSide + x, end - x, 1);
+                x = end;
+            }
+        }
+        raster::HiddenRows rows;
+        rows.reset(pieces);
+        auto all = [&](int x0, int y0, int x1, int y1) {
+            bool covered = x0 < x1 && y0 < y1;
+            for (int y = y0; y < y1; ++y) {
+                for (int x = x0; x < x1; ++x) {
+                    covered = covered && y >= 0 && y < kSide && x >= 0 && x < kSide &&
+                              flag[std::size_t(y * kSide + x)];
+                }
+            }
+            return covered;
+        };
+        for (int probe = 0; probe < 50; ++probe) {
+            const int x0 = int(rng() % (kSide + 4)) - 2, y0 = int(rng() % (kSide + 4)) - 2;
+            const int x1 = x0 + int(rng() % 8), y1 = y0 + int(rng() % 4);
+            EXPECT_EQ(rows.coversBox(x0, y0, x1, y1), all(x0, y0, x1, y1))
+                << trial << ": " << x0 << "," << y0 << " to " << x1 << "," << y1;
+            EXPECT_EQ(rows.coversRow(y0, x0, x1), all(x0, y0, x1, y0 + 1)) << trial;
+        }
+        std::swap(pieces.front(), pieces.back());
+        rows.reset(pieces);
+        EXPECT_TRUE(rows.empty()) << trial;
     }
 }
 
